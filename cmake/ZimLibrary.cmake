@@ -1,0 +1,23 @@
+# zim_library(name SOURCES ... DEPENDS ...): one static library per subsystem folder,
+# with includes rooted at src/ and an alias zim::name.
+function(zim_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  add_library(zim_${name} STATIC ${ARG_SOURCES})
+  add_library(zim::${name} ALIAS zim_${name})
+  target_include_directories(zim_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(zim_${name} PUBLIC ${ARG_DEPENDS})
+endfunction()
+
+# zim_unit_test(name SOURCES ... DEPENDS ...): one GoogleTest executable per subsystem.
+function(zim_unit_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_compile_definitions(${name} PRIVATE
+    ZIM_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    ZIM_BINARY_DIR="${CMAKE_BINARY_DIR}"
+    ZIM_SHARED_DIR="${PROJECT_SOURCE_DIR}/../shared")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endfunction()

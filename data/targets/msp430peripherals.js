@@ -1,0 +1,1 @@
+// Peripheral simulation script: none of the peripherals are simulated yet.

@@ -1,0 +1,11 @@
+// Small text helpers shared by every subsystem.
+#pragma once
+
+#include <QString>
+
+// Rich text to plain text as messages are printed: "<p>" becomes a line feed and every
+// other tag "<...>" is dropped.
+QString toPlainText(const QString &richText);
+
+// The file name without its directory, as messages quote it.
+QString fileNameOnly(const QString &path);
