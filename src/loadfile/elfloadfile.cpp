@@ -1,0 +1,147 @@
+// ELF executables for the MSP430 (see the System V ABI, "Object Files" and "Program Loading").
+#include "loadfile/elfloadfile.h"
+
+#include "common/hexception.h"
+
+#include <QFile>
+#include <QtEndian>
+
+namespace {
+
+constexpr int elfHeaderSize = 52;
+constexpr int programHeaderSize = 32;
+constexpr int sectionHeaderSize = 40;
+constexpr uint16_t machineMsp430 = 105;
+constexpr uint32_t ptLoad = 1;
+constexpr uint32_t shtNobits = 8;
+constexpr uint32_t shfAlloc = 2;
+
+uint16_t half(const QByteArray &bytes, uint64_t offset)
+{
+    return qFromLittleEndian<uint16_t>(bytes.constData() + offset);
+}
+
+uint32_t word(const QByteArray &bytes, uint64_t offset)
+{
+    return qFromLittleEndian<uint32_t>(bytes.constData() + offset);
+}
+
+// Whether [offset, offset + size) lies inside the file; 64-bit so that no sum wraps.
+bool inside(const QByteArray &bytes, uint64_t offset, uint64_t size)
+{
+    return offset <= uint64_t(bytes.size()) && size <= uint64_t(bytes.size()) - offset;
+}
+
+} // namespace
+
+ElfLoadFile::ElfLoadFile(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw HException(QStringLiteral("cannot open ") + fileName);
+    m_bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw HException(QStringLiteral("cannot read ") + fileName);
+    parse(fileName);
+}
+
+std::unique_ptr<ElfLoadFile> ElfLoadFile::fromBytes(const QByteArray &bytes, const QString &name)
+{
+    std::unique_ptr<ElfLoadFile> file(new ElfLoadFile);
+    file->m_bytes = bytes;
+    file->parse(name);
+    return file;
+}
+
+void ElfLoadFile::parse(const QString &name)
+{
+    auto fail = [&name](const QString &what) { throw HException(name + QStringLiteral(": ") + what); };
+    const QByteArray &b = m_bytes;
+    if (b.size() < 4 || !b.startsWith("\x7f" "ELF"))
+        fail(QStringLiteral("not an ELF file"));
+    if (b.size() < elfHeaderSize)
+        fail(QStringLiteral("truncated ELF header"));
+    if (b[4] != 1)
+        fail(QStringLiteral("not a 32-bit ELF file (class %1)").arg(int(uint8_t(b[4]))));
+    if (b[5] != 1)
+        fail(QStringLiteral("not a little-endian ELF file (data encoding %1)").arg(int(uint8_t(b[5]))));
+    const uint16_t machine = half(b, 18);
+    if (machine != machineMsp430)
+        fail(QStringLiteral("not an MSP430 ELF file (machine %1)").arg(machine));
+    m_startAddress = word(b, 24);
+
+    const uint32_t phoff = word(b, 28);
+    const uint16_t phentsize = half(b, 42);
+    const uint16_t phnum = half(b, 44);
+    if (phnum == 0)
+        fail(QStringLiteral("no program headers (not a linked executable)"));
+    if (phentsize < programHeaderSize)
+        fail(QStringLiteral("program header size %1 is too small").arg(phentsize));
+    if (!inside(b, phoff, uint64_t(phnum) * phentsize))
+        fail(QStringLiteral("truncated program header table"));
+
+    for (int i = 0; i < phnum; ++i) {
+        const uint64_t ph = phoff + uint64_t(i) * phentsize;
+        const uint32_t type = word(b, ph);
+        const uint32_t offset = word(b, ph + 4);
+        const uint32_t vaddr = word(b, ph + 8);
+        const uint32_t paddr = word(b, ph + 12);
+        const uint32_t filesz = word(b, ph + 16);
+        if (type != ptLoad || filesz == 0)
+            continue;
+        if (!inside(b, offset, filesz))
+            fail(QStringLiteral("truncated segment %1 (%2 bytes at file offset 0x%3)")
+                     .arg(i)
+                     .arg(filesz)
+                     .arg(offset, 0, 16));
+        const QByteArray sectionName = sectionNameAt(offset, vaddr, name);
+        m_sections.primarySections.push_back(std::make_unique<StandardLoadFileSection>(
+            sectionName.constData(), paddr, filesz, reinterpret_cast<const uint8_t *>(b.constData()) + offset));
+    }
+    if (m_sections.primarySections.empty())
+        fail(QStringLiteral("no loadable segments"));
+}
+
+QByteArray ElfLoadFile::sectionNameAt(uint32_t fileOffset, uint32_t vaddr, const QString &name) const
+{
+    const QByteArray &b = m_bytes;
+    const uint32_t shoff = word(b, 32);
+    const uint16_t shentsize = half(b, 46);
+    const uint16_t shnum = half(b, 48);
+    const uint16_t shstrndx = half(b, 50);
+    // Section headers are optional in an executable; without them segments stay unnamed.
+    if (shoff == 0 || shnum == 0)
+        return QByteArray();
+    if (shentsize < sectionHeaderSize || !inside(b, shoff, uint64_t(shnum) * shentsize))
+        throw HException(name + QStringLiteral(": truncated section header table"));
+    if (shstrndx >= shnum)
+        return QByteArray();
+    const uint64_t strtabHeader = shoff + uint64_t(shstrndx) * shentsize;
+    const uint32_t strtabOffset = word(b, strtabHeader + 16);
+    const uint32_t strtabSize = word(b, strtabHeader + 20);
+    if (!inside(b, strtabOffset, strtabSize))
+        throw HException(name + QStringLiteral(": truncated section name table"));
+
+    for (int i = 0; i < shnum; ++i) {
+        const uint64_t sh = shoff + uint64_t(i) * shentsize;
+        const uint32_t nameIndex = word(b, sh);
+        const uint32_t type = word(b, sh + 4);
+        const uint32_t flags = word(b, sh + 8);
+        const uint32_t addr = word(b, sh + 12);
+        const uint32_t offset = word(b, sh + 16);
+        const uint32_t size = word(b, sh + 20);
+        if (!(flags & shfAlloc) || type == shtNobits || size == 0)
+            continue;
+        // A section stored at the segment's file offset starts it, whatever its run address.
+        if (offset != fileOffset && addr != vaddr)
+            continue;
+        if (nameIndex >= strtabSize)
+            return QByteArray();
+        const char *start = b.constData() + strtabOffset + nameIndex;
+        const qsizetype length = qstrnlen(start, strtabSize - nameIndex);
+        if (length == qsizetype(strtabSize - nameIndex))
+            return QByteArray(); // not terminated inside the table
+        return QByteArray(start, length);
+    }
+    return QByteArray();
+}

@@ -1,0 +1,34 @@
+// ELF executables for the MSP430: the loadable segments of a linked 32-bit little-endian file.
+#pragma once
+
+#include "loadfile/loadfileinterface.h"
+
+#include <QByteArray>
+#include <QString>
+
+// One section per PT_LOAD program header with bytes in the file, at its physical (load)
+// address, named after the ELF section stored at the same file offset when there is one.
+// The entry point is the start address. The constructor reads and checks the whole file and
+// throws HException with a message naming the file when it is not a usable MSP430 executable.
+class ElfLoadFile : public LoadFileInterface
+{
+public:
+    explicit ElfLoadFile(const QString &fileName);
+    // The same reader over bytes already in memory; name stands for the file in messages.
+    static std::unique_ptr<ElfLoadFile> fromBytes(const QByteArray &bytes, const QString &name);
+
+    bool hasStartAddress() const override { return true; }
+    void setStartAddress(uint32_t address) override { m_startAddress = address; }
+    uint32_t startAddress() const override { return m_startAddress; }
+    bool hasAddresses() const override { return true; }
+    void setLoadAddress(uint32_t) override {}
+    bool readSections() override { return true; }
+
+private:
+    ElfLoadFile() = default;
+    void parse(const QString &name);
+    QByteArray sectionNameAt(uint32_t fileOffset, uint32_t vaddr, const QString &name) const;
+
+    QByteArray m_bytes;
+    uint32_t m_startAddress = 0;
+};

@@ -1,0 +1,72 @@
+// The program-wide factory that makes a load-file reader by type name or file name.
+#pragma once
+
+#include "loadfile/loadfileinterface.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// One entry of the factory's table, as the type listing shows it.
+struct LoadFileType
+{
+    const char *typeName;
+    // Space-separated wildcard patterns.
+    const char *filter;
+    const char *description;
+};
+
+// Makes load-file readers. The table order is the listing order and the order in which
+// type names and file extensions are tried.
+class LoadFileFactory
+{
+public:
+    // Constructs the reader for one file; throws HException for a missing or malformed file.
+    using Creator = std::function<std::unique_ptr<LoadFileInterface>(const QString &fileName)>;
+
+    LoadFileFactory();
+    virtual ~LoadFileFactory();
+
+    // A new reader for fileName of the type named exactly typeName (case-sensitive), owned by
+    // the caller; null for an unknown type or one whose reader is not registered. The reader's
+    // HException propagates for a missing or malformed file.
+    virtual std::unique_ptr<LoadFileInterface> create(const QString &fileName, const QString &typeName);
+    // The type name for fileName from its extension (case-sensitive), or an empty string.
+    virtual QString typeForFileName(const QString &fileName) const;
+
+    // The table, in listing order.
+    std::vector<LoadFileType> types() const;
+
+    // Appends a type to the table. extensions are the case-sensitive endings that
+    // typeForFileName recognises for it (".elf", ".ELF"), tried after those of earlier entries.
+    void addType(const LoadFileType &type, const QStringList &extensions, Creator creator);
+
+protected:
+    struct Entry
+    {
+        LoadFileType type;
+        QStringList extensions;
+        Creator creator;
+    };
+    std::vector<Entry> m_entries;
+};
+
+// The factory the program uses: the TEVO executable type "hzx" comes first. Its reader lives
+// above this library and is registered with setTEVOCreator() at start-up; until then create()
+// gives null for "hzx".
+class TEVOLoadFileFactory : public LoadFileFactory
+{
+public:
+    TEVOLoadFileFactory();
+
+    std::unique_ptr<LoadFileInterface> create(const QString &fileName, const QString &typeName) override;
+    // Any name containing ".hzx" (case-sensitive, anywhere) is a TEVO executable.
+    QString typeForFileName(const QString &fileName) const override;
+
+    void setTEVOCreator(Creator creator);
+};
+
+// The one factory of the program, made on first use and never destroyed.
+TEVOLoadFileFactory &loadFileFactory();

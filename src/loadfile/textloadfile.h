@@ -1,0 +1,76 @@
+// The common ground of the text load-file readers: line input, hex decoding, the section rule
+// and line numbers in messages.
+#pragma once
+
+#include "loadfile/loadfileinterface.h"
+
+#include <QByteArray>
+#include <QString>
+
+class ExpandingLoadFileSection;
+
+// Base of the text readers. A derived constructor calls readFile() or readText(), which cut
+// the text into lines as a reader with a fixed line buffer sees them and hand each to
+// parseLine(). Every failure inside the text is rethrown as an HException whose message ends
+// in " : line N".
+class TextLoadFile : public LoadFileInterface
+{
+public:
+    bool hasStartAddress() const override { return false; }
+    void setStartAddress(uint32_t address) override { m_startAddress = address; }
+    uint32_t startAddress() const override { return m_startAddress; }
+    bool hasAddresses() const override { return true; }
+    void setLoadAddress(uint32_t) override {}
+    bool readSections() override { return true; }
+
+protected:
+    // One line as read, line end included; the cursor moves as bytes are decoded.
+    struct Line
+    {
+        const char *begin;
+        const char *end;
+        const char *cursor;
+
+        int length() const { return int(end - begin); }
+        // The character at the cursor, or 0 past the end of the line.
+        char peek() const { return cursor < end ? *cursor : '\0'; }
+    };
+
+    // bufferSize is the reader's line buffer: a line longer than bufferSize - 1 characters
+    // is read as several lines.
+    explicit TextLoadFile(int bufferSize) : m_bufferSize(bufferSize) {}
+
+    // Throws "cannot open <name>" when the file cannot be read.
+    void readFile(const QString &fileName);
+    void readText(QByteArray text);
+
+    // Handles one line; returns false to stop reading (an end record).
+    virtual bool parseLine(Line &line) = 0;
+    // Called when the text ends without parseLine having stopped the reading.
+    virtual void endOfText() {}
+
+    // Decodes two hex digits at the cursor and adds the byte to the running sum.
+    uint8_t readHexByte(Line &line)
+    {
+        const uint8_t byte = readHexByteUnsummed(line);
+        m_sum = uint8_t(m_sum + byte);
+        return byte;
+    }
+    // Decodes two hex digits without touching the running sum (checksums).
+    uint8_t readHexByteUnsummed(Line &line);
+    // Decodes n bytes as one big-endian number, summed.
+    uint32_t readBigEndian(Line &line, int n);
+
+    // Room for n bytes at address: appended to the remembered section when that ends at
+    // address, otherwise in a new section that becomes the remembered one.
+    uint8_t *sectionBytes(uint32_t address, uint32_t n);
+
+    uint8_t m_sum = 0;
+    uint32_t m_startAddress = 0;
+
+private:
+    [[noreturn]] static void invalidByte();
+
+    int m_bufferSize;
+    ExpandingLoadFileSection *m_lastSection = nullptr;
+};

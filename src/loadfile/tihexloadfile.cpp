@@ -1,0 +1,52 @@
+// TI text load files.
+#include "loadfile/tihexloadfile.h"
+
+#include "common/hexception.h"
+
+static constexpr int lineBufferSize = 64;
+
+TIHexLoadFile::TIHexLoadFile() : TextLoadFile(lineBufferSize) {}
+
+TIHexLoadFile::TIHexLoadFile(const QString &fileName) : TIHexLoadFile()
+{
+    readFile(fileName);
+}
+
+std::unique_ptr<TIHexLoadFile> TIHexLoadFile::fromText(const QByteArray &text)
+{
+    std::unique_ptr<TIHexLoadFile> file(new TIHexLoadFile);
+    file->readText(text);
+    return file;
+}
+
+bool TIHexLoadFile::parseLine(Line &line)
+{
+    switch (line.peek()) {
+    case '@':
+        ++line.cursor;
+        m_address = 0;
+        // Whole bytes up to the first blank or control character: an odd digit count fails.
+        while (uint8_t(line.peek()) > ' ')
+            m_address = m_address << 8 | readHexByte(line);
+        return true;
+    case 'q':
+        return false;
+    default: {
+        // Cells of two digits and one separator of any kind; the last cell's separator is the
+        // line end, which may be missing on the last line.
+        const int count = (line.length() + 1) / 3;
+        uint8_t *bytes = sectionBytes(m_address, uint32_t(count));
+        for (int i = 0; i < count; ++i) {
+            line.cursor = line.begin + 3 * i;
+            bytes[i] = readHexByte(line);
+        }
+        m_address += uint32_t(count);
+        return true;
+    }
+    }
+}
+
+void TIHexLoadFile::endOfText()
+{
+    throw HException("unexpected end of file");
+}

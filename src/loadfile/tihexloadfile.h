@@ -1,0 +1,24 @@
+// TI text load files: '@' address lines, data lines and a closing 'q'.
+#pragma once
+
+#include "loadfile/textloadfile.h"
+
+// Data lines continue at the current address, which '@' lines set.
+class TIHexLoadFile : public TextLoadFile
+{
+public:
+    // Reads and checks the whole file; throws HException "cannot open <name>" or a message
+    // ending in " : line N".
+    explicit TIHexLoadFile(const QString &fileName);
+    // The same reader over text already in memory.
+    static std::unique_ptr<TIHexLoadFile> fromText(const QByteArray &text);
+
+protected:
+    bool parseLine(Line &line) override;
+    void endOfText() override;
+
+private:
+    TIHexLoadFile();
+
+    uint32_t m_address = 0;
+};

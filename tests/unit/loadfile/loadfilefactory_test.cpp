@@ -1,0 +1,99 @@
+// The factory's table, its file-name rules and reader creation.
+#include "loadfile/binaryloadfile.h"
+#include "loadfile/loadfilefactory.h"
+#include "loadfiletestutil.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct NameCase
+{
+    const char *fileName;
+    const char *type; // "" for none
+};
+
+class TypeForFileName : public testing::TestWithParam<NameCase>
+{
+};
+
+TEST_P(TypeForFileName, GivesTheTypeOfTheExtension)
+{
+    EXPECT_EQ(loadFileFactory().typeForFileName(QString::fromUtf8(GetParam().fileName)),
+              QString::fromUtf8(GetParam().type));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, TypeForFileName,
+    testing::Values(NameCase{"prog.hzx", "hzx"}, NameCase{"prog.HZX", ""}, NameCase{"prog.hzx.bak", "hzx"},
+                    NameCase{"dir.hzx/image.bin", "hzx"}, NameCase{"image.bin", "bin"}, NameCase{"image.BIN", "bin"},
+                    NameCase{"image.Bin", ""}, NameCase{"image.rom", "bin"}, NameCase{"IMAGE.ROM", "bin"},
+                    NameCase{"a.hex", "ihex"}, NameCase{"a.HEX", "ihex"}, NameCase{"a.Hex", ""},
+                    NameCase{"a.lst", "hex"}, NameCase{"a.LST", "hex"}, NameCase{"a.txt", "tihex"},
+                    NameCase{"a.TXT", "tihex"}, NameCase{"a.srec", "srec"}, NameCase{"a.SREC", "srec"},
+                    NameCase{"a.s19", "srec"}, NameCase{"a.S19", "srec"}, NameCase{"a.s28", ""},
+                    NameCase{"a.elf", "elf"}, NameCase{"a.ELF", "elf"}, NameCase{"a.Elf", ""},
+                    NameCase{"hex", ""}, NameCase{"a.hex.txt", "tihex"}, NameCase{"", ""}));
+
+TEST(LoadFileFactory, ListsTheExecutableFirstAndElfAfterSRecords)
+{
+    std::vector<std::string> names;
+    for (const LoadFileType &type : loadFileFactory().types())
+        names.push_back(std::string(type.typeName) + "|" + type.filter + "|" + type.description);
+    EXPECT_EQ(names, (std::vector<std::string>{"hzx|*.hzx|Halvane Executable", "bin|*.bin *.rom|Binary",
+                                               "ihex|*.hex|Intel Hex", "hex|*.lst|Hex", "tihex|*.txt|TI Hex",
+                                               "srec|*.s19 *.srec|Motorola S-Record", "elf|*.elf|ELF Executable"}));
+}
+
+TEST(LoadFileFactory, IsOneObjectForTheWholeProgram)
+{
+    EXPECT_EQ(&loadFileFactory(), &loadFileFactory());
+}
+
+TEST(LoadFileFactory, CreatesReadersByExactTypeName)
+{
+    TempFiles files;
+    const QString hex = files.write("a.hex", ":0200000401F009\n:02000000ABCD86\n:00000001FF\n");
+    auto file = loadFileFactory().create(hex, "ihex");
+    ASSERT_TRUE(file);
+    EXPECT_EQ(primaryOf(*file), (std::vector<SectionData>{{0x01F00000, {0xAB, 0xCD}}}));
+    EXPECT_FALSE(loadFileFactory().create(hex, "IHEX"));
+    EXPECT_FALSE(loadFileFactory().create(hex, "intel"));
+    auto bin = loadFileFactory().create(hex, "bin");
+    ASSERT_TRUE(bin);
+    EXPECT_FALSE(bin->hasAddresses());
+}
+
+TEST(LoadFileFactory, PassesTheReadersFailureOn)
+{
+    EXPECT_EQ(messageOf([] { loadFileFactory().create("/nonexistent/a.hex", "ihex"); }),
+              "cannot open /nonexistent/a.hex");
+}
+
+TEST(LoadFileFactory, MakesExecutablesOnlyOnceTheirReaderIsRegistered)
+{
+    TEVOLoadFileFactory factory;
+    EXPECT_FALSE(factory.create("a.hzx", "hzx"));
+    QString seen;
+    factory.setTEVOCreator([&seen](const QString &fileName) -> std::unique_ptr<LoadFileInterface> {
+        seen = fileName;
+        return BinaryLoadFile::fromBytes("x");
+    });
+    EXPECT_TRUE(factory.create("a.hzx", "hzx"));
+    EXPECT_EQ(seen, "a.hzx");
+}
+
+TEST(LoadFileFactory, TakesFurtherTypesAtTheEndOfTheTable)
+{
+    TEVOLoadFileFactory factory;
+    factory.addType({"raw", "*.raw", "Raw"}, {".raw", ".bin"}, [](const QString &) {
+        return BinaryLoadFile::fromBytes("r");
+    });
+    EXPECT_STREQ(factory.types().back().typeName, "raw");
+    EXPECT_EQ(factory.typeForFileName("a.raw"), "raw");
+    // Earlier entries keep their extensions.
+    EXPECT_EQ(factory.typeForFileName("a.bin"), "bin");
+    EXPECT_TRUE(factory.create("whatever", "raw"));
+}
+
+} // namespace

@@ -1,0 +1,46 @@
+// Helpers for the load-file tests.
+#include "loadfiletestutil.h"
+
+#include <QFile>
+#include <ostream>
+
+void PrintTo(const SectionData &section, std::ostream *os)
+{
+    *os << std::hex << "{0x" << section.address << ":";
+    for (uint8_t b : section.bytes)
+        *os << ' ' << int(b);
+    *os << std::dec << "}";
+}
+
+std::vector<SectionData> primaryOf(LoadFileInterface &file)
+{
+    std::vector<SectionData> result;
+    for (const auto &section : file.sections().primarySections)
+        result.push_back({section->address(),
+                          std::vector<uint8_t>(section->data(), section->data() + section->size())});
+    return result;
+}
+
+std::map<uint32_t, uint8_t> memoryOf(LoadFileInterface &file)
+{
+    std::map<uint32_t, uint8_t> memory;
+    for (const auto &section : file.sections().primarySections) {
+        for (uint32_t i = 0; i < section->size(); ++i)
+            memory[section->address() + i] = section->data()[i];
+    }
+    return memory;
+}
+
+std::vector<uint8_t> bytesOf(const QByteArray &bytes)
+{
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+QString TempFiles::write(const QString &name, const QByteArray &contents)
+{
+    const QString fileName = m_dir.filePath(name);
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size())
+        return QString();
+    return fileName;
+}

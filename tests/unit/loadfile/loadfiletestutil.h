@@ -1,0 +1,49 @@
+// Helpers for the load-file tests: temporary files and sections as plain data.
+#pragma once
+
+#include "common/hexception.h"
+#include "loadfile/loadfileinterface.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+// A section as data, so that whole layouts compare with one EXPECT_EQ.
+struct SectionData
+{
+    uint32_t address;
+    std::vector<uint8_t> bytes;
+    bool operator==(const SectionData &) const = default;
+};
+void PrintTo(const SectionData &section, std::ostream *os);
+
+std::vector<SectionData> primaryOf(LoadFileInterface &file);
+// Address -> byte over all primary sections, later sections winning.
+std::map<uint32_t, uint8_t> memoryOf(LoadFileInterface &file);
+std::vector<uint8_t> bytesOf(const QByteArray &bytes);
+
+// A temporary directory that lives for the test.
+class TempFiles
+{
+public:
+    QString write(const QString &name, const QByteArray &contents);
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// The message of the HException that f throws, or "<no exception>".
+template <class F>
+QString messageOf(F &&f)
+{
+    try {
+        f();
+    } catch (const HException &e) {
+        return e.message();
+    }
+    return QStringLiteral("<no exception>");
+}
