@@ -1,0 +1,48 @@
+// The environment settings and macros.
+#include "project/environmentsettings.h"
+
+#include "platform/platform.h"
+
+#include <QSettings>
+
+namespace {
+EnvironmentSettings *theInstance = nullptr;
+}
+
+EnvironmentSettings::EnvironmentSettings()
+{
+    environmentMacros().insert(QStringLiteral("VeltDir"), veltDirFromExecutablePath(platform::executablePath()));
+    environmentMacros().insert(QStringLiteral("Platform"), QStringLiteral("msp430"));
+    if (!theInstance)
+        theInstance = this;
+}
+
+EnvironmentSettings::~EnvironmentSettings()
+{
+    if (theInstance == this)
+        theInstance = nullptr;
+}
+
+EnvironmentSettings *EnvironmentSettings::instance()
+{
+    return theInstance;
+}
+
+QVariant EnvironmentSettings::value(const QString &path, const QVariant &defaultValue) const
+{
+    QSettings settings(QString::fromLatin1(organisationName), QString::fromLatin1(productName));
+    return settings.value(path, defaultValue);
+}
+
+QString EnvironmentSettings::veltDirFromExecutablePath(const QString &path)
+{
+    // The path as the system reports it, up to 1024 characters.
+    QString dir = path.left(1024);
+    const qsizetype back = dir.lastIndexOf(QLatin1String("\\bin\\"), -1, Qt::CaseInsensitive);
+    const qsizetype forward = dir.lastIndexOf(QLatin1String("/bin/"), -1, Qt::CaseInsensitive);
+    const qsizetype cut = std::max(back, forward);
+    if (cut >= 0)
+        dir.truncate(cut);
+    dir.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return dir;
+}

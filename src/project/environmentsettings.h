@@ -1,0 +1,30 @@
+// The environment settings: the environment macros set at start-up and the user's settings
+// store, read through QSettings under our organisation and the product name.
+#pragma once
+
+#include "project/macros.h"
+
+#include <QString>
+#include <QVariant>
+
+class EnvironmentSettings
+{
+public:
+    static constexpr const char *organisationName = "Zimprog";
+    static constexpr const char *productName = "Veltrix for MSP430";
+
+    // Sets VeltDir from the executable's path and Platform to "msp430".
+    EnvironmentSettings();
+    // The one program-wide instance, or nullptr before the entry has made it.
+    static EnvironmentSettings *instance();
+    ~EnvironmentSettings();
+
+    MacroMap &macros() { return environmentMacros(); }
+    // A setting by its path; an absent setting reads as defaultValue.
+    QVariant value(const QString &path, const QVariant &defaultValue = QVariant()) const;
+
+    // The installation directory from an executable's full path: everything before the last
+    // "\bin\" or "/bin/" (case-insensitive) with backslashes turned into "/"; a path without
+    // such a component stays whole.
+    static QString veltDirFromExecutablePath(const QString &path);
+};
