@@ -131,11 +131,10 @@ QByteArray sRecords(LoadFileInterface &file)
         sRecord(out, dataType, address, addressBytes, data, n);
         ++records;
     });
-    // S5 holds a 16-bit count; larger counts take the 24-bit S6.
+    // The count record is optional and S5 holds only 16 bits; a larger count is left out
+    // rather than written modulo 65536, which stricter readers reject.
     if (records <= 0xFFFF)
         sRecord(out, '5', records, 2, nullptr, 0);
-    else
-        sRecord(out, '6', records, 3, nullptr, 0);
     sRecord(out, endType, file.hasStartAddress() ? file.startAddress() : 0, addressBytes, nullptr, 0);
     return std::move(out.result());
 }

@@ -1,0 +1,187 @@
+// The text readers on small inline files: records, sections, start addresses and every
+// failure with its line number.
+#include "loadfile/hexloadfile.h"
+#include "loadfile/intelhexloadfile.h"
+#include "loadfile/srecordloadfile.h"
+#include "loadfile/tihexloadfile.h"
+#include "loadfiletestutil.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+enum class Format { IntelHex, Listing, TIText, SRecord };
+
+std::unique_ptr<LoadFileInterface> parse(Format format, const QByteArray &text)
+{
+    switch (format) {
+    case Format::IntelHex:
+        return IntelHexLoadFile::fromText(text);
+    case Format::Listing:
+        return HexLoadFile::fromText(text);
+    case Format::TIText:
+        return TIHexLoadFile::fromText(text);
+    case Format::SRecord:
+        return SRecordLoadFile::fromText(text);
+    }
+    return nullptr;
+}
+
+struct ReadCase
+{
+    const char *what;
+    Format format;
+    const char *text;
+    std::vector<SectionData> sections;
+};
+
+class ReadsSections : public testing::TestWithParam<ReadCase>
+{
+};
+
+TEST_P(ReadsSections, AsExpected)
+{
+    auto file = parse(GetParam().format, GetParam().text);
+    EXPECT_EQ(primaryOf(*file), GetParam().sections);
+    for (const auto &section : file->sections().primarySections)
+        EXPECT_STREQ(section->name(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, ReadsSections,
+    testing::Values(
+        ReadCase{"ihex text after the end record is never read", Format::IntelHex,
+                 ":02F00000AABBA9\n:00000001FF\nthis is not a record\n", {{0xF000, {0xAA, 0xBB}}}},
+        ReadCase{"ihex contiguous records make one section", Format::IntelHex,
+                 ":02F00000AABBA9\n:01F00200CC41\n:00000001FF\n", {{0xF000, {0xAA, 0xBB, 0xCC}}}},
+        ReadCase{"ihex a one-byte gap makes two sections", Format::IntelHex,
+                 ":02F00000AABBA9\n:01F00300CC40\n:00000001FF\n", {{0xF000, {0xAA, 0xBB}}, {0xF003, {0xCC}}}},
+        ReadCase{"ihex continuing an older section after a jump starts a new one", Format::IntelHex,
+                 ":01F0000011FE\n:0110000022CD\n:01F0010033DB\n:00000001FF\n",
+                 {{0xF000, {0x11}}, {0x1000, {0x22}}, {0xF001, {0x33}}}},
+        ReadCase{"ihex 04 then 02: both bases apply", Format::IntelHex,
+                 ":020000040001F9\n:020000021000EC\n:01001000559A\n:00000001FF\n", {{0x20010, {0x55}}}},
+        ReadCase{"ihex lower-case digits and CRLF line ends", Format::IntelHex,
+                 ":02f00000aabba9\r\n:00000001ff\r\n", {{0xF000, {0xAA, 0xBB}}}},
+        ReadCase{"ihex unknown record types are skipped", Format::IntelHex, ":0000000AF6\n:00000001FF\n", {}},
+        ReadCase{"listing bytes and an address-only line", Format::Listing,
+                 "0000F000 31 40 00 0A\n0000F004\n00001000 ab\n",
+                 {{0xF000, {0x31, 0x40, 0x00, 0x0A}}, {0x1000, {0xAB}}}},
+        ReadCase{"listing last line without line end, trailing blank", Format::Listing,
+                 "00010000 01 02 \n00010002 03", {{0x10000, {1, 2, 3}}}},
+        ReadCase{"titext sections, trailing blanks, lower case", Format::TIText,
+                 "@F000\n31 40 00 0a \n@FFFE\n00 F0\nq\n", {{0xF000, {0x31, 0x40, 0, 0x0A}}, {0xFFFE, {0, 0xF0}}}},
+        ReadCase{"titext data continues at the current address", Format::TIText,
+                 "@1000\n01 02\n03\n@1003\n04\nq\n", {{0x1000, {1, 2, 3, 4}}}},
+        ReadCase{"titext six-digit address", Format::TIText, "@010000\nAA\nq\n", {{0x10000, {0xAA}}}},
+        ReadCase{"srec S0 S1 S5 S9", Format::SRecord,
+                 "S00600004844521B\nS105F000AABBA5\nS5030001FB\nS903F0000C\n", {{0xF000, {0xAA, 0xBB}}}},
+        ReadCase{"srec S2 and S3 addresses, no end record", Format::SRecord,
+                 "S2050100001DDC\nS30700020000AABB91\n", {{0x10000, {0x1D}}, {0x20000, {0xAA, 0xBB}}}},
+        ReadCase{"srec lower-case digits, S4 and non-digit types carry nothing", Format::SRecord,
+                 "S105f000aabba5\nS403FC\nSX03FC\n",
+                 {{0xF000, {0xAA, 0xBB}}}}),
+    [](const testing::TestParamInfo<ReadCase> &info) { return "case" + std::to_string(info.index); });
+
+struct FailCase
+{
+    const char *what;
+    Format format;
+    const char *text;
+    const char *message;
+};
+
+class RejectsMalformedText : public testing::TestWithParam<FailCase>
+{
+};
+
+TEST_P(RejectsMalformedText, NamingTheLine)
+{
+    EXPECT_EQ(messageOf([] { parse(GetParam().format, GetParam().text); }), GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, RejectsMalformedText,
+    testing::Values(
+        FailCase{"ihex missing end record counts one past the last line", Format::IntelHex,
+                 ":02F00000AABBA9\n:02F00200AABBA7\n", "invalid end of file in hex file : line 3"},
+        FailCase{"ihex empty file", Format::IntelHex, "", "invalid end of file in hex file : line 1"},
+        FailCase{"ihex blank line", Format::IntelHex, ":02F00000AABBA9\n\n:00000001FF\n",
+                 "missing record mark in hex file : line 2"},
+        FailCase{"ihex bad checksum", Format::IntelHex, ":02F00000AABBA8\n:00000001FF\n", "invalid checksum : line 1"},
+        FailCase{"ihex record shorter than its count", Format::IntelHex, ":04F00000AABBA9\n",
+                 "invalid ASCII encoded byte : line 1"},
+        FailCase{"ihex checksum missing at the end of the text", Format::IntelHex, ":00000001",
+                 "invalid ASCII encoded byte : line 1"},
+        FailCase{"ihex bad digit", Format::IntelHex, ":02F00000AAGBA9\n", "invalid ASCII encoded byte : line 1"},
+        FailCase{"ihex 05 record decodes four bytes whatever its count", Format::IntelHex, ":0000000512345678\n",
+                 "invalid ASCII encoded byte : line 1"},
+        FailCase{"listing short line", Format::Listing, "0000F000 31\n0000F0\n", "invalid address : line 2"},
+        FailCase{"listing blank line", Format::Listing, "\n", "invalid address : line 1"},
+        FailCase{"listing tab separators", Format::Listing, "0000F000 31\t40\n", "invalid seperator : line 1"},
+        FailCase{"listing bad address digit", Format::Listing, "0000FX00 31\n", "invalid ASCII encoded byte : line 1"},
+        FailCase{"titext without q", Format::TIText, "@F000\n31 40\n", "unexpected end of file : line 3"},
+        FailCase{"titext odd address digits", Format::TIText, "@10000\n31\nq\n", "invalid ASCII encoded byte : line 1"},
+        FailCase{"titext bad data digit", Format::TIText, "@F000\n31 4Z\nq\n", "invalid ASCII encoded byte : line 2"},
+        FailCase{"srec blank line", Format::SRecord, "S105F000AABBA5\n\n", "no leading 'S' character : line 2"},
+        FailCase{"srec S5 count mismatch", Format::SRecord, "S105F000AABBA5\nS5030002FA\n",
+                 "incorrect data record count : line 2"},
+        FailCase{"srec bad checksum", Format::SRecord, "S105F000AABBA4\n", "invalid checksum : line 1"},
+        FailCase{"srec lone S", Format::SRecord, "S", "invalid ASCII encoded byte : line 1"},
+        FailCase{"srec count too small for the address", Format::SRecord, "S102F0000D\n",
+                 "byte count 2 too small for an S1 record : line 1"}),
+    [](const testing::TestParamInfo<FailCase> &info) { return "case" + std::to_string(info.index); });
+
+TEST(IntelHexLoadFile, TakesTheStartAddressFromThe03And05Records)
+{
+    auto plain = IntelHexLoadFile::fromText(":00000001FF\n");
+    EXPECT_FALSE(plain->hasStartAddress());
+    EXPECT_EQ(plain->startAddress(), 0u);
+    auto segment = IntelHexLoadFile::fromText(":0400000312345678E5\n:00000001FF\n");
+    EXPECT_TRUE(segment->hasStartAddress());
+    EXPECT_EQ(segment->startAddress(), 0x12345678u);
+    auto linear = IntelHexLoadFile::fromText(":0400000312345678E5\n:040000050000F00007\n:00000001FF\n");
+    EXPECT_EQ(linear->startAddress(), 0xF000u);
+}
+
+TEST(SRecordLoadFile, KeepsTheStartAddressButDoesNotClaimOne)
+{
+    auto file = SRecordLoadFile::fromText("S105F000AABBA5\nS80401234592\n");
+    EXPECT_FALSE(file->hasStartAddress());
+    EXPECT_EQ(file->startAddress(), 0x12345u);
+}
+
+TEST(SRecordLoadFile, ChecksTheCountModulo65536)
+{
+    QByteArray text;
+    for (int i = 0; i < 65537; ++i)
+        text += "S1040000AA51\n";
+    text += "S5030001FB\n";
+    EXPECT_EQ(SRecordLoadFile::fromText(text)->sections().primarySections.size(), 65537u);
+}
+
+TEST(TextLoadFile, ReadsAnOverlongLineAsSeveral)
+{
+    // The record and its padding fill the 529-character line buffer; the rest is a line of
+    // its own, which has no record mark.
+    const QByteArray first = ":02F00000AABBA9" + QByteArray(529 - 15, ' ');
+    EXPECT_EQ(messageOf([&] { IntelHexLoadFile::fromText(first + "tail\n:00000001FF\n"); }),
+              "missing record mark in hex file : line 2");
+    const QByteArray fitting = ":02F00000AABBA9" + QByteArray(528 - 15, ' ') + "\n";
+    EXPECT_EQ(primaryOf(*IntelHexLoadFile::fromText(fitting + ":00000001FF\n")).size(), 1u);
+    EXPECT_EQ(messageOf([&] { IntelHexLoadFile::fromText(first + "\n:00000001FF\n"); }),
+              "missing record mark in hex file : line 2")
+        << "a line feed just past the buffer makes an empty line of its own";
+}
+
+TEST(TextLoadFile, ReportsAFileThatCannotBeOpened)
+{
+    TempFiles files;
+    const QString missing = files.path("missing.hex");
+    EXPECT_EQ(messageOf([&] { IntelHexLoadFile f(missing); }), "cannot open " + missing);
+    EXPECT_EQ(messageOf([&] { HexLoadFile f(missing); }), "cannot open " + missing);
+    EXPECT_EQ(messageOf([&] { TIHexLoadFile f(missing); }), "cannot open " + missing);
+    EXPECT_EQ(messageOf([&] { SRecordLoadFile f(missing); }), "cannot open " + missing);
+}
+
+} // namespace
