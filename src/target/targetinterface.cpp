@@ -1,0 +1,91 @@
+// The behaviour every target shares.
+#include "target/targetinterface.h"
+
+#include "target/download.h"
+
+#include "loadfile/loadfileinterface.h"
+
+namespace TargetPropertyDefinitions {
+
+const PropertyValue &deviceType()
+{
+    static const PropertyValue value(
+        QStringLiteral("device_id"), 0, QStringLiteral("Current"), QStringLiteral("Device Type"),
+        QStringLiteral("The detected type of the currently connected target device."), QString(),
+        PropertyValue::Text);
+    return value;
+}
+
+const PropertyValue &eraseAll()
+{
+    static const PropertyValue value(
+        QStringLiteral("loaderEraseAll"), 0, QStringLiteral("Loader"), QStringLiteral("Erase All"),
+        QStringLiteral("Erase all erasable memory rather than individual segments when downloading."), QString(),
+        PropertyValue::YesNo);
+    return value;
+}
+
+} // namespace TargetPropertyDefinitions
+
+TargetInterface::TargetInterface(uint32_t flags, QObject *parent, const QString &name)
+    : ObjectTreeObject(parent),
+      m_flags(flags),
+      m_deviceTypeBinding(std::make_unique<VeltObjectPropertyValue>(TargetPropertyDefinitions::deviceType(), this)),
+      m_eraseAllBinding(std::make_unique<VeltObjectPropertyValue>(TargetPropertyDefinitions::eraseAll(), this))
+{
+    setObjectName(name);
+}
+
+TargetInterface::~TargetInterface() = default;
+
+bool TargetInterface::describeProperty(const QString &property, PropertyRecord &record) const
+{
+    return ObjectTreeObject::describeProperty(property, record);
+}
+
+bool TargetInterface::isPropertyVisible(const QString &property) const
+{
+    if (property == QLatin1String("loaderEraseAll"))
+        return (m_flags & FlagEraseAll) != 0;
+    return true;
+}
+
+const VeltObjectPropertyValue *TargetInterface::propertyDefinition(const QString &property) const
+{
+    if (property == QLatin1String("device_id"))
+        return m_deviceTypeBinding.get();
+    if (property == QLatin1String("loaderEraseAll"))
+        return m_eraseAllBinding.get();
+    return nullptr;
+}
+
+bool TargetInterface::runAttachScript()
+{
+    // Projects and their attach scripts are not part of a plain command-line run.
+    return true;
+}
+
+void TargetInterface::download(LoadFileInterface &file, const QString &fileName, bool check)
+{
+    TargetDownload::download(*this, file, fileName, check);
+}
+
+std::unique_ptr<LoadFileInterface> TargetInterface::upload(LoadFileInterface &file, const QString &fileName)
+{
+    return TargetDownload::upload(*this, file, fileName);
+}
+
+void TargetInterface::checkSectionsFit(LoadFileInterface &file)
+{
+    TargetDownload::checkSectionsFit(*this, file);
+}
+
+bool TargetInterface::verify(LoadFileInterface &file, const QString &fileName)
+{
+    return TargetDownload::verify(*this, file, fileName);
+}
+
+QString TargetInterface::formatAddress(uint32_t address) const
+{
+    return QString::asprintf("%04x", address);
+}

@@ -1,0 +1,136 @@
+// TargetInterface: the loader's handle on one way of reaching an MSP430. Concrete targets
+// supply connection, reset and run control and their memory interfaces; download, verify
+// and upload work through those memory interfaces for every target alike.
+// Failures of operations are HExceptions.
+#pragma once
+
+#include "target/objecttreeobject.h"
+#include "target/veltobjectpropertyvalue.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+class LoadFileInterface;
+class TargetMemoryInterface;
+class TargetRegisterInterface;
+class ESContext;
+
+class TargetInterface : public ObjectTreeObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString device_id READ deviceType)
+    Q_PROPERTY(bool loaderEraseAll READ loaderEraseAll WRITE setLoaderEraseAll)
+
+public:
+    enum TargetState {
+        TargetConnected = 0,
+        TargetDisconnected = 1,
+        TargetNotConnected = 2,
+        TargetRunning = 3,
+        TargetStopped = 4,
+    };
+    Q_ENUM(TargetState)
+
+    // Flag bit: the target offers the Erase All property.
+    static constexpr uint32_t FlagEraseAll = 0x100;
+    // Message kinds carried by message(text, kind).
+    static constexpr int MessageCompletion = 0x100;
+    static constexpr int MessageFailure = 0x104;
+
+    TargetInterface(uint32_t flags, QObject *parent, const QString &name);
+    ~TargetInterface() override;
+
+    QString deviceType() const { return m_deviceType; }
+    bool loaderEraseAll() const { return m_eraseAll; }
+    void setLoaderEraseAll(bool eraseAll) { m_eraseAll = eraseAll; }
+
+    // Presentation.
+    virtual bool isActive() const { return isConnected(); }
+    bool describeProperty(const QString &property, PropertyRecord &record) const override;
+    virtual bool isPropertyVisible(const QString &property) const;
+    // The binding that presents the property, or nullptr.
+    virtual const VeltObjectPropertyValue *propertyDefinition(const QString &property) const;
+
+    // Connection; these hide QObject::connect/disconnect, so signal wiring inside targets
+    // names QObject::connect explicitly.
+    virtual void connect() = 0;
+    virtual void disconnect() = 0;
+    virtual bool isConnected() const = 0;
+
+    // Memory space 0, the memory scripts use, memory space 1 (or nullptr), the registers (or nullptr).
+    virtual TargetMemoryInterface *mainMemory() = 0;
+    virtual TargetMemoryInterface *memory() = 0;
+    virtual TargetMemoryInterface *secondMemory() { return nullptr; }
+    virtual TargetRegisterInterface *registers() { return nullptr; }
+
+    virtual uint32_t flags() const { return m_flags; }
+
+    // Run control. reset(true) leaves the device stopped; reset(false) lets it run.
+    virtual bool reset(bool stop) = 0;
+    virtual bool go() = 0;
+    // Starts the loaded program; release leaves the device running without the debugger.
+    virtual bool run(uint32_t address, bool release) = 0;
+    virtual bool runAttachScript();
+    virtual bool stop() = 0;
+    virtual bool waitForStop(int timeoutMs) = 0;
+
+    // Bracket a load; calls nest (the loader brackets download and verify, which bracket themselves).
+    virtual void beginLoad() {}
+    virtual void endLoad() {}
+
+    virtual void download(LoadFileInterface &file, const QString &fileName, bool check);
+    // Reads back the ranges of file's sections into a new load file of the same layout.
+    virtual std::unique_ptr<LoadFileInterface> upload(LoadFileInterface &file, const QString &fileName);
+    // Throws when a section does not lie inside one range of its memory's map.
+    virtual void checkSectionsFit(LoadFileInterface &file);
+    virtual bool verify(LoadFileInterface &file, const QString &fileName);
+
+    // Makes the target visible to scripts in context.
+    virtual void addScriptMethods(ESContext *context) { Q_UNUSED(context); }
+    virtual bool eraseAllBeforeDownload() const { return m_eraseAll; }
+    virtual bool canDownload() { return true; }
+    // "%04x" of the address.
+    virtual QString formatAddress(uint32_t address) const;
+    virtual void prepareConnect() {}
+
+public slots:
+    virtual void raiseInterrupt(int n) { Q_UNUSED(n); }
+
+signals:
+    void stateChanged(const TargetInterface::TargetState &state);
+    void commRXReady();
+    // step, steps, task, units: progress(0, total, task, units) opens a task;
+    // progress(done, -1, nullptr, nullptr) reports what is finished.
+    void progress(int step, int steps, const char *task, const char *units);
+    void message(const QString &text);
+    void message(const QString &text, int kind);
+    void error(const QString &text);
+    void success(const QString &text);
+    void beginGroup(const QString &text, int kind);
+    void endGroup(const QString &text);
+
+protected:
+    void setDeviceType(const QString &type) { m_deviceType = type; }
+
+private:
+    uint32_t m_flags;
+    QString m_deviceType;
+    bool m_eraseAll = false;
+    std::unique_ptr<VeltObjectPropertyValue> m_deviceTypeBinding;
+    std::unique_ptr<VeltObjectPropertyValue> m_eraseAllBinding;
+};
+
+// Targets that can take TEVO executables.
+class TEVOTargetInterface : public TargetInterface
+{
+    Q_OBJECT
+public:
+    using TargetInterface::TargetInterface;
+};
+
+// Program-wide definitions of the two properties every target has.
+namespace TargetPropertyDefinitions {
+const PropertyValue &deviceType();
+const PropertyValue &eraseAll();
+}
