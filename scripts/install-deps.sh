@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what building and testing zimprog needs on Debian 12 (run as root).
+set -euo pipefail
+packages=(
+  build-essential cmake ninja-build pkg-config python3
+  qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
+  libusb-1.0-0-dev
+  srecord mspdebug msp430mcu
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

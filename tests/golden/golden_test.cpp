@@ -1,0 +1,145 @@
+// Runs every golden case: zimprog with the case's arguments in a fresh directory, compared
+// with the expected standard output, standard error, exit status and files.
+#include "goldencase.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QList<GoldenCase> allCases()
+{
+    QList<GoldenCase> cases;
+    const QDir root(QStringLiteral(ZIM_GOLDEN_DIR));
+    QDirIterator it(root.path(), {QStringLiteral("*.golden")}, QDir::Files, QDirIterator::Subdirectories);
+    QStringList paths;
+    while (it.hasNext())
+        paths.append(it.next());
+    paths.sort();
+    for (const QString &path : std::as_const(paths)) {
+        QString name = root.relativeFilePath(path);
+        name.chop(int(strlen(".golden")));
+        cases.append(readGoldenCase(path, name));
+    }
+    return cases;
+}
+
+QString substitute(QString text, const QString &tmp)
+{
+    text.replace(QLatin1String("${SRC}"), QStringLiteral(ZIM_SOURCE_DIR));
+    text.replace(QLatin1String("${BIN}"), QStringLiteral(ZIM_BINARY_DIR));
+    text.replace(QLatin1String("${SHARED}"), QStringLiteral(ZIM_SHARED_DIR));
+    text.replace(QLatin1String("${TMP}"), tmp);
+    return text;
+}
+
+QByteArray normalise(QByteArray out, const QString &exe, const QString &tmp)
+{
+    out.replace(exe.toUtf8(), "zimprog");
+    out.replace(tmp.toUtf8(), "${TMP}");
+    out.replace(QByteArray(ZIM_BINARY_DIR), "${BIN}");
+    out.replace(QByteArray(ZIM_SOURCE_DIR), "${SRC}");
+    return out;
+}
+
+void expectMatch(const GoldenExpectation &e, const QByteArray &actual)
+{
+    if (e.match == GoldenExpectation::Exact) {
+        EXPECT_EQ(std::string(actual.constData(), size_t(actual.size())),
+                  std::string(e.text.constData(), size_t(e.text.size())))
+            << "in " << e.what.toStdString();
+        return;
+    }
+    QString pattern = QString::fromUtf8(e.text);
+    if (pattern.endsWith(QLatin1Char('\n')))
+        pattern.chop(1);
+    const QRegularExpression re(QRegularExpression::anchoredPattern(pattern),
+                                QRegularExpression::DotMatchesEverythingOption);
+    ASSERT_TRUE(re.isValid()) << e.what.toStdString() << ": " << re.errorString().toStdString();
+    EXPECT_TRUE(re.match(QString::fromUtf8(actual)).hasMatch())
+        << e.what.toStdString() << " does not match\n--- actual\n" << actual.toStdString()
+        << "--- pattern\n" << pattern.toStdString();
+}
+
+class GoldenTest : public testing::TestWithParam<GoldenCase> {};
+
+TEST_P(GoldenTest, Run)
+{
+    const GoldenCase &gc = GetParam();
+    ASSERT_TRUE(gc.parseError.isEmpty()) << gc.parseError.toStdString();
+
+    const QString exe = QStringLiteral(ZIM_BINARY_DIR "/bin/zimprog");
+    ASSERT_TRUE(QFile::exists(exe)) << "no executable at " << exe.toStdString();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString tmp = QDir(dir.path()).canonicalPath();
+
+    for (const GoldenInput &in : gc.inputs) {
+        const QString path = tmp + QLatin1Char('/') + in.name;
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(in.content);
+    }
+
+    QStringList args;
+    for (const QString &w : splitShellWords(gc.argsLine))
+        args.append(substitute(w, tmp));
+
+    // bash's exec -a gives the program the argument vector a user's shell would: argv[0] "zimprog".
+    QProcess process;
+    process.setWorkingDirectory(gc.cwd.isEmpty() ? tmp : substitute(gc.cwd, tmp));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), tmp);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), tmp);
+    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral("/bin/bash"),
+                  QStringList{QStringLiteral("-c"), QStringLiteral("exec -a zimprog \"$0\" \"$@\""), exe} + args);
+    ASSERT_TRUE(process.waitForStarted(10000));
+    process.closeWriteChannel();
+    ASSERT_TRUE(process.waitForFinished(120000)) << "zimprog did not finish";
+    ASSERT_EQ(process.exitStatus(), QProcess::NormalExit) << "zimprog crashed";
+
+    const QByteArray out = normalise(process.readAllStandardOutput(), exe, tmp);
+    const QByteArray err = normalise(process.readAllStandardError(), exe, tmp);
+    bool checkedOut = false, checkedErr = false;
+    for (const GoldenExpectation &e : gc.expectations) {
+        if (e.what == QLatin1String("stdout")) {
+            checkedOut = true;
+            expectMatch(e, out);
+        } else if (e.what == QLatin1String("stderr")) {
+            checkedErr = true;
+            expectMatch(e, err);
+        } else {
+            QFile f(tmp + QLatin1Char('/') + e.what);
+            EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << "no file " << e.what.toStdString();
+            expectMatch(e, normalise(f.readAll(), exe, tmp));
+        }
+    }
+    if (!checkedOut)
+        EXPECT_EQ(out.toStdString(), "") << "in stdout";
+    if (!checkedErr)
+        EXPECT_EQ(err.toStdString(), "") << "in stderr";
+    EXPECT_EQ(process.exitCode(), gc.status);
+}
+
+std::string caseName(const testing::TestParamInfo<GoldenCase> &info)
+{
+    std::string name = info.param.name.toStdString();
+    for (char &c : name)
+        if (!isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, GoldenTest, testing::ValuesIn(allCases()), caseName);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(GoldenTest);
+
+} // namespace

@@ -1,0 +1,41 @@
+// One golden command-line case: the arguments, the files to lay out before the run and what
+// the run must print and leave behind.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+struct GoldenExpectation
+{
+    enum Match { Exact, Regex };
+    QString what;      // "stdout", "stderr" or a file name
+    Match match = Exact;
+    QByteArray text;
+};
+
+struct GoldenInput
+{
+    QString name;
+    QByteArray content;
+};
+
+struct GoldenCase
+{
+    QString name;        // path below cases/ without the extension
+    QString argsLine;
+    QString cwd;         // empty: the case's own temporary directory
+    int status = 0;
+    QList<GoldenInput> inputs;
+    QList<GoldenExpectation> expectations;
+    QString parseError;  // set when the case file itself is malformed
+};
+
+// Reads a case file; problems are reported through parseError.
+GoldenCase readGoldenCase(const QString &path, const QString &name);
+// Splits a line into words the way a shell would for plain quoting: blanks separate words,
+// double and single quotes group, and are removed.
+QStringList splitShellWords(const QString &line);
+// Parses hexadecimal digits, ignoring white space.
+QByteArray parseHexBytes(const QByteArray &text);
