@@ -1,0 +1,214 @@
+// Test doubles for the target framework: a memory that keeps its bytes in a map and logs every
+// call, a target built on one or two of them, and a load file made of in-memory sections.
+#pragma once
+
+#include "common/hexception.h"
+#include "loadfile/loadfileinterface.h"
+#include "target/targetinterface.h"
+#include "target/targetmemoryinterface.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <map>
+#include <optional>
+#include <vector>
+
+// A byte store with configurable limits. Every operation the download procedures use is
+// appended to a shared log as one line of text, e.g. "main.programBytes 1100 256 last".
+class FakeMemory : public TargetMemoryInterface
+{
+public:
+    FakeMemory(QString name, QStringList &log, bool erasable)
+        : TargetMemoryInterface(false, 2, erasable), m_name(std::move(name)), m_log(log) {}
+
+    int writeLimit = -1;
+    int readLimit = -1;
+    int fillLimit = -1;
+    int verifyLimit = -1;
+    int segmentSize = -1;
+    // Value of erased bytes.
+    uint8_t erasedValue = 0xFF;
+    // Address at which the next write or erase throws, to exercise failure paths.
+    std::optional<uint32_t> failAt;
+    std::map<uint32_t, uint8_t> bytes;
+
+    int maxWriteBlock() const override { return writeLimit; }
+    int maxReadBlock() const override { return readLimit; }
+    int maxFillBlock() const override { return fillLimit; }
+    int maxVerifyBlock() const override { return verifyLimit; }
+    int eraseSegmentSize() const override { return segmentSize; }
+
+    void writeBytes(uint32_t address, uint32_t count, const uint8_t *data) override
+    {
+        failIfAsked(address, count);
+        for (uint32_t i = 0; i < count; ++i)
+            bytes[address + i] = data[i];
+    }
+    void readBytes(uint32_t address, uint32_t count, uint8_t *buffer) override
+    {
+        for (uint32_t i = 0; i < count; ++i) {
+            auto it = bytes.find(address + i);
+            buffer[i] = it == bytes.end() ? erasedValue : it->second;
+        }
+    }
+    void programBytes(uint32_t address, uint32_t count, const uint8_t *data, bool last) override
+    {
+        log(QStringLiteral("programBytes %1 %2%3").arg(address, 0, 16).arg(count).arg(last ? " last" : ""));
+        writeBytes(address, count, data);
+    }
+    void readBackBytes(uint32_t address, uint32_t count, uint8_t *buffer) override
+    {
+        log(QStringLiteral("readBackBytes %1 %2").arg(address, 0, 16).arg(count));
+        readBytes(address, count, buffer);
+    }
+    void fillBytes(uint32_t address, uint32_t count, uint8_t value) override
+    {
+        log(QStringLiteral("fillBytes %1 %2 %3").arg(address, 0, 16).arg(count).arg(value));
+        failIfAsked(address, count);
+        for (uint32_t i = 0; i < count; ++i)
+            bytes[address + i] = value;
+    }
+    bool verifyBytes(uint32_t address, uint32_t count, const uint8_t *data) override
+    {
+        log(QStringLiteral("verifyBytes %1 %2").arg(address, 0, 16).arg(count));
+        std::vector<uint8_t> actual(count);
+        readBytes(address, count, actual.data());
+        return std::equal(actual.begin(), actual.end(), data);
+    }
+    void beginErase() override { log(QStringLiteral("beginErase")); }
+    void endErase() override { log(QStringLiteral("endErase")); }
+    void eraseRange(uint32_t address, uint32_t count, uint32_t &start, uint32_t &length) override
+    {
+        log(QStringLiteral("eraseRange %1 %2").arg(address, 0, 16).arg(count));
+        failIfAsked(address, count);
+        start = address;
+        length = count;
+        if (segmentSize > 0) {
+            // Whole segments go, as FLASH erases them.
+            start = address - address % uint32_t(segmentSize);
+            const uint32_t end = address + count;
+            length = ((end - start + uint32_t(segmentSize) - 1) / uint32_t(segmentSize)) * uint32_t(segmentSize);
+        }
+        for (uint32_t i = 0; i < length; ++i)
+            bytes.erase(start + i);
+    }
+    void eraseAll() override
+    {
+        log(QStringLiteral("eraseAll"));
+        bytes.clear();
+    }
+
+private:
+    void log(const QString &text) { m_log.append(m_name + QLatin1Char('.') + text); }
+    void failIfAsked(uint32_t address, uint32_t count)
+    {
+        if (failAt && *failAt >= address && *failAt - address < count)
+            throw HException(QStringLiteral("write failed at 0x%1").arg(*failAt, 0, 16));
+    }
+
+    QString m_name;
+    QStringList &m_log;
+};
+
+// A target whose memories are FakeMemory objects; it logs its load brackets and run control
+// and, when asked, every signal the procedures emit.
+// No Q_OBJECT: it adds no signals or properties, and tests connect lambdas.
+class FakeTarget : public TargetInterface
+{
+public:
+    explicit FakeTarget(QObject *parent = nullptr, bool withSecondMemory = false, bool mainErasable = true)
+        : TargetInterface(FlagEraseAll, parent, QStringLiteral("Fake Target")),
+          main(QStringLiteral("main"), log, mainErasable)
+    {
+        if (withSecondMemory)
+            second.emplace(QStringLiteral("second"), log, true);
+    }
+
+    QStringList log;
+    FakeMemory main;
+    std::optional<FakeMemory> second;
+    bool connected = false;
+
+    // Appends every progress, message and group signal to the log.
+    void logSignals()
+    {
+        QObject::connect(this, &TargetInterface::progress, this, [this](int step, int steps, const char *task,
+                                                                         const char *units) {
+            log.append(QStringLiteral("progress %1 %2 %3 %4")
+                           .arg(step)
+                           .arg(steps)
+                           .arg(task ? task : "-")
+                           .arg(units ? units : "-"));
+        });
+        QObject::connect(this, qOverload<const QString &>(&TargetInterface::message), this,
+                         [this](const QString &text) { log.append(QStringLiteral("message ") + text); });
+        QObject::connect(this, qOverload<const QString &, int>(&TargetInterface::message), this,
+                         [this](const QString &text, int kind) {
+                             log.append(QStringLiteral("message %1 %2").arg(text).arg(kind, 0, 16));
+                         });
+        QObject::connect(this, &TargetInterface::beginGroup, this, [this](const QString &text, int kind) {
+            log.append(QStringLiteral("beginGroup %1 %2").arg(text).arg(kind, 0, 16));
+        });
+        QObject::connect(this, &TargetInterface::endGroup, this,
+                         [this](const QString &text) { log.append(QStringLiteral("endGroup ") + text); });
+    }
+
+    void connect() override
+    {
+        log.append(QStringLiteral("connect"));
+        connected = true;
+    }
+    void disconnect() override
+    {
+        log.append(QStringLiteral("disconnect"));
+        connected = false;
+    }
+    bool isConnected() const override { return connected; }
+    TargetMemoryInterface *mainMemory() override { return &main; }
+    TargetMemoryInterface *memory() override { return &main; }
+    TargetMemoryInterface *secondMemory() override { return second ? &*second : nullptr; }
+    bool reset(bool stop) override
+    {
+        log.append(QStringLiteral("reset %1").arg(stop));
+        return true;
+    }
+    bool go() override { return true; }
+    bool run(uint32_t address, bool release) override
+    {
+        log.append(QStringLiteral("run %1 %2").arg(address, 0, 16).arg(release));
+        return true;
+    }
+    bool stop() override { return true; }
+    bool waitForStop(int) override { return true; }
+    void beginLoad() override { log.append(QStringLiteral("beginLoad")); }
+    void endLoad() override { log.append(QStringLiteral("endLoad")); }
+};
+
+// A load file over sections given by the test. A section with no bytes stands for zeros.
+class FakeLoadFile : public LoadFileInterface
+{
+public:
+    FakeLoadFile() { m_sectionsRead = true; }
+
+    // Adds a section of size bytes counting up from seed (or with no bytes when zeroFilled).
+    void add(int space, const char *name, uint32_t address, uint32_t size, uint8_t seed = 0, bool zeroFilled = false)
+    {
+        auto &buffer = m_buffers.emplace_back(size);
+        for (uint32_t i = 0; i < size; ++i)
+            buffer[i] = uint8_t(seed + i);
+        auto section = std::make_unique<StandardLoadFileSection>(name, address, size,
+                                                                 zeroFilled ? nullptr : buffer.data());
+        (space == 0 ? m_sections.primarySections : m_sections.secondarySections).push_back(std::move(section));
+    }
+
+    bool hasStartAddress() const override { return false; }
+    void setStartAddress(uint32_t) override {}
+    uint32_t startAddress() const override { return 0; }
+    bool hasAddresses() const override { return true; }
+    void setLoadAddress(uint32_t) override {}
+    bool readSections() override { return true; }
+
+private:
+    std::vector<std::vector<uint8_t>> m_buffers;
+};
