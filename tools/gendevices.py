@@ -212,7 +212,9 @@ def device_memory(regions, segment):
     if 'ram' not in regions or 'rom' not in regions:
         return None
     flash_start, flash_end = regions['rom']
-    if 'vectors' in regions and regions['vectors'][0] == flash_end + 1:
+    # The main memory runs on through the interrupt vectors above it, including the words the
+    # linker keeps free between code and vectors (the F2xx BSL signature at 0FFDEh).
+    if 'vectors' in regions and regions['vectors'][0] > flash_end:
         flash_end = regions['vectors'][1]
     if 'far_rom' in regions:
         flash_end = max(flash_end, regions['far_rom'][1])

@@ -1,0 +1,197 @@
+// Loading and sharing the device library, and the identify strings of the "Target" group.
+#include "msp430/msp430devices.h"
+
+#include "common/hexception.h"
+#include "project/macros.h"
+#include "project/propertygroups.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+namespace {
+
+const QString kFakes = QStringLiteral(ZIM_FAKE_DEVICES_DIR);
+
+int counter(const char *name)
+{
+    return qEnvironmentVariableIntValue(name);
+}
+
+class DevicesLibraryTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (const char *name : {"ZIM_FAKE_DEVICES_LOADS", "ZIM_FAKE_DEVICES_UNLOADS", "ZIM_FAKE_DEVICES_ALLOCATIONS",
+                                 "ZIM_FAKE_DEVICES_RELEASES"})
+            qputenv(name, "0");
+    }
+    void TearDown() override { environmentMacros().remove(QStringLiteral("VeltDir")); }
+
+    static void useFake(const QString &variant) { environmentMacros()[QStringLiteral("VeltDir")] = kFakes + '/' + variant; }
+};
+
+TEST_F(DevicesLibraryTest, TwoUsersShareOneLoadAndTheLastReleaseUnloads)
+{
+    useFake(QStringLiteral("full"));
+    MSP430DeviceDatabase *first = acquireMSP430Devices();
+    MSP430DeviceDatabase *second = acquireMSP430Devices();
+    EXPECT_EQ(first, second);
+    EXPECT_STREQ(first->name(0), "FAKE430");
+    EXPECT_EQ(counter("ZIM_FAKE_DEVICES_LOADS"), 1);
+    EXPECT_EQ(counter("ZIM_FAKE_DEVICES_ALLOCATIONS"), 1);
+
+    releaseMSP430Devices();
+    EXPECT_EQ(counter("ZIM_FAKE_DEVICES_RELEASES"), 0);
+    EXPECT_EQ(counter("ZIM_FAKE_DEVICES_UNLOADS"), 0);
+
+    releaseMSP430Devices();
+    EXPECT_EQ(counter("ZIM_FAKE_DEVICES_RELEASES"), 1);
+    EXPECT_EQ(counter("ZIM_FAKE_DEVICES_UNLOADS"), 1);
+}
+
+TEST_F(DevicesLibraryTest, AnAcquireAfterTheLastReleaseLoadsAgain)
+{
+    useFake(QStringLiteral("full"));
+    {
+        MSP430DevicesGuard guard;
+        EXPECT_STREQ(guard->selectedName(), "FAKE430");
+    }
+    {
+        MSP430DevicesGuard guard;
+    }
+    EXPECT_EQ(counter("ZIM_FAKE_DEVICES_LOADS"), 2);
+    EXPECT_EQ(counter("ZIM_FAKE_DEVICES_UNLOADS"), 2);
+    EXPECT_EQ(counter("ZIM_FAKE_DEVICES_RELEASES"), 2);
+}
+
+TEST_F(DevicesLibraryTest, AMissingReleaseEntryOnlySkipsTheCall)
+{
+    useFake(QStringLiteral("norelease"));
+    acquireMSP430Devices();
+    releaseMSP430Devices();
+    EXPECT_EQ(counter("ZIM_FAKE_DEVICES_RELEASES"), 0);
+    EXPECT_EQ(counter("ZIM_FAKE_DEVICES_UNLOADS"), 1);
+}
+
+TEST_F(DevicesLibraryTest, AMissingLibraryNamesTheExpandedPath)
+{
+    const QString dir = QDir::tempPath() + QStringLiteral("/zim-no-such-velt-dir");
+    environmentMacros()[QStringLiteral("VeltDir")] = dir;
+    EXPECT_THAT([] { acquireMSP430Devices(); },
+                testing::ThrowsMessage<HException>(
+                    testing::StrEq(("cannot access \"" + dir + "/bin/libmsp430devices.so\"").toStdString())));
+
+    // Nothing stays behind: the next acquire with a good library loads it afresh.
+    useFake(QStringLiteral("full"));
+    MSP430DevicesGuard guard;
+    EXPECT_EQ(counter("ZIM_FAKE_DEVICES_LOADS"), 1);
+}
+
+TEST_F(DevicesLibraryTest, AMissingAllocateEntryFailsAndUnloadsTheLibrary)
+{
+    useFake(QStringLiteral("noallocate"));
+    EXPECT_THAT([] { acquireMSP430Devices(); },
+                testing::ThrowsMessage<HException>(
+                    testing::StrEq("cannot find symbol \"AllocateMSP430Devices\" in DLL")));
+    EXPECT_EQ(counter("ZIM_FAKE_DEVICES_LOADS"), 1);
+    EXPECT_EQ(counter("ZIM_FAKE_DEVICES_UNLOADS"), 1);
+    EXPECT_EQ(counter("ZIM_FAKE_DEVICES_RELEASES"), 0);
+
+    useFake(QStringLiteral("full"));
+    MSP430DevicesGuard guard;
+    EXPECT_EQ(counter("ZIM_FAKE_DEVICES_ALLOCATIONS"), 1);
+}
+
+TEST_F(DevicesLibraryTest, FindsADeviceByItsExactName)
+{
+    useFake(QStringLiteral("full"));
+    MSP430DevicesGuard guard;
+    EXPECT_EQ(findMSP430Device(guard.devices(), QStringLiteral("FAKE430")), 0);
+    EXPECT_EQ(findMSP430Device(guard.devices(), QStringLiteral("FAKE43")), -1);
+    EXPECT_EQ(findMSP430Device(guard.devices(), QString()), -1);
+    EXPECT_EQ(findMSP430Device(nullptr, QStringLiteral("FAKE430")), -1);
+}
+
+// The "Target" group as a description file would give it.
+class IdentifyStringsTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        PropertyGroup target{QStringLiteral("Target"), {}};
+        const auto add = [&](const char *device, const char *identify) {
+            PropertyGroupEntry entry{QString::fromLatin1(device), {}};
+            if (identify)
+                entry.properties.insert(QStringLiteral("msp430_identify_string"), QString::fromLatin1(identify));
+            target.entries.append(entry);
+        };
+        add("MSP430F149", "MSP430F149");
+        add("MSP430F1611", "MSP430F1611;;MSP430F1612");
+        add("Padded", ";MSP430F2274;");
+        add("OnlySeparators", ";;");
+        add("Empty", "");
+        add("NoAttribute", nullptr);
+        PropertyGroups::instance().addGroup(target);
+    }
+    void TearDown() override { PropertyGroups::instance().removeGroup(QStringLiteral("Target")); }
+};
+
+struct IdentifyCase
+{
+    const char *device;
+    QStringList strings;
+};
+
+class IdentifyStringsCases : public IdentifyStringsTest, public testing::WithParamInterface<IdentifyCase>
+{};
+
+TEST_P(IdentifyStringsCases, SplitsOnSemicolonsAndDropsEmptyParts)
+{
+    const IdentifyCase &c = GetParam();
+    EXPECT_EQ(msp430IdentifyStrings(QString::fromLatin1(c.device)), c.strings);
+    EXPECT_EQ(msp430IdentifyString(QString::fromLatin1(c.device)), c.strings.value(0));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Attributes, IdentifyStringsCases,
+    testing::Values(IdentifyCase{"MSP430F149", {"MSP430F149"}},
+                    IdentifyCase{"MSP430F1611", {"MSP430F1611", "MSP430F1612"}},
+                    IdentifyCase{"Padded", {"MSP430F2274"}}, IdentifyCase{"OnlySeparators", {}},
+                    IdentifyCase{"Empty", {}}, IdentifyCase{"NoAttribute", {}}, IdentifyCase{"NoSuchDevice", {}}));
+
+struct MatchCase
+{
+    const char *device;
+    const char *detected;
+    bool matches;
+};
+
+class DeviceMatchCases : public IdentifyStringsTest, public testing::WithParamInterface<MatchCase>
+{};
+
+TEST_P(DeviceMatchCases, ComparesTheDetectedTypeWithEachIdentifyString)
+{
+    const MatchCase &c = GetParam();
+    EXPECT_EQ(msp430DeviceMatches(QString::fromLatin1(c.device), QString::fromLatin1(c.detected)), c.matches);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Devices, DeviceMatchCases,
+    testing::Values(MatchCase{"MSP430F149", "MSP430F149", true}, MatchCase{"MSP430F1611", "MSP430F1612", true},
+                    MatchCase{"MSP430F1611", "MSP430F1611", true}, MatchCase{"MSP430F1611", "MSP430F161", false},
+                    MatchCase{"MSP430F149", "msp430f149", false},
+                    // Not connected: the detected type is empty, and empty parts never count.
+                    MatchCase{"OnlySeparators", "", false}, MatchCase{"Empty", "", false},
+                    MatchCase{"NoAttribute", "MSP430F149", false}, MatchCase{"NoSuchDevice", "", false}));
+
+TEST(DeviceMatch, IsFalseWithoutTheTargetGroup)
+{
+    PropertyGroups::instance().removeGroup(QStringLiteral("Target"));
+    EXPECT_FALSE(msp430DeviceMatches(QStringLiteral("MSP430F149"), QStringLiteral("MSP430F149")));
+    EXPECT_TRUE(msp430IdentifyString(QStringLiteral("MSP430F149")).isEmpty());
+}
+
+} // namespace
