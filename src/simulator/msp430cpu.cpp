@@ -1,0 +1,346 @@
+// The MSP430 instruction set: format I (two operands), format II (one operand) and jumps,
+// decoded as in the MSP430x1xx Family User's Guide, chapter 3.
+#include "simulator/msp430cpu.h"
+
+#include "simulator/msp430cycles.h"
+
+namespace {
+
+constexpr unsigned PC = MSP430Registers::PC;
+constexpr unsigned SP = MSP430Registers::SP;
+constexpr unsigned SR = MSP430Registers::SR;
+
+constexpr uint32_t kArithmeticFlags = MSP430Cpu::C | MSP430Cpu::Z | MSP430Cpu::N | MSP430Cpu::V;
+
+// Four BCD digits to binary; digits above 9 count with their face value.
+uint32_t bcdToBinary(uint32_t value)
+{
+    return (value & 0xF) + ((value >> 4) & 0xF) * 10 + ((value >> 8) & 0xF) * 100 + ((value >> 12) & 0xF) * 1000;
+}
+
+uint32_t binaryToBcd(uint32_t value)
+{
+    uint32_t result = 0;
+    for (int digit = 0; digit < 4; ++digit) {
+        result |= (value % 10) << (4 * digit);
+        value /= 10;
+    }
+    return result;
+}
+
+} // namespace
+
+MSP430Cpu::MSP430Cpu(MSP430Registers &registers, MSP430Memory &memory, SimulatorObserver &observer)
+    : m_registers(registers),
+      m_memory(memory),
+      m_observer(observer),
+      m_r(registers.raw()),
+      m_pcMask(registers.isCpuX() ? 0xFFFFF : 0xFFFF)
+{
+}
+
+unsigned MSP430Cpu::step()
+{
+    m_selfJump = false;
+    const uint32_t op = fetch();
+    if (op >= 0x4000)
+        return formatI(op);
+    if (op >= 0x2000)
+        return jump(op);
+    if (op >= 0x1800)
+        return 0; // a lone extension word does nothing
+    if (op >= 0x1400)
+        return pushPopMultiple(op);
+    if (op >= 0x1000)
+        return formatII(op);
+    return addressInstruction(op);
+}
+
+void MSP430Cpu::enterInterrupt(unsigned n)
+{
+    const uint32_t sp = (m_r[SP] - 4) & m_pcMask;
+    setReg(SP, sp);
+    m_memory.writeWord(sp + 2, m_r[PC]);
+    m_memory.writeWord(sp, m_r[SR]);
+    setReg(SR, m_r[SR] & ~GIE);
+    setReg(PC, m_memory.readWord(0xFFE0 + 2 * n));
+}
+
+void MSP430Cpu::loadResetVector()
+{
+    setReg(SR, 0);
+    setReg(PC, m_memory.readWord(0xFFFE));
+}
+
+unsigned MSP430Cpu::unsupported(uint32_t op)
+{
+    m_observer.recordError(SimulatorError::UnsupportedOpcode, op);
+    return 0;
+}
+
+MSP430Cpu::Operand MSP430Cpu::source(unsigned rs, unsigned as, bool byte)
+{
+    const uint32_t mask = byte ? 0xFF : 0xFFFF;
+    switch (as) {
+    case 0:
+        if (rs == 3)
+            return {0, 0, Constant, msp430cycles::Register};
+        return {reg(rs) & mask, 0, InRegister, msp430cycles::Register};
+    case 1: {
+        if (rs == 3)
+            return {1, 0, Constant, msp430cycles::Register};
+        const uint32_t at = m_r[PC];
+        const uint32_t x = fetch();
+        uint32_t address;
+        if (rs == PC)
+            address = at + x; // symbolic: relative to the extension word itself
+        else if (rs == SR)
+            address = x; // absolute
+        else
+            address = reg(rs) + x;
+        address &= 0xFFFF;
+        return {m_memory.read(address, byte), address, InMemory, msp430cycles::Indexed};
+    }
+    case 2: {
+        if (rs == SR)
+            return {4, 0, Constant, msp430cycles::Register};
+        if (rs == 3)
+            return {2, 0, Constant, msp430cycles::Register};
+        const uint32_t address = reg(rs) & 0xFFFF;
+        return {m_memory.read(address, byte), address, InMemory, msp430cycles::Indirect};
+    }
+    default: {
+        if (rs == SR)
+            return {8 & mask, 0, Constant, msp430cycles::Register};
+        if (rs == 3)
+            return {0xFFFF & mask, 0, Constant, msp430cycles::Register};
+        if (rs == PC) {
+            const uint32_t at = m_r[PC];
+            return {fetch() & mask, at, InMemory, msp430cycles::Indirect};
+        }
+        const uint32_t base = reg(rs);
+        const uint32_t address = base & 0xFFFF;
+        const uint32_t value = m_memory.read(address, byte);
+        setReg(rs, (base + (byte ? 1 : 2)) & m_pcMask);
+        return {value, address, InMemory, msp430cycles::Indirect};
+    }
+    }
+}
+
+void MSP430Cpu::writeBack(const Operand &operand, unsigned reg, bool byte, uint32_t value)
+{
+    if (operand.kind == InRegister)
+        writeRegister(reg, value, byte);
+    else if (operand.kind == InMemory)
+        m_memory.write(operand.address, byte, value);
+}
+
+unsigned MSP430Cpu::formatI(uint32_t op)
+{
+    const unsigned rs = (op >> 8) & 0xF;
+    const unsigned rd = op & 0xF;
+    const bool indexedDst = op & 0x80;
+    const bool byte = op & 0x40;
+    const uint32_t mask = byte ? 0xFF : 0xFFFF;
+    const uint32_t msb = byte ? 0x80 : 0x8000;
+
+    const Operand src = source(rs, (op >> 4) & 3, byte);
+    const uint32_t s = src.value;
+
+    // The destination is always read, MOV included.
+    Operand dst;
+    if (!indexedDst) {
+        dst = {rd == 3 ? 0 : reg(rd) & mask, 0, InRegister, 0};
+    } else if (rd == 3) {
+        dst = {1, 0, Constant, 0};
+    } else {
+        const uint32_t at = m_r[PC];
+        const uint32_t x = fetch();
+        uint32_t address;
+        if (rd == PC)
+            address = at + x;
+        else if (rd == SR)
+            address = x;
+        else
+            address = reg(rd) + x;
+        address &= 0xFFFF;
+        dst = {m_memory.read(address, byte), address, InMemory, 0};
+    }
+    const uint32_t d = dst.value;
+    const uint32_t carry = m_r[SR] & C;
+
+    const unsigned dstClass = indexedDst ? 2 : (rd == PC ? 1 : 0);
+    const unsigned cycles = msp430cycles::kFormatI[src.cycleClass][dstClass];
+
+    uint32_t result = 0;
+    uint32_t flags = 0;
+    uint32_t affected = 0;
+    bool store = true;
+    auto arithmetic = [&](uint32_t sum, uint32_t addend, bool subtract) {
+        result = sum & mask;
+        flags = (result & msb ? N : 0) | (result == 0 ? Z : 0) | (sum & (mask + 1) ? C : 0);
+        const bool overflow = subtract ? ((d ^ s) & msb) && ((result ^ d) & msb)
+                                       : !((d ^ addend) & msb) && ((result ^ d) & msb);
+        if (overflow)
+            flags |= V;
+        affected = kArithmeticFlags;
+    };
+    auto logical = [&](uint32_t value, bool overflow) {
+        result = value & mask;
+        flags = (result & msb ? N : 0) | (result == 0 ? Z : C) | (overflow ? V : 0);
+        affected = kArithmeticFlags;
+    };
+
+    switch (op >> 12) {
+    case 0x4: // MOV
+        result = s;
+        break;
+    case 0x5: // ADD
+        arithmetic(d + s, s, false);
+        break;
+    case 0x6: // ADDC
+        arithmetic(d + s + carry, s, false);
+        break;
+    case 0x7: // SUBC
+        arithmetic(d + (~s & mask) + carry, ~s & mask, true);
+        break;
+    case 0x8: // SUB
+        arithmetic(d + (~s & mask) + 1, ~s & mask, true);
+        break;
+    case 0x9: // CMP
+        arithmetic(d + (~s & mask) + 1, ~s & mask, true);
+        store = false;
+        break;
+    case 0xA: { // DADD
+        const uint32_t sum = bcdToBinary(d) + bcdToBinary(s) + carry;
+        result = binaryToBcd(sum) & mask;
+        if (sum == 0)
+            flags = Z;
+        else
+            flags = (result & msb ? N : 0) | (sum > (byte ? 99u : 9999u) ? C : 0);
+        affected = C | Z | N;
+        break;
+    }
+    case 0xB: // BIT
+        logical(d & s, false);
+        store = false;
+        break;
+    case 0xC: // BIC
+        result = d & ~s & 0xFFFF;
+        break;
+    case 0xD: // BIS
+        result = d | s;
+        break;
+    case 0xE: // XOR
+        logical(d ^ s, (d & msb) && (s & msb));
+        break;
+    default: // AND
+        logical(d & s, false);
+        break;
+    }
+
+    if (store) {
+        if (dst.kind == InRegister)
+            writeRegister(rd, result, byte);
+        else if (dst.kind == InMemory)
+            m_memory.write(dst.address, byte, result);
+    }
+    if (affected)
+        setFlags(flags, affected);
+    return cycles;
+}
+
+unsigned MSP430Cpu::formatII(uint32_t op)
+{
+    const unsigned group = op >> 6;
+    if (group == 0x4D || group == 0x4E)
+        return calla(op);
+
+    const unsigned r = op & 0xF;
+    const unsigned as = (op >> 4) & 3;
+    const bool byte = op & 0x40;
+    const uint32_t mask = byte ? 0xFF : 0xFFFF;
+    const uint32_t msb = byte ? 0x80 : 0x8000;
+
+    switch (group) {
+    case 0x40:
+    case 0x41:   // RRC
+    case 0x44:
+    case 0x45: { // RRA
+        const Operand operand = source(r, as, byte);
+        const uint32_t value = operand.value;
+        const bool rotate = group <= 0x41;
+        const uint32_t top = rotate ? ((m_r[SR] & C) ? msb : 0) : (value & msb);
+        const uint32_t result = ((value >> 1) | top) & mask;
+        writeBack(operand, r, byte, result);
+        uint32_t flags = (result & msb ? N : 0) | (result == 0 ? Z : 0) | (value & 1 ? C : 0);
+        if (rotate && !(value & msb) && (m_r[SR] & C))
+            flags |= V;
+        setFlags(flags, C | Z | N | V);
+        return msp430cycles::kShiftSwap[operand.cycleClass];
+    }
+    case 0x42: { // SWPB
+        const Operand operand = source(r, as, false);
+        writeBack(operand, r, false, ((operand.value << 8) | (operand.value >> 8)) & 0xFFFF);
+        return msp430cycles::kShiftSwap[operand.cycleClass];
+    }
+    case 0x46: { // SXT
+        const Operand operand = source(r, as, false);
+        const uint32_t result = (operand.value & 0x80) ? (operand.value | 0xFF00) & 0xFFFF : operand.value & 0xFF;
+        writeBack(operand, r, false, result);
+        setFlags((result & 0x8000 ? N : 0) | (result == 0 ? Z : C), C | Z | N | V);
+        return msp430cycles::kShiftSwap[operand.cycleClass];
+    }
+    case 0x48:
+    case 0x49: { // PUSH
+        const uint32_t sp = (m_r[SP] - 2) & m_pcMask;
+        setReg(SP, sp);
+        const Operand operand = source(r, as, byte);
+        m_memory.write(sp, byte, operand.value);
+        return msp430cycles::kPush[operand.cycleClass];
+    }
+    case 0x4A: { // CALL
+        const uint32_t sp = (m_r[SP] - 2) & m_pcMask;
+        setReg(SP, sp);
+        const Operand operand = source(r, as, false);
+        m_memory.writeWord(sp, m_r[PC]);
+        writeRegister(PC, operand.value, false);
+        const bool fast = operand.kind != InMemory || as == 2;
+        return fast ? msp430cycles::kCallShort : msp430cycles::kCallLong;
+    }
+    case 0x4C: { // RETI
+        const uint32_t sp = m_r[SP];
+        const uint32_t sr = m_memory.readWord(sp);
+        const uint32_t pc = m_memory.readWord(sp + 2);
+        setReg(SP, (sp + 4) & m_pcMask);
+        writeRegister(SR, sr, false);
+        writeRegister(PC, pc, false);
+        return msp430cycles::kReti;
+    }
+    default:
+        return unsupported(op);
+    }
+}
+
+unsigned MSP430Cpu::jump(uint32_t op)
+{
+    const uint32_t sr = m_r[SR];
+    bool taken;
+    switch ((op >> 10) & 7) {
+    case 0: taken = !(sr & Z); break;                    // JNE
+    case 1: taken = sr & Z; break;                       // JEQ
+    case 2: taken = !(sr & C); break;                    // JNC
+    case 3: taken = sr & C; break;                       // JC
+    case 4: taken = sr & N; break;                       // JN
+    case 5: taken = !(sr & N) == !(sr & V); break;       // JGE
+    case 6: taken = !(sr & N) != !(sr & V); break;       // JL
+    default: taken = true; break;                        // JMP
+    }
+    if (taken) {
+        const uint32_t offset = op & 0x3FF;
+        m_selfJump = offset == 0x3FF;
+        const int32_t words = offset & 0x200 ? int32_t(offset) - 0x400 : int32_t(offset);
+        setReg(PC, (m_r[PC] + uint32_t(2 * words)) & m_pcMask);
+    }
+    return msp430cycles::kJump;
+}

@@ -1,0 +1,105 @@
+// MSP430Cpu: decodes and executes MSP430 and MSP430X instructions on a register file and a
+// memory image, counting cycles. Problems are recorded through the observer, never thrown;
+// only a peripheral bus may throw out of step().
+#pragma once
+
+#include "msp430/msp430registers.h"
+#include "simulator/msp430memory.h"
+#include "simulator/simulatorerror.h"
+
+class MSP430Cpu
+{
+public:
+    // Status register bits.
+    static constexpr uint32_t C = 0x001;
+    static constexpr uint32_t Z = 0x002;
+    static constexpr uint32_t N = 0x004;
+    static constexpr uint32_t GIE = 0x008;
+    static constexpr uint32_t CPUOFF = 0x010;
+    static constexpr uint32_t V = 0x100;
+
+    // None of the three is owned; they must outlive the CPU.
+    MSP430Cpu(MSP430Registers &registers, MSP430Memory &memory, SimulatorObserver &observer);
+
+    // Executes the instruction at PC and returns the cycles it takes.
+    unsigned step();
+    // Pushes PC and SR, clears GIE and continues at the vector of interrupt n (0..15).
+    void enterInterrupt(unsigned n);
+    // SR = 0 and PC from the reset vector at 0xFFFE.
+    void loadResetVector();
+
+    // While on, register reads and writes are offered to the observer.
+    void setWatchingRegisters(bool on) { m_watchRegisters = on; }
+    // While on, every write to PC is reported to the observer.
+    void setReportingPcWrites(bool on) { m_reportPcWrites = on; }
+    // True when the last step was a taken jump to its own address.
+    bool lastWasSelfJump() const { return m_selfJump; }
+
+private:
+    enum OperandKind : uint8_t { InRegister, InMemory, Constant };
+    struct Operand
+    {
+        uint32_t value;
+        uint32_t address; // memory operands only
+        OperandKind kind;
+        uint8_t cycleClass; // msp430cycles::OperandClass
+    };
+
+    unsigned formatI(uint32_t op);
+    unsigned formatII(uint32_t op);
+    unsigned jump(uint32_t op);
+    unsigned calla(uint32_t op);
+    unsigned pushPopMultiple(uint32_t op);
+    unsigned addressInstruction(uint32_t op);
+    unsigned multipleShift(uint32_t op);
+    unsigned unsupported(uint32_t op);
+
+    Operand source(unsigned reg, unsigned as, bool byte);
+    void writeBack(const Operand &operand, unsigned reg, bool byte, uint32_t value);
+    void setArithmetic20(unsigned reg, uint32_t operand, bool subtract, bool store);
+
+    uint32_t fetch()
+    {
+        const uint32_t pc = m_r[MSP430Registers::PC];
+        const uint32_t word = m_memory.fetch(pc);
+        m_r[MSP430Registers::PC] = (pc + 2) & m_pcMask;
+        return word;
+    }
+    uint32_t reg(unsigned n)
+    {
+        const uint32_t value = m_r[n];
+        if (m_watchRegisters) [[unlikely]]
+            m_observer.registerAccessed(n, value, false);
+        return value;
+    }
+    // Stores value as it stands (already masked by the caller).
+    void setReg(unsigned n, uint32_t value)
+    {
+        m_r[n] = value;
+        m_registers.markChanged(n);
+        if (m_watchRegisters) [[unlikely]]
+            m_observer.registerAccessed(n, value, true);
+        if (n == MSP430Registers::PC && m_reportPcWrites) [[unlikely]]
+            m_observer.pcWritten(value);
+    }
+    // Register write of a format I or II instruction: byte or word mask, odd PC made even.
+    void writeRegister(unsigned n, uint32_t value, bool byte)
+    {
+        if (n == MSP430Registers::PC && (value & 1))
+            value = (value & 0xFFFE) | 0x10000;
+        setReg(n, value & (byte ? 0xFF : 0xFFFF));
+    }
+    void setFlags(uint32_t flags, uint32_t affected)
+    {
+        setReg(MSP430Registers::SR, (m_r[MSP430Registers::SR] & ~affected) | flags);
+    }
+
+    MSP430Registers &m_registers;
+    MSP430Memory &m_memory;
+    SimulatorObserver &m_observer;
+    uint32_t *m_r;
+    uint32_t m_pcMask;
+    bool m_watchRegisters = false;
+    bool m_reportPcWrites = false;
+    bool m_selfJump = false;
+};

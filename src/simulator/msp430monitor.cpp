@@ -1,0 +1,184 @@
+// The MSP430 core simulator target: connection with the device limits, reset and interrupts.
+#include "simulator/msp430monitor.h"
+
+#include "msp430/msp430devices.h"
+
+#include <bit>
+
+namespace {
+
+constexpr uint32_t kResetVectorInterrupt = 15;
+
+} // namespace
+
+MSP430Monitor::MSP430Monitor(QObject *parent)
+    : SimulatedHMonitor(parent, QStringLiteral("MSP430 Core Simulator"),
+                        QStringLiteral("$(VeltDir)/targets/msp430peripherals.js"))
+{
+    registerProperty(QStringLiteral("interruptPollInterval"), QStringLiteral("Peripherals"),
+                     QStringLiteral("Interrupt poll interval"), QStringLiteral("Poll for interrupts every N cycles."),
+                     100);
+}
+
+MSP430Monitor::~MSP430Monitor() = default;
+
+QString MSP430Monitor::selectedDeviceName() const
+{
+    // Set by the project that the loader selects; a plain command line names no device.
+    return QString();
+}
+
+QString MSP430Monitor::useHardwareMultiplierSetting() const
+{
+    // The value a project reads when it does not set the property.
+    return QStringLiteral("Yes");
+}
+
+bool MSP430Monitor::findDeviceLimits(const QString &deviceName)
+{
+    const QStringList names = msp430IdentifyStrings(deviceName);
+    if (names.isEmpty())
+        return false;
+    MSP430DevicesGuard devices;
+    for (int index = 0; index < devices->count(); ++index) {
+        const QString name = QString::fromLatin1(devices->name(index));
+        if (!names.contains(name))
+            continue;
+        devices->select(index);
+        m_limits.ramStart = devices->ramStart();
+        m_limits.ramEnd = devices->ramEnd();
+        m_limits.flashStart = devices->flashStart();
+        m_limits.flashEnd = devices->flashEnd();
+        m_limits.infoStart = devices->infoStart();
+        m_limits.infoEnd = devices->infoEnd();
+        m_infoSegmentSize = devices->infoSegmentSize();
+        m_cpux = devices->hasCpuX();
+        setDeviceType(name);
+        return true;
+    }
+    return false;
+}
+
+void MSP430Monitor::connect()
+{
+    if (isConnected())
+        return;
+    m_limits = MSP430MemoryLimits();
+    m_infoSegmentSize = 128;
+    m_cpux = false;
+    const QString device = selectedDeviceName();
+    if (!device.isEmpty())
+        findDeviceLimits(device);
+    m_multiplier = useHardwareMultiplierSetting() == QLatin1String("Yes");
+
+    auto registers = std::make_unique<MSP430Registers>(m_cpux);
+    auto memory = std::make_unique<MSP430Memory>(m_limits, m_multiplier, this);
+    auto cpu = std::make_unique<MSP430Cpu>(*registers, *memory, *this);
+    connectSimulation();
+    memory->setPeripheralBus(peripheralBus());
+    m_registers = std::move(registers);
+    m_memory = std::move(memory);
+    m_cpu = std::move(cpu);
+    setAccessWatching(m_watchMemory, m_watchRegisters, m_reportPcWrites);
+    m_pendingInterrupts = 0;
+    m_lastPollCycles = 0;
+    setState(TargetConnected);
+    setState(TargetStopped);
+}
+
+void MSP430Monitor::disconnect()
+{
+    if (!isConnected())
+        return;
+    m_cpu.reset();
+    m_memory.reset();
+    m_registers.reset();
+    disconnectSimulation();
+    setState(TargetDisconnected);
+}
+
+void MSP430Monitor::raiseInterrupt(int n)
+{
+    if (n >= 0 && n <= 15)
+        m_pendingInterrupts |= 1u << n;
+}
+
+QPair<QString, QString> MSP430Monitor::interruptName(int n)
+{
+    switch (n) {
+#define X(number, name, description)                                                                                   \
+    case number:                                                                                                       \
+        return {QStringLiteral(name), QStringLiteral(description)};
+#include "simulator/interruptvectors.def"
+#undef X
+    default:
+        return {};
+    }
+}
+
+void MSP430Monitor::resetCore()
+{
+    m_pendingInterrupts = 0;
+    m_lastPollCycles = 0;
+    SimulatedHMonitor::resetCore();
+}
+
+void MSP430Monitor::serviceInterrupts()
+{
+    if (m_resetPending) [[unlikely]] {
+        m_resetPending = false;
+        m_cpu->loadResetVector();
+        return;
+    }
+    const uint32_t sinceLastPoll = cycles() - m_lastPollCycles;
+    if (int64_t(sinceLastPoll) < m_pollInterval)
+        return;
+    processEventsIfDue();
+    if (PeripheralBus *bus = peripheralBus(); bus && (m_registers->value(MSP430Registers::SR) & MSP430Cpu::GIE)) {
+        const int n = bus->pollForInterrupts(sinceLastPoll);
+        if (n >= 0 && n <= 15)
+            m_pendingInterrupts |= 1u << n;
+    }
+    m_lastPollCycles = cycles();
+    if (m_pendingInterrupts == 0)
+        return;
+    const unsigned n = std::bit_width(m_pendingInterrupts) - 1;
+    Q_ASSERT(n <= kResetVectorInterrupt);
+    m_pendingInterrupts &= ~(1u << n);
+    m_cpu->enterInterrupt(n);
+}
+
+void MSP430Monitor::executeInstruction()
+{
+    addCycles(m_cpu->step());
+}
+
+uint32_t MSP430Monitor::programCounter() const
+{
+    return m_registers->value(MSP430Registers::PC);
+}
+
+SimulatedHMonitor::StopReason MSP430Monitor::finishedReason() const
+{
+    const uint32_t sr = m_registers->value(MSP430Registers::SR);
+    if (sr & MSP430Cpu::GIE)
+        return StopReason::None;
+    if (m_cpu->lastWasSelfJump())
+        return StopReason::SelfJump;
+    if (sr & MSP430Cpu::CPUOFF)
+        return StopReason::CpuOff;
+    return StopReason::None;
+}
+
+void MSP430Monitor::setAccessWatching(bool memory, bool registers, bool pcWrites)
+{
+    m_watchMemory = memory;
+    m_watchRegisters = registers;
+    m_reportPcWrites = pcWrites;
+    if (m_memory)
+        m_memory->setWatching(memory);
+    if (m_cpu) {
+        m_cpu->setWatchingRegisters(registers);
+        m_cpu->setReportingPcWrites(pcWrites);
+    }
+}

@@ -1,0 +1,85 @@
+// MSP430Monitor: the MSP430 core simulator target ("MSP430 Core Simulator"): device limits,
+// memory, registers, the instruction set and interrupt entry on top of SimulatedHMonitor.
+#pragma once
+
+#include "msp430/msp430monitorinterface.h"
+#include "msp430/msp430registers.h"
+#include "simulator/msp430cpu.h"
+#include "simulator/msp430memory.h"
+#include "simulator/simulatedhmonitor.h"
+
+#include <QPair>
+#include <memory>
+
+class MSP430Monitor : public SimulatedHMonitor, public MSP430MonitorInterface
+{
+    Q_OBJECT
+    Q_PROPERTY(int interruptPollInterval READ interruptPollInterval WRITE setInterruptPollInterval)
+
+public:
+    explicit MSP430Monitor(QObject *parent = nullptr);
+    ~MSP430Monitor() override;
+
+    void connect() override;
+    void disconnect() override;
+    bool isConnected() const override { return m_memory != nullptr; }
+
+    TargetMemoryInterface *mainMemory() override { return m_memory.get(); }
+    TargetMemoryInterface *memory() override { return m_memory.get(); }
+    TargetRegisterInterface *registers() override { return m_registers.get(); }
+    // The simulator's own objects; nullptr while disconnected.
+    MSP430Memory *simulatedMemory() const { return m_memory.get(); }
+    MSP430Registers *cpuRegisters() const { return m_registers.get(); }
+
+    uint32_t ramStart() const override { return m_limits.ramStart; }
+    uint32_t ramEnd() const override { return m_limits.ramEnd; }
+    uint32_t flashStart() const override { return m_limits.flashStart; }
+    uint32_t flashEnd() const override { return m_limits.flashEnd; }
+    uint32_t infoStart() const override { return m_limits.infoStart; }
+    uint32_t infoEnd() const override { return m_limits.infoEnd; }
+    uint32_t infoSegmentSize() const override { return m_infoSegmentSize; }
+    bool hasExtendedMemory() const override { return m_limits.flashEnd > 0xFFFF; }
+    bool hasHardwareMultiplier() const { return m_multiplier; }
+
+    int interruptPollInterval() const { return m_pollInterval; }
+    void setInterruptPollInterval(int cycles) { m_pollInterval = cycles; }
+
+    // Name and description of interrupt vector n (0..15); empty texts for other n.
+    static QPair<QString, QString> interruptName(int n);
+
+public slots:
+    // Marks interrupt n (0..15) pending; other numbers are ignored.
+    void raiseInterrupt(int n) override;
+
+protected:
+    void resetCore() override;
+    void serviceInterrupts() override;
+    void executeInstruction() override;
+    uint32_t programCounter() const override;
+    StopReason finishedReason() const override;
+    void setAccessWatching(bool memory, bool registers, bool pcWrites) override;
+
+    // The device selected by the project; empty when there is none, and the defaults apply.
+    virtual QString selectedDeviceName() const;
+    // The project's "build_use_hardware_multiplier" value.
+    virtual QString useHardwareMultiplierSetting() const;
+
+private:
+    // Takes the limits of the first database device named by the device's identify strings.
+    bool findDeviceLimits(const QString &deviceName);
+
+    MSP430MemoryLimits m_limits;
+    uint32_t m_infoSegmentSize = 128;
+    bool m_cpux = false;
+    bool m_multiplier = true;
+    int m_pollInterval = 100;
+    uint32_t m_lastPollCycles = 0;
+    uint32_t m_pendingInterrupts = 0; // bit n: interrupt n pending
+    bool m_watchMemory = false;
+    bool m_watchRegisters = false;
+    bool m_reportPcWrites = false;
+
+    std::unique_ptr<MSP430Registers> m_registers;
+    std::unique_ptr<MSP430Memory> m_memory;
+    std::unique_ptr<MSP430Cpu> m_cpu;
+};

@@ -1,0 +1,18 @@
+// The seam between the core simulator and a peripheral simulation: what the core forwards for
+// the peripheral address range, interrupt polls and resets. Implementations may throw HException;
+// the exception leaves the current instruction unfinished and ends the step or run.
+#pragma once
+
+#include <cstdint>
+
+class PeripheralBus
+{
+public:
+    virtual ~PeripheralBus() = default;
+    virtual void reset() = 0;
+    // Cycles since the previous poll; an interrupt number 0..15 to raise, anything else for none.
+    virtual int pollForInterrupts(uint32_t cycles) = 0;
+    // A byte below 0x100, a word from 0x100 to 0x1FF.
+    virtual uint32_t loadPeripheral(uint32_t address) = 0;
+    virtual void storePeripheral(uint32_t address, uint32_t value) = 0;
+};

@@ -1,0 +1,420 @@
+// The run loop and debugging bookkeeping shared by simulator targets.
+#include "simulator/simulatedhmonitor.h"
+
+#include "common/hexception.h"
+#include "platform/platform.h"
+#include "project/macros.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLocale>
+
+namespace {
+
+// The event loop gets a turn this often while the simulation runs, so that a stop request
+// arrives promptly without slowing the instructions down.
+constexpr uint64_t kEventIntervalMs = 5;
+
+QString groupedCycles(uint64_t cycles)
+{
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(qulonglong(cycles));
+}
+
+QString reasonText(SimulatedHMonitor::StopReason reason, const QString &stopMessage)
+{
+    switch (reason) {
+    case SimulatedHMonitor::StopReason::CycleLimit:
+        return QStringLiteral("cycle limit reached");
+    case SimulatedHMonitor::StopReason::SelfJump:
+        return QStringLiteral("the program jumps to itself");
+    case SimulatedHMonitor::StopReason::CpuOff:
+        return QStringLiteral("the CPU is off with interrupts disabled");
+    case SimulatedHMonitor::StopReason::Breakpoint:
+        return QStringLiteral("breakpoint");
+    case SimulatedHMonitor::StopReason::ErrorStop:
+        return stopMessage;
+    case SimulatedHMonitor::StopReason::Requested:
+    case SimulatedHMonitor::StopReason::None:
+        break;
+    }
+    return QStringLiteral("stop requested");
+}
+
+} // namespace
+
+SimulatedHMonitor::SimulatedHMonitor(QObject *parent, const QString &name, const QString &defaultPeripheralFile)
+    : HMonitor(0, parent, name), m_peripheralFile(defaultPeripheralFile)
+{
+    registerProperty(QStringLiteral("enablePeripheralFile"), QStringLiteral("Peripherals"),
+                     QStringLiteral("Enable Peripheral File"),
+                     QStringLiteral("Enable JavaScript simulation of peripherals."), false);
+    registerProperty(QStringLiteral("peripheralFile"), QStringLiteral("Peripherals"), QStringLiteral("Peripheral File"),
+                     QStringLiteral("JavaScript file that simulates peripherals."), defaultPeripheralFile);
+    registerProperty(QStringLiteral("jumpCountEnabled"), QStringLiteral("Diagnostic"),
+                     QStringLiteral("Jump Counting Enabled"),
+                     QStringLiteral("Enables simulator to count jump instructions."), false);
+    registerProperty(QStringLiteral("traceBufferSize"), QStringLiteral("Diagnostic"), QStringLiteral("Trace Buffer Size"),
+                     QStringLiteral("Set the number of trace entries that are recorded."), 8);
+    registerProperty(QStringLiteral("runCycleLimit"), QStringLiteral("Simulator"), QStringLiteral("Run Cycle Limit"),
+                     QStringLiteral("Cycles to simulate when the program is started; 0 leaves it unstarted."), 0u);
+}
+
+SimulatedHMonitor::~SimulatedHMonitor() = default;
+
+void SimulatedHMonitor::setJumpCountEnabled(bool on)
+{
+    m_jumpCountEnabled = on;
+    setJumpCountMode(m_jumpCountMode);
+}
+
+void SimulatedHMonitor::setTraceBufferSize(int size)
+{
+    m_traceBufferSize = std::max(0, size);
+    while (int(m_trace.size()) > m_traceBufferSize)
+        m_trace.pop_front();
+}
+
+void SimulatedHMonitor::setJumpCountMode(JumpCountMode mode)
+{
+    m_jumpCountMode = mode;
+    m_traceEveryInstruction = m_jumpCountEnabled && mode == PerInstruction;
+    updateWatching();
+}
+
+void SimulatedHMonitor::setState(TargetState state)
+{
+    if (m_state == state)
+        return;
+    m_state = state;
+    emit stateChanged(state);
+}
+
+void SimulatedHMonitor::requireConnected() const
+{
+    if (!isConnected())
+        throw HException(QStringLiteral("%1 is not connected").arg(objectName()));
+}
+
+void SimulatedHMonitor::connectSimulation()
+{
+    m_peripherals.reset();
+    if (m_enablePeripheralFile && !m_peripheralFile.isEmpty()) {
+        QFile file(expandMacros(environmentMacros(), m_peripheralFile));
+        // A peripheral file that cannot be read leaves the peripheral range on plain memory.
+        if (file.open(QIODevice::ReadOnly | QIODevice::Text))
+            m_peripherals = createPeripheralBus(QString::fromUtf8(file.readAll()) + QLatin1Char('\n'));
+    }
+    setProfileWindow(0x00000, 0x100000);
+    m_breakpointPending = false;
+    m_accessHit = false;
+    m_stopRequested = false;
+}
+
+void SimulatedHMonitor::disconnectSimulation()
+{
+    m_peripherals.reset();
+    m_profile.clear();
+    m_profile.shrink_to_fit();
+    m_profileLength = 0;
+}
+
+std::unique_ptr<PeripheralBus> SimulatedHMonitor::createPeripheralBus(const QString &text)
+{
+    // Peripheral files need the script engine's bridge; without it the range stays plain memory.
+    Q_UNUSED(text);
+    return nullptr;
+}
+
+void SimulatedHMonitor::resetCore()
+{
+    m_cycles = 0;
+    m_resetPending = true;
+    if (m_peripherals)
+        m_peripherals->reset();
+}
+
+bool SimulatedHMonitor::reset(bool stop)
+{
+    requireConnected();
+    resetCore();
+    // A command-line run has no project reset script, so that step always succeeds here.
+    if (stop)
+        return true;
+    return go();
+}
+
+bool SimulatedHMonitor::go()
+{
+    requireConnected();
+    if (m_runCycleLimit == 0)
+        return true;
+    return runWithLimit();
+}
+
+bool SimulatedHMonitor::run(uint32_t address, bool release)
+{
+    Q_UNUSED(address);
+    Q_UNUSED(release);
+    requireConnected();
+    if (m_runCycleLimit == 0)
+        return true;
+    resetCore();
+    return runWithLimit();
+}
+
+bool SimulatedHMonitor::runWithLimit()
+{
+    runFor(m_runCycleLimit);
+    reportStop();
+    return true;
+}
+
+void SimulatedHMonitor::reportStop()
+{
+    emit message(QStringLiteral("Simulation stopped at %1 after %2 cycles: %3")
+                     .arg(formatAddress(m_stopAddress), groupedCycles(m_runCycles),
+                          reasonText(m_stopReason, m_stopMessage)));
+}
+
+bool SimulatedHMonitor::stop()
+{
+    m_stopRequested = true;
+    return true;
+}
+
+bool SimulatedHMonitor::waitForStop(int timeoutMs)
+{
+    // The simulation runs on the caller's thread, so it has always stopped by now.
+    Q_UNUSED(timeoutMs);
+    return m_state != TargetRunning;
+}
+
+bool SimulatedHMonitor::step()
+{
+    requireConnected();
+    m_errorKind = SimulatorError::None;
+    serviceInterrupts();
+    const uint32_t pc = programCounter();
+    if (pc - m_profileBase < m_profileLength)
+        ++m_profile[pc - m_profileBase];
+    executeInstruction();
+    return true;
+}
+
+SimulatedHMonitor::StopReason SimulatedHMonitor::runFor(uint64_t maxCycles)
+{
+    requireConnected();
+    struct StoppedOnExit
+    {
+        SimulatedHMonitor *monitor;
+        ~StoppedOnExit() { monitor->setState(TargetStopped); }
+    } stoppedOnExit{this};
+
+    setState(TargetRunning);
+    m_stopRequested = false;
+    m_accessHit = false;
+    m_errorKind = SimulatorError::None;
+    m_runCycles = 0;
+    m_stopReason = StopReason::None;
+    m_lastEventTick = platform::tickCount();
+
+    StopReason reason = StopReason::None;
+    uint32_t pc = 0;
+    while (reason == StopReason::None) {
+        serviceInterrupts();
+        pc = programCounter();
+        if (m_stopRequested) {
+            reason = StopReason::Requested;
+            break;
+        }
+        if (m_breakpointPending) {
+            // Resuming at a breakpoint executes the instruction it stopped at.
+            m_breakpointPending = false;
+            m_stopMessage.clear();
+        } else if (m_hasExecuteBreakpoints && breakpointAt(pc)) {
+            m_breakpointPending = true;
+            if (m_jumpCountEnabled && m_jumpCountMode == AtBreakpoint)
+                recordTrace(pc);
+            reason = StopReason::Breakpoint;
+            break;
+        }
+        if (m_traceEveryInstruction) [[unlikely]]
+            recordTrace(pc);
+        if (pc - m_profileBase < m_profileLength)
+            ++m_profile[pc - m_profileBase];
+        m_errorKind = SimulatorError::None;
+        executeInstruction();
+
+        if (m_stopRequested) [[unlikely]]
+            reason = StopReason::Requested;
+        else if (m_accessHit) [[unlikely]]
+            reason = StopReason::Breakpoint;
+        else if (m_errorKind != SimulatorError::None && stopsOn(m_errorKind)) [[unlikely]]
+            reason = StopReason::ErrorStop;
+        else if (maxCycles != 0) {
+            reason = finishedReason();
+            if (reason == StopReason::None && m_runCycles >= maxCycles)
+                reason = StopReason::CycleLimit;
+        }
+    }
+
+    m_stopReason = reason;
+    if (reason == StopReason::ErrorStop) {
+        m_stopMessage = m_errorKind == SimulatorError::Misc ? m_miscMessage : simulatorErrorMessage(int(m_errorKind));
+        m_stopAddress = m_errorDatum;
+    } else {
+        m_stopAddress = reason == StopReason::SelfJump || reason == StopReason::CpuOff ? pc : programCounter();
+        if (reason == StopReason::Breakpoint)
+            m_stopMessage = QStringLiteral("Breakpoint");
+    }
+    return reason;
+}
+
+void SimulatedHMonitor::processEventsIfDue()
+{
+    const uint64_t now = platform::tickCount();
+    if (now - m_lastEventTick < kEventIntervalMs)
+        return;
+    m_lastEventTick = now;
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents();
+}
+
+void SimulatedHMonitor::setErrorStop(SimulatorError kind, bool on)
+{
+    const uint32_t bit = 1u << int(kind);
+    m_errorStops = on ? (m_errorStops | bit) : (m_errorStops & ~bit);
+}
+
+void SimulatedHMonitor::recordError(SimulatorError kind, uint32_t datum)
+{
+    // The first problem of a step is kept, unless a later one is a kind that stops the run.
+    if (m_errorKind == SimulatorError::None || (!stopsOn(m_errorKind) && stopsOn(kind))) {
+        m_errorKind = kind;
+        m_errorDatum = datum;
+    }
+}
+
+void SimulatedHMonitor::recordMiscError(uint32_t datum, const QString &message)
+{
+    recordError(SimulatorError::Misc, datum);
+    if (m_errorKind == SimulatorError::Misc)
+        m_miscMessage = message;
+}
+
+int SimulatedHMonitor::addBreakpoint(const Breakpoint &breakpoint)
+{
+    m_breakpoints.push_back(breakpoint);
+    updateWatching();
+    return int(m_breakpoints.size()) - 1;
+}
+
+void SimulatedHMonitor::clearBreakpoints()
+{
+    m_breakpoints.clear();
+    m_breakpointPending = false;
+    m_errorStops = 0;
+    m_stopMessage.clear();
+    updateWatching();
+}
+
+void SimulatedHMonitor::updateWatching()
+{
+    bool memory = false;
+    bool registers = false;
+    m_hasExecuteBreakpoints = false;
+    for (const Breakpoint &breakpoint : m_breakpoints) {
+        if (breakpoint.kind == Breakpoint::Execute)
+            m_hasExecuteBreakpoints = true;
+        else if (breakpoint.onRegister)
+            registers = true;
+        else
+            memory = true;
+    }
+    setAccessWatching(memory, registers, m_jumpCountEnabled);
+}
+
+bool SimulatedHMonitor::breakpointAt(uint32_t pc) const
+{
+    for (const Breakpoint &breakpoint : m_breakpoints) {
+        if (breakpoint.kind != Breakpoint::Execute)
+            continue;
+        const bool inside = pc - breakpoint.address < breakpoint.length;
+        if (inside != breakpoint.inverted)
+            return true;
+    }
+    return false;
+}
+
+bool SimulatedHMonitor::accessMatches(const Breakpoint &breakpoint, bool onRegister, uint32_t address, unsigned size,
+                                      uint32_t value, bool write) const
+{
+    if (breakpoint.kind == Breakpoint::Execute || breakpoint.onRegister != onRegister)
+        return false;
+    if ((breakpoint.kind == Breakpoint::Write) != write)
+        return false;
+    const uint64_t first = breakpoint.address;
+    const uint64_t last = first + std::max<uint32_t>(breakpoint.length, 1) - 1;
+    const bool overlaps = address <= last && uint64_t(address) + size - 1 >= first;
+    if (overlaps == breakpoint.inverted)
+        return false;
+    if (!breakpoint.compareValue)
+        return true;
+    const uint32_t actual = value & breakpoint.mask;
+    const uint32_t expected = breakpoint.value & breakpoint.mask;
+    switch (breakpoint.comparison) {
+    case Breakpoint::Equal:
+        return actual == expected;
+    case Breakpoint::NotEqual:
+        return actual != expected;
+    case Breakpoint::NotAbove:
+        return actual <= expected;
+    default:
+        return actual >= expected;
+    }
+}
+
+void SimulatedHMonitor::memoryAccessed(uint32_t address, unsigned size, uint32_t value, bool write)
+{
+    for (const Breakpoint &breakpoint : m_breakpoints) {
+        if (accessMatches(breakpoint, false, address, size, value, write))
+            m_accessHit = true;
+    }
+}
+
+void SimulatedHMonitor::registerAccessed(unsigned reg, uint32_t value, bool write)
+{
+    for (const Breakpoint &breakpoint : m_breakpoints) {
+        if (accessMatches(breakpoint, true, reg, 1, value, write))
+            m_accessHit = true;
+    }
+}
+
+void SimulatedHMonitor::pcWritten(uint32_t pc)
+{
+    ++m_jumpCount;
+    if (m_jumpCountMode == OnPcWrite)
+        recordTrace(pc);
+}
+
+void SimulatedHMonitor::recordTrace(uint32_t pc)
+{
+    if (int(m_trace.size()) >= m_traceBufferSize) {
+        if (!m_traceWrapping || m_traceBufferSize == 0)
+            return;
+        m_trace.pop_front();
+    }
+    m_trace.push_back(pc);
+}
+
+void SimulatedHMonitor::setProfileWindow(uint32_t base, uint32_t length)
+{
+    m_profileBase = base;
+    m_profileLength = length;
+    m_profile.assign(length, 0);
+}
+
+uint32_t SimulatedHMonitor::profileCount(uint32_t address) const
+{
+    return address - m_profileBase < m_profileLength ? m_profile[address - m_profileBase] : 0;
+}

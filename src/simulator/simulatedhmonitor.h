@@ -1,0 +1,189 @@
+// SimulatedHMonitor: the processor-independent half of a simulator target: the run loop,
+// breakpoints and access watches, the error kinds that stop a run, the cycle counter, jump
+// counting and the trace buffer, the execution-count profile, the peripheral bus and the
+// simulator properties. A processor subclass supplies the instruction set and interrupts.
+#pragma once
+
+#include "simulator/peripheralbus.h"
+#include "simulator/simulatorerror.h"
+#include "target/hmonitor.h"
+
+#include <QList>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <vector>
+
+class SimulatedHMonitor : public HMonitor, public SimulatorObserver
+{
+    Q_OBJECT
+    Q_PROPERTY(bool enablePeripheralFile READ enablePeripheralFile WRITE setEnablePeripheralFile)
+    Q_PROPERTY(QString peripheralFile READ peripheralFile WRITE setPeripheralFile)
+    Q_PROPERTY(bool jumpCountEnabled READ jumpCountEnabled WRITE setJumpCountEnabled)
+    Q_PROPERTY(int traceBufferSize READ traceBufferSize WRITE setTraceBufferSize)
+    Q_PROPERTY(uint runCycleLimit READ runCycleLimit WRITE setRunCycleLimit)
+
+public:
+    struct Breakpoint
+    {
+        enum Kind { Execute, Read, Write };
+        enum Comparison { Equal, NotEqual, NotAbove, NotBelow };
+
+        Kind kind = Execute;
+        bool onRegister = false; // address is a register number
+        uint32_t address = 0;
+        uint32_t length = 1;
+        bool inverted = false; // matches outside the range
+        bool compareValue = false;
+        Comparison comparison = Equal;
+        uint32_t value = 0;
+        uint32_t mask = 0xFFFFFFFF;
+    };
+
+    enum JumpCountMode { PerInstruction, OnPcWrite, AtBreakpoint };
+
+    // Why the last run ended.
+    enum class StopReason { None, Requested, Breakpoint, ErrorStop, CycleLimit, SelfJump, CpuOff };
+
+    SimulatedHMonitor(QObject *parent, const QString &name, const QString &defaultPeripheralFile);
+    ~SimulatedHMonitor() override;
+
+    bool enablePeripheralFile() const { return m_enablePeripheralFile; }
+    void setEnablePeripheralFile(bool on) { m_enablePeripheralFile = on; }
+    QString peripheralFile() const { return m_peripheralFile; }
+    void setPeripheralFile(const QString &file) { m_peripheralFile = file; }
+    bool jumpCountEnabled() const { return m_jumpCountEnabled; }
+    void setJumpCountEnabled(bool on);
+    int traceBufferSize() const { return m_traceBufferSize; }
+    void setTraceBufferSize(int size);
+    // Cycles one start of the program may take; 0 leaves the program unstarted.
+    uint runCycleLimit() const { return m_runCycleLimit; }
+    void setRunCycleLimit(uint cycles) { m_runCycleLimit = cycles; }
+
+    // Run control. Without a cycle limit, go and run leave the program unstarted.
+    bool reset(bool stop) override;
+    bool go() override;
+    // Starts the program from the reset vector that the download wrote.
+    bool run(uint32_t address, bool release) override;
+    // Requests a stop; a running loop stops before its next instruction.
+    bool stop() override;
+    bool waitForStop(int timeoutMs) override;
+    // Executes one instruction, interrupts and reset included.
+    bool step() override;
+    QString stopMessage() const override { return m_stopMessage; }
+    uint32_t stopAddress() const { return m_stopAddress; }
+    StopReason stopReason() const { return m_stopReason; }
+    // Runs until a stop condition or until maxCycles more cycles have passed (0: no limit).
+    StopReason runFor(uint64_t maxCycles);
+
+    uint32_t cycles() const { return m_cycles; }
+    SimulatorError errorKind() const { return m_errorKind; }
+    uint32_t errorDatum() const { return m_errorDatum; }
+
+    // The error kinds that end a run.
+    void setErrorStop(SimulatorError kind, bool on);
+    // Enables or disables a stop by the kind's message; unknown texts name kind 4.
+    void setErrorStop(const QString &message, bool on) { setErrorStop(simulatorErrorFromMessage(message), on); }
+    bool stopsOn(SimulatorError kind) const { return m_errorStops & (1u << int(kind)); }
+    // Records a kind-4 error with its own stop message.
+    void recordMiscError(uint32_t datum, const QString &message);
+
+    int addBreakpoint(const Breakpoint &breakpoint);
+    // Also empties the error stops and the stop message.
+    void clearBreakpoints();
+
+    void setJumpCountMode(JumpCountMode mode);
+    void setTraceWrapping(bool on) { m_traceWrapping = on; }
+    QList<uint32_t> trace() const { return QList<uint32_t>(m_trace.begin(), m_trace.end()); }
+    uint64_t jumpCount() const { return m_jumpCount; }
+
+    // One execution counter per address from base to base + length - 1, all cleared.
+    void setProfileWindow(uint32_t base, uint32_t length);
+    uint32_t profileCount(uint32_t address) const;
+
+protected:
+    // The reset: clears the cycle counter and arms the reset-pending flag.
+    virtual void resetCore();
+    // Before every instruction: the pending reset, interrupt polls and interrupt entry.
+    virtual void serviceInterrupts() = 0;
+    virtual void executeInstruction() = 0;
+    virtual uint32_t programCounter() const = 0;
+    // The program has clearly finished (a jump to itself, or the CPU off with interrupts disabled).
+    virtual StopReason finishedReason() const { return StopReason::None; }
+    // Tells the processor part which accesses and PC writes it must report.
+    virtual void setAccessWatching(bool memory, bool registers, bool pcWrites)
+    {
+        Q_UNUSED(memory);
+        Q_UNUSED(registers);
+        Q_UNUSED(pcWrites);
+    }
+
+    // Connection work of the base: loads the peripheral file and clears the profile.
+    void connectSimulation();
+    void disconnectSimulation();
+    // Builds the peripheral simulation from the peripheral file's text; nullptr when peripherals
+    // cannot be simulated.
+    virtual std::unique_ptr<PeripheralBus> createPeripheralBus(const QString &text);
+    PeripheralBus *peripheralBus() const { return m_peripherals.get(); }
+
+    void setState(TargetState state);
+    TargetState state() const { return m_state; }
+    void requireConnected() const;
+    // Lets the event loop run when a few milliseconds have passed since it last did.
+    void processEventsIfDue();
+    void addCycles(unsigned cycles) { m_cycles += cycles; m_runCycles += cycles; }
+
+    // SimulatorObserver
+    void recordError(SimulatorError kind, uint32_t datum) override;
+    void memoryAccessed(uint32_t address, unsigned size, uint32_t value, bool write) override;
+    void registerAccessed(unsigned reg, uint32_t value, bool write) override;
+    void pcWritten(uint32_t pc) override;
+
+    bool m_resetPending = false;
+
+private:
+    bool breakpointAt(uint32_t pc) const;
+    bool accessMatches(const Breakpoint &breakpoint, bool onRegister, uint32_t address, unsigned size,
+                       uint32_t value, bool write) const;
+    void recordTrace(uint32_t pc);
+    void updateWatching();
+    // Runs the program as go does, then tells how it ended.
+    bool runWithLimit();
+    void reportStop();
+
+    bool m_enablePeripheralFile = false;
+    QString m_peripheralFile;
+    bool m_jumpCountEnabled = false;
+    int m_traceBufferSize = 8;
+    uint m_runCycleLimit = 0;
+
+    TargetState m_state = TargetNotConnected;
+    uint32_t m_cycles = 0;
+    uint64_t m_runCycles = 0;
+    SimulatorError m_errorKind = SimulatorError::None;
+    uint32_t m_errorDatum = 0;
+    QString m_miscMessage;
+    bool m_stopRequested = false;
+    bool m_breakpointPending = false;
+    bool m_accessHit = false;
+    QString m_stopMessage;
+    uint32_t m_stopAddress = 0;
+    StopReason m_stopReason = StopReason::None;
+    uint32_t m_errorStops = 0;
+
+    std::vector<Breakpoint> m_breakpoints;
+    bool m_hasExecuteBreakpoints = false;
+
+    JumpCountMode m_jumpCountMode = OnPcWrite;
+    bool m_traceEveryInstruction = false;
+    bool m_traceWrapping = false;
+    std::deque<uint32_t> m_trace;
+    uint64_t m_jumpCount = 0;
+
+    uint32_t m_profileBase = 0;
+    uint32_t m_profileLength = 0;
+    std::vector<uint32_t> m_profile;
+
+    std::unique_ptr<PeripheralBus> m_peripherals;
+    uint64_t m_lastEventTick = 0;
+};
