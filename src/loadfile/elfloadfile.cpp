@@ -80,11 +80,11 @@ void ElfLoadFile::parse(const QString &name)
     if (!inside(b, phoff, uint64_t(phnum) * phentsize))
         fail(QStringLiteral("truncated program header table"));
 
+    const std::vector<ElfSection> sections = allocatedSections(b, name);
     for (int i = 0; i < phnum; ++i) {
         const uint64_t ph = phoff + uint64_t(i) * phentsize;
         const uint32_t type = word(b, ph);
         const uint32_t offset = word(b, ph + 4);
-        const uint32_t vaddr = word(b, ph + 8);
         const uint32_t paddr = word(b, ph + 12);
         const uint32_t filesz = word(b, ph + 16);
         if (type != ptLoad || filesz == 0)
@@ -94,54 +94,74 @@ void ElfLoadFile::parse(const QString &name)
                      .arg(i)
                      .arg(filesz)
                      .arg(offset, 0, 16));
-        const QByteArray sectionName = sectionNameAt(offset, vaddr, name);
+        // Linkers often map the ELF and program headers into the first segment, below the
+        // program. Those bytes belong to no section and must not reach the target, so the
+        // segment is cut down to the span its sections occupy (as objcopy does).
+        uint64_t begin = offset, end = uint64_t(offset) + filesz;
+        QByteArray sectionName;
+        if (!sections.empty()) {
+            uint64_t first = end, last = begin;
+            for (const ElfSection &section : sections) {
+                const uint64_t sectionEnd = uint64_t(section.offset) + section.size;
+                if (section.offset < begin || sectionEnd > end)
+                    continue;
+                if (section.offset < first) {
+                    first = section.offset;
+                    sectionName = section.name;
+                }
+                last = std::max(last, sectionEnd);
+            }
+            if (first >= last)
+                continue; // headers or padding only
+            begin = first;
+            end = last;
+        }
         m_sections.primarySections.push_back(std::make_unique<StandardLoadFileSection>(
-            sectionName.constData(), paddr, filesz, reinterpret_cast<const uint8_t *>(b.constData()) + offset));
+            sectionName.constData(), paddr + uint32_t(begin - offset), uint32_t(end - begin),
+            reinterpret_cast<const uint8_t *>(b.constData()) + begin));
     }
     if (m_sections.primarySections.empty())
         fail(QStringLiteral("no loadable segments"));
 }
 
-QByteArray ElfLoadFile::sectionNameAt(uint32_t fileOffset, uint32_t vaddr, const QString &name) const
+std::vector<ElfLoadFile::ElfSection> ElfLoadFile::allocatedSections(const QByteArray &b, const QString &name)
 {
-    const QByteArray &b = m_bytes;
+    std::vector<ElfSection> result;
     const uint32_t shoff = word(b, 32);
     const uint16_t shentsize = half(b, 46);
     const uint16_t shnum = half(b, 48);
     const uint16_t shstrndx = half(b, 50);
-    // Section headers are optional in an executable; without them segments stay unnamed.
+    // Section headers are optional in an executable; without them segments load whole.
     if (shoff == 0 || shnum == 0)
-        return QByteArray();
+        return result;
     if (shentsize < sectionHeaderSize || !inside(b, shoff, uint64_t(shnum) * shentsize))
         throw HException(name + QStringLiteral(": truncated section header table"));
-    if (shstrndx >= shnum)
-        return QByteArray();
-    const uint64_t strtabHeader = shoff + uint64_t(shstrndx) * shentsize;
-    const uint32_t strtabOffset = word(b, strtabHeader + 16);
-    const uint32_t strtabSize = word(b, strtabHeader + 20);
-    if (!inside(b, strtabOffset, strtabSize))
-        throw HException(name + QStringLiteral(": truncated section name table"));
-
+    uint32_t strtabOffset = 0, strtabSize = 0;
+    if (shstrndx < shnum) {
+        const uint64_t strtabHeader = shoff + uint64_t(shstrndx) * shentsize;
+        strtabOffset = word(b, strtabHeader + 16);
+        strtabSize = word(b, strtabHeader + 20);
+        if (!inside(b, strtabOffset, strtabSize))
+            throw HException(name + QStringLiteral(": truncated section name table"));
+    }
     for (int i = 0; i < shnum; ++i) {
         const uint64_t sh = shoff + uint64_t(i) * shentsize;
         const uint32_t nameIndex = word(b, sh);
         const uint32_t type = word(b, sh + 4);
         const uint32_t flags = word(b, sh + 8);
-        const uint32_t addr = word(b, sh + 12);
         const uint32_t offset = word(b, sh + 16);
         const uint32_t size = word(b, sh + 20);
         if (!(flags & shfAlloc) || type == shtNobits || size == 0)
             continue;
-        // A section stored at the segment's file offset starts it, whatever its run address.
-        if (offset != fileOffset && addr != vaddr)
-            continue;
-        if (nameIndex >= strtabSize)
-            return QByteArray();
-        const char *start = b.constData() + strtabOffset + nameIndex;
-        const qsizetype length = qstrnlen(start, strtabSize - nameIndex);
-        if (length == qsizetype(strtabSize - nameIndex))
-            return QByteArray(); // not terminated inside the table
-        return QByteArray(start, length);
+        ElfSection section{offset, size, QByteArray()};
+        if (nameIndex < strtabSize) {
+            const char *start = b.constData() + strtabOffset + nameIndex;
+            const qsizetype length = qstrnlen(start, strtabSize - nameIndex);
+            // A name not terminated inside the table is left out rather than read beyond it.
+            if (length < qsizetype(strtabSize - nameIndex))
+                section.name = QByteArray(start, length);
+        }
+        result.push_back(section);
     }
-    return QByteArray();
+    return result;
 }

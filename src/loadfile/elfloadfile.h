@@ -5,9 +5,11 @@
 
 #include <QByteArray>
 #include <QString>
+#include <vector>
 
 // One section per PT_LOAD program header with bytes in the file, at its physical (load)
-// address, named after the ELF section stored at the same file offset when there is one.
+// address, cut down to the span its allocated sections occupy when the file has section
+// headers, and named after the first of those sections.
 // The entry point is the start address. The constructor reads and checks the whole file and
 // throws HException with a message naming the file when it is not a usable MSP430 executable.
 class ElfLoadFile : public LoadFileInterface
@@ -26,8 +28,16 @@ public:
 
 private:
     ElfLoadFile() = default;
+    struct ElfSection
+    {
+        uint32_t offset;
+        uint32_t size;
+        QByteArray name;
+    };
+
     void parse(const QString &name);
-    QByteArray sectionNameAt(uint32_t fileOffset, uint32_t vaddr, const QString &name) const;
+    // The allocated sections with bytes in the file; throws for a damaged section table.
+    static std::vector<ElfSection> allocatedSections(const QByteArray &bytes, const QString &name);
 
     QByteArray m_bytes;
     uint32_t m_startAddress = 0;

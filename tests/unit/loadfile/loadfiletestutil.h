@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <cstdint>
 #include <map>
+#include <ostream>
 #include <vector>
 
 // A section as data, so that whole layouts compare with one EXPECT_EQ.
@@ -46,4 +47,10 @@ QString messageOf(F &&f)
         return e.message();
     }
     return QStringLiteral("<no exception>");
+}
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
 }

@@ -1,0 +1,231 @@
+// The readers and writers against srec_cat: files it writes from random data at scattered
+// addresses, files our writers make, and the real firmware images in several formats.
+#include "loadfile/binaryloadfile.h"
+#include "loadfile/loadfilefactory.h"
+#include "loadfile/loadfilewriter.h"
+#include "loadfiletestutil.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <gtest/gtest.h>
+#include <random>
+
+namespace {
+
+// A load file holding given sections and an optional start address.
+class LayoutLoadFile : public LoadFileInterface
+{
+public:
+    LayoutLoadFile(const std::vector<SectionData> &layout, bool hasStart = false, uint32_t start = 0)
+        : m_hasStart(hasStart), m_start(start)
+    {
+        for (const SectionData &s : layout) {
+            auto section = std::make_unique<ExpandingLoadFileSection>("", s.address);
+            std::copy(s.bytes.begin(), s.bytes.end(), section->append(uint32_t(s.bytes.size())));
+            m_sections.primarySections.push_back(std::move(section));
+        }
+    }
+    bool hasStartAddress() const override { return m_hasStart; }
+    void setStartAddress(uint32_t a) override { m_start = a; }
+    uint32_t startAddress() const override { return m_start; }
+    bool hasAddresses() const override { return true; }
+    void setLoadAddress(uint32_t) override {}
+    bool readSections() override { return true; }
+
+private:
+    bool m_hasStart;
+    uint32_t m_start;
+};
+
+// Sorted, non-touching sections of random bytes spread over the first 4 MB, including one
+// that crosses a 64 KB boundary.
+std::vector<SectionData> randomLayout(unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::vector<SectionData> layout;
+    uint32_t address = 0x100 + random() % 0x100;
+    for (int i = 0; i < 14; ++i) {
+        SectionData section{address, std::vector<uint8_t>(1 + random() % 300)};
+        for (uint8_t &b : section.bytes)
+            b = uint8_t(random());
+        address += uint32_t(section.bytes.size()) + 1 + random() % (i % 3 ? 0x40 : 0x60000);
+        layout.push_back(std::move(section));
+    }
+    layout.push_back({0x3FFF0, std::vector<uint8_t>(0x30, 0x5A)});
+    std::sort(layout.begin(), layout.end(), [](const auto &a, const auto &b) { return a.address < b.address; });
+    return layout;
+}
+
+QString srecCat()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("srec_cat"));
+}
+
+// Runs a tool from the srecord package; returns its error output on failure.
+QString run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000))
+        return QStringLiteral("did not finish");
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return QString::fromLocal8Bit(process.readAllStandardError());
+    return QString();
+}
+
+// Writes the layout as binary pieces and returns srec_cat's input arguments for them.
+QStringList piecesFor(TempFiles &files, const std::vector<SectionData> &layout)
+{
+    QStringList arguments;
+    for (size_t i = 0; i < layout.size(); ++i) {
+        const QByteArray bytes(reinterpret_cast<const char *>(layout[i].bytes.data()), qsizetype(layout[i].bytes.size()));
+        arguments << files.write(QStringLiteral("piece%1.bin").arg(i), bytes) << "-binary" << "-offset"
+                  << QStringLiteral("0x%1").arg(layout[i].address, 0, 16);
+    }
+    return arguments;
+}
+
+struct Format
+{
+    const char *typeName;   // ours
+    const char *srecOption; // srec_cat's, or null when it has no such format
+    const char *extension;
+};
+
+const Format formats[] = {
+    {"ihex", "-intel", "hex"}, {"srec", "-motorola", "s19"}, {"tihex", "-ti-txt", "txt"}, {"hex", nullptr, "lst"}};
+
+class EachFormat : public testing::TestWithParam<Format>
+{
+};
+
+TEST_P(EachFormat, ReadsWhatSrecCatWrote)
+{
+    if (!GetParam().srecOption)
+        GTEST_SKIP() << "srec_cat does not write this format";
+    if (srecCat().isEmpty())
+        GTEST_SKIP() << "srec_cat not installed";
+    for (unsigned seed : {1u, 2u, 3u}) {
+        TempFiles files;
+        const std::vector<SectionData> layout = randomLayout(seed);
+        const QString output = files.path(QStringLiteral("out.") + GetParam().extension);
+        ASSERT_EQ(run(srecCat(), piecesFor(files, layout) << "-o" << output << GetParam().srecOption), "");
+        auto file = loadFileFactory().create(output, GetParam().typeName);
+        ASSERT_TRUE(file);
+        EXPECT_EQ(primaryOf(*file), layout) << "seed " << seed;
+    }
+}
+
+TEST_P(EachFormat, ReadsBackWhatItsWriterWrote)
+{
+    TempFiles files;
+    const std::vector<SectionData> layout = randomLayout(7);
+    LayoutLoadFile original(layout, true, 0x12345);
+    const QString output = files.path(QStringLiteral("out.") + GetParam().extension);
+    writeLoadFile(output, GetParam().typeName, original);
+    auto file = loadFileFactory().create(output, GetParam().typeName);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(primaryOf(*file), layout);
+    if (QByteArray(GetParam().typeName) == "ihex") {
+        EXPECT_TRUE(file->hasStartAddress());
+        EXPECT_EQ(file->startAddress(), 0x12345u);
+    }
+    if (QByteArray(GetParam().typeName) == "srec")
+        EXPECT_EQ(file->startAddress(), 0x12345u);
+}
+
+TEST_P(EachFormat, WritesWhatSrecCatReadsAsTheSameImage)
+{
+    if (!GetParam().srecOption)
+        GTEST_SKIP() << "srec_cat does not read this format";
+    const QString srecCmp = QStandardPaths::findExecutable(QStringLiteral("srec_cmp"));
+    if (srecCat().isEmpty() || srecCmp.isEmpty())
+        GTEST_SKIP() << "srecord tools not installed";
+    TempFiles files;
+    const std::vector<SectionData> layout = randomLayout(11);
+    LayoutLoadFile original(layout);
+    const QString ours = files.path(QStringLiteral("ours.") + GetParam().extension);
+    writeLoadFile(ours, GetParam().typeName, original);
+    const QString reference = files.path("reference.s28");
+    ASSERT_EQ(run(srecCat(), piecesFor(files, layout) << "-o" << reference << "-motorola"), "");
+    EXPECT_EQ(run(srecCmp, {ours, GetParam().srecOption, reference, "-motorola"}), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, EachFormat, testing::ValuesIn(formats),
+                         [](const testing::TestParamInfo<Format> &info) { return info.param.typeName; });
+
+TEST(WriteLoadFile, WritesOneBinaryImageWithGapsFilled)
+{
+    TempFiles files;
+    LayoutLoadFile original(std::vector<SectionData>{{0x1002, {1, 2}}, {0x1000, {9}}, {0x1005, {5}}});
+    const QString output = files.path("out.bin");
+    writeLoadFile(output, "bin", original);
+    BinaryLoadFile image(output);
+    image.setLoadAddress(0x1000);
+    EXPECT_EQ(primaryOf(image), (std::vector<SectionData>{{0x1000, {9, 0xFF, 1, 2, 0xFF, 5}}}));
+}
+
+TEST(WriteLoadFile, SplitsIntelRecordsAt64KBoundariesAndAddsTheStartRecord)
+{
+    TempFiles files;
+    LayoutLoadFile original(std::vector<SectionData>{{0xFFF8, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}}}, true, 0xF000);
+    const QString output = files.path("out.hex");
+    writeLoadFile(output, "ihex", original);
+    QFile file(output);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray(":08FFF8000102030405060708DD\n"
+                                         ":020000040001F9\n"
+                                         ":02000000090AEB\n"
+                                         ":040000050000F00007\n"
+                                         ":00000001FF\n"));
+}
+
+TEST(WriteLoadFile, PicksTheSRecordWidthFromTheHighestAddress)
+{
+    TempFiles files;
+    LayoutLoadFile small(std::vector<SectionData>{{0xFFFF, {0xAB}}});
+    LayoutLoadFile wide(std::vector<SectionData>{{0x10000, {0xAB}}});
+    writeLoadFile(files.path("a.s19"), "srec", small);
+    writeLoadFile(files.path("b.s28"), "srec", wide);
+    QFile a(files.path("a.s19")), b(files.path("b.s28"));
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    EXPECT_EQ(a.readAll(), QByteArray("S0030000FC\nS104FFFFAB52\nS5030001FB\nS9030000FC\n"));
+    EXPECT_EQ(b.readAll(), QByteArray("S0030000FC\nS205010000AB4E\nS5030001FB\nS804000000FB\n"));
+}
+
+TEST(WriteLoadFile, RefusesFormatsItCannotWriteAndPathsItCannotCreate)
+{
+    TempFiles files;
+    LayoutLoadFile original(std::vector<SectionData>{{0, {1}}});
+    EXPECT_EQ(messageOf([&] { writeLoadFile(files.path("a.elf"), "elf", original); }),
+              "cannot write load files of type \"elf\"");
+    EXPECT_EQ(messageOf([&] { writeLoadFile(files.path("a.hzx"), "hzx", original); }),
+              "cannot write load files of type \"hzx\"");
+    EXPECT_EQ(messageOf([&] { writeLoadFile(files.path("a.x"), "intel", original); }), "unknown file type \"intel\"");
+    const QString unwritable = files.path("no/such/dir/a.hex");
+    EXPECT_TRUE(messageOf([&] { writeLoadFile(unwritable, "ihex", original); })
+                    .startsWith("cannot write " + unwritable + ": "));
+    EXPECT_FALSE(QFileInfo::exists(unwritable));
+}
+
+class FirmwareTwins : public testing::TestWithParam<const char *>
+{
+};
+
+TEST_P(FirmwareTwins, LoadTheSameMemoryAsTheIntelHexImage)
+{
+    const QString base = QStringLiteral(ZIM_SHARED_DIR "/firmware/mspsim-cputest-f1611");
+    const QString twin = base + "." + GetParam();
+    if (!QFileInfo::exists(base + ".hex") || !QFileInfo::exists(twin))
+        GTEST_SKIP() << "firmware images not present";
+    auto hex = loadFileFactory().create(base + ".hex", "ihex");
+    auto other = loadFileFactory().create(twin, loadFileFactory().typeForFileName(twin));
+    ASSERT_TRUE(other);
+    EXPECT_EQ(memoryOf(*other), memoryOf(*hex));
+    EXPECT_EQ(memoryOf(*hex).size(), 7817u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, FirmwareTwins, testing::Values("txt", "s19", "elf"));
+
+} // namespace
