@@ -1,0 +1,196 @@
+// A small command-line parser with indirect files.
+#include "loader/argparse.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+ArgParseReporter *sharedReporter = nullptr;
+}
+
+ArgParseReporter::ArgParseReporter(const char *programName, FILE *stream)
+    : m_programName(programName ? programName : ""), m_stream(stream)
+{
+    if (!sharedReporter)
+        sharedReporter = this;
+}
+
+ArgParseReporter *ArgParseReporter::shared()
+{
+    return sharedReporter;
+}
+
+ArgParse::ArgParse(ArgParseReporter &reporter) : m_reporter(reporter) {}
+
+ArgParse::~ArgParse() = default;
+
+void ArgParse::addOption(const char *option, const OptionRecord &record)
+{
+    m_options[option] = record;
+}
+
+void ArgParse::addFlag(const char *option, OptionRecord::Handler handler)
+{
+    OptionRecord record;
+    record.kind = OptionRecord::NoArgument;
+    record.hasHandler = true;
+    record.handler = std::move(handler);
+    addOption(option, record);
+}
+
+FILE *ArgParse::error()
+{
+    m_reporter.countError();
+    std::fputs(m_reporter.programName().c_str(), m_reporter.stream());
+    std::fputs(": ", m_reporter.stream());
+    return m_reporter.stream();
+}
+
+void ArgParse::reportError(const std::string &message)
+{
+    FILE *stream = error();
+    std::fputs(message.c_str(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+void ArgParse::handle(const std::string &option, const OptionRecord &record, const char *argument)
+{
+    if (record.hasHandler) {
+        record.handler(option.c_str(), argument);
+        return;
+    }
+    if (record.seenFlag)
+        *record.seenFlag = true;
+    if (record.argumentVariable)
+        *record.argumentVariable = argument;
+}
+
+void ArgParse::parse(int count, const char *const *words)
+{
+    for (int i = 0; i < count; ++i) {
+        const char *word = words[i];
+        auto exact = m_options.find(word);
+        if (exact != m_options.end()) {
+            const OptionRecord &record = exact->second;
+            const char *argument = nullptr;
+            if (record.kind == OptionRecord::NextWord) {
+                if (i + 1 >= count) {
+                    reportError("expected argument for option " + exact->first);
+                    return;
+                }
+                argument = words[++i];
+            } else if (record.kind == OptionRecord::Prefix) {
+                argument = word + std::strlen(word);
+            }
+            // Copies: a handler may replace the table entry it was called through.
+            const std::string option = exact->first;
+            const OptionRecord current = record;
+            handle(option, current, argument);
+            continue;
+        }
+
+        bool handled = false;
+        for (const auto &[option, record] : m_options) {
+            if (record.kind == OptionRecord::Prefix && std::strncmp(word, option.c_str(), option.size()) == 0) {
+                const std::string name = option;
+                const OptionRecord current = record;
+                handle(name, current, word + name.size());
+                handled = true;
+                break;
+            }
+        }
+        if (handled)
+            continue;
+
+        if (word[0] == '@')
+            readIndirectFile(word + 1);
+        else if (word[0] == '-')
+            reportError(std::string("unrecognised option ") + word);
+        else
+            argument(word);
+    }
+}
+
+void ArgParse::readIndirectFile(const char *fileName)
+{
+    if (m_indirectDepth == maxIndirectDepth) {
+        reportError("too many indirect files");
+        return;
+    }
+    FILE *file = std::fopen(fileName, "r");
+    if (!file) {
+        const int err = errno;
+        reportError(std::string("can't open indirect file ") + fileName + ": " + std::strerror(err));
+        return;
+    }
+    ++m_indirectDepth;
+    // The depth and the file must be restored however the words of the file end the parse.
+    struct Close
+    {
+        FILE *file;
+        int &depth;
+        ~Close()
+        {
+            std::fclose(file);
+            --depth;
+        }
+    } close{file, m_indirectDepth};
+
+    char buffer[1024];
+    int lineNumber = 0;
+    while (std::fgets(buffer, sizeof buffer, file)) {
+        ++lineNumber;
+        if (buffer[0] == '#')
+            continue;
+        std::vector<const char *> words;
+        if (!splitLine(fileName, lineNumber, buffer, words) || words.empty())
+            continue;
+        parse(int(words.size()), words.data());
+    }
+}
+
+bool ArgParse::splitLine(const char *fileName, int lineNumber, const char *text, std::vector<const char *> &words)
+{
+    std::vector<std::string> found;
+    bool tooMany = false;
+    const char *p = text;
+    for (;;) {
+        while (*p == ' ')
+            ++p;
+        // Text mode: a carriage return before the line feed belongs to the line end, not to the last word.
+        if (*p == '\0' || *p == '\n' || (p[0] == '\r' && (p[1] == '\n' || p[1] == '\0')))
+            break;
+        std::string word;
+        if (*p == '"') {
+            const char *close = p + 1;
+            while (*close != '"' && *close != '\n' && *close != '\0')
+                ++close;
+            if (*close != '"') {
+                reportError(std::string("unterminated string in indirect file ") + fileName + "("
+                            + std::to_string(lineNumber) + ")");
+                return false;
+            }
+            word.assign(p + 1, close);
+            p = close + 1;
+        } else {
+            const char *end = p;
+            while (*end != ' ' && *end != '\n' && *end != '\0' && !(end[0] == '\r' && (end[1] == '\n' || end[1] == '\0')))
+                ++end;
+            word.assign(p, end);
+            p = end;
+        }
+        if (int(found.size()) == maxWordsPerLine)
+            tooMany = true;
+        else
+            found.push_back(std::move(word));
+    }
+    if (tooMany)
+        reportError(std::string("too many words in indirect file ") + fileName + "(" + std::to_string(lineNumber)
+                    + "), only the first " + std::to_string(maxWordsPerLine) + " are used");
+    for (std::string &word : found) {
+        m_words.push_back(std::move(word));
+        words.push_back(m_words.back().c_str());
+    }
+    return true;
+}

@@ -1,0 +1,77 @@
+// The Loader: owns the selected target interface and the current load file, and offers the
+// operations a loading job is made of (connect, load, download, verify, reset, disconnect).
+// Every operation throws HException with a finished message on failure.
+#pragma once
+
+#include "loader/textprogressbar.h"
+
+#include <QFileInfo>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+class LoadFileInterface;
+class TargetInterface;
+
+class Loader : public QObject
+{
+    Q_OBJECT
+public:
+    // out receives progress and messages (not owned); clock as for TextProgressBar.
+    explicit Loader(FILE *out = stdout, TextProgressBar::Clock clock = TextProgressBar::Clock(),
+                    QObject *parent = nullptr);
+    ~Loader() override;
+
+    // "No target selected" / "No load file selected" when there is none.
+    TargetInterface &target() const;
+    LoadFileInterface &loadFile() const;
+    bool hasTarget() const { return m_target != nullptr; }
+    bool hasLoadFile() const { return m_loadFile != nullptr; }
+    // The path of the current load file as it was given.
+    QString loadFilePath() const { return m_fileInfo.filePath(); }
+
+    // Replaces the target by a new one of class name, or of the class whose short name is name.
+    void SetTarget(const QString &name);
+    bool ConnectTarget();
+    void DisconnectTarget();
+    // Makes the file at path the current load file.
+    void SetLoadFile(const QString &path);
+    void Download();
+    bool Verify();
+    void ResetTarget();
+
+    // The factory's own spelling of a type name; empty: chosen from the file name.
+    void setFileType(const QString &type) { m_fileType = type; }
+    QString fileType() const { return m_fileType; }
+    // Also records that a load address was given.
+    void setLoadAddress(uint32_t address);
+    uint32_t loadAddress() const { return m_loadAddress; }
+    bool loadAddressGiven() const { return m_loadAddressGiven; }
+    void setArguments(const QStringList &arguments) { m_arguments = arguments; }
+    const QStringList &arguments() const { return m_arguments; }
+
+    // -quiet: nothing reaches the console; -verbose: target messages are printed too.
+    void setQuiet(bool quiet) { m_quiet = quiet; }
+    void setVerbose(bool verbose) { m_verbose = verbose; }
+
+public slots:
+    void message(const QString &text);
+    void progress(int step, int steps, const char *task, const char *units);
+
+private:
+    TargetInterface &connectedTarget() const;
+
+    std::unique_ptr<TargetInterface> m_target;
+    std::unique_ptr<LoadFileInterface> m_loadFile;
+    QFileInfo m_fileInfo;
+    uint32_t m_loadAddress = 0;
+    bool m_loadAddressGiven = false;
+    TextProgressBar m_progressBar;
+    QStringList m_arguments;
+    QString m_fileType;
+    bool m_quiet = false;
+    bool m_verbose = false;
+};

@@ -1,0 +1,203 @@
+// Listing and setting target properties by display name.
+#include "loader/targetproperties.h"
+
+#include "common/hexception.h"
+#include "target/propertyrecord.h"
+#include "target/targetinterface.h"
+
+#include <QList>
+#include <QMetaEnum>
+#include <QStringList>
+#include <QVariant>
+#include <functional>
+
+namespace {
+
+// Calls visit for every property of the class chain, most basic class first, each class's
+// own properties in declaration order, until visit returns false.
+void walkProperties(const TargetInterface &target, const std::function<bool(const QMetaProperty &)> &visit)
+{
+    QList<const QMetaObject *> chain;
+    for (const QMetaObject *meta = target.metaObject(); meta; meta = meta->superClass())
+        chain.prepend(meta);
+    for (const QMetaObject *meta : std::as_const(chain))
+        for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i)
+            if (!visit(meta->property(i)))
+                return;
+}
+
+PropertyRecord recordFor(const TargetInterface &target, const QMetaProperty &property)
+{
+    PropertyRecord record;
+    const QString name = QString::fromLatin1(property.name());
+    if (const VeltObjectPropertyValue *definition = target.propertyDefinition(name)) {
+        record.name = name;
+        record.displayName = definition->displayName();
+        record.description = definition->description();
+        record.category = definition->category();
+    } else {
+        target.describeProperty(name, record);
+    }
+    return record;
+}
+
+QString quoted(const QString &text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+QString joinEscaped(const QStringList &items)
+{
+    QStringList escaped;
+    for (QString item : items) {
+        item.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+        item.replace(QLatin1Char(';'), QLatin1String("\\;"));
+        escaped.append(item);
+    }
+    return escaped.join(QLatin1Char(';'));
+}
+
+// The inverse of joinEscaped: ";" separates, "\" makes the next character literal.
+QStringList splitEscaped(const QString &text)
+{
+    QStringList items;
+    QString item;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\\') && i + 1 < text.size()) {
+            item += text.at(++i);
+        } else if (c == QLatin1Char(';')) {
+            items.append(item);
+            item.clear();
+        } else {
+            item += c;
+        }
+    }
+    items.append(item);
+    return items;
+}
+
+bool isIntegerType(int typeId)
+{
+    switch (typeId) {
+    case QMetaType::Int: case QMetaType::UInt: case QMetaType::Long: case QMetaType::ULong:
+    case QMetaType::LongLong: case QMetaType::ULongLong: case QMetaType::Short: case QMetaType::UShort:
+    case QMetaType::SChar: case QMetaType::UChar: case QMetaType::Char:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isUnsignedType(int typeId)
+{
+    return typeId == QMetaType::UInt || typeId == QMetaType::ULong || typeId == QMetaType::ULongLong
+           || typeId == QMetaType::UShort || typeId == QMetaType::UChar;
+}
+
+QVariant enumValue(const QMetaProperty &property, const QString &name, const QString &value)
+{
+    const QMetaEnum meta = property.enumerator();
+    QString key = value;
+    for (int i = 0; i < meta.keyCount(); ++i) {
+        if (value.compare(QLatin1String(meta.key(i)), Qt::CaseInsensitive) == 0) {
+            key = QLatin1String(meta.key(i));
+            break;
+        }
+    }
+    // A key matched without regard to case stands in its own form; valueToKey gives the first
+    // key of a number, so anything that does not map back to itself is refused.
+    bool ok = false;
+    const int number = meta.keyToValue(key.toLatin1().constData(), &ok);
+    if (!ok || QLatin1String(meta.valueToKey(number)) != key) {
+        QStringList keys;
+        for (int i = 0; i < meta.keyCount(); ++i)
+            keys.append(quoted(QLatin1String(meta.key(i))));
+        throw HException(QStringLiteral("invalid value ") + quoted(value) + QStringLiteral("\n\nThe only valid values for ")
+                         + quoted(name) + QStringLiteral(" are ") + keys.join(QStringLiteral(", ")));
+    }
+    return QVariant(number);
+}
+
+} // namespace
+
+QString propertyText(const TargetInterface &target, const QMetaProperty &property)
+{
+    const QVariant value = property.read(&target);
+    if (property.isEnumType()) {
+        const char *key = property.enumerator().valueToKey(value.toInt());
+        return key ? QString::fromLatin1(key).replace(QLatin1Char('_'), QLatin1Char(' ')) : QString();
+    }
+    switch (value.typeId()) {
+    case QMetaType::QStringList:
+        return joinEscaped(value.toStringList());
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("Yes") : QStringLiteral("No");
+    default:
+        return value.toString();
+    }
+}
+
+void listProperties(FILE *out, const TargetInterface &target, const QString &targetName)
+{
+    QByteArray text = "\"" + targetName.toUtf8() + "\" Properties:\n\n";
+    walkProperties(target, [&](const QMetaProperty &property) {
+        if (!property.isWritable())
+            return true;
+        const PropertyRecord record = recordFor(target, property);
+        if (record.displayName.isEmpty() || record.description.isEmpty())
+            return true;
+        text += "  Name:        " + record.displayName.toUtf8() + "\n";
+        text += "  Description: " + record.description.toUtf8() + "\n";
+        text += "  Value      : " + propertyText(target, property).toUtf8() + "\n\n";
+        return true;
+    });
+    std::fwrite(text.constData(), 1, size_t(text.size()), out);
+    std::fflush(out);
+}
+
+void setPropertyFromText(TargetInterface &target, const QString &name, const QString &value)
+{
+    QMetaProperty found;
+    walkProperties(target, [&](const QMetaProperty &property) {
+        if (recordFor(target, property).displayName != name)
+            return true;
+        found = property;
+        return false;
+    });
+    if (!found.isValid())
+        throw HException(QStringLiteral("unknown property: ") + name);
+
+    QVariant newValue;
+    if (found.isEnumType()) {
+        newValue = enumValue(found, name, value);
+    } else {
+        const QVariant current = found.read(&target);
+        const int type = current.isValid() ? current.typeId() : found.typeId();
+        if (type == QMetaType::QStringList) {
+            newValue = splitEscaped(value);
+        } else if (isIntegerType(type)) {
+            bool ok = false;
+            if (isUnsignedType(type)) {
+                const qulonglong n = value.toULongLong(&ok, 10);
+                newValue = ok ? n : 0ULL;
+            } else {
+                const qlonglong n = value.toLongLong(&ok, 10);
+                newValue = ok ? n : 0LL;
+            }
+        } else if (type == QMetaType::Bool) {
+            if (value.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0)
+                newValue = true;
+            else if (value.compare(QLatin1String("no"), Qt::CaseInsensitive) == 0)
+                newValue = false;
+            else
+                throw HException(QStringLiteral("invalid value ") + quoted(value)
+                                 + QStringLiteral("\n\nThe only valid values for ") + quoted(name)
+                                 + QStringLiteral(" are \"Yes\" or \"No\""));
+        } else {
+            newValue = value;
+        }
+    }
+    if (!found.write(&target, newValue))
+        throw HException(QStringLiteral("property ") + quoted(name) + QStringLiteral(" cannot be set"));
+}

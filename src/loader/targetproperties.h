@@ -1,0 +1,22 @@
+// Listing and setting a target's properties by their display names, as -listprops and
+// -setprop do. Properties are walked over the class chain, most basic class first, each
+// class's own properties in declaration order.
+#pragma once
+
+#include <QMetaProperty>
+#include <QString>
+#include <cstdio>
+
+class TargetInterface;
+
+// The property's current value as text: enumeration keys with "_" shown as blanks, string
+// lists joined by ";" with "\" escapes, booleans as "Yes" or "No".
+QString propertyText(const TargetInterface &target, const QMetaProperty &property);
+
+// Prints the writable, described properties of target under the heading
+// "\"<targetName>\" Properties:".
+void listProperties(FILE *out, const TargetInterface &target, const QString &targetName);
+
+// Sets the property whose display name is name from text. Throws HException for an unknown
+// property, a value its type refuses, or a property that cannot be set.
+void setPropertyFromText(TargetInterface &target, const QString &name, const QString &value);
