@@ -12,7 +12,9 @@ Inputs, read as data only:
 A device is listed when msp430mcu describes it and chipinfo.db has a record for its name or for
 a family name that covers it ("MSP430F41x", "MSP430FW42x/F41x", "F20x1_G2x0x_G2x1x"). Memory
 limits are per device and come from memory.x; identification and clock control come from the
-chipinfo record. The output is committed so that building needs neither input.
+chipinfo record. The mask-ROM and one-time-programmable parts (C, CG, E, P) and the F110/F112
+have no record and are left out; the generator names every device it leaves out. The output is
+committed so that building needs neither input.
 
 Usage: gendevices.py [--chipinfo PATH] [--ldscripts DIR] [--spec PATH] [--output PATH]
 """
@@ -36,23 +38,27 @@ BREAKPOINTS = {LOW: 2, MEDIUM: 3, HIGH: 8}
 # EEM chapters (SLAU049 F1xx, SLAU144 F2xx, SLAU056 F4xx, SLAU208 F5xx/F6xx, SLAU272 FR57xx,
 # SLAU367 FR5xx, SLAU259 CC430) and the debug stack's per-family trigger configurations:
 # the large EEM (8 triggers, sequencer, state storage) is High; the 5xx small EEM (3 bus
-# triggers) is Medium; 2-trigger modules are Low.
+# triggers) is Medium; 2-trigger modules are Low. Families whose configuration we found no
+# document for (None here, and any family not listed) get the conservative answer: Low,
+# 2 breakpoints; the generator lists them and the table's heading names them.
 EMULATION_FAMILIES = [
     (r'MSP430F1(5|6)\d+$', HIGH),           # F15x/F16x/F161x: large EEM
     (r'MSP430F1(3|4)\d+$', MEDIUM),         # F13x/F14x: 3 breakpoints with range compare
     (r'MSP430F1\d+A?$', LOW),               # F11x1/F11x2/F12x/F12x2: 2 breakpoints
-    (r'MSP430F2(4|6)\d+$', HIGH),           # F24x/F241x/F261x: large EEM
-    (r'MSP430F2\d+$', LOW),                 # F20xx/F21xx/F22xx/F23x: 2 breakpoints
+    (r'MSP430F2(41|61)\d+$', HIGH),         # F241x/F261x: large EEM
+    (r'MSP430F2(3|4)\d+$', None),           # F23x/F24x: configuration not documented to us
+    (r'MSP430F2\d+$', LOW),                 # F20xx/F21xx/F22xx: 2 breakpoints
     (r'MSP430G2\d+$', LOW),                 # value line: 2 breakpoints
     (r'MSP430AFE2\d+$', LOW),
     (r'MSP430F4(3|4)\d+$', HIGH),           # F43x/F44x: large EEM
     (r'MSP430FG43\d+$', HIGH),
     (r'MSP430F(G)?46\d+$', HIGH),           # F46xx/FG461x: large EEM
-    (r'MSP430CG46\d+$', HIGH),
     (r'MSP430F471\d+$', HIGH),              # F471xx: large EEM
+    (r'MSP430F(G)?47\d+$', None),           # F47x/FG47x: not documented to us
+    (r'MSP430F41\d2$', None),               # F41x2: not documented to us
     (r'MSP430F(E|G|W)?4\d+A?$', LOW),       # F41x/F42x/FE42x/FG42x0/FW42x: 2 breakpoints
     (r'MSP430F5(4|5|6)\d+A?$', HIGH),       # F54xx/F55xx/F563x: EEM L
-    (r'MSP430F6\d+$', HIGH),                # F63xx/F64xx/F66xx/F67xx: EEM L
+    (r'MSP430F66\d+$', HIGH),               # F66xx: EEM L
     (r'MSP430F5(1|2|3)\d+$', MEDIUM),       # F51xx/F52xx/F53xx: EEM S
     (r'CC430F\d+$', MEDIUM),                # CC430: EEM S
     (r'MSP430FR5\d+$', MEDIUM),             # FR57xx/FR59xx: EEM S
@@ -104,6 +110,12 @@ def parse_chipinfo(text):
         cmap = re.search(r'\.clock_map\t= \{(.*?)\n\t\t\},', block, re.S)
         rec['clocks'] = re.findall(r'\{"([^"]+)", 0x[0-9a-f]+\}', cmap.group(1)) if cmap else []
         rec['fram'] = 'CHIPINFO_FEATURE_FRAM' in block
+        rec['patterns'] = family_patterns(rec['name'])
+        # The family's own memory, to tell apart families that both cover a name.
+        regions = {name: (hexnum(offset), hexnum(offset) + int(size) - 1) for name, size, offset in re.findall(
+            r'\.name\t\t= "(\w+)",\n(?:.*\n){3}\t+\.size\t\t= (\d+),\n\t+\.offset\t\t= (0x[0-9a-f]+)', block)}
+        rec['ram_end'] = regions.get('Ram', (0, 0))[1]
+        rec['flash_start'] = regions.get('Main', (0, 0))[0]
         records.append(rec)
     return records
 
@@ -184,6 +196,8 @@ def pattern_of(rec, xv2):
 
     def byte(value, m):
         return value & 0xFF if m & 0xFF else -1
+    # The self word at 0x0FF4 is not among the compared bytes; the only records that compare it
+    # (F11x1, F11x1A) differ in their revision byte as well.
     # The sub-version word is only part of the identification of the CPUXv2 parts, whose
     # device descriptor carries it; the older parts have no such word and match any.
     sub_mask = mask['ver_sub_id'] if xv2 else 0
@@ -203,7 +217,7 @@ def pattern_of(rec, xv2):
 def emulation_of(device):
     for pattern, level in EMULATION_FAMILIES:
         if re.match(pattern, device):
-            return level, True
+            return (level, True) if level else (LOW, False)
     return LOW, False
 
 
@@ -243,20 +257,6 @@ def main():
     args = ap.parse_args()
 
     records = parse_chipinfo(read_text(args.chipinfo))
-    for r in records:
-        r['patterns'] = family_patterns(r['name'])
-        r['ram_end'] = 0
-        r['flash_start'] = 0
-    # Memory of a family record, to tell apart families that both cover a name.
-    text = read_text(args.chipinfo)
-    for r in records:
-        block = text[text.find('"%s"' % r['name']):]
-        main = re.search(r'"Main",\n.*?\.size\t\t= (\d+),\n\t+\.offset\t\t= (0x[0-9a-f]+)', block, re.S)
-        ram = re.search(r'"Ram",\n.*?\.size\t\t= (\d+),\n\t+\.offset\t\t= (0x[0-9a-f]+)', block, re.S)
-        if main:
-            r['flash_start'] = hexnum(main.group(2))
-        if ram:
-            r['ram_end'] = hexnum(ram.group(2)) + int(ram.group(1)) - 1
     cpus = parse_cpus(read_text(args.spec))
 
     try:

@@ -14,7 +14,8 @@ public:
     virtual int count() const = 0;
     // The identification pattern of record index: pattern[0..6] are the bytes expected at
     // 0x0FF0, 0x0FF1, 0x0FF2, 0x0FF3, 0x0FF8, 0x0FF9 and 0x0FFD (-1 for any), pattern[7] the
-    // fuse value (-1 when the fuses are not compared) and pattern[8] the fuse mask.
+    // fuse value (-1 when the fuses are not compared) and pattern[8] the fuse mask. An index
+    // out of range gives a pattern that no device answers.
     virtual void identificationPattern(int index, int pattern[9]) const = 0;
     // The device name of record index; an empty text for an index out of range.
     virtual const char *name(int index) const = 0;

@@ -13,6 +13,13 @@
 namespace {
 
 const QString kFakes = QStringLiteral(ZIM_FAKE_DEVICES_DIR);
+#if defined(Q_OS_WIN)
+const QString kLibraryFile = QStringLiteral("/bin/msp430devices.dll");
+#elif defined(Q_OS_MACOS)
+const QString kLibraryFile = QStringLiteral("/bin/libmsp430devices.dylib");
+#else
+const QString kLibraryFile = QStringLiteral("/bin/libmsp430devices.so");
+#endif
 
 int counter(const char *name)
 {
@@ -82,7 +89,7 @@ TEST_F(DevicesLibraryTest, AMissingLibraryNamesTheExpandedPath)
     environmentMacros()[QStringLiteral("VeltDir")] = dir;
     EXPECT_THAT([] { acquireMSP430Devices(); },
                 testing::ThrowsMessage<HException>(
-                    testing::StrEq(("cannot access \"" + dir + "/bin/libmsp430devices.so\"").toStdString())));
+                    testing::StrEq(("cannot access \"" + dir + kLibraryFile + '"').toStdString())));
 
     // Nothing stays behind: the next acquire with a good library loads it afresh.
     useFake(QStringLiteral("full"));
