@@ -68,8 +68,10 @@ void MSP430Cpu::enterInterrupt(unsigned n)
 
 void MSP430Cpu::loadResetVector()
 {
+    // A reset is not a jump: PC is loaded without telling jump counting.
     setReg(SR, 0);
-    setReg(PC, m_memory.readWord(0xFFFE));
+    m_r[PC] = m_memory.readWord(0xFFFE);
+    m_registers.markChanged(PC);
 }
 
 unsigned MSP430Cpu::unsupported(uint32_t op)

@@ -73,6 +73,7 @@ public:
     QString stopMessage() const override { return m_stopMessage; }
     uint32_t stopAddress() const { return m_stopAddress; }
     StopReason stopReason() const { return m_stopReason; }
+    TargetState state() const { return m_state; }
     // Runs until a stop condition or until maxCycles more cycles have passed (0: no limit).
     StopReason runFor(uint64_t maxCycles);
 
@@ -127,7 +128,6 @@ protected:
     PeripheralBus *peripheralBus() const { return m_peripherals.get(); }
 
     void setState(TargetState state);
-    TargetState state() const { return m_state; }
     void requireConnected() const;
     // Lets the event loop run when a few milliseconds have passed since it last did.
     void processEventsIfDue();

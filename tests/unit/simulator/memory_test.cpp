@@ -1,0 +1,202 @@
+// The simulator memory: download blocks, the peripheral path, recorded access errors and the multiplier.
+#include "simulatortestutil.h"
+
+#include <numeric>
+
+namespace {
+
+class MemoryTest : public testing::Test, protected SimulatorFixture
+{
+};
+
+TEST_F(MemoryTest, DownloadMarksExactlyTheWrittenBytes)
+{
+    std::vector<uint8_t> data(16);
+    std::iota(data.begin(), data.end(), 1);
+    memory().writeBytes(0x1100, 16, data.data());
+
+    for (uint32_t a = 0x1100; a < 0x1110; ++a) {
+        EXPECT_TRUE(memory().isWritten(a)) << std::hex << a;
+        EXPECT_EQ(memory().storage()[a], a - 0x1100 + 1);
+    }
+    EXPECT_FALSE(memory().isWritten(0x10FF));
+    EXPECT_FALSE(memory().isWritten(0x1110));
+    EXPECT_EQ(memory().storage()[0x10FF], 0xCD);
+    EXPECT_EQ(memory().storage()[0x1110], 0xCD);
+}
+
+TEST_F(MemoryTest, BlockThroughThePeripheralAreasRoundTrips)
+{
+    // 0x00FE-0x00FF byte by byte, 0x0100-0x01FF word by word, then straight into RAM.
+    std::vector<uint8_t> data(0x110);
+    std::iota(data.begin(), data.end(), 0);
+    memory().writeBytes(0x00FE, uint32_t(data.size()), data.data());
+    std::vector<uint8_t> back(data.size());
+    memory().readBytes(0x00FE, uint32_t(back.size()), back.data());
+    // The multiplier's registers at 0x0130-0x013F are not storage.
+    for (uint32_t a = 0x130; a <= 0x13F; ++a)
+        back[a - 0xFE] = data[a - 0xFE];
+    EXPECT_EQ(back, data);
+    EXPECT_EQ(memory().multiplier()->read(0x130), 0x3938u) << "the operand holds the last word written to 0x0136";
+    EXPECT_FALSE(memory().isWritten(0x01FF));
+    EXPECT_TRUE(memory().isWritten(0x0200));
+}
+
+TEST_F(MemoryTest, LeftoverByteInTheWordAreaIsWrittenAsAWord)
+{
+    const uint8_t data[3] = {0x11, 0x22, 0x33};
+    memory().writeBytes(0x0120, 3, data);
+    EXPECT_EQ(peekWord(0x0120), 0x2211u);
+    EXPECT_EQ(peekWord(0x0122), 0x0033u);
+    uint8_t one = 0;
+    memory().readBytes(0x0122, 1, &one);
+    EXPECT_EQ(one, 0x33);
+}
+
+TEST_F(MemoryTest, MapHoldsTheFourDefaultRanges)
+{
+    const QList<AddressRange> expected = {{0x0000, 0x01FF}, {0x0200, 0x09FF}, {0x1000, 0x10FF}, {0x1100, 0xFFFF}};
+    EXPECT_EQ(memory().memoryMap(), expected);
+    EXPECT_TRUE(memory().isValidRange(0x1100, 0xEF00));
+    EXPECT_FALSE(memory().isValidRange(0x09FF, 2));
+    EXPECT_FALSE(memory().isValidRange(0xFFFF, 2));
+    EXPECT_EQ(memory().addressDisplayWidth(), 4);
+}
+
+struct AccessCase
+{
+    const char *name;
+    std::vector<uint16_t> words;
+    uint32_t sp;
+    SimulatorError kind;
+    uint32_t datum;
+};
+
+void PrintTo(const AccessCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+const AccessCase kAccessCases[] = {
+    {"word read at 0x0201", {0x4215, 0x0201}, 0x0A00, SimulatorError::UnalignedWordRead, 0x0201},
+    {"read at 0x0A00", {0x4215, 0x0A00}, 0x0A00, SimulatorError::OutOfRangeRead, 0x0A00},
+    {"word read across the RAM end", {0x4215, 0x09FF}, 0x0A00, SimulatorError::OutOfRangeRead, 0x09FF},
+    {"byte read at 0x0A00", {0x4255, 0x0A00}, 0x0A00, SimulatorError::OutOfRangeRead, 0x0A00},
+    {"push below the map", {0x1205}, 0x0A04, SimulatorError::OutOfRangeWrite, 0x0A02},
+    {"push to an odd stack", {0x1205}, 0x0203, SimulatorError::UnalignedWordWrite, 0x0201},
+    {"the destination is read even by MOV", {0x4582, 0x0A00}, 0x0A00, SimulatorError::OutOfRangeRead, 0x0A00},
+    {"SXT.B is not an instruction", {0x11C5}, 0x0A00, SimulatorError::UnsupportedOpcode, 0x11C5},
+    {"CALLA with mode 0xA", {0x13A5}, 0x0A00, SimulatorError::UnsupportedOpcode, 0x13A5},
+};
+
+class AccessErrorTest : public testing::TestWithParam<AccessCase>, protected SimulatorFixture
+{
+};
+
+TEST_P(AccessErrorTest, IsRecordedAndExecutionGoesOn)
+{
+    const AccessCase &c = GetParam();
+    load({});
+    std::vector<uint8_t> bytes;
+    for (uint16_t word : c.words) {
+        bytes.push_back(uint8_t(word));
+        bytes.push_back(uint8_t(word >> 8));
+    }
+    memory().writeBytes(kCode, uint32_t(bytes.size()), bytes.data());
+    sim.step(); // the reset
+    regs().write(MSP430Registers::SP, c.sp);
+    regs().write(MSP430Registers::PC, kCode);
+    sim.step();
+    EXPECT_EQ(sim.errorKind(), c.kind);
+    EXPECT_EQ(sim.errorDatum(), c.datum);
+    EXPECT_EQ(regs().read(MSP430Registers::PC), kCode + 2 * c.words.size()) << "execution goes on";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, AccessErrorTest, testing::ValuesIn(kAccessCases));
+
+struct MultiplierCase
+{
+    const char *name;
+    uint32_t operandAddress;
+    uint16_t first;
+    uint16_t second;
+    uint32_t initialResult;
+    uint16_t low;
+    uint16_t high;
+    uint16_t extension;
+};
+
+void PrintTo(const MultiplierCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+const MultiplierCase kMultiplierCases[] = {
+    {"MPY of the largest operands", 0x130, 0xFFFF, 0xFFFF, 0, 0x0001, 0xFFFE, 0},
+    {"MPYS of -1 and 2", 0x132, 0xFFFF, 0x0002, 0, 0xFFFE, 0xFFFF, 0xFFFF},
+    {"MPYS of two positives", 0x132, 3, 4, 0, 12, 0, 0},
+    {"MAC overflowing 32 bits", 0x134, 1, 1, 0xFFFFFFFF, 0, 0, 1},
+    {"MAC adds to the result", 0x134, 2, 3, 5, 11, 0, 0},
+    {"MACS going negative", 0x136, 0xFFFF, 10, 5, 0xFFFB, 0xFFFF, 0xFFFF},
+    {"MACS staying positive", 0x136, 2, 3, 5, 11, 0, 0},
+};
+
+class MultiplierTest : public testing::TestWithParam<MultiplierCase>
+{
+};
+
+TEST_P(MultiplierTest, ModeResult)
+{
+    const MultiplierCase &c = GetParam();
+    HardwareMultiplier multiplier;
+    multiplier.write(0x13A, uint16_t(c.initialResult));
+    multiplier.write(0x13C, uint16_t(c.initialResult >> 16));
+    multiplier.write(c.operandAddress, c.first);
+    multiplier.write(0x138, c.second);
+    EXPECT_EQ(multiplier.read(0x13A), c.low);
+    EXPECT_EQ(multiplier.read(0x13C), c.high);
+    EXPECT_EQ(multiplier.read(0x13E), c.extension);
+    EXPECT_EQ(multiplier.read(0x136), c.first);
+    EXPECT_EQ(multiplier.read(0x138), c.second);
+    EXPECT_EQ(multiplier.mode(), int(c.operandAddress - 0x130) / 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, MultiplierTest, testing::ValuesIn(kMultiplierCases));
+
+TEST(Multiplier, OddAddressesReadZeroAndIgnoreWrites)
+{
+    HardwareMultiplier multiplier;
+    multiplier.write(0x131, 0x1234);
+    multiplier.write(0x130, 7);
+    EXPECT_EQ(multiplier.read(0x131), 0);
+    EXPECT_EQ(multiplier.read(0x130), 7);
+}
+
+TEST_F(MemoryTest, InstructionsReachTheMultiplier)
+{
+    // MOV #3,&0x0130; MOV #4,&0x0138; MOV &0x013A,R5
+    load({0x40B2, 0x0003, 0x0130, 0x42A2, 0x0138, 0x4215, 0x013A});
+    for (int i = 0; i < 3; ++i)
+        sim.step();
+    EXPECT_EQ(regs().read(5), 12u);
+}
+
+class NoMultiplierMonitor : public MSP430Monitor
+{
+protected:
+    QString useHardwareMultiplierSetting() const override { return QStringLiteral("No"); }
+};
+
+TEST(MemoryWithoutMultiplier, MultiplierAddressesArePlainMemory)
+{
+    NoMultiplierMonitor sim;
+    sim.connect();
+    EXPECT_FALSE(sim.hasHardwareMultiplier());
+    const uint8_t data[4] = {3, 0, 4, 0};
+    sim.simulatedMemory()->writeBytes(0x0130, 4, data);
+    uint8_t back[4] = {};
+    sim.simulatedMemory()->readBytes(0x0130, 4, back);
+    EXPECT_EQ(back[2], 4);
+}
+
+} // namespace

@@ -1,0 +1,48 @@
+// A connected simulator with helpers to place hand-assembled words and step through them.
+#pragma once
+
+#include "simulator/msp430monitor.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <vector>
+
+class SimulatorFixture
+{
+public:
+    static constexpr uint32_t kCode = 0xF000;
+
+    SimulatorFixture() { sim.connect(); }
+
+    MSP430Memory &memory() { return *sim.simulatedMemory(); }
+    MSP430Registers &regs() { return *sim.cpuRegisters(); }
+
+    void poke(uint32_t address, std::initializer_list<uint16_t> words)
+    {
+        std::vector<uint8_t> bytes;
+        for (uint16_t word : words) {
+            bytes.push_back(uint8_t(word));
+            bytes.push_back(uint8_t(word >> 8));
+        }
+        memory().writeBytes(address, uint32_t(bytes.size()), bytes.data());
+    }
+    uint32_t peekWord(uint32_t address)
+    {
+        uint8_t bytes[2];
+        memory().readBytes(address, 2, bytes);
+        return bytes[0] | (uint32_t(bytes[1]) << 8);
+    }
+
+    // Places the program at kCode, points the reset vector at it and resets with SP at the
+    // top of the default RAM; the first step() then runs the first instruction.
+    void load(std::initializer_list<uint16_t> words)
+    {
+        poke(kCode, words);
+        poke(0xFFFE, {kCode});
+        sim.reset(true);
+        regs().write(MSP430Registers::SP, 0x0A00);
+    }
+
+    MSP430Monitor sim;
+};
