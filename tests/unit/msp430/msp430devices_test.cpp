@@ -152,6 +152,11 @@ struct IdentifyCase
     QStringList strings;
 };
 
+void PrintTo(const IdentifyCase &c, std::ostream *os)
+{
+    *os << c.device;
+}
+
 class IdentifyStringsCases : public IdentifyStringsTest, public testing::WithParamInterface<IdentifyCase>
 {};
 
@@ -175,6 +180,11 @@ struct MatchCase
     const char *detected;
     bool matches;
 };
+
+void PrintTo(const MatchCase &c, std::ostream *os)
+{
+    *os << c.device << " detected as \"" << c.detected << '"';
+}
 
 class DeviceMatchCases : public IdentifyStringsTest, public testing::WithParamInterface<MatchCase>
 {};
