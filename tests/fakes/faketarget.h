@@ -31,6 +31,8 @@ public:
     uint8_t erasedValue = 0xFF;
     // Address at which the next write or erase throws, to exercise failure paths.
     std::optional<uint32_t> failAt;
+    // Writes into this range are silently lost, so that verification fails there.
+    std::optional<AddressRange> stuck;
     std::map<uint32_t, uint8_t> bytes;
 
     int maxWriteBlock() const override { return writeLimit; }
@@ -43,7 +45,8 @@ public:
     {
         failIfAsked(address, count);
         for (uint32_t i = 0; i < count; ++i)
-            bytes[address + i] = data[i];
+            if (!stuck || !stuck->contains(address + i))
+                bytes[address + i] = data[i];
     }
     void readBytes(uint32_t address, uint32_t count, uint8_t *buffer) override
     {

@@ -1,0 +1,330 @@
+// The Loader and the run sequence of System against a fake target registered in place of the
+// simulator: what is called on the target, in which order, and what ends a run.
+#include "capture.h"
+#include "common/hexception.h"
+#include "fakes/faketarget.h"
+#include "loader/loader.h"
+#include "loader/system.h"
+#include "loadfile/loadfilefactory.h"
+#include "target/targetregistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using testing::ElementsAre;
+using testing::HasSubstr;
+
+namespace {
+
+// Keeps the FakeTarget most recently made by the registry.
+QPointer<FakeTarget> lastTarget;
+
+void useFakeTargets()
+{
+    targetInterfaceFactory().registerCreator("MSP430Monitor", [](QObject *parent) {
+        auto *target = new FakeTarget(parent);
+        lastTarget = target;
+        return target;
+    });
+}
+
+// The target-level events of the log (no memory calls).
+std::vector<std::string> targetEvents(const QStringList &log)
+{
+    std::vector<std::string> events;
+    for (const QString &line : log)
+        if (!line.startsWith(QLatin1String("main.")))
+            events.push_back(line.toStdString());
+    return events;
+}
+
+struct RunFixture : testing::Test
+{
+    CapturedStream out;
+    CapturedStream err;
+    ArgParseReporter reporter{"zimprog", err.file()};
+    uint64_t now = 0;
+    System system{reporter, out.file(), [this] { return now; }};
+    QTemporaryDir dir;
+    QString a;
+    QString b;
+
+    void SetUp() override
+    {
+        useFakeTargets();
+        a = write("a.hex", ":0411000001020304E1\n:00000001FF\n");
+        b = write("b.hex", ":04200000AABBCCDDCE\n:00000001FF\n");
+    }
+
+    QString write(const char *name, const QByteArray &content)
+    {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        return path;
+    }
+
+    int run(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), "zimprog");
+        std::vector<const char *> words;
+        for (const std::string &s : args)
+            words.push_back(s.c_str());
+        return system.run(int(words.size()), words.data());
+    }
+};
+
+TEST_F(RunFixture, NoDownloadNoVerifyStillResetsBracketsRunsAndDisconnects)
+{
+    EXPECT_EQ(run({"-target", "sim", "-nodownload", "-noverify", a.toStdString(), b.toStdString()}), 0);
+    ASSERT_TRUE(lastTarget);
+    EXPECT_THAT(targetEvents(lastTarget->log),
+                ElementsAre("connect", "reset 1", "beginLoad", "endLoad", "run 0 1", "reset 1", "beginLoad", "endLoad",
+                            "run 0 1", "disconnect"));
+}
+
+TEST_F(RunFixture, DownloadAndVerifyNestInsideTheLoadBracket)
+{
+    EXPECT_EQ(run({"-target", "sim", "-quiet", a.toStdString()}), 0);
+    ASSERT_TRUE(lastTarget);
+    EXPECT_THAT(targetEvents(lastTarget->log),
+                ElementsAre("connect", "reset 1", "beginLoad", "beginLoad", "endLoad", "beginLoad", "endLoad", "endLoad",
+                            "run 0 1", "disconnect"));
+    EXPECT_EQ(lastTarget->main.bytes.at(0x1103), 4);
+    EXPECT_EQ(out.text(), "");
+}
+
+TEST_F(RunFixture, FailedVerificationOfTheSecondFileStopsWithoutDisconnecting)
+{
+    useFakeTargets();
+    system.loader().SetTarget(QStringLiteral("sim"));
+    lastTarget->main.stuck = AddressRange{0x2002, 0x2002};
+    const std::vector<std::string> args{"-quiet", a.toStdString(), b.toStdString()};
+    EXPECT_THAT([&] { run(args); },
+                testing::ThrowsMessage<HException>(
+                    testing::StrEq(("Verification of " + b + " has failed").toStdString())));
+    EXPECT_TRUE(lastTarget->isConnected());
+    EXPECT_EQ(lastTarget->main.bytes.at(0x1100), 1);
+    EXPECT_EQ(targetEvents(lastTarget->log).back(), "endLoad");
+}
+
+TEST_F(RunFixture, RawBinaryWithoutLoadAddressFailsAfterConnecting)
+{
+    const QString bin = write("prog.bin", "data");
+    EXPECT_THAT([&] { run({"-target", "sim", bin.toStdString()}); },
+                testing::ThrowsMessage<HException>(testing::StrEq("no load address specified (-loadaddress option)")));
+    ASSERT_TRUE(lastTarget);
+    EXPECT_TRUE(lastTarget->isConnected());
+}
+
+TEST_F(RunFixture, NoDisconnectLeavesTheTargetConnected)
+{
+    EXPECT_EQ(run({"-target", "sim", "-quiet", "-nodisconnect", a.toStdString()}), 0);
+    EXPECT_TRUE(lastTarget->isConnected());
+}
+
+TEST_F(RunFixture, WithoutFilesNothingIsConnected)
+{
+    EXPECT_EQ(run({"-target", "sim"}), 0);
+    EXPECT_THAT(targetEvents(lastTarget->log), ElementsAre());
+}
+
+TEST_F(RunFixture, HelpPrintsUsageAfterOptionsActed)
+{
+    EXPECT_EQ(run({"-target", "sim", "-help", a.toStdString()}), 0);
+    EXPECT_THAT(out.text(), testing::StartsWith("Halvane for MSP430 Loader - Release 1.4\n"));
+    EXPECT_THAT(out.text(), HasSubstr("    zimprog -target sim MyApp.hex\n\n"));
+    ASSERT_TRUE(lastTarget);
+    EXPECT_FALSE(lastTarget->isConnected());
+}
+
+TEST_F(RunFixture, VerboseRunPrintsSectionMessagesAndBars)
+{
+    EXPECT_EQ(run({"-target", "sim", "-verbose", a.toStdString()}), 0);
+    const std::string text = out.text();
+    EXPECT_THAT(text, HasSubstr("Programming 4 bytes of addresses 1100 \xE2\x80\x94 1103\n"));
+    EXPECT_THAT(text, HasSubstr("Programming completed in 0.0 milliseconds (4000.0 bytes/sec)\n"));
+    EXPECT_THAT(text, HasSubstr("Verifying completed in 0.0 milliseconds (4000.0 bytes/sec)\n"));
+    // Completion messages carry a kind and are not printed.
+    EXPECT_THAT(text, testing::Not(HasSubstr("Download complete")));
+}
+
+TEST_F(RunFixture, WithoutVerboseOnlyBarsArePrinted)
+{
+    EXPECT_EQ(run({"-target", "sim", a.toStdString()}), 0);
+    EXPECT_THAT(out.text(), testing::Not(HasSubstr("addresses")));
+    EXPECT_THAT(out.text(), HasSubstr("Programming completed"));
+}
+
+TEST_F(RunFixture, QuietWinsOverVerbose)
+{
+    EXPECT_EQ(run({"-verbose", "-quiet", "-target", "sim", a.toStdString()}), 0);
+    EXPECT_EQ(out.text(), "");
+}
+
+TEST_F(RunFixture, UploadCollectsEveryFileBeforeDisconnecting)
+{
+    const QString upload = dir.filePath(QStringLiteral("back.s19"));
+    EXPECT_EQ(run({"-target", "sim", "-quiet", "-upload", upload.toStdString(), a.toStdString(), b.toStdString()}), 0);
+    std::unique_ptr<LoadFileInterface> back = loadFileFactory().create(upload, QStringLiteral("srec"));
+    ASSERT_TRUE(back);
+    const LoadFileSectionList &sections = back->sections().primarySections;
+    ASSERT_EQ(sections.size(), 2u);
+    EXPECT_EQ(sections[0]->address(), 0x1100u);
+    EXPECT_EQ(sections[1]->address(), 0x2000u);
+    EXPECT_EQ(sections[1]->data()[3], 0xDD);
+    const std::vector<std::string> events = targetEvents(lastTarget->log);
+    EXPECT_EQ(events.back(), "disconnect");
+    EXPECT_EQ(std::count(events.begin(), events.end(), "run 0 1"), 2);
+}
+
+TEST_F(RunFixture, ListingAloneStillNeedsATarget)
+{
+    EXPECT_THAT([&] { run({"-listtargets"}); },
+                testing::ThrowsMessage<HException>(testing::StrEq("no target interface specified (use -target)")));
+    EXPECT_THAT(out.text(), testing::StartsWith("Target Interfaces:\n\n  sim                   MSP430 Core Simulator\n"));
+}
+
+TEST_F(RunFixture, ParseErrorsDoNotChangeTheStatus)
+{
+    EXPECT_EQ(run({"-Target", "-target", "sim"}), 0);
+    EXPECT_EQ(err.text(), "zimprog: unrecognised option -Target\n");
+    EXPECT_TRUE(system.files().isEmpty());
+}
+
+struct AddressCase
+{
+    const char *word;
+    uint32_t address;
+};
+
+class LoadAddress : public testing::TestWithParam<AddressCase> {};
+
+TEST_P(LoadAddress, ReadLikeStrtoulBaseZero)
+{
+    CapturedStream out;
+    ArgParseReporter reporter("zimprog", out.file());
+    System system(reporter, out.file());
+    const char *words[] = {"-loadaddress", GetParam().word};
+    system.parse(2, words);
+    EXPECT_EQ(system.loader().loadAddress(), GetParam().address);
+    EXPECT_TRUE(system.loader().loadAddressGiven());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LoadAddress,
+                         testing::Values(AddressCase{"0x1100", 0x1100}, AddressCase{"4352", 0x1100},
+                                         AddressCase{"010", 8}, AddressCase{"12abc", 12}, AddressCase{"abc", 0},
+                                         AddressCase{"0XFF00", 0xFF00}));
+
+TEST(FileType, MatchesWithoutRegardToCaseAndStoresTheTableSpelling)
+{
+    CapturedStream out;
+    ArgParseReporter reporter("zimprog", out.file());
+    System system(reporter, out.file());
+    const char *words[] = {"-filetype", "IHex"};
+    system.parse(2, words);
+    EXPECT_EQ(system.loader().fileType().toStdString(), "ihex");
+    const char *bad[] = {"-filetype", "intel"};
+    EXPECT_THAT([&] { system.parse(2, bad); },
+                testing::ThrowsMessage<HException>(testing::StrEq("unknown file type \"intel\"")));
+}
+
+TEST(LoaderOperations, RefuseWithoutTargetConnectionOrFile)
+{
+    useFakeTargets();
+    CapturedStream out;
+    Loader loader(out.file());
+    EXPECT_THAT([&] { loader.ConnectTarget(); }, testing::ThrowsMessage<HException>(testing::StrEq("No target selected")));
+    loader.SetTarget(QStringLiteral("MSP430Monitor"));
+    EXPECT_THAT([&] { loader.Download(); }, testing::ThrowsMessage<HException>(testing::StrEq("Target is not connected")));
+    EXPECT_THAT([&] { loader.Verify(); }, testing::ThrowsMessage<HException>(testing::StrEq("Target is not connected")));
+    EXPECT_THAT([&] { loader.ResetTarget(); }, testing::ThrowsMessage<HException>(testing::StrEq("Target is not connected")));
+    EXPECT_THAT([&] { loader.DisconnectTarget(); },
+                testing::ThrowsMessage<HException>(testing::StrEq("Target is not connected")));
+    EXPECT_TRUE(loader.ConnectTarget());
+    EXPECT_THAT([&] { loader.ConnectTarget(); }, testing::ThrowsMessage<HException>(testing::StrEq("Target already connected")));
+    EXPECT_THAT([&] { loader.Download(); }, testing::ThrowsMessage<HException>(testing::StrEq("No load file selected")));
+    loader.ResetTarget();
+    EXPECT_EQ(lastTarget->log.back().toStdString(), "reset 0");
+}
+
+// Records whether it was still connected when destroyed.
+class TrackedTarget : public FakeTarget
+{
+public:
+    explicit TrackedTarget(QObject *parent, std::vector<std::string> &events) : FakeTarget(parent), m_events(events) {}
+    ~TrackedTarget() override { m_events.push_back(connected ? "destroyed connected" : "destroyed"); }
+    void disconnect() override
+    {
+        m_events.push_back("disconnect");
+        FakeTarget::disconnect();
+    }
+
+private:
+    std::vector<std::string> &m_events;
+};
+
+TEST(LoaderOperations, SetTargetDisconnectsAndDestroysTheOldOne)
+{
+    std::vector<std::string> events;
+    targetInterfaceFactory().registerCreator("MSP430Monitor", [&](QObject *parent) {
+        events.push_back("created");
+        return new TrackedTarget(parent, events);
+    });
+    {
+        CapturedStream out;
+        Loader loader(out.file());
+        loader.SetTarget(QStringLiteral("sim"));
+        loader.ConnectTarget();
+        loader.SetTarget(QStringLiteral("MSP430Monitor"));
+        EXPECT_FALSE(loader.target().isConnected());
+        EXPECT_THAT([&] { loader.SetTarget(QStringLiteral("SIM")); },
+                    testing::ThrowsMessage<HException>(testing::StartsWith("unknown target \"SIM\"\n\nTarget interfaces:\n\n"
+                                                                           "  sim                   MSP430 Core Simulator\n")));
+        // The old target is gone before the name is looked up.
+        EXPECT_FALSE(loader.hasTarget());
+    }
+    EXPECT_THAT(events, ElementsAre("created", "disconnect", "destroyed", "created", "destroyed"));
+    useFakeTargets();
+}
+
+TEST(LoaderOperations, SetLoadFileFailures)
+{
+    QTemporaryDir dir;
+    auto path = [&](const char *name) { return dir.filePath(QString::fromLatin1(name)); };
+    auto make = [&](const char *name, const QByteArray &content) {
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    };
+    make("image.Bin", "x");
+    make("bad.hex", ":zz\n");
+    make("prog.bin", "abcd");
+
+    CapturedStream out;
+    Loader loader(out.file());
+    EXPECT_THAT([&] { loader.SetLoadFile(path("missing.hex")); },
+                testing::ThrowsMessage<HException>(testing::StrEq("The file \"missing.hex\" does not exist")));
+    EXPECT_THAT([&] { loader.SetLoadFile(path("image.Bin")); },
+                testing::ThrowsMessage<HException>(testing::StrEq("Cannot determine type of file \"image.Bin\"")));
+    EXPECT_THAT([&] { loader.SetLoadFile(path("bad.hex")); }, testing::Throws<HException>());
+    EXPECT_THAT([&] { loader.SetLoadFile(path("prog.bin")); },
+                testing::ThrowsMessage<HException>(testing::StrEq("no load address specified (-loadaddress option)")));
+    EXPECT_FALSE(loader.hasLoadFile());
+
+    loader.setLoadAddress(0x1100);
+    loader.SetLoadFile(path("prog.bin"));
+    EXPECT_EQ(loader.loadFile().sections().primarySections.at(0)->address(), 0x1100u);
+
+    // A type given with -filetype wins over the extension; an unknown type's reader is missing.
+    loader.setFileType(QStringLiteral("hzx"));
+    EXPECT_THAT([&] { loader.SetLoadFile(path("prog.bin")); },
+                testing::ThrowsMessage<HException>(testing::StrEq("Cannot load file \"prog.bin\"")));
+}
+
+} // namespace

@@ -1,0 +1,139 @@
+// Listing and setting target properties by display name over the class chain.
+#include "capture.h"
+#include "common/hexception.h"
+#include "fakes/faketarget.h"
+#include "loader/targetproperties.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A target with one property of every kind the command line converts.
+class PropertyTarget : public FakeTarget
+{
+    Q_OBJECT
+    Q_PROPERTY(Mode speedMode MEMBER m_mode)
+    Q_PROPERTY(QStringList paths MEMBER m_paths)
+    Q_PROPERTY(int count MEMBER m_count)
+    Q_PROPERTY(uint limit MEMBER m_limit)
+    Q_PROPERTY(bool enabled MEMBER m_enabled)
+    Q_PROPERTY(QString label MEMBER m_label)
+    Q_PROPERTY(QString serial READ serial)
+    Q_PROPERTY(int undocumented MEMBER m_count)
+
+public:
+    enum Mode { Slow, Fast_Mode, Turbo, Quick = Turbo };
+    Q_ENUM(Mode)
+
+    PropertyTarget()
+    {
+        registerProperty(QStringLiteral("speedMode"), QStringLiteral("Connection"), QStringLiteral("Speed"),
+                         QStringLiteral("How fast to talk."));
+        registerProperty(QStringLiteral("paths"), QStringLiteral("Files"), QStringLiteral("Search Paths"),
+                         QStringLiteral("Where to look."));
+        registerProperty(QStringLiteral("count"), QStringLiteral("Misc"), QStringLiteral("Count"),
+                         QStringLiteral("A signed number."));
+        registerProperty(QStringLiteral("limit"), QStringLiteral("Misc"), QStringLiteral("Limit"),
+                         QStringLiteral("An unsigned number."));
+        registerProperty(QStringLiteral("enabled"), QStringLiteral("Misc"), QStringLiteral("Enabled"),
+                         QStringLiteral("On or off."));
+        registerProperty(QStringLiteral("label"), QStringLiteral("Misc"), QStringLiteral("Label"),
+                         QStringLiteral("Free text."));
+        registerProperty(QStringLiteral("serial"), QStringLiteral("Misc"), QStringLiteral("Serial"),
+                         QStringLiteral("Read only."));
+        registerProperty(QStringLiteral("undocumented"), QStringLiteral("Misc"), QStringLiteral("Undocumented"),
+                         QString());
+    }
+
+    QString serial() const { return QStringLiteral("X1"); }
+
+    Mode m_mode = Fast_Mode;
+    QStringList m_paths{QStringLiteral("a;b"), QStringLiteral("c\\d")};
+    int m_count = -3;
+    uint m_limit = 7;
+    bool m_enabled = false;
+    QString m_label = QStringLiteral("hi");
+};
+
+TEST(TargetProperties, ListingWalksFromTheBaseClassInDeclarationOrder)
+{
+    PropertyTarget target;
+    CapturedStream out;
+    listProperties(out.file(), target, QStringLiteral("fake"));
+    EXPECT_EQ(out.text(),
+              "\"fake\" Properties:\n\n"
+              "  Name:        Erase All\n"
+              "  Description: Erase all erasable memory rather than individual segments when downloading.\n"
+              "  Value      : No\n\n"
+              "  Name:        Speed\n  Description: How fast to talk.\n  Value      : Fast Mode\n\n"
+              "  Name:        Search Paths\n  Description: Where to look.\n  Value      : a\\;b;c\\\\d\n\n"
+              "  Name:        Count\n  Description: A signed number.\n  Value      : -3\n\n"
+              "  Name:        Limit\n  Description: An unsigned number.\n  Value      : 7\n\n"
+              "  Name:        Enabled\n  Description: On or off.\n  Value      : No\n\n"
+              "  Name:        Label\n  Description: Free text.\n  Value      : hi\n\n");
+}
+
+struct SetCase
+{
+    const char *name;
+    const char *value;
+    const char *property;
+    const char *text; // propertyText afterwards
+};
+
+class SetProperty : public testing::TestWithParam<SetCase> {};
+
+TEST_P(SetProperty, ConvertsByType)
+{
+    PropertyTarget target;
+    setPropertyFromText(target, QString::fromUtf8(GetParam().name), QString::fromUtf8(GetParam().value));
+    const QMetaObject *meta = target.metaObject();
+    const QMetaProperty property = meta->property(meta->indexOfProperty(GetParam().property));
+    EXPECT_EQ(propertyText(target, property).toStdString(), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SetProperty,
+    testing::Values(SetCase{"Speed", "Turbo", "speedMode", "Turbo"}, SetCase{"Speed", "fast_mode", "speedMode", "Fast Mode"},
+                    SetCase{"Search Paths", "x\\;y;z", "paths", "x\\;y;z"}, SetCase{"Search Paths", "", "paths", ""},
+                    SetCase{"Count", "-42", "count", "-42"}, SetCase{"Count", "12abc", "count", "0"},
+                    SetCase{"Count", "0x10", "count", "0"}, SetCase{"Limit", "4000000000", "limit", "4000000000"},
+                    SetCase{"Enabled", "YES", "enabled", "Yes"}, SetCase{"Enabled", "no", "enabled", "No"},
+                    SetCase{"Erase All", "Yes", "loaderEraseAll", "Yes"},
+                    SetCase{"Label", "a=b", "label", "a=b"}));
+
+struct RefusedCase
+{
+    const char *name;
+    const char *value;
+    const char *message;
+};
+
+class RefusedProperty : public testing::TestWithParam<RefusedCase> {};
+
+TEST_P(RefusedProperty, WithItsMessage)
+{
+    PropertyTarget target;
+    EXPECT_THAT([&] { setPropertyFromText(target, QString::fromUtf8(GetParam().name), QString::fromUtf8(GetParam().value)); },
+                testing::ThrowsMessage<HException>(testing::StrEq(GetParam().message)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RefusedProperty,
+    testing::Values(
+        RefusedCase{"speed", "Turbo", "unknown property: speed"},
+        RefusedCase{"Speed", "Fast Mode",
+                    "invalid value \"Fast Mode\"\n\nThe only valid values for \"Speed\" are \"Slow\", \"Fast_Mode\", "
+                    "\"Turbo\", \"Quick\""},
+        // Quick is another name for Turbo's number, which maps back to Turbo.
+        RefusedCase{"Speed", "Quick",
+                    "invalid value \"Quick\"\n\nThe only valid values for \"Speed\" are \"Slow\", \"Fast_Mode\", "
+                    "\"Turbo\", \"Quick\""},
+        RefusedCase{"Enabled", "1", "invalid value \"1\"\n\nThe only valid values for \"Enabled\" are \"Yes\" or \"No\""},
+        RefusedCase{"Serial", "X2", "property \"Serial\" cannot be set"},
+        RefusedCase{"Device Type", "F149", "property \"Device Type\" cannot be set"}));
+
+} // namespace
+
+#include "targetproperties_test.moc"

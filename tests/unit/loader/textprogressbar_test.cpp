@@ -1,0 +1,124 @@
+// The console progress bar, byte for byte, with a clock the test moves.
+#include "capture.h"
+#include "loader/textprogressbar.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct BarFixture : testing::Test
+{
+    CapturedStream out;
+    uint64_t now = 5000;
+    TextProgressBar bar{80, out.file(), [this] { return now; }};
+};
+
+std::string drawn(const std::string &task, int cells, int width, const char *percent)
+{
+    return "\r" + task + " [" + std::string(size_t(cells), '*') + std::string(size_t(width - cells), '.') + "] "
+           + percent + " ";
+}
+
+const std::string cleared = "\r" + std::string(79, ' ') + "\r";
+
+TEST_F(BarFixture, ErasingBarAndItsSummary)
+{
+    bar.progress(0, 3000, "Erasing", "bytes");
+    now += 5;
+    bar.progress(1500, -1, nullptr, nullptr);
+    now += 7;
+    bar.progress(3000, -1, nullptr, nullptr);
+    EXPECT_EQ(out.text(), drawn("Erasing", 0, 63, "  0%") + drawn("Erasing", 31, 63, " 50%")
+                              + drawn("Erasing", 63, 63, "100%") + cleared
+                              + "Erasing completed in 12.0 milliseconds (250000.0 bytes/sec)\n");
+    // The drawn line fills 79 columns.
+    EXPECT_EQ(drawn("Erasing", 0, 63, "  0%").size(), 80u);
+}
+
+struct DurationCase
+{
+    uint64_t ms;
+    const char *summary;
+};
+
+class Durations : public testing::TestWithParam<DurationCase> {};
+
+TEST_P(Durations, SummaryLine)
+{
+    CapturedStream out;
+    uint64_t now = 100;
+    TextProgressBar bar(80, out.file(), [&] { return now; });
+    bar.progress(0, 2000, "Programming", "bytes");
+    now += GetParam().ms;
+    bar.progress(2000, -1, nullptr, nullptr);
+    const std::string text = out.text();
+    const std::string summary = GetParam().summary;
+    ASSERT_GE(text.size(), summary.size());
+    EXPECT_EQ(text.substr(text.size() - summary.size()), summary);
+    EXPECT_EQ(text.substr(text.size() - summary.size() - cleared.size(), cleared.size()), cleared);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Durations,
+    testing::Values(DurationCase{1000, "Programming completed in 1000.0 milliseconds (2000.0 bytes/sec)\n"},
+                    DurationCase{1001, "Programming completed in 1.0 seconds (1998.0 bytes/sec)\n"},
+                    // Within one millisecond the rate is taken over 1 ms.
+                    DurationCase{0, "Programming completed in 0.0 milliseconds (2000000.0 bytes/sec)\n"},
+                    DurationCase{2500, "Programming completed in 2.5 seconds (800.0 bytes/sec)\n"}));
+
+TEST_F(BarFixture, EraseAllSummaryHasNoRate)
+{
+    bar.progress(0, 100, "Erasing entire FLASH memory", nullptr);
+    now += 3;
+    bar.progress(100, -1, nullptr, nullptr);
+    EXPECT_EQ(out.text(), drawn("Erasing entire FLASH memory", 0, 43, "  0%")
+                              + drawn("Erasing entire FLASH memory", 43, 43, "100%") + cleared
+                              + "Erasing entire FLASH memory completed in 3.0 milliseconds\n");
+}
+
+TEST_F(BarFixture, UnitsDoNotOutliveTheirTask)
+{
+    bar.progress(0, 10, "Verifying", "bytes");
+    bar.progress(10, -1, nullptr, nullptr);
+    bar.progress(0, 10, "Erasing entire EEPROM memory", nullptr);
+    bar.progress(10, -1, nullptr, nullptr);
+    const std::string text = out.text();
+    EXPECT_NE(text.find("Erasing entire EEPROM memory completed in 0.0 milliseconds\n"), std::string::npos);
+}
+
+TEST_F(BarFixture, MessageIsPrintedAboveTheRedrawnBar)
+{
+    bar.progress(0, 200, "Programming", "bytes");
+    bar.progress(100, -1, nullptr, nullptr);
+    bar.message(QStringLiteral("Programming 100 bytes of addresses 1100 \u2014 1163"));
+    EXPECT_EQ(out.text(), drawn("Programming", 0, 59, "  0%") + drawn("Programming", 29, 59, " 50%") + cleared
+                              + "Programming 100 bytes of addresses 1100 \xE2\x80\x94 1163\n"
+                              + drawn("Programming", 29, 59, " 50%"));
+}
+
+TEST_F(BarFixture, MessageWithoutATaskDrawsNoBar)
+{
+    bar.message(QStringLiteral("hello"));
+    EXPECT_EQ(out.text(), cleared + "hello\n");
+}
+
+TEST_F(BarFixture, StepMinusOneNeverCompletesATask)
+{
+    bar.progress(0, 0, "Programming", "bytes");
+    const std::string first = out.text();
+    // A total of 0 completes at once: step 0 equals it.
+    EXPECT_NE(first.find("Programming completed in"), std::string::npos);
+    bar.progress(0, 10, "Verifying", "bytes");
+    bar.progress(-1, -1, nullptr, nullptr);
+    EXPECT_EQ(out.text().find("Verifying completed"), std::string::npos);
+}
+
+TEST_F(BarFixture, TruncatesCellsAndPercentTowardsZero)
+{
+    bar.progress(0, 3, "Verifying", "bytes");
+    bar.progress(1, -1, nullptr, nullptr);
+    // 1/3 of 61 cells is 20.33, 1/3 of 100 is 33.3.
+    EXPECT_EQ(out.text(), drawn("Verifying", 0, 61, "  0%") + drawn("Verifying", 20, 61, " 33%"));
+}
+
+} // namespace
