@@ -239,7 +239,8 @@ void System::loadOne(const QString &fileName)
 
 int System::run(int count, const char *const *words)
 {
-    parse(count - 1, words + 1);
+    if (count > 1)
+        parse(count - 1, words + 1);
     if (count <= 1 || m_help) {
         print(usageText());
         return 0;
