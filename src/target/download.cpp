@@ -7,6 +7,7 @@
 #include "common/sizetext.h"
 #include "common/text.h"
 #include "loadfile/loadfileinterface.h"
+#include "target/downloadplan.h"
 #include "target/erasedrangeset.h"
 #include "target/targetinterface.h"
 #include "target/targetmemoryinterface.h"
@@ -119,26 +120,16 @@ void programSpace(TargetInterface &target, const Space &space)
     if (space.total != 0)
         emit target.progress(0, int(space.total), "Programming", unitBytes);
     uint32_t done = 0;
-    for (const auto &section : *space.sections) {
-        emit target.message(sectionText(target, "Programming", *section));
-        uint32_t address = section->address();
-        uint32_t remaining = section->size();
-        const uint8_t *data = section->data();
-        while (remaining != 0) {
-            uint32_t k;
-            if (data) {
-                k = blockLength(remaining, memory.maxWriteBlock());
-                memory.programBytes(address, k, data, done + k == space.total);
-                data += k;
-            } else {
-                // A section without bytes stands for zeros.
-                k = blockLength(remaining, memory.maxFillBlock());
-                memory.fillBytes(address, k, 0);
-            }
-            done += k;
+    for (const SectionPlan &step :
+         planProgramming(*space.sections, memory.maxWriteBlock(), memory.maxFillBlock())) {
+        emit target.message(sectionText(target, "Programming", *step.section));
+        for (const ProgramBlock &block : step.blocks) {
+            if (block.data)
+                memory.programBytes(block.address, block.count, block.data, block.last);
+            else
+                memory.fillBytes(block.address, block.count, 0);
+            done += block.count;
             emit target.progress(int(done), -1, nullptr, nullptr);
-            address += k;
-            remaining -= k;
         }
     }
 }
@@ -147,27 +138,23 @@ void programSpace(TargetInterface &target, const Space &space)
 bool verifySection(TargetInterface &target, const Space &space, const LoadFileSectionInterface &section,
                    uint32_t &done)
 {
-    TargetMemoryInterface &memory = *space.memory;
     uint32_t address = section.address();
-    uint32_t remaining = section.size();
     const uint8_t *data = section.data();
     std::vector<uint8_t> zeros;
-    while (remaining != 0) {
-        const uint32_t k = blockLength(remaining, memory.maxVerifyBlock());
+    for (uint32_t k : cutBlocks(section.size(), space.memory->maxVerifyBlock())) {
         const uint8_t *expected = data;
         if (!data) {
             // A section without bytes was programmed as zeros, so it is compared with zeros.
             zeros.assign(k, 0);
             expected = zeros.data();
         }
-        if (!memory.verifyBytes(address, k, expected)) {
+        if (!space.memory->verifyBytes(address, k, expected)) {
             emit target.progress(int(space.total), -1, nullptr, nullptr);
             return false;
         }
         if (data)
             data += k;
         address += k;
-        remaining -= k;
         done += k;
         emit target.progress(int(done), -1, nullptr, nullptr);
     }
@@ -259,8 +246,7 @@ std::unique_ptr<LoadFileInterface> upload(TargetInterface &target, LoadFileInter
                 auto copy = std::make_unique<UploadLoadFileSection>(section->name(), section->address(),
                                                                     section->size());
                 uint32_t offset = 0;
-                while (offset < section->size()) {
-                    const uint32_t k = blockLength(section->size() - offset, space.memory->maxReadBlock());
+                for (uint32_t k : cutBlocks(section->size(), space.memory->maxReadBlock())) {
                     space.memory->readBackBytes(section->address() + offset, k, copy->writableData() + offset);
                     offset += k;
                     done += k;

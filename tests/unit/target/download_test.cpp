@@ -3,6 +3,8 @@
 #include "fakes/faketarget.h"
 #include "loadfile/loadfileinterface.h"
 #include "target/download.h"
+#include "target/downloadplan.h"
+#include "target/erasedrangeset.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -296,6 +298,59 @@ TEST(Upload, ReadsBackEachSectionInReadBlocks)
     EXPECT_EQ(s.address(), 0x1100u);
     ASSERT_EQ(s.size(), 250u);
     EXPECT_TRUE(std::equal(s.data(), s.data() + 250, file.sections().primarySections[0]->data()));
+}
+
+struct CutCase
+{
+    uint32_t size;
+    int limit;
+    std::vector<uint32_t> blocks;
+};
+
+class CutBlocks : public testing::TestWithParam<CutCase> {};
+
+TEST_P(CutBlocks, ByTheLimit)
+{
+    EXPECT_EQ(cutBlocks(GetParam().size, GetParam().limit), GetParam().blocks);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CutBlocks,
+                         testing::Values(CutCase{1000, 256, {256, 256, 256, 232}}, CutCase{1000, -1, {1000}},
+                                         CutCase{512, 256, {256, 256}}, CutCase{0, 256, {}}, CutCase{1, 0, {1}},
+                                         CutCase{3000, 1024, {1024, 1024, 952}}));
+
+TEST(ProgrammingPlan, WholeLayoutWithAZeroFilledSectionLast)
+{
+    FakeLoadFile file;
+    file.add(0, "text", 0x1100, 300);
+    file.add(0, "data", 0x2000, 10);
+    file.add(0, "bss", 0x0200, 70, 0, true);
+    const LoadFileSectionList &sections = file.sections().primarySections;
+    const std::vector<SectionPlan> plan = planProgramming(sections, 128, 64);
+    ASSERT_EQ(plan.size(), 3u);
+    const uint8_t *text = sections[0]->data();
+    EXPECT_THAT(plan[0].blocks, ElementsAre(ProgramBlock{0x1100, 128, text, false},
+                                            ProgramBlock{0x1180, 128, text + 128, false},
+                                            ProgramBlock{0x1200, 44, text + 256, false}));
+    // The space ends with zeros, which are filled, so no write carries last.
+    EXPECT_THAT(plan[1].blocks, ElementsAre(ProgramBlock{0x2000, 10, sections[1]->data(), false}));
+    EXPECT_THAT(plan[2].blocks, ElementsAre(ProgramBlock{0x0200, 64, nullptr, false},
+                                            ProgramBlock{0x0240, 6, nullptr, false}));
+}
+
+TEST(ErasedRanges, FindsTheRangeHoldingAnAddress)
+{
+    ErasedRangeSet set;
+    EXPECT_FALSE(set.find(0x1000));
+    set.add({0x1000, 0x11FF});
+    set.add({0x1400, 0x15FF});
+    EXPECT_EQ(set.find(0x1000), (AddressRange{0x1000, 0x11FF}));
+    EXPECT_EQ(set.find(0x11FF), (AddressRange{0x1000, 0x11FF}));
+    EXPECT_FALSE(set.find(0x1200));
+    EXPECT_FALSE(set.find(0x0FFF));
+    EXPECT_EQ(set.find(0x15FF), (AddressRange{0x1400, 0x15FF}));
+    set.clear();
+    EXPECT_FALSE(set.find(0x1000));
 }
 
 } // namespace
