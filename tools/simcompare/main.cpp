@@ -6,15 +6,18 @@
 //   1. RRC sets V when the operand was positive and C was set; mspdebug clears V. Every RRC is
 //      followed by BIC #V,SR.
 //   2. DADD converts its operands digit by digit to binary, so digits above 9 count with their face
-//      value, and a decimal sum that wraps to exactly 0 leaves Z clear. DADD only sees valid BCD
-//      operands whose sum does not wrap to 0.
+//      value, a decimal sum that wraps to exactly 0 leaves Z clear, and V is left unchanged (mspdebug
+//      clears it). DADD only sees valid BCD operands whose sum does not wrap to 0, and is followed
+//      by BIC #V,SR.
 //   3. Byte accesses with @SP+ step SP by 1, word accesses at odd addresses read the odd byte pair,
 //      and odd values written to PC are made even: pointers stay even, SP is never a byte pointer.
 //   4. PUSH and CALL evaluate their operand after SP has been decremented: no SP-relative operands.
 //   5. The MSP430X instructions (0x0000-0x1FFF besides format II) are not in mspdebug's sim.
-//   6. SR is written only with C, Z, N and V, so that CPUOFF, GIE and the other bits stay 0.
+//   6. PUSH.B stores one byte at SP; mspdebug stores a word with a zero high byte. PUSH is word only.
+//   7. SR is written only with C, Z, N and V, so that CPUOFF, GIE and the other bits stay 0.
 //
-// Usage: simcompare [--seed N] [--count N] [--length N] [--batch N] [--mspdebug PATH]
+// Usage: simcompare [--seed N] [--count N] [--length N] [--batch N] [--trace INDEX] [--mspdebug PATH]
+// --trace steps program INDEX of the seed one instruction at a time and names the first difference.
 // Exit status: 0 all equal, 1 a difference, 2 usage or mspdebug failure, 77 mspdebug absent.
 #include "programgenerator.h"
 
@@ -135,6 +138,51 @@ QString compare(const MachineState &ours, const MachineState &theirs)
     return QString();
 }
 
+// Steps one program in both simulators and prints the first step after which the registers differ.
+int traceProgram(MSP430Monitor &sim, const GeneratedProgram &program, const QString &mspdebug, const QString &file)
+{
+    QStringList commands = {QStringLiteral("-n"), QStringLiteral("sim"), QStringLiteral("prog %1").arg(file)};
+    for (int i = 0; i < program.steps; ++i)
+        commands << QStringLiteral("step");
+    QProcess process;
+    process.start(mspdebug, commands);
+    process.waitForFinished(600000);
+    static const QRegularExpression regPattern(QStringLiteral(R"(\(\s*(PC|SP|SR|R\d+):\s*([0-9a-fA-F]+)\))"));
+    std::vector<std::array<uint32_t, 16>> theirs;
+    std::array<uint32_t, 16> current{};
+    int seen = 0;
+    for (const QString &line : QString::fromLatin1(process.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+        auto regs = regPattern.globalMatch(line);
+        while (regs.hasNext()) {
+            const auto m = regs.next();
+            const QString name = m.captured(1);
+            const int n = name == QLatin1String("PC") ? 0 : name == QLatin1String("SP") ? 1 : name == QLatin1String("SR") ? 2 : name.mid(1).toInt();
+            current[size_t(n)] = m.captured(2).toUInt(nullptr, 16);
+            if (++seen % 16 == 0)
+                theirs.push_back(current);
+        }
+    }
+    runOurs(sim, program); // loads the program; it is run again below step by step
+    for (int n = 0; n < 16; ++n)
+        sim.cpuRegisters()->write(n, 0);
+    sim.reset(true);
+    for (size_t step = 0; step < theirs.size(); ++step) {
+        const uint32_t pc = sim.cpuRegisters()->read(0);
+        sim.step();
+        for (int n = 0; n < 16; ++n) {
+            const uint32_t ours = sim.cpuRegisters()->read(n) & 0xFFFF;
+            if (ours != theirs[step][size_t(n)]) {
+                const size_t index = (pc - GeneratedProgram::kCodeStart) / 2;
+                std::printf("step %zu at %04x (opcode %04x): R%d ours %04x, mspdebug %04x\n", step, pc,
+                            index < program.code.size() ? program.code[index] : 0u, n, ours, theirs[step][size_t(n)]);
+                return 1;
+            }
+        }
+    }
+    std::printf("registers agree at every step\n");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -144,6 +192,7 @@ int main(int argc, char **argv)
     int count = 50;
     int length = 40;
     int batch = 100;
+    int trace = -1;
     QString mspdebug = QStandardPaths::findExecutable(QStringLiteral("mspdebug"));
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
@@ -157,6 +206,8 @@ int main(int argc, char **argv)
             length = args[++i].toInt();
         else if (arg == QLatin1String("--batch") && hasValue)
             batch = std::max(1, args[++i].toInt());
+        else if (arg == QLatin1String("--trace") && hasValue)
+            trace = args[++i].toInt();
         else if (arg == QLatin1String("--mspdebug") && hasValue)
             mspdebug = args[++i];
         else {
@@ -173,6 +224,18 @@ int main(int argc, char **argv)
     ProgramGenerator generator(seed);
     MSP430Monitor sim;
     sim.connect();
+    if (trace >= 0) {
+        GeneratedProgram program;
+        for (int i = 0; i <= trace; ++i)
+            program = generator.next(length);
+        const QString file = dir.filePath(QStringLiteral("trace.hex"));
+        QFile out(file);
+        if (!out.open(QIODevice::WriteOnly))
+            return 2;
+        out.write(program.intelHex().toLatin1());
+        out.close();
+        return traceProgram(sim, program, mspdebug, file);
+    }
     QElapsedTimer timer;
     timer.start();
     int compared = 0;

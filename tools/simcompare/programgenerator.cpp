@@ -46,7 +46,8 @@ struct ProgramGenerator::Item
 {
     uint16_t opcode = 0;
     std::vector<Ext> exts;
-    int jumpSkip = -1; // for jumps: instructions skipped
+    int jumpSkip = -1; // for jumps: groups skipped
+    bool groupStart = false; // first instruction of a group that must run as a whole
 };
 
 struct ProgramGenerator::Operand
@@ -106,6 +107,13 @@ ProgramGenerator::Operand ProgramGenerator::destination(bool byte, bool register
 
 void ProgramGenerator::addRandomInstruction(std::vector<Item> &items)
 {
+    const size_t first = items.size();
+    addGroup(items);
+    items[first].groupStart = true;
+}
+
+void ProgramGenerator::addGroup(std::vector<Item> &items)
+{
     const unsigned kind = pick(100);
     const bool byte = chance(35);
     if (kind < 50) { // format I
@@ -130,9 +138,9 @@ void ProgramGenerator::addRandomInstruction(std::vector<Item> &items)
         items.push_back({formatII(group | unsigned(asByte), operand.mode, operand.reg), operand.exts});
         if (group == 0x40) // RRC's overflow rule differs (see the exclusions): clear V after it
             items.push_back({formatI(BIC, false, PC, 3, SR, 0), {{Ext::Literal, 0x0100}}});
-    } else if (kind < 70) { // PUSH, then sometimes POP
-        Operand src = source(byte);
-        items.push_back({formatII(0x48 | unsigned(byte), src.mode, src.reg), src.exts});
+    } else if (kind < 70) { // PUSH (word only, see the exclusions), then sometimes POP
+        Operand src = source(false);
+        items.push_back({formatII(0x48, src.mode, src.reg), src.exts});
         if (chance(60))
             items.push_back({formatI(MOV, false, SP, 3, kFirstData + pick(8), 0), {}});
     } else if (kind < 76) { // CALL forms that continue with the next instruction
@@ -166,6 +174,7 @@ void ProgramGenerator::addRandomInstruction(std::vector<Item> &items)
         items.push_back({formatI(MOV, false, PC, 3, 15, 0), {{Ext::Literal, toBcd(a, digits)}}});
         items.push_back({formatI(carry ? BIS : BIC, false, CG, 1, SR, 0), {}}); // SETC / CLRC
         items.push_back({formatI(DADD, byte, PC, 3, 15, 0), {{Ext::Literal, toBcd(b, digits)}}});
+        items.push_back({formatI(BIC, false, PC, 3, SR, 0), {{Ext::Literal, 0x0100}}});
     } else if (kind < 87) { // set the flags
         items.push_back({formatI(MOV, false, PC, 3, SR, 0), {{Ext::Literal, uint16_t(word() & kFlagMask)}}});
     } else { // conditional and unconditional jumps forward
@@ -192,6 +201,7 @@ GeneratedProgram ProgramGenerator::next(int instructions)
     while (int(items.size()) < instructions)
         addRandomInstruction(items);
     items.push_back({0x3FFF, {}}); // JMP $
+    items.back().groupStart = true;
 
     // Lay out, then resolve label references, symbolic offsets and jump offsets.
     std::vector<uint32_t> addresses;
@@ -204,7 +214,12 @@ GeneratedProgram ProgramGenerator::next(int instructions)
         const Item &item = items[i];
         uint16_t opcode = item.opcode;
         if (item.jumpSkip >= 0) {
-            const size_t target = std::min(items.size() - 1, i + 1 + size_t(item.jumpSkip));
+            // Jumps land only on the start of a group, so that groups keep their set-up.
+            size_t target = i + 1;
+            for (int skipped = 0; target < items.size() - 1; ++target) {
+                if (items[target].groupStart && skipped++ == item.jumpSkip)
+                    break;
+            }
             const int32_t offset = (int32_t(addresses[target]) - int32_t(addresses[i] + 2)) / 2;
             opcode = uint16_t((opcode & 0xFC00) | (offset & 0x3FF));
         }
@@ -232,7 +247,7 @@ GeneratedProgram ProgramGenerator::next(int instructions)
 QString GeneratedProgram::intelHex() const
 {
     QStringList lines;
-    auto emit = [&](uint32_t base, const std::vector<uint8_t> &bytes) {
+    auto addRecords = [&](uint32_t base, const std::vector<uint8_t> &bytes) {
         for (size_t i = 0; i < bytes.size(); i += 16) {
             const size_t n = std::min<size_t>(16, bytes.size() - i);
             const uint32_t at = base + uint32_t(i);
@@ -248,14 +263,14 @@ QString GeneratedProgram::intelHex() const
             lines << line;
         }
     };
-    emit(kRamStart, ram);
+    addRecords(kRamStart, ram);
     std::vector<uint8_t> codeBytes;
     for (uint16_t w : code) {
         codeBytes.push_back(uint8_t(w));
         codeBytes.push_back(uint8_t(w >> 8));
     }
-    emit(kCodeStart, codeBytes);
-    emit(0xFFFE, {uint8_t(kCodeStart), uint8_t(kCodeStart >> 8)});
+    addRecords(kCodeStart, codeBytes);
+    addRecords(0xFFFE, {uint8_t(kCodeStart), uint8_t(kCodeStart >> 8)});
     lines << QStringLiteral(":00000001FF");
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }

@@ -41,6 +41,7 @@ private:
     Operand destination(bool byte, bool registerAllowed);
     Operand memoryOperand(bool byte);
     void addRandomInstruction(std::vector<Item> &items);
+    void addGroup(std::vector<Item> &items);
 
     std::mt19937 m_random;
 };
