@@ -203,6 +203,12 @@ struct AddressCase
     uint32_t address;
 };
 
+// Printed by its fields: the raw bytes would include padding.
+void PrintTo(const AddressCase &c, std::ostream *os)
+{
+    *os << c.word;
+}
+
 class LoadAddress : public testing::TestWithParam<AddressCase> {};
 
 TEST_P(LoadAddress, ReadLikeStrtoulBaseZero)

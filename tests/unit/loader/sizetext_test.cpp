@@ -12,6 +12,12 @@ struct SizeCase
     const char *grouped;
 };
 
+// Printed by its fields: the raw bytes would include padding.
+void PrintTo(const SizeCase &c, std::ostream *os)
+{
+    *os << c.n;
+}
+
 class SizeTexts : public testing::TestWithParam<SizeCase> {};
 
 TEST_P(SizeTexts, Both)

@@ -82,6 +82,12 @@ struct SetCase
     const char *text; // propertyText afterwards
 };
 
+// Printed by its fields: the raw bytes would include padding.
+void PrintTo(const SetCase &c, std::ostream *os)
+{
+    *os << c.name << "=" << c.value;
+}
+
 class SetProperty : public testing::TestWithParam<SetCase> {};
 
 TEST_P(SetProperty, ConvertsByType)
@@ -109,6 +115,12 @@ struct RefusedCase
     const char *value;
     const char *message;
 };
+
+// Printed by its fields: the raw bytes would include padding.
+void PrintTo(const RefusedCase &c, std::ostream *os)
+{
+    *os << c.name << "=" << c.value;
+}
 
 class RefusedProperty : public testing::TestWithParam<RefusedCase> {};
 

@@ -41,6 +41,12 @@ struct DurationCase
     const char *summary;
 };
 
+// Printed by its fields: the raw bytes would include padding.
+void PrintTo(const DurationCase &c, std::ostream *os)
+{
+    *os << c.ms;
+}
+
 class Durations : public testing::TestWithParam<DurationCase> {};
 
 TEST_P(Durations, SummaryLine)

@@ -203,6 +203,12 @@ struct FitCase
     const char *error; // nullptr: fits
 };
 
+// Printed by its fields: the raw bytes would include padding.
+void PrintTo(const FitCase &c, std::ostream *os)
+{
+    *os << std::hex << c.address << "+" << c.size;
+}
+
 class SectionFit : public testing::TestWithParam<FitCase> {};
 
 TEST_P(SectionFit, AgainstTwoRanges)
@@ -306,6 +312,12 @@ struct CutCase
     int limit;
     std::vector<uint32_t> blocks;
 };
+
+// Printed by its fields: the raw bytes would include padding.
+void PrintTo(const CutCase &c, std::ostream *os)
+{
+    *os << c.size << "/" << c.limit;
+}
 
 class CutBlocks : public testing::TestWithParam<CutCase> {};
 
