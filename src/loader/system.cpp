@@ -34,6 +34,8 @@ System::~System() = default;
 
 System &System::instance()
 {
+    // The entry makes the reporter before anything else.
+    Q_ASSERT(ArgParseReporter::shared());
     static System *system = new System(*ArgParseReporter::shared());
     return *system;
 }
