@@ -95,15 +95,20 @@ void SimulatedHMonitor::requireConnected() const
         throw HException(QStringLiteral("%1 is not connected").arg(objectName()));
 }
 
+std::unique_ptr<PeripheralBus> SimulatedHMonitor::loadPeripherals()
+{
+    if (!m_enablePeripheralFile || m_peripheralFile.isEmpty())
+        return nullptr;
+    QFile file(expandMacros(environmentMacros(), m_peripheralFile));
+    // A peripheral file that cannot be read leaves the peripheral range on plain memory.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return nullptr;
+    return createPeripheralBus(QString::fromUtf8(file.readAll()) + QLatin1Char('\n'));
+}
+
 void SimulatedHMonitor::connectSimulation()
 {
-    m_peripherals.reset();
-    if (m_enablePeripheralFile && !m_peripheralFile.isEmpty()) {
-        QFile file(expandMacros(environmentMacros(), m_peripheralFile));
-        // A peripheral file that cannot be read leaves the peripheral range on plain memory.
-        if (file.open(QIODevice::ReadOnly | QIODevice::Text))
-            m_peripherals = createPeripheralBus(QString::fromUtf8(file.readAll()) + QLatin1Char('\n'));
-    }
+    m_peripherals = loadPeripherals();
     setProfileWindow(0x00000, 0x100000);
     m_breakpointPending = false;
     m_accessHit = false;

@@ -122,6 +122,9 @@ protected:
     // Connection work of the base: loads the peripheral file and clears the profile.
     void connectSimulation();
     void disconnectSimulation();
+    // The peripheral simulation for a new connection: from the peripheral file when it is enabled
+    // and readable, else none (the peripheral range is then plain memory).
+    virtual std::unique_ptr<PeripheralBus> loadPeripherals();
     // Builds the peripheral simulation from the peripheral file's text; nullptr when peripherals
     // cannot be simulated.
     virtual std::unique_ptr<PeripheralBus> createPeripheralBus(const QString &text);

@@ -1,0 +1,104 @@
+// Real firmware on the simulator: the cputest image checks the CPU itself and reports on USART1,
+// which a small stand-in for the peripherals records. Its tests 1 to 7 exercise only the CPU;
+// test 8 onwards needs USART interrupts and timers, which the stand-in does not have.
+#include "simulatortestutil.h"
+
+#include "loadfile/intelhexloadfile.h"
+
+#include <QFile>
+#include <QMap>
+
+namespace {
+
+const QString kShared = QStringLiteral(ZIM_SHARED_DIR "/firmware/");
+
+// Just enough of an MSP430F1611's peripherals for cputest: USART1 is always ready and its
+// transmit buffer is recorded; Timer_A capture 2 always has a capture, 600 clocks after the
+// previous one, so that the DCO calibration ends at once. Other registers hold what was written.
+class CputestPeripherals : public PeripheralBus
+{
+public:
+    explicit CputestPeripherals(QByteArray &uart) : m_uart(uart) {}
+    void reset() override {}
+    int pollForInterrupts(uint32_t) override { return -1; }
+    uint32_t loadPeripheral(uint32_t address) override
+    {
+        switch (address) {
+        case 0x0003: // IFG2: UTXIFG1
+            return 0x20;
+        case 0x0166: // TACCTL2: CCIFG
+            return m_registers.value(address) | 0x0001;
+        case 0x0176: // TACCR2
+            m_capture += 600;
+            return m_capture;
+        default:
+            return m_registers.value(address);
+        }
+    }
+    void storePeripheral(uint32_t address, uint32_t value) override
+    {
+        if (address == 0x007F) // U1TXBUF
+            m_uart.append(char(value));
+        m_registers[address] = value;
+    }
+
+private:
+    QByteArray &m_uart;
+    QMap<uint32_t, uint32_t> m_registers;
+    uint32_t m_capture = 0;
+};
+
+class CputestMonitor : public MSP430Monitor
+{
+public:
+    QByteArray uart;
+
+protected:
+    std::unique_ptr<PeripheralBus> loadPeripherals() override { return std::make_unique<CputestPeripherals>(uart); }
+};
+
+TEST(Firmware, CputestPassesItsCpuChecks)
+{
+    const QString hex = kShared + QStringLiteral("mspsim-cputest-f1611.hex");
+    QFile expectedFile(kShared + QStringLiteral("mspsim-cputest-f1611.uart-expected.txt"));
+    if (!QFile::exists(hex) || !expectedFile.open(QIODevice::ReadOnly))
+        GTEST_SKIP() << "no firmware in " << kShared.toStdString();
+
+    CputestMonitor sim;
+    sim.connect();
+    IntelHexLoadFile file(hex);
+    sim.reset(true);
+    sim.download(file, hex, true);
+    sim.reset(true);
+    const QByteArray lastCpuTest = "TEST 8: Bit USART Operations\n";
+    for (int slice = 0; slice < 100 && !sim.uart.contains(lastCpuTest); ++slice)
+        sim.runFor(100000);
+
+    auto upToUsartTest = [&](QByteArray text) {
+        const qsizetype end = text.indexOf(lastCpuTest);
+        return end < 0 ? text : text.left(end + lastCpuTest.size());
+    };
+    const QByteArray output = upToUsartTest(sim.uart);
+    EXPECT_EQ(output.toStdString(), upToUsartTest(expectedFile.readAll()).toStdString());
+    EXPECT_EQ(output.count("OK: "), 40);
+    EXPECT_EQ(output.count("FAIL"), 0);
+    EXPECT_EQ(sim.errorKind(), SimulatorError::None);
+}
+
+TEST(Firmware, CputestWithoutPeripheralsNeverWritesOutsideItsMemory)
+{
+    const QString hex = kShared + QStringLiteral("mspsim-cputest-f1611.hex");
+    if (!QFile::exists(hex))
+        GTEST_SKIP() << "no firmware in " << kShared.toStdString();
+    MSP430Monitor sim;
+    sim.connect();
+    IntelHexLoadFile file(hex);
+    sim.download(file, hex, true);
+    sim.reset(true);
+    sim.setErrorStop(SimulatorError::UnsupportedOpcode, true);
+    sim.setErrorStop(SimulatorError::OutOfRangeWrite, true);
+    sim.setErrorStop(SimulatorError::UnalignedWordWrite, true);
+    EXPECT_EQ(sim.runFor(2000000), SimulatedHMonitor::StopReason::CycleLimit) << sim.stopMessage().toStdString();
+}
+
+} // namespace
