@@ -4,8 +4,8 @@
 # The build dir must be configured with -DZIM_BENCH=ON -DCMAKE_BUILD_TYPE=Release.
 set -e
 build=${1:-build-bench}
-bench="$build/bench/loadfile/loadfile_bench"
-[ -x "$bench" ] || bench="$build/bin/loadfile_bench"
+bench="$build/bin/loadfile_bench"
+[ -x "$bench" ] || bench="$build/bench/loadfile/loadfile_bench"
 [ -x "$bench" ] || { echo "loadfile_bench not found under $build" >&2; exit 1; }
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT

@@ -215,7 +215,7 @@ QByteArray binaryImage(LoadFileInterface &file, const QString &fileName)
 
 } // namespace
 
-void writeLoadFile(const QString &fileName, const QString &typeName, LoadFileInterface &file)
+QByteArray formatLoadFile(const QString &typeName, LoadFileInterface &file, const QString &fileName)
 {
     QByteArray contents;
     if (typeName == QLatin1String("ihex"))
@@ -232,7 +232,12 @@ void writeLoadFile(const QString &fileName, const QString &typeName, LoadFileInt
         throw HException(QStringLiteral("cannot write load files of type \"%1\"").arg(typeName));
     else
         throw HException(QStringLiteral("unknown file type \"%1\"").arg(typeName));
+    return contents;
+}
 
+void writeLoadFile(const QString &fileName, const QString &typeName, LoadFileInterface &file)
+{
+    const QByteArray contents = formatLoadFile(typeName, file, fileName);
     QSaveFile out(fileName);
     if (!out.open(QIODevice::WriteOnly) || out.write(contents) != contents.size() || !out.commit())
         throw HException(QStringLiteral("cannot write %1: %2").arg(fileName, out.errorString()));

@@ -3,6 +3,7 @@
 
 #include "loadfile/loadfileinterface.h"
 
+#include <QByteArray>
 #include <QString>
 
 // Writes the primary sections of file, and its start address when hasStartAddress(), to
@@ -11,3 +12,7 @@
 // only when everything was written. Throws HException for a type that cannot be written
 // ("elf", "hzx", unknown names) and, naming the file, when it cannot be written.
 void writeLoadFile(const QString &fileName, const QString &typeName, LoadFileInterface &file);
+
+// The contents writeLoadFile would write, for callers that keep them in memory; fileName
+// only names the file in messages.
+QByteArray formatLoadFile(const QString &typeName, LoadFileInterface &file, const QString &fileName = QString());
