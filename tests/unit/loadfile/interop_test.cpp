@@ -131,8 +131,9 @@ TEST_P(EachFormat, ReadsBackWhatItsWriterWrote)
         EXPECT_TRUE(file->hasStartAddress());
         EXPECT_EQ(file->startAddress(), 0x12345u);
     }
-    if (QByteArray(GetParam().typeName) == "srec")
+    if (QByteArray(GetParam().typeName) == "srec") {
         EXPECT_EQ(file->startAddress(), 0x12345u);
+    }
 }
 
 TEST_P(EachFormat, WritesWhatSrecCatReadsAsTheSameImage)
