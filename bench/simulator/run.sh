@@ -2,6 +2,7 @@
 # Simulated instructions per second of zimprog's simulator and of mspdebug's on counter.hex, and
 # the peak memory of the zimprog run.
 # Usage: bench/simulator/run.sh [build directory]   (default: build; use a Release build)
+# Each command runs three times and the fastest run counts.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-build}
@@ -9,19 +10,28 @@ zimprog="$build/bin/zimprog"
 hex="$here/counter.hex"
 # Instructions from the reset vector up to and including the first execution of the final JMP $
 # (see counter.s); mspdebug stops before that last jump, one instruction fewer.
-instructions=10485886
-limit=20000000
+instructions=52429406
+limit=100000000
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
 [ -x "$zimprog" ] || { echo "no $zimprog: build the zimprog target first" >&2; exit 2; }
 
-# time -f: elapsed seconds, user seconds, maximum resident set size in KB
-/usr/bin/time -f "%e %U %M" -o "$tmp/zim.time" \
-    "$zimprog" -target sim -verbose -setprop "Run Cycle Limit=$limit" "$hex" > "$tmp/zim.out"
-/usr/bin/time -f "%e %U %M" -o "$tmp/zim0.time" \
-    "$zimprog" -target sim -quiet "$hex" > /dev/null
-stopLine=$(grep "Simulation stopped" "$tmp/zim.out" | sed 's/^ *//')
+# Runs a command three times under time(1) and keeps the fastest line: elapsed seconds, user
+# seconds, maximum resident set size in KB. The machine may be busy, so the best run is the fair one.
+timed() { # output file, command...
+    out=$1
+    shift
+    for i in 1 2 3; do
+        /usr/bin/time -f "%e %U %M" -o "$tmp/one.time" "$@" > "$tmp/last.out" 2>&1
+        cat "$tmp/one.time" >> "$tmp/all.time"
+    done
+    sort -n "$tmp/all.time" | head -1 > "$out"
+    rm -f "$tmp/all.time"
+}
+timed "$tmp/zim.time" "$zimprog" -target sim -verbose -setprop "Run Cycle Limit=$limit" "$hex"
+stopLine=$(grep "Simulation stopped" "$tmp/last.out" | sed 's/.*\r//; s/^ *//')
+timed "$tmp/zim0.time" "$zimprog" -target sim -quiet "$hex"
 echo "zimprog:  $stopLine"
 
 rate() { # instructions, seconds
@@ -36,11 +46,9 @@ echo "zimprog:  $(rate $instructions "$zimNet") (wall, minus the run without sim
 echo "zimprog:  peak memory (maximum resident set size) $zimRss KB"
 
 if command -v mspdebug > /dev/null 2>&1; then
-    /usr/bin/time -f "%e %U %M" -o "$tmp/msp.time" \
-        mspdebug -n sim "prog $hex" "setbreak 0xf020" "run" > "$tmp/msp.out" 2>&1
-    /usr/bin/time -f "%e %U %M" -o "$tmp/msp0.time" \
-        mspdebug -n sim "prog $hex" > /dev/null 2>&1
-    grep -q "PC: 0f020" "$tmp/msp.out" || { echo "mspdebug did not stop at the final jump" >&2; exit 1; }
+    timed "$tmp/msp.time" mspdebug -n sim "prog $hex" "setbreak 0xf020" "run"
+    grep -q "PC: 0f020" "$tmp/last.out" || { echo "mspdebug did not stop at the final jump" >&2; exit 1; }
+    timed "$tmp/msp0.time" mspdebug -n sim "prog $hex"
     read mspWall mspUser mspRss < "$tmp/msp.time"
     read msp0Wall msp0User msp0Rss < "$tmp/msp0.time"
     mspNet=$(awk -v a="$mspWall" -v b="$msp0Wall" 'BEGIN { print a - b }')

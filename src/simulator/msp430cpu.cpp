@@ -80,7 +80,8 @@ unsigned MSP430Cpu::unsupported(uint32_t op)
     return 0;
 }
 
-MSP430Cpu::Operand MSP430Cpu::source(unsigned rs, unsigned as, bool byte)
+// Inlined into every instruction group: it is on the path of almost every instruction.
+[[gnu::always_inline]] inline MSP430Cpu::Operand MSP430Cpu::source(unsigned rs, unsigned as, bool byte)
 {
     const uint32_t mask = byte ? 0xFF : 0xFFFF;
     switch (as) {

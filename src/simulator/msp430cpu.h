@@ -36,13 +36,14 @@ public:
     bool lastWasSelfJump() const { return m_selfJump; }
 
 private:
-    enum OperandKind : uint8_t { InRegister, InMemory, Constant };
+    enum OperandKind : uint32_t { InRegister, InMemory, Constant };
+    // Four 32-bit fields, so that it travels in two registers rather than through memory.
     struct Operand
     {
         uint32_t value;
         uint32_t address; // memory operands only
         OperandKind kind;
-        uint8_t cycleClass; // msp430cycles::OperandClass
+        uint32_t cycleClass; // msp430cycles::OperandClass
     };
 
     unsigned formatI(uint32_t op);

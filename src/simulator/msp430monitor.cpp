@@ -148,6 +148,11 @@ void MSP430Monitor::serviceInterrupts()
     m_cpu->enterInterrupt(n);
 }
 
+SimulatedHMonitor::StopReason MSP430Monitor::runInstructions(uint64_t maxCycles)
+{
+    return runInstructionsOf(*this, maxCycles);
+}
+
 void MSP430Monitor::executeInstruction()
 {
     addCycles(m_cpu->step());

@@ -52,6 +52,25 @@ public slots:
     void raiseInterrupt(int n) override;
 
 protected:
+    StopReason runInstructions(uint64_t maxCycles) override;
+    friend class SimulatedHMonitor; // runInstructionsOf calls the inline versions below
+
+    // Inline versions of the per-instruction operations for the run loop.
+    void serviceInterruptsNow()
+    {
+        if (m_resetPending || int64_t(cycles() - m_lastPollCycles) >= m_pollInterval) [[unlikely]]
+            serviceInterrupts();
+    }
+    void executeInstructionNow() { addCycles(m_cpu->step()); }
+    uint32_t programCounterNow() const { return m_registers->value(MSP430Registers::PC); }
+    StopReason finishedReasonNow() const
+    {
+        const uint32_t sr = m_registers->value(MSP430Registers::SR);
+        if (!(sr & MSP430Cpu::GIE) && (m_cpu->lastWasSelfJump() || (sr & MSP430Cpu::CPUOFF))) [[unlikely]]
+            return finishedReason();
+        return StopReason::None;
+    }
+
     void resetCore() override;
     void serviceInterrupts() override;
     void executeInstruction() override;

@@ -223,56 +223,48 @@ SimulatedHMonitor::StopReason SimulatedHMonitor::runFor(uint64_t maxCycles)
     m_stopReason = StopReason::None;
     m_lastEventTick = platform::tickCount();
 
-    StopReason reason = StopReason::None;
-    uint32_t pc = 0;
-    while (reason == StopReason::None) {
-        serviceInterrupts();
-        pc = programCounter();
-        if (m_stopRequested) {
-            reason = StopReason::Requested;
-            break;
-        }
-        if (m_breakpointPending) {
-            // Resuming at a breakpoint executes the instruction it stopped at.
-            m_breakpointPending = false;
-            m_stopMessage.clear();
-        } else if (m_hasExecuteBreakpoints && breakpointAt(pc)) {
-            m_breakpointPending = true;
-            if (m_jumpCountEnabled && m_jumpCountMode == AtBreakpoint)
-                recordTrace(pc);
-            reason = StopReason::Breakpoint;
-            break;
-        }
-        if (m_traceEveryInstruction) [[unlikely]]
-            recordTrace(pc);
-        if (pc - m_profileBase < m_profileLength)
-            ++m_profile[pc - m_profileBase];
-        m_errorKind = SimulatorError::None;
-        executeInstruction();
-
-        if (m_stopRequested) [[unlikely]]
-            reason = StopReason::Requested;
-        else if (m_accessHit) [[unlikely]]
-            reason = StopReason::Breakpoint;
-        else if (m_errorKind != SimulatorError::None && stopsOn(m_errorKind)) [[unlikely]]
-            reason = StopReason::ErrorStop;
-        else if (maxCycles != 0) {
-            reason = finishedReason();
-            if (reason == StopReason::None && m_runCycles >= maxCycles)
-                reason = StopReason::CycleLimit;
-        }
-    }
+    const StopReason reason = runInstructions(maxCycles);
 
     m_stopReason = reason;
     if (reason == StopReason::ErrorStop) {
         m_stopMessage = m_errorKind == SimulatorError::Misc ? m_miscMessage : simulatorErrorMessage(int(m_errorKind));
         m_stopAddress = m_errorDatum;
     } else {
-        m_stopAddress = reason == StopReason::SelfJump || reason == StopReason::CpuOff ? pc : programCounter();
+        m_stopAddress = programCounter();
         if (reason == StopReason::Breakpoint)
             m_stopMessage = QStringLiteral("Breakpoint");
     }
     return reason;
+}
+
+bool SimulatedHMonitor::beforeInstructionSlow(uint32_t pc)
+{
+    if (m_stopRequested)
+        return true;
+    if (m_breakpointPending) {
+        // Resuming at a breakpoint executes the instruction it stopped at.
+        m_breakpointPending = false;
+        m_stopMessage.clear();
+    } else if (m_hasExecuteBreakpoints && breakpointAt(pc)) {
+        m_breakpointPending = true;
+        if (m_jumpCountEnabled && m_jumpCountMode == AtBreakpoint)
+            recordTrace(pc);
+        return true;
+    }
+    if (m_traceEveryInstruction)
+        recordTrace(pc);
+    return false;
+}
+
+SimulatedHMonitor::StopReason SimulatedHMonitor::afterInstructionSlow()
+{
+    if (m_stopRequested)
+        return StopReason::Requested;
+    if (m_accessHit)
+        return StopReason::Breakpoint;
+    if (stopsOn(m_errorKind))
+        return StopReason::ErrorStop;
+    return StopReason::None;
 }
 
 void SimulatedHMonitor::processEventsIfDue()

@@ -119,6 +119,18 @@ protected:
         Q_UNUSED(pcWrites);
     }
 
+    // The loop of runFor. A processor overrides it with runInstructionsOf(*this, ...) so that its
+    // per-instruction calls are resolved at compile time.
+    virtual StopReason runInstructions(uint64_t maxCycles) { return runInstructionsOf(*this, maxCycles); }
+    template<class Processor> StopReason runInstructionsOf(Processor &processor, uint64_t maxCycles);
+
+    // What runInstructionsOf calls before and for every instruction; a processor hides these
+    // with inline versions of its own.
+    void serviceInterruptsNow() { serviceInterrupts(); }
+    void executeInstructionNow() { executeInstruction(); }
+    uint32_t programCounterNow() const { return programCounter(); }
+    StopReason finishedReasonNow() const { return finishedReason(); }
+
     // Connection work of the base: loads the peripheral file and clears the profile.
     void connectSimulation();
     void disconnectSimulation();
@@ -146,6 +158,9 @@ protected:
 
 private:
     bool breakpointAt(uint32_t pc) const;
+    // Decides what a hit, a stop request or a recorded error after an instruction means.
+    StopReason afterInstructionSlow();
+    bool beforeInstructionSlow(uint32_t pc);
     bool accessMatches(const Breakpoint &breakpoint, bool onRegister, uint32_t address, unsigned size,
                        uint32_t value, bool write) const;
     void recordTrace(uint32_t pc);
@@ -190,3 +205,34 @@ private:
     std::unique_ptr<PeripheralBus> m_peripherals;
     uint64_t m_lastEventTick = 0;
 };
+
+template<class Processor>
+SimulatedHMonitor::StopReason SimulatedHMonitor::runInstructionsOf(Processor &processor, uint64_t maxCycles)
+{
+    for (;;) {
+        processor.serviceInterruptsNow();
+        const uint32_t pc = processor.programCounterNow();
+        // Stop requests, pending breakpoints, execution breakpoints and per-instruction tracing
+        // are rare: one test covers them all.
+        if ((m_stopRequested | m_breakpointPending | m_hasExecuteBreakpoints | m_traceEveryInstruction)) [[unlikely]] {
+            if (beforeInstructionSlow(pc))
+                return m_stopRequested ? StopReason::Requested : StopReason::Breakpoint;
+        }
+        if (pc - m_profileBase < m_profileLength)
+            ++m_profile[pc - m_profileBase];
+        m_errorKind = SimulatorError::None;
+        processor.executeInstructionNow();
+        if ((m_stopRequested | m_accessHit | (m_errorKind != SimulatorError::None))) [[unlikely]] {
+            const StopReason reason = afterInstructionSlow();
+            if (reason != StopReason::None)
+                return reason;
+        }
+        if (maxCycles != 0) {
+            const StopReason reason = processor.finishedReasonNow();
+            if (reason != StopReason::None)
+                return reason;
+            if (m_runCycles >= maxCycles)
+                return StopReason::CycleLimit;
+        }
+    }
+}
