@@ -4,6 +4,9 @@
 
 #include "simulator/msp430cycles.h"
 
+#include <array>
+#include <utility>
+
 namespace {
 
 constexpr unsigned PC = MSP430Registers::PC;
@@ -138,12 +141,14 @@ void MSP430Cpu::writeBack(const Operand &operand, unsigned reg, bool byte, uint3
         m_memory.write(operand.address, byte, value);
 }
 
-unsigned MSP430Cpu::formatI(uint32_t op)
+// One instantiation per opcode and width, so that the operation and its flag rule are fixed
+// at compile time; formatI dispatches through a table of them.
+template<unsigned Opcode, bool byte>
+unsigned MSP430Cpu::formatIOperation(uint32_t op)
 {
     const unsigned rs = (op >> 8) & 0xF;
     const unsigned rd = op & 0xF;
     const bool indexedDst = op & 0x80;
-    const bool byte = op & 0x40;
     const uint32_t mask = byte ? 0xFF : 0xFFFF;
     const uint32_t msb = byte ? 0x80 : 0x8000;
 
@@ -194,7 +199,7 @@ unsigned MSP430Cpu::formatI(uint32_t op)
         affected = kArithmeticFlags;
     };
 
-    switch (op >> 12) {
+    switch (Opcode) {
     case 0x4: // MOV
         result = s;
         break;
@@ -251,6 +256,25 @@ unsigned MSP430Cpu::formatI(uint32_t op)
     if (affected)
         setFlags(flags, affected);
     return cycles;
+}
+
+namespace {
+
+template<std::size_t... I>
+constexpr auto makeFormatITable(std::index_sequence<I...>)
+{
+    // Index: opcode (bits 15..12) times 2 plus the byte bit; opcodes below 4 never get here.
+    using Handler = unsigned (MSP430Cpu::*)(uint32_t);
+    return std::array<Handler, sizeof...(I)>{
+        (I / 2 >= 4 ? &MSP430Cpu::formatIOperation<(I / 2 >= 4 ? I / 2 : 4), (I % 2) != 0> : nullptr)...};
+}
+
+} // namespace
+
+unsigned MSP430Cpu::formatI(uint32_t op)
+{
+    static constexpr auto kTable = makeFormatITable(std::make_index_sequence<32>());
+    return (this->*kTable[(op >> 12) * 2 + ((op >> 6) & 1)])(op);
 }
 
 unsigned MSP430Cpu::formatII(uint32_t op)

@@ -47,6 +47,12 @@ private:
     };
 
     unsigned formatI(uint32_t op);
+
+public:
+    // Format I for one opcode (4..15) and width; public only so that the dispatch table can name it.
+    template<unsigned Opcode, bool Byte> unsigned formatIOperation(uint32_t op);
+
+private:
     unsigned formatII(uint32_t op);
     unsigned jump(uint32_t op);
     unsigned calla(uint32_t op);
@@ -59,7 +65,7 @@ private:
     void writeBack(const Operand &operand, unsigned reg, bool byte, uint32_t value);
     void setArithmetic20(unsigned reg, uint32_t operand, bool subtract, bool store);
 
-    uint32_t fetch()
+    [[gnu::always_inline]] uint32_t fetch()
     {
         const uint32_t pc = m_r[MSP430Registers::PC];
         const uint32_t word = m_memory.fetch(pc);

@@ -20,11 +20,12 @@ MSP430Memory::MSP430Memory(const MSP430MemoryLimits &limits, bool multiplier, Si
         {limits.ramStart, limits.ramEnd},
         {limits.infoStart, limits.infoEnd},
         {limits.flashStart, limits.flashEnd},
+        {limits.ram2Start, limits.ram2End},
     };
     uint8_t id = 0;
     for (const AddressRange &range : ranges) {
         ++id;
-        if (range.first > range.last || range.first >= kSize)
+        if (range.first > range.last || range.first >= kSize || (range.first == 0 && range.last == 0))
             continue;
         addMemoryRange(range.first, range.last);
         const uint32_t last = std::min(range.last, kMask);

@@ -19,6 +19,9 @@ struct MSP430MemoryLimits
     uint32_t infoEnd = 0x10FF;
     uint32_t flashStart = 0x1100;
     uint32_t flashEnd = 0xFFFF;
+    // A second RAM range of the device (the upper RAM of an F1611, say); none when both are 0.
+    uint32_t ram2Start = 0;
+    uint32_t ram2End = 0;
 };
 
 class MSP430Memory : public TargetMemoryInterface
@@ -55,7 +58,7 @@ public:
     void write20(uint32_t address, uint32_t value);
 
     // Instruction fetch: checked like a word read but not offered to the access watch.
-    uint32_t fetch(uint32_t address)
+    [[gnu::always_inline]] uint32_t fetch(uint32_t address)
     {
         address &= kMask;
         if (!inRange(address, 2)) [[unlikely]]
@@ -85,7 +88,7 @@ public:
     }
 
 private:
-    template<unsigned Size, bool Write> uint32_t access(uint32_t address, uint32_t value)
+    template<unsigned Size, bool Write> [[gnu::always_inline]] uint32_t access(uint32_t address, uint32_t value)
     {
         address &= kMask;
         if (!inRange(address, Size)) [[unlikely]]

@@ -47,6 +47,8 @@ bool MSP430Monitor::findDeviceLimits(const QString &deviceName)
         devices->select(index);
         m_limits.ramStart = devices->ramStart();
         m_limits.ramEnd = devices->ramEnd();
+        m_limits.ram2Start = devices->ram2Start();
+        m_limits.ram2End = devices->ram2End();
         m_limits.flashStart = devices->flashStart();
         m_limits.flashEnd = devices->flashEnd();
         m_limits.infoStart = devices->infoStart();

@@ -1,0 +1,86 @@
+// Device limits at connection: the project's device is looked up through its identify strings in
+// the device database, and the memory map follows it.
+#include "simulatortestutil.h"
+
+#include "project/macros.h"
+#include "project/propertygroups.h"
+
+namespace {
+
+class DeviceMonitor : public MSP430Monitor
+{
+public:
+    explicit DeviceMonitor(const QString &device) : m_device(device) {}
+
+protected:
+    QString selectedDeviceName() const override { return m_device; }
+
+private:
+    QString m_device;
+};
+
+class DeviceTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        environmentMacros()[QStringLiteral("VeltDir")] = QStringLiteral(ZIM_BINARY_DIR);
+        PropertyGroup target{QStringLiteral("Target"), {}};
+        // A project device whose identify strings name an unknown part first, then real ones.
+        target.entries.append({QStringLiteral("Board A"),
+                               {{QStringLiteral("msp430_identify_string"), QStringLiteral("NOPE430;MSP430F1611")}}});
+        target.entries.append({QStringLiteral("Board X"),
+                               {{QStringLiteral("msp430_identify_string"), QStringLiteral("MSP430F2617")}}});
+        target.entries.append({QStringLiteral("Board ?"),
+                               {{QStringLiteral("msp430_identify_string"), QStringLiteral("NOPE430")}}});
+        PropertyGroups::instance().addGroup(target);
+    }
+    void TearDown() override
+    {
+        PropertyGroups::instance().removeGroup(QStringLiteral("Target"));
+        environmentMacros().remove(QStringLiteral("VeltDir"));
+    }
+};
+
+TEST_F(DeviceTest, LimitsComeFromTheFirstKnownIdentifyString)
+{
+    DeviceMonitor sim(QStringLiteral("Board A"));
+    sim.connect();
+    EXPECT_EQ(sim.ramStart(), 0x0200u);
+    EXPECT_EQ(sim.ramEnd(), 0x09FFu);
+    EXPECT_EQ(sim.flashStart(), 0x4000u);
+    EXPECT_EQ(sim.flashEnd(), 0xFFFFu);
+    EXPECT_FALSE(sim.hasExtendedMemory());
+    EXPECT_EQ(sim.deviceType(), QStringLiteral("MSP430F1611"));
+    // The upper RAM is the device's second RAM range; the lower one mirrors part of it.
+    const QList<AddressRange> expected = {{0x0000, 0x01FF}, {0x0200, 0x09FF}, {0x1000, 0x10FF}, {0x1100, 0x38FF},
+                                          {0x4000, 0xFFFF}};
+    EXPECT_EQ(sim.simulatedMemory()->memoryMap(), expected);
+    EXPECT_FALSE(sim.simulatedMemory()->inRange(0x0A00, 1));
+    EXPECT_TRUE(sim.simulatedMemory()->inRange(0x38FE, 2));
+    EXPECT_FALSE(sim.simulatedMemory()->inRange(0x38FF, 2));
+}
+
+TEST_F(DeviceTest, ExtendedDeviceGetsTwentyBitRegistersAndFiveDigitAddresses)
+{
+    DeviceMonitor sim(QStringLiteral("Board X"));
+    sim.connect();
+    EXPECT_TRUE(sim.hasExtendedMemory());
+    EXPECT_GT(sim.flashEnd(), 0xFFFFu);
+    EXPECT_TRUE(sim.cpuRegisters()->isCpuX());
+    EXPECT_EQ(sim.cpuRegisters()->size(0), 3);
+    EXPECT_EQ(sim.simulatedMemory()->addressDisplayWidth(), 5);
+}
+
+TEST_F(DeviceTest, UnknownDeviceKeepsTheDefaults)
+{
+    DeviceMonitor sim(QStringLiteral("Board ?"));
+    sim.connect();
+    EXPECT_EQ(sim.ramStart(), 0x0200u);
+    EXPECT_EQ(sim.ramEnd(), 0x09FFu);
+    EXPECT_EQ(sim.flashStart(), 0x1100u);
+    EXPECT_EQ(sim.infoSegmentSize(), 128u);
+    EXPECT_TRUE(sim.deviceType().isNull());
+}
+
+} // namespace
