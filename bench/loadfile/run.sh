@@ -10,7 +10,7 @@ bench="$build/bin/loadfile_bench"
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 
-ZIM_BENCH_DIR="$dir" "$bench" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+ZIM_BENCH_DIR="$dir" "$bench" --benchmark_repetitions=10 --benchmark_min_time=0.3 --benchmark_report_aggregates_only=true \
     --benchmark_out="$dir/result.json" --benchmark_out_format=json
 
 ours=$(python3 -c "

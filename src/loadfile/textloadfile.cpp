@@ -4,26 +4,9 @@
 #include "common/hexception.h"
 
 #include <QFile>
-#include <array>
 #include <cstring>
 
 namespace {
-
-// Value of each character as a hex digit, or -1.
-constexpr std::array<int8_t, 256> makeDigitTable()
-{
-    std::array<int8_t, 256> table{};
-    for (int c = 0; c < 256; ++c)
-        table[c] = -1;
-    for (int c = '0'; c <= '9'; ++c)
-        table[c] = int8_t(c - '0');
-    for (int c = 'A'; c <= 'F'; ++c)
-        table[c] = int8_t(c - 'A' + 10);
-    for (int c = 'a'; c <= 'f'; ++c)
-        table[c] = int8_t(c - 'a' + 10);
-    return table;
-}
-constexpr std::array<int8_t, 256> digitValue = makeDigitTable();
 
 // The files come from Windows tools as often as not, and the readers treat them the way a
 // text-mode read does there: a carriage return right before a line feed is dropped.
@@ -51,18 +34,6 @@ void TextLoadFile::invalidByte()
     throw HException("invalid ASCII encoded byte");
 }
 
-uint8_t TextLoadFile::readHexByteUnsummed(Line &line)
-{
-    if (line.end - line.cursor < 2)
-        invalidByte();
-    const int high = digitValue[uint8_t(line.cursor[0])];
-    const int low = digitValue[uint8_t(line.cursor[1])];
-    if ((high | low) < 0)
-        invalidByte();
-    line.cursor += 2;
-    return uint8_t(high << 4 | low);
-}
-
 uint32_t TextLoadFile::readBigEndian(Line &line, int n)
 {
     uint32_t value = 0;
@@ -86,10 +57,16 @@ void TextLoadFile::readFile(const QString &fileName)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw HException(QStringLiteral("cannot open ") + fileName);
+    // Mapping the file spares a copy of large images; the text is copied only when carriage
+    // returns have to be dropped. Files that cannot be mapped (pipes, devices) are read.
+    const qint64 size = file.size();
+    if (uchar *mapped = size > 0 ? file.map(0, size) : nullptr) {
+        readText(QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), qsizetype(size)));
+        return;
+    }
     QByteArray text = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw HException(QStringLiteral("cannot read ") + fileName);
-    file.close();
     readText(std::move(text));
 }
 

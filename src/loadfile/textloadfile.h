@@ -6,8 +6,27 @@
 
 #include <QByteArray>
 #include <QString>
+#include <array>
 
 class ExpandingLoadFileSection;
+
+namespace textloadfile_detail {
+// Value of each character as a hex digit, or -1.
+constexpr std::array<int8_t, 256> makeDigitTable()
+{
+    std::array<int8_t, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[c] = -1;
+    for (int c = '0'; c <= '9'; ++c)
+        table[c] = int8_t(c - '0');
+    for (int c = 'A'; c <= 'F'; ++c)
+        table[c] = int8_t(c - 'A' + 10);
+    for (int c = 'a'; c <= 'f'; ++c)
+        table[c] = int8_t(c - 'a' + 10);
+    return table;
+}
+inline constexpr std::array<int8_t, 256> hexDigitValue = makeDigitTable();
+} // namespace textloadfile_detail
 
 // Base of the text readers. A derived constructor calls readFile() or readText(), which cut
 // the text into lines as a reader with a fixed line buffer sees them and hand each to
@@ -57,7 +76,17 @@ protected:
         return byte;
     }
     // Decodes two hex digits without touching the running sum (checksums).
-    uint8_t readHexByteUnsummed(Line &line);
+    uint8_t readHexByteUnsummed(Line &line)
+    {
+        if (line.end - line.cursor < 2)
+            invalidByte();
+        const int high = textloadfile_detail::hexDigitValue[uint8_t(line.cursor[0])];
+        const int low = textloadfile_detail::hexDigitValue[uint8_t(line.cursor[1])];
+        if ((high | low) < 0)
+            invalidByte();
+        line.cursor += 2;
+        return uint8_t(high << 4 | low);
+    }
     // Decodes n bytes as one big-endian number, summed.
     uint32_t readBigEndian(Line &line, int n);
 
@@ -70,6 +99,7 @@ protected:
 
 private:
     [[noreturn]] static void invalidByte();
+
 
     int m_bufferSize;
     ExpandingLoadFileSection *m_lastSection = nullptr;
