@@ -174,6 +174,18 @@ TEST(TextLoadFile, ReadsAnOverlongLineAsSeveral)
         << "a line feed just past the buffer makes an empty line of its own";
 }
 
+TEST(TextLoadFile, ReadsFilesWithEitherLineEnd)
+{
+    TempFiles files;
+    const QByteArray text = "@F000\n31 40\n@FFFE\n00 F0\nq\n";
+    QByteArray crlf = text;
+    crlf.replace("\n", "\r\n");
+    const std::vector<SectionData> expected{{0xF000, {0x31, 0x40}}, {0xFFFE, {0x00, 0xF0}}};
+    EXPECT_EQ(primaryOf(*std::make_unique<TIHexLoadFile>(files.write("lf.txt", text))), expected);
+    EXPECT_EQ(primaryOf(*std::make_unique<TIHexLoadFile>(files.write("crlf.txt", crlf))), expected);
+    EXPECT_EQ(messageOf([&] { TIHexLoadFile f(files.write("empty.txt", "")); }), "unexpected end of file : line 1");
+}
+
 TEST(TextLoadFile, ReportsAFileThatCannotBeOpened)
 {
     TempFiles files;
