@@ -42,23 +42,6 @@ MSP430Cpu::MSP430Cpu(MSP430Registers &registers, MSP430Memory &memory, Simulator
 {
 }
 
-unsigned MSP430Cpu::step()
-{
-    m_selfJump = false;
-    const uint32_t op = fetch();
-    if (op >= 0x4000)
-        return formatI(op);
-    if (op >= 0x2000)
-        return jump(op);
-    if (op >= 0x1800)
-        return 0; // a lone extension word does nothing
-    if (op >= 0x1400)
-        return pushPopMultiple(op);
-    if (op >= 0x1000)
-        return formatII(op);
-    return addressInstruction(op);
-}
-
 void MSP430Cpu::enterInterrupt(unsigned n)
 {
     const uint32_t sp = (m_r[SP] - 4) & m_pcMask;
@@ -141,18 +124,21 @@ void MSP430Cpu::writeBack(const Operand &operand, unsigned reg, bool byte, uint3
         m_memory.write(operand.address, byte, value);
 }
 
-// One instantiation per opcode and width, so that the operation and its flag rule are fixed
-// at compile time; formatI dispatches through a table of them.
-template<unsigned Opcode, bool byte>
+// One instantiation per opcode and addressing-mode bits (Ad, B/W, As: bits 7..4), so that the
+// operation, its flag rule and the operand modes are fixed at compile time; formatI dispatches
+// through a table of them.
+template<unsigned Opcode, unsigned Mode>
 unsigned MSP430Cpu::formatIOperation(uint32_t op)
 {
+    constexpr bool byte = Mode & 0x4;
+    constexpr bool indexedDst = Mode & 0x8;
+    constexpr unsigned as = Mode & 0x3;
     const unsigned rs = (op >> 8) & 0xF;
     const unsigned rd = op & 0xF;
-    const bool indexedDst = op & 0x80;
     const uint32_t mask = byte ? 0xFF : 0xFFFF;
     const uint32_t msb = byte ? 0x80 : 0x8000;
 
-    const Operand src = source(rs, (op >> 4) & 3, byte);
+    const Operand src = source(rs, as, byte);
     const uint32_t s = src.value;
 
     // The destination is always read, MOV included.
@@ -263,18 +249,19 @@ namespace {
 template<std::size_t... I>
 constexpr auto makeFormatITable(std::index_sequence<I...>)
 {
-    // Index: opcode (bits 15..12) times 2 plus the byte bit; opcodes below 4 never get here.
+    // Index: bits 15..4 of the opcode without the source register, that is opcode * 16 + mode bits;
+    // opcodes below 4 never get here.
     using Handler = unsigned (MSP430Cpu::*)(uint32_t);
     return std::array<Handler, sizeof...(I)>{
-        (I / 2 >= 4 ? &MSP430Cpu::formatIOperation<(I / 2 >= 4 ? I / 2 : 4), (I % 2) != 0> : nullptr)...};
+        (I / 16 >= 4 ? &MSP430Cpu::formatIOperation<(I / 16 >= 4 ? I / 16 : 4), I % 16> : nullptr)...};
 }
 
 } // namespace
 
-unsigned MSP430Cpu::formatI(uint32_t op)
+[[gnu::always_inline]] inline unsigned MSP430Cpu::formatI(uint32_t op)
 {
-    static constexpr auto kTable = makeFormatITable(std::make_index_sequence<32>());
-    return (this->*kTable[(op >> 12) * 2 + ((op >> 6) & 1)])(op);
+    static constexpr auto kTable = makeFormatITable(std::make_index_sequence<256>());
+    return (this->*kTable[(op >> 12) * 16 + ((op >> 4) & 0xF)])(op);
 }
 
 unsigned MSP430Cpu::formatII(uint32_t op)
@@ -370,4 +357,42 @@ unsigned MSP430Cpu::jump(uint32_t op)
         setReg(PC, (m_r[PC] + uint32_t(2 * words)) & m_pcMask);
     }
     return msp430cycles::kJump;
+}
+
+inline unsigned MSP430Cpu::stepInline()
+{
+    m_selfJump = false;
+    const uint32_t op = fetch();
+    if (op >= 0x4000)
+        return formatI(op);
+    if (op >= 0x2000)
+        return jump(op);
+    if (op >= 0x1800)
+        return 0; // a lone extension word does nothing
+    if (op >= 0x1400)
+        return pushPopMultiple(op);
+    if (op >= 0x1000)
+        return formatII(op);
+    return addressInstruction(op);
+}
+
+unsigned MSP430Cpu::step()
+{
+    return stepInline();
+}
+
+uint32_t MSP430Cpu::runBurst(const Burst &burst)
+{
+    uint32_t used = 0;
+    do {
+        const uint32_t pc = m_r[PC];
+        if (pc - burst.profileBase < burst.profileLength)
+            ++burst.profile[pc - burst.profileBase];
+        used += stepInline();
+        if (*burst.error != SimulatorError::None) [[unlikely]]
+            break;
+        if (burst.stopWhenFinished && (m_selfJump || (m_r[SR] & CPUOFF)) && !(m_r[SR] & GIE)) [[unlikely]]
+            break;
+    } while (used < burst.cycleBudget);
+    return used;
 }

@@ -23,6 +23,19 @@ public:
 
     // Executes the instruction at PC and returns the cycles it takes.
     unsigned step();
+
+    // A run of instructions without the per-instruction checks of the run loop.
+    struct Burst
+    {
+        uint32_t cycleBudget;         // stop once this many cycles have been used
+        uint32_t *profile;            // execution counters, one per address from profileBase
+        uint32_t profileBase;
+        uint32_t profileLength;
+        const SimulatorError *error;  // stop after an instruction that recorded an error
+        bool stopWhenFinished;        // stop after a jump to itself or CPUOFF, with GIE clear
+    };
+    // Executes instructions until the budget is used or a stop condition holds; returns the cycles used.
+    uint32_t runBurst(const Burst &burst);
     // Pushes PC and SR, clears GIE and continues at the vector of interrupt n (0..15).
     void enterInterrupt(unsigned n);
     // SR = 0 and PC from the reset vector at 0xFFFE.
@@ -36,6 +49,8 @@ public:
     bool lastWasSelfJump() const { return m_selfJump; }
 
 private:
+    [[gnu::always_inline]] inline unsigned stepInline();
+
     enum OperandKind : uint32_t { InRegister, InMemory, Constant };
     // Four 32-bit fields, so that it travels in two registers rather than through memory.
     struct Operand
@@ -49,8 +64,8 @@ private:
     unsigned formatI(uint32_t op);
 
 public:
-    // Format I for one opcode (4..15) and width; public only so that the dispatch table can name it.
-    template<unsigned Opcode, bool Byte> unsigned formatIOperation(uint32_t op);
+    // Format I for one opcode (4..15) and mode bits 7..4; public only so that the dispatch table can name it.
+    template<unsigned Opcode, unsigned Mode> unsigned formatIOperation(uint32_t op);
 
 private:
     unsigned formatII(uint32_t op);

@@ -62,6 +62,17 @@ protected:
             serviceInterrupts();
     }
     void executeInstructionNow() { addCycles(m_cpu->step()); }
+    static constexpr bool kRunsBursts = true;
+    uint32_t cyclesToNextPollNow() const
+    {
+        const int64_t left = int64_t(m_pollInterval) - int64_t(cycles() - m_lastPollCycles);
+        return left > 0 ? uint32_t(left) : 1;
+    }
+    uint32_t executeBurstNow(uint32_t budget, uint32_t *profile, uint32_t profileBase, uint32_t profileLength,
+                             const SimulatorError *error, bool stopWhenFinished)
+    {
+        return m_cpu->runBurst({budget, profile, profileBase, profileLength, error, stopWhenFinished});
+    }
     uint32_t programCounterNow() const { return m_registers->value(MSP430Registers::PC); }
     StopReason finishedReasonNow() const
     {

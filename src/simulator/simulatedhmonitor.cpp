@@ -320,6 +320,7 @@ void SimulatedHMonitor::updateWatching()
     bool memory = false;
     bool registers = false;
     m_hasExecuteBreakpoints = false;
+    m_burstsAllowed = m_breakpoints.empty() && !m_traceEveryInstruction;
     for (const Breakpoint &breakpoint : m_breakpoints) {
         if (breakpoint.kind == Breakpoint::Execute)
             m_hasExecuteBreakpoints = true;

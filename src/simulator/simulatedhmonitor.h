@@ -127,6 +127,10 @@ protected:
     // What runInstructionsOf calls before and for every instruction; a processor hides these
     // with inline versions of its own.
     void serviceInterruptsNow() { serviceInterrupts(); }
+    // A processor that sets this runs instructions in bursts between interrupt polls while no
+    // per-instruction check is needed; it then supplies cyclesToNextPollNow() and
+    // executeBurstNow(budget, profile, profileBase, profileLength, error, stopWhenFinished).
+    static constexpr bool kRunsBursts = false;
     void executeInstructionNow() { executeInstruction(); }
     uint32_t programCounterNow() const { return programCounter(); }
     StopReason finishedReasonNow() const { return finishedReason(); }
@@ -191,6 +195,7 @@ private:
 
     std::vector<Breakpoint> m_breakpoints;
     bool m_hasExecuteBreakpoints = false;
+    bool m_burstsAllowed = true; // no breakpoint or per-instruction trace needs each instruction
 
     JumpCountMode m_jumpCountMode = OnPcWrite;
     bool m_traceEveryInstruction = false;
@@ -211,6 +216,26 @@ SimulatedHMonitor::StopReason SimulatedHMonitor::runInstructionsOf(Processor &pr
 {
     for (;;) {
         processor.serviceInterruptsNow();
+        if constexpr (Processor::kRunsBursts) {
+            if (m_burstsAllowed && !(m_stopRequested | m_breakpointPending)) [[likely]] {
+                uint64_t budget = processor.cyclesToNextPollNow();
+                if (maxCycles != 0)
+                    budget = std::min<uint64_t>(budget, maxCycles - std::min(maxCycles, m_runCycles));
+                m_errorKind = SimulatorError::None;
+                addCycles(processor.executeBurstNow(uint32_t(std::max<uint64_t>(budget, 1)), m_profile.data(),
+                                                    m_profileBase, m_profileLength, &m_errorKind, maxCycles != 0));
+                if (m_errorKind != SimulatorError::None && stopsOn(m_errorKind)) [[unlikely]]
+                    return StopReason::ErrorStop;
+                if (maxCycles != 0) {
+                    const StopReason reason = processor.finishedReasonNow();
+                    if (reason != StopReason::None)
+                        return reason;
+                    if (m_runCycles >= maxCycles)
+                        return StopReason::CycleLimit;
+                }
+                continue;
+            }
+        }
         const uint32_t pc = processor.programCounterNow();
         // Stop requests, pending breakpoints, execution breakpoints and per-instruction tracing
         // are rare: one test covers them all.
