@@ -35,6 +35,7 @@ public:
     uint32_t *raw() { return m_regs; }
     uint32_t value(unsigned n) const { return m_regs[n & 0xF]; }
     void markChanged(unsigned n) { m_changed |= 1u << n; }
+    uint32_t *rawChangedMask() { return &m_changed; }
 
 private:
     bool m_cpux;

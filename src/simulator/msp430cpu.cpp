@@ -38,6 +38,7 @@ MSP430Cpu::MSP430Cpu(MSP430Registers &registers, MSP430Memory &memory, Simulator
       m_memory(memory),
       m_observer(observer),
       m_r(registers.raw()),
+      m_changed(registers.rawChangedMask()),
       m_pcMask(registers.isCpuX() ? 0xFFFFF : 0xFFFF)
 {
 }
@@ -336,11 +337,20 @@ unsigned MSP430Cpu::formatII(uint32_t op)
     }
 }
 
-unsigned MSP430Cpu::jump(uint32_t op)
+void MSP430Cpu::reportRegisterWrite(unsigned n, uint32_t value)
+{
+    if (m_watchRegisters)
+        m_observer.registerAccessed(n, value, true);
+    if (n == PC && m_reportPcWrites)
+        m_observer.pcWritten(value);
+}
+
+template<unsigned Condition>
+unsigned MSP430Cpu::jumpOn(uint32_t op)
 {
     const uint32_t sr = m_r[SR];
     bool taken;
-    switch ((op >> 10) & 7) {
+    switch (Condition) {
     case 0: taken = !(sr & Z); break;                    // JNE
     case 1: taken = sr & Z; break;                       // JEQ
     case 2: taken = !(sr & C); break;                    // JNC
@@ -357,6 +367,15 @@ unsigned MSP430Cpu::jump(uint32_t op)
         setReg(PC, (m_r[PC] + uint32_t(2 * words)) & m_pcMask);
     }
     return msp430cycles::kJump;
+}
+
+[[gnu::always_inline]] inline unsigned MSP430Cpu::jump(uint32_t op)
+{
+    using Handler = unsigned (MSP430Cpu::*)(uint32_t);
+    static constexpr Handler kTable[8] = {&MSP430Cpu::jumpOn<0>, &MSP430Cpu::jumpOn<1>, &MSP430Cpu::jumpOn<2>,
+                                          &MSP430Cpu::jumpOn<3>, &MSP430Cpu::jumpOn<4>, &MSP430Cpu::jumpOn<5>,
+                                          &MSP430Cpu::jumpOn<6>, &MSP430Cpu::jumpOn<7>};
+    return (this->*kTable[(op >> 10) & 7])(op);
 }
 
 inline unsigned MSP430Cpu::stepInline()

@@ -42,9 +42,17 @@ public:
     void loadResetVector();
 
     // While on, register reads and writes are offered to the observer.
-    void setWatchingRegisters(bool on) { m_watchRegisters = on; }
+    void setWatchingRegisters(bool on)
+    {
+        m_watchRegisters = on;
+        m_slowRegisterWrites = m_watchRegisters || m_reportPcWrites;
+    }
     // While on, every write to PC is reported to the observer.
-    void setReportingPcWrites(bool on) { m_reportPcWrites = on; }
+    void setReportingPcWrites(bool on)
+    {
+        m_reportPcWrites = on;
+        m_slowRegisterWrites = m_watchRegisters || m_reportPcWrites;
+    }
     // True when the last step was a taken jump to its own address.
     bool lastWasSelfJump() const { return m_selfJump; }
 
@@ -70,6 +78,12 @@ public:
 private:
     unsigned formatII(uint32_t op);
     unsigned jump(uint32_t op);
+
+public:
+    // One jump condition (bits 12..10); public only so that the dispatch table can name it.
+    template<unsigned Condition> unsigned jumpOn(uint32_t op);
+
+private:
     unsigned calla(uint32_t op);
     unsigned pushPopMultiple(uint32_t op);
     unsigned addressInstruction(uint32_t op);
@@ -98,12 +112,11 @@ private:
     void setReg(unsigned n, uint32_t value)
     {
         m_r[n] = value;
-        m_registers.markChanged(n);
-        if (m_watchRegisters) [[unlikely]]
-            m_observer.registerAccessed(n, value, true);
-        if (n == MSP430Registers::PC && m_reportPcWrites) [[unlikely]]
-            m_observer.pcWritten(value);
+        *m_changed |= 1u << n;
+        if (m_slowRegisterWrites) [[unlikely]]
+            reportRegisterWrite(n, value);
     }
+    void reportRegisterWrite(unsigned n, uint32_t value);
     // Register write of a format I or II instruction: byte or word mask, odd PC made even.
     void writeRegister(unsigned n, uint32_t value, bool byte)
     {
@@ -120,8 +133,10 @@ private:
     MSP430Memory &m_memory;
     SimulatorObserver &m_observer;
     uint32_t *m_r;
+    uint32_t *m_changed;
     uint32_t m_pcMask;
     bool m_watchRegisters = false;
     bool m_reportPcWrites = false;
+    bool m_slowRegisterWrites = false; // either of the two above
     bool m_selfJump = false;
 };
