@@ -31,6 +31,10 @@ MSP430Memory::MSP430Memory(const MSP430MemoryLimits &limits, bool multiplier, Si
         const uint32_t last = std::min(range.last, kMask);
         std::fill(m_rangeOf.begin() + range.first, m_rangeOf.begin() + last + 1, id);
     }
+    for (uint32_t address = 0; address < kMask; ++address) {
+        if (m_rangeOf[address] != 0 && m_rangeOf[address] == m_rangeOf[address + 1])
+            m_rangeOf[address] |= kWordFits;
+    }
     setAddressDisplayWidth(limits.flashEnd > 0xFFFF ? 5 : 4);
 }
 

@@ -84,7 +84,11 @@ public:
     bool inRange(uint32_t address, uint32_t size) const
     {
         const uint8_t first = m_rangeOf[address & kMask];
-        return first != 0 && first == m_rangeOf[(address + size - 1) & kMask];
+        if (size == 1)
+            return first != 0;
+        if (size == 2)
+            return first & kWordFits;
+        return (first & kRangeId) != 0 && (first & kRangeId) == (m_rangeOf[(address + size - 1) & kMask] & kRangeId);
     }
 
 private:
@@ -128,7 +132,10 @@ private:
     std::unique_ptr<HardwareMultiplier> m_multiplier;
     std::vector<uint8_t> m_storage;
     std::vector<uint8_t> m_written;
-    // 1-based index of the memory-map range holding each address, 0 outside every range.
+    // Per address: the 1-based index of the memory-map range holding it (0 outside every range),
+    // plus kWordFits when the next address lies in the same range, so that a word check is one lookup.
+    static constexpr uint8_t kRangeId = 0x7F;
+    static constexpr uint8_t kWordFits = 0x80;
     std::vector<uint8_t> m_rangeOf;
     bool m_watching = false;
 };
