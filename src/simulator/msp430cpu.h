@@ -74,6 +74,10 @@ private:
 public:
     // Format I for one opcode (4..15) and mode bits 7..4; public only so that the dispatch table can name it.
     template<unsigned Opcode, unsigned Mode> unsigned formatIOperation(uint32_t op);
+    template<unsigned Opcode, unsigned Mode> static unsigned callFormatI(MSP430Cpu &cpu, uint32_t op)
+    {
+        return cpu.formatIOperation<Opcode, Mode>(op);
+    }
 
 private:
     unsigned formatII(uint32_t op);
@@ -82,6 +86,7 @@ private:
 public:
     // One jump condition (bits 12..10); public only so that the dispatch table can name it.
     template<unsigned Condition> unsigned jumpOn(uint32_t op);
+    template<unsigned Condition> static unsigned callJump(MSP430Cpu &cpu, uint32_t op) { return cpu.jumpOn<Condition>(op); }
 
 private:
     unsigned calla(uint32_t op);
