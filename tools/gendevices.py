@@ -16,7 +16,7 @@ chipinfo record. The mask-ROM and one-time-programmable parts (C, CG, E, P) and 
 have no record and are left out; the generator names every device it leaves out. The output is
 committed so that building needs neither input.
 
-Usage: gendevices.py [--chipinfo PATH] [--ldscripts DIR] [--spec PATH] [--output PATH]
+Usage: gendevices.py [--chipinfo PATH] [--ldscripts DIR] [--cpus PATH] [--output PATH]
 """
 
 import argparse
@@ -26,7 +26,7 @@ import sys
 
 DEFAULT_CHIPINFO = '/work/shared/devices/chipinfo.db'
 DEFAULT_LDSCRIPTS = '/usr/msp430/lib/ldscripts'
-DEFAULT_SPEC = '/usr/msp430/lib/msp430mcu.spec'
+DEFAULT_CPUS = '/usr/msp430/lib/msp430mcu.spec'
 DEFAULT_OUTPUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'src', 'msp430',
                               'devicelib', 'msp430devices.def')
 
@@ -146,8 +146,8 @@ def parse_memory_x(path):
     return regions, hexnum(seg.group(1)) if seg else 0
 
 
-def parse_cpus(spec_text):
-    line = next((l for l in spec_text.splitlines() if l.startswith('*msp430_cpu:')), None)
+def parse_cpus(cpu_table):
+    line = next((l for l in cpu_table.splitlines() if l.startswith('*msp430_cpu:')), None)
     if line is None:
         fail('no *msp430_cpu entry in msp430mcu.spec')
     cpus = {}
@@ -252,12 +252,12 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument('--chipinfo', default=DEFAULT_CHIPINFO)
     ap.add_argument('--ldscripts', default=DEFAULT_LDSCRIPTS)
-    ap.add_argument('--spec', default=DEFAULT_SPEC)
+    ap.add_argument('--cpus', default=DEFAULT_CPUS)
     ap.add_argument('--output', default=DEFAULT_OUTPUT)
     args = ap.parse_args()
 
     records = parse_chipinfo(read_text(args.chipinfo))
-    cpus = parse_cpus(read_text(args.spec))
+    cpus = parse_cpus(read_text(args.cpus))
 
     try:
         mcus = sorted(os.listdir(args.ldscripts))

@@ -17,7 +17,7 @@
 //   7. SR is written only with C, Z, N and V, so that CPUOFF, GIE and the other bits stay 0.
 //
 // Usage: simcompare [--seed N] [--count N] [--length N] [--batch N] [--trace INDEX] [--mspdebug PATH]
-// --trace steps program INDEX of the seed one instruction at a time and names the first difference.
+// --trace steps program INDEX of that run one instruction at a time and names the first difference.
 // Exit status: 0 all equal, 1 a difference, 2 usage or mspdebug failure, 77 mspdebug absent.
 #include "programgenerator.h"
 
