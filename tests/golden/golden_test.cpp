@@ -123,10 +123,12 @@ TEST_P(GoldenTest, Run)
             expectMatch(e, normalise(f.readAll(), exe, tmp));
         }
     }
-    if (!checkedOut)
+    if (!checkedOut) {
         EXPECT_EQ(out.toStdString(), "") << "in stdout";
-    if (!checkedErr)
+    }
+    if (!checkedErr) {
         EXPECT_EQ(err.toStdString(), "") << "in stderr";
+    }
     EXPECT_EQ(process.exitCode(), gc.status);
 }
 
