@@ -4,7 +4,9 @@
 #include "simulator/peripheralbus.h"
 
 MSP430Memory::MSP430Memory(const MSP430MemoryLimits &limits, bool multiplier, SimulatorObserver *observer)
-    : TargetMemoryInterface(false, 2, false),
+    // Erasable like the FLASH it stands in for, so a download erases and programs as on
+    // hardware; erasing itself leaves the stored bytes as they are.
+    : TargetMemoryInterface(false, 2, true),
       m_limits(limits),
       m_observer(observer),
       m_storage(kSize, kFill),

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <ostream>
 
 struct GoldenExpectation
 {
@@ -31,6 +32,9 @@ struct GoldenCase
     QList<GoldenExpectation> expectations;
     QString parseError;  // set when the case file itself is malformed
 };
+
+// Test names and failure reports show a case by its name.
+inline void PrintTo(const GoldenCase &c, std::ostream *os) { *os << c.name.toStdString(); }
 
 // Reads a case file; problems are reported through parseError.
 GoldenCase readGoldenCase(const QString &path, const QString &name);
