@@ -2,6 +2,7 @@
 #include "loader/targetproperties.h"
 
 #include "common/hexception.h"
+#include "common/text.h"
 #include "target/propertyrecord.h"
 #include "target/targetinterface.h"
 
@@ -55,26 +56,6 @@ QString joinEscaped(const QStringList &items)
         escaped.append(item);
     }
     return escaped.join(QLatin1Char(';'));
-}
-
-// The inverse of joinEscaped: ";" separates, "\" makes the next character literal.
-QStringList splitEscaped(const QString &text)
-{
-    QStringList items;
-    QString item;
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\\') && i + 1 < text.size()) {
-            item += text.at(++i);
-        } else if (c == QLatin1Char(';')) {
-            items.append(item);
-            item.clear();
-        } else {
-            item += c;
-        }
-    }
-    items.append(item);
-    return items;
 }
 
 bool isIntegerType(int typeId)

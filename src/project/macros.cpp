@@ -1,6 +1,8 @@
 // Macro expansion and the "name=value" list form.
 #include "project/macros.h"
 
+#include "common/text.h"
+
 #include <QDate>
 #include <QTime>
 
@@ -94,21 +96,7 @@ MacroMap &environmentMacros()
 
 MacroMap parseMacroList(const QString &list)
 {
-    QStringList items;
-    QString item;
-    for (qsizetype i = 0; i < list.size(); ++i) {
-        const QChar c = list.at(i);
-        if (c == QLatin1Char('\\') && i + 1 < list.size()) {
-            item += list.at(++i);
-        } else if (c == QLatin1Char(';')) {
-            items.append(item);
-            item.clear();
-        } else {
-            item += c;
-        }
-    }
-    items.append(item);
-
+    const QStringList items = splitEscaped(list);
     MacroMap macros;
     for (const QString &it : std::as_const(items)) {
         if (it.isEmpty())
