@@ -24,11 +24,8 @@ public:
 
     int writeLimit = -1;
     int readLimit = -1;
-    int fillLimit = -1;
     int verifyLimit = -1;
     int segmentSize = -1;
-    // Value of erased bytes.
-    uint8_t erasedValue = 0xFF;
     // Address at which the next write or erase throws, to exercise failure paths.
     std::optional<uint32_t> failAt;
     // Writes into this range are silently lost, so that verification fails there.
@@ -37,7 +34,6 @@ public:
 
     int maxWriteBlock() const override { return writeLimit; }
     int maxReadBlock() const override { return readLimit; }
-    int maxFillBlock() const override { return fillLimit; }
     int maxVerifyBlock() const override { return verifyLimit; }
     int eraseSegmentSize() const override { return segmentSize; }
 
@@ -52,7 +48,7 @@ public:
     {
         for (uint32_t i = 0; i < count; ++i) {
             auto it = bytes.find(address + i);
-            buffer[i] = it == bytes.end() ? erasedValue : it->second;
+            buffer[i] = it == bytes.end() ? 0xFF : it->second;
         }
     }
     void programBytes(uint32_t address, uint32_t count, const uint8_t *data, bool last) override
@@ -64,13 +60,6 @@ public:
     {
         log(QStringLiteral("readBackBytes %1 %2").arg(address, 0, 16).arg(count));
         readBytes(address, count, buffer);
-    }
-    void fillBytes(uint32_t address, uint32_t count, uint8_t value) override
-    {
-        log(QStringLiteral("fillBytes %1 %2 %3").arg(address, 0, 16).arg(count).arg(value));
-        failIfAsked(address, count);
-        for (uint32_t i = 0; i < count; ++i)
-            bytes[address + i] = value;
     }
     bool verifyBytes(uint32_t address, uint32_t count, const uint8_t *data) override
     {
@@ -115,7 +104,7 @@ private:
 };
 
 // A target whose memories are FakeMemory objects; it logs its load brackets and run control
-// and, when asked, every signal the procedures emit.
+// and, when asked, the group and completion signals the procedures emit.
 // No Q_OBJECT: it adds no signals or properties, and tests connect lambdas.
 class FakeTarget : public TargetInterface
 {
@@ -133,19 +122,9 @@ public:
     std::optional<FakeMemory> second;
     bool connected = false;
 
-    // Appends every progress, message and group signal to the log.
+    // Appends every kind-carrying message and group signal to the log.
     void logSignals()
     {
-        QObject::connect(this, &TargetInterface::progress, this, [this](int step, int steps, const char *task,
-                                                                         const char *units) {
-            log.append(QStringLiteral("progress %1 %2 %3 %4")
-                           .arg(step)
-                           .arg(steps)
-                           .arg(task ? task : "-")
-                           .arg(units ? units : "-"));
-        });
-        QObject::connect(this, qOverload<const QString &>(&TargetInterface::message), this,
-                         [this](const QString &text) { log.append(QStringLiteral("message ") + text); });
         QObject::connect(this, qOverload<const QString &, int>(&TargetInterface::message), this,
                          [this](const QString &text, int kind) {
                              log.append(QStringLiteral("message %1 %2").arg(text).arg(kind, 0, 16));
