@@ -85,20 +85,4 @@ TEST(Firmware, CputestPassesItsCpuChecks)
     EXPECT_EQ(sim.errorKind(), SimulatorError::None);
 }
 
-TEST(Firmware, CputestWithoutPeripheralsNeverWritesOutsideItsMemory)
-{
-    const QString hex = kShared + QStringLiteral("mspsim-cputest-f1611.hex");
-    if (!QFile::exists(hex))
-        GTEST_SKIP() << "no firmware in " << kShared.toStdString();
-    MSP430Monitor sim;
-    sim.connect();
-    IntelHexLoadFile file(hex);
-    sim.download(file, hex, true);
-    sim.reset(true);
-    sim.setErrorStop(SimulatorError::UnsupportedOpcode, true);
-    sim.setErrorStop(SimulatorError::OutOfRangeWrite, true);
-    sim.setErrorStop(SimulatorError::UnalignedWordWrite, true);
-    EXPECT_EQ(sim.runFor(2000000), SimulatedHMonitor::StopReason::CycleLimit) << sim.stopMessage().toStdString();
-}
-
 } // namespace

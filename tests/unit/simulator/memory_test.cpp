@@ -15,14 +15,11 @@ TEST_F(MemoryTest, DownloadMarksExactlyTheWrittenBytes)
     std::iota(data.begin(), data.end(), 1);
     memory().writeBytes(0x1100, 16, data.data());
 
-    for (uint32_t a = 0x1100; a < 0x1110; ++a) {
-        EXPECT_TRUE(memory().isWritten(a)) << std::hex << a;
-        EXPECT_EQ(memory().storage()[a], a - 0x1100 + 1);
+    for (uint32_t a = 0x10FF; a <= 0x1110; ++a) {
+        const bool inside = a >= 0x1100 && a < 0x1110;
+        EXPECT_EQ(memory().isWritten(a), inside) << std::hex << a;
+        EXPECT_EQ(memory().storage()[a], inside ? a - 0x1100 + 1 : 0xCD) << std::hex << a;
     }
-    EXPECT_FALSE(memory().isWritten(0x10FF));
-    EXPECT_FALSE(memory().isWritten(0x1110));
-    EXPECT_EQ(memory().storage()[0x10FF], 0xCD);
-    EXPECT_EQ(memory().storage()[0x1110], 0xCD);
 }
 
 TEST_F(MemoryTest, BlockThroughThePeripheralAreasRoundTrips)
@@ -40,27 +37,6 @@ TEST_F(MemoryTest, BlockThroughThePeripheralAreasRoundTrips)
     EXPECT_EQ(memory().multiplier()->read(0x130), 0x3938u) << "the operand holds the last word written to 0x0136";
     EXPECT_FALSE(memory().isWritten(0x01FF));
     EXPECT_TRUE(memory().isWritten(0x0200));
-}
-
-TEST_F(MemoryTest, LeftoverByteInTheWordAreaIsWrittenAsAWord)
-{
-    const uint8_t data[3] = {0x11, 0x22, 0x33};
-    memory().writeBytes(0x0120, 3, data);
-    EXPECT_EQ(peekWord(0x0120), 0x2211u);
-    EXPECT_EQ(peekWord(0x0122), 0x0033u);
-    uint8_t one = 0;
-    memory().readBytes(0x0122, 1, &one);
-    EXPECT_EQ(one, 0x33);
-}
-
-TEST_F(MemoryTest, MapHoldsTheFourDefaultRanges)
-{
-    const QList<AddressRange> expected = {{0x0000, 0x01FF}, {0x0200, 0x09FF}, {0x1000, 0x10FF}, {0x1100, 0xFFFF}};
-    EXPECT_EQ(memory().memoryMap(), expected);
-    EXPECT_TRUE(memory().isValidRange(0x1100, 0xEF00));
-    EXPECT_FALSE(memory().isValidRange(0x09FF, 2));
-    EXPECT_FALSE(memory().isValidRange(0xFFFF, 2));
-    EXPECT_EQ(memory().addressDisplayWidth(), 4);
 }
 
 struct AccessCase
@@ -81,12 +57,10 @@ const AccessCase kAccessCases[] = {
     {"word read at 0x0201", {0x4215, 0x0201}, 0x0A00, SimulatorError::UnalignedWordRead, 0x0201},
     {"read at 0x0A00", {0x4215, 0x0A00}, 0x0A00, SimulatorError::OutOfRangeRead, 0x0A00},
     {"word read across the RAM end", {0x4215, 0x09FF}, 0x0A00, SimulatorError::OutOfRangeRead, 0x09FF},
-    {"byte read at 0x0A00", {0x4255, 0x0A00}, 0x0A00, SimulatorError::OutOfRangeRead, 0x0A00},
     {"push below the map", {0x1205}, 0x0A04, SimulatorError::OutOfRangeWrite, 0x0A02},
     {"push to an odd stack", {0x1205}, 0x0203, SimulatorError::UnalignedWordWrite, 0x0201},
     {"the destination is read even by MOV", {0x4582, 0x0A00}, 0x0A00, SimulatorError::OutOfRangeRead, 0x0A00},
     {"SXT.B is not an instruction", {0x11C5}, 0x0A00, SimulatorError::UnsupportedOpcode, 0x11C5},
-    {"CALLA with mode 0xA", {0x13A5}, 0x0A00, SimulatorError::UnsupportedOpcode, 0x13A5},
 };
 
 class AccessErrorTest : public testing::TestWithParam<AccessCase>, protected SimulatorFixture
@@ -96,16 +70,8 @@ class AccessErrorTest : public testing::TestWithParam<AccessCase>, protected Sim
 TEST_P(AccessErrorTest, IsRecordedAndExecutionGoesOn)
 {
     const AccessCase &c = GetParam();
-    load({});
-    std::vector<uint8_t> bytes;
-    for (uint16_t word : c.words) {
-        bytes.push_back(uint8_t(word));
-        bytes.push_back(uint8_t(word >> 8));
-    }
-    memory().writeBytes(kCode, uint32_t(bytes.size()), bytes.data());
-    sim.step(); // the reset
+    load(c.words);
     regs().write(MSP430Registers::SP, c.sp);
-    regs().write(MSP430Registers::PC, kCode);
     sim.step();
     EXPECT_EQ(sim.errorKind(), c.kind);
     EXPECT_EQ(sim.errorDatum(), c.datum);
@@ -134,11 +100,9 @@ void PrintTo(const MultiplierCase &c, std::ostream *os)
 const MultiplierCase kMultiplierCases[] = {
     {"MPY of the largest operands", 0x130, 0xFFFF, 0xFFFF, 0, 0x0001, 0xFFFE, 0},
     {"MPYS of -1 and 2", 0x132, 0xFFFF, 0x0002, 0, 0xFFFE, 0xFFFF, 0xFFFF},
-    {"MPYS of two positives", 0x132, 3, 4, 0, 12, 0, 0},
     {"MAC overflowing 32 bits", 0x134, 1, 1, 0xFFFFFFFF, 0, 0, 1},
     {"MAC adds to the result", 0x134, 2, 3, 5, 11, 0, 0},
     {"MACS going negative", 0x136, 0xFFFF, 10, 5, 0xFFFB, 0xFFFF, 0xFFFF},
-    {"MACS staying positive", 0x136, 2, 3, 5, 11, 0, 0},
 };
 
 class MultiplierTest : public testing::TestWithParam<MultiplierCase>
@@ -156,21 +120,9 @@ TEST_P(MultiplierTest, ModeResult)
     EXPECT_EQ(multiplier.read(0x13A), c.low);
     EXPECT_EQ(multiplier.read(0x13C), c.high);
     EXPECT_EQ(multiplier.read(0x13E), c.extension);
-    EXPECT_EQ(multiplier.read(0x136), c.first);
-    EXPECT_EQ(multiplier.read(0x138), c.second);
-    EXPECT_EQ(multiplier.mode(), int(c.operandAddress - 0x130) / 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, MultiplierTest, testing::ValuesIn(kMultiplierCases));
-
-TEST(Multiplier, OddAddressesReadZeroAndIgnoreWrites)
-{
-    HardwareMultiplier multiplier;
-    multiplier.write(0x131, 0x1234);
-    multiplier.write(0x130, 7);
-    EXPECT_EQ(multiplier.read(0x131), 0);
-    EXPECT_EQ(multiplier.read(0x130), 7);
-}
 
 TEST_F(MemoryTest, InstructionsReachTheMultiplier)
 {
@@ -179,24 +131,6 @@ TEST_F(MemoryTest, InstructionsReachTheMultiplier)
     for (int i = 0; i < 3; ++i)
         sim.step();
     EXPECT_EQ(regs().read(5), 12u);
-}
-
-class NoMultiplierMonitor : public MSP430Monitor
-{
-protected:
-    QString useHardwareMultiplierSetting() const override { return QStringLiteral("No"); }
-};
-
-TEST(MemoryWithoutMultiplier, MultiplierAddressesArePlainMemory)
-{
-    NoMultiplierMonitor sim;
-    sim.connect();
-    EXPECT_FALSE(sim.hasHardwareMultiplier());
-    const uint8_t data[4] = {3, 0, 4, 0};
-    sim.simulatedMemory()->writeBytes(0x0130, 4, data);
-    uint8_t back[4] = {};
-    sim.simulatedMemory()->readBytes(0x0130, 4, back);
-    EXPECT_EQ(back[2], 4);
 }
 
 } // namespace

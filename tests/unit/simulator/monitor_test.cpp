@@ -1,9 +1,6 @@
 // The simulator target: reset, interrupts, the run loop and its stop conditions.
 #include "simulatortestutil.h"
 
-#include "simulator/simulatorregistration.h"
-#include "target/targetregistry.h"
-
 namespace {
 
 constexpr int PC = 0, SP = 1, SR = 2;
@@ -104,9 +101,6 @@ TEST_F(MonitorTest, ErrorStopsEndTheRunWithTheirMessage)
     EXPECT_EQ(sim.stopMessage(), QStringLiteral("Unaligned access on word read"));
     EXPECT_EQ(sim.stopAddress(), 0x0201u);
 
-    sim.clearBreakpoints();
-    EXPECT_FALSE(sim.stopsOn(SimulatorError::UnalignedWordRead));
-    EXPECT_TRUE(sim.stopMessage().isEmpty());
 }
 
 TEST_F(MonitorTest, ExecutionBreakpointStopsBeforeAndResumesThrough)
@@ -118,94 +112,6 @@ TEST_F(MonitorTest, ExecutionBreakpointStopsBeforeAndResumesThrough)
     EXPECT_EQ(sim.runFor(100), SimulatedHMonitor::StopReason::Breakpoint);
     EXPECT_EQ(regs().read(PC), kCode + 4);
     EXPECT_EQ(sim.runFor(100), SimulatedHMonitor::StopReason::SelfJump);
-    EXPECT_EQ(sim.profileCount(kCode + 4), 1u);
-    EXPECT_GE(sim.profileCount(kCode + 6), 1u);
-}
-
-TEST_F(MonitorTest, DataWriteBreakpointStopsAfterTheWrite)
-{
-    load({0x4303, 0x40B2, 0x0042, 0x0204, 0x4303, 0x3FFF});
-    SimulatedHMonitor::Breakpoint breakpoint;
-    breakpoint.kind = SimulatedHMonitor::Breakpoint::Write;
-    breakpoint.address = 0x0204;
-    breakpoint.length = 2;
-    breakpoint.compareValue = true;
-    breakpoint.value = 0x42;
-    sim.addBreakpoint(breakpoint);
-    EXPECT_EQ(sim.runFor(100), SimulatedHMonitor::StopReason::Breakpoint);
-    EXPECT_EQ(regs().read(PC), kCode + 8);
-}
-
-TEST_F(MonitorTest, RunWithoutCycleLimitLeavesTheProgramUnstarted)
-{
-    load({0x3FFF});
-    EXPECT_TRUE(sim.run(0x1234, false));
-    EXPECT_EQ(sim.cycles(), 0u);
-}
-
-TEST_F(MonitorTest, RunWithCycleLimitStartsFromTheResetVectorAndReports)
-{
-    load({0x4303, 0x3FFF});
-    sim.step();
-    sim.step();
-    QStringList messages;
-    QObject::connect(&sim, qOverload<const QString &>(&TargetInterface::message),
-                     [&](const QString &text) { messages << text; });
-    sim.setRunCycleLimit(1000000);
-    EXPECT_TRUE(sim.run(0x1234, false));
-    EXPECT_EQ(messages, QStringList{QStringLiteral("Simulation stopped at f002 after 3 cycles: the program jumps to itself")});
-
-    load({0xD232, 0x3FFF});
-    messages.clear();
-    sim.setRunCycleLimit(1234567);
-    sim.go();
-    EXPECT_EQ(messages,
-              QStringList{QStringLiteral("Simulation stopped at f002 after 1,234,567 cycles: cycle limit reached")});
-}
-
-TEST_F(MonitorTest, JumpCountingRecordsPCWrites)
-{
-    sim.setJumpCountEnabled(true);
-    sim.setTraceBufferSize(2);
-    load({0x3C00, 0x3C00, 0x3C00, 0x3FFF}); // JMP +0 three times
-    sim.runFor(100);
-    EXPECT_EQ(sim.trace(), (QList<uint32_t>{kCode + 2, kCode + 4}));
-    EXPECT_GE(sim.jumpCount(), 4u);
-}
-
-TEST(SimulatorErrors, MessagesAndReverseMapping)
-{
-    EXPECT_EQ(simulatorErrorMessage(0), QStringLiteral("Unsupported opcode"));
-    EXPECT_EQ(simulatorErrorMessage(6), QStringLiteral("Unaligned access on word write"));
-    EXPECT_EQ(simulatorErrorMessage(8), QStringLiteral("Invalid Error"));
-    EXPECT_EQ(simulatorErrorMessage(-1), QStringLiteral("Invalid Error"));
-    for (int kind : {0, 1, 2, 3, 5, 6})
-        EXPECT_EQ(int(simulatorErrorFromMessage(simulatorErrorMessage(kind))), kind);
-    EXPECT_EQ(simulatorErrorFromMessage(QStringLiteral("Misc error")), SimulatorError::Misc);
-    EXPECT_EQ(simulatorErrorFromMessage(QStringLiteral("anything")), SimulatorError::Misc);
-}
-
-TEST(SimulatorTarget, RegistryCreatesTheSimulator)
-{
-    registerSimulatorTargets();
-    std::unique_ptr<TargetInterface> target(targetInterfaceFactory().create(QStringLiteral("MSP430Monitor"), nullptr));
-    ASSERT_TRUE(target);
-    EXPECT_EQ(target->objectName(), QStringLiteral("MSP430 Core Simulator"));
-    EXPECT_FALSE(target->isConnected());
-    target->connect();
-    EXPECT_TRUE(target->isConnected());
-    EXPECT_EQ(target->mainMemory(), target->memory());
-    EXPECT_EQ(target->secondMemory(), nullptr);
-    target->disconnect();
-    EXPECT_FALSE(target->isConnected());
-    EXPECT_EQ(target->mainMemory(), nullptr);
-}
-
-TEST(SimulatorTarget, InterruptNames)
-{
-    EXPECT_EQ(MSP430Monitor::interruptName(10).first, QStringLiteral("Watchdog Timer"));
-    EXPECT_EQ(MSP430Monitor::interruptName(14).second, QStringLiteral("NMI, Oscillator Fault, FLASH AV\tPriority 14 - FFFC"));
-    EXPECT_TRUE(MSP430Monitor::interruptName(16).first.isEmpty());
 }
 
 } // namespace

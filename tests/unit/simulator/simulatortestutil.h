@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <vector>
 
 class SimulatorFixture
@@ -18,7 +17,7 @@ public:
     MSP430Memory &memory() { return *sim.simulatedMemory(); }
     MSP430Registers &regs() { return *sim.cpuRegisters(); }
 
-    void poke(uint32_t address, std::initializer_list<uint16_t> words)
+    void poke(uint32_t address, const std::vector<uint16_t> &words)
     {
         std::vector<uint8_t> bytes;
         for (uint16_t word : words) {
@@ -36,7 +35,7 @@ public:
 
     // Places the program at kCode, points the reset vector at it and resets with SP at the
     // top of the default RAM; the first step() then runs the first instruction.
-    void load(std::initializer_list<uint16_t> words)
+    void load(const std::vector<uint16_t> &words)
     {
         poke(kCode, words);
         poke(0xFFFE, {kCode});
