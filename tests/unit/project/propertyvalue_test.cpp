@@ -21,15 +21,6 @@ TEST(PropertyValueList, RefusesASecondDefinitionOfTheSameName)
     EXPECT_EQ(list.find("x"), &a);
 }
 
-TEST(PropertyDefinitions, BuildSystemDefinitionsAreUnique)
-{
-    const PropertyValueList &all = PropertyDefinitions::all();
-    ASSERT_EQ(all.values().size(), 4);
-    EXPECT_EQ(all.find("msp430_debug_interface")->defaultValue(), "JTAG");
-    EXPECT_EQ(all.find("msp430_insn_set")->displayName(), "Instruction Set");
-    EXPECT_EQ(all.find("macros")->description(), "Specifies macro values for this project element using \"name=value\"");
-}
-
 TEST(PropertyGroups, ValueOfAnEntry)
 {
     PropertyGroup g{"Target", {{"MSP430F149", {{"msp430_identify_string", "F149;;F14x"}}}}};
