@@ -1,5 +1,4 @@
-// Listing and setting target properties by display name over the class chain.
-#include "capture.h"
+// Setting target properties by display name, and their text, for every kind of property.
 #include "common/hexception.h"
 #include "fakes/faketarget.h"
 #include "loader/targetproperties.h"
@@ -20,7 +19,6 @@ class PropertyTarget : public FakeTarget
     Q_PROPERTY(bool enabled MEMBER m_enabled)
     Q_PROPERTY(QString label MEMBER m_label)
     Q_PROPERTY(QString serial READ serial)
-    Q_PROPERTY(int undocumented MEMBER m_count)
 
 public:
     enum Mode { Slow, Fast_Mode, Turbo, Quick = Turbo };
@@ -42,8 +40,6 @@ public:
                          QStringLiteral("Free text."));
         registerProperty(QStringLiteral("serial"), QStringLiteral("Misc"), QStringLiteral("Serial"),
                          QStringLiteral("Read only."));
-        registerProperty(QStringLiteral("undocumented"), QStringLiteral("Misc"), QStringLiteral("Undocumented"),
-                         QString());
     }
 
     QString serial() const { return QStringLiteral("X1"); }
@@ -55,24 +51,6 @@ public:
     bool m_enabled = false;
     QString m_label = QStringLiteral("hi");
 };
-
-TEST(TargetProperties, ListingWalksFromTheBaseClassInDeclarationOrder)
-{
-    PropertyTarget target;
-    CapturedStream out;
-    listProperties(out.file(), target, QStringLiteral("fake"));
-    EXPECT_EQ(out.text(),
-              "\"fake\" Properties:\n\n"
-              "  Name:        Erase All\n"
-              "  Description: Erase all erasable memory rather than individual segments when downloading.\n"
-              "  Value      : No\n\n"
-              "  Name:        Speed\n  Description: How fast to talk.\n  Value      : Fast Mode\n\n"
-              "  Name:        Search Paths\n  Description: Where to look.\n  Value      : a\\;b;c\\\\d\n\n"
-              "  Name:        Count\n  Description: A signed number.\n  Value      : -3\n\n"
-              "  Name:        Limit\n  Description: An unsigned number.\n  Value      : 7\n\n"
-              "  Name:        Enabled\n  Description: On or off.\n  Value      : No\n\n"
-              "  Name:        Label\n  Description: Free text.\n  Value      : hi\n\n");
-}
 
 struct SetCase
 {

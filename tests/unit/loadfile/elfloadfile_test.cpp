@@ -24,7 +24,6 @@ public:
 
     std::vector<Segment> segments;
     uint32_t entry = 0xF000;
-    bool withSections = true;
     bool headersInFirstSegment = false;
 
     QByteArray build() const
@@ -56,8 +55,8 @@ public:
         QByteArray out;
         out += QByteArray("\x7f" "ELF\x01\x01\x01", 7) + QByteArray(9, '\0');
         out += le16(2) + le16(105) + le32(1) + le32(entry) + le32(phoff);
-        out += le32(withSections ? shoff : 0) + le32(0) + le16(52) + le16(32) + le16(uint16_t(segments.size()));
-        out += le16(40) + le16(withSections ? uint16_t(sectionCount + 1) : 0) + le16(uint16_t(sectionCount));
+        out += le32(shoff) + le32(0) + le16(52) + le16(32) + le16(uint16_t(segments.size()));
+        out += le16(40) + le16(uint16_t(sectionCount + 1)) + le16(uint16_t(sectionCount));
         for (size_t i = 0; i < segments.size(); ++i) {
             const Segment &s = segments[i];
             uint32_t offset = offsets[i], size = uint32_t(s.bytes.size()), vaddr = s.vaddr, paddr = s.paddr;
@@ -70,9 +69,7 @@ public:
             out += le32(s.type) + le32(offset) + le32(vaddr) + le32(paddr) + le32(size);
             out += le32(s.memsz ? s.memsz : size) + le32(5) + le32(1);
         }
-        out += data;
-        if (withSections)
-            out += names + sectionHeaders;
+        out += data + names + sectionHeaders;
         return out;
     }
 
@@ -146,14 +143,6 @@ TEST(ElfLoadFile, LeavesTheMappedHeadersOutOfTheFirstSegment)
     auto file = ElfLoadFile::fromBytes(elf.build(), "a.elf");
     EXPECT_EQ(primaryOf(*file),
               (std::vector<SectionData>{{0xF000, {0x31, 0x40, 0x00, 0x0A}}, {0xFFFE, {0x00, 0xF0}}}));
-}
-
-TEST(ElfLoadFile, LoadsWholeSegmentsWhenThereAreNoSectionHeaders)
-{
-    ElfBuilder elf = twoSegments();
-    elf.withSections = false;
-    auto file = ElfLoadFile::fromBytes(elf.build(), "a.elf");
-    EXPECT_EQ(namesOf(*file), (std::vector<Named>{{0xF000, ""}, {0xFFFE, ""}}));
 }
 
 struct Damage

@@ -13,31 +13,6 @@
 
 namespace {
 
-// A load file holding given sections and an optional start address.
-class LayoutLoadFile : public LoadFileInterface
-{
-public:
-    LayoutLoadFile(const std::vector<SectionData> &layout, bool hasStart = false, uint32_t start = 0)
-        : m_hasStart(hasStart), m_start(start)
-    {
-        for (const SectionData &s : layout) {
-            auto section = std::make_unique<ExpandingLoadFileSection>("", s.address);
-            std::copy(s.bytes.begin(), s.bytes.end(), section->append(uint32_t(s.bytes.size())));
-            m_sections.primarySections.push_back(std::move(section));
-        }
-    }
-    bool hasStartAddress() const override { return m_hasStart; }
-    void setStartAddress(uint32_t a) override { m_start = a; }
-    uint32_t startAddress() const override { return m_start; }
-    bool hasAddresses() const override { return true; }
-    void setLoadAddress(uint32_t) override {}
-    bool readSections() override { return true; }
-
-private:
-    bool m_hasStart;
-    uint32_t m_start;
-};
-
 // Sorted, non-touching sections of random bytes spread over the first 4 MB, including one
 // that crosses a 64 KB boundary.
 std::vector<SectionData> randomLayout(unsigned seed)
@@ -176,18 +151,6 @@ TEST(WriteLoadFile, PicksTheSRecordWidthFromTheHighestAddress)
     ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
     EXPECT_EQ(a.readAll(), QByteArray("S0030000FC\nS104FFFFAB52\nS5030001FB\nS9030000FC\n"));
     EXPECT_EQ(b.readAll(), QByteArray("S0030000FC\nS205010000AB4E\nS5030001FB\nS804000000FB\n"));
-}
-
-TEST(WriteLoadFile, RefusesFormatsItCannotWriteAndPathsItCannotCreate)
-{
-    TempFiles files;
-    LayoutLoadFile original(std::vector<SectionData>{{0, {1}}});
-    EXPECT_EQ(messageOf([&] { writeLoadFile(files.path("a.elf"), "elf", original); }),
-              "cannot write load files of type \"elf\"");
-    const QString unwritable = files.path("no/such/dir/a.hex");
-    EXPECT_TRUE(messageOf([&] { writeLoadFile(unwritable, "ihex", original); })
-                    .startsWith("cannot write " + unwritable + ": "));
-    EXPECT_FALSE(QFileInfo::exists(unwritable));
 }
 
 class FirmwareTwins : public testing::TestWithParam<const char *>

@@ -58,17 +58,4 @@ TEST(LoadFileFactory, MakesExecutablesOnlyOnceTheirReaderIsRegistered)
     EXPECT_EQ(seen, "a.hzx");
 }
 
-TEST(LoadFileFactory, TakesFurtherTypesAtTheEndOfTheTable)
-{
-    TEVOLoadFileFactory factory;
-    factory.addType({"raw", "*.raw", "Raw"}, {".raw", ".bin"}, [](const QString &) {
-        return BinaryLoadFile::fromBytes("r");
-    });
-    EXPECT_STREQ(factory.types().back().typeName, "raw");
-    EXPECT_EQ(factory.typeForFileName("a.raw"), "raw");
-    // Earlier entries keep their extensions.
-    EXPECT_EQ(factory.typeForFileName("a.bin"), "bin");
-    EXPECT_TRUE(factory.create("whatever", "raw"));
-}
-
 } // namespace

@@ -1,37 +1,15 @@
 // The section model: merging, binary placement and the byte stream.
 #include "loadfile/binaryloadfile.h"
 #include "loadfile/hbytestream.h"
-#include "loadfile/loadfilesection.h"
 #include "loadfiletestutil.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-// A load file whose sections the test sets up directly.
-class FakeLoadFile : public LoadFileInterface
-{
-public:
-    bool hasStartAddress() const override { return false; }
-    void setStartAddress(uint32_t) override {}
-    uint32_t startAddress() const override { return 0; }
-    bool hasAddresses() const override { return true; }
-    void setLoadAddress(uint32_t) override {}
-    bool readSections() override { return true; }
-
-    void add(uint32_t address, std::vector<uint8_t> bytes)
-    {
-        auto section = std::make_unique<ExpandingLoadFileSection>("s", address);
-        std::copy(bytes.begin(), bytes.end(), section->append(uint32_t(bytes.size())));
-        m_sections.primarySections.push_back(std::move(section));
-    }
-};
-
 TEST(MakeContiguous, FillsTheGapBetweenSections)
 {
-    FakeLoadFile file;
-    file.add(0x1000, {1, 2});
-    file.add(0x1005, {3});
+    LayoutLoadFile file({{0x1000, {1, 2}}, {0x1005, {3}}});
     file.makeContiguous(0xA5);
     EXPECT_EQ(primaryOf(file), (std::vector<SectionData>{{0x1000, {1, 2, 0xA5, 0xA5, 0xA5, 3}}}));
     EXPECT_STREQ(file.sections().primarySections[0]->name(), "Contiguous section");
@@ -39,18 +17,14 @@ TEST(MakeContiguous, FillsTheGapBetweenSections)
 
 TEST(MakeContiguous, LetsTheLaterSectionWinWhereTheyOverlap)
 {
-    FakeLoadFile file;
-    file.add(0x2004, {4, 5, 6, 7});
-    file.add(0x2000, {0, 1, 2, 3, 9, 9});
+    LayoutLoadFile file({{0x2004, {4, 5, 6, 7}}, {0x2000, {0, 1, 2, 3, 9, 9}}});
     file.makeContiguous(0xFF);
     EXPECT_EQ(primaryOf(file), (std::vector<SectionData>{{0x2000, {0, 1, 2, 3, 9, 9, 6, 7}}}));
 }
 
 TEST(MakeContiguous, RefusesARangePastTheTopOfTheAddressSpace)
 {
-    FakeLoadFile file;
-    file.add(0, {1});
-    file.add(0xFFFFFFF0, std::vector<uint8_t>(0x20, 2));
+    LayoutLoadFile file({{0, {1}}, {0xFFFFFFF0, std::vector<uint8_t>(0x20, 2)}});
     EXPECT_NE(messageOf([&] { file.makeContiguous(0); }), "<no exception>");
 }
 

@@ -1,6 +1,8 @@
 // Helpers for the load-file tests.
 #include "loadfiletestutil.h"
 
+#include "loadfile/loadfilesection.h"
+
 #include <QFile>
 #include <ostream>
 
@@ -10,6 +12,16 @@ void PrintTo(const SectionData &section, std::ostream *os)
     for (uint8_t b : section.bytes)
         *os << ' ' << int(b);
     *os << std::dec << "}";
+}
+
+LayoutLoadFile::LayoutLoadFile(const std::vector<SectionData> &layout, bool hasStart, uint32_t start)
+    : m_hasStart(hasStart), m_start(start)
+{
+    for (const SectionData &s : layout) {
+        auto section = std::make_unique<ExpandingLoadFileSection>("", s.address);
+        std::copy(s.bytes.begin(), s.bytes.end(), section->append(uint32_t(s.bytes.size())));
+        m_sections.primarySections.push_back(std::move(section));
+    }
 }
 
 std::vector<SectionData> primaryOf(LoadFileInterface &file)
@@ -29,11 +41,6 @@ std::map<uint32_t, uint8_t> memoryOf(LoadFileInterface &file)
             memory[section->address() + i] = section->data()[i];
     }
     return memory;
-}
-
-std::vector<uint8_t> bytesOf(const QByteArray &bytes)
-{
-    return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 QString TempFiles::write(const QString &name, const QByteArray &contents)

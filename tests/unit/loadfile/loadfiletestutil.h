@@ -21,10 +21,26 @@ struct SectionData
 };
 void PrintTo(const SectionData &section, std::ostream *os);
 
+// A load file holding given sections and an optional start address.
+class LayoutLoadFile : public LoadFileInterface
+{
+public:
+    explicit LayoutLoadFile(const std::vector<SectionData> &layout, bool hasStart = false, uint32_t start = 0);
+    bool hasStartAddress() const override { return m_hasStart; }
+    void setStartAddress(uint32_t a) override { m_start = a; }
+    uint32_t startAddress() const override { return m_start; }
+    bool hasAddresses() const override { return true; }
+    void setLoadAddress(uint32_t) override {}
+    bool readSections() override { return true; }
+
+private:
+    bool m_hasStart;
+    uint32_t m_start;
+};
+
 std::vector<SectionData> primaryOf(LoadFileInterface &file);
 // Address -> byte over all primary sections, later sections winning.
 std::map<uint32_t, uint8_t> memoryOf(LoadFileInterface &file);
-std::vector<uint8_t> bytesOf(const QByteArray &bytes);
 
 // A temporary directory that lives for the test.
 class TempFiles

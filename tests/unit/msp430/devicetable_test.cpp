@@ -111,7 +111,6 @@ TEST_F(RealDevicesTest, HoldsEveryDeviceOnceWithSoundLimits)
         names.insert(name);
         m_devices->select(i);
         EXPECT_LE(m_devices->ramStart(), m_devices->ramEnd());
-        EXPECT_LE(m_devices->ram2Start(), m_devices->ram2End());
         EXPECT_LE(m_devices->infoStart(), m_devices->infoEnd());
         EXPECT_LT(m_devices->flashStart(), m_devices->flashEnd());
         EXPECT_TRUE(m_devices->infoSegmentSize() == 64 || m_devices->infoSegmentSize() == 128);
