@@ -109,9 +109,8 @@ private:
 class FakeTarget : public TargetInterface
 {
 public:
-    explicit FakeTarget(QObject *parent = nullptr, bool withSecondMemory = false, bool mainErasable = true)
-        : TargetInterface(FlagEraseAll, parent, QStringLiteral("Fake Target")),
-          main(QStringLiteral("main"), log, mainErasable)
+    explicit FakeTarget(QObject *parent = nullptr, bool withSecondMemory = false)
+        : TargetInterface(FlagEraseAll, parent, QStringLiteral("Fake Target")), main(QStringLiteral("main"), log, true)
     {
         if (withSecondMemory)
             second.emplace(QStringLiteral("second"), log, true);
@@ -167,20 +166,19 @@ public:
     void endLoad() override { log.append(QStringLiteral("endLoad")); }
 };
 
-// A load file over sections given by the test. A section with no bytes stands for zeros.
+// A load file over sections given by the test.
 class FakeLoadFile : public LoadFileInterface
 {
 public:
     FakeLoadFile() { m_sectionsRead = true; }
 
-    // Adds a section of size bytes counting up from seed (or with no bytes when zeroFilled).
-    void add(int space, const char *name, uint32_t address, uint32_t size, uint8_t seed = 0, bool zeroFilled = false)
+    // Adds a section of size bytes counting up from seed.
+    void add(int space, const char *name, uint32_t address, uint32_t size, uint8_t seed = 0)
     {
         auto &buffer = m_buffers.emplace_back(size);
         for (uint32_t i = 0; i < size; ++i)
             buffer[i] = uint8_t(seed + i);
-        auto section = std::make_unique<StandardLoadFileSection>(name, address, size,
-                                                                 zeroFilled ? nullptr : buffer.data());
+        auto section = std::make_unique<StandardLoadFileSection>(name, address, size, buffer.data());
         (space == 0 ? m_sections.primarySections : m_sections.secondarySections).push_back(std::move(section));
     }
 

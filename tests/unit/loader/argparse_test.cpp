@@ -87,13 +87,6 @@ TEST_F(ParserFixture, MatchingIsCaseSensitiveAndUnknownOptionsAreNotFiles)
     EXPECT_EQ(reporter.errorCount(), 2);
 }
 
-TEST_F(ParserFixture, MissingArgumentEndsTheParse)
-{
-    parse({"-v", "-o"});
-    EXPECT_THAT(parser.events, ElementsAre("-v"));
-    EXPECT_EQ(err.text(), "prog: expected argument for option -o\n");
-}
-
 TEST_F(ParserFixture, HandlerFailureEndsTheParse)
 {
     parser.addFlag("-x", [](const char *, const char *) { throw HException(QStringLiteral("bad")); });

@@ -5,7 +5,6 @@
 #include "fakes/faketarget.h"
 #include "loader/loader.h"
 #include "loader/system.h"
-#include "loadfile/loadfilefactory.h"
 #include "target/targetregistry.h"
 
 #include <QDir>
@@ -111,22 +110,6 @@ TEST_F(RunFixture, FailedVerificationOfTheSecondFileStopsWithoutDisconnecting)
     EXPECT_TRUE(lastTarget->isConnected());
     EXPECT_EQ(lastTarget->main.bytes.at(0x1100), 1);
     EXPECT_EQ(targetEvents(lastTarget->log).back(), "endLoad");
-}
-
-TEST_F(RunFixture, UploadCollectsEveryFileBeforeDisconnecting)
-{
-    const QString upload = dir.filePath(QStringLiteral("back.s19"));
-    EXPECT_EQ(run({"-target", "sim", "-quiet", "-upload", upload.toStdString(), a.toStdString(), b.toStdString()}), 0);
-    std::unique_ptr<LoadFileInterface> back = loadFileFactory().create(upload, QStringLiteral("srec"));
-    ASSERT_TRUE(back);
-    const LoadFileSectionList &sections = back->sections().primarySections;
-    ASSERT_EQ(sections.size(), 2u);
-    EXPECT_EQ(sections[0]->address(), 0x1100u);
-    EXPECT_EQ(sections[1]->address(), 0x2000u);
-    EXPECT_EQ(sections[1]->data()[3], 0xDD);
-    const std::vector<std::string> events = targetEvents(lastTarget->log);
-    EXPECT_EQ(events.back(), "disconnect");
-    EXPECT_EQ(std::count(events.begin(), events.end(), "run 0 1"), 2);
 }
 
 TEST(LoaderOperations, RefuseWithoutTargetConnectionOrFile)

@@ -45,13 +45,10 @@ void PrintTo(const DurationCase &c, std::ostream *os)
     *os << c.ms;
 }
 
-class Durations : public testing::TestWithParam<DurationCase> {};
+class Durations : public BarFixture, public testing::WithParamInterface<DurationCase> {};
 
 TEST_P(Durations, SummaryLine)
 {
-    CapturedStream out;
-    uint64_t now = 100;
-    TextProgressBar bar(80, out.file(), [&] { return now; });
     bar.progress(0, 2000, "Programming", "bytes");
     now += GetParam().ms;
     bar.progress(2000, -1, nullptr, nullptr);
@@ -87,14 +84,6 @@ TEST_F(BarFixture, MessageIsPrintedAboveTheRedrawnBar)
     EXPECT_EQ(out.text(), drawn("Programming", 0, 59, "  0%") + drawn("Programming", 29, 59, " 50%") + cleared
                               + "Programming 100 bytes of addresses 1100 \xE2\x80\x94 1163\n"
                               + drawn("Programming", 29, 59, " 50%"));
-}
-
-TEST_F(BarFixture, TruncatesCellsAndPercentTowardsZero)
-{
-    bar.progress(0, 3, "Verifying", "bytes");
-    bar.progress(1, -1, nullptr, nullptr);
-    // 1/3 of 61 cells is 20.33, 1/3 of 100 is 33.3.
-    EXPECT_EQ(out.text(), drawn("Verifying", 0, 61, "  0%") + drawn("Verifying", 20, 61, " 33%"));
 }
 
 } // namespace

@@ -140,19 +140,6 @@ TEST(WriteLoadFile, SplitsIntelRecordsAt64KBoundariesAndAddsTheStartRecord)
                                          ":00000001FF\n"));
 }
 
-TEST(WriteLoadFile, PicksTheSRecordWidthFromTheHighestAddress)
-{
-    TempFiles files;
-    LayoutLoadFile small(std::vector<SectionData>{{0xFFFF, {0xAB}}});
-    LayoutLoadFile wide(std::vector<SectionData>{{0x10000, {0xAB}}});
-    writeLoadFile(files.path("a.s19"), "srec", small);
-    writeLoadFile(files.path("b.s28"), "srec", wide);
-    QFile a(files.path("a.s19")), b(files.path("b.s28"));
-    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-    EXPECT_EQ(a.readAll(), QByteArray("S0030000FC\nS104FFFFAB52\nS5030001FB\nS9030000FC\n"));
-    EXPECT_EQ(b.readAll(), QByteArray("S0030000FC\nS205010000AB4E\nS5030001FB\nS804000000FB\n"));
-}
-
 class FirmwareTwins : public testing::TestWithParam<const char *>
 {
 };

@@ -124,13 +124,4 @@ TEST_P(MultiplierTest, ModeResult)
 
 INSTANTIATE_TEST_SUITE_P(Modes, MultiplierTest, testing::ValuesIn(kMultiplierCases));
 
-TEST_F(MemoryTest, InstructionsReachTheMultiplier)
-{
-    // MOV #3,&0x0130; MOV #4,&0x0138; MOV &0x013A,R5
-    load({0x40B2, 0x0003, 0x0130, 0x42A2, 0x0138, 0x4215, 0x013A});
-    for (int i = 0; i < 3; ++i)
-        sim.step();
-    EXPECT_EQ(regs().read(5), 12u);
-}
-
 } // namespace
