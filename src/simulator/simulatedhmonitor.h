@@ -123,6 +123,7 @@ protected:
     // per-instruction calls are resolved at compile time.
     virtual StopReason runInstructions(uint64_t maxCycles) { return runInstructionsOf(*this, maxCycles); }
     template<class Processor> StopReason runInstructionsOf(Processor &processor, uint64_t maxCycles);
+    template<class Processor> StopReason limitedRunEnd(Processor &processor, uint64_t maxCycles);
 
     // What runInstructionsOf calls before and for every instruction; a processor hides these
     // with inline versions of its own.
@@ -226,13 +227,8 @@ SimulatedHMonitor::StopReason SimulatedHMonitor::runInstructionsOf(Processor &pr
                                                     m_profileBase, m_profileLength, &m_errorKind, maxCycles != 0));
                 if (m_errorKind != SimulatorError::None && stopsOn(m_errorKind)) [[unlikely]]
                     return StopReason::ErrorStop;
-                if (maxCycles != 0) {
-                    const StopReason reason = processor.finishedReasonNow();
-                    if (reason != StopReason::None)
-                        return reason;
-                    if (m_runCycles >= maxCycles)
-                        return StopReason::CycleLimit;
-                }
+                if (const StopReason reason = limitedRunEnd(processor, maxCycles); reason != StopReason::None)
+                    return reason;
                 continue;
             }
         }
@@ -252,12 +248,19 @@ SimulatedHMonitor::StopReason SimulatedHMonitor::runInstructionsOf(Processor &pr
             if (reason != StopReason::None)
                 return reason;
         }
-        if (maxCycles != 0) {
-            const StopReason reason = processor.finishedReasonNow();
-            if (reason != StopReason::None)
-                return reason;
-            if (m_runCycles >= maxCycles)
-                return StopReason::CycleLimit;
-        }
+        if (const StopReason reason = limitedRunEnd(processor, maxCycles); reason != StopReason::None)
+            return reason;
     }
+}
+
+template<class Processor>
+SimulatedHMonitor::StopReason SimulatedHMonitor::limitedRunEnd(Processor &processor, uint64_t maxCycles)
+{
+    // Only a run with a cycle limit ends by itself: when the program has finished or the limit is spent.
+    if (maxCycles == 0)
+        return StopReason::None;
+    const StopReason reason = processor.finishedReasonNow();
+    if (reason != StopReason::None)
+        return reason;
+    return m_runCycles >= maxCycles ? StopReason::CycleLimit : StopReason::None;
 }
