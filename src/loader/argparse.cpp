@@ -4,20 +4,9 @@
 #include <cerrno>
 #include <cstring>
 
-namespace {
-ArgParseReporter *sharedReporter = nullptr;
-}
-
 ArgParseReporter::ArgParseReporter(const char *programName, FILE *stream)
     : m_programName(programName ? programName : ""), m_stream(stream)
 {
-    if (!sharedReporter)
-        sharedReporter = this;
-}
-
-ArgParseReporter *ArgParseReporter::shared()
-{
-    return sharedReporter;
 }
 
 ArgParse::ArgParse(ArgParseReporter &reporter) : m_reporter(reporter) {}

@@ -22,9 +22,6 @@ public:
     int errorCount() const { return m_errorCount; }
     void countError() { ++m_errorCount; }
 
-    // The reporter the entry made first; nullptr before that.
-    static ArgParseReporter *shared();
-
 private:
     std::string m_programName;
     FILE *m_stream;

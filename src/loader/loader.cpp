@@ -6,7 +6,7 @@
 #include "loadfile/loadfilefactory.h"
 #include "loadfile/loadfileinterface.h"
 #include "target/targetinterface.h"
-#include "target/targetregistry.h"
+#include "target/programstate.h"
 
 namespace {
 
@@ -17,8 +17,8 @@ QString quotedName(const QString &text)
 
 } // namespace
 
-Loader::Loader(FILE *out, TextProgressBar::Clock clock, QObject *parent)
-    : QObject(parent), m_progressBar(80, out, std::move(clock))
+Loader::Loader(ProgramState &state, FILE *out, TextProgressBar::Clock clock, QObject *parent)
+    : QObject(parent), m_state(state), m_progressBar(80, out, std::move(clock))
 {
 }
 
@@ -54,12 +54,12 @@ void Loader::SetTarget(const QString &name)
         m_target.reset();
     }
 
-    MSP430TargetInterfaceFactory &factory = targetInterfaceFactory();
-    std::unique_ptr<TargetInterface> created(factory.create(name, nullptr));
+    MSP430TargetInterfaceFactory &factory = m_state.targetFactory();
+    std::unique_ptr<TargetInterface> created(factory.create(name, m_state, nullptr));
     if (!created) {
         const QString className = factory.classForShortName(name);
         if (!className.isEmpty())
-            created.reset(factory.create(className, nullptr));
+            created.reset(factory.create(className, m_state, nullptr));
     }
     if (!created) {
         QString text = QStringLiteral("unknown target ") + quotedName(name) + QStringLiteral("\n\nTarget interfaces:\n\n");
@@ -98,7 +98,7 @@ void Loader::SetLoadFile(const QString &path)
     if (!m_fileInfo.exists())
         throw HException(QStringLiteral("The file ") + name + QStringLiteral(" does not exist"));
 
-    TEVOLoadFileFactory &factory = loadFileFactory();
+    TEVOLoadFileFactory &factory = m_state.loadFileFactory();
     const QString type = m_fileType.isEmpty() ? factory.typeForFileName(path) : m_fileType;
     if (type.isEmpty())
         throw HException(QStringLiteral("Cannot determine type of file ") + name);

@@ -14,14 +14,17 @@
 #include <memory>
 
 class LoadFileInterface;
+class ProgramState;
 class TargetInterface;
 
 class Loader : public QObject
 {
     Q_OBJECT
 public:
-    // out receives progress and messages (not owned); clock as for TextProgressBar.
-    explicit Loader(FILE *out = stdout, TextProgressBar::Clock clock = TextProgressBar::Clock(),
+    // Targets and load files are made through state's registry and factory (state not owned,
+    // outlives the Loader); out receives progress and messages (not owned); clock as for
+    // TextProgressBar.
+    explicit Loader(ProgramState &state, FILE *out = stdout, TextProgressBar::Clock clock = TextProgressBar::Clock(),
                     QObject *parent = nullptr);
     ~Loader() override;
 
@@ -64,6 +67,7 @@ public slots:
 private:
     TargetInterface &connectedTarget() const;
 
+    ProgramState &m_state;
     std::unique_ptr<TargetInterface> m_target;
     std::unique_ptr<LoadFileInterface> m_loadFile;
     QFileInfo m_fileInfo;

@@ -5,12 +5,12 @@
 #include "loader/argparse.h"
 #include "loader/system.h"
 #include "platform/platform.h"
-#include "project/environmentsettings.h"
-#include "project/macros.h"
 #include "simulator/simulatorregistration.h"
+#include "target/programstate.h"
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 int main(int argc, char **argv)
@@ -19,24 +19,23 @@ int main(int argc, char **argv)
     const std::vector<const char *> words(argv, argv + argc);
     QCoreApplication application(argc, argv);
 
-    // Lives until the process ends, as do the objects below.
-    static ArgParseReporter reporter(words.empty() ? "" : words[0], stderr);
+    // The objects below live until the process ends, made in this order: the error reporter
+    // first, so that every later failure has somewhere to go.
+    ArgParseReporter reporter(words.empty() ? "" : words[0], stderr);
+    std::unique_ptr<ProgramState> state;
+    std::unique_ptr<System> system;
 
+    int status = 1;
     try {
-        static EnvironmentSettings settings;
-        // The project system and the build system, with its default description files
-        // "$(VeltDir)/targets/MSP430F449.xml" and "$(VeltDir)/targets/section_placement.xml",
-        // are made here once they exist.
-        settings.macros().insert(QStringLiteral("Platform"), QStringLiteral("MSP430").toLower());
-
-        registerSimulatorTargets();
-        return System::instance().run(int(words.size()), words.data());
+        state = std::make_unique<ProgramState>(platform::executablePath());
+        registerSimulatorTargets(*state);
+        system = std::make_unique<System>(*state, reporter);
+        status = system->run(int(words.size()), words.data());
     } catch (const HException &e) {
         std::fprintf(stderr, "error: %s\n\n", toPlainText(e.message()).toUtf8().constData());
     } catch (...) {
-        // Solution load errors get their "load error: " lines here once solutions can be opened.
         std::fputs("error: abnormal program termination\n", stderr);
     }
     std::fflush(stdout);
-    return 1;
+    return status;
 }

@@ -8,7 +8,7 @@
 #include "loadfile/loadfilewriter.h"
 #include "msp430/devicelisting.h"
 #include "target/targetinterface.h"
-#include "target/targetregistry.h"
+#include "target/programstate.h"
 
 #include <cstdlib>
 
@@ -22,8 +22,8 @@ QString fromWord(const char *word)
 
 } // namespace
 
-System::System(ArgParseReporter &reporter, FILE *out, TextProgressBar::Clock clock)
-    : ArgParse(reporter), m_out(out), m_loader(out, std::move(clock))
+System::System(ProgramState &state, ArgParseReporter &reporter, FILE *out, TextProgressBar::Clock clock)
+    : ArgParse(reporter), m_state(state), m_out(out), m_loader(state, out, std::move(clock))
 {
     registerOptions();
     // Registering the Loader and the Console as script globals belongs here once the script
@@ -31,14 +31,6 @@ System::System(ArgParseReporter &reporter, FILE *out, TextProgressBar::Clock clo
 }
 
 System::~System() = default;
-
-System &System::instance()
-{
-    // The entry makes the reporter before anything else.
-    Q_ASSERT(ArgParseReporter::shared());
-    static System *system = new System(*ArgParseReporter::shared());
-    return *system;
-}
 
 void System::addArgumentOption(const char *option, std::function<void(const char *)> handler)
 {
@@ -111,7 +103,7 @@ void System::setProperty(const char *argument)
 void System::setFileType(const char *type)
 {
     const QString wanted = fromWord(type);
-    for (const LoadFileType &entry : loadFileFactory().types()) {
+    for (const LoadFileType &entry : m_state.loadFileFactory().types()) {
         const QString name = QString::fromLatin1(entry.typeName);
         if (name.compare(wanted, Qt::CaseInsensitive) == 0) {
             m_loader.setFileType(name);
@@ -130,23 +122,23 @@ void System::setLoadAddress(const char *text)
 
 void System::listDevices()
 {
-    print(msp430DeviceListing().toUtf8());
+    print(msp430DeviceListing(m_state).toUtf8());
 }
 
-QByteArray System::targetListing()
+QByteArray System::targetListing() const
 {
     QByteArray text = "Target Interfaces:\n\n";
-    for (const TargetRegistryEntry &entry : targetInterfaceFactory().entries())
+    for (const TargetRegistryEntry &entry : m_state.targetFactory().entries())
         text += QString::asprintf("  %-21s %s\n", entry.shortName ? entry.shortName : entry.className,
                                   entry.description)
                     .toUtf8();
     return text + "\n";
 }
 
-QByteArray System::fileTypeListing()
+QByteArray System::fileTypeListing() const
 {
     QByteArray text = "File Types:\n\n";
-    for (const LoadFileType &type : loadFileFactory().types())
+    for (const LoadFileType &type : m_state.loadFileFactory().types())
         text += QString::asprintf("  %-21s %s File\n", type.typeName, type.description).toUtf8();
     return text + "\n";
 }
@@ -181,7 +173,7 @@ QByteArray System::usageText() const
                       "Examples\n"
                       "--------\n\n";
 
-    const QList<TargetRegistryEntry> &entries = targetInterfaceFactory().entries();
+    const QList<TargetRegistryEntry> &entries = m_state.targetFactory().entries();
     auto shown = [](const TargetRegistryEntry &e) { return QByteArray(e.shortName ? e.shortName : e.className); };
     const QByteArray first = entries.isEmpty() ? QByteArray("'target'") : shown(entries.first());
     text += "  Download a Veltrix project using target interface \"" + first + "\":\n\n";
@@ -207,14 +199,14 @@ void System::selectSolution()
                          + QStringLiteral("\": solution files are not supported by this version of zimprog"));
     }
     const QString className = QString::fromLatin1(m_loader.target().metaObject()->className());
-    for (const TargetRegistryEntry &entry : targetInterfaceFactory().entries())
+    for (const TargetRegistryEntry &entry : m_state.targetFactory().entries())
         if (className == QLatin1String(entry.className) && entry.needsSolution)
             throw HException(QStringLiteral("no solution specified (use -solution)"));
 }
 
 QString System::uploadType() const
 {
-    const QString type = loadFileFactory().typeForFileName(m_uploadPath);
+    const QString type = m_state.loadFileFactory().typeForFileName(m_uploadPath);
     if (type.isEmpty())
         throw HException(QStringLiteral("Cannot determine type of file \"") + fileNameOnly(m_uploadPath)
                          + QLatin1Char('"'));

@@ -15,13 +15,11 @@
 class System : public ArgParse
 {
 public:
-    // The program uses instance(); tests make their own with their own streams. out receives
-    // listings, the usage text and progress (not owned).
-    System(ArgParseReporter &reporter, FILE *out = stdout, TextProgressBar::Clock clock = TextProgressBar::Clock());
+    // The entry makes one System over the program state; tests make their own with their own
+    // state and streams. out receives listings, the usage text and progress (not owned).
+    System(ProgramState &state, ArgParseReporter &reporter, FILE *out = stdout,
+           TextProgressBar::Clock clock = TextProgressBar::Clock());
     ~System() override;
-
-    // The one System of the process, made on first use with the shared reporter, never destroyed.
-    static System &instance();
 
     // The run sequence over the whole argument vector (program name first). Returns the exit
     // status; failures are HExceptions for the entry to report.
@@ -46,8 +44,8 @@ public:
     // The usage text, ending with the examples for the registry's first entries.
     QByteArray usageText() const;
     // "Target Interfaces:" and "File Types:" listings.
-    static QByteArray targetListing();
-    static QByteArray fileTypeListing();
+    QByteArray targetListing() const;
+    QByteArray fileTypeListing() const;
 
 private:
     void registerOptions();
@@ -66,6 +64,7 @@ private:
     QString uploadType() const;
     void loadOne(const QString &fileName);
 
+    ProgramState &m_state;
     FILE *m_out;
     // The Console script object and the ConsoleScriptSystem join the Loader here.
     Loader m_loader;

@@ -85,10 +85,3 @@ void TEVOLoadFileFactory::setTEVOCreator(Creator creator)
 {
     m_entries.front().creator = std::move(creator);
 }
-
-TEVOLoadFileFactory &loadFileFactory()
-{
-    // Program-wide and deliberately never destroyed.
-    static TEVOLoadFileFactory *factory = new TEVOLoadFileFactory;
-    return *factory;
-}

@@ -1,4 +1,4 @@
-// The program-wide factory that makes a load-file reader by type name or file name.
+// The factory that makes a load-file reader by type name or file name.
 #pragma once
 
 #include "loadfile/loadfileinterface.h"
@@ -67,6 +67,3 @@ public:
 
     void setTEVOCreator(Creator creator);
 };
-
-// The one factory of the program, made on first use and never destroyed.
-TEVOLoadFileFactory &loadFileFactory();

@@ -17,9 +17,9 @@ QString range(unsigned first, unsigned last)
 
 } // namespace
 
-QString msp430DeviceListing()
+QString msp430DeviceListing(ProgramState &state)
 {
-    MSP430DevicesGuard devices;
+    MSP430DevicesGuard devices(state);
     QString text = QStringLiteral("Devices:\n\n");
     for (int i = 0, n = devices->count(); i < n; ++i) {
         devices->select(i);

@@ -3,8 +3,10 @@
 
 #include <QString>
 
+class ProgramState;
+
 // "Devices:\n\n", one line per device in database order, then "\n". Each line: two blanks, the
 // name padded to 22 characters, "RAM first-last", "INFO first-last/segment size",
 // "FLASH first-last" separated by two blanks, "  MSP430X" for devices with memory beyond
 // 64 KB. Acquires and releases the device database; throws its HException.
-QString msp430DeviceListing();
+QString msp430DeviceListing(ProgramState &state);

@@ -11,26 +11,21 @@
 
 #include <memory>
 
-namespace {
+MSP430DeviceLibrary::MSP430DeviceLibrary(ProgramState &state) : m_state(state) {}
 
-// The program-wide library state: handle, object and number of users.
-struct DevicesLibrary
+MSP430DeviceLibrary::~MSP430DeviceLibrary()
 {
-    std::unique_ptr<platform::SharedLibrary> library;
-    MSP430DeviceDatabase *devices = nullptr;
-    int users = 0;
-};
-
-DevicesLibrary &devicesLibrary()
-{
-    static DevicesLibrary state;
-    return state;
+    // Users release before the state goes; an unbalanced acquire must not leave the
+    // library's object behind either.
+    if (m_users > 0) {
+        m_users = 1;
+        release();
+    }
 }
 
-// The library file as this platform names it, so that a message points at the real file.
-QString libraryFilePath()
+QString MSP430DeviceLibrary::libraryFilePath() const
 {
-    const QString base = expandMacros(environmentMacros(), QStringLiteral("$(VeltDir)/bin/msp430devices"));
+    const QString base = expandMacros(m_state.environmentMacros(), QStringLiteral("$(VeltDir)/bin/msp430devices"));
     const QFileInfo info(base);
 #if defined(Q_OS_WIN)
     const QString fileName = info.fileName() + QStringLiteral(".dll");
@@ -43,12 +38,9 @@ QString libraryFilePath()
     return slash < 0 ? fileName : base.left(slash + 1) + fileName;
 }
 
-} // namespace
-
-MSP430DeviceDatabase *acquireMSP430Devices()
+MSP430DeviceDatabase *MSP430DeviceLibrary::acquire()
 {
-    DevicesLibrary &state = devicesLibrary();
-    if (!state.library) {
+    if (!m_library) {
         const QString path = libraryFilePath();
         auto library = std::make_unique<platform::SharedLibrary>(path);
         if (!library->load())
@@ -59,24 +51,23 @@ MSP430DeviceDatabase *acquireMSP430Devices()
         MSP430DeviceDatabase *devices = allocate();
         if (!devices)
             throw HException(QStringLiteral("\"AllocateMSP430Devices\" in \"%1\" returned no device database").arg(path));
-        state.library = std::move(library);
-        state.devices = devices;
+        m_library = std::move(library);
+        m_devices = devices;
     }
-    ++state.users;
-    return state.devices;
+    ++m_users;
+    return m_devices;
 }
 
-void releaseMSP430Devices()
+void MSP430DeviceLibrary::release()
 {
-    DevicesLibrary &state = devicesLibrary();
-    Q_ASSERT(state.users > 0);
-    if (state.users <= 0 || --state.users > 0)
+    Q_ASSERT(m_users > 0);
+    if (m_users <= 0 || --m_users > 0)
         return;
-    const auto release = state.library->resolveAs<ReleaseMSP430DevicesFunction>("ReleaseMSP430Devices");
+    const auto release = m_library->resolveAs<ReleaseMSP430DevicesFunction>("ReleaseMSP430Devices");
     if (release)
-        release(state.devices);
-    state.devices = nullptr;
-    state.library.reset();
+        release(m_devices);
+    m_devices = nullptr;
+    m_library.reset();
 }
 
 int findMSP430Device(MSP430DeviceDatabase *devices, const QString &name)
@@ -91,20 +82,20 @@ int findMSP430Device(MSP430DeviceDatabase *devices, const QString &name)
     return -1;
 }
 
-QStringList msp430IdentifyStrings(const QString &deviceName)
+QStringList msp430IdentifyStrings(const PropertyGroups &groups, const QString &deviceName)
 {
     const QString value =
-        PropertyGroups::instance().value(QStringLiteral("Target"), deviceName, QStringLiteral("msp430_identify_string"));
+        groups.value(QStringLiteral("Target"), deviceName, QStringLiteral("msp430_identify_string"));
     return value.split(QLatin1Char(';'), Qt::SkipEmptyParts);
 }
 
-QString msp430IdentifyString(const QString &deviceName)
+QString msp430IdentifyString(const PropertyGroups &groups, const QString &deviceName)
 {
-    const QStringList strings = msp430IdentifyStrings(deviceName);
+    const QStringList strings = msp430IdentifyStrings(groups, deviceName);
     return strings.isEmpty() ? QString() : strings.first();
 }
 
-bool msp430DeviceMatches(const QString &deviceName, const QString &detectedDeviceType)
+bool msp430DeviceMatches(const PropertyGroups &groups, const QString &deviceName, const QString &detectedDeviceType)
 {
-    return msp430IdentifyStrings(deviceName).contains(detectedDeviceType);
+    return msp430IdentifyStrings(groups, deviceName).contains(detectedDeviceType);
 }

@@ -1,26 +1,54 @@
-// The MSP430 device database: the object handed out by the msp430devices library, and the
-// program-wide acquire/release that loads that library once and shares the object.
+// The MSP430 device database: the object handed out by the msp430devices library, the
+// acquire/release that loads that library once per program state and shares the object, and
+// the identify strings of the "Target" property group.
 #pragma once
 
 #include "msp430/msp430devicedatabase.h"
+#include "target/programstate.h"
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 
-// Returns the program-wide device database, loading "$(VeltDir)/bin/msp430devices" on first
-// use. Every successful call must be matched by one releaseMSP430Devices(). Throws HException
-// when the library cannot be loaded or lacks AllocateMSP430Devices; nothing stays loaded then.
-MSP430DeviceDatabase *acquireMSP430Devices();
+namespace platform {
+class SharedLibrary;
+}
 
-// Drops one use; the last one lets the library free the object and unloads the library.
-void releaseMSP430Devices();
+// The msp430devices library while somebody uses it: loaded by the first acquire(), unloaded
+// by the release() that drops the last use. One per program state.
+class MSP430DeviceLibrary : public ProgramState::Service
+{
+public:
+    explicit MSP430DeviceLibrary(ProgramState &state);
+    ~MSP430DeviceLibrary() override;
 
-// Holds one use of the device database for the lifetime of the guard.
+    // The device database, loading "$(VeltDir)/bin/msp430devices" on first use. Every
+    // successful call must be matched by one release(). Throws HException when the library
+    // cannot be loaded or lacks AllocateMSP430Devices; nothing stays loaded then.
+    MSP430DeviceDatabase *acquire();
+    // Drops one use; the last one lets the library free the object and unloads the library.
+    void release();
+    int users() const { return m_users; }
+
+private:
+    // The library file as this platform names it, so that a message points at the real file.
+    QString libraryFilePath() const;
+
+    ProgramState &m_state;
+    std::unique_ptr<platform::SharedLibrary> m_library;
+    MSP430DeviceDatabase *m_devices = nullptr;
+    int m_users = 0;
+};
+
+// Holds one use of the state's device database for the lifetime of the guard.
 class MSP430DevicesGuard
 {
 public:
-    MSP430DevicesGuard() : m_devices(acquireMSP430Devices()) {}
-    ~MSP430DevicesGuard() { releaseMSP430Devices(); }
+    explicit MSP430DevicesGuard(ProgramState &state)
+        : m_library(state.service<MSP430DeviceLibrary>()), m_devices(m_library.acquire())
+    {
+    }
+    ~MSP430DevicesGuard() { m_library.release(); }
     MSP430DevicesGuard(const MSP430DevicesGuard &) = delete;
     MSP430DevicesGuard &operator=(const MSP430DevicesGuard &) = delete;
 
@@ -28,6 +56,7 @@ public:
     MSP430DeviceDatabase *devices() const { return m_devices; }
 
 private:
+    MSP430DeviceLibrary &m_library;
     MSP430DeviceDatabase *m_devices;
 };
 
@@ -35,11 +64,12 @@ private:
 int findMSP430Device(MSP430DeviceDatabase *devices, const QString &name);
 
 // The identify strings of a device: its "msp430_identify_string" in the "Target" property
-// group split on ";", empty parts dropped. Empty when the group, entry or attribute is missing.
-QStringList msp430IdentifyStrings(const QString &deviceName);
+// group of groups, split on ";", empty parts dropped. Empty when the group, entry or
+// attribute is missing.
+QStringList msp430IdentifyStrings(const PropertyGroups &groups, const QString &deviceName);
 
 // The first identify string of the device, or an empty text.
-QString msp430IdentifyString(const QString &deviceName);
+QString msp430IdentifyString(const PropertyGroups &groups, const QString &deviceName);
 
 // True when detectedDeviceType equals one of the identify strings of the device.
-bool msp430DeviceMatches(const QString &deviceName, const QString &detectedDeviceType);
+bool msp430DeviceMatches(const PropertyGroups &groups, const QString &deviceName, const QString &detectedDeviceType);

@@ -1,31 +1,12 @@
 // The environment settings and macros.
 #include "project/environmentsettings.h"
 
-#include "platform/platform.h"
-
 #include <QSettings>
 
-namespace {
-EnvironmentSettings *theInstance = nullptr;
-}
-
-EnvironmentSettings::EnvironmentSettings()
+EnvironmentSettings::EnvironmentSettings(const QString &executablePath)
 {
-    environmentMacros().insert(QStringLiteral("VeltDir"), veltDirFromExecutablePath(platform::executablePath()));
-    environmentMacros().insert(QStringLiteral("Platform"), QStringLiteral("msp430"));
-    if (!theInstance)
-        theInstance = this;
-}
-
-EnvironmentSettings::~EnvironmentSettings()
-{
-    if (theInstance == this)
-        theInstance = nullptr;
-}
-
-EnvironmentSettings *EnvironmentSettings::instance()
-{
-    return theInstance;
+    m_macros.insert(QStringLiteral("VeltDir"), veltDirFromExecutablePath(executablePath));
+    m_macros.insert(QStringLiteral("Platform"), QStringLiteral("msp430"));
 }
 
 QVariant EnvironmentSettings::value(const QString &path, const QVariant &defaultValue) const

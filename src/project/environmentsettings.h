@@ -13,13 +13,12 @@ public:
     static constexpr const char *organisationName = "Zimprog";
     static constexpr const char *productName = "Veltrix for MSP430";
 
-    // Sets VeltDir from the executable's path and Platform to "msp430".
-    EnvironmentSettings();
-    // The one program-wide instance, or nullptr before the entry has made it.
-    static EnvironmentSettings *instance();
-    ~EnvironmentSettings();
+    // Sets VeltDir from executablePath and Platform to "msp430".
+    explicit EnvironmentSettings(const QString &executablePath);
 
-    MacroMap &macros() { return environmentMacros(); }
+    // The environment macros (VeltDir, Platform).
+    MacroMap &macros() { return m_macros; }
+    const MacroMap &macros() const { return m_macros; }
     // A setting by its path; an absent setting reads as defaultValue.
     QVariant value(const QString &path, const QVariant &defaultValue = QVariant()) const;
 
@@ -27,4 +26,7 @@ public:
     // "\bin\" or "/bin/" (case-insensitive) with backslashes turned into "/"; a path without
     // such a component stays whole.
     static QString veltDirFromExecutablePath(const QString &path);
+
+private:
+    MacroMap m_macros;
 };

@@ -88,12 +88,6 @@ QString expandMacros(const MacroMap &macros, const QString &text)
     return current;
 }
 
-MacroMap &environmentMacros()
-{
-    static MacroMap macros;
-    return macros;
-}
-
 MacroMap parseMacroList(const QString &list)
 {
     const QStringList items = splitEscaped(list);

@@ -11,9 +11,6 @@ using MacroMap = QMap<QString, QString>;
 // expanded again, at most a bounded number of times.
 QString expandMacros(const MacroMap &macros, const QString &text);
 
-// The program-wide environment macros (VeltDir, Platform), held by the environment settings.
-MacroMap &environmentMacros();
-
 // Parses "A=1;B=x\;y;C=a=b": items split on ";" with "\" making the next character literal,
 // empty items dropped, each split at its first "=".
 MacroMap parseMacroList(const QString &list);

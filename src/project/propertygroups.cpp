@@ -9,12 +9,6 @@ const PropertyGroupEntry *PropertyGroup::entry(const QString &entryName) const
     return nullptr;
 }
 
-PropertyGroups &PropertyGroups::instance()
-{
-    static PropertyGroups groups;
-    return groups;
-}
-
 void PropertyGroups::addGroup(const PropertyGroup &group)
 {
     removeGroup(group.name);

@@ -1,5 +1,5 @@
 // Named groups of property entries from the description files (for example the "Target"
-// group with one entry per device), program-wide like the property definitions.
+// group with one entry per device), one set per program state.
 #pragma once
 
 #include <QList>
@@ -24,8 +24,6 @@ struct PropertyGroup
 class PropertyGroups
 {
 public:
-    static PropertyGroups &instance();
-
     // Adds a group, replacing one of the same name.
     void addGroup(const PropertyGroup &group);
     void removeGroup(const QString &name);

@@ -2,6 +2,7 @@
 #include "simulator/msp430monitor.h"
 
 #include "msp430/msp430devices.h"
+#include "target/programstate.h"
 
 #include <bit>
 
@@ -11,8 +12,8 @@ constexpr uint32_t kResetVectorInterrupt = 15;
 
 } // namespace
 
-MSP430Monitor::MSP430Monitor(QObject *parent)
-    : SimulatedHMonitor(parent, QStringLiteral("MSP430 Core Simulator"),
+MSP430Monitor::MSP430Monitor(ProgramState &state, QObject *parent)
+    : SimulatedHMonitor(state, parent, QStringLiteral("MSP430 Core Simulator"),
                         QStringLiteral("$(VeltDir)/targets/msp430peripherals.js"))
 {
     registerProperty(QStringLiteral("interruptPollInterval"), QStringLiteral("Peripherals"),
@@ -22,24 +23,12 @@ MSP430Monitor::MSP430Monitor(QObject *parent)
 
 MSP430Monitor::~MSP430Monitor() = default;
 
-QString MSP430Monitor::selectedDeviceName() const
-{
-    // Set by the project that the loader selects; a plain command line names no device.
-    return QString();
-}
-
-QString MSP430Monitor::useHardwareMultiplierSetting() const
-{
-    // The value a project reads when it does not set the property.
-    return QStringLiteral("Yes");
-}
-
 bool MSP430Monitor::findDeviceLimits(const QString &deviceName)
 {
-    const QStringList names = msp430IdentifyStrings(deviceName);
+    const QStringList names = msp430IdentifyStrings(programState().propertyGroups(), deviceName);
     if (names.isEmpty())
         return false;
-    MSP430DevicesGuard devices;
+    MSP430DevicesGuard devices(programState());
     for (int index = 0; index < devices->count(); ++index) {
         const QString name = QString::fromLatin1(devices->name(index));
         if (!names.contains(name))
@@ -68,10 +57,10 @@ void MSP430Monitor::connect()
     m_limits = MSP430MemoryLimits();
     m_infoSegmentSize = 128;
     m_cpux = false;
-    const QString device = selectedDeviceName();
+    const QString device = programState().selectedDevice();
     if (!device.isEmpty())
         findDeviceLimits(device);
-    m_multiplier = useHardwareMultiplierSetting() == QLatin1String("Yes");
+    m_multiplier = programState().hardwareMultiplierSetting() == QLatin1String("Yes");
 
     auto registers = std::make_unique<MSP430Registers>(m_cpux);
     auto memory = std::make_unique<MSP430Memory>(m_limits, m_multiplier, this);

@@ -17,7 +17,8 @@ class MSP430Monitor : public SimulatedHMonitor, public MSP430MonitorInterface
     Q_PROPERTY(int interruptPollInterval READ interruptPollInterval WRITE setInterruptPollInterval)
 
 public:
-    explicit MSP430Monitor(QObject *parent = nullptr);
+    // Takes its device and multiplier setting from state when it connects.
+    explicit MSP430Monitor(ProgramState &state, QObject *parent = nullptr);
     ~MSP430Monitor() override;
 
     void connect() override;
@@ -88,11 +89,6 @@ protected:
     uint32_t programCounter() const override;
     StopReason finishedReason() const override;
     void setAccessWatching(bool memory, bool registers, bool pcWrites) override;
-
-    // The device selected by the project; empty when there is none, and the defaults apply.
-    virtual QString selectedDeviceName() const;
-    // The project's "build_use_hardware_multiplier" value.
-    virtual QString useHardwareMultiplierSetting() const;
 
 private:
     // Takes the limits of the first database device named by the device's identify strings.

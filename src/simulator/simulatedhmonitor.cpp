@@ -1,6 +1,7 @@
 // The run loop and debugging bookkeeping shared by simulator targets.
 #include "simulator/simulatedhmonitor.h"
 
+#include "target/programstate.h"
 #include "common/hexception.h"
 #include "platform/platform.h"
 #include "project/macros.h"
@@ -42,8 +43,9 @@ QString reasonText(SimulatedHMonitor::StopReason reason, const QString &stopMess
 
 } // namespace
 
-SimulatedHMonitor::SimulatedHMonitor(QObject *parent, const QString &name, const QString &defaultPeripheralFile)
-    : HMonitor(0, parent, name), m_peripheralFile(defaultPeripheralFile)
+SimulatedHMonitor::SimulatedHMonitor(ProgramState &state, QObject *parent, const QString &name,
+                                     const QString &defaultPeripheralFile)
+    : HMonitor(0, parent, name), m_programState(state), m_peripheralFile(defaultPeripheralFile)
 {
     registerProperty(QStringLiteral("enablePeripheralFile"), QStringLiteral("Peripherals"),
                      QStringLiteral("Enable Peripheral File"),
@@ -99,7 +101,7 @@ std::unique_ptr<PeripheralBus> SimulatedHMonitor::loadPeripherals()
 {
     if (!m_enablePeripheralFile || m_peripheralFile.isEmpty())
         return nullptr;
-    QFile file(expandMacros(environmentMacros(), m_peripheralFile));
+    QFile file(expandMacros(m_programState.environmentMacros(), m_peripheralFile));
     // A peripheral file that cannot be read leaves the peripheral range on plain memory.
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return nullptr;

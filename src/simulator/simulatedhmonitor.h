@@ -14,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+class ProgramState;
+
 class SimulatedHMonitor : public HMonitor, public SimulatorObserver
 {
     Q_OBJECT
@@ -45,7 +47,8 @@ public:
     // Why the last run ended.
     enum class StopReason { None, Requested, Breakpoint, ErrorStop, CycleLimit, SelfJump, CpuOff };
 
-    SimulatedHMonitor(QObject *parent, const QString &name, const QString &defaultPeripheralFile);
+    // state supplies the macros of the peripheral file name (not owned, outlives the target).
+    SimulatedHMonitor(ProgramState &state, QObject *parent, const QString &name, const QString &defaultPeripheralFile);
     ~SimulatedHMonitor() override;
 
     bool enablePeripheralFile() const { return m_enablePeripheralFile; }
@@ -103,6 +106,7 @@ public:
     uint32_t profileCount(uint32_t address) const;
 
 protected:
+    ProgramState &programState() const { return m_programState; }
     // The reset: clears the cycle counter and arms the reset-pending flag.
     virtual void resetCore();
     // Before every instruction: the pending reset, interrupt polls and interrupt entry.
@@ -175,6 +179,7 @@ private:
     void reportStop();
 
     bool m_enablePeripheralFile = false;
+    ProgramState &m_programState;
     QString m_peripheralFile;
     bool m_jumpCountEnabled = false;
     int m_traceBufferSize = 8;

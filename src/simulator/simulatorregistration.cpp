@@ -2,10 +2,11 @@
 #include "simulator/simulatorregistration.h"
 
 #include "simulator/msp430monitor.h"
-#include "target/targetregistry.h"
+#include "target/programstate.h"
 
-void registerSimulatorTargets()
+void registerSimulatorTargets(ProgramState &state)
 {
-    targetInterfaceFactory().registerCreator("MSP430Monitor",
-                                             [](QObject *parent) -> TargetInterface * { return new MSP430Monitor(parent); });
+    state.targetFactory().registerCreator("MSP430Monitor", [](ProgramState &state, QObject *parent) -> TargetInterface * {
+        return new MSP430Monitor(state, parent);
+    });
 }

@@ -3,7 +3,7 @@
 
 #include "target/targetinterface.h"
 
-TargetInterface *TargetInterfaceFactory::create(const QString &, QObject *)
+TargetInterface *TargetInterfaceFactory::create(const QString &, ProgramState &, QObject *)
 {
     return nullptr;
 }
@@ -38,21 +38,15 @@ MSP430TargetInterfaceFactory::MSP430TargetInterfaceFactory()
     };
 }
 
-TargetInterface *MSP430TargetInterfaceFactory::create(const QString &className, QObject *parent)
+TargetInterface *MSP430TargetInterfaceFactory::create(const QString &className, ProgramState &state, QObject *parent)
 {
     for (const TargetRegistryEntry &e : std::as_const(m_entries)) {
         if (className != QLatin1String(e.className))
             continue;
         for (const auto &c : std::as_const(m_creators))
             if (c.first == className)
-                return c.second(parent);
+                return c.second(state, parent);
         return nullptr;
     }
-    return TargetInterfaceFactory::create(className, parent);
-}
-
-MSP430TargetInterfaceFactory &targetInterfaceFactory()
-{
-    static auto *factory = new MSP430TargetInterfaceFactory;
-    return *factory;
+    return TargetInterfaceFactory::create(className, state, parent);
 }

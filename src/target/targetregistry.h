@@ -6,6 +6,7 @@
 #include <QObject>
 #include <functional>
 
+class ProgramState;
 class TargetInterface;
 
 struct TargetRegistryEntry
@@ -19,11 +20,12 @@ struct TargetRegistryEntry
 class TargetInterfaceFactory
 {
 public:
-    using Creator = std::function<TargetInterface *(QObject *parent)>;
+    // Makes a target that reads its settings from state.
+    using Creator = std::function<TargetInterface *(ProgramState &state, QObject *parent)>;
 
     virtual ~TargetInterfaceFactory() = default;
     // A new target of exactly that class name (case-sensitive), or nullptr.
-    virtual TargetInterface *create(const QString &className, QObject *parent);
+    virtual TargetInterface *create(const QString &className, ProgramState &state, QObject *parent);
 
     const QList<TargetRegistryEntry> &entries() const { return m_entries; }
     // The class name of the first entry whose short name equals name exactly, or an empty string.
@@ -42,8 +44,5 @@ class MSP430TargetInterfaceFactory : public TargetInterfaceFactory
 {
 public:
     MSP430TargetInterfaceFactory();
-    TargetInterface *create(const QString &className, QObject *parent) override;
+    TargetInterface *create(const QString &className, ProgramState &state, QObject *parent) override;
 };
-
-// The single factory, created on first use and never destroyed.
-MSP430TargetInterfaceFactory &targetInterfaceFactory();

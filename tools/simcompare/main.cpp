@@ -21,7 +21,9 @@
 // Exit status: 0 all equal, 1 a difference, 2 usage or mspdebug failure, 77 mspdebug absent.
 #include "programgenerator.h"
 
+#include "platform/platform.h"
 #include "simulator/msp430monitor.h"
+#include "target/programstate.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -228,7 +230,8 @@ int main(int argc, char **argv)
 
     QTemporaryDir dir;
     ProgramGenerator generator(seed);
-    MSP430Monitor sim;
+    ProgramState state(platform::executablePath());
+    MSP430Monitor sim(state);
     sim.connect();
     if (trace >= 0) {
         GeneratedProgram program;

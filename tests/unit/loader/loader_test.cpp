@@ -1,5 +1,6 @@
 // The Loader and the run sequence of System against a fake target registered in place of the
 // simulator: what is called on the target, in which order, and what ends a run.
+#include "fakes/teststate.h"
 #include "capture.h"
 #include "common/hexception.h"
 #include "fakes/faketarget.h"
@@ -22,9 +23,9 @@ namespace {
 // Keeps the FakeTarget most recently made by the registry.
 QPointer<FakeTarget> lastTarget;
 
-void useFakeTargets()
+void useFakeTargets(ProgramState &state)
 {
-    targetInterfaceFactory().registerCreator("MSP430Monitor", [](QObject *parent) {
+    state.targetFactory().registerCreator("MSP430Monitor", [](ProgramState &, QObject *parent) {
         auto *target = new FakeTarget(parent);
         lastTarget = target;
         return target;
@@ -47,14 +48,15 @@ struct RunFixture : testing::Test
     CapturedStream err;
     ArgParseReporter reporter{"zimprog", err.file()};
     uint64_t now = 0;
-    System system{reporter, out.file(), [this] { return now; }};
+    TestState state;
+    System system{state, reporter, out.file(), [this] { return now; }};
     QTemporaryDir dir;
     QString a;
     QString b;
 
     void SetUp() override
     {
-        useFakeTargets();
+        useFakeTargets(state);
         a = write("a.hex", ":0411000001020304E1\n:00000001FF\n");
         b = write("b.hex", ":04200000AABBCCDDCE\n:00000001FF\n");
     }
@@ -100,7 +102,7 @@ TEST_F(RunFixture, DownloadAndVerifyNestInsideTheLoadBracket)
 
 TEST_F(RunFixture, FailedVerificationOfTheSecondFileStopsWithoutDisconnecting)
 {
-    useFakeTargets();
+    useFakeTargets(state);
     system.loader().SetTarget(QStringLiteral("sim"));
     lastTarget->main.stuck = AddressRange{0x2002, 0x2002};
     const std::vector<std::string> args{"-quiet", a.toStdString(), b.toStdString()};
@@ -114,9 +116,10 @@ TEST_F(RunFixture, FailedVerificationOfTheSecondFileStopsWithoutDisconnecting)
 
 TEST(LoaderOperations, RefuseWithoutTargetConnectionOrFile)
 {
-    useFakeTargets();
+    TestState state;
+    useFakeTargets(state);
     CapturedStream out;
-    Loader loader(out.file());
+    Loader loader(state, out.file());
     const auto refuses = [](auto operation, const char *message) {
         EXPECT_THAT(operation, testing::ThrowsMessage<HException>(testing::StrEq(message)));
     };
@@ -149,13 +152,14 @@ private:
 TEST(LoaderOperations, SetTargetDisconnectsAndDestroysTheOldOne)
 {
     std::vector<std::string> events;
-    targetInterfaceFactory().registerCreator("MSP430Monitor", [&](QObject *parent) {
+    TestState state;
+    state.targetFactory().registerCreator("MSP430Monitor", [&](ProgramState &, QObject *parent) {
         events.push_back("created");
         return new TrackedTarget(parent, events);
     });
     {
         CapturedStream out;
-        Loader loader(out.file());
+        Loader loader(state, out.file());
         loader.SetTarget(QStringLiteral("sim"));
         loader.ConnectTarget();
         loader.SetTarget(QStringLiteral("MSP430Monitor"));
@@ -167,7 +171,6 @@ TEST(LoaderOperations, SetTargetDisconnectsAndDestroysTheOldOne)
         EXPECT_FALSE(loader.hasTarget());
     }
     EXPECT_THAT(events, ElementsAre("created", "disconnect", "destroyed", "created", "destroyed"));
-    useFakeTargets();
 }
 
 TEST(LoaderOperations, SetLoadFileKeepsNothingOnFailureAndHonoursTheFileType)
@@ -183,7 +186,8 @@ TEST(LoaderOperations, SetLoadFileKeepsNothingOnFailureAndHonoursTheFileType)
     make("prog.bin", "abcd");
 
     CapturedStream out;
-    Loader loader(out.file());
+    TestState state;
+    Loader loader(state, out.file());
     EXPECT_THAT([&] { loader.SetLoadFile(path("bad.hex")); }, testing::Throws<HException>());
     EXPECT_FALSE(loader.hasLoadFile());
 

@@ -86,7 +86,7 @@ TEST_P(EachFormat, ReadsWhatSrecCatWrote)
         const std::vector<SectionData> layout = randomLayout(seed);
         const QString output = files.path(QStringLiteral("out.") + GetParam().extension);
         ASSERT_EQ(run(srecCat(), piecesFor(files, layout) << "-o" << output << GetParam().srecOption), "");
-        auto file = loadFileFactory().create(output, GetParam().typeName);
+        auto file = TEVOLoadFileFactory().create(output, GetParam().typeName);
         ASSERT_TRUE(file);
         EXPECT_EQ(primaryOf(*file), layout) << "seed " << seed;
     }
@@ -99,7 +99,7 @@ TEST_P(EachFormat, ReadsBackWhatItsWriterWrote)
     LayoutLoadFile original(layout, true, 0x12345);
     const QString output = files.path(QStringLiteral("out.") + GetParam().extension);
     writeLoadFile(output, GetParam().typeName, original);
-    auto file = loadFileFactory().create(output, GetParam().typeName);
+    auto file = TEVOLoadFileFactory().create(output, GetParam().typeName);
     ASSERT_TRUE(file);
     EXPECT_EQ(primaryOf(*file), layout);
     if (QByteArray(GetParam().typeName) == "ihex") {
@@ -150,8 +150,8 @@ TEST_P(FirmwareTwins, LoadTheSameMemoryAsTheIntelHexImage)
     const QString twin = base + "." + GetParam();
     if (!QFileInfo::exists(base + ".hex") || !QFileInfo::exists(twin))
         GTEST_SKIP() << "firmware images not present";
-    auto hex = loadFileFactory().create(base + ".hex", "ihex");
-    auto other = loadFileFactory().create(twin, loadFileFactory().typeForFileName(twin));
+    auto hex = TEVOLoadFileFactory().create(base + ".hex", "ihex");
+    auto other = TEVOLoadFileFactory().create(twin, TEVOLoadFileFactory().typeForFileName(twin));
     ASSERT_TRUE(other);
     EXPECT_EQ(memoryOf(*other), memoryOf(*hex));
     EXPECT_EQ(memoryOf(*hex).size(), 7817u);

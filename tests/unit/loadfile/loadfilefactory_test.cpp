@@ -19,7 +19,7 @@ class TypeForFileName : public testing::TestWithParam<NameCase>
 
 TEST_P(TypeForFileName, GivesTheTypeOfTheExtension)
 {
-    EXPECT_EQ(loadFileFactory().typeForFileName(QString::fromUtf8(GetParam().fileName)),
+    EXPECT_EQ(TEVOLoadFileFactory().typeForFileName(QString::fromUtf8(GetParam().fileName)),
               QString::fromUtf8(GetParam().type));
 }
 
@@ -35,12 +35,12 @@ TEST(LoadFileFactory, CreatesReadersByExactTypeName)
 {
     TempFiles files;
     const QString hex = files.write("a.hex", ":0200000401F009\n:02000000ABCD86\n:00000001FF\n");
-    auto file = loadFileFactory().create(hex, "ihex");
+    auto file = TEVOLoadFileFactory().create(hex, "ihex");
     ASSERT_TRUE(file);
     EXPECT_EQ(primaryOf(*file), (std::vector<SectionData>{{0x01F00000, {0xAB, 0xCD}}}));
-    EXPECT_FALSE(loadFileFactory().create(hex, "IHEX"));
-    EXPECT_FALSE(loadFileFactory().create(hex, "intel"));
-    auto bin = loadFileFactory().create(hex, "bin");
+    EXPECT_FALSE(TEVOLoadFileFactory().create(hex, "IHEX"));
+    EXPECT_FALSE(TEVOLoadFileFactory().create(hex, "intel"));
+    auto bin = TEVOLoadFileFactory().create(hex, "bin");
     ASSERT_TRUE(bin);
     EXPECT_FALSE(bin->hasAddresses());
 }

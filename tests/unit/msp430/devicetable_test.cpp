@@ -2,7 +2,7 @@
 // facts of TI's chip data, the msp430mcu memory maps and the datasheets.
 #include "msp430/msp430devices.h"
 
-#include "project/macros.h"
+#include "fakes/teststate.h"
 
 #include <gtest/gtest.h>
 
@@ -15,18 +15,9 @@ namespace {
 class RealDevicesTest : public testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        environmentMacros()[QStringLiteral("VeltDir")] = QStringLiteral(ZIM_BINARY_DIR);
-        m_devices = acquireMSP430Devices();
-    }
-    void TearDown() override
-    {
-        releaseMSP430Devices();
-        environmentMacros().remove(QStringLiteral("VeltDir"));
-    }
-
-    MSP430DeviceDatabase *m_devices = nullptr;
+    TestState m_state;
+    MSP430DevicesGuard m_guard{m_state};
+    MSP430DeviceDatabase *m_devices = m_guard.devices();
 };
 
 struct ExpectedDevice

@@ -2,7 +2,7 @@
 #include "msp430/msp430devices.h"
 
 #include "common/hexception.h"
-#include "project/macros.h"
+#include "fakes/teststate.h"
 #include "project/propertygroups.h"
 
 #include <gmock/gmock.h>
@@ -35,26 +35,29 @@ protected:
                                  "ZIM_FAKE_DEVICES_RELEASES"})
             qputenv(name, "0");
     }
-    void TearDown() override { environmentMacros().remove(QStringLiteral("VeltDir")); }
 
-    static void useFake(const QString &variant) { environmentMacros()[QStringLiteral("VeltDir")] = kFakes + '/' + variant; }
+    void useFake(const QString &variant) { useVeltDir(kFakes + '/' + variant); }
+    void useVeltDir(const QString &dir) { m_state.environmentMacros()[QStringLiteral("VeltDir")] = dir; }
+    MSP430DeviceLibrary &library() { return m_state.service<MSP430DeviceLibrary>(); }
+
+    TestState m_state;
 };
 
 TEST_F(DevicesLibraryTest, TwoUsersShareOneLoadAndTheLastReleaseUnloads)
 {
     useFake(QStringLiteral("full"));
-    MSP430DeviceDatabase *first = acquireMSP430Devices();
-    MSP430DeviceDatabase *second = acquireMSP430Devices();
+    MSP430DeviceDatabase *first = library().acquire();
+    MSP430DeviceDatabase *second = library().acquire();
     EXPECT_EQ(first, second);
     EXPECT_STREQ(first->name(0), "FAKE430");
     EXPECT_EQ(counter("ZIM_FAKE_DEVICES_LOADS"), 1);
     EXPECT_EQ(counter("ZIM_FAKE_DEVICES_ALLOCATIONS"), 1);
 
-    releaseMSP430Devices();
+    library().release();
     EXPECT_EQ(counter("ZIM_FAKE_DEVICES_RELEASES"), 0);
     EXPECT_EQ(counter("ZIM_FAKE_DEVICES_UNLOADS"), 0);
 
-    releaseMSP430Devices();
+    library().release();
     EXPECT_EQ(counter("ZIM_FAKE_DEVICES_RELEASES"), 1);
     EXPECT_EQ(counter("ZIM_FAKE_DEVICES_UNLOADS"), 1);
 }
@@ -62,21 +65,21 @@ TEST_F(DevicesLibraryTest, TwoUsersShareOneLoadAndTheLastReleaseUnloads)
 TEST_F(DevicesLibraryTest, AMissingLibraryNamesTheExpandedPath)
 {
     const QString dir = QDir::tempPath() + QStringLiteral("/zim-no-such-velt-dir");
-    environmentMacros()[QStringLiteral("VeltDir")] = dir;
-    EXPECT_THAT([] { acquireMSP430Devices(); },
+    useVeltDir(dir);
+    EXPECT_THAT([this] { library().acquire(); },
                 testing::ThrowsMessage<HException>(
                     testing::StrEq(("cannot access \"" + dir + kLibraryFile + '"').toStdString())));
 
     // Nothing stays behind: the next acquire with a good library loads it afresh.
     useFake(QStringLiteral("full"));
-    MSP430DevicesGuard guard;
+    MSP430DevicesGuard guard(m_state);
     EXPECT_EQ(counter("ZIM_FAKE_DEVICES_LOADS"), 1);
 }
 
 TEST_F(DevicesLibraryTest, AMissingAllocateEntryFailsAndUnloadsTheLibrary)
 {
     useFake(QStringLiteral("noallocate"));
-    EXPECT_THAT([] { acquireMSP430Devices(); },
+    EXPECT_THAT([this] { library().acquire(); },
                 testing::ThrowsMessage<HException>(
                     testing::StrEq("cannot find symbol \"AllocateMSP430Devices\" in DLL")));
     EXPECT_EQ(counter("ZIM_FAKE_DEVICES_LOADS"), 1);
@@ -103,9 +106,10 @@ protected:
         add("Padded", ";MSP430F2274;");
         add("OnlySeparators", ";;");
         add("NoAttribute", nullptr);
-        PropertyGroups::instance().addGroup(target);
+        m_groups.addGroup(target);
     }
-    void TearDown() override { PropertyGroups::instance().removeGroup(QStringLiteral("Target")); }
+
+    PropertyGroups m_groups;
 };
 
 struct IdentifyCase
@@ -125,8 +129,8 @@ class IdentifyStringsCases : public IdentifyStringsTest, public testing::WithPar
 TEST_P(IdentifyStringsCases, SplitsOnSemicolonsAndDropsEmptyParts)
 {
     const IdentifyCase &c = GetParam();
-    EXPECT_EQ(msp430IdentifyStrings(QString::fromLatin1(c.device)), c.strings);
-    EXPECT_EQ(msp430IdentifyString(QString::fromLatin1(c.device)), c.strings.value(0));
+    EXPECT_EQ(msp430IdentifyStrings(m_groups, QString::fromLatin1(c.device)), c.strings);
+    EXPECT_EQ(msp430IdentifyString(m_groups, QString::fromLatin1(c.device)), c.strings.value(0));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -154,7 +158,7 @@ class DeviceMatchCases : public IdentifyStringsTest, public testing::WithParamIn
 TEST_P(DeviceMatchCases, ComparesTheDetectedTypeWithEachIdentifyString)
 {
     const MatchCase &c = GetParam();
-    EXPECT_EQ(msp430DeviceMatches(QString::fromLatin1(c.device), QString::fromLatin1(c.detected)), c.matches);
+    EXPECT_EQ(msp430DeviceMatches(m_groups, QString::fromLatin1(c.device), QString::fromLatin1(c.detected)), c.matches);
 }
 
 INSTANTIATE_TEST_SUITE_P(

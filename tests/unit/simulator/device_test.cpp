@@ -7,42 +7,34 @@
 
 namespace {
 
-class DeviceMonitor : public MSP430Monitor
-{
-public:
-    explicit DeviceMonitor(const QString &device) : m_device(device) {}
-
-protected:
-    QString selectedDeviceName() const override { return m_device; }
-
-private:
-    QString m_device;
-};
-
 class DeviceTest : public testing::Test
 {
 protected:
     void SetUp() override
     {
-        environmentMacros()[QStringLiteral("VeltDir")] = QStringLiteral(ZIM_BINARY_DIR);
         PropertyGroup target{QStringLiteral("Target"), {}};
         // A project device whose identify strings name an unknown part first, then real ones.
         target.entries.append({QStringLiteral("Board A"),
                                {{QStringLiteral("msp430_identify_string"), QStringLiteral("NOPE430;MSP430F1611")}}});
         target.entries.append({QStringLiteral("Board X"),
                                {{QStringLiteral("msp430_identify_string"), QStringLiteral("MSP430F2617")}}});
-        PropertyGroups::instance().addGroup(target);
+        m_state.propertyGroups().addGroup(target);
     }
-    void TearDown() override
+
+    // A simulator of the device that the state names.
+    std::unique_ptr<MSP430Monitor> simulatorFor(const QString &device)
     {
-        PropertyGroups::instance().removeGroup(QStringLiteral("Target"));
-        environmentMacros().remove(QStringLiteral("VeltDir"));
+        m_state.setSelectedDevice(device);
+        return std::make_unique<MSP430Monitor>(m_state);
     }
+
+    TestState m_state;
 };
 
 TEST_F(DeviceTest, LimitsComeFromTheFirstKnownIdentifyString)
 {
-    DeviceMonitor sim(QStringLiteral("Board A"));
+    auto simulator = simulatorFor(QStringLiteral("Board A"));
+    MSP430Monitor &sim = *simulator;
     sim.connect();
     EXPECT_EQ(sim.deviceType(), QStringLiteral("MSP430F1611"));
     // The upper RAM is the device's second RAM range; the lower one mirrors part of it.
@@ -56,7 +48,8 @@ TEST_F(DeviceTest, LimitsComeFromTheFirstKnownIdentifyString)
 
 TEST_F(DeviceTest, ExtendedDeviceGetsTwentyBitRegistersAndFiveDigitAddresses)
 {
-    DeviceMonitor sim(QStringLiteral("Board X"));
+    auto simulator = simulatorFor(QStringLiteral("Board X"));
+    MSP430Monitor &sim = *simulator;
     sim.connect();
     EXPECT_TRUE(sim.cpuRegisters()->isCpuX());
     EXPECT_EQ(sim.cpuRegisters()->size(0), 3);

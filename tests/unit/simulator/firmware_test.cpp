@@ -1,6 +1,7 @@
 // Real firmware on the simulator: the cputest image checks the CPU itself and reports on USART1,
 // which a small stand-in for the peripherals records. Its tests 1 to 7 exercise only the CPU;
 // test 8 onwards needs USART interrupts and timers, which the stand-in does not have.
+#include "fakes/teststate.h"
 #include "simulatortestutil.h"
 
 #include "loadfile/intelhexloadfile.h"
@@ -51,6 +52,7 @@ private:
 class CputestMonitor : public MSP430Monitor
 {
 public:
+    explicit CputestMonitor(ProgramState &state) : MSP430Monitor(state) {}
     QByteArray uart;
 
 protected:
@@ -64,7 +66,8 @@ TEST(Firmware, CputestPassesItsCpuChecks)
     if (!QFile::exists(hex) || !expectedFile.open(QIODevice::ReadOnly))
         GTEST_SKIP() << "no firmware in " << kShared.toStdString();
 
-    CputestMonitor sim;
+    TestState state;
+    CputestMonitor sim(state);
     sim.connect();
     IntelHexLoadFile file(hex);
     sim.reset(true);

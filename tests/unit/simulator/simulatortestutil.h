@@ -1,6 +1,7 @@
 // A connected simulator with helpers to place hand-assembled words and step through them.
 #pragma once
 
+#include "fakes/teststate.h"
 #include "simulator/msp430monitor.h"
 
 #include <gtest/gtest.h>
@@ -43,5 +44,6 @@ public:
         regs().write(MSP430Registers::SP, 0x0A00);
     }
 
-    MSP430Monitor sim;
+    TestState state;
+    MSP430Monitor sim{state};
 };

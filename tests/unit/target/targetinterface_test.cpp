@@ -1,4 +1,5 @@
 // The target interface base: the Erase All property, the registry and the memory base operations.
+#include "fakes/teststate.h"
 #include "target/targetinterface.h"
 #include "target/targetmemoryinterface.h"
 #include "target/targetregistry.h"
@@ -57,11 +58,14 @@ TEST(TargetInterface, EraseAllIsOfferedOnlyWithItsFlag)
 
 TEST(TargetRegistry, NamesAreCaseSensitive)
 {
-    MSP430TargetInterfaceFactory &f = targetInterfaceFactory();
+    TestState state;
+    MSP430TargetInterfaceFactory &f = state.targetFactory();
+    f.registerCreator("MSP430Monitor", [](ProgramState &, QObject *) -> TargetInterface * { return new BareTarget(0); });
     EXPECT_EQ(f.classForShortName("sim"), "MSP430Monitor");
     EXPECT_EQ(f.classForShortName("SIM"), "");
-    EXPECT_EQ(f.create("msp430monitor", nullptr), nullptr);
-    EXPECT_EQ(f.create("NoSuchTarget", nullptr), nullptr);
+    EXPECT_EQ(f.create("msp430monitor", state, nullptr), nullptr);
+    EXPECT_EQ(f.create("NoSuchTarget", state, nullptr), nullptr);
+    delete f.create("MSP430Monitor", state, nullptr);
 }
 
 TEST(TargetMemoryInterface, VerifyReadsInBlocksOf1024)

@@ -1,0 +1,75 @@
+// ProgramState: the objects one run of the loader shares from start-up to exit (environment
+// settings and macros, property groups, the load-file factory, the target registry and the
+// device the run uses), made by the entry and handed down to whoever needs them. Tests make
+// their own.
+#pragma once
+
+#include "loadfile/loadfilefactory.h"
+#include "project/environmentsettings.h"
+#include "project/propertygroups.h"
+#include "target/targetregistry.h"
+
+#include <QString>
+#include <memory>
+#include <typeindex>
+#include <utility>
+#include <vector>
+
+class ProgramState
+{
+public:
+    // A program-wide object of a folder above this one (the device library handle, the
+    // script systems): made on first use by service<T>() and destroyed with the state, the
+    // last made first.
+    class Service
+    {
+    public:
+        virtual ~Service() = default;
+    };
+
+    // The environment macros take VeltDir from executablePath, as the installation is laid
+    // out around the executable.
+    explicit ProgramState(const QString &executablePath);
+    ~ProgramState();
+    ProgramState(const ProgramState &) = delete;
+    ProgramState &operator=(const ProgramState &) = delete;
+
+    EnvironmentSettings &settings() { return m_settings; }
+    MacroMap &environmentMacros() { return m_settings.macros(); }
+    const MacroMap &environmentMacros() const { return m_settings.macros(); }
+    PropertyGroups &propertyGroups() { return m_propertyGroups; }
+    const PropertyGroups &propertyGroups() const { return m_propertyGroups; }
+    TEVOLoadFileFactory &loadFileFactory() { return m_loadFileFactory; }
+    MSP430TargetInterfaceFactory &targetFactory() { return m_targetFactory; }
+
+    // The device the run names (its "Target" group entry), empty when none is named and the
+    // targets use their defaults.
+    const QString &selectedDevice() const { return m_selectedDevice; }
+    void setSelectedDevice(const QString &device) { m_selectedDevice = device; }
+    // The run's "build_use_hardware_multiplier" value: "Yes" unless a project says otherwise.
+    const QString &hardwareMultiplierSetting() const { return m_hardwareMultiplier; }
+    void setHardwareMultiplierSetting(const QString &value) { m_hardwareMultiplier = value; }
+
+    // The one T of this state; T derives from Service and is constructed from ProgramState&.
+    template<typename T>
+    T &service()
+    {
+        const std::type_index key(typeid(T));
+        for (auto &entry : m_services)
+            if (entry.first == key)
+                return static_cast<T &>(*entry.second);
+        auto made = std::make_unique<T>(*this);
+        T &result = *made;
+        m_services.emplace_back(key, std::move(made));
+        return result;
+    }
+
+private:
+    EnvironmentSettings m_settings;
+    PropertyGroups m_propertyGroups;
+    TEVOLoadFileFactory m_loadFileFactory;
+    MSP430TargetInterfaceFactory m_targetFactory;
+    QString m_selectedDevice;
+    QString m_hardwareMultiplier;
+    std::vector<std::pair<std::type_index, std::unique_ptr<Service>>> m_services;
+};
