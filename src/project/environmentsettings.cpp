@@ -3,9 +3,9 @@
 
 #include <QSettings>
 
-EnvironmentSettings::EnvironmentSettings(const QString &executablePath)
+EnvironmentSettings::EnvironmentSettings(const QString &programPath)
 {
-    m_macros.insert(QStringLiteral("VeltDir"), veltDirFromExecutablePath(executablePath));
+    m_macros.insert(QStringLiteral("VeltDir"), veltDirFromExecutablePath(programPath));
     m_macros.insert(QStringLiteral("Platform"), QStringLiteral("msp430"));
 }
 

@@ -13,8 +13,8 @@ public:
     static constexpr const char *organisationName = "Zimprog";
     static constexpr const char *productName = "Veltrix for MSP430";
 
-    // Sets VeltDir from executablePath and Platform to "msp430".
-    explicit EnvironmentSettings(const QString &executablePath);
+    // Sets VeltDir from programPath and Platform to "msp430".
+    explicit EnvironmentSettings(const QString &programPath);
 
     // The environment macros (VeltDir, Platform).
     MacroMap &macros() { return m_macros; }

@@ -1,8 +1,8 @@
 // The program-wide state of one run.
 #include "target/programstate.h"
 
-ProgramState::ProgramState(const QString &executablePath)
-    : m_settings(executablePath), m_hardwareMultiplier(QStringLiteral("Yes"))
+ProgramState::ProgramState(const QString &programPath)
+    : m_settings(programPath), m_hardwareMultiplier(QStringLiteral("Yes"))
 {
 }
 

@@ -27,9 +27,9 @@ public:
         virtual ~Service() = default;
     };
 
-    // The environment macros take VeltDir from executablePath, as the installation is laid
+    // The environment macros take VeltDir from programPath, as the installation is laid
     // out around the executable.
-    explicit ProgramState(const QString &executablePath);
+    explicit ProgramState(const QString &programPath);
     ~ProgramState();
     ProgramState(const ProgramState &) = delete;
     ProgramState &operator=(const ProgramState &) = delete;
