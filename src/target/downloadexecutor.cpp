@@ -109,12 +109,14 @@ void DownloadExecutor::eraseSegments(const SpacePlan &space, TargetMemoryInterfa
             // Later steps skip what this one is planned to clear; a memory that clears less
             // would leave those bytes unerased.
             const uint64_t end = uint64_t(start) + length;
-            if (length == 0 || start > step.cleared.first || end <= step.cleared.last)
-                throw HException(QStringLiteral("erasing %1 bytes at %2 cleared %3 bytes at %4, not %5 - %6")
+            if (length == 0 || start > step.cleared.first || end <= step.cleared.last) {
+                const QString what = length == 0 ? QStringLiteral("nothing")
+                                                 : hex8(start) + QStringLiteral(" - ") + hex8(end - 1);
+                throw HException(QStringLiteral("erasing %1 bytes at %2 cleared %3, not all of %4 - %5")
                                      .arg(step.count)
-                                     .arg(hex8(step.address))
-                                     .arg(length)
-                                     .arg(hex8(start), hex8(step.cleared.first), hex8(step.cleared.last)));
+                                     .arg(hex8(step.address), what, hex8(step.cleared.first),
+                                          hex8(step.cleared.last)));
+            }
         }
         done += step.count;
         reportDone(done);

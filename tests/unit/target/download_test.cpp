@@ -141,7 +141,7 @@ TEST(Download, AnEraseThatClearsLessThanItsSegmentsFails)
     // Skipping b's erase relies on a's erase clearing its whole segment.
     EXPECT_THAT([&] { target.download(file, QStringLiteral("app.hex"), false); },
                 testing::ThrowsMessage<HException>(testing::StrEq(
-                    "erasing 16 bytes at 0x00001100 cleared 16 bytes at 0x00001100, not 0x00001000 - 0x000011FF")));
+                    "erasing 16 bytes at 0x00001100 cleared 0x00001100 - 0x0000110F, not all of 0x00001000 - 0x000011FF")));
     EXPECT_THAT(lines(target.log, {"main.", "message"}),
                 ElementsAre("main.beginErase", "main.eraseRange 1100 16", "main.endErase", "message Download failed 104"));
 }
