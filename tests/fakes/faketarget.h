@@ -25,7 +25,11 @@ public:
     int writeLimit = -1;
     int readLimit = -1;
     int verifyLimit = -1;
+    int fillLimit = -1;
     int segmentSize = -1;
+    // With segments: eraseRange reports the whole segments it cleared; false reports only the
+    // range asked for, as a memory whose report and segment size disagree would.
+    bool reportsSegments = true;
     // Address at which the next write or erase throws, to exercise failure paths.
     std::optional<uint32_t> failAt;
     // Writes into this range are silently lost, so that verification fails there.
@@ -35,6 +39,7 @@ public:
     int maxWriteBlock() const override { return writeLimit; }
     int maxReadBlock() const override { return readLimit; }
     int maxVerifyBlock() const override { return verifyLimit; }
+    int maxFillBlock() const override { return fillLimit; }
     int eraseSegmentSize() const override { return segmentSize; }
 
     void writeBytes(uint32_t address, uint32_t count, const uint8_t *data) override
@@ -56,6 +61,11 @@ public:
         log(QStringLiteral("programBytes %1 %2%3").arg(address, 0, 16).arg(count).arg(last ? " last" : ""));
         writeBytes(address, count, data);
     }
+    void fillBytes(uint32_t address, uint32_t count, uint8_t value) override
+    {
+        log(QStringLiteral("fillBytes %1 %2").arg(address, 0, 16).arg(count));
+        TargetMemoryInterface::fillBytes(address, count, value);
+    }
     void readBackBytes(uint32_t address, uint32_t count, uint8_t *buffer) override
     {
         log(QStringLiteral("readBackBytes %1 %2").arg(address, 0, 16).arg(count));
@@ -74,16 +84,18 @@ public:
     {
         log(QStringLiteral("eraseRange %1 %2").arg(address, 0, 16).arg(count));
         failIfAsked(address, count);
-        start = address;
-        length = count;
+        uint32_t first = address;
+        uint32_t size = count;
         if (segmentSize > 0) {
             // Whole segments go, as FLASH erases them.
-            start = address - address % uint32_t(segmentSize);
+            first = address - address % uint32_t(segmentSize);
             const uint32_t end = address + count;
-            length = ((end - start + uint32_t(segmentSize) - 1) / uint32_t(segmentSize)) * uint32_t(segmentSize);
+            size = ((end - first + uint32_t(segmentSize) - 1) / uint32_t(segmentSize)) * uint32_t(segmentSize);
         }
-        for (uint32_t i = 0; i < length; ++i)
-            bytes.erase(start + i);
+        for (uint32_t i = 0; i < size; ++i)
+            bytes.erase(first + i);
+        start = reportsSegments ? first : address;
+        length = reportsSegments ? size : count;
     }
     void eraseAll() override
     {
@@ -181,14 +193,21 @@ public:
         auto section = std::make_unique<StandardLoadFileSection>(name, address, size, buffer.data());
         (space == 0 ? m_sections.primarySections : m_sections.secondarySections).push_back(std::move(section));
     }
+    // Adds a section without bytes, which a download fills with zeros.
+    void addFill(int space, const char *name, uint32_t address, uint32_t size)
+    {
+        auto section = std::make_unique<StandardLoadFileSection>(name, address, size, nullptr);
+        (space == 0 ? m_sections.primarySections : m_sections.secondarySections).push_back(std::move(section));
+    }
 
-    bool hasStartAddress() const override { return false; }
-    void setStartAddress(uint32_t) override {}
-    uint32_t startAddress() const override { return 0; }
+    bool hasStartAddress() const override { return m_start.has_value(); }
+    void setStartAddress(uint32_t address) override { m_start = address; }
+    uint32_t startAddress() const override { return m_start.value_or(0); }
     bool hasAddresses() const override { return true; }
     void setLoadAddress(uint32_t) override {}
     bool readSections() override { return true; }
 
 private:
     std::vector<std::vector<uint8_t>> m_buffers;
+    std::optional<uint32_t> m_start;
 };

@@ -3,6 +3,7 @@
 #include "fakes/faketarget.h"
 #include "loadfile/loadfileinterface.h"
 #include "target/download.h"
+#include "target/loadedranges.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -114,6 +115,37 @@ TEST(Download, ProgramFailureReportsDownloadFailed)
                 ElementsAre("endLoad", "endGroup ", "message Download failed 104"));
 }
 
+TEST(Download, SectionsWithoutBytesAreFilledAndComparedWithZeros)
+{
+    FakeTarget target;
+    target.main.fillLimit = 256;
+    target.main.bytes[0x0300] = 0x55;
+    FakeLoadFile file;
+    file.addFill(0, "bss", 0x0200, 300);
+    target.download(file, QStringLiteral("app.hex"), false);
+    EXPECT_THAT(lines(target.log, {"main.fill", "main.program"}),
+                ElementsAre("main.fillBytes 200 256", "main.fillBytes 300 44"));
+    EXPECT_EQ(target.main.bytes.at(0x0300), 0);
+    EXPECT_TRUE(target.verify(file, QStringLiteral("app.hex")));
+}
+
+TEST(Download, AnEraseThatClearsLessThanItsSegmentsFails)
+{
+    FakeTarget target;
+    target.main.segmentSize = 512;
+    target.main.reportsSegments = false;
+    FakeLoadFile file;
+    file.add(0, "a", 0x1100, 16);
+    file.add(0, "b", 0x1180, 16);
+    target.logSignals();
+    // Skipping b's erase relies on a's erase clearing its whole segment.
+    EXPECT_THAT([&] { target.download(file, QStringLiteral("app.hex"), false); },
+                testing::ThrowsMessage<HException>(testing::StrEq(
+                    "erasing 16 bytes at 0x00001100 cleared 0x00001100 - 0x0000110F, not all of 0x00001000 - 0x000011FF")));
+    EXPECT_THAT(lines(target.log, {"main.", "message"}),
+                ElementsAre("main.beginErase", "main.eraseRange 1100 16", "main.endErase", "message Download failed 104"));
+}
+
 struct FitCase
 {
     uint32_t address;
@@ -191,7 +223,7 @@ TEST(Upload, ReadsBackEachSectionInReadBlocks)
     file.add(0, "a", 0x1100, 250, 7);
     target.download(file, QStringLiteral("app.hex"), false);
     target.log.clear();
-    std::unique_ptr<LoadFileInterface> back = target.upload(file, QStringLiteral("/tmp/out.hex"));
+    std::unique_ptr<LoadFileInterface> back = target.upload(file, QStringLiteral("out.hex"));
     EXPECT_THAT(lines(target.log, {"main."}),
                 ElementsAre("main.readBackBytes 1100 100", "main.readBackBytes 1164 100", "main.readBackBytes 11c8 50"));
     ASSERT_EQ(back->sections().primarySections.size(), 1u);
@@ -199,6 +231,30 @@ TEST(Upload, ReadsBackEachSectionInReadBlocks)
     EXPECT_EQ(s.address(), 0x1100u);
     ASSERT_EQ(s.size(), 250u);
     EXPECT_TRUE(std::equal(s.data(), s.data() + 250, file.sections().primarySections[0]->data()));
+}
+
+TEST(Upload, SeveralFilesAreReadBackOnceOverTheUnionOfTheirRanges)
+{
+    FakeTarget target(nullptr, true);
+    FakeLoadFile first;
+    first.add(0, "text", 0x1100, 0x40, 1);
+    first.add(1, "info", 0x1000, 8, 9);
+    FakeLoadFile second;
+    second.add(0, "patch", 0x1120, 0x40, 100);
+    second.add(0, "table", 0x1160, 0x10, 200);
+    LoadedRanges ranges;
+    for (FakeLoadFile *file : {&first, &second}) {
+        target.download(*file, QStringLiteral("app.hex"), false);
+        ranges.add(*file);
+    }
+    target.log.clear();
+
+    std::unique_ptr<UploadedLoadFile> back = TargetDownload::upload(target, ranges, QStringLiteral("out.hex"));
+    EXPECT_THAT(lines(target.log, {"main.", "second."}),
+                ElementsAre("main.readBackBytes 1100 96", "main.readBackBytes 1160 16", "second.readBackBytes 1000 8"));
+    // What was read is the final memory, so it verifies where the earlier file was overwritten.
+    EXPECT_TRUE(target.verify(*back, QStringLiteral("out.hex")));
+    EXPECT_EQ(back->sections().primarySections[0]->data()[0x20], 100);
 }
 
 } // namespace
