@@ -3,22 +3,15 @@
 
 #include "common/hexception.h"
 #include "common/text.h"
+#include "loader/loadertext.h"
 #include "loadfile/loadfilefactory.h"
 #include "loadfile/loadfileinterface.h"
 #include "target/targetinterface.h"
 #include "target/targetregistry.h"
 
-namespace {
-
-QString quotedName(const QString &text)
-{
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
-} // namespace
-
-Loader::Loader(FILE *out, TextProgressBar::Clock clock, QObject *parent)
-    : QObject(parent), m_progressBar(80, out, std::move(clock))
+Loader::Loader(ConsoleOutput &out, MSP430TargetInterfaceFactory &targets, TEVOLoadFileFactory &loadFiles,
+               TextProgressBar::Clock clock, QObject *parent)
+    : QObject(parent), m_out(out), m_targets(targets), m_loadFiles(loadFiles), m_progressBar(80, out, std::move(clock))
 {
 }
 
@@ -54,21 +47,22 @@ void Loader::SetTarget(const QString &name)
         m_target.reset();
     }
 
-    MSP430TargetInterfaceFactory &factory = targetInterfaceFactory();
-    std::unique_ptr<TargetInterface> created(factory.create(name, nullptr));
+    QString className = name;
+    std::unique_ptr<TargetInterface> created(m_targets.create(className, nullptr));
     if (!created) {
-        const QString className = factory.classForShortName(name);
-        if (!className.isEmpty())
-            created.reset(factory.create(className, nullptr));
+        const QString shortNameClass = m_targets.classForShortName(name);
+        if (!shortNameClass.isEmpty()) {
+            className = shortNameClass;
+            created.reset(m_targets.create(className, nullptr));
+        }
     }
     if (!created) {
-        QString text = QStringLiteral("unknown target ") + quotedName(name) + QStringLiteral("\n\nTarget interfaces:\n\n");
-        for (const TargetRegistryEntry &entry : factory.entries()) {
-            const char *shown = entry.shortName ? entry.shortName : entry.className;
-            text += QStringLiteral("  ") + QString::fromLatin1(shown).leftJustified(22)
-                    + QString::fromLatin1(entry.description) + QLatin1Char('\n');
-        }
-        throw HException(text);
+        for (const TargetRegistryEntry &entry : m_targets.entries())
+            if (className == QLatin1String(entry.className))
+                throw HException(QStringLiteral("target ") + quoted(name)
+                                 + QStringLiteral(" is not available in this version of zimprog"));
+        throw HException(QStringLiteral("unknown target ") + quoted(name) + QStringLiteral("\n\nTarget interfaces:\n\n")
+                         + targetLines(m_targets));
     }
 
     m_target = std::move(created);
@@ -94,16 +88,15 @@ void Loader::DisconnectTarget()
 void Loader::SetLoadFile(const QString &path)
 {
     m_fileInfo = QFileInfo(path);
-    const QString name = quotedName(fileNameOnly(path));
+    const QString name = quoted(fileNameOnly(path));
     if (!m_fileInfo.exists())
         throw HException(QStringLiteral("The file ") + name + QStringLiteral(" does not exist"));
 
-    TEVOLoadFileFactory &factory = loadFileFactory();
-    const QString type = m_fileType.isEmpty() ? factory.typeForFileName(path) : m_fileType;
+    const QString type = m_fileType.isEmpty() ? m_loadFiles.typeForFileName(path) : m_fileType;
     if (type.isEmpty())
         throw HException(QStringLiteral("Cannot determine type of file ") + name);
 
-    std::unique_ptr<LoadFileInterface> file = factory.create(path, type);
+    std::unique_ptr<LoadFileInterface> file = m_loadFiles.create(path, type);
     if (!file)
         throw HException(QStringLiteral("Cannot load file ") + name);
 
@@ -138,12 +131,12 @@ void Loader::setLoadAddress(uint32_t address)
 
 void Loader::message(const QString &text)
 {
-    if (m_verbose && !m_quiet)
+    if (m_out.showsMessages())
         m_progressBar.message(text);
 }
 
 void Loader::progress(int step, int steps, const char *task, const char *units)
 {
-    if (!m_quiet)
+    if (m_out.showsProgress())
         m_progressBar.progress(step, steps, task, units);
 }

@@ -3,6 +3,7 @@
 // Every operation throws HException with a finished message on failure.
 #pragma once
 
+#include "loader/consoleoutput.h"
 #include "loader/textprogressbar.h"
 
 #include <QFileInfo>
@@ -10,19 +11,21 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 
 class LoadFileInterface;
+class MSP430TargetInterfaceFactory;
 class TargetInterface;
+class TEVOLoadFileFactory;
 
 class Loader : public QObject
 {
     Q_OBJECT
 public:
-    // out receives progress and messages (not owned); clock as for TextProgressBar.
-    explicit Loader(FILE *out = stdout, TextProgressBar::Clock clock = TextProgressBar::Clock(),
-                    QObject *parent = nullptr);
+    // out receives progress and messages and decides which are shown; targets makes target
+    // interfaces and loadFiles load files. None is owned. clock as for TextProgressBar.
+    Loader(ConsoleOutput &out, MSP430TargetInterfaceFactory &targets, TEVOLoadFileFactory &loadFiles,
+           TextProgressBar::Clock clock = TextProgressBar::Clock(), QObject *parent = nullptr);
     ~Loader() override;
 
     // "No target selected" / "No load file selected" when there is none.
@@ -34,6 +37,9 @@ public:
     QString loadFilePath() const { return m_fileInfo.filePath(); }
 
     // Replaces the target by a new one of class name, or of the class whose short name is name.
+    // Throws "unknown target ..." with the list of targets for a name the registry does not
+    // know, and "target ... is not available in this version of zimprog" for a listed target
+    // that this build cannot make.
     void SetTarget(const QString &name);
     bool ConnectTarget();
     void DisconnectTarget();
@@ -53,9 +59,8 @@ public:
     void setArguments(const QStringList &arguments) { m_arguments = arguments; }
     const QStringList &arguments() const { return m_arguments; }
 
-    // -quiet: nothing reaches the console; -verbose: target messages are printed too.
-    void setQuiet(bool quiet) { m_quiet = quiet; }
-    void setVerbose(bool verbose) { m_verbose = verbose; }
+    MSP430TargetInterfaceFactory &targetFactory() const { return m_targets; }
+    TEVOLoadFileFactory &loadFileFactory() const { return m_loadFiles; }
 
 public slots:
     void message(const QString &text);
@@ -69,9 +74,10 @@ private:
     QFileInfo m_fileInfo;
     uint32_t m_loadAddress = 0;
     bool m_loadAddressGiven = false;
+    ConsoleOutput &m_out;
+    MSP430TargetInterfaceFactory &m_targets;
+    TEVOLoadFileFactory &m_loadFiles;
     TextProgressBar m_progressBar;
     QStringList m_arguments;
     QString m_fileType;
-    bool m_quiet = false;
-    bool m_verbose = false;
 };
