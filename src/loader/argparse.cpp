@@ -151,7 +151,8 @@ void ArgParse::readIndirectFile(const char *fileName)
     char buffer[1024];
     int lineNumber = 0;
     long size = 0;
-    for (;;) {
+    int readError = 0;
+    while (!readError) {
         size_t length = 0;
         int c = 0;
         while (length < sizeof buffer - 1 && (c = std::getc(file)) != EOF) {
@@ -159,6 +160,9 @@ void ArgParse::readIndirectFile(const char *fileName)
             if (c == '\n')
                 break;
         }
+        // Taken at once: the handlers of the words below may change errno.
+        if (c == EOF && std::ferror(file))
+            readError = errno ? errno : EIO;
         if (length == 0)
             break;
         buffer[length] = '\0';
@@ -173,11 +177,9 @@ void ArgParse::readIndirectFile(const char *fileName)
             continue;
         parse(int(words.size()), words.data());
     }
-    if (std::ferror(file)) {
-        const int err = errno;
+    if (readError)
         throw HException(QStringLiteral("cannot read indirect file %1: %2")
-                             .arg(QString::fromLocal8Bit(fileName), QString::fromLocal8Bit(std::strerror(err))));
-    }
+                             .arg(QString::fromLocal8Bit(fileName), QString::fromLocal8Bit(std::strerror(readError))));
 }
 
 bool ArgParse::splitLine(const char *fileName, int lineNumber, const char *text, std::vector<const char *> &words)
