@@ -1,8 +1,12 @@
 // A small command-line parser with indirect files.
 #include "loader/argparse.h"
 
+#include "common/hexception.h"
+
+#include <QString>
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 
 ArgParseReporter::ArgParseReporter(const char *programName, FILE *stream)
     : m_programName(programName ? programName : ""), m_stream(stream)
@@ -126,9 +130,34 @@ void ArgParse::readIndirectFile(const char *fileName)
         }
     } close{file, m_indirectDepth};
 
+    struct stat st = {};
+    if (::fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode))
+        throw HException(QStringLiteral("cannot read indirect file %1: %2")
+                             .arg(QString::fromLocal8Bit(fileName), QString::fromLocal8Bit(std::strerror(EISDIR))));
+
+    // Lines of at most 1023 characters; a longer line is read as several lines. The bytes are
+    // counted here rather than by their text, which a NUL byte would cut short.
     char buffer[1024];
     int lineNumber = 0;
-    while (std::fgets(buffer, sizeof buffer, file)) {
+    long size = 0;
+    int readError = 0;
+    while (!readError) {
+        size_t length = 0;
+        int c = 0;
+        while (length < sizeof buffer - 1 && (c = std::getc(file)) != EOF) {
+            buffer[length++] = char(c);
+            if (c == '\n')
+                break;
+        }
+        // Taken at once: the handlers of the words below may change errno.
+        if (c == EOF && std::ferror(file))
+            readError = errno ? errno : EIO;
+        if (length == 0)
+            break;
+        buffer[length] = '\0';
+        size += long(length);
+        if (size > maxIndirectFileSize)
+            throw HException(QStringLiteral("indirect file %1 is larger than 1 MB").arg(QString::fromLocal8Bit(fileName)));
         ++lineNumber;
         if (buffer[0] == '#')
             continue;
@@ -137,6 +166,9 @@ void ArgParse::readIndirectFile(const char *fileName)
             continue;
         parse(int(words.size()), words.data());
     }
+    if (readError)
+        throw HException(QStringLiteral("cannot read indirect file %1: %2")
+                             .arg(QString::fromLocal8Bit(fileName), QString::fromLocal8Bit(std::strerror(readError))));
 }
 
 bool ArgParse::splitLine(const char *fileName, int lineNumber, const char *text, std::vector<const char *> &words)
@@ -177,6 +209,8 @@ bool ArgParse::splitLine(const char *fileName, int lineNumber, const char *text,
     if (tooMany)
         reportError(std::string("too many words in indirect file ") + fileName + "(" + std::to_string(lineNumber)
                     + "), only the first " + std::to_string(maxWordsPerLine) + " are used");
+    if (m_words.size() + found.size() > size_t(maxIndirectWords))
+        throw HException(QStringLiteral("indirect files hold more than %1 words").arg(maxIndirectWords));
     for (std::string &word : found) {
         m_words.push_back(std::move(word));
         words.push_back(m_words.back().c_str());

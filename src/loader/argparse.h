@@ -53,6 +53,10 @@ public:
     static constexpr int maxIndirectDepth = 100;
     // Words taken from one line of an indirect file.
     static constexpr int maxWordsPerLine = 256;
+    // Bytes read from one indirect file, and words kept from all of them, before the parse
+    // fails: endless or huge inputs such as devices are refused rather than read for ever.
+    static constexpr long maxIndirectFileSize = 1 << 20;
+    static constexpr int maxIndirectWords = 100000;
 
     explicit ArgParse(ArgParseReporter &reporter);
     virtual ~ArgParse();
@@ -70,6 +74,9 @@ public:
     // caller to write the message and a line end to.
     virtual FILE *error();
 
+    // Parser errors for a file that cannot be opened or nests too deep; throws HException for
+    // a directory, a read error, a file larger than maxIndirectFileSize and more than
+    // maxIndirectWords words in all.
     void readIndirectFile(const char *fileName);
     // Splits one line into at most maxWordsPerLine words, stored for the whole run and
     // appended to words. Returns false, having reported it, when a quoted word is not closed.

@@ -3,23 +3,25 @@
 
 #include "common/hexception.h"
 #include "common/text.h"
+#include "loader/loadertext.h"
 #include "loadfile/loadfilefactory.h"
 #include "loadfile/loadfileinterface.h"
 #include "target/targetinterface.h"
 #include "target/programstate.h"
 
-namespace {
-
-QString quotedName(const QString &text)
+Loader::Loader(ConsoleOutput &out, ProgramState &state, TextProgressBar::Clock clock, QObject *parent)
+    : QObject(parent), m_out(out), m_state(state), m_progressBar(80, out, std::move(clock))
 {
-    return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
-} // namespace
-
-Loader::Loader(ProgramState &state, FILE *out, TextProgressBar::Clock clock, QObject *parent)
-    : QObject(parent), m_state(state), m_progressBar(80, out, std::move(clock))
+MSP430TargetInterfaceFactory &Loader::targetFactory() const
 {
+    return m_state.targetFactory();
+}
+
+TEVOLoadFileFactory &Loader::loadFileFactory() const
+{
+    return m_state.loadFileFactory();
 }
 
 Loader::~Loader() = default;
@@ -54,21 +56,22 @@ void Loader::SetTarget(const QString &name)
         m_target.reset();
     }
 
-    MSP430TargetInterfaceFactory &factory = m_state.targetFactory();
-    std::unique_ptr<TargetInterface> created(factory.create(name, m_state, nullptr));
+    QString className = name;
+    std::unique_ptr<TargetInterface> created(m_state.targetFactory().create(className, m_state, nullptr));
     if (!created) {
-        const QString className = factory.classForShortName(name);
-        if (!className.isEmpty())
-            created.reset(factory.create(className, m_state, nullptr));
+        const QString shortNameClass = m_state.targetFactory().classForShortName(name);
+        if (!shortNameClass.isEmpty()) {
+            className = shortNameClass;
+            created.reset(m_state.targetFactory().create(className, m_state, nullptr));
+        }
     }
     if (!created) {
-        QString text = QStringLiteral("unknown target ") + quotedName(name) + QStringLiteral("\n\nTarget interfaces:\n\n");
-        for (const TargetRegistryEntry &entry : factory.entries()) {
-            const char *shown = entry.shortName ? entry.shortName : entry.className;
-            text += QStringLiteral("  ") + QString::fromLatin1(shown).leftJustified(22)
-                    + QString::fromLatin1(entry.description) + QLatin1Char('\n');
-        }
-        throw HException(text);
+        for (const TargetRegistryEntry &entry : m_state.targetFactory().entries())
+            if (className == QLatin1String(entry.className))
+                throw HException(QStringLiteral("target ") + quoted(name)
+                                 + QStringLiteral(" is not available in this version of zimprog"));
+        throw HException(QStringLiteral("unknown target ") + quoted(name) + QStringLiteral("\n\nTarget interfaces:\n\n")
+                         + targetLines(m_state.targetFactory()));
     }
 
     m_target = std::move(created);
@@ -94,16 +97,15 @@ void Loader::DisconnectTarget()
 void Loader::SetLoadFile(const QString &path)
 {
     m_fileInfo = QFileInfo(path);
-    const QString name = quotedName(fileNameOnly(path));
+    const QString name = quoted(fileNameOnly(path));
     if (!m_fileInfo.exists())
         throw HException(QStringLiteral("The file ") + name + QStringLiteral(" does not exist"));
 
-    TEVOLoadFileFactory &factory = m_state.loadFileFactory();
-    const QString type = m_fileType.isEmpty() ? factory.typeForFileName(path) : m_fileType;
+    const QString type = m_fileType.isEmpty() ? m_state.loadFileFactory().typeForFileName(path) : m_fileType;
     if (type.isEmpty())
         throw HException(QStringLiteral("Cannot determine type of file ") + name);
 
-    std::unique_ptr<LoadFileInterface> file = factory.create(path, type);
+    std::unique_ptr<LoadFileInterface> file = m_state.loadFileFactory().create(path, type);
     if (!file)
         throw HException(QStringLiteral("Cannot load file ") + name);
 
@@ -138,12 +140,12 @@ void Loader::setLoadAddress(uint32_t address)
 
 void Loader::message(const QString &text)
 {
-    if (m_verbose && !m_quiet)
+    if (m_out.showsMessages())
         m_progressBar.message(text);
 }
 
 void Loader::progress(int step, int steps, const char *task, const char *units)
 {
-    if (!m_quiet)
+    if (m_out.showsProgress())
         m_progressBar.progress(step, steps, task, units);
 }

@@ -3,6 +3,7 @@
 // Every operation throws HException with a finished message on failure.
 #pragma once
 
+#include "loader/consoleoutput.h"
 #include "loader/textprogressbar.h"
 
 #include <QFileInfo>
@@ -10,22 +11,23 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 
 class LoadFileInterface;
+class MSP430TargetInterfaceFactory;
 class ProgramState;
 class TargetInterface;
+class TEVOLoadFileFactory;
 
 class Loader : public QObject
 {
     Q_OBJECT
 public:
-    // Targets and load files are made through state's registry and factory (state not owned,
-    // outlives the Loader); out receives progress and messages (not owned); clock as for
+    // out receives progress and messages and decides which are shown; targets and load files
+    // are made through state's registry and factory. Neither is owned. clock as for
     // TextProgressBar.
-    explicit Loader(ProgramState &state, FILE *out = stdout, TextProgressBar::Clock clock = TextProgressBar::Clock(),
-                    QObject *parent = nullptr);
+    Loader(ConsoleOutput &out, ProgramState &state, TextProgressBar::Clock clock = TextProgressBar::Clock(),
+           QObject *parent = nullptr);
     ~Loader() override;
 
     // "No target selected" / "No load file selected" when there is none.
@@ -37,6 +39,9 @@ public:
     QString loadFilePath() const { return m_fileInfo.filePath(); }
 
     // Replaces the target by a new one of class name, or of the class whose short name is name.
+    // Throws "unknown target ..." with the list of targets for a name the registry does not
+    // know, and "target ... is not available in this version of zimprog" for a listed target
+    // that this build cannot make.
     void SetTarget(const QString &name);
     bool ConnectTarget();
     void DisconnectTarget();
@@ -56,9 +61,8 @@ public:
     void setArguments(const QStringList &arguments) { m_arguments = arguments; }
     const QStringList &arguments() const { return m_arguments; }
 
-    // -quiet: nothing reaches the console; -verbose: target messages are printed too.
-    void setQuiet(bool quiet) { m_quiet = quiet; }
-    void setVerbose(bool verbose) { m_verbose = verbose; }
+    MSP430TargetInterfaceFactory &targetFactory() const;
+    TEVOLoadFileFactory &loadFileFactory() const;
 
 public slots:
     void message(const QString &text);
@@ -67,15 +71,14 @@ public slots:
 private:
     TargetInterface &connectedTarget() const;
 
-    ProgramState &m_state;
     std::unique_ptr<TargetInterface> m_target;
     std::unique_ptr<LoadFileInterface> m_loadFile;
     QFileInfo m_fileInfo;
     uint32_t m_loadAddress = 0;
     bool m_loadAddressGiven = false;
+    ConsoleOutput &m_out;
+    ProgramState &m_state;
     TextProgressBar m_progressBar;
     QStringList m_arguments;
     QString m_fileType;
-    bool m_quiet = false;
-    bool m_verbose = false;
 };

@@ -1,20 +1,23 @@
-// System: the option handlers, the listings and the run sequence of one loading job.
+// System: the option table and its handlers, the listings and the run sequence of one loading job.
 #include "loader/system.h"
 
 #include "common/hexception.h"
 #include "common/text.h"
+#include "loader/loadertext.h"
 #include "loader/targetproperties.h"
+#include "loadfile/loadfiledestination.h"
 #include "loadfile/loadfilefactory.h"
 #include "loadfile/loadfilewriter.h"
 #include "msp430/devicelisting.h"
 #include "target/targetinterface.h"
+#include "target/download.h"
 #include "target/programstate.h"
 
 #include <cstdlib>
 
 namespace {
 
-// Words of the command line are in the local 8-bit encoding of the system.
+// Words of the command line other than file names are taken in the system's encoding.
 QString fromWord(const char *word)
 {
     return QString::fromLocal8Bit(word);
@@ -23,66 +26,70 @@ QString fromWord(const char *word)
 } // namespace
 
 System::System(ProgramState &state, ArgParseReporter &reporter, FILE *out, TextProgressBar::Clock clock)
-    : ArgParse(reporter), m_state(state), m_out(out), m_loader(state, out, std::move(clock))
+    : ArgParse(reporter), m_state(state), m_output(out), m_loader(m_output, state, std::move(clock))
 {
     registerOptions();
-    // Registering the Loader and the Console as script globals belongs here once the script
-    // system exists.
 }
 
 System::~System() = default;
 
-void System::addArgumentOption(const char *option, std::function<void(const char *)> handler)
+const std::vector<System::OptionEntry> &System::optionTable()
 {
-    OptionRecord record;
-    record.kind = OptionRecord::NextWord;
-    record.hasHandler = true;
-    record.handler = [handler = std::move(handler)](const char *, const char *argument) { handler(argument); };
-    addOption(option, record);
+    static const std::vector<OptionEntry> table = {
+        {"-target", "'target'", true, "The target interface to use",
+         [](System &s, const char *a) { s.setTarget(a); }},
+        {"-listtargets", nullptr, false, "List all the supported target interfaces",
+         [](System &s, const char *) { s.m_output.print(s.targetListing()); }},
+        {"-solution", "'file'", true, "Use Veltrix solution file 'file'",
+         [](System &s, const char *a) { s.m_solutionPath = fileNameFromWord(a); }},
+        {"-project", "'name'", true, "Use project 'name' contained within solution file",
+         [](System &s, const char *a) { s.m_projectName = fromWord(a); }},
+        {"-config", "'config'", true, "Use build configuration 'config'",
+         [](System &s, const char *a) { s.m_configName = fromWord(a); }},
+        {"-filetype", "'type'", true, "Specify the load file type", [](System &s, const char *a) { s.setFileType(a); }},
+        {"-listfiletypes", nullptr, false, "List all the supported file types",
+         [](System &s, const char *) { s.m_output.print(s.fileTypeListing()); }},
+        {"-setprop", "'prop'='val'", true, "Set a target property 'prop' to 'val'",
+         [](System &s, const char *a) { s.setProperty(a); }},
+        {"-listprops", nullptr, false, "List target properties of selected target",
+         [](System &s, const char *) {
+             s.m_output.print(propertyListing(s.m_loader.target(), s.m_targetName));
+         }},
+        // The usage line shows no argument for -loadaddress, although it takes one.
+        {"-loadaddress", nullptr, true, "Specify the address at which to load the load file",
+         [](System &s, const char *a) { s.setLoadAddress(a); }},
+        {"-noverify", nullptr, false, "Do not carry out verification of download",
+         [](System &s, const char *) { s.m_verify = false; }},
+        {"-nodownload", nullptr, false, "Do not carry out download", [](System &s, const char *) { s.m_download = false; }},
+        {"-nodisconnect", nullptr, false, "Do not disconnect target interface when finished",
+         [](System &s, const char *) { s.m_disconnect = false; }},
+        {"-help", nullptr, false, "Print options help", [](System &s, const char *) { s.m_help = true; }},
+        {"-verbose", nullptr, false, "Produce verbose output",
+         [](System &s, const char *) { s.m_output.setVerbose(true); }},
+        {"-quiet", nullptr, false, "Do not output any progress messages",
+         [](System &s, const char *) { s.m_output.setQuiet(true); }},
+        {"-upload", "'file'", true, "Read back the loaded address ranges into 'file'",
+         [](System &s, const char *a) { s.m_uploadPath = fileNameFromWord(a); }},
+        {"-listdevices", nullptr, false, "List all the supported devices",
+         [](System &s, const char *) { s.m_output.print(msp430DeviceListing(s.m_state).toUtf8()); }},
+    };
+    return table;
 }
 
 void System::registerOptions()
 {
-    using Flag = OptionRecord::Handler;
-    auto flag = [this](const char *option, std::function<void()> action) {
-        addFlag(option, Flag([action = std::move(action)](const char *, const char *) { action(); }));
-    };
-
-    addArgumentOption("-target", [this](const char *a) { setTarget(a); });
-    flag("-listtargets", [this] { print(targetListing()); });
-    addArgumentOption("-setprop", [this](const char *a) { setProperty(a); });
-    flag("-listprops", [this] { listProperties(m_out, m_loader.target(), m_targetName); });
-    flag("-nodownload", [this] { m_download = false; });
-    flag("-noverify", [this] { m_verify = false; });
-    flag("-nodisconnect", [this] { m_disconnect = false; });
-    flag("-quiet", [this] {
-        m_quiet = true;
-        m_loader.setQuiet(true);
-    });
-    flag("-verbose", [this] {
-        m_verbose = true;
-        m_loader.setVerbose(true);
-    });
-    flag("-help", [this] { m_help = true; });
-    addArgumentOption("-solution", [this](const char *a) { m_solutionPath = fromWord(a); });
-    addArgumentOption("-project", [this](const char *a) { m_projectName = fromWord(a); });
-    addArgumentOption("-config", [this](const char *a) { m_configName = fromWord(a); });
-    addArgumentOption("-filetype", [this](const char *a) { setFileType(a); });
-    addArgumentOption("-loadaddress", [this](const char *a) { setLoadAddress(a); });
-    flag("-listfiletypes", [this] { print(fileTypeListing()); });
-    addArgumentOption("-upload", [this](const char *a) { m_uploadPath = fromWord(a); });
-    flag("-listdevices", [this] { listDevices(); });
+    for (const OptionEntry &entry : optionTable()) {
+        OptionRecord record;
+        record.kind = entry.takesArgument ? OptionRecord::NextWord : OptionRecord::NoArgument;
+        record.hasHandler = true;
+        record.handler = [this, act = entry.act](const char *, const char *argument) { act(*this, argument); };
+        addOption(entry.option, record);
+    }
 }
 
 void System::argument(const char *word)
 {
-    m_files.append(fromWord(word));
-}
-
-void System::print(const QByteArray &text)
-{
-    std::fwrite(text.constData(), 1, size_t(text.size()), m_out);
-    std::fflush(m_out);
+    m_files.append(fileNameFromWord(word));
 }
 
 void System::setTarget(const char *name)
@@ -96,21 +103,21 @@ void System::setProperty(const char *argument)
     const QString text = fromWord(argument);
     const qsizetype equals = text.indexOf(QLatin1Char('='));
     if (equals <= 0 || equals == text.size() - 1)
-        throw HException(QStringLiteral("format for option should be \"-setprop PROPERTY=VALUE\""));
+        throw HException(QStringLiteral("format for option should be ") + quoted(QStringLiteral("-setprop PROPERTY=VALUE")));
     setPropertyFromText(m_loader.target(), text.left(equals), text.mid(equals + 1));
 }
 
 void System::setFileType(const char *type)
 {
     const QString wanted = fromWord(type);
-    for (const LoadFileType &entry : m_state.loadFileFactory().types()) {
+    for (const LoadFileType &entry : m_loader.loadFileFactory().types()) {
         const QString name = QString::fromLatin1(entry.typeName);
         if (name.compare(wanted, Qt::CaseInsensitive) == 0) {
             m_loader.setFileType(name);
             return;
         }
     }
-    throw HException(QStringLiteral("unknown file type \"") + wanted + QLatin1Char('"'));
+    throw HException(QStringLiteral("unknown file type ") + quoted(wanted));
 }
 
 void System::setLoadAddress(const char *text)
@@ -120,25 +127,15 @@ void System::setLoadAddress(const char *text)
     m_loader.setLoadAddress(uint32_t(std::strtoul(text, nullptr, 0)));
 }
 
-void System::listDevices()
-{
-    print(msp430DeviceListing(m_state).toUtf8());
-}
-
 QByteArray System::targetListing() const
 {
-    QByteArray text = "Target Interfaces:\n\n";
-    for (const TargetRegistryEntry &entry : m_state.targetFactory().entries())
-        text += QString::asprintf("  %-21s %s\n", entry.shortName ? entry.shortName : entry.className,
-                                  entry.description)
-                    .toUtf8();
-    return text + "\n";
+    return "Target Interfaces:\n\n" + targetLines(m_loader.targetFactory()).toUtf8() + "\n";
 }
 
 QByteArray System::fileTypeListing() const
 {
     QByteArray text = "File Types:\n\n";
-    for (const LoadFileType &type : m_state.loadFileFactory().types())
+    for (const LoadFileType &type : m_loader.loadFileFactory().types())
         text += QString::asprintf("  %-21s %s File\n", type.typeName, type.description).toUtf8();
     return text + "\n";
 }
@@ -150,30 +147,16 @@ QByteArray System::usageText() const
                       "\n"
                       "Usage: zimprog [options] [files...]\n"
                       "\n"
-                      "Options:\n"
-                      "  -target 'target'      The target interface to use\n"
-                      "  -listtargets          List all the supported target interfaces\n"
-                      "  -solution 'file'      Use Veltrix solution file 'file'\n"
-                      "  -project 'name'       Use project 'name' contained within solution file\n"
-                      "  -config 'config'      Use build configuration 'config'\n"
-                      "  -filetype 'type'      Specify the load file type\n"
-                      "  -listfiletypes        List all the supported file types\n"
-                      "  -setprop 'prop'='val' Set a target property 'prop' to 'val'\n"
-                      "  -listprops            List target properties of selected target\n"
-                      "  -loadaddress          Specify the address at which to load the load file\n"
-                      "  -noverify             Do not carry out verification of download\n"
-                      "  -nodownload           Do not carry out download\n"
-                      "  -nodisconnect         Do not disconnect target interface when finished\n"
-                      "  -help                 Print options help\n"
-                      "  -verbose              Produce verbose output\n"
-                      "  -quiet                Do not output any progress messages\n"
-                      "  -upload 'file'        Read back the loaded address ranges into 'file'\n"
-                      "  -listdevices          List all the supported devices\n"
-                      "\n"
-                      "Examples\n"
-                      "--------\n\n";
+                      "Options:\n";
+    for (const OptionEntry &entry : optionTable()) {
+        const QByteArray shown = entry.label ? QByteArray(entry.option) + ' ' + entry.label : QByteArray(entry.option);
+        text += QString::asprintf("  %-21s %s\n", shown.constData(), entry.help).toUtf8();
+    }
+    text += "\n"
+            "Examples\n"
+            "--------\n\n";
 
-    const QList<TargetRegistryEntry> &entries = m_state.targetFactory().entries();
+    const QList<TargetRegistryEntry> &entries = m_loader.targetFactory().entries();
     auto shown = [](const TargetRegistryEntry &e) { return QByteArray(e.shortName ? e.shortName : e.className); };
     const QByteArray first = entries.isEmpty() ? QByteArray("'target'") : shown(entries.first());
     text += "  Download a Veltrix project using target interface \"" + first + "\":\n\n";
@@ -195,22 +178,30 @@ void System::selectSolution()
 {
     if (!m_solutionPath.isEmpty()) {
         // Opening solutions and choosing a project configuration are not built yet.
-        throw HException(QStringLiteral("cannot use solution \"") + fileNameOnly(m_solutionPath)
-                         + QStringLiteral("\": solution files are not supported by this version of zimprog"));
+        throw HException(QStringLiteral("cannot use solution ") + quoted(fileNameOnly(m_solutionPath))
+                         + QStringLiteral(": solution files are not supported by this version of zimprog"));
     }
     const QString className = QString::fromLatin1(m_loader.target().metaObject()->className());
-    for (const TargetRegistryEntry &entry : m_state.targetFactory().entries())
+    for (const TargetRegistryEntry &entry : m_loader.targetFactory().entries())
         if (className == QLatin1String(entry.className) && entry.needsSolution)
             throw HException(QStringLiteral("no solution specified (use -solution)"));
 }
 
-QString System::uploadType() const
+void System::prepareUpload()
 {
-    const QString type = m_state.loadFileFactory().typeForFileName(m_uploadPath);
+    const TEVOLoadFileFactory &factory = m_loader.loadFileFactory();
+    const QString type = factory.typeForFileName(m_uploadPath);
     if (type.isEmpty())
-        throw HException(QStringLiteral("Cannot determine type of file \"") + fileNameOnly(m_uploadPath)
-                         + QLatin1Char('"'));
-    return type;
+        throw HException(QStringLiteral("Cannot determine type of file ") + quoted(fileNameOnly(m_uploadPath)));
+    m_uploadWriter = &factory.requireWriter(type);
+    m_uploadDestination = std::make_unique<LoadFileDestination>(m_uploadPath);
+}
+
+void System::finishUpload()
+{
+    const std::unique_ptr<LoadFileInterface> readBack =
+        TargetDownload::upload(m_loader.target(), m_uploadRanges, m_uploadPath);
+    m_uploadDestination->write(m_uploadWriter->contents(*readBack, m_uploadPath));
 }
 
 void System::loadOne(const QString &fileName)
@@ -225,41 +216,42 @@ void System::loadOne(const QString &fileName)
         throw HException(QStringLiteral("Verification of ") + fileName + QStringLiteral(" has failed"));
     target.endLoad();
     target.run(m_loader.loadFile().startAddress(), true);
-    if (!m_uploadPath.isEmpty()) {
-        std::unique_ptr<LoadFileInterface> readBack = target.upload(m_loader.loadFile(), m_uploadPath);
-        m_uploaded->takeSections(*readBack);
-    }
+    if (m_uploadWriter)
+        m_uploadRanges.add(m_loader.loadFile());
 }
 
 int System::run(int count, const char *const *words)
 {
+    const int status = runSequence(count, words);
+    m_output.check();
+    return status;
+}
+
+int System::runSequence(int count, const char *const *words)
+{
     if (count > 1)
         parse(count - 1, words + 1);
     if (count <= 1 || m_help) {
-        print(usageText());
+        m_output.print(usageText());
         return 0;
     }
     if (!m_loader.hasTarget())
         throw HException(QStringLiteral("no target interface specified (use -target)"));
-    // Making the target visible to scripts (addScriptMethods with the console script
-    // system's context) belongs here once the script system exists.
     selectSolution();
     if (m_files.isEmpty())
         return 0;
 
-    // The upload file's type is checked before anything is connected, so that a bad name
-    // does not cost a whole download.
-    QString uploadFileType;
-    if (!m_uploadPath.isEmpty()) {
-        uploadFileType = uploadType();
-        m_uploaded = std::make_unique<UploadedLoadFile>();
-    }
+    // A bad upload file would otherwise be found only after the whole download.
+    if (!m_uploadPath.isEmpty())
+        prepareUpload();
 
     m_loader.ConnectTarget();
     for (const QString &fileName : std::as_const(m_files))
         loadOne(fileName);
-    if (m_uploaded)
-        writeLoadFile(m_uploadPath, uploadFileType, *m_uploaded);
+    // One read-back after every file is loaded: ranges that several files share hold what
+    // the last of them left there.
+    if (m_uploadWriter)
+        finishUpload();
     if (m_disconnect)
         m_loader.DisconnectTarget();
     return 0;

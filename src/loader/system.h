@@ -3,14 +3,19 @@
 #pragma once
 
 #include "loader/argparse.h"
+#include "loader/consoleoutput.h"
 #include "loader/loader.h"
-#include "target/uploadedloadfile.h"
+#include "target/loadedranges.h"
 
 #include <QString>
 #include <QStringList>
 #include <cstdio>
-#include <functional>
 #include <memory>
+#include <vector>
+
+class LoadFileDestination;
+class LoadFileWriter;
+class ProgramState;
 
 class System : public ArgParse
 {
@@ -22,14 +27,15 @@ public:
     ~System() override;
 
     // The run sequence over the whole argument vector (program name first). Returns the exit
-    // status; failures are HExceptions for the entry to report.
+    // status; failures are HExceptions for the entry to report, among them output that could
+    // not be written to standard output.
     int run(int count, const char *const *words);
 
     void argument(const char *word) override;
 
     Loader &loader() { return m_loader; }
-    bool quiet() const { return m_quiet; }
-    bool verbose() const { return m_verbose; }
+    bool quiet() const { return m_output.quiet(); }
+    bool verbose() const { return m_output.verbose(); }
     bool download() const { return m_download; }
     bool verify() const { return m_verify; }
     bool help() const { return m_help; }
@@ -41,35 +47,46 @@ public:
     const QString &configName() const { return m_configName; }
     const QString &uploadPath() const { return m_uploadPath; }
 
-    // The usage text, ending with the examples for the registry's first entries.
+    // The usage text, its option lines made from the option table, ending with the examples
+    // for the registry's first entries.
     QByteArray usageText() const;
     // "Target Interfaces:" and "File Types:" listings.
     QByteArray targetListing() const;
     QByteArray fileTypeListing() const;
 
 private:
+    // One row of the option table: the option, what the usage line shows after it, whether
+    // it takes the next word as its argument, the usage text, and what it does.
+    struct OptionEntry
+    {
+        const char *option;
+        const char *label;
+        bool takesArgument;
+        const char *help;
+        void (*act)(System &system, const char *argument);
+    };
+    // In the order of the usage lines.
+    static const std::vector<OptionEntry> &optionTable();
+
+    int runSequence(int count, const char *const *words);
     void registerOptions();
-    void addArgumentOption(const char *option, std::function<void(const char *argument)> handler);
-    void print(const QByteArray &text);
 
     void setTarget(const char *name);
     void setProperty(const char *argument);
     void setFileType(const char *type);
     void setLoadAddress(const char *text);
-    void listDevices();
 
     // Where a solution would supply target settings and a default load file.
     void selectSolution();
-    // The file type of the -upload file; throws as for load files.
-    QString uploadType() const;
+    // The writer and the destination of the -upload file, checked before connecting.
+    void prepareUpload();
+    void finishUpload();
     void loadOne(const QString &fileName);
 
     ProgramState &m_state;
-    FILE *m_out;
+    ConsoleOutput m_output;
     // The Console script object and the ConsoleScriptSystem join the Loader here.
     Loader m_loader;
-    bool m_quiet = false;
-    bool m_verbose = false;
     bool m_download = true;
     bool m_verify = true;
     bool m_help = false;
@@ -80,6 +97,8 @@ private:
     QString m_projectName;
     QString m_configName;
     QString m_uploadPath;
-    // What -upload has read back so far, written out before disconnecting.
-    std::unique_ptr<UploadedLoadFile> m_uploaded;
+    // Set up by prepareUpload when -upload was given.
+    const LoadFileWriter *m_uploadWriter = nullptr;
+    std::unique_ptr<LoadFileDestination> m_uploadDestination;
+    LoadedRanges m_uploadRanges;
 };

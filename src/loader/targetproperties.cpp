@@ -3,14 +3,17 @@
 
 #include "common/hexception.h"
 #include "common/text.h"
+#include "loader/loadertext.h"
 #include "target/propertyrecord.h"
 #include "target/targetinterface.h"
 
 #include <QList>
 #include <QMetaEnum>
 #include <QStringList>
+#include <QRegularExpression>
 #include <QVariant>
 #include <functional>
+#include <limits>
 
 namespace {
 
@@ -42,11 +45,6 @@ PropertyRecord recordFor(const TargetInterface &target, const QMetaProperty &pro
     return record;
 }
 
-QString quoted(const QString &text)
-{
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
 QString joinEscaped(const QStringList &items)
 {
     QStringList escaped;
@@ -70,10 +68,62 @@ bool isIntegerType(int typeId)
     }
 }
 
-bool isUnsignedType(int typeId)
+// The values an integer property of typeId can hold.
+struct IntegerRange
 {
-    return typeId == QMetaType::UInt || typeId == QMetaType::ULong || typeId == QMetaType::ULongLong
-           || typeId == QMetaType::UShort || typeId == QMetaType::UChar;
+    qlonglong lowest;
+    qulonglong highest;
+};
+
+template <class T>
+constexpr IntegerRange rangeOf()
+{
+    return {qlonglong(std::numeric_limits<T>::min()), qulonglong(std::numeric_limits<T>::max())};
+}
+
+IntegerRange integerRange(int typeId)
+{
+    switch (typeId) {
+    case QMetaType::Int: return rangeOf<int>();
+    case QMetaType::UInt: return rangeOf<uint>();
+    case QMetaType::Long: return rangeOf<long>();
+    case QMetaType::ULong: return rangeOf<ulong>();
+    case QMetaType::LongLong: return rangeOf<qlonglong>();
+    case QMetaType::ULongLong: return rangeOf<qulonglong>();
+    case QMetaType::Short: return rangeOf<short>();
+    case QMetaType::UShort: return rangeOf<ushort>();
+    case QMetaType::SChar: return rangeOf<signed char>();
+    case QMetaType::UChar: return rangeOf<uchar>();
+    default: return rangeOf<char>();
+    }
+}
+
+// value as a decimal integer for a property of typeId. Text that is not a decimal integer
+// gives 0; a decimal integer the property cannot hold is refused rather than wrapped.
+QVariant integerValue(int typeId, const QString &name, const QString &value)
+{
+    static const QRegularExpression decimal(QStringLiteral("^[+-]?[0-9]+$"));
+    const IntegerRange range = integerRange(typeId);
+    if (!decimal.match(value).hasMatch())
+        return range.lowest < 0 ? QVariant(0LL) : QVariant(0ULL);
+
+    // Leading zeros aside, a number of more than 20 digits is beyond every integer type.
+    QString digits = value;
+    const bool negative = digits.startsWith(QLatin1Char('-'));
+    if (negative || digits.startsWith(QLatin1Char('+')))
+        digits.remove(0, 1);
+    while (digits.size() > 1 && digits.startsWith(QLatin1Char('0')))
+        digits.remove(0, 1);
+    bool ok = digits.size() <= 20;
+    const qulonglong magnitude = ok ? digits.toULongLong(&ok, 10) : 0;
+    // The magnitude of the lowest value, computed without overflowing for the 64-bit types.
+    const qulonglong lowestMagnitude = range.lowest < 0 ? qulonglong(-(range.lowest + 1)) + 1 : 0;
+    if (ok && !negative && magnitude <= range.highest)
+        return range.lowest < 0 ? QVariant(qlonglong(magnitude)) : QVariant(magnitude);
+    if (ok && negative && magnitude <= lowestMagnitude)
+        return QVariant(qlonglong(0 - magnitude));
+    throw HException(QStringLiteral("invalid value ") + quoted(value) + QStringLiteral("\n\nThe only valid values for ")
+                     + quoted(name) + QStringLiteral(" are whole numbers from %1 to %2").arg(range.lowest).arg(range.highest));
 }
 
 QVariant enumValue(const QMetaProperty &property, const QString &name, const QString &value)
@@ -119,7 +169,7 @@ QString propertyText(const TargetInterface &target, const QMetaProperty &propert
     }
 }
 
-void listProperties(FILE *out, const TargetInterface &target, const QString &targetName)
+QByteArray propertyListing(const TargetInterface &target, const QString &targetName)
 {
     QByteArray text = "\"" + targetName.toUtf8() + "\" Properties:\n\n";
     walkProperties(target, [&](const QMetaProperty &property) {
@@ -133,8 +183,7 @@ void listProperties(FILE *out, const TargetInterface &target, const QString &tar
         text += "  Value      : " + propertyText(target, property).toUtf8() + "\n\n";
         return true;
     });
-    std::fwrite(text.constData(), 1, size_t(text.size()), out);
-    std::fflush(out);
+    return text;
 }
 
 void setPropertyFromText(TargetInterface &target, const QString &name, const QString &value)
@@ -158,14 +207,7 @@ void setPropertyFromText(TargetInterface &target, const QString &name, const QSt
         if (type == QMetaType::QStringList) {
             newValue = splitEscaped(value);
         } else if (isIntegerType(type)) {
-            bool ok = false;
-            if (isUnsignedType(type)) {
-                const qulonglong n = value.toULongLong(&ok, 10);
-                newValue = ok ? n : 0ULL;
-            } else {
-                const qlonglong n = value.toLongLong(&ok, 10);
-                newValue = ok ? n : 0LL;
-            }
+            newValue = integerValue(type, name, value);
         } else if (type == QMetaType::Bool) {
             if (value.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0)
                 newValue = true;

@@ -3,9 +3,9 @@
 // class's own properties in declaration order.
 #pragma once
 
+#include <QByteArray>
 #include <QMetaProperty>
 #include <QString>
-#include <cstdio>
 
 class TargetInterface;
 
@@ -13,9 +13,8 @@ class TargetInterface;
 // lists joined by ";" with "\" escapes, booleans as "Yes" or "No".
 QString propertyText(const TargetInterface &target, const QMetaProperty &property);
 
-// Prints the writable, described properties of target under the heading
-// "\"<targetName>\" Properties:".
-void listProperties(FILE *out, const TargetInterface &target, const QString &targetName);
+// The writable, described properties of target under the heading "\"<targetName>\" Properties:".
+QByteArray propertyListing(const TargetInterface &target, const QString &targetName);
 
 // Sets the property whose display name is name from text. Throws HException for an unknown
 // property, a value its type refuses, or a property that cannot be set.

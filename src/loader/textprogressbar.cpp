@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-TextProgressBar::TextProgressBar(int lineWidth, FILE *out, Clock clock, QObject *parent)
+TextProgressBar::TextProgressBar(int lineWidth, ConsoleOutput &out, Clock clock, QObject *parent)
     : QObject(parent), m_lineWidth(lineWidth), m_out(out), m_clock(clock ? std::move(clock) : Clock(platform::tickCount))
 {
 }
@@ -43,7 +43,7 @@ void TextProgressBar::progress(int step, int steps, const char *task, const char
         m_units = QByteArray();
         m_task = QByteArray();
     }
-    std::fflush(m_out);
+    m_out.flush();
 }
 
 void TextProgressBar::message(const QString &text)
@@ -51,7 +51,7 @@ void TextProgressBar::message(const QString &text)
     clearLine();
     write(text.toUtf8() + '\n');
     drawBar();
-    std::fflush(m_out);
+    m_out.flush();
 }
 
 void TextProgressBar::clearLine()
@@ -83,5 +83,5 @@ void TextProgressBar::drawBar()
 
 void TextProgressBar::write(const QByteArray &bytes)
 {
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_out);
+    m_out.write(bytes);
 }

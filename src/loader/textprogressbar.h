@@ -3,11 +3,12 @@
 // above the bar.
 #pragma once
 
+#include "loader/consoleoutput.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 
 class TextProgressBar : public QObject
@@ -19,7 +20,7 @@ public:
 
     // lineWidth: console columns the bar may use. out is not owned; clock defaults to the
     // platform's tick count.
-    explicit TextProgressBar(int lineWidth, FILE *out = stdout, Clock clock = Clock(), QObject *parent = nullptr);
+    explicit TextProgressBar(int lineWidth, ConsoleOutput &out, Clock clock = Clock(), QObject *parent = nullptr);
 
 public slots:
     // progress(0, total, task, units) opens a task; progress(done, -1, nullptr, nullptr)
@@ -38,7 +39,7 @@ private:
     QByteArray m_task;
     QByteArray m_units;
     int m_barWidth = 0;
-    FILE *m_out;
+    ConsoleOutput &m_out;
     Clock m_clock;
     uint64_t m_started = 0;
 };

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "loadfile/loadfileinterface.h"
+#include "loadfile/loadfilewriter.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,7 +19,7 @@ struct LoadFileType
     const char *description;
 };
 
-// Makes load-file readers. The table order is the listing order and the order in which
+// Makes load-file readers and holds the writers of the types that can be written. The table order is the listing order and the order in which
 // type names and file extensions are tried.
 class LoadFileFactory
 {
@@ -39,9 +40,17 @@ public:
     // The table, in listing order.
     std::vector<LoadFileType> types() const;
 
+    // The writer of the type named exactly typeName; null when that type cannot be written.
+    const LoadFileWriter *writer(const QString &typeName) const;
+    // The same, throwing HException "cannot write load files of type ..." for a type without a
+    // writer and "unknown file type ..." for a name that is not in the table.
+    const LoadFileWriter &requireWriter(const QString &typeName) const;
+
     // Appends a type to the table. extensions are the case-sensitive endings that
     // typeForFileName recognises for it (".elf", ".ELF"), tried after those of earlier entries.
-    void addType(const LoadFileType &type, const QStringList &extensions, Creator creator);
+    // writer is null for a type that can only be read.
+    void addType(const LoadFileType &type, const QStringList &extensions, Creator creator,
+                 std::shared_ptr<const LoadFileWriter> writer = nullptr);
 
 protected:
     struct Entry
@@ -49,6 +58,7 @@ protected:
         LoadFileType type;
         QStringList extensions;
         Creator creator;
+        std::shared_ptr<const LoadFileWriter> writer;
     };
     std::vector<Entry> m_entries;
 };

@@ -1,4 +1,5 @@
-// Writing the primary sections of a load file in one of the text or binary formats.
+// LoadFileWriter: the writer of one load-file format, registered beside its reader in the
+// factory's type table.
 #pragma once
 
 #include "loadfile/loadfileinterface.h"
@@ -6,13 +7,20 @@
 #include <QByteArray>
 #include <QString>
 
-// Writes the primary sections of file, and its start address when hasStartAddress(), to
-// fileName in the format of typeName: "ihex", "srec", "tihex", "hex" (listing) or "bin" (one
-// image from the lowest to the highest address, gaps filled with 0xFF). The file is replaced
-// only when everything was written. Throws HException for a type that cannot be written
-// ("elf", "hzx", unknown names) and, naming the file, when it cannot be written.
-void writeLoadFile(const QString &fileName, const QString &typeName, LoadFileInterface &file);
+class LoadFileWriter
+{
+public:
+    virtual ~LoadFileWriter();
 
-// The contents writeLoadFile would write, for callers that keep them in memory; fileName
-// only names the file in messages.
+    // The bytes of a file of this format holding the primary sections of file, and its start
+    // address when hasStartAddress(). Throws HException, naming fileName, when the sections
+    // cannot be expressed in the format.
+    virtual QByteArray contents(LoadFileInterface &file, const QString &fileName) const = 0;
+};
+
+// The writers of the standard table ("ihex", "srec", "tihex", "hex", "bin"), for callers
+// without a factory of their own. Throw HException for a type that cannot be written.
 QByteArray formatLoadFile(const QString &typeName, LoadFileInterface &file, const QString &fileName = QString());
+// Writes the file through a LoadFileDestination: an existing file is replaced only when every
+// byte was written.
+void writeLoadFile(const QString &fileName, const QString &typeName, LoadFileInterface &file);

@@ -8,9 +8,40 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <memory>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
+
+// A FIFO laid out for a case, held open for reading so that a writer neither blocks nor fails.
+struct HeldFifo
+{
+    QString name;
+    int fd = -1;
+    ~HeldFifo()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    // Whatever has been written into the FIFO so far.
+    QByteArray drain() const
+    {
+        QByteArray bytes;
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n <= 0)
+                return bytes;
+            bytes.append(buffer, n);
+        }
+    }
+};
 
 QList<GoldenCase> allCases()
 {
@@ -87,6 +118,22 @@ TEST_P(GoldenTest, Run)
         f.write(in.content);
     }
 
+    std::vector<std::unique_ptr<HeldFifo>> fifos;
+    for (const GoldenNode &node : gc.nodes) {
+        const QByteArray path = QFile::encodeName(tmp + QLatin1Char('/') + node.name);
+        if (node.linkTarget.isEmpty()) {
+            ASSERT_EQ(::mkfifo(path.constData(), 0644), 0) << "cannot make FIFO " << path.constData();
+            auto fifo = std::make_unique<HeldFifo>();
+            fifo->name = node.name;
+            fifo->fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK);
+            ASSERT_GE(fifo->fd, 0) << "cannot open FIFO " << path.constData();
+            fifos.push_back(std::move(fifo));
+        } else {
+            const QByteArray target = QFile::encodeName(substitute(node.linkTarget, tmp));
+            ASSERT_EQ(::symlink(target.constData(), path.constData()), 0) << "cannot make link " << path.constData();
+        }
+    }
+
     QStringList args;
     for (const QString &w : splitShellWords(gc.argsLine))
         args.append(substitute(w, tmp));
@@ -100,6 +147,8 @@ TEST_P(GoldenTest, Run)
     env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     process.setProcessEnvironment(env);
+    if (!gc.stdoutFile.isEmpty())
+        process.setStandardOutputFile(substitute(gc.stdoutFile, tmp));
     process.start(QStringLiteral("/bin/bash"),
                   QStringList{QStringLiteral("-c"), QStringLiteral("exec -a zimprog \"$0\" \"$@\""), exe} + args);
     ASSERT_TRUE(process.waitForStarted(10000));
@@ -117,6 +166,9 @@ TEST_P(GoldenTest, Run)
         } else if (e.what == QLatin1String("stderr")) {
             checkedErr = true;
             expectMatch(e, err);
+        } else if (auto fifo = std::find_if(fifos.begin(), fifos.end(), [&](const auto &f) { return f->name == e.what; });
+                   fifo != fifos.end()) {
+            expectMatch(e, normalise((*fifo)->drain(), exe, tmp));
         } else {
             QFile f(tmp + QLatin1Char('/') + e.what);
             EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << "no file " << e.what.toStdString();
@@ -130,6 +182,22 @@ TEST_P(GoldenTest, Run)
         EXPECT_EQ(err.toStdString(), "") << "in stderr";
     }
     EXPECT_EQ(process.exitCode(), gc.status);
+
+    // A run must never replace a link or a FIFO by a file of its own.
+    for (const GoldenNode &node : gc.nodes) {
+        const QByteArray path = QFile::encodeName(tmp + QLatin1Char('/') + node.name);
+        struct stat st = {};
+        ASSERT_EQ(::lstat(path.constData(), &st), 0) << node.name.toStdString() << " is gone";
+        if (node.linkTarget.isEmpty()) {
+            EXPECT_TRUE(S_ISFIFO(st.st_mode)) << node.name.toStdString() << " is no longer a FIFO";
+        } else {
+            EXPECT_TRUE(S_ISLNK(st.st_mode)) << node.name.toStdString() << " is no longer a link";
+            char target[4096];
+            const ssize_t n = ::readlink(path.constData(), target, sizeof target);
+            EXPECT_EQ(QByteArray(target, n < 0 ? 0 : n), QFile::encodeName(substitute(node.linkTarget, tmp)))
+                << node.name.toStdString() << " points elsewhere";
+        }
+    }
 }
 
 std::string caseName(const testing::TestParamInfo<GoldenCase> &info)

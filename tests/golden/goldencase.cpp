@@ -89,6 +89,8 @@ GoldenCase readGoldenCase(const QString &path, const QString &name)
             gc.status = text.mid(7).trimmed().toInt();
         else if (text.startsWith(QLatin1String("cwd:")))
             gc.cwd = text.mid(4).trimmed();
+        else if (text.startsWith(QLatin1String("stdout-file:")))
+            gc.stdoutFile = text.mid(12).trimmed();
         else
             gc.parseError = QStringLiteral("unknown header line: ") + text;
     }
@@ -103,7 +105,15 @@ GoldenCase readGoldenCase(const QString &path, const QString &name)
         QByteArray text = s.text;
         if (mods.contains(QLatin1String("noeol")) && text.endsWith('\n'))
             text.chop(1);
-        if (kind == QLatin1String("input")) {
+        if (kind == QLatin1String("link") || kind == QLatin1String("fifo")) {
+            const bool link = kind == QLatin1String("link");
+            if (s.header.size() != (link ? 3 : 2) || !s.text.trimmed().isEmpty()) {
+                gc.parseError = link ? QStringLiteral("a link needs a name and a target and no text")
+                                     : QStringLiteral("a fifo needs a name and no text");
+                continue;
+            }
+            gc.nodes.append({s.header.at(1), link ? s.header.at(2) : QString()});
+        } else if (kind == QLatin1String("input")) {
             if (s.header.size() < 2) {
                 gc.parseError = QStringLiteral("input without a file name");
                 continue;

@@ -22,13 +22,24 @@ struct GoldenInput
     QByteArray content;
 };
 
+// A node other than a regular file laid out before the run: a symbolic link to target, or a
+// FIFO (empty target) that the harness holds open for reading. After the run it must still be
+// the same node; a "file" expectation of a FIFO's name checks the bytes written into it.
+struct GoldenNode
+{
+    QString name;
+    QString linkTarget;  // empty: a FIFO
+};
+
 struct GoldenCase
 {
     QString name;        // path below cases/ without the extension
     QString argsLine;
     QString cwd;         // empty: the case's own temporary directory
+    QString stdoutFile;  // empty: standard output is captured; else it goes to this path (/dev/full)
     int status = 0;
     QList<GoldenInput> inputs;
+    QList<GoldenNode> nodes;
     QList<GoldenExpectation> expectations;
     QString parseError;  // set when the case file itself is malformed
 };

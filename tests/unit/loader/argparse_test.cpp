@@ -94,6 +94,16 @@ TEST_F(ParserFixture, HandlerFailureEndsTheParse)
     EXPECT_TRUE(parser.events.empty());
 }
 
+// A case's description as a test name.
+std::string testName(const char *what)
+{
+    std::string name = what;
+    for (char &c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return name;
+}
+
 struct IndirectCase
 {
     const char *what;
@@ -155,7 +165,52 @@ INSTANTIATE_TEST_SUITE_P(
                      {"file " + std::string(1020, 'a'), "file bc", "file def"}, ""},
         IndirectCase{"arguments outlive their line", "-name kept\n-o other\n", {"-o [other]"}, ""},
         tooManyWords()),
-    [](const testing::TestParamInfo<IndirectCase> &info) { return "case" + std::to_string(info.index); });
+    [](const testing::TestParamInfo<IndirectCase> &info) { return testName(info.param.what); });
+
+struct RefusedIndirect
+{
+    const char *what;
+    QByteArray content; // empty: the file is a directory
+    const char *message; // "@" stands for the file's path
+};
+
+void PrintTo(const RefusedIndirect &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
+// 100,001 words over lines of 200.
+QByteArray tooManyWordsInAll()
+{
+    QByteArray content;
+    for (int i = 0; i <= ArgParse::maxIndirectWords; ++i)
+        content += (i % 200 == 199) ? "w\n" : "w ";
+    return content;
+}
+
+class RefusedIndirectFile : public ParserFixture, public testing::WithParamInterface<RefusedIndirect> {};
+
+TEST_P(RefusedIndirectFile, FailsTheParse)
+{
+    std::string path = dir.filePath(QStringLiteral("sub")).toStdString();
+    if (GetParam().content.isEmpty())
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(path)));
+    else
+        path = file("args.txt", GetParam().content);
+    const std::string at = "@" + path;
+    QString message = QString::fromUtf8(GetParam().message);
+    message.replace(QLatin1Char('@'), QString::fromStdString(path));
+    EXPECT_THAT([&] { parse({at.c_str()}); }, testing::ThrowsMessage<HException>(testing::StrEq(message.toStdString())));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RefusedIndirectFile,
+    testing::Values(RefusedIndirect{"directory", {}, "cannot read indirect file @: Is a directory"},
+                    // NUL bytes hold no words but still count.
+                    RefusedIndirect{"larger than 1 MB", QByteArray(ArgParse::maxIndirectFileSize + 1, '\0'),
+                                    "indirect file @ is larger than 1 MB"},
+                    RefusedIndirect{"too many words", tooManyWordsInAll(), "indirect files hold more than 100000 words"}),
+    [](const testing::TestParamInfo<RefusedIndirect> &info) { return testName(info.param.what); });
 
 TEST_F(ParserFixture, SelfIncludingFileStopsAtDepth100AndOuterLevelsGoOn)
 {

@@ -6,6 +6,7 @@
 #include "fakes/faketarget.h"
 #include "loader/loader.h"
 #include "loader/system.h"
+#include "loadfile/loadfilefactory.h"
 #include "target/targetregistry.h"
 
 #include <QDir>
@@ -114,12 +115,25 @@ TEST_F(RunFixture, FailedVerificationOfTheSecondFileStopsWithoutDisconnecting)
     EXPECT_EQ(targetEvents(lastTarget->log).back(), "endLoad");
 }
 
+// A Loader over a state of its own, whose simulator entry makes FakeTargets.
+struct OwnLoader
+{
+    CapturedStream out;
+    ConsoleOutput console{out.file()};
+    TestState state;
+    MSP430TargetInterfaceFactory &targets = state.targetFactory();
+    Loader loader{console, state};
+
+    OwnLoader()
+    {
+        targets.registerCreator("MSP430Monitor", [](ProgramState &, QObject *parent) { return new FakeTarget(parent); });
+    }
+};
+
 TEST(LoaderOperations, RefuseWithoutTargetConnectionOrFile)
 {
-    TestState state;
-    useFakeTargets(state);
-    CapturedStream out;
-    Loader loader(state, out.file());
+    OwnLoader own;
+    Loader &loader = own.loader;
     const auto refuses = [](auto operation, const char *message) {
         EXPECT_THAT(operation, testing::ThrowsMessage<HException>(testing::StrEq(message)));
     };
@@ -152,14 +166,13 @@ private:
 TEST(LoaderOperations, SetTargetDisconnectsAndDestroysTheOldOne)
 {
     std::vector<std::string> events;
-    TestState state;
-    state.targetFactory().registerCreator("MSP430Monitor", [&](ProgramState &, QObject *parent) {
-        events.push_back("created");
-        return new TrackedTarget(parent, events);
-    });
     {
-        CapturedStream out;
-        Loader loader(state, out.file());
+        OwnLoader own;
+        own.targets.registerCreator("MSP430Monitor", [&](ProgramState &, QObject *parent) {
+            events.push_back("created");
+            return new TrackedTarget(parent, events);
+        });
+        Loader &loader = own.loader;
         loader.SetTarget(QStringLiteral("sim"));
         loader.ConnectTarget();
         loader.SetTarget(QStringLiteral("MSP430Monitor"));
@@ -171,6 +184,17 @@ TEST(LoaderOperations, SetTargetDisconnectsAndDestroysTheOldOne)
         EXPECT_FALSE(loader.hasTarget());
     }
     EXPECT_THAT(events, ElementsAre("created", "disconnect", "destroyed", "created", "destroyed"));
+}
+
+TEST(LoaderOperations, ListedTargetWithoutImplementationIsNotAvailableRatherThanUnknown)
+{
+    OwnLoader own;
+    EXPECT_THAT([&] { own.loader.SetTarget(QStringLiteral("usb")); },
+                testing::ThrowsMessage<HException>(
+                    testing::StrEq("target \"usb\" is not available in this version of zimprog")));
+    EXPECT_THAT([&] { own.loader.SetTarget(QStringLiteral("MSP430TargetInterface")); },
+                testing::ThrowsMessage<HException>(
+                    testing::StrEq("target \"MSP430TargetInterface\" is not available in this version of zimprog")));
 }
 
 TEST(LoaderOperations, SetLoadFileKeepsNothingOnFailureAndHonoursTheFileType)
@@ -185,9 +209,8 @@ TEST(LoaderOperations, SetLoadFileKeepsNothingOnFailureAndHonoursTheFileType)
     make("bad.hex", ":zz\n");
     make("prog.bin", "abcd");
 
-    CapturedStream out;
-    TestState state;
-    Loader loader(state, out.file());
+    OwnLoader own;
+    Loader &loader = own.loader;
     EXPECT_THAT([&] { loader.SetLoadFile(path("bad.hex")); }, testing::Throws<HException>());
     EXPECT_FALSE(loader.hasLoadFile());
 

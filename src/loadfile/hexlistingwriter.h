@@ -1,0 +1,10 @@
+// HexListingWriter: the hex listing, a 32-bit address and up to 16 bytes per line.
+#pragma once
+
+#include "loadfile/loadfilewriter.h"
+
+class HexListingWriter : public LoadFileWriter
+{
+public:
+    QByteArray contents(LoadFileInterface &file, const QString &fileName) const override;
+};

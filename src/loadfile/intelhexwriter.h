@@ -1,0 +1,10 @@
+// IntelHexWriter: Intel hex records, with 04 records for addresses above 64 KB and a 05 start record.
+#pragma once
+
+#include "loadfile/loadfilewriter.h"
+
+class IntelHexWriter : public LoadFileWriter
+{
+public:
+    QByteArray contents(LoadFileInterface &file, const QString &fileName) const override;
+};

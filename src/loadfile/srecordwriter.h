@@ -1,0 +1,10 @@
+// SRecordWriter: Motorola S-records with the narrowest address field that holds every address.
+#pragma once
+
+#include "loadfile/loadfilewriter.h"
+
+class SRecordWriter : public LoadFileWriter
+{
+public:
+    QByteArray contents(LoadFileInterface &file, const QString &fileName) const override;
+};

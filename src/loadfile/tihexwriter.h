@@ -1,0 +1,10 @@
+// TIHexWriter: TI text hex, an '@' address line before each run of bytes and a final 'q'.
+#pragma once
+
+#include "loadfile/loadfilewriter.h"
+
+class TIHexWriter : public LoadFileWriter
+{
+public:
+    QByteArray contents(LoadFileInterface &file, const QString &fileName) const override;
+};

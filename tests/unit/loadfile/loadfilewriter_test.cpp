@@ -1,0 +1,92 @@
+// Writing load files: which types the table can write, and a destination that never leaves a
+// damaged file behind, checked with a write that fails as a full disk does.
+#include "loadfile/loadfiledestination.h"
+#include "loadfile/loadfilefactory.h"
+#include "loadfiletestutil.h"
+
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// Takes the first 10 bytes of the first call, then fails as a full disk does.
+ssize_t fullAfterTenBytes(int fd, const void *buffer, size_t size)
+{
+    static constexpr size_t room = 10;
+    if (size <= room) {
+        errno = ENOSPC;
+        return -1;
+    }
+    return ::write(fd, buffer, room);
+}
+
+TEST(LoadFileWriters, AreRegisteredForTheTextAndBinaryTypesOnly)
+{
+    TEVOLoadFileFactory factory;
+    for (const char *type : {"bin", "ihex", "hex", "tihex", "srec"})
+        EXPECT_NE(factory.writer(QString::fromLatin1(type)), nullptr) << type;
+    EXPECT_EQ(messageOf([&] { factory.requireWriter(QStringLiteral("elf")); }),
+              QStringLiteral("cannot write load files of type \"elf\""));
+    EXPECT_EQ(messageOf([&] { factory.requireWriter(QStringLiteral("hzx")); }),
+              QStringLiteral("cannot write load files of type \"hzx\""));
+    EXPECT_EQ(messageOf([&] { factory.requireWriter(QStringLiteral("IHEX")); }), QStringLiteral("unknown file type \"IHEX\""));
+}
+
+TEST(LoadFileDestination, AFailedWriteLeavesTheOldFileAndNoTemporaryFile)
+{
+    TempFiles files;
+    const QString path = files.write("out.hex", "old contents\n");
+    const LoadFileDestination destination(path, fullAfterTenBytes);
+    EXPECT_EQ(destination.kind(), LoadFileDestination::RegularFile);
+    EXPECT_EQ(messageOf([&] { destination.write(QByteArray(100, 'x')); }),
+              QStringLiteral("cannot write %1: No space left on device").arg(path));
+    EXPECT_EQ(contentsOf(path), "old contents\n");
+    EXPECT_EQ(QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("out.hex")});
+}
+
+TEST(LoadFileDestination, ReplacesARegularFileKeepingItsPermissions)
+{
+    TempFiles files;
+    const QString path = files.write("out.hex", "old contents that are longer\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
+    LoadFileDestination(path).write("new\n");
+    EXPECT_EQ(contentsOf(path), "new\n");
+    struct stat st = {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST(LoadFileDestination, WritesThroughALinkToAFileAndKeepsTheLink)
+{
+    TempFiles files;
+    const QString real = files.write("real.hex", "old\n");
+    const QString link = files.path(QStringLiteral("link.hex"));
+    ASSERT_EQ(::symlink("real.hex", QFile::encodeName(link).constData()), 0);
+    LoadFileDestination(link).write("new\n");
+    EXPECT_EQ(contentsOf(real), "new\n");
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+}
+
+TEST(LoadFileDestination, RefusesWhatCannotBeWrittenBeforeAnyWrite)
+{
+    TempFiles files;
+    const QString directory = files.path(QStringLiteral("sub"));
+    ASSERT_TRUE(QDir().mkpath(directory));
+    EXPECT_EQ(messageOf([&] { LoadFileDestination{directory}; }), QStringLiteral("cannot write %1: Is a directory").arg(directory));
+    const QString missing = files.path(QStringLiteral("none/out.hex"));
+    EXPECT_EQ(messageOf([&] { LoadFileDestination{missing}; }),
+              QStringLiteral("cannot write %1: No such file or directory").arg(missing));
+    EXPECT_EQ(LoadFileDestination(QStringLiteral("/dev/null")).kind(), LoadFileDestination::WriteThrough);
+}
+
+} // namespace
