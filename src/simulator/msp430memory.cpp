@@ -57,7 +57,12 @@ void MSP430Memory::writeBytes(uint32_t address, uint32_t count, const uint8_t *d
             data += 2;
             count -= 2;
         } else {
-            peripheralWrite(address, 2, data[0]);
+            // A lone last byte: a peripheral sees the word holding it, while plain storage keeps
+            // the byte after it (the first RAM byte, for 0x1FF) as it was.
+            if (isPlainStorage(address))
+                m_storage[address] = data[0];
+            else
+                peripheralWrite(address, 2, data[0]);
             return;
         }
     }

@@ -123,6 +123,11 @@ private:
         return value;
     }
 
+    // True when address goes to neither the multiplier nor a peripheral simulation.
+    bool isPlainStorage(uint32_t address) const
+    {
+        return !m_peripherals && !(m_multiplier && HardwareMultiplier::covers(address));
+    }
     uint32_t peripheralRead(uint32_t address, unsigned size);
     void peripheralWrite(uint32_t address, unsigned size, uint32_t value);
 

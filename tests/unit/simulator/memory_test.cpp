@@ -39,6 +39,20 @@ TEST_F(MemoryTest, BlockThroughThePeripheralAreasRoundTrips)
     EXPECT_TRUE(memory().isWritten(0x0200));
 }
 
+TEST_F(MemoryTest, OneByteDownloadAtTheLastPeripheralWordLeavesRamAlone)
+{
+    const uint8_t ram[2] = {0x34, 0x12};
+    memory().writeBytes(0x0200, 2, ram);
+    const uint8_t byte = 0x5A;
+    memory().writeBytes(0x01FF, 1, &byte);
+    uint8_t back[3] = {};
+    memory().readBytes(0x01FF, 1, back);
+    memory().readBytes(0x0200, 2, back + 1);
+    EXPECT_EQ(back[0], 0x5A);
+    EXPECT_EQ(back[1], 0x34);
+    EXPECT_EQ(back[2], 0x12);
+}
+
 struct AccessCase
 {
     const char *name;
