@@ -118,8 +118,7 @@ void SimulatedHMonitor::connectSimulation()
 void SimulatedHMonitor::disconnectSimulation()
 {
     m_peripherals.reset();
-    m_profile.clear();
-    m_profile.shrink_to_fit();
+    m_profile = ZeroedArray<uint32_t>();
     m_profileLength = 0;
 }
 
@@ -407,9 +406,9 @@ void SimulatedHMonitor::recordTrace(uint32_t pc)
 
 void SimulatedHMonitor::setProfileWindow(uint32_t base, uint32_t length)
 {
+    m_profile = ZeroedArray<uint32_t>(length);
     m_profileBase = base;
     m_profileLength = length;
-    m_profile.assign(length, 0);
 }
 
 uint32_t SimulatedHMonitor::profileCount(uint32_t address) const

@@ -6,6 +6,7 @@
 
 #include "simulator/peripheralbus.h"
 #include "simulator/simulatorerror.h"
+#include "simulator/zeroedarray.h"
 #include "target/hmonitor.h"
 
 #include <QList>
@@ -98,7 +99,8 @@ public:
     QList<uint32_t> trace() const { return QList<uint32_t>(m_trace.begin(), m_trace.end()); }
     uint64_t jumpCount() const { return m_jumpCount; }
 
-    // One execution counter per address from base to base + length - 1, all cleared.
+    // One execution counter per address from base to base + length - 1, all cleared. The counters
+    // take memory only where they count.
     void setProfileWindow(uint32_t base, uint32_t length);
     uint32_t profileCount(uint32_t address) const;
 
@@ -206,7 +208,7 @@ private:
 
     uint32_t m_profileBase = 0;
     uint32_t m_profileLength = 0;
-    std::vector<uint32_t> m_profile;
+    ZeroedArray<uint32_t> m_profile;
 
     std::unique_ptr<PeripheralBus> m_peripherals;
     uint64_t m_lastEventTick = 0;

@@ -18,7 +18,7 @@ TEST_F(MemoryTest, DownloadMarksExactlyTheWrittenBytes)
     for (uint32_t a = 0x10FF; a <= 0x1110; ++a) {
         const bool inside = a >= 0x1100 && a < 0x1110;
         EXPECT_EQ(memory().isWritten(a), inside) << std::hex << a;
-        EXPECT_EQ(memory().storage()[a], inside ? a - 0x1100 + 1 : 0xCD) << std::hex << a;
+        EXPECT_EQ(memory().storedByte(a), inside ? a - 0x1100 + 1 : 0xCD) << std::hex << a;
     }
 }
 
