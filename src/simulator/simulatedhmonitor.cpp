@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QLocale>
 
+#include <algorithm>
+
 namespace {
 
 // The event loop gets a turn this often while the simulation runs, so that a stop request
@@ -133,6 +135,7 @@ void SimulatedHMonitor::resetCore()
 {
     m_cycles = 0;
     m_resetPending = true;
+    m_attention = true; // a reset from within an instruction is taken before the next one
     if (m_peripherals)
         m_peripherals->reset();
 }
@@ -183,6 +186,7 @@ void SimulatedHMonitor::reportStop()
 bool SimulatedHMonitor::stop()
 {
     m_stopRequested = true;
+    m_attention = true;
     return true;
 }
 
@@ -198,9 +202,6 @@ bool SimulatedHMonitor::step()
     requireConnected();
     m_errorKind = SimulatorError::None;
     serviceInterrupts();
-    const uint32_t pc = programCounter();
-    if (pc - m_profileBase < m_profileLength)
-        ++m_profile[pc - m_profileBase];
     executeInstruction();
     return true;
 }
@@ -236,10 +237,62 @@ SimulatedHMonitor::StopReason SimulatedHMonitor::runFor(uint64_t maxCycles)
     return reason;
 }
 
-bool SimulatedHMonitor::beforeInstructionSlow(uint32_t pc)
+// Instructions run in slices: up to the next interrupt poll, or one at a time while breakpoints or
+// the instruction trace need each one. A slice ends early after an instruction that raised the
+// attention flag or finished the program, so every stop comes right after its instruction.
+SimulatedHMonitor::StopReason SimulatedHMonitor::runInstructions(uint64_t maxCycles)
 {
-    if (m_stopRequested)
-        return true;
+    for (;;) {
+        m_errorKind = SimulatorError::None;
+        serviceInterrupts();
+        if (m_stopRequested) [[unlikely]]
+            return StopReason::Requested;
+        uint64_t budget = 0;
+        if (m_eachInstruction) [[unlikely]] {
+            if (breakpointBeforeInstruction())
+                return StopReason::Breakpoint;
+        } else {
+            budget = cyclesToNextPoll();
+            if (maxCycles != 0)
+                budget = std::min(budget, maxCycles - m_runCycles);
+        }
+        executeSlice(budget);
+        if (const StopReason reason = stopCondition(maxCycles); reason != StopReason::None)
+            return reason;
+    }
+}
+
+void SimulatedHMonitor::executeSlice(uint64_t cycleBudget)
+{
+    m_attention = false;
+    const RunSlice slice{uint32_t(std::min<uint64_t>(cycleBudget, UINT32_MAX)), m_profile.data(), m_profileBase,
+                         m_profileLength, &m_attention};
+    const uint32_t used = executeInstructions(slice);
+    m_cycles += used;
+    m_runCycles += used;
+}
+
+SimulatedHMonitor::StopReason SimulatedHMonitor::stopCondition(uint64_t maxCycles) const
+{
+    if (m_attention) [[unlikely]] {
+        if (m_stopRequested)
+            return StopReason::Requested;
+        if (m_accessHit)
+            return StopReason::Breakpoint;
+        if (m_errorKind != SimulatorError::None && stopsOn(m_errorKind))
+            return StopReason::ErrorStop;
+    }
+    // Only a run with a cycle limit ends by itself: when the program has finished or the limit is spent.
+    if (maxCycles == 0)
+        return StopReason::None;
+    if (const StopReason reason = finishedReason(); reason != StopReason::None)
+        return reason;
+    return m_runCycles >= maxCycles ? StopReason::CycleLimit : StopReason::None;
+}
+
+bool SimulatedHMonitor::breakpointBeforeInstruction()
+{
+    const uint32_t pc = programCounter();
     if (m_breakpointPending) {
         // Resuming at a breakpoint executes the instruction it stopped at.
         m_breakpointPending = false;
@@ -253,17 +306,6 @@ bool SimulatedHMonitor::beforeInstructionSlow(uint32_t pc)
     if (m_traceEveryInstruction)
         recordTrace(pc);
     return false;
-}
-
-SimulatedHMonitor::StopReason SimulatedHMonitor::afterInstructionSlow()
-{
-    if (m_stopRequested)
-        return StopReason::Requested;
-    if (m_accessHit)
-        return StopReason::Breakpoint;
-    if (stopsOn(m_errorKind))
-        return StopReason::ErrorStop;
-    return StopReason::None;
 }
 
 void SimulatedHMonitor::processEventsIfDue()
@@ -289,6 +331,7 @@ void SimulatedHMonitor::recordError(SimulatorError kind, uint32_t datum)
         m_errorKind = kind;
         m_errorDatum = datum;
     }
+    m_attention = true;
 }
 
 void SimulatedHMonitor::recordMiscError(uint32_t datum, const QString &message)
@@ -319,7 +362,6 @@ void SimulatedHMonitor::updateWatching()
     bool memory = false;
     bool registers = false;
     m_hasExecuteBreakpoints = false;
-    m_burstsAllowed = m_breakpoints.empty() && !m_traceEveryInstruction;
     for (const Breakpoint &breakpoint : m_breakpoints) {
         if (breakpoint.kind == Breakpoint::Execute)
             m_hasExecuteBreakpoints = true;
@@ -328,6 +370,7 @@ void SimulatedHMonitor::updateWatching()
         else
             memory = true;
     }
+    m_eachInstruction = m_hasExecuteBreakpoints || m_traceEveryInstruction;
     setAccessWatching(memory, registers, m_jumpCountEnabled);
 }
 
@@ -375,7 +418,7 @@ void SimulatedHMonitor::memoryAccessed(uint32_t address, unsigned size, uint32_t
 {
     for (const Breakpoint &breakpoint : m_breakpoints) {
         if (accessMatches(breakpoint, false, address, size, value, write))
-            m_accessHit = true;
+            m_accessHit = m_attention = true;
     }
 }
 
@@ -383,7 +426,7 @@ void SimulatedHMonitor::registerAccessed(unsigned reg, uint32_t value, bool writ
 {
     for (const Breakpoint &breakpoint : m_breakpoints) {
         if (accessMatches(breakpoint, true, reg, 1, value, write))
-            m_accessHit = true;
+            m_accessHit = m_attention = true;
     }
 }
 
