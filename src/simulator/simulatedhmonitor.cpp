@@ -56,7 +56,9 @@ SimulatedHMonitor::SimulatedHMonitor(QObject *parent, const QString &name, const
                      QStringLiteral("Jump Counting Enabled"),
                      QStringLiteral("Enables simulator to count jump instructions."), false);
     registerProperty(QStringLiteral("traceBufferSize"), QStringLiteral("Diagnostic"), QStringLiteral("Trace Buffer Size"),
-                     QStringLiteral("Set the number of trace entries that are recorded."), 8);
+                     QStringLiteral("Set the number of trace entries that are recorded (at most %1).")
+                         .arg(kMaxTraceEntries),
+                     8);
     registerProperty(QStringLiteral("runCycleLimit"), QStringLiteral("Simulator"), QStringLiteral("Run Cycle Limit"),
                      QStringLiteral("Cycles to simulate when the program is started; 0 leaves it unstarted."), 0u);
 }
@@ -71,9 +73,23 @@ void SimulatedHMonitor::setJumpCountEnabled(bool on)
 
 void SimulatedHMonitor::setTraceBufferSize(int size)
 {
-    m_traceBufferSize = std::max(0, size);
-    while (int(m_trace.size()) > m_traceBufferSize)
-        m_trace.pop_front();
+    m_traceBufferSize = std::clamp(size, 0, kMaxTraceEntries);
+    // In order again, so that the buffer grows at its end and shrinks from its oldest entry.
+    std::rotate(m_trace.begin(), m_trace.begin() + qsizetype(m_traceOldest), m_trace.end());
+    m_traceOldest = 0;
+    if (int(m_trace.size()) > m_traceBufferSize) {
+        m_trace.erase(m_trace.begin(), m_trace.end() - m_traceBufferSize);
+        m_trace.shrink_to_fit();
+    }
+}
+
+QList<uint32_t> SimulatedHMonitor::trace() const
+{
+    QList<uint32_t> entries;
+    entries.reserve(qsizetype(m_trace.size()));
+    entries.append(QList<uint32_t>(m_trace.begin() + qsizetype(m_traceOldest), m_trace.end()));
+    entries.append(QList<uint32_t>(m_trace.begin(), m_trace.begin() + qsizetype(m_traceOldest)));
+    return entries;
 }
 
 void SimulatedHMonitor::setJumpCountMode(JumpCountMode mode)
@@ -439,16 +455,19 @@ void SimulatedHMonitor::pcWritten(uint32_t pc)
 
 void SimulatedHMonitor::recordTrace(uint32_t pc)
 {
-    if (int(m_trace.size()) >= m_traceBufferSize) {
-        if (!m_traceWrapping || m_traceBufferSize == 0)
-            return;
-        m_trace.pop_front();
+    if (int(m_trace.size()) < m_traceBufferSize) {
+        m_trace.push_back(pc);
+        return;
     }
-    m_trace.push_back(pc);
+    if (!m_traceWrapping || m_trace.empty())
+        return;
+    m_trace[m_traceOldest] = pc;
+    m_traceOldest = (m_traceOldest + 1) % m_trace.size();
 }
 
 void SimulatedHMonitor::setProfileWindow(uint32_t base, uint32_t length)
 {
+    length = std::min(length, kMaxProfileLength);
     m_profile = ZeroedArray<uint32_t>(length);
     m_profileBase = base;
     m_profileLength = length;

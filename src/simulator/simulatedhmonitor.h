@@ -12,7 +12,6 @@
 
 #include <QList>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <vector>
 
@@ -44,6 +43,10 @@ public:
 
     enum JumpCountMode { PerInstruction, OnPcWrite, AtBreakpoint };
 
+    // The largest trace buffer and execution profile, so that no setting can exhaust memory.
+    static constexpr int kMaxTraceEntries = 65536;
+    static constexpr uint32_t kMaxProfileLength = 0x100000;
+
     // Why the last run ended.
     enum class StopReason { None, Requested, Breakpoint, ErrorStop, CycleLimit, SelfJump, CpuOff };
 
@@ -57,6 +60,7 @@ public:
     bool jumpCountEnabled() const { return m_jumpCountEnabled; }
     void setJumpCountEnabled(bool on);
     int traceBufferSize() const { return m_traceBufferSize; }
+    // Keeps 0 to kMaxTraceEntries entries; the oldest go when the buffer shrinks.
     void setTraceBufferSize(int size);
     // Cycles one start of the program may take; 0 leaves the program unstarted.
     uint runCycleLimit() const { return m_runCycleLimit; }
@@ -97,11 +101,12 @@ public:
 
     void setJumpCountMode(JumpCountMode mode);
     void setTraceWrapping(bool on) { m_traceWrapping = on; }
-    QList<uint32_t> trace() const { return QList<uint32_t>(m_trace.begin(), m_trace.end()); }
+    // The recorded PC values, oldest first.
+    QList<uint32_t> trace() const;
     uint64_t jumpCount() const { return m_jumpCount; }
 
-    // One execution counter per address from base to base + length - 1, all cleared. The counters
-    // take memory only where they count.
+    // One execution counter per address from base to base + length - 1, all cleared; at most
+    // kMaxProfileLength of them. The counters take memory only where they count.
     void setProfileWindow(uint32_t base, uint32_t length);
     uint32_t profileCount(uint32_t address) const;
 
@@ -200,7 +205,9 @@ private:
     JumpCountMode m_jumpCountMode = OnPcWrite;
     bool m_traceEveryInstruction = false;
     bool m_traceWrapping = false;
-    std::deque<uint32_t> m_trace;
+    // The trace: grows to the buffer size, then, when wrapping, overwrites from m_traceOldest on.
+    std::vector<uint32_t> m_trace;
+    size_t m_traceOldest = 0;
     uint64_t m_jumpCount = 0;
 
     uint32_t m_profileBase = 0;

@@ -132,4 +132,19 @@ TEST_F(MonitorTest, ExecutionBreakpointStopsBeforeAndResumesThrough)
     EXPECT_EQ(sim.runFor(100), SimulatedHMonitor::StopReason::SelfJump);
 }
 
+TEST_F(MonitorTest, TraceBufferIsBounded)
+{
+    sim.setTraceBufferSize(2000000000);
+    EXPECT_EQ(sim.traceBufferSize(), SimulatedHMonitor::kMaxTraceEntries);
+    sim.setJumpCountEnabled(true);
+    sim.setJumpCountMode(SimulatedHMonitor::PerInstruction);
+    sim.setTraceWrapping(true);
+    load({0xD232, 0x3FFF}); // EINT; JMP $
+    sim.runFor(2 * 2 * SimulatedHMonitor::kMaxTraceEntries);
+    const QList<uint32_t> trace = sim.trace();
+    ASSERT_EQ(trace.size(), SimulatedHMonitor::kMaxTraceEntries);
+    EXPECT_EQ(trace.first(), kCode + 2);
+    EXPECT_EQ(trace.last(), kCode + 2);
+}
+
 } // namespace
