@@ -49,6 +49,7 @@ public:
         m_reportPcWrites = on;
         m_slowRegisterWrites = m_watchRegisters || m_reportPcWrites;
     }
+
 private:
     [[gnu::always_inline]] inline unsigned step();
 
