@@ -43,6 +43,7 @@ zimNet=$(awk -v a="$zimWall" -v b="$zim0Wall" 'BEGIN { print a - b }')
 echo "zimprog:  $zimWall s wall, $zimUser s user, run without simulation $zim0Wall s"
 echo "zimprog:  $(rate $instructions "$zimWall") simulated instructions per second (wall, whole run)"
 echo "zimprog:  $(rate $instructions "$zimNet") (wall, minus the run without simulation)"
+echo "zimprog:  $(rate $instructions "$zimUser") (user CPU time)"
 echo "zimprog:  peak memory (maximum resident set size) $zimRss KB"
 
 if command -v mspdebug > /dev/null 2>&1; then

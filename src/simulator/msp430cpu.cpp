@@ -49,14 +49,15 @@ void MSP430Cpu::enterInterrupt(unsigned n)
     setReg(SP, sp);
     m_memory.writeWord(sp + 2, m_r[PC]);
     m_memory.writeWord(sp, m_r[SR]);
-    setReg(SR, m_r[SR] & ~GIE);
+    // Entry clears only GIE: a routine entered from a low-power mode starts with CPUOFF set.
+    storeReg(SR, m_r[SR] & ~GIE);
     setReg(PC, m_memory.readWord(0xFFE0 + 2 * n));
 }
 
 void MSP430Cpu::loadResetVector()
 {
     // A reset is not a jump: PC is loaded without telling jump counting.
-    setReg(SR, 0);
+    storeReg(SR, 0);
     m_r[PC] = m_memory.readWord(0xFFFE);
     m_registers.markChanged(PC);
 }
@@ -362,7 +363,8 @@ unsigned MSP430Cpu::jumpOn(uint32_t op)
     }
     if (taken) {
         const uint32_t offset = op & 0x3FF;
-        m_selfJump = offset == 0x3FF;
+        if (offset == 0x3FF && !(sr & GIE))
+            m_finish = Finish::SelfJump;
         const int32_t words = offset & 0x200 ? int32_t(offset) - 0x400 : int32_t(offset);
         setReg(PC, (m_r[PC] + uint32_t(2 * words)) & m_pcMask);
     }
@@ -378,9 +380,8 @@ unsigned MSP430Cpu::jumpOn(uint32_t op)
     return kTable[(op >> 10) & 7](*this, op);
 }
 
-inline unsigned MSP430Cpu::stepInline()
+inline unsigned MSP430Cpu::step()
 {
-    m_selfJump = false;
     const uint32_t op = fetch();
     if (op >= 0x4000)
         return formatI(op);
@@ -395,23 +396,17 @@ inline unsigned MSP430Cpu::stepInline()
     return addressInstruction(op);
 }
 
-unsigned MSP430Cpu::step()
+uint32_t MSP430Cpu::run(const RunSlice &slice)
 {
-    return stepInline();
-}
-
-uint32_t MSP430Cpu::runBurst(const Burst &burst)
-{
+    m_finish = Finish::None;
     uint32_t used = 0;
     do {
         const uint32_t pc = m_r[PC];
-        if (pc - burst.profileBase < burst.profileLength)
-            ++burst.profile[pc - burst.profileBase];
-        used += stepInline();
-        if (*burst.error != SimulatorError::None) [[unlikely]]
+        if (pc - slice.profileBase < slice.profileLength)
+            ++slice.profile[pc - slice.profileBase];
+        used += step();
+        if ((m_finish != Finish::None) | *slice.attention) [[unlikely]]
             break;
-        if (burst.stopWhenFinished && (m_selfJump || (m_r[SR] & CPUOFF)) && !(m_r[SR] & GIE)) [[unlikely]]
-            break;
-    } while (used < burst.cycleBudget);
+    } while (used < slice.cycleBudget);
     return used;
 }

@@ -1,10 +1,11 @@
 // MSP430Cpu: decodes and executes MSP430 and MSP430X instructions on a register file and a
 // memory image, counting cycles. Problems are recorded through the observer, never thrown;
-// only a peripheral bus may throw out of step().
+// only a peripheral bus may throw out of run().
 #pragma once
 
 #include "msp430/msp430registers.h"
 #include "simulator/msp430memory.h"
+#include "simulator/runslice.h"
 #include "simulator/simulatorerror.h"
 
 class MSP430Cpu
@@ -21,21 +22,16 @@ public:
     // None of the three is owned; they must outlive the CPU.
     MSP430Cpu(MSP430Registers &registers, MSP430Memory &memory, SimulatorObserver &observer);
 
-    // Executes the instruction at PC and returns the cycles it takes.
-    unsigned step();
+    // How the program has clearly finished: a taken jump to itself with GIE clear, or an
+    // instruction that wrote SR so that the CPU went off with interrupts disabled (interrupt entry
+    // and flag updates do not count).
+    enum class Finish : uint8_t { None, SelfJump, CpuOff };
 
-    // A run of instructions without the per-instruction checks of the run loop.
-    struct Burst
-    {
-        uint32_t cycleBudget;         // stop once this many cycles have been used
-        uint32_t *profile;            // execution counters, one per address from profileBase
-        uint32_t profileBase;
-        uint32_t profileLength;
-        const SimulatorError *error;  // stop after an instruction that recorded an error
-        bool stopWhenFinished;        // stop after a jump to itself or CPUOFF, with GIE clear
-    };
-    // Executes instructions until the budget is used or a stop condition holds; returns the cycles used.
-    uint32_t runBurst(const Burst &burst);
+    // Executes instructions from PC, counting each in the slice's profile, until the slice's
+    // budget is used, its attention flag is raised or the program finishes; returns the cycles used.
+    uint32_t run(const RunSlice &slice);
+    // What the last instruction of the last run() finished with.
+    Finish finish() const { return m_finish; }
     // Pushes PC and SR, clears GIE and continues at the vector of interrupt n (0..15).
     void enterInterrupt(unsigned n);
     // SR = 0 and PC from the reset vector at 0xFFFE.
@@ -53,11 +49,9 @@ public:
         m_reportPcWrites = on;
         m_slowRegisterWrites = m_watchRegisters || m_reportPcWrites;
     }
-    // True when the last step was a taken jump to its own address.
-    bool lastWasSelfJump() const { return m_selfJump; }
 
 private:
-    [[gnu::always_inline]] inline unsigned stepInline();
+    [[gnu::always_inline]] inline unsigned step();
 
     enum OperandKind : uint32_t { InRegister, InMemory, Constant };
     // Four 32-bit fields, so that it travels in two registers rather than through memory.
@@ -113,13 +107,27 @@ private:
             m_observer.registerAccessed(n, value, false);
         return value;
     }
-    // Stores value as it stands (already masked by the caller).
+    // An instruction's register write; stores value as it stands (already masked by the caller).
     void setReg(unsigned n, uint32_t value)
+    {
+        if (n == MSP430Registers::SR) [[unlikely]]
+            statusWritten(value);
+        storeReg(n, value);
+    }
+    // A register write that is not the program's own choice of SR: flags, interrupt entry, reset.
+    void storeReg(unsigned n, uint32_t value)
     {
         m_r[n] = value;
         *m_changed |= 1u << n;
         if (m_slowRegisterWrites) [[unlikely]]
             reportRegisterWrite(n, value);
+    }
+    // Notes an instruction turning the CPU off with interrupts disabled; called before the store.
+    void statusWritten(uint32_t value)
+    {
+        constexpr uint32_t offAndDeaf = CPUOFF | GIE;
+        if ((value & offAndDeaf) == CPUOFF && (m_r[MSP430Registers::SR] & offAndDeaf) != CPUOFF)
+            m_finish = Finish::CpuOff;
     }
     void reportRegisterWrite(unsigned n, uint32_t value);
     // Register write of a format I or II instruction: byte or word mask, odd PC made even.
@@ -131,7 +139,7 @@ private:
     }
     void setFlags(uint32_t flags, uint32_t affected)
     {
-        setReg(MSP430Registers::SR, (m_r[MSP430Registers::SR] & ~affected) | flags);
+        storeReg(MSP430Registers::SR, (m_r[MSP430Registers::SR] & ~affected) | flags);
     }
 
     MSP430Registers &m_registers;
@@ -143,5 +151,5 @@ private:
     bool m_watchRegisters = false;
     bool m_reportPcWrites = false;
     bool m_slowRegisterWrites = false; // either of the two above
-    bool m_selfJump = false;
+    Finish m_finish = Finish::None;
 };

@@ -3,15 +3,17 @@
 
 #include "simulator/peripheralbus.h"
 
+#include <algorithm>
+
 MSP430Memory::MSP430Memory(const MSP430MemoryLimits &limits, bool multiplier, SimulatorObserver *observer)
     // Erasable like the FLASH it stands in for, so a download erases and programs as on
     // hardware; erasing itself leaves the stored bytes as they are.
     : TargetMemoryInterface(false, 2, true),
       m_limits(limits),
       m_observer(observer),
-      m_storage(kSize, kFill),
-      m_written(kSize, 0),
-      m_rangeOf(kSize, 0)
+      m_storage(kSize),
+      m_written(kSize),
+      m_rangeOf(kSize)
 {
     Q_ASSERT(observer);
     if (multiplier)
@@ -24,18 +26,26 @@ MSP430Memory::MSP430Memory(const MSP430MemoryLimits &limits, bool multiplier, Si
         {limits.flashStart, limits.flashEnd},
         {limits.ram2Start, limits.ram2End},
     };
+    // Only the pages of the ranges are written; the rest of the table stays untouched zero pages.
+    auto usable = [](const AddressRange &range) {
+        return range.first <= range.last && range.first < kSize && !(range.first == 0 && range.last == 0);
+    };
+    // A later range overrides an earlier one where they overlap.
     uint8_t id = 0;
     for (const AddressRange &range : ranges) {
         ++id;
-        if (range.first > range.last || range.first >= kSize || (range.first == 0 && range.last == 0))
+        if (!usable(range))
             continue;
         addMemoryRange(range.first, range.last);
         const uint32_t last = std::min(range.last, kMask);
-        std::fill(m_rangeOf.begin() + range.first, m_rangeOf.begin() + last + 1, id);
+        std::fill(m_rangeOf.data() + range.first, m_rangeOf.data() + last, uint8_t(id | kWordFits));
+        m_rangeOf[last] = id;
     }
-    for (uint32_t address = 0; address < kMask; ++address) {
-        if (m_rangeOf[address] != 0 && m_rangeOf[address] == m_rangeOf[address + 1])
-            m_rangeOf[address] |= kWordFits;
+    // Where a range starts inside an earlier one, the address before it no longer holds a word.
+    for (const AddressRange &range : ranges) {
+        if (usable(range) && range.first > 0
+            && (m_rangeOf[range.first - 1] & kRangeId) != (m_rangeOf[range.first] & kRangeId))
+            m_rangeOf[range.first - 1] &= kRangeId;
     }
     setAddressDisplayWidth(limits.flashEnd > 0xFFFF ? 5 : 4);
 }
@@ -57,13 +67,18 @@ void MSP430Memory::writeBytes(uint32_t address, uint32_t count, const uint8_t *d
             data += 2;
             count -= 2;
         } else {
-            peripheralWrite(address, 2, data[0]);
+            // A lone last byte: a peripheral sees the word holding it, while plain storage keeps
+            // the byte after it (the first RAM byte, for 0x1FF) as it was.
+            if (isPlainStorage(address))
+                m_storage[address] = data[0] ^ kFill;
+            else
+                peripheralWrite(address, 2, data[0]);
             return;
         }
     }
     for (; count > 0; --count) {
         address &= kMask;
-        m_storage[address] = *data++;
+        m_storage[address] = *data++ ^ kFill;
         m_written[address] = 1;
         ++address;
     }
@@ -87,7 +102,7 @@ void MSP430Memory::readBytes(uint32_t address, uint32_t count, uint8_t *buffer)
         }
     }
     for (; count > 0; --count)
-        *buffer++ = m_storage[address++ & kMask];
+        *buffer++ = m_storage[address++ & kMask] ^ kFill;
 }
 
 uint32_t MSP430Memory::read20(uint32_t address)
@@ -114,7 +129,7 @@ uint32_t MSP430Memory::peripheralRead(uint32_t address, unsigned size)
     // is the RAM byte at 0x200.
     uint32_t value = 0;
     for (unsigned i = 0; i < size; ++i)
-        value |= uint32_t(m_storage[address + i]) << (8 * i);
+        value |= uint32_t(m_storage[address + i] ^ kFill) << (8 * i);
     return value;
 }
 
@@ -131,7 +146,7 @@ void MSP430Memory::peripheralWrite(uint32_t address, unsigned size, uint32_t val
     }
     for (unsigned i = 0; i < size; ++i) {
         const uint32_t at = address + i;
-        m_storage[at] = uint8_t(value >> (8 * i));
+        m_storage[at] = uint8_t(value >> (8 * i)) ^ kFill;
         if (at >= 0x200)
             m_written[at] = 1;
     }

@@ -1,13 +1,14 @@
 // MSP430Memory: the simulator's flat 1 MB memory image with its written map, the peripheral
-// path below 0x200 and the memory map that downloads are checked against.
+// path below 0x200 and the memory map that downloads are checked against. The image is kept
+// XORed with the fill value, so that it starts as untouched zero pages yet reads as 0xCD.
 #pragma once
 
 #include "simulator/hardwaremultiplier.h"
 #include "simulator/simulatorerror.h"
+#include "simulator/zeroedarray.h"
 #include "target/targetmemoryinterface.h"
 
 #include <memory>
-#include <vector>
 
 class PeripheralBus;
 
@@ -67,7 +68,7 @@ public:
             m_observer->recordError(SimulatorError::UnalignedWordRead, address);
         if (address < 0x200) [[unlikely]]
             return peripheralRead(address, 2);
-        return m_storage[address] | (uint32_t(m_storage[(address + 1) & kMask]) << 8);
+        return loadWord(address);
     }
 
     // While true, every instruction access is offered to the observer.
@@ -76,8 +77,8 @@ public:
     HardwareMultiplier *multiplier() const { return m_multiplier.get(); }
     const MSP430MemoryLimits &limits() const { return m_limits; }
 
-    // Storage and written map, one entry per address 0x00000-0xFFFFF.
-    const uint8_t *storage() const { return m_storage.data(); }
+    // The stored byte and the written flag of an address 0x00000-0xFFFFF.
+    uint8_t storedByte(uint32_t address) const { return m_storage[address & kMask] ^ kFill; }
     bool isWritten(uint32_t address) const { return m_written[address & kMask] != 0; }
 
     // True when address .. address + size - 1 lies inside one range of the memory map.
@@ -106,23 +107,32 @@ private:
             else
                 value = peripheralRead(address, Size);
         } else if (Write) {
-            m_storage[address] = uint8_t(value);
+            m_storage[address] = uint8_t(value) ^ kFill;
             m_written[address] = 1;
             if (Size == 2) {
                 const uint32_t high = (address + 1) & kMask;
-                m_storage[high] = uint8_t(value >> 8);
+                m_storage[high] = uint8_t(value >> 8) ^ kFill;
                 m_written[high] = 1;
             }
+        } else if (Size == 1) {
+            value = m_storage[address] ^ kFill;
         } else {
-            value = m_storage[address];
-            if (Size == 2)
-                value |= uint32_t(m_storage[(address + 1) & kMask]) << 8;
+            value = loadWord(address);
         }
         if (m_watching) [[unlikely]]
             m_observer->memoryAccessed(address, Size, value, Write);
         return value;
     }
 
+    uint32_t loadWord(uint32_t address) const
+    {
+        return (m_storage[address] | (uint32_t(m_storage[(address + 1) & kMask]) << 8)) ^ (kFill * 0x101u);
+    }
+    // True when address goes to neither the multiplier nor a peripheral simulation.
+    bool isPlainStorage(uint32_t address) const
+    {
+        return !m_peripherals && !(m_multiplier && HardwareMultiplier::covers(address));
+    }
     uint32_t peripheralRead(uint32_t address, unsigned size);
     void peripheralWrite(uint32_t address, unsigned size, uint32_t value);
 
@@ -130,12 +140,12 @@ private:
     SimulatorObserver *m_observer;
     PeripheralBus *m_peripherals = nullptr;
     std::unique_ptr<HardwareMultiplier> m_multiplier;
-    std::vector<uint8_t> m_storage;
-    std::vector<uint8_t> m_written;
+    ZeroedArray<uint8_t> m_storage; // each byte XOR kFill
+    ZeroedArray<uint8_t> m_written;
     // Per address: the 1-based index of the memory-map range holding it (0 outside every range),
     // plus kWordFits when the next address lies in the same range, so that a word check is one lookup.
     static constexpr uint8_t kRangeId = 0x7F;
     static constexpr uint8_t kWordFits = 0x80;
-    std::vector<uint8_t> m_rangeOf;
+    ZeroedArray<uint8_t> m_rangeOf;
     bool m_watching = false;
 };

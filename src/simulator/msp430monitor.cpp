@@ -4,6 +4,7 @@
 #include "msp430/msp430devices.h"
 #include "target/programstate.h"
 
+#include <algorithm>
 #include <bit>
 
 namespace {
@@ -139,14 +140,10 @@ void MSP430Monitor::serviceInterrupts()
     m_cpu->enterInterrupt(n);
 }
 
-SimulatedHMonitor::StopReason MSP430Monitor::runInstructions(uint64_t maxCycles)
+uint32_t MSP430Monitor::cyclesToNextPoll() const
 {
-    return runInstructionsOf(*this, maxCycles);
-}
-
-void MSP430Monitor::executeInstruction()
-{
-    addCycles(m_cpu->step());
+    const int64_t left = int64_t(m_pollInterval) - int64_t(cycles() - m_lastPollCycles);
+    return left > 0 ? uint32_t(std::min<int64_t>(left, UINT32_MAX)) : 1;
 }
 
 uint32_t MSP430Monitor::programCounter() const
@@ -156,13 +153,14 @@ uint32_t MSP430Monitor::programCounter() const
 
 SimulatedHMonitor::StopReason MSP430Monitor::finishedReason() const
 {
-    const uint32_t sr = m_registers->value(MSP430Registers::SR);
-    if (sr & MSP430Cpu::GIE)
-        return StopReason::None;
-    if (m_cpu->lastWasSelfJump())
+    switch (m_cpu->finish()) {
+    case MSP430Cpu::Finish::SelfJump:
         return StopReason::SelfJump;
-    if (sr & MSP430Cpu::CPUOFF)
+    case MSP430Cpu::Finish::CpuOff:
         return StopReason::CpuOff;
+    case MSP430Cpu::Finish::None:
+        break;
+    }
     return StopReason::None;
 }
 

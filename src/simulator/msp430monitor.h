@@ -53,39 +53,10 @@ public slots:
     void raiseInterrupt(int n) override;
 
 protected:
-    StopReason runInstructions(uint64_t maxCycles) override;
-    friend class SimulatedHMonitor; // runInstructionsOf calls the inline versions below
-
-    // Inline versions of the per-instruction operations for the run loop.
-    void serviceInterruptsNow()
-    {
-        if (m_resetPending || int64_t(cycles() - m_lastPollCycles) >= m_pollInterval) [[unlikely]]
-            serviceInterrupts();
-    }
-    void executeInstructionNow() { addCycles(m_cpu->step()); }
-    static constexpr bool kRunsBursts = true;
-    uint32_t cyclesToNextPollNow() const
-    {
-        const int64_t left = int64_t(m_pollInterval) - int64_t(cycles() - m_lastPollCycles);
-        return left > 0 ? uint32_t(left) : 1;
-    }
-    uint32_t executeBurstNow(uint32_t budget, uint32_t *profile, uint32_t profileBase, uint32_t profileLength,
-                             const SimulatorError *error, bool stopWhenFinished)
-    {
-        return m_cpu->runBurst({budget, profile, profileBase, profileLength, error, stopWhenFinished});
-    }
-    uint32_t programCounterNow() const { return m_registers->value(MSP430Registers::PC); }
-    StopReason finishedReasonNow() const
-    {
-        const uint32_t sr = m_registers->value(MSP430Registers::SR);
-        if (!(sr & MSP430Cpu::GIE) && (m_cpu->lastWasSelfJump() || (sr & MSP430Cpu::CPUOFF))) [[unlikely]]
-            return finishedReason();
-        return StopReason::None;
-    }
-
     void resetCore() override;
     void serviceInterrupts() override;
-    void executeInstruction() override;
+    uint32_t cyclesToNextPoll() const override;
+    uint32_t executeInstructions(const RunSlice &slice) override { return m_cpu->run(slice); }
     uint32_t programCounter() const override;
     StopReason finishedReason() const override;
     void setAccessWatching(bool memory, bool registers, bool pcWrites) override;

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QLocale>
 
+#include <algorithm>
+
 namespace {
 
 // The event loop gets a turn this often while the simulation runs, so that a stop request
@@ -56,7 +58,9 @@ SimulatedHMonitor::SimulatedHMonitor(ProgramState &state, QObject *parent, const
                      QStringLiteral("Jump Counting Enabled"),
                      QStringLiteral("Enables simulator to count jump instructions."), false);
     registerProperty(QStringLiteral("traceBufferSize"), QStringLiteral("Diagnostic"), QStringLiteral("Trace Buffer Size"),
-                     QStringLiteral("Set the number of trace entries that are recorded."), 8);
+                     QStringLiteral("Set the number of trace entries that are recorded (at most %1).")
+                         .arg(kMaxTraceEntries),
+                     8);
     registerProperty(QStringLiteral("runCycleLimit"), QStringLiteral("Simulator"), QStringLiteral("Run Cycle Limit"),
                      QStringLiteral("Cycles to simulate when the program is started; 0 leaves it unstarted."), 0u);
 }
@@ -71,9 +75,23 @@ void SimulatedHMonitor::setJumpCountEnabled(bool on)
 
 void SimulatedHMonitor::setTraceBufferSize(int size)
 {
-    m_traceBufferSize = std::max(0, size);
-    while (int(m_trace.size()) > m_traceBufferSize)
-        m_trace.pop_front();
+    m_traceBufferSize = std::clamp(size, 0, kMaxTraceEntries);
+    // In order again, so that the buffer grows at its end and shrinks from its oldest entry.
+    std::rotate(m_trace.begin(), m_trace.begin() + qsizetype(m_traceOldest), m_trace.end());
+    m_traceOldest = 0;
+    if (int(m_trace.size()) > m_traceBufferSize) {
+        m_trace.erase(m_trace.begin(), m_trace.end() - m_traceBufferSize);
+        m_trace.shrink_to_fit();
+    }
+}
+
+QList<uint32_t> SimulatedHMonitor::trace() const
+{
+    QList<uint32_t> entries;
+    entries.reserve(qsizetype(m_trace.size()));
+    entries.append(QList<uint32_t>(m_trace.begin() + qsizetype(m_traceOldest), m_trace.end()));
+    entries.append(QList<uint32_t>(m_trace.begin(), m_trace.begin() + qsizetype(m_traceOldest)));
+    return entries;
 }
 
 void SimulatedHMonitor::setJumpCountMode(JumpCountMode mode)
@@ -120,8 +138,7 @@ void SimulatedHMonitor::connectSimulation()
 void SimulatedHMonitor::disconnectSimulation()
 {
     m_peripherals.reset();
-    m_profile.clear();
-    m_profile.shrink_to_fit();
+    m_profile = ZeroedArray<uint32_t>();
     m_profileLength = 0;
 }
 
@@ -136,6 +153,7 @@ void SimulatedHMonitor::resetCore()
 {
     m_cycles = 0;
     m_resetPending = true;
+    m_attention = true; // a reset from within an instruction is taken before the next one
     if (m_peripherals)
         m_peripherals->reset();
 }
@@ -186,6 +204,7 @@ void SimulatedHMonitor::reportStop()
 bool SimulatedHMonitor::stop()
 {
     m_stopRequested = true;
+    m_attention = true;
     return true;
 }
 
@@ -201,9 +220,6 @@ bool SimulatedHMonitor::step()
     requireConnected();
     m_errorKind = SimulatorError::None;
     serviceInterrupts();
-    const uint32_t pc = programCounter();
-    if (pc - m_profileBase < m_profileLength)
-        ++m_profile[pc - m_profileBase];
     executeInstruction();
     return true;
 }
@@ -239,10 +255,62 @@ SimulatedHMonitor::StopReason SimulatedHMonitor::runFor(uint64_t maxCycles)
     return reason;
 }
 
-bool SimulatedHMonitor::beforeInstructionSlow(uint32_t pc)
+// Instructions run in slices: up to the next interrupt poll, or one at a time while breakpoints or
+// the instruction trace need each one. A slice ends early after an instruction that raised the
+// attention flag or finished the program, so every stop comes right after its instruction.
+SimulatedHMonitor::StopReason SimulatedHMonitor::runInstructions(uint64_t maxCycles)
 {
-    if (m_stopRequested)
-        return true;
+    for (;;) {
+        m_errorKind = SimulatorError::None;
+        serviceInterrupts();
+        if (m_stopRequested) [[unlikely]]
+            return StopReason::Requested;
+        uint64_t budget = 0;
+        if (m_eachInstruction) [[unlikely]] {
+            if (breakpointBeforeInstruction())
+                return StopReason::Breakpoint;
+        } else {
+            budget = cyclesToNextPoll();
+            if (maxCycles != 0)
+                budget = std::min(budget, maxCycles - m_runCycles);
+        }
+        executeSlice(budget);
+        if (const StopReason reason = stopCondition(maxCycles); reason != StopReason::None)
+            return reason;
+    }
+}
+
+void SimulatedHMonitor::executeSlice(uint64_t cycleBudget)
+{
+    m_attention = false;
+    const RunSlice slice{uint32_t(std::min<uint64_t>(cycleBudget, UINT32_MAX)), m_profile.data(), m_profileBase,
+                         m_profileLength, &m_attention};
+    const uint32_t used = executeInstructions(slice);
+    m_cycles += used;
+    m_runCycles += used;
+}
+
+SimulatedHMonitor::StopReason SimulatedHMonitor::stopCondition(uint64_t maxCycles) const
+{
+    if (m_attention) [[unlikely]] {
+        if (m_stopRequested)
+            return StopReason::Requested;
+        if (m_accessHit)
+            return StopReason::Breakpoint;
+        if (m_errorKind != SimulatorError::None && stopsOn(m_errorKind))
+            return StopReason::ErrorStop;
+    }
+    // Only a run with a cycle limit ends by itself: when the program has finished or the limit is spent.
+    if (maxCycles == 0)
+        return StopReason::None;
+    if (const StopReason reason = finishedReason(); reason != StopReason::None)
+        return reason;
+    return m_runCycles >= maxCycles ? StopReason::CycleLimit : StopReason::None;
+}
+
+bool SimulatedHMonitor::breakpointBeforeInstruction()
+{
+    const uint32_t pc = programCounter();
     if (m_breakpointPending) {
         // Resuming at a breakpoint executes the instruction it stopped at.
         m_breakpointPending = false;
@@ -256,17 +324,6 @@ bool SimulatedHMonitor::beforeInstructionSlow(uint32_t pc)
     if (m_traceEveryInstruction)
         recordTrace(pc);
     return false;
-}
-
-SimulatedHMonitor::StopReason SimulatedHMonitor::afterInstructionSlow()
-{
-    if (m_stopRequested)
-        return StopReason::Requested;
-    if (m_accessHit)
-        return StopReason::Breakpoint;
-    if (stopsOn(m_errorKind))
-        return StopReason::ErrorStop;
-    return StopReason::None;
 }
 
 void SimulatedHMonitor::processEventsIfDue()
@@ -292,6 +349,7 @@ void SimulatedHMonitor::recordError(SimulatorError kind, uint32_t datum)
         m_errorKind = kind;
         m_errorDatum = datum;
     }
+    m_attention = true;
 }
 
 void SimulatedHMonitor::recordMiscError(uint32_t datum, const QString &message)
@@ -322,7 +380,6 @@ void SimulatedHMonitor::updateWatching()
     bool memory = false;
     bool registers = false;
     m_hasExecuteBreakpoints = false;
-    m_burstsAllowed = m_breakpoints.empty() && !m_traceEveryInstruction;
     for (const Breakpoint &breakpoint : m_breakpoints) {
         if (breakpoint.kind == Breakpoint::Execute)
             m_hasExecuteBreakpoints = true;
@@ -331,6 +388,7 @@ void SimulatedHMonitor::updateWatching()
         else
             memory = true;
     }
+    m_eachInstruction = m_hasExecuteBreakpoints || m_traceEveryInstruction;
     setAccessWatching(memory, registers, m_jumpCountEnabled);
 }
 
@@ -378,7 +436,7 @@ void SimulatedHMonitor::memoryAccessed(uint32_t address, unsigned size, uint32_t
 {
     for (const Breakpoint &breakpoint : m_breakpoints) {
         if (accessMatches(breakpoint, false, address, size, value, write))
-            m_accessHit = true;
+            m_accessHit = m_attention = true;
     }
 }
 
@@ -386,7 +444,7 @@ void SimulatedHMonitor::registerAccessed(unsigned reg, uint32_t value, bool writ
 {
     for (const Breakpoint &breakpoint : m_breakpoints) {
         if (accessMatches(breakpoint, true, reg, 1, value, write))
-            m_accessHit = true;
+            m_accessHit = m_attention = true;
     }
 }
 
@@ -399,19 +457,22 @@ void SimulatedHMonitor::pcWritten(uint32_t pc)
 
 void SimulatedHMonitor::recordTrace(uint32_t pc)
 {
-    if (int(m_trace.size()) >= m_traceBufferSize) {
-        if (!m_traceWrapping || m_traceBufferSize == 0)
-            return;
-        m_trace.pop_front();
+    if (int(m_trace.size()) < m_traceBufferSize) {
+        m_trace.push_back(pc);
+        return;
     }
-    m_trace.push_back(pc);
+    if (!m_traceWrapping || m_trace.empty())
+        return;
+    m_trace[m_traceOldest] = pc;
+    m_traceOldest = (m_traceOldest + 1) % m_trace.size();
 }
 
 void SimulatedHMonitor::setProfileWindow(uint32_t base, uint32_t length)
 {
+    length = std::min(length, kMaxProfileLength);
+    m_profile = ZeroedArray<uint32_t>(length);
     m_profileBase = base;
     m_profileLength = length;
-    m_profile.assign(length, 0);
 }
 
 uint32_t SimulatedHMonitor::profileCount(uint32_t address) const

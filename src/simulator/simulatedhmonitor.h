@@ -5,12 +5,13 @@
 #pragma once
 
 #include "simulator/peripheralbus.h"
+#include "simulator/runslice.h"
 #include "simulator/simulatorerror.h"
+#include "simulator/zeroedarray.h"
 #include "target/hmonitor.h"
 
 #include <QList>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <vector>
 
@@ -44,6 +45,10 @@ public:
 
     enum JumpCountMode { PerInstruction, OnPcWrite, AtBreakpoint };
 
+    // The largest trace buffer and execution profile, so that no setting can exhaust memory.
+    static constexpr int kMaxTraceEntries = 65536;
+    static constexpr uint32_t kMaxProfileLength = 0x100000;
+
     // Why the last run ended.
     enum class StopReason { None, Requested, Breakpoint, ErrorStop, CycleLimit, SelfJump, CpuOff };
 
@@ -58,6 +63,7 @@ public:
     bool jumpCountEnabled() const { return m_jumpCountEnabled; }
     void setJumpCountEnabled(bool on);
     int traceBufferSize() const { return m_traceBufferSize; }
+    // Keeps 0 to kMaxTraceEntries entries; the oldest go when the buffer shrinks.
     void setTraceBufferSize(int size);
     // Cycles one start of the program may take; 0 leaves the program unstarted.
     uint runCycleLimit() const { return m_runCycleLimit; }
@@ -98,10 +104,12 @@ public:
 
     void setJumpCountMode(JumpCountMode mode);
     void setTraceWrapping(bool on) { m_traceWrapping = on; }
-    QList<uint32_t> trace() const { return QList<uint32_t>(m_trace.begin(), m_trace.end()); }
+    // The recorded PC values, oldest first.
+    QList<uint32_t> trace() const;
     uint64_t jumpCount() const { return m_jumpCount; }
 
-    // One execution counter per address from base to base + length - 1, all cleared.
+    // One execution counter per address from base to base + length - 1, all cleared; at most
+    // kMaxProfileLength of them. The counters take memory only where they count.
     void setProfileWindow(uint32_t base, uint32_t length);
     uint32_t profileCount(uint32_t address) const;
 
@@ -109,11 +117,15 @@ protected:
     ProgramState &programState() const { return m_programState; }
     // The reset: clears the cycle counter and arms the reset-pending flag.
     virtual void resetCore();
-    // Before every instruction: the pending reset, interrupt polls and interrupt entry.
+    // Before every slice of instructions: the pending reset, interrupt polls and interrupt entry.
     virtual void serviceInterrupts() = 0;
-    virtual void executeInstruction() = 0;
+    // Cycles until serviceInterrupts next has work to do; at least 1.
+    virtual uint32_t cyclesToNextPoll() const = 0;
+    // Executes the instructions of one slice and returns the cycles they took.
+    virtual uint32_t executeInstructions(const RunSlice &slice) = 0;
     virtual uint32_t programCounter() const = 0;
-    // The program has clearly finished (a jump to itself, or the CPU off with interrupts disabled).
+    // Why the program has clearly finished with the slice just executed (a jump to itself, or the
+    // program turning the CPU off with interrupts disabled); None while it goes on.
     virtual StopReason finishedReason() const { return StopReason::None; }
     // Tells the processor part which accesses and PC writes it must report.
     virtual void setAccessWatching(bool memory, bool registers, bool pcWrites)
@@ -123,24 +135,10 @@ protected:
         Q_UNUSED(pcWrites);
     }
 
-    // The loop of runFor. A processor overrides it with runInstructionsOf(*this, ...) so that its
-    // per-instruction calls are resolved at compile time.
-    virtual StopReason runInstructions(uint64_t maxCycles) { return runInstructionsOf(*this, maxCycles); }
-    template<class Processor> StopReason runInstructionsOf(Processor &processor, uint64_t maxCycles);
-    template<class Processor> StopReason limitedRunEnd(Processor &processor, uint64_t maxCycles);
+    // Executes one instruction and counts its cycles.
+    void executeInstruction() { executeSlice(0); }
 
-    // What runInstructionsOf calls before and for every instruction; a processor hides these
-    // with inline versions of its own.
-    void serviceInterruptsNow() { serviceInterrupts(); }
-    // A processor that sets this runs instructions in bursts between interrupt polls while no
-    // per-instruction check is needed; it then supplies cyclesToNextPollNow() and
-    // executeBurstNow(budget, profile, profileBase, profileLength, error, stopWhenFinished).
-    static constexpr bool kRunsBursts = false;
-    void executeInstructionNow() { executeInstruction(); }
-    uint32_t programCounterNow() const { return programCounter(); }
-    StopReason finishedReasonNow() const { return finishedReason(); }
-
-    // Connection work of the base: loads the peripheral file and clears the profile.
+    // Connection work of the base: loads the peripheral file and sets the profile window.
     void connectSimulation();
     void disconnectSimulation();
     // The peripheral simulation for a new connection: from the peripheral file when it is enabled
@@ -155,7 +153,6 @@ protected:
     void requireConnected() const;
     // Lets the event loop run when a few milliseconds have passed since it last did.
     void processEventsIfDue();
-    void addCycles(unsigned cycles) { m_cycles += cycles; m_runCycles += cycles; }
 
     // SimulatorObserver
     void recordError(SimulatorError kind, uint32_t datum) override;
@@ -166,10 +163,16 @@ protected:
     bool m_resetPending = false;
 
 private:
+    // The run loop of runFor.
+    StopReason runInstructions(uint64_t maxCycles);
+    // Runs one slice of at most cycleBudget cycles (0: one instruction) and counts its cycles.
+    void executeSlice(uint64_t cycleBudget);
+    // The one decision after a slice: whether and why the run ends there.
+    StopReason stopCondition(uint64_t maxCycles) const;
+    // The per-instruction work while breakpoints or the instruction trace need it; true when an
+    // execution breakpoint stops the run before the instruction at PC.
+    bool breakpointBeforeInstruction();
     bool breakpointAt(uint32_t pc) const;
-    // Decides what a hit, a stop request or a recorded error after an instruction means.
-    StopReason afterInstructionSlow();
-    bool beforeInstructionSlow(uint32_t pc);
     bool accessMatches(const Breakpoint &breakpoint, bool onRegister, uint32_t address, unsigned size,
                        uint32_t value, bool write) const;
     void recordTrace(uint32_t pc);
@@ -191,6 +194,7 @@ private:
     SimulatorError m_errorKind = SimulatorError::None;
     uint32_t m_errorDatum = 0;
     QString m_miscMessage;
+    bool m_attention = false; // RunSlice::attention
     bool m_stopRequested = false;
     bool m_breakpointPending = false;
     bool m_accessHit = false;
@@ -201,71 +205,20 @@ private:
 
     std::vector<Breakpoint> m_breakpoints;
     bool m_hasExecuteBreakpoints = false;
-    bool m_burstsAllowed = true; // no breakpoint or per-instruction trace needs each instruction
+    bool m_eachInstruction = false; // an execution breakpoint or the instruction trace is on
 
     JumpCountMode m_jumpCountMode = OnPcWrite;
     bool m_traceEveryInstruction = false;
     bool m_traceWrapping = false;
-    std::deque<uint32_t> m_trace;
+    // The trace: grows to the buffer size, then, when wrapping, overwrites from m_traceOldest on.
+    std::vector<uint32_t> m_trace;
+    size_t m_traceOldest = 0;
     uint64_t m_jumpCount = 0;
 
     uint32_t m_profileBase = 0;
     uint32_t m_profileLength = 0;
-    std::vector<uint32_t> m_profile;
+    ZeroedArray<uint32_t> m_profile;
 
     std::unique_ptr<PeripheralBus> m_peripherals;
     uint64_t m_lastEventTick = 0;
 };
-
-template<class Processor>
-SimulatedHMonitor::StopReason SimulatedHMonitor::runInstructionsOf(Processor &processor, uint64_t maxCycles)
-{
-    for (;;) {
-        processor.serviceInterruptsNow();
-        if constexpr (Processor::kRunsBursts) {
-            if (m_burstsAllowed && !(m_stopRequested | m_breakpointPending)) [[likely]] {
-                uint64_t budget = processor.cyclesToNextPollNow();
-                if (maxCycles != 0)
-                    budget = std::min<uint64_t>(budget, maxCycles - std::min(maxCycles, m_runCycles));
-                m_errorKind = SimulatorError::None;
-                addCycles(processor.executeBurstNow(uint32_t(std::max<uint64_t>(budget, 1)), m_profile.data(),
-                                                    m_profileBase, m_profileLength, &m_errorKind, maxCycles != 0));
-                if (m_errorKind != SimulatorError::None && stopsOn(m_errorKind)) [[unlikely]]
-                    return StopReason::ErrorStop;
-                if (const StopReason reason = limitedRunEnd(processor, maxCycles); reason != StopReason::None)
-                    return reason;
-                continue;
-            }
-        }
-        const uint32_t pc = processor.programCounterNow();
-        // Stop requests, pending breakpoints, execution breakpoints and per-instruction tracing
-        // are rare: one test covers them all.
-        if ((m_stopRequested | m_breakpointPending | m_hasExecuteBreakpoints | m_traceEveryInstruction)) [[unlikely]] {
-            if (beforeInstructionSlow(pc))
-                return m_stopRequested ? StopReason::Requested : StopReason::Breakpoint;
-        }
-        if (pc - m_profileBase < m_profileLength)
-            ++m_profile[pc - m_profileBase];
-        m_errorKind = SimulatorError::None;
-        processor.executeInstructionNow();
-        if ((m_stopRequested | m_accessHit | (m_errorKind != SimulatorError::None))) [[unlikely]] {
-            const StopReason reason = afterInstructionSlow();
-            if (reason != StopReason::None)
-                return reason;
-        }
-        if (const StopReason reason = limitedRunEnd(processor, maxCycles); reason != StopReason::None)
-            return reason;
-    }
-}
-
-template<class Processor>
-SimulatedHMonitor::StopReason SimulatedHMonitor::limitedRunEnd(Processor &processor, uint64_t maxCycles)
-{
-    // Only a run with a cycle limit ends by itself: when the program has finished or the limit is spent.
-    if (maxCycles == 0)
-        return StopReason::None;
-    const StopReason reason = processor.finishedReasonNow();
-    if (reason != StopReason::None)
-        return reason;
-    return m_runCycles >= maxCycles ? StopReason::CycleLimit : StopReason::None;
-}

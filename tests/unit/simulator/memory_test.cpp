@@ -18,7 +18,7 @@ TEST_F(MemoryTest, DownloadMarksExactlyTheWrittenBytes)
     for (uint32_t a = 0x10FF; a <= 0x1110; ++a) {
         const bool inside = a >= 0x1100 && a < 0x1110;
         EXPECT_EQ(memory().isWritten(a), inside) << std::hex << a;
-        EXPECT_EQ(memory().storage()[a], inside ? a - 0x1100 + 1 : 0xCD) << std::hex << a;
+        EXPECT_EQ(memory().storedByte(a), inside ? a - 0x1100 + 1 : 0xCD) << std::hex << a;
     }
 }
 
@@ -37,6 +37,20 @@ TEST_F(MemoryTest, BlockThroughThePeripheralAreasRoundTrips)
     EXPECT_EQ(memory().multiplier()->read(0x130), 0x3938u) << "the operand holds the last word written to 0x0136";
     EXPECT_FALSE(memory().isWritten(0x01FF));
     EXPECT_TRUE(memory().isWritten(0x0200));
+}
+
+TEST_F(MemoryTest, OneByteDownloadAtTheLastPeripheralWordLeavesRamAlone)
+{
+    const uint8_t ram[2] = {0x34, 0x12};
+    memory().writeBytes(0x0200, 2, ram);
+    const uint8_t byte = 0x5A;
+    memory().writeBytes(0x01FF, 1, &byte);
+    uint8_t back[3] = {};
+    memory().readBytes(0x01FF, 1, back);
+    memory().readBytes(0x0200, 2, back + 1);
+    EXPECT_EQ(back[0], 0x5A);
+    EXPECT_EQ(back[1], 0x34);
+    EXPECT_EQ(back[2], 0x12);
 }
 
 struct AccessCase

@@ -90,6 +90,25 @@ TEST_F(MonitorTest, CpuOffWithInterruptsDisabledEndsTheRun)
     EXPECT_EQ(sim.runFor(1000), SimulatedHMonitor::StopReason::CpuOff);
 }
 
+TEST_F(MonitorTest, InterruptFromLowPowerModeRunsItsRoutine)
+{
+    // Entry clears only GIE, so the routine starts with CPUOFF still set: that is not a stop.
+    poke(0xFFF4, {0xF100});
+    poke(0xF100, {0x4035, 0x1234, 0xC0B1, 0x0018, 0x0000, 0x1300}); // MOV #0x1234,R5; BIC #0x18,0(SP); RETI
+    load({0xD032, 0x0018, 0x3FFF});                                  // BIS #CPUOFF+GIE,SR; JMP $
+    sim.raiseInterrupt(10);
+    EXPECT_EQ(sim.runFor(1000), SimulatedHMonitor::StopReason::SelfJump);
+    EXPECT_EQ(regs().read(5), 0x1234u);
+    EXPECT_EQ(sim.stopAddress(), kCode + 4);
+}
+
+TEST_F(MonitorTest, DisablingInterruptsWhileOffEndsTheRun)
+{
+    load({0xD032, 0x0018, 0xC232, 0x3FFF}); // BIS #CPUOFF+GIE,SR; DINT; JMP $
+    EXPECT_EQ(sim.runFor(1000), SimulatedHMonitor::StopReason::CpuOff);
+    EXPECT_EQ(sim.stopAddress(), kCode + 6);
+}
+
 TEST_F(MonitorTest, ErrorStopsEndTheRunWithTheirMessage)
 {
     load({0x4215, 0x0201, 0x3FFF});
@@ -100,7 +119,6 @@ TEST_F(MonitorTest, ErrorStopsEndTheRunWithTheirMessage)
     EXPECT_EQ(sim.runFor(100), SimulatedHMonitor::StopReason::ErrorStop);
     EXPECT_EQ(sim.stopMessage(), QStringLiteral("Unaligned access on word read"));
     EXPECT_EQ(sim.stopAddress(), 0x0201u);
-
 }
 
 TEST_F(MonitorTest, ExecutionBreakpointStopsBeforeAndResumesThrough)
@@ -112,6 +130,21 @@ TEST_F(MonitorTest, ExecutionBreakpointStopsBeforeAndResumesThrough)
     EXPECT_EQ(sim.runFor(100), SimulatedHMonitor::StopReason::Breakpoint);
     EXPECT_EQ(regs().read(PC), kCode + 4);
     EXPECT_EQ(sim.runFor(100), SimulatedHMonitor::StopReason::SelfJump);
+}
+
+TEST_F(MonitorTest, TraceBufferIsBounded)
+{
+    sim.setTraceBufferSize(2000000000);
+    EXPECT_EQ(sim.traceBufferSize(), SimulatedHMonitor::kMaxTraceEntries);
+    sim.setJumpCountEnabled(true);
+    sim.setJumpCountMode(SimulatedHMonitor::PerInstruction);
+    sim.setTraceWrapping(true);
+    load({0xD232, 0x3FFF}); // EINT; JMP $
+    sim.runFor(2 * 2 * SimulatedHMonitor::kMaxTraceEntries);
+    const QList<uint32_t> trace = sim.trace();
+    ASSERT_EQ(trace.size(), SimulatedHMonitor::kMaxTraceEntries);
+    EXPECT_EQ(trace.first(), kCode + 2);
+    EXPECT_EQ(trace.last(), kCode + 2);
 }
 
 } // namespace
