@@ -28,7 +28,7 @@ uint8_t *ExpandingLoadFileSection::append(uint32_t n)
     if (used + n > m_capacity) {
         // Geometric growth keeps a section built record by record linear in time; realloc
         // lets the C library move large blocks by remapping them instead of copying.
-        const size_t capacity = std::max({used + n, 2 * m_capacity, size_t(64)});
+        const size_t capacity = std::max(used + n, 2 * m_capacity);
         void *grown = std::realloc(m_buffer, capacity);
         if (!grown)
             throw HException(QStringLiteral("not enough memory for one section of %1 bytes").arg(used + n));
@@ -38,6 +38,12 @@ uint8_t *ExpandingLoadFileSection::append(uint32_t n)
     m_size += n;
     m_data = m_buffer;
     return m_buffer + used;
+}
+
+void ExpandingLoadFileSection::moveTo(uint32_t address)
+{
+    Q_ASSERT(m_size == 0);
+    m_address = address;
 }
 
 UploadLoadFileSection::UploadLoadFileSection(const char *name, uint32_t address, uint32_t size)

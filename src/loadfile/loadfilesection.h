@@ -52,6 +52,8 @@ public:
     // to fill. The pointer (and data()) stays valid until the next append. Throws HException
     // when memory runs out.
     uint8_t *append(uint32_t n);
+    // Places a section that is still empty at another start address.
+    void moveTo(uint32_t address);
 
 private:
     uint8_t *m_buffer = nullptr;

@@ -39,12 +39,18 @@ uint8_t *TextLoadFile::sectionBytes(uint32_t address, uint32_t n)
     // at the top of the address space.
     if (!m_lastSection || uint64_t(m_lastSection->address()) + m_lastSection->size() != address) {
         if (m_lastSection && m_lastSection->size() == 0)
-            m_sections.primarySections.pop_back(); // the remembered section is always the last one
-        auto section = std::make_unique<ExpandingLoadFileSection>("", address);
-        m_lastSection = section.get();
-        m_sections.primarySections.push_back(std::move(section));
+            m_lastSection->moveTo(address);
+        else
+            newSection(address);
     }
     return m_lastSection->append(n);
+}
+
+void TextLoadFile::newSection(uint32_t address)
+{
+    auto section = std::make_unique<ExpandingLoadFileSection>("", address);
+    m_lastSection = section.get();
+    m_sections.primarySections.push_back(std::move(section));
 }
 
 const char *TextLoadFile::parseLines(const char *pos, const char *end, bool final)

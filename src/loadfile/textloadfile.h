@@ -106,6 +106,8 @@ protected:
 
 private:
     [[noreturn]] static void invalidByte();
+    // Appends a new empty section at address and remembers it.
+    void newSection(uint32_t address);
     // Hands the whole lines of [pos, end) to parseLine() and returns where the first line left
     // over begins. Unless final, a line is only cut with m_bufferSize characters in view, so
     // that it and the character after a carriage return are known.
