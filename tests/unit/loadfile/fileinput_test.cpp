@@ -2,6 +2,7 @@
 // of gigabytes and endless devices. Each must end in sections or in an HException, quickly.
 #include "loadfile/binaryloadfile.h"
 #include "loadfile/elfloadfile.h"
+#include "loadfile/hbytestream.h"
 #include "loadfile/hexloadfile.h"
 #include "loadfile/intelhexloadfile.h"
 #include "loadfile/srecordloadfile.h"
@@ -27,22 +28,38 @@ QString sparseFile(TempFiles &files, const QString &name, qint64 length)
     return fileName;
 }
 
-TEST(BinaryLoadFile, ReadsAFifoToItsEnd)
+// Makes a FIFO and a thread that writes bytes into it in pieces, so that its reader sees
+// several partial reads before the end. Empty when the FIFO cannot be made.
+QString fifoFeeding(TempFiles &files, const QByteArray &bytes, std::thread &writer)
 {
-    TempFiles files;
-    const QString fifo = files.path("image.bin");
-    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    QByteArray image(100000, '\0');
-    for (int i = 0; i < image.size(); ++i)
-        image[i] = char(i * 7);
-    // Written in pieces, so that the reader sees several partial reads before the end.
-    std::thread writer([&] {
+    const QString fifo = files.path("fifo");
+    if (mkfifo(QFile::encodeName(fifo).constData(), 0600) != 0)
+        return QString();
+    writer = std::thread([fifo, bytes] {
         QFile out(fifo);
         if (!out.open(QIODevice::WriteOnly))
             return;
-        for (qsizetype at = 0; at < image.size(); at += 4096)
-            out.write(image.mid(at, 4096));
+        for (qsizetype at = 0; at < bytes.size(); at += 4096)
+            out.write(bytes.mid(at, 4096));
     });
+    return fifo;
+}
+
+QByteArray pattern(int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char(i * 7);
+    return bytes;
+}
+
+TEST(BinaryLoadFile, ReadsAFifoToItsEnd)
+{
+    TempFiles files;
+    const QByteArray image = pattern(100000);
+    std::thread writer;
+    const QString fifo = fifoFeeding(files, image, writer);
+    ASSERT_FALSE(fifo.isEmpty());
     BinaryLoadFile file(fifo);
     writer.join();
     file.setLoadAddress(0x1000);
@@ -51,6 +68,19 @@ TEST(BinaryLoadFile, ReadsAFifoToItsEnd)
     EXPECT_EQ(section.address(), 0x1000u);
     ASSERT_EQ(section.size(), uint32_t(image.size()));
     EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(section.data()), image.size()), image);
+}
+
+TEST(HFileInputByteStream, ReadsAFifoToItsEnd)
+{
+    TempFiles files;
+    const QByteArray contents = pattern(50000);
+    std::thread writer;
+    const QString fifo = fifoFeeding(files, contents, writer);
+    ASSERT_FALSE(fifo.isEmpty());
+    HFileInputByteStream stream(fifo);
+    writer.join();
+    ASSERT_EQ(stream.size(), size_t(contents.size()));
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(stream.data()), contents.size()), contents);
 }
 
 TEST(BinaryLoadFile, RefusesAnEmptyFile)
