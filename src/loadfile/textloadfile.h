@@ -96,7 +96,7 @@ protected:
 
     // Room for n bytes at address: appended to the remembered section when that ends at
     // address, otherwise in a new section that becomes the remembered one. A remembered
-    // section that is still empty is replaced by the new one, so address-only records cost no
+    // section that is still empty moves to address instead, so address-only records cost no
     // memory. Bytes that would run past address 0xffffffff, or take the file's data beyond
     // 4 GB, are refused.
     uint8_t *sectionBytes(uint32_t address, uint32_t n);
