@@ -2,27 +2,47 @@
 #include "loadfile/binaryloadfile.h"
 
 #include "common/hexception.h"
+#include "loadfile/deferredloadfilesection.h"
+#include "loadfile/loadfileinput.h"
 
-#include <QFile>
+namespace {
 
-BinaryLoadFile::BinaryLoadFile(const QString &fileName)
+constexpr uint64_t addressSpace = uint64_t(1) << 32;
+
+} // namespace
+
+BinaryLoadFile::BinaryLoadFile(const QString &fileName) : m_name(fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw HException(QStringLiteral("cannot open ") + fileName);
-    const qint64 length = file.size();
-    if (length > 0xFFFFFFFF)
-        throw HException(QStringLiteral("cannot read ") + fileName);
-    m_bytes = file.read(length);
-    if (m_bytes.size() != length)
-        throw HException(QStringLiteral("cannot read ") + fileName);
+    auto input = std::make_shared<LoadFileInput>(fileName);
+    if (input->isSequential()) {
+        m_bytes = input->readAll(0xFFFFFFFFu);
+        m_length = uint64_t(m_bytes.size());
+    } else {
+        m_length = input->size();
+        m_input = std::move(input);
+    }
+    checkLength();
 }
+
+BinaryLoadFile::~BinaryLoadFile() = default;
 
 std::unique_ptr<BinaryLoadFile> BinaryLoadFile::fromBytes(const QByteArray &bytes)
 {
     std::unique_ptr<BinaryLoadFile> file(new BinaryLoadFile);
     file->m_bytes = bytes;
+    file->m_length = uint64_t(bytes.size());
+    file->checkLength();
     return file;
+}
+
+void BinaryLoadFile::checkLength()
+{
+    // An empty image would load nothing and still look like a success.
+    if (m_length == 0)
+        throw HException(QStringLiteral("empty file ") + m_name);
+    // A section's size is 32 bits.
+    if (m_length > 0xFFFFFFFFu)
+        throw HException(QStringLiteral("%1 is larger than a 32-bit address space").arg(m_name));
 }
 
 void BinaryLoadFile::setLoadAddress(uint32_t address)
@@ -36,7 +56,16 @@ void BinaryLoadFile::setLoadAddress(uint32_t address)
 
 bool BinaryLoadFile::readSections()
 {
-    m_sections.primarySections.push_back(std::make_unique<StandardLoadFileSection>(
-        "data", m_loadAddress, uint32_t(m_bytes.size()), reinterpret_cast<const uint8_t *>(m_bytes.constData())));
+    if (m_loadAddress + m_length > addressSpace)
+        throw HException(QStringLiteral("%1 at load address 0x%2 runs past the end of the 32-bit address space")
+                             .arg(m_name)
+                             .arg(m_loadAddress, 4, 16, QLatin1Char('0')));
+    if (m_input) {
+        m_sections.primarySections.push_back(
+            std::make_unique<DeferredLoadFileSection>("data", m_loadAddress, uint32_t(m_length), m_input, 0));
+    } else {
+        m_sections.primarySections.push_back(std::make_unique<StandardLoadFileSection>(
+            "data", m_loadAddress, uint32_t(m_length), reinterpret_cast<const uint8_t *>(m_bytes.constData())));
+    }
     return true;
 }

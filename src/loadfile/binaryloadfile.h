@@ -5,16 +5,22 @@
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
 
-// Reads the whole file at construction; its one section "data" is built at the load address
-// (initially 0) when the sections are first asked for. Throws HException "cannot open <name>"
-// or "cannot read <name>".
+class LoadFileInput;
+
+// One section "data" built at the load address (initially 0) when the sections are first
+// asked for. A regular file is opened at construction and its bytes are read only when the
+// section's data is first used; a pipe, FIFO or device is read to its end at construction.
+// Throws HException "cannot open <name>", "cannot read <name>", "empty file <name>", or a
+// message naming the file when it does not fit a 32-bit address space at the load address.
 class BinaryLoadFile : public LoadFileInterface
 {
 public:
     explicit BinaryLoadFile(const QString &fileName);
     // A binary image of the given bytes, as if read from a file.
     static std::unique_ptr<BinaryLoadFile> fromBytes(const QByteArray &bytes);
+    ~BinaryLoadFile() override;
 
     bool hasStartAddress() const override { return false; }
     void setStartAddress(uint32_t address) override { m_startAddress = address; }
@@ -26,8 +32,13 @@ public:
 
 private:
     BinaryLoadFile() = default;
+    void checkLength();
 
+    QString m_name;
+    // A regular file whose bytes are read on first use, or null when m_bytes holds them.
+    std::shared_ptr<LoadFileInput> m_input;
     QByteArray m_bytes;
+    uint64_t m_length = 0;
     uint32_t m_loadAddress = 0;
     uint32_t m_startAddress = 0;
 };

@@ -70,6 +70,17 @@ HFileInputByteStream::HFileInputByteStream(const QString &fileName)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw HException(QStringLiteral("can't open file ") + fileName);
+    if (file.isSequential()) {
+        // A pipe or device has no length to take in advance: it is read to its end.
+        const QByteArray all = file.readAll();
+        const bool failed = file.error() != QFileDevice::NoError;
+        file.close();
+        if (failed)
+            throw HException(QStringLiteral("can't read file ") + fileName);
+        reset(size_t(all.size()));
+        write(reinterpret_cast<const uint8_t *>(all.constData()), size_t(all.size()));
+        return;
+    }
     const qint64 length = file.size();
     reset(size_t(length));
     const qint64 got = length ? file.read(reinterpret_cast<char *>(buffer()), length) : 0;

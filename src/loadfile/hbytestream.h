@@ -47,7 +47,8 @@ private:
     uint8_t *m_capacityEnd;
 };
 
-// A stream over the whole contents of a file, read at construction. Throws HException
+// A stream over the whole contents of a file, read at construction; a pipe or device is read
+// to its end. Throws HException
 // "can't open file <name>" or "can't read file <name>".
 class HFileInputByteStream : public HByteStream
 {

@@ -44,13 +44,20 @@ class ExpandingLoadFileSection : public StandardLoadFileSection
 {
 public:
     ExpandingLoadFileSection(const char *name, uint32_t address);
+    ExpandingLoadFileSection(const ExpandingLoadFileSection &) = delete;
+    ExpandingLoadFileSection &operator=(const ExpandingLoadFileSection &) = delete;
+    ~ExpandingLoadFileSection() override;
 
-    // Grows the section by n bytes and returns the first of them for the caller to fill.
-    // The pointer (and data()) stays valid until the next append.
+    // Grows the section by n bytes and returns the first of them, not yet set, for the caller
+    // to fill. The pointer (and data()) stays valid until the next append. Throws HException
+    // when memory runs out.
     uint8_t *append(uint32_t n);
+    // Places a section that is still empty at another start address.
+    void moveTo(uint32_t address);
 
 private:
-    std::vector<uint8_t> m_buffer;
+    uint8_t *m_buffer = nullptr;
+    size_t m_capacity = 0;
 };
 
 // A section that owns a zero-filled buffer of its size, made to receive bytes read back

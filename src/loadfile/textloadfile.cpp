@@ -2,30 +2,16 @@
 #include "loadfile/textloadfile.h"
 
 #include "common/hexception.h"
+#include "loadfile/loadfileinput.h"
 
-#include <QFile>
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace {
 
-// The files come from Windows tools as often as not, and the readers treat them the way a
-// text-mode read does there: a carriage return right before a line feed is dropped.
-void dropCarriageReturns(QByteArray &text)
-{
-    if (!std::memchr(text.constData(), '\r', size_t(text.size())))
-        return;
-    char *out = text.data();
-    const char *in = out;
-    const char *end = in + text.size();
-    while (in < end) {
-        if (*in == '\r' && in + 1 < end && in[1] == '\n') {
-            ++in;
-            continue;
-        }
-        *out++ = *in++;
-    }
-    text.truncate(int(out - text.data()));
-}
+// Text is read in pieces of this size; far more than the longest line.
+constexpr size_t pieceSize = 256 * 1024;
 
 } // namespace
 
@@ -44,54 +30,111 @@ uint32_t TextLoadFile::readBigEndian(Line &line, int n)
 
 uint8_t *TextLoadFile::sectionBytes(uint32_t address, uint32_t n)
 {
-    if (!m_lastSection || m_lastSection->address() + m_lastSection->size() != address) {
-        auto section = std::make_unique<ExpandingLoadFileSection>("", address);
-        m_lastSection = section.get();
-        m_sections.primarySections.push_back(std::move(section));
+    if (uint64_t(address) + n > uint64_t(0x100000000))
+        throw HException("data runs past the end of the 32-bit address space");
+    m_dataBytes += n;
+    if (m_dataBytes > 0xFFFFFFFFu)
+        throw HException("more data than a 32-bit address space holds");
+    // The end is taken in 64 bits: data at address 0 does not continue a section that ends
+    // at the top of the address space.
+    if (!m_lastSection || uint64_t(m_lastSection->address()) + m_lastSection->size() != address) {
+        if (m_lastSection && m_lastSection->size() == 0)
+            m_lastSection->moveTo(address);
+        else
+            newSection(address);
     }
     return m_lastSection->append(n);
 }
 
-void TextLoadFile::readFile(const QString &fileName)
+void TextLoadFile::newSection(uint32_t address)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw HException(QStringLiteral("cannot open ") + fileName);
-    // Mapping the file spares a copy of large images; the text is copied only when carriage
-    // returns have to be dropped. Files that cannot be mapped (pipes, devices) are read.
-    const qint64 size = file.size();
-    if (uchar *mapped = size > 0 ? file.map(0, size) : nullptr) {
-        readText(QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), qsizetype(size)));
-        return;
-    }
-    QByteArray text = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw HException(QStringLiteral("cannot read ") + fileName);
-    readText(std::move(text));
+    auto section = std::make_unique<ExpandingLoadFileSection>("", address);
+    m_lastSection = section.get();
+    m_sections.primarySections.push_back(std::move(section));
 }
 
-void TextLoadFile::readText(QByteArray text)
+const char *TextLoadFile::parseLines(const char *pos, const char *end, bool final)
 {
-    dropCarriageReturns(text);
-    const char *pos = text.constData();
-    const char *const end = pos + text.size();
     const size_t maxLine = size_t(m_bufferSize - 1);
-    int lineNumber = 0;
-    try {
-        while (pos < end) {
-            // Up to maxLine characters, ending after the first line feed.
-            const size_t window = std::min(maxLine, size_t(end - pos));
-            const char *newline = static_cast<const char *>(std::memchr(pos, '\n', window));
-            const char *lineEnd = newline ? newline + 1 : pos + window;
-            Line line{pos, lineEnd, pos};
-            pos = lineEnd;
-            ++lineNumber;
-            if (!parseLine(line))
-                return;
+    while (pos < end && !m_finished) {
+        const size_t available = size_t(end - pos);
+        if (!final && available <= maxLine)
+            break;
+        // Up to maxLine characters, ending after the first line end. A carriage return right
+        // before a line feed takes no room of its own, as in a text-mode read.
+        const size_t window = std::min(maxLine, available);
+        const char *newline = static_cast<const char *>(std::memchr(pos, '\n', window));
+        const char *stop = newline ? newline : pos + window;
+        const char *lineEnd;
+        const char *next;
+        if (const char *cr = static_cast<const char *>(std::memchr(pos, '\r', size_t(stop - pos)))) {
+            lineEnd = cr + 1;
+            next = cr + 1 < end && cr[1] == '\n' ? cr + 2 : cr + 1;
+        } else {
+            lineEnd = next = newline ? newline + 1 : stop;
         }
-        ++lineNumber;
-        endOfText();
+        Line line{pos, lineEnd, pos};
+        pos = next;
+        ++m_lineNumber;
+        if (!parseLine(line))
+            m_finished = true;
+    }
+    return pos;
+}
+
+void TextLoadFile::finishText()
+{
+    if (m_finished)
+        return;
+    ++m_lineNumber;
+    endOfText();
+}
+
+void TextLoadFile::rethrowWithLine(const HException &e) const
+{
+    throw HException(e.message() + QString::asprintf(" : line %lld", static_cast<long long>(m_lineNumber)));
+}
+
+void TextLoadFile::readFile(const QString &fileName)
+{
+    LoadFileInput input(fileName);
+    const size_t maxLine = size_t(m_bufferSize - 1);
+    std::unique_ptr<char[]> buffer(new char[pieceSize]);
+    char *const first = buffer.get();
+    const char *pos = first;
+    char *end = first;
+    bool atEnd = false;
+    try {
+        while (!m_finished) {
+            if (!atEnd && size_t(end - pos) <= maxLine) {
+                // Keep the unfinished line and read on until a whole line is in view.
+                const size_t kept = size_t(end - pos);
+                std::memmove(first, pos, kept);
+                pos = first;
+                end = first + kept;
+                while (!atEnd && size_t(end - pos) <= maxLine) {
+                    const int64_t n = input.read(end, int64_t(pieceSize - size_t(end - first)));
+                    if (n == 0)
+                        atEnd = true;
+                    end += n;
+                }
+            }
+            if (pos == end)
+                break;
+            pos = parseLines(pos, end, atEnd);
+        }
+        finishText();
     } catch (const HException &e) {
-        throw HException(e.message() + QString::asprintf(" : line %d", lineNumber));
+        rethrowWithLine(e);
+    }
+}
+
+void TextLoadFile::readText(const QByteArray &text)
+{
+    try {
+        parseLines(text.constData(), text.constData() + text.size(), true);
+        finishText();
+    } catch (const HException &e) {
+        rethrowWithLine(e);
     }
 }

@@ -9,6 +9,7 @@
 #include <array>
 
 class ExpandingLoadFileSection;
+class HException;
 
 namespace textloadfile_detail {
 // Value of each character as a hex digit, or -1.
@@ -30,7 +31,9 @@ inline constexpr std::array<int8_t, 256> hexDigitValue = makeDigitTable();
 
 // Base of the text readers. A derived constructor calls readFile() or readText(), which cut
 // the text into lines as a reader with a fixed line buffer sees them and hand each to
-// parseLine(). Every failure inside the text is rethrown as an HException whose message ends
+// parseLine(). A line ends after a line feed, a carriage return, or a carriage return and line
+// feed taken together. Files are read in pieces, so memory holds one piece of text besides
+// the sections. Every failure inside the text is rethrown as an HException whose message ends
 // in " : line N".
 class TextLoadFile : public LoadFileInterface
 {
@@ -59,9 +62,10 @@ protected:
     // is read as several lines.
     explicit TextLoadFile(int bufferSize) : m_bufferSize(bufferSize) {}
 
-    // Throws "cannot open <name>" when the file cannot be read.
+    // Throws "cannot open <name>" when the file cannot be opened, and "cannot read <name>"
+    // (with the line) when reading fails or the file changes length while it is read.
     void readFile(const QString &fileName);
-    void readText(QByteArray text);
+    void readText(const QByteArray &text);
 
     // Handles one line; returns false to stop reading (an end record).
     virtual bool parseLine(Line &line) = 0;
@@ -91,7 +95,10 @@ protected:
     uint32_t readBigEndian(Line &line, int n);
 
     // Room for n bytes at address: appended to the remembered section when that ends at
-    // address, otherwise in a new section that becomes the remembered one.
+    // address, otherwise in a new section that becomes the remembered one. A remembered
+    // section that is still empty moves to address instead, so address-only records cost no
+    // memory. Bytes that would run past address 0xffffffff, or take the file's data beyond
+    // 4 GB, are refused.
     uint8_t *sectionBytes(uint32_t address, uint32_t n);
 
     uint8_t m_sum = 0;
@@ -99,8 +106,19 @@ protected:
 
 private:
     [[noreturn]] static void invalidByte();
-
+    // Appends a new empty section at address and remembers it.
+    void newSection(uint32_t address);
+    // Hands the whole lines of [pos, end) to parseLine() and returns where the first line left
+    // over begins. Unless final, a line is only cut with m_bufferSize characters in view, so
+    // that it and the character after a carriage return are known.
+    const char *parseLines(const char *pos, const char *end, bool final);
+    // Called once the text has ended without an end record.
+    void finishText();
+    [[noreturn]] void rethrowWithLine(const HException &e) const;
 
     int m_bufferSize;
     ExpandingLoadFileSection *m_lastSection = nullptr;
+    uint64_t m_dataBytes = 0;
+    int64_t m_lineNumber = 0;
+    bool m_finished = false;
 };

@@ -26,8 +26,11 @@ bool TIHexLoadFile::parseLine(Line &line)
         ++line.cursor;
         m_address = 0;
         // Whole bytes up to the first blank or control character: an odd digit count fails.
-        while (uint8_t(line.peek()) > ' ')
+        while (uint8_t(line.peek()) > ' ') {
             m_address = m_address << 8 | readHexByte(line);
+            if (m_address > 0xFFFFFFFFu)
+                throw HException("address beyond the 32-bit address space");
+        }
         return true;
     case 'q':
         return false;
@@ -35,12 +38,17 @@ bool TIHexLoadFile::parseLine(Line &line)
         // Cells of two digits and one separator of any kind; the last cell's separator is the
         // line end, which may be missing on the last line.
         const int count = (line.length() + 1) / 3;
-        uint8_t *bytes = sectionBytes(m_address, uint32_t(count));
+        // Data does not wrap around to address 0 after the top of the address space.
+        if (m_address + uint64_t(count) > uint64_t(0x100000000))
+            throw HException("data runs past the end of the 32-bit address space");
+        if (m_address > 0xFFFFFFFFu)
+            return true; // an empty line right after data that reached the top
+        uint8_t *bytes = sectionBytes(uint32_t(m_address), uint32_t(count));
         for (int i = 0; i < count; ++i) {
             line.cursor = line.begin + 3 * i;
             bytes[i] = readHexByte(line);
         }
-        m_address += uint32_t(count);
+        m_address += uint64_t(count);
         return true;
     }
     }

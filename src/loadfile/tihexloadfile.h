@@ -20,5 +20,6 @@ protected:
 private:
     TIHexLoadFile();
 
-    uint32_t m_address = 0;
+    // 64 bits, so that data running up to the top of the address space is told from data at 0.
+    uint64_t m_address = 0;
 };

@@ -174,7 +174,9 @@ INSTANTIATE_TEST_SUITE_P(
                "no loadable segments"},
         Damage{"section headers cut off", [](QByteArray &b) { b.chop(8); }, "truncated section header table"},
         Damage{"name table past the end", [](QByteArray &b) { put32(b, b.size() - 40 + 16, 0x10000); },
-               "truncated section name table"}),
-    [](const testing::TestParamInfo<Damage> &info) { return "case" + std::to_string(info.index); });
+               "truncated section name table"},
+        Damage{"segment past the top of the address space", [](QByteArray &b) { put32(b, 52 + 12, 0xFFFFFFFE); },
+               "segment 0 runs past the end of the 32-bit address space"}),
+    [](const testing::TestParamInfo<Damage> &info) { return testName(info.param.what); });
 
 } // namespace

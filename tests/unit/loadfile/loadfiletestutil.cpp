@@ -4,6 +4,7 @@
 #include "loadfile/loadfilesection.h"
 
 #include <QFile>
+#include <cctype>
 #include <ostream>
 
 void PrintTo(const SectionData &section, std::ostream *os)
@@ -50,4 +51,12 @@ QString TempFiles::write(const QString &name, const QByteArray &contents)
     if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size())
         return QString();
     return fileName;
+}
+
+std::string testName(const char *what)
+{
+    std::string name;
+    for (const char *c = what; *c; ++c)
+        name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+    return name;
 }

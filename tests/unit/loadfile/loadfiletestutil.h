@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <ostream>
+#include <string>
 #include <vector>
 
 // A section as data, so that whole layouts compare with one EXPECT_EQ.
@@ -64,6 +65,9 @@ QString messageOf(F &&f)
     }
     return QStringLiteral("<no exception>");
 }
+
+// A test parameter name from a case description: letters and digits, the rest as '_'.
+std::string testName(const char *what);
 
 // Readable QString values in test failures.
 inline void PrintTo(const QString &text, std::ostream *os)

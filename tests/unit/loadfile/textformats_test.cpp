@@ -70,6 +70,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "00010000 01 02 \n00010002 03", {{0x10000, {1, 2, 3}}}},
         ReadCase{"titext sections, trailing blanks, lower case", Format::TIText,
                  "@F000\n31 40 00 0a \n@FFFE\n00 F0\nq\n", {{0xF000, {0x31, 0x40, 0, 0x0A}}, {0xFFFE, {0, 0xF0}}}},
+        ReadCase{"titext data up to the top of the address space", Format::TIText, "@FFFFFFFE\n01 02\n\nq\n",
+                 {{0xFFFFFFFE, {1, 2}}}},
         ReadCase{"titext data continues at the current address", Format::TIText,
                  "@1000\n01 02\n03\n@1003\n04\nq\n", {{0x1000, {1, 2, 3, 4}}}},
         ReadCase{"srec S0 S1 S5 S9", Format::SRecord,
@@ -78,8 +80,21 @@ INSTANTIATE_TEST_SUITE_P(
                  "S2050100001DDC\nS30700020000AABB91\n", {{0x10000, {0x1D}}, {0x20000, {0xAA, 0xBB}}}},
         ReadCase{"srec lower-case digits, S4 and non-digit types carry nothing", Format::SRecord,
                  "S105f000aabba5\nS403FC\nSX03FC\n",
-                 {{0xF000, {0xAA, 0xBB}}}}),
-    [](const testing::TestParamInfo<ReadCase> &info) { return "case" + std::to_string(info.index); });
+                 {{0xF000, {0xAA, 0xBB}}}},
+        ReadCase{"ihex CR-only line ends", Format::IntelHex, ":02F00000AABBA9\r:00000001FF\r",
+                 {{0xF000, {0xAA, 0xBB}}}},
+        ReadCase{"srec CR-only line ends", Format::SRecord, "S00600004844521B\rS105F000AABBA5\rS903F0000C\r",
+                 {{0xF000, {0xAA, 0xBB}}}},
+        ReadCase{"titext CR-only line ends", Format::TIText, "@F000\r31 40\rq\r", {{0xF000, {0x31, 0x40}}}},
+        ReadCase{"listing CR-only line ends", Format::Listing, "0000F000 31 40\r0000F002 41\r",
+                 {{0xF000, {0x31, 0x40, 0x41}}}},
+        ReadCase{"listing a run of address-only lines keeps no empty section behind", Format::Listing,
+                 "0000F000 31\n00002000\n00003000\n00001000 ab\n", {{0xF000, {0x31}}, {0x1000, {0xAB}}}},
+        ReadCase{"ihex data at 0 after data ending at the top of the address space starts a new section",
+                 Format::IntelHex,
+                 ":02000004FFFFFC\n:08FFF8000001020304050607E5\n:020000040000FA\n:0100000055AA\n:00000001FF\n",
+                 {{0xFFFFFFF8, {0, 1, 2, 3, 4, 5, 6, 7}}, {0, {0x55}}}}),
+    [](const testing::TestParamInfo<ReadCase> &info) { return testName(info.param.what); });
 
 struct FailCase
 {
@@ -120,8 +135,17 @@ INSTANTIATE_TEST_SUITE_P(
                  "incorrect data record count : line 2"},
         FailCase{"srec bad checksum", Format::SRecord, "S105F000AABBA4\n", "invalid checksum : line 1"},
         FailCase{"srec count too small for the address", Format::SRecord, "S102F0000D\n",
-                 "byte count 2 too small for an S1 record : line 1"}),
-    [](const testing::TestParamInfo<FailCase> &info) { return "case" + std::to_string(info.index); });
+                 "byte count 2 too small for an S1 record : line 1"},
+        FailCase{"ihex record running past the top of the address space", Format::IntelHex,
+                 ":02000004FFFFFC\n:10FFF800000102030405060708090A0B0C0D0E0F81\n",
+                 "data runs past the end of the 32-bit address space : line 2"},
+        FailCase{"titext address beyond 32 bits", Format::TIText, "@0100000000\n31\nq\n",
+                 "address beyond the 32-bit address space : line 1"},
+        FailCase{"titext data continuing past the top of the address space", Format::TIText,
+                 "@FFFFFFFE\n01 02\n03\nq\n", "data runs past the end of the 32-bit address space : line 3"},
+        FailCase{"srec record running past the top of the address space", Format::SRecord,
+                 "S309FFFFFFFE01020304F1\n", "data runs past the end of the 32-bit address space : line 1"}),
+    [](const testing::TestParamInfo<FailCase> &info) { return testName(info.param.what); });
 
 TEST(IntelHexLoadFile, TakesTheStartAddressFromThe03And05Records)
 {
