@@ -3,6 +3,7 @@
 
 #include "common/hexception.h"
 #include "common/text.h"
+#include "loader/consolescriptsystem.h"
 #include "loader/targetproperties.h"
 #include "loadfile/loadfilefactory.h"
 #include "loadfile/loadfilewriter.h"
@@ -11,6 +12,7 @@
 #include "target/targetregistry.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -80,6 +82,7 @@ void System::registerOptions()
     flag("-listfiletypes", [this] { print(fileTypeListing()); });
     addArgumentOption("-upload", [this](const char *a) { m_uploadPath = fromWord(a); });
     flag("-listdevices", [this] { listDevices(); });
+    addArgumentOption("-script", [this](const char *a) { m_scriptPath = fromWord(a); });
 }
 
 void System::argument(const char *word)
@@ -177,6 +180,7 @@ QByteArray System::usageText() const
                       "  -quiet                Do not output any progress messages\n"
                       "  -upload 'file'        Read back the loaded address ranges into 'file'\n"
                       "  -listdevices          List all the supported devices\n"
+                      "  -script 'file'        Run script 'file'; the words after it are its arguments\n"
                       "\n"
                       "Examples\n"
                       "--------\n\n";
@@ -241,10 +245,25 @@ void System::loadOne(const QString &fileName)
 
 int System::run(int count, const char *const *words)
 {
-    if (count > 1)
-        parse(count - 1, words + 1);
+    // -script ends the options: the words after its file are the script's own.
+    int parsed = count;
+    for (int i = 1; i + 1 < count; ++i) {
+        if (std::strcmp(words[i], "-script") == 0) {
+            parsed = i + 2;
+            for (int k = parsed; k < count; ++k)
+                m_scriptArguments.append(fromWord(words[k]));
+            break;
+        }
+    }
+    if (parsed > 1)
+        parse(parsed - 1, words + 1);
     if (count <= 1 || m_help) {
         print(usageText());
+        return 0;
+    }
+    if (!m_scriptPath.isEmpty()) {
+        ConsoleScriptSystem scripts(m_out);
+        scripts.runFile(m_scriptPath, m_scriptArguments);
         return 0;
     }
     if (!m_loader.hasTarget())

@@ -81,6 +81,9 @@ private:
     QString m_projectName;
     QString m_configName;
     QString m_uploadPath;
+    // -script: the file to run and the words after it.
+    QString m_scriptPath;
+    QStringList m_scriptArguments;
     // What -upload has read back so far, written out before disconnecting.
     std::unique_ptr<UploadedLoadFile> m_uploaded;
 };
