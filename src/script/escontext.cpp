@@ -41,6 +41,7 @@ ESContext::ESContext(ESObject *hostGlobal)
     stackLimit = stackBase + StackSlots;
     stackEnd = stackBase + StackSlots + StackSlack;
     sp = stackBase - 1;
+    m_byteThreshold = size_t(8) << 20;
 
     lengthAtom = atoms::intern("length");
     prototypeAtom = atoms::intern("prototype");
@@ -172,9 +173,32 @@ ESObject *ESContext::newArray(uint32_t length)
 
 ESValue ESContext::newString(const QString &text)
 {
-    auto *s = new ESString{text, false};
+    auto *s = new ESString;
+    s->text = text;
+    s->length = text.size();
     m_strings.push_back(s);
     ++m_allocatedSinceCollect;
+    m_bytesSinceCollect += size_t(text.size()) * 2 + sizeof(ESString);
+    return ESValue::fromString(s);
+}
+
+ESValue ESContext::concat(const ESValue &a, const ESValue &b)
+{
+    const qsizetype length = (a.kind == ESAtomKind ? a.atom->text.size() : a.string->length)
+                             + (b.kind == ESAtomKind ? b.atom->text.size() : b.string->length);
+    if (length < 256)
+        return newString(a.text() + b.text());
+    auto part = [this](const ESValue &v) -> const ESString * {
+        return v.kind == ESStringKind ? v.string : newString(v.atom->text).string;
+    };
+    auto *s = new ESString;
+    s->left = part(a);
+    s->right = part(b);
+    s->length = length;
+    m_strings.push_back(s);
+    ++m_allocatedSinceCollect;
+    // The text made when the string is first read.
+    m_bytesSinceCollect += size_t(length) * 2 + sizeof(ESString);
     return ESValue::fromString(s);
 }
 
@@ -217,7 +241,28 @@ void ESContext::mark(const ESValue &v)
     if (v.kind == ESObjectKind)
         markObject(v.object);
     else if (v.kind == ESStringKind)
-        v.string->marked = true;
+        markString(v.string);
+}
+
+void ESContext::markString(const ESString *s)
+{
+    if (s->marked)
+        return;
+    s->marked = true;
+    if (!s->left)
+        return;
+    std::vector<const ESString *> pending{s->left, s->right};
+    while (!pending.empty()) {
+        const ESString *p = pending.back();
+        pending.pop_back();
+        if (p->marked)
+            continue;
+        p->marked = true;
+        if (p->left) {
+            pending.push_back(p->left);
+            pending.push_back(p->right);
+        }
+    }
 }
 
 void ESContext::markObject(ESObject *o)
@@ -297,9 +342,11 @@ void ESContext::collectGarbage()
         }
     }
     size_t kept = 0;
+    size_t liveBytes = 0;
     for (ESString *s : m_strings) {
         if (s->marked) {
             s->marked = false;
+            liveBytes += size_t(s->left ? 0 : s->text.size()) * 2 + sizeof(ESString);
             m_strings[kept++] = s;
         } else {
             delete s;
@@ -307,6 +354,8 @@ void ESContext::collectGarbage()
     }
     m_strings.resize(kept);
     m_allocatedSinceCollect = 0;
+    m_bytesSinceCollect = 0;
+    m_byteThreshold = std::max(size_t(8) << 20, liveBytes);
     m_collectThreshold = std::max(MinimumCollectThreshold, m_liveObjects + m_strings.size());
 }
 

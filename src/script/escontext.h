@@ -84,6 +84,8 @@ public:
     ESObject *newPlainObject();
     ESObject *newArray(uint32_t length = 0);
     ESValue newString(const QString &text);
+    // a + b for two strings of either kind.
+    ESValue concat(const ESValue &a, const ESValue &b);
     ESObject *wrap(const ESValue &primitive);
     ESValue unwrap(const ESValue &value) const;
     ESObject *arrayFromValues(int count, const ESValue *values);
@@ -174,7 +176,7 @@ public:
     // A collection when enough was allocated since the last one; only at safe points.
     void maybeCollect()
     {
-        if (m_allocatedSinceCollect > m_collectThreshold)
+        if (m_allocatedSinceCollect > m_collectThreshold || m_bytesSinceCollect > m_byteThreshold)
             collectGarbage();
     }
     size_t liveObjects() const { return m_liveObjects; }
@@ -243,6 +245,7 @@ private:
     void setUpNatives();
     void mark(const ESValue &v);
     void markObject(ESObject *o);
+    void markString(const ESString *s);
     void drainMarks();
     ESObject *allocateRecord();
 
@@ -254,6 +257,8 @@ private:
     size_t m_liveObjects = 0;
     size_t m_allocatedSinceCollect = 0;
     size_t m_collectThreshold = 200000;
+    size_t m_bytesSinceCollect = 0;
+    size_t m_byteThreshold = 0;
     std::vector<ESObject *> m_markStack;
     QHash<ESObject *, int> m_protected;
     std::vector<std::vector<ESValue> *> m_tempRoots;

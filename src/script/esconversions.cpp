@@ -139,8 +139,9 @@ bool ESContext::toBoolean(const ESValue &v)
     case ESNull:
         return false;
     case ESBoolean:
+        return v.number != 0.0;
     case ESNumber:
-        return v.number != 0.0;   // NaN compares unequal, so it gives true
+        return v.number != 0.0 && v.number == v.number;
     case ESStringKind:
     case ESAtomKind:
         return !v.text().isEmpty();
@@ -332,7 +333,9 @@ ESAtom *ESContext::atomFor(const ESValue &value)
     case ESAtomKind:
         return value.atom;
     case ESStringKind:
-        return atoms::intern(value.string->text);
+        if (!value.string->atom)
+            value.string->atom = atoms::intern(value.string->flat());
+        return value.string->atom;
     case ESNumber:
         if (value.number >= 0 && value.number < 100 && double(int(value.number)) == value.number)
             return atoms::forIndex(uint32_t(value.number));

@@ -80,6 +80,8 @@ ESValue add(ESContext &context, const ESValue &x, const ESValue &y)
         return ESValue::fromNumber(x.number + y.number);
     const ESValue a = context.toPrimitive(x);
     const ESValue b = context.toPrimitive(y);
+    if (a.isString() && b.isString())
+        return context.concat(a, b);
     if (a.isString() || b.isString()) {
         QString text = a.isString() ? a.text() : context.toString(a);
         text += b.isString() ? b.text() : context.toString(b);

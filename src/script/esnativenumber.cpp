@@ -22,6 +22,32 @@ QString tidyExponent(const QString &text)
     return mantissa + QLatin1Char('e') + sign + digits;
 }
 
+// x with f decimals, halves rounded away from zero as the standard's toFixed has it (the C
+// library rounds exact halves to even); a negative x keeps its sign even when it rounds to zero.
+QString fixedText(double x, int f)
+{
+    const bool negative = x < 0;
+    char buffer[512];
+    std::snprintf(buffer, sizeof buffer, "%.*f", f + 30, std::fabs(x));
+    QByteArray digits(buffer);
+    const qsizetype point = digits.indexOf('.');
+    QByteArray whole = digits.left(point) + digits.mid(point + 1, f);
+    const bool up = digits.at(point + 1 + f) >= '5';
+    if (up) {
+        qsizetype i = whole.size() - 1;
+        while (i >= 0 && whole[i] == '9')
+            whole[i--] = '0';
+        if (i < 0)
+            whole.prepend('1');
+        else
+            whole[i] = char(whole[i] + 1);
+    }
+    QString text = QString::fromLatin1(whole.left(whole.size() - f));
+    if (f > 0)
+        text += QLatin1Char('.') + QString::fromLatin1(whole.right(f));
+    return negative ? QLatin1Char('-') + text : text;
+}
+
 } // namespace
 
 void ESNativeNumber::setUp(ESContext &context)
@@ -75,12 +101,7 @@ ESValue ESNativeNumber::callMember(ESContext &context, int number, const ESValue
             return ESValue::fromAtom(atoms::intern("NaN"));
         if (std::fabs(x) >= 1e21)
             return context.newString(ESContext::formatNumber(x));
-        char buffer[400];
-        std::snprintf(buffer, sizeof buffer, "%40.*f", int(digits), x);
-        QString text = QString::fromLatin1(buffer).trimmed();
-        if (text.startsWith(QLatin1Char('-')) && text.mid(1).count(QLatin1Char('0')) + (text.contains(QLatin1Char('.')) ? 1 : 0) == text.size() - 1)
-            text.remove(0, 1);   // -0.00 prints as 0.00
-        return context.newString(text);
+        return context.newString(fixedText(x, int(digits)));
     }
     case 4:
         return ESValue::fromNumber(x);

@@ -57,6 +57,27 @@ AtomTable &table()
 
 } // namespace
 
+void ESString::flatten() const
+{
+    QString out;
+    out.reserve(length);
+    // Walks the tree of parts left to right without recursion.
+    std::vector<const ESString *> pending{this};
+    while (!pending.empty()) {
+        const ESString *s = pending.back();
+        pending.pop_back();
+        if (s->left) {
+            pending.push_back(s->right);
+            pending.push_back(s->left);
+        } else {
+            out += s->text;
+        }
+    }
+    text = out;
+    left = nullptr;
+    right = nullptr;
+}
+
 namespace atoms {
 
 ESAtom *intern(const QString &text)

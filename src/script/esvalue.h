@@ -67,16 +67,31 @@ struct ESValue
 
 static_assert(sizeof(ESValue) == 16);
 
-// A string value made by a string operation: collected by the context that made it.
+// A string value made by a string operation: collected by the context that made it. A
+// concatenation is kept as its two parts until its text is first read, so that a string built
+// by repeated appends is copied once.
 struct ESString
 {
-    QString text;
-    bool marked = false;
+    const QString &flat() const
+    {
+        if (left)
+            flatten();
+        return text;
+    }
+    void flatten() const;
+
+    mutable QString text;
+    mutable const ESString *left = nullptr;
+    mutable const ESString *right = nullptr;
+    qsizetype length = 0;
+    // The interned form, once the string has been used as a property name.
+    mutable ESAtom *atom = nullptr;
+    mutable bool marked = false;
 };
 
 inline const QString &ESValue::text() const
 {
-    return kind == ESAtomKind ? atom->text : string->text;
+    return kind == ESAtomKind ? atom->text : string->flat();
 }
 
 // The process-wide interned names. Not thread-safe, as the engine runs on one thread.
