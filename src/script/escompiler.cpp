@@ -76,7 +76,7 @@ void ESCompiler::resolveName(ESNode *n, ESAtom *atom)
             }
         }
         if (f->isProgram) {
-            n->resolution = (byName || m_callerScope) ? ESResolution::ByName : ESResolution::Global;
+            n->resolution = (byName || m_callerScope || (cur->usesEval && !cur->isProgram)) ? ESResolution::ByName : ESResolution::Global;
             return;
         }
         const int p = f->indexOfParameter(atom);

@@ -591,6 +591,11 @@ ESNode *ESParser::parseCallOrMember()
                 news.pop_back();
                 leave();
             } else {
+                if (e->kind == tok::Identifier && e->atom->text == QLatin1String("eval")) {
+                    // Eval code may declare names that this function's code then reads.
+                    for (ESFunctionNode *f = m_function; f; f = f->parent)
+                        f->usesEval = true;
+                }
                 e = make(tok::Call, line, e);
             }
             parseArguments(e);
