@@ -40,7 +40,8 @@ struct ESFrame
     const ESCompiledFunction *code = nullptr;
     const uint8_t *pc = nullptr;          // start of the instruction being run
     ESValue *args = nullptr;              // first argument slot
-    int argc = 0;
+    int argc = 0;                         // after padding to the parameter count
+    int passed = 0;                       // as the caller gave them
     ESValue *locals = nullptr;
     ESObject *activation = nullptr;       // the variables of a captured function
     ESValue completion;                   // a program's completion value

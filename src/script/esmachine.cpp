@@ -179,11 +179,11 @@ ESObject *makeArguments(ESContext &context, ESFrame &frame)
     auto *data = new ESArgumentsData;
     data->parameters = frame.code->parameterCount;
     data->locals = frame.code->localCount;
-    data->count = frame.argc;
-    data->mapped.assign(size_t(frame.argc), true);
+    data->count = frame.passed;
+    data->mapped.assign(size_t(frame.passed), true);
     a->data = data;
     a->internalValue = ESValue::fromObject(frame.activation);
-    a->define(context.lengthAtom, ESValue::fromNumber(frame.argc), DontEnum);
+    a->define(context.lengthAtom, ESValue::fromNumber(frame.passed), DontEnum);
     a->define(context.calleeAtom, ESValue::fromObject(frame.function), DontEnum);
     return a;
 }
@@ -218,6 +218,7 @@ void ESMachine::invoke(ESContext &context, ESObject *function, const ESValue &th
             >= context.stackLimit
         || context.sp + code->parameterCount + code->localCount + code->maxDepth + 8 >= context.stackEnd)
         stackTooSmall();
+    const int passed = count;
     while (count < code->parameterCount) {
         *++context.sp = ESValue();
         ++count;
@@ -233,6 +234,7 @@ void ESMachine::invoke(ESContext &context, ESObject *function, const ESValue &th
     frame.code = code;
     frame.args = args;
     frame.argc = count;
+    frame.passed = passed;
     frame.scope = closure->scope;
     ESValue result;
     {

@@ -7,6 +7,8 @@ check("length", add.length, 2);
 check("missing arguments are undefined", (function (a, b) { return b; })(1), undefined);
 function count() { return arguments.length; }
 check("arguments length", count(1, 2, 3), 3);
+check("arguments length counts what was passed", (function (a, b) { return arguments.length; })(1), 1);
+check("unpassed parameter is not in arguments", (function (a, b) { return 1 in arguments; })(1), false);
 function second() { return arguments[1]; }
 check("arguments index", second("a", "b"), "b");
 function shared(a) { arguments[0] = "changed"; return a; }
