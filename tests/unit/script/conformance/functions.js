@@ -44,6 +44,12 @@ var inner = (function () { var x = "outer"; return (function () { return x; })()
 check("nested scope", inner, "outer");
 function local() { var v = eval("1 + 1"); var w = 3; return eval("w * v"); }
 check("eval sees locals", local(), 6);
+function declaresByEval() { eval("var q = 5"); return q; }
+check("eval declares in the caller", declaresByEval(), 5);
+check("eval declaration stays local", typeof q, "undefined");
+var loopFns = [];
+for (var li = 0; li < 3; li++) loopFns.push(function () { return li; });
+check("closures share the loop variable", loopFns[0](), 3);
 checkThrows("eval syntax error", "eval('1 +')", SyntaxError);
 check("eval returns non-strings", eval(5), 5);
 check("eval of statements", eval("var ev = 3; ev * 2"), 6);
