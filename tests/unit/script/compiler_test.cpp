@@ -4,6 +4,7 @@
 
 #include "script/escompiler.h"
 
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 using namespace zim::script;
@@ -80,6 +81,23 @@ TEST(Compiler, LessThanConditionIsFusedIntoJlt)
     EXPECT_TRUE(listing.contains(QStringLiteral("JLT\t"))) << listing.toStdString();
     EXPECT_TRUE(listing.contains(QStringLiteral("INCG\ti [idx="))) << listing.toStdString();
     EXPECT_EQ(scripttest::run(context, "var n = 0; for (var i = 0; i < 3; i++) n++; n"), "3");
+}
+
+TEST(Compiler, ListingShowsOperandsInTheirFormats)
+{
+    ESContext context;
+    auto program = context.compileCached("var a = 1.5; f(a, 'text'); function g(p) { var l = p; return l; }", false);
+    const QString listing = context.listing(*program);
+    for (const char *pattern : {R"(^0000: CLOSURE\t#0$)", R"(^[0-9a-f]{4}: NUM\t1\.5$)",
+                                R"(^[0-9a-f]{4}: PUTG\ta \[idx=\d+\]$)", R"(^[0-9a-f]{4}: STR\ttext$)",
+                                R"(^[0-9a-f]{4}: CALLG\tf \[idx=\d+\], #2$)"}) {
+        EXPECT_TRUE(listing.contains(QRegularExpression(QString::fromLatin1(pattern),
+                                                        QRegularExpression::MultilineOption)))
+            << pattern << "\n" << listing.toStdString();
+    }
+    const QString inner = context.listing(*program->functions.at(0));
+    EXPECT_TRUE(inner.contains(QStringLiteral("GETA\tp"))) << inner.toStdString();
+    EXPECT_TRUE(inner.contains(QStringLiteral("PUTL\tl"))) << inner.toStdString();
 }
 
 TEST(Compiler, SameTextIsCompiledOnce)
