@@ -19,6 +19,10 @@ public:
     bool showsProgress() const { return !m_quiet; }
     bool showsMessages() const { return m_verbose && !m_quiet; }
 
+    // The stream itself, for writers that print on their own (scripts); check() still
+    // reports their failures.
+    FILE *stream() const { return m_stream; }
+
     // Listings and the usage text: written and flushed at once. Throws HException
     // "cannot write to standard output: <reason>" when that fails.
     void print(const QByteArray &text);

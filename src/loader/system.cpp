@@ -3,6 +3,7 @@
 
 #include "common/hexception.h"
 #include "common/text.h"
+#include "loader/consolescriptsystem.h"
 #include "loader/loadertext.h"
 #include "loader/targetproperties.h"
 #include "loadfile/loadfiledestination.h"
@@ -14,6 +15,7 @@
 #include "target/programstate.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -72,6 +74,8 @@ const std::vector<System::OptionEntry> &System::optionTable()
          [](System &s, const char *a) { s.m_uploadPath = fileNameFromWord(a); }},
         {"-listdevices", nullptr, false, "List all the supported devices",
          [](System &s, const char *) { s.m_output.print(msp430DeviceListing(s.m_state).toUtf8()); }},
+        {"-script", "'file'", true, "Run script 'file'; the words after it are its arguments",
+         [](System &s, const char *a) { s.m_scriptPath = fileNameFromWord(a); }},
     };
     return table;
 }
@@ -229,10 +233,25 @@ int System::run(int count, const char *const *words)
 
 int System::runSequence(int count, const char *const *words)
 {
-    if (count > 1)
-        parse(count - 1, words + 1);
+    // -script ends the options: the words after its file are the script's own.
+    int parsed = count;
+    for (int i = 1; i + 1 < count; ++i) {
+        if (std::strcmp(words[i], "-script") == 0) {
+            parsed = i + 2;
+            for (int k = parsed; k < count; ++k)
+                m_scriptArguments.append(fromWord(words[k]));
+            break;
+        }
+    }
+    if (parsed > 1)
+        parse(parsed - 1, words + 1);
     if (count <= 1 || m_help) {
         m_output.print(usageText());
+        return 0;
+    }
+    if (!m_scriptPath.isEmpty()) {
+        ConsoleScriptSystem scripts(m_output.stream());
+        scripts.runFile(m_scriptPath, m_scriptArguments);
         return 0;
     }
     if (!m_loader.hasTarget())

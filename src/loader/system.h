@@ -101,4 +101,7 @@ private:
     const LoadFileWriter *m_uploadWriter = nullptr;
     std::unique_ptr<LoadFileDestination> m_uploadDestination;
     LoadedRanges m_uploadRanges;
+    // -script: the file to run and the words after it.
+    QString m_scriptPath;
+    QStringList m_scriptArguments;
 };

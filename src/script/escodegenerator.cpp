@@ -1,0 +1,1091 @@
+// The code generator: statement shapes with patched jumps, expression code by the operands'
+// resolution, try/finally by inlining the finally block on every way out, and the deepest
+// expression stack each record can build.
+#include "script/escodegenerator.h"
+
+#include "script/escontext.h"
+#include "script/esnativeclasses.h"
+
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+namespace zim::script {
+
+namespace {
+
+ESOp binaryOpcode(int kind)
+{
+    switch (kind) {
+    case '+': return ESOp::ADD;
+    case '-': return ESOp::SUB;
+    case '*': return ESOp::MUL;
+    case '/': return ESOp::DIV;
+    case '%': return ESOp::MOD;
+    case '&': return ESOp::BITAND;
+    case '|': return ESOp::BITOR;
+    case '^': return ESOp::BITXOR;
+    case tok::Shl: return ESOp::SHL;
+    case tok::Shr: return ESOp::SHR;
+    case tok::Ushr: return ESOp::USHR;
+    case '<': return ESOp::LT;
+    case tok::Le: return ESOp::LE;
+    case tok::Eq: return ESOp::EQ;
+    case tok::Ne: return ESOp::NE;
+    case tok::StrictEq: return ESOp::IDENTITY;
+    case tok::StrictNe: return ESOp::NOTIDENTITY;
+    case tok::In: return ESOp::IN;
+    case tok::Instanceof: return ESOp::INSTANCEOF;
+    default: return ESOp::RETU;
+    }
+}
+
+// The binary operator of a compound assignment, and its member form.
+int compoundOperator(int kind)
+{
+    switch (kind) {
+    case tok::AndAssign: return '&';
+    case tok::OrAssign: return '|';
+    case tok::XorAssign: return '^';
+    case tok::ShlAssign: return tok::Shl;
+    case tok::ShrAssign: return tok::Shr;
+    case tok::UshrAssign: return tok::Ushr;
+    case tok::AddAssign: return '+';
+    case tok::SubAssign: return '-';
+    case tok::MulAssign: return '*';
+    case tok::DivAssign: return '/';
+    default: return '%';
+    }
+}
+
+ESOp memberCompound(int binary)
+{
+    switch (binary) {
+    case '+': return ESOp::ADDX;
+    case '-': return ESOp::SUBX;
+    case '*': return ESOp::MULX;
+    case '/': return ESOp::DIVX;
+    case '%': return ESOp::MODX;
+    case '&': return ESOp::BITANDX;
+    case '|': return ESOp::BITORX;
+    case '^': return ESOp::BITXORX;
+    case tok::Shl: return ESOp::SHLX;
+    case tok::Shr: return ESOp::SHRX;
+    default: return ESOp::USHRX;
+    }
+}
+
+bool isLoop(int kind)
+{
+    return kind == tok::While || kind == tok::Do || kind == tok::For || kind == tok::ForIn;
+}
+
+bool sideEffectFree(const ESNode *n)
+{
+    switch (n->kind) {
+    case tok::Number: case tok::String: case tok::This: case tok::True: case tok::False: case tok::Null:
+    case tok::Identifier:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+void ESCodeGenerator::fail(int line, const QString &message)
+{
+    m_context.throwErrorAtLine(m_context.syntaxErrorClass, line, message);
+}
+
+void ESCodeGenerator::adjust(int effect)
+{
+    m_depth += effect;
+    if (m_depth > m_record->maxDepth)
+        m_record->maxDepth = m_depth;
+}
+
+void ESCodeGenerator::op(ESOp o, int effect)
+{
+    if (m_line != m_lastLine) {
+        m_record->lines.emplace_back(uint32_t(here()), m_line);
+        m_lastLine = m_line;
+    }
+    if (here() >= 0xFFF0)
+        fail(m_line, QStringLiteral("code too large"));
+    m_record->code.push_back(uint8_t(o));
+    adjust(effect);
+}
+
+void ESCodeGenerator::op1(ESOp o, unsigned a, int effect)
+{
+    op(o, effect);
+    m_record->code.push_back(uint8_t(a >> 8));
+    m_record->code.push_back(uint8_t(a));
+}
+
+void ESCodeGenerator::op2(ESOp o, unsigned a, unsigned b, int effect)
+{
+    op1(o, a, effect);
+    m_record->code.push_back(uint8_t(b >> 8));
+    m_record->code.push_back(uint8_t(b));
+}
+
+size_t ESCodeGenerator::jump(ESOp o, int effect, size_t target)
+{
+    op1(o, unsigned(target), effect);
+    return here() - 2;
+}
+
+void ESCodeGenerator::patch(size_t operandAt, size_t target)
+{
+    if (target >= 0x10000)
+        throw ESFatalError(QStringLiteral("compiler error: patch constant too large"));
+    m_record->code[operandAt] = uint8_t(target >> 8);
+    m_record->code[operandAt + 1] = uint8_t(target);
+}
+
+void ESCodeGenerator::patchAll(const std::vector<size_t> &operands, size_t target)
+{
+    for (size_t at : operands)
+        patch(at, target);
+}
+
+unsigned ESCodeGenerator::numberConstant(double value)
+{
+    std::vector<double> &numbers = m_record->numbers;
+    for (size_t i = 0; i < numbers.size(); ++i)
+        if (std::memcmp(&numbers[i], &value, sizeof value) == 0)
+            return unsigned(i);
+    if (numbers.size() >= 0x10000)
+        fail(m_line, QStringLiteral("too many number constants"));
+    numbers.push_back(value);
+    return unsigned(numbers.size() - 1);
+}
+
+static unsigned atomOperand(ESCompiledFunction *record, ESAtom *atom)
+{
+    for (size_t i = 0; i < record->atoms.size(); ++i)
+        if (record->atoms[i] == atom)
+            return unsigned(i);
+    record->atoms.push_back(atom);
+    return unsigned(record->atoms.size() - 1);
+}
+
+int ESCodeGenerator::globalSlot(ESAtom *atom, bool declare)
+{
+    ESObject *global = m_context.global();
+    int slot = global->find(atom);
+    if (slot < 0) {
+        global->define(atom, declare ? ESValue() : ESValue::hole(), declare ? DontDelete : DontEnum);
+        slot = global->find(atom);
+    } else if (declare && global->properties[size_t(slot)].value.isHole()) {
+        global->properties[size_t(slot)].value = ESValue();
+        global->properties[size_t(slot)].attributes = DontDelete;
+    }
+    if (slot < 0 || slot >= 0x10000)
+        return -1;
+    m_context.noteGlobalSlot(uint32_t(slot), atom);
+    return slot;
+}
+
+std::shared_ptr<ESCompiledFunction> ESCodeGenerator::generate(ESFunctionNode *fn)
+{
+    auto record = std::make_shared<ESCompiledFunction>();
+    m_record = record.get();
+    m_function = fn;
+    record->isProgram = fn->isProgram;
+    record->name = fn->name;
+    record->captured = fn->captured;
+    record->usesArguments = fn->usesArguments;
+    record->parameterCount = int(fn->parameters.size());
+    for (ESAtom *p : fn->parameters)
+        record->variables.push_back(ESVariable{p, 8});
+    m_line = fn->line;
+    if (fn->isProgram) {
+        for (ESAtom *v : fn->variables) {
+            if (m_callerScope)
+                op1(ESOp::DECLW, atomOperand(m_record, v), 0);
+            else
+                globalSlot(v, true);
+        }
+    } else {
+        for (ESAtom *v : fn->variables)
+            record->variables.push_back(ESVariable{v, 0});
+        record->localCount = int(fn->variables.size());
+        if (fn->usesArguments) {
+            op(ESOp::ARGUMENTS, 1);
+            op1(fn->captured ? ESOp::PUTLM : ESOp::PUTL, unsigned(fn->indexOfVariable(m_context.argumentsAtom)), -1);
+        }
+        if (fn->selfName) {
+            op(ESOp::CALLEE, 1);
+            op1(fn->captured ? ESOp::PUTLM : ESOp::PUTL, unsigned(fn->indexOfVariable(fn->selfName)), -1);
+        }
+    }
+    statements(fn->body);
+    if (fn->isProgram) {
+        op(ESOp::GETRESULT, 1);
+        op(ESOp::RET, -1);
+    } else {
+        op(ESOp::RETU, 0);
+    }
+    record->maxDepth += 4;
+    return record;
+}
+
+void ESCodeGenerator::statements(const std::vector<ESNode *> &list)
+{
+    for (ESNode *s : list)
+        statement(s);
+}
+
+void ESCodeGenerator::loopBody(ESNode *body, Control::Kind kind, std::vector<ESAtom *> labels,
+                               std::vector<size_t> &breaks, std::vector<size_t> &continues)
+{
+    Control c{kind, std::move(labels), {}, {}, nullptr};
+    m_controls.push_back(std::move(c));
+    statement(body);
+    breaks.swap(m_controls.back().breaks);
+    continues.swap(m_controls.back().continues);
+    m_controls.pop_back();
+}
+
+void ESCodeGenerator::conditionJump(ESNode *cond, bool jumpWhen, std::vector<size_t> &jumps)
+{
+    if (jumpWhen && cond->kind == '<') {
+        expression(cond->a, true);
+        expression(cond->b, true);
+        setLine(cond->line);
+        jumps.push_back(jump(ESOp::JLT, -2));
+        return;
+    }
+    if (cond->kind == '!') {
+        conditionJump(cond->a, !jumpWhen, jumps);
+        return;
+    }
+    expression(cond, true);
+    jumps.push_back(jump(jumpWhen ? ESOp::JT : ESOp::JF, -1));
+}
+
+void ESCodeGenerator::statement(ESNode *n)
+{
+    setLine(n->line);
+    if (n->kind != tok::Labelled && !isLoop(n->kind))
+        m_pendingLabels.clear();
+    switch (n->kind) {
+    case node::ExprStatement:
+        if (m_function->isProgram) {
+            expression(n->a, true);
+            op(ESOp::SETRESULT, -1);
+        } else {
+            expression(n->a, false);
+        }
+        break;
+    case ';':
+        break;
+    case '{':
+        statements(n->list);
+        break;
+    case tok::Var:
+        for (ESNode *decl : n->list) {
+            if (!decl->a)
+                continue;
+            expression(decl->a, true);
+            setLine(decl->line);
+            store(decl);
+        }
+        break;
+    case tok::Function:
+        functionLiteral(n);
+        store(n);
+        break;
+    case tok::If: {
+        std::vector<size_t> toElse;
+        conditionJump(n->a, false, toElse);
+        statement(n->b);
+        if (n->c) {
+            const size_t toEnd = jump(ESOp::J, 0);
+            patchAll(toElse, here());
+            statement(n->c);
+            patch(toEnd, here());
+        } else {
+            patchAll(toElse, here());
+        }
+        break;
+    }
+    case tok::While: {
+        std::vector<ESAtom *> labels = std::exchange(m_pendingLabels, {});
+        const size_t toTest = jump(ESOp::J, 0);
+        const size_t body = here();
+        std::vector<size_t> breaks, continues;
+        loopBody(n->b, Control::Loop, std::move(labels), breaks, continues);
+        patch(toTest, here());
+        patchAll(continues, here());
+        std::vector<size_t> back;
+        setLine(n->line);
+        conditionJump(n->a, true, back);
+        patchAll(back, body);
+        patchAll(breaks, here());
+        break;
+    }
+    case tok::Do: {
+        std::vector<ESAtom *> labels = std::exchange(m_pendingLabels, {});
+        const size_t top = here();
+        std::vector<size_t> breaks, continues;
+        loopBody(n->b, Control::Loop, std::move(labels), breaks, continues);
+        patchAll(continues, here());
+        std::vector<size_t> back;
+        setLine(n->line);
+        conditionJump(n->a, true, back);
+        patchAll(back, top);
+        patchAll(breaks, here());
+        break;
+    }
+    case tok::For:
+        forStatement(n);
+        break;
+    case tok::ForIn:
+        forInStatement(n);
+        break;
+    case tok::Break:
+    case tok::Continue:
+        breakOrContinue(n);
+        break;
+    case tok::Return:
+        returnStatement(n);
+        break;
+    case tok::With: {
+        expression(n->a, true);
+        op(ESOp::WITH, -1);
+        m_controls.push_back(Control{Control::With, {}, {}, {}, nullptr});
+        statement(n->b);
+        m_controls.pop_back();
+        op(ESOp::ENDWITH, 0);
+        break;
+    }
+    case tok::Switch:
+        switchStatement(n);
+        break;
+    case tok::Throw:
+        expression(n->a, true);
+        setLine(n->line);
+        op(ESOp::THROW, -1);
+        break;
+    case tok::Try:
+        tryStatement(n);
+        break;
+    case tok::Labelled: {
+        for (const Control &c : m_controls)
+            for (ESAtom *l : c.labels)
+                if (l == n->atom)
+                    fail(n->line, QStringLiteral("duplicate label ") + n->atom->text);
+        m_pendingLabels.push_back(n->atom);
+        ESNode *inner = n->a;
+        if (inner->kind == tok::Labelled || isLoop(inner->kind)) {
+            statement(inner);
+        } else {
+            Control c{Control::Label, {}, {}, {}, nullptr};
+            c.labels.swap(m_pendingLabels);
+            m_controls.push_back(std::move(c));
+            statement(inner);
+            const std::vector<size_t> breaks = std::move(m_controls.back().breaks);
+            m_controls.pop_back();
+            patchAll(breaks, here());
+        }
+        break;
+    }
+    default:
+        fail(n->line, QStringLiteral("unexpected ") + tokenName(n->kind));
+    }
+}
+
+void ESCodeGenerator::forStatement(ESNode *n)
+{
+    std::vector<ESAtom *> labels = std::exchange(m_pendingLabels, {});
+    if (n->a) {
+        if (n->a->kind == tok::Var)
+            statement(n->a);
+        else
+            expression(n->a, false);
+    }
+    setLine(n->line);
+    const size_t toTest = jump(ESOp::J, 0);
+    const size_t body = here();
+    std::vector<size_t> breaks, continues;
+    loopBody(n->d, Control::Loop, std::move(labels), breaks, continues);
+    patchAll(continues, here());
+    if (n->c)
+        expression(n->c, false);
+    patch(toTest, here());
+    setLine(n->line);
+    if (n->b) {
+        std::vector<size_t> back;
+        conditionJump(n->b, true, back);
+        patchAll(back, body);
+    } else {
+        jump(ESOp::J, 0, body);
+    }
+    patchAll(breaks, here());
+}
+
+void ESCodeGenerator::forInStatement(ESNode *n)
+{
+    std::vector<ESAtom *> labels = std::exchange(m_pendingLabels, {});
+    ESNode *target = n->a;
+    if (n->flag) {
+        target = n->a->list.front();
+        if (target->a) {
+            expression(target->a, true);
+            store(target);
+        }
+    }
+    expression(n->b, true);
+    setLine(n->line);
+    op(ESOp::ENUM, 0);
+    const int base = m_depth;
+    const size_t toTest = jump(ESOp::J, 0);
+    const size_t body = here();
+    m_depth = base + 1;
+    storeTo(target);
+    std::vector<size_t> breaks, continues;
+    loopBody(n->c, Control::ForInLoop, std::move(labels), breaks, continues);
+    patch(toTest, here());
+    patchAll(continues, here());
+    setLine(n->line);
+    jump(ESOp::NEXT, -1, body);
+    patchAll(breaks, here());
+}
+
+void ESCodeGenerator::switchStatement(ESNode *n)
+{
+    expression(n->a, true);
+    const int base = m_depth - 1;
+    std::vector<size_t> caseJumps(n->list.size(), SIZE_MAX);
+    for (size_t i = 0; i < n->list.size(); ++i) {
+        ESNode *clause = n->list[i];
+        if (clause->kind != tok::Case)
+            continue;
+        op(ESOp::DUP, 1);
+        expression(clause->a, true);
+        setLine(clause->line);
+        op(ESOp::IDENTITY, -1);
+        caseJumps[i] = jump(ESOp::JT_DROP, -1);
+    }
+    op(ESOp::DROP, -1);
+    const size_t toDefault = jump(ESOp::J, 0);
+    bool haveDefault = false;
+    m_controls.push_back(Control{Control::Switch, {}, {}, {}, nullptr});
+    m_controls.back().labels.swap(m_pendingLabels);
+    for (size_t i = 0; i < n->list.size(); ++i) {
+        ESNode *clause = n->list[i];
+        m_depth = base;
+        if (clause->kind == tok::Case) {
+            patch(caseJumps[i], here());
+        } else {
+            patch(toDefault, here());
+            haveDefault = true;
+        }
+        statements(clause->list);
+    }
+    const std::vector<size_t> breaks = std::move(m_controls.back().breaks);
+    m_controls.pop_back();
+    m_depth = base;
+    if (!haveDefault)
+        patch(toDefault, here());
+    patchAll(breaks, here());
+}
+
+void ESCodeGenerator::tryStatement(ESNode *n)
+{
+    const int base = m_depth;
+    size_t toFinally = 0;
+    if (n->c) {
+        toFinally = jump(ESOp::TRY, 0);
+        m_controls.push_back(Control{Control::TryFinally, {}, {}, {}, n->c});
+    }
+    if (n->b) {
+        const size_t toCatch = jump(ESOp::TRY, 0);
+        m_controls.push_back(Control{Control::TryCatch, {}, {}, {}, nullptr});
+        statement(n->a);
+        m_controls.pop_back();
+        op(ESOp::ENDTRY, 0);
+        const size_t toAfter = jump(ESOp::J, 0);
+        patch(toCatch, here());
+        m_depth = base + 1;
+        setLine(n->b->line);
+        op1(ESOp::CATCHSCOPE, atomOperand(m_record, n->atom), -1);
+        m_controls.push_back(Control{Control::With, {}, {}, {}, nullptr});
+        statement(n->b);
+        m_controls.pop_back();
+        op(ESOp::ENDWITH, 0);
+        patch(toAfter, here());
+    } else {
+        statement(n->a);
+    }
+    if (n->c) {
+        m_controls.pop_back();
+        op(ESOp::ENDTRY, 0);
+        statement(n->c);
+        const size_t toEnd = jump(ESOp::J, 0);
+        patch(toFinally, here());
+        m_depth = base + 1;
+        m_controls.push_back(Control{Control::FinallyRunning, {}, {}, {}, nullptr});
+        statement(n->c);
+        m_controls.pop_back();
+        op(ESOp::THROW, -1);
+        patch(toEnd, here());
+        m_depth = base;
+    }
+}
+
+void ESCodeGenerator::unwindTo(size_t down)
+{
+    for (size_t i = m_controls.size(); i-- > down;) {
+        Control &c = m_controls[i];
+        switch (c.kind) {
+        case Control::ForInLoop:
+        case Control::FinallyRunning:
+            op(ESOp::DROP, -1);
+            break;
+        case Control::With:
+            op(ESOp::ENDWITH, 0);
+            break;
+        case Control::TryCatch:
+            op(ESOp::ENDTRY, 0);
+            break;
+        case Control::TryFinally: {
+            op(ESOp::ENDTRY, 0);
+            ESNode *body = c.finallyBody;
+            // The finally block runs outside its own try statement.
+            std::vector<Control> above(std::make_move_iterator(m_controls.begin() + long(i)),
+                                       std::make_move_iterator(m_controls.end()));
+            m_controls.resize(i);
+            const int line = m_line;
+            statement(body);
+            setLine(line);
+            for (Control &a : above)
+                m_controls.push_back(std::move(a));
+            break;
+        }
+        default:
+            break;
+        }
+    }
+}
+
+void ESCodeGenerator::breakOrContinue(ESNode *n)
+{
+    const bool isBreak = n->kind == tok::Break;
+    size_t target = SIZE_MAX;
+    for (size_t i = m_controls.size(); i-- > 0;) {
+        const Control &c = m_controls[i];
+        if (n->atom) {
+            bool labelled = false;
+            for (ESAtom *l : c.labels)
+                labelled = labelled || l == n->atom;
+            if (!labelled)
+                continue;
+            if (!isBreak && c.kind != Control::Loop && c.kind != Control::ForInLoop)
+                fail(n->line, QStringLiteral("labeled 'continue' doesn't mark a loop"));
+            target = i;
+            break;
+        }
+        if (c.kind == Control::Loop || c.kind == Control::ForInLoop || (isBreak && c.kind == Control::Switch)) {
+            target = i;
+            break;
+        }
+    }
+    if (target == SIZE_MAX) {
+        if (n->atom)
+            fail(n->line, QStringLiteral("can't find label ") + n->atom->text);
+        fail(n->line, isBreak ? QStringLiteral("'break' not in a 'for' or 'while' loop")
+                              : QStringLiteral("'continue' not in a 'for' or 'while' loop"));
+    }
+    const int depth = m_depth;
+    unwindTo(target + 1);
+    setLine(n->line);
+    if (isBreak && m_controls[target].kind == Control::ForInLoop)
+        op(ESOp::DROP, -1);
+    const size_t at = jump(ESOp::J, 0);
+    (isBreak ? m_controls[target].breaks : m_controls[target].continues).push_back(at);
+    m_depth = depth;
+}
+
+void ESCodeGenerator::returnStatement(ESNode *n)
+{
+    const int depth = m_depth;
+    bool needsUnwind = false;
+    for (const Control &c : m_controls)
+        needsUnwind = needsUnwind || c.kind == Control::TryFinally;
+    if (!n->a && !needsUnwind) {
+        op(ESOp::RETU, 0);
+        return;
+    }
+    if (n->a)
+        expression(n->a, true);
+    else
+        op(ESOp::UNDEFINED, 1);
+    // Handlers and finally blocks on the way out; values under the result need no dropping.
+    for (size_t i = m_controls.size(); i-- > 0;) {
+        const Control::Kind k = m_controls[i].kind;
+        if (k == Control::TryCatch || k == Control::TryFinally) {
+            unwindTo(i);
+            break;
+        }
+    }
+    setLine(n->line);
+    op(ESOp::RET, -1);
+    m_depth = depth;
+}
+
+void ESCodeGenerator::number(double value)
+{
+    if (value == 0.0 && !std::signbit(value))
+        op(ESOp::NUM_0, 1);
+    else if (value == 1.0)
+        op(ESOp::NUM_1, 1);
+    else if (value == 2.0)
+        op(ESOp::NUM_2, 1);
+    else if (value == 3.0)
+        op(ESOp::NUM_3, 1);
+    else if (value == 4.0)
+        op(ESOp::NUM_4, 1);
+    else if (value == -1.0)
+        op(ESOp::NUM_M1, 1);
+    else
+        op1(ESOp::NUM, numberConstant(value), 1);
+}
+
+void ESCodeGenerator::functionLiteral(ESNode *n)
+{
+    ESCodeGenerator inner(m_context, false);
+    std::shared_ptr<ESCompiledFunction> record = inner.generate(n->function);
+    if (m_record->functions.size() >= 0x10000)
+        fail(n->line, QStringLiteral("too many functions"));
+    m_record->functions.push_back(record);
+    setLine(n->line);
+    op1(ESOp::CLOSURE, unsigned(m_record->functions.size() - 1), 1);
+}
+
+void ESCodeGenerator::load(ESNode *ident)
+{
+    const bool m = m_record->captured;
+    switch (ident->resolution) {
+    case ESResolution::Global: {
+        const int slot = globalSlot(ident->atom, false);
+        if (slot >= 0) {
+            op1(ESOp::GETG, unsigned(slot), 1);
+            return;
+        }
+        break;
+    }
+    case ESResolution::Argument:
+        op1(m ? ESOp::GETAM : ESOp::GETA, unsigned(ident->index), 1);
+        return;
+    case ESResolution::Local:
+        op1(m ? ESOp::GETLM : ESOp::GETL, unsigned(ident->index), 1);
+        return;
+    case ESResolution::ByName:
+        break;
+    }
+    op1(ESOp::GETW, atomOperand(m_record, ident->atom), 1);
+}
+
+void ESCodeGenerator::store(ESNode *ident)
+{
+    ESAtom *atom = ident->kind == tok::Function ? ident->function->name : ident->atom;
+    const bool m = m_record->captured;
+    switch (ident->resolution) {
+    case ESResolution::Global: {
+        const int slot = globalSlot(atom, false);
+        if (slot >= 0) {
+            op1(ESOp::PUTG, unsigned(slot), -1);
+            return;
+        }
+        break;
+    }
+    case ESResolution::Argument:
+        op1(m ? ESOp::PUTAM : ESOp::PUTA, unsigned(ident->index), -1);
+        return;
+    case ESResolution::Local:
+        op1(m ? ESOp::PUTLM : ESOp::PUTL, unsigned(ident->index), -1);
+        return;
+    case ESResolution::ByName:
+        break;
+    }
+    op1(ESOp::PUTW, atomOperand(m_record, atom), -1);
+}
+
+void ESCodeGenerator::storeTo(ESNode *target)
+{
+    switch (target->kind) {
+    case tok::Identifier:
+    case node::Declaration:
+        store(target);
+        return;
+    case '.':
+        expression(target->a, true);
+        op1(ESOp::PUTF, atomOperand(m_record, target->atom), -2);
+        return;
+    case '[':
+        expression(target->a, true);
+        expression(target->b, true);
+        op(ESOp::PUTX, -3);
+        return;
+    default:
+        fail(target->line, QStringLiteral("invalid assignment target"));
+    }
+}
+
+void ESCodeGenerator::call(ESNode *n)
+{
+    const unsigned argc = unsigned(n->list.size());
+    if (argc >= 0x10000)
+        fail(n->line, QStringLiteral("too many arguments"));
+    for (ESNode *arg : n->list)
+        expression(arg, true);
+    ESNode *callee = n->a;
+    const int effect = 1 - int(argc);
+    const bool m = m_record->captured;
+    if (callee->kind == tok::Identifier) {
+        setLine(n->line);
+        switch (callee->resolution) {
+        case ESResolution::Global: {
+            const int slot = globalSlot(callee->atom, false);
+            if (slot >= 0) {
+                op2(ESOp::CALLG, unsigned(slot), argc, effect);
+                return;
+            }
+            break;
+        }
+        case ESResolution::Argument:
+            op2(m ? ESOp::CALLAM : ESOp::CALLA, unsigned(callee->index), argc, effect);
+            return;
+        case ESResolution::Local:
+            op2(m ? ESOp::CALLLM : ESOp::CALLL, unsigned(callee->index), argc, effect);
+            return;
+        case ESResolution::ByName:
+            break;
+        }
+        op2(ESOp::CALLW, atomOperand(m_record, callee->atom), argc, effect);
+        return;
+    }
+    if (callee->kind == '.') {
+        expression(callee->a, true);
+        setLine(n->line);
+        op2(ESOp::CALLF, atomOperand(m_record, callee->atom), argc, effect - 1);
+        return;
+    }
+    if (callee->kind == '[') {
+        expression(callee->a, true);
+        expression(callee->b, true);
+        setLine(n->line);
+        op1(ESOp::CALLX, argc, effect - 2);
+        return;
+    }
+    expression(callee, true);
+    setLine(n->line);
+    op1(ESOp::CALLV, argc, effect - 1);
+}
+
+void ESCodeGenerator::assignment(ESNode *n, bool needed)
+{
+    ESNode *target = n->a;
+    if (target->kind == tok::Call)
+        fail(n->line, QStringLiteral("invalid assignment target"));
+    if (n->kind == '=') {
+        expression(n->b, true);
+        setLine(n->line);
+        if (needed)
+            op(ESOp::DUP, 1);
+        storeTo(target);
+        return;
+    }
+    const int binary = compoundOperator(n->kind);
+    if (target->kind == tok::Identifier) {
+        load(target);
+        expression(n->b, true);
+        setLine(n->line);
+        binaryOp(binary);
+        if (needed)
+            op(ESOp::DUP, 1);
+        store(target);
+        return;
+    }
+    expression(n->b, true);
+    expression(target->a, true);
+    if (target->kind == '.')
+        op1(ESOp::STR, atomOperand(m_record, target->atom), 1);
+    else
+        expression(target->b, true);
+    setLine(n->line);
+    op(memberCompound(binary), -2);
+    if (!needed)
+        op(ESOp::DROP, -1);
+}
+
+void ESCodeGenerator::increment(ESNode *n, bool needed)
+{
+    ESNode *target = n->a;
+    const bool up = n->kind == tok::PlusPlus || n->kind == tok::PostInc;
+    const bool prefix = n->kind == tok::PlusPlus || n->kind == tok::MinusMinus;
+    if (target->kind == tok::Identifier) {
+        const bool m = m_record->captured;
+        int slot = -1;
+        ESOp inc = ESOp::INC;
+        switch (target->resolution) {
+        case ESResolution::Global:
+            slot = globalSlot(target->atom, false);
+            if (slot >= 0)
+                inc = up ? ESOp::INCG : ESOp::DECG;
+            break;
+        case ESResolution::Argument:
+            slot = target->index;
+            inc = up ? (m ? ESOp::INCM : ESOp::INCA) : (m ? ESOp::DECAM : ESOp::DECA);
+            break;
+        case ESResolution::Local:
+            slot = target->index;
+            inc = up ? (m ? ESOp::INCLM : ESOp::INCL) : (m ? ESOp::DECLM : ESOp::DECL);
+            break;
+        case ESResolution::ByName:
+            break;
+        }
+        if (inc != ESOp::INC) {
+            if (needed && !prefix) {
+                load(target);
+                op(ESOp::TONUM, 0);
+            }
+            setLine(n->line);
+            op1(inc, unsigned(slot), 0);
+            if (needed && prefix)
+                load(target);
+            return;
+        }
+        load(target);
+        op(ESOp::TONUM, 0);
+        if (needed && !prefix)
+            op(ESOp::DUP, 1);
+        op(ESOp::NUM_1, 1);
+        op(up ? ESOp::ADD : ESOp::SUB, -1);
+        if (needed && prefix)
+            op(ESOp::DUP, 1);
+        store(target);
+        return;
+    }
+    if (target->kind != '.' && target->kind != '[')
+        fail(n->line, QStringLiteral("invalid increment operand"));
+    expression(target->a, true);
+    if (target->kind == '.')
+        op1(ESOp::STR, atomOperand(m_record, target->atom), 1);
+    else
+        expression(target->b, true);
+    setLine(n->line);
+    op(prefix ? (up ? ESOp::PREINCX : ESOp::PREDECX) : (up ? ESOp::POSTINCX : ESOp::POSTDECX), -1);
+    if (!needed)
+        op(ESOp::DROP, -1);
+}
+
+void ESCodeGenerator::binaryOp(int kind)
+{
+    if (kind == '>' || kind == tok::Ge) {
+        op(ESOp::SWAP, 0);
+        op(kind == '>' ? ESOp::LT : ESOp::LE, -1);
+        return;
+    }
+    op(binaryOpcode(kind), -1);
+}
+
+void ESCodeGenerator::expression(ESNode *n, bool needed)
+{
+    setLine(n->line);
+    switch (n->kind) {
+    case tok::Number:
+        if (needed)
+            number(n->number);
+        return;
+    case tok::String:
+        if (needed)
+            op1(ESOp::STR, atomOperand(m_record, n->atom), 1);
+        return;
+    case tok::This:
+        if (needed)
+            op(ESOp::THIS, 1);
+        return;
+    case tok::True:
+        if (needed)
+            op(ESOp::TRUE, 1);
+        return;
+    case tok::False:
+        if (needed)
+            op(ESOp::FALSE, 1);
+        return;
+    case tok::Null:
+        if (needed)
+            op(ESOp::NULL_, 1);
+        return;
+    case tok::Identifier:
+        if (needed)
+            load(n);
+        return;
+    case tok::ArrayInit: {
+        bool elided = false;
+        for (ESNode *e : n->list)
+            elided = elided || e->kind == tok::Elision;
+        if (!elided && n->list.size() <= 16) {
+            for (ESNode *e : n->list)
+                expression(e, true);
+            setLine(n->line);
+            op1(ESOp::MKARRAY, unsigned(n->list.size()), 1 - int(n->list.size()));
+        } else {
+            if (n->list.size() >= 0x10000)
+                fail(n->line, QStringLiteral("array initialiser too long"));
+            op1(ESOp::MKARRAY, 0, 1);
+            for (size_t i = 0; i < n->list.size(); ++i) {
+                if (n->list[i]->kind == tok::Elision)
+                    continue;
+                expression(n->list[i], true);
+                op1(ESOp::INITX, unsigned(i), -1);
+            }
+            if (!n->list.empty() && n->list.back()->kind == tok::Elision)
+                op1(ESOp::SETLENGTH, unsigned(n->list.size()), 0);
+        }
+        break;
+    }
+    case tok::ObjectInit:
+        op(ESOp::NEWOBJ, 1);
+        for (ESNode *p : n->list) {
+            expression(p->a, true);
+            op1(ESOp::INITF, atomOperand(m_record, p->atom), -1);
+        }
+        break;
+    case tok::Function:
+        functionLiteral(n);
+        break;
+    case '.':
+        expression(n->a, true);
+        setLine(n->line);
+        op1(ESOp::GETF, atomOperand(m_record, n->atom), 0);
+        break;
+    case '[':
+        expression(n->a, true);
+        expression(n->b, true);
+        setLine(n->line);
+        op(ESOp::GETX, -1);
+        break;
+    case tok::Call:
+        call(n);
+        break;
+    case tok::New:
+        if (n->flag) {
+            for (ESNode *arg : n->list)
+                expression(arg, true);
+            expression(n->a, true);
+            setLine(n->line);
+            op1(ESOp::NEWA, unsigned(n->list.size()), -int(n->list.size()));
+        } else {
+            expression(n->a, true);
+            setLine(n->line);
+            op(ESOp::NEW, 0);
+        }
+        break;
+    case ',':
+        expression(n->a, false);
+        expression(n->b, needed);
+        return;
+    case '=': case tok::AndAssign: case tok::OrAssign: case tok::XorAssign: case tok::ShlAssign:
+    case tok::ShrAssign: case tok::UshrAssign: case tok::AddAssign: case tok::SubAssign: case tok::MulAssign:
+    case tok::DivAssign: case tok::ModAssign:
+        assignment(n, needed);
+        return;
+    case tok::PlusPlus: case tok::MinusMinus: case tok::PostInc: case tok::PostDec:
+        increment(n, needed);
+        return;
+    case '?': {
+        std::vector<size_t> toElse;
+        conditionJump(n->a, false, toElse);
+        expression(n->b, needed);
+        const size_t toEnd = jump(ESOp::J, 0);
+        if (needed)
+            adjust(-1);
+        patchAll(toElse, here());
+        expression(n->c, needed);
+        patch(toEnd, here());
+        return;
+    }
+    case tok::OrOr:
+    case tok::AndAnd: {
+        expression(n->a, true);
+        setLine(n->line);
+        const size_t toEnd = jump(n->kind == tok::OrOr ? ESOp::LOGOR : ESOp::LOGAND, -1);
+        expression(n->b, true);
+        patch(toEnd, here());
+        break;
+    }
+    case '!':
+        expression(n->a, true);
+        op(ESOp::LOGNOT, 0);
+        break;
+    case '~':
+        expression(n->a, true);
+        op(ESOp::BITNOT, 0);
+        break;
+    case tok::Neg:
+        if (n->a->kind == tok::Number) {
+            if (needed)
+                number(-n->a->number);
+            return;
+        }
+        expression(n->a, true);
+        op(ESOp::NEG, 0);
+        break;
+    case tok::Pos:
+        expression(n->a, true);
+        op(ESOp::POS, 0);
+        break;
+    case tok::Typeof:
+        expression(n->a, true);
+        op(ESOp::TYPEOF, 0);
+        break;
+    case tok::Void:
+        if (sideEffectFree(n->a)) {
+            if (needed)
+                op(ESOp::UNDEFINED, 1);
+            return;
+        }
+        expression(n->a, true);
+        op(ESOp::VOID, 0);
+        break;
+    case tok::Delete: {
+        ESNode *t = n->a;
+        if (t->kind == tok::Identifier) {
+            op1(ESOp::DELETEW, atomOperand(m_record, t->atom), 1);
+        } else if (t->kind == '.' || t->kind == '[') {
+            expression(t->a, true);
+            if (t->kind == '.')
+                op1(ESOp::STR, atomOperand(m_record, t->atom), 1);
+            else
+                expression(t->b, true);
+            setLine(n->line);
+            op(ESOp::DELETEX, -1);
+        } else {
+            expression(t, false);
+            op(ESOp::TRUE, 1);
+        }
+        break;
+    }
+    default: {
+        const ESOp code = binaryOpcode(n->kind);
+        if (code == ESOp::RETU && n->kind != '>' && n->kind != tok::Ge)
+            fail(n->line, QStringLiteral("expected an expression, found ") + tokenName(n->kind));
+        expression(n->a, true);
+        expression(n->b, true);
+        setLine(n->line);
+        binaryOp(n->kind);
+        break;
+    }
+    }
+    if (!needed)
+        op(ESOp::DROP, -1);
+}
+
+} // namespace zim::script

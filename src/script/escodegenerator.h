@@ -1,0 +1,84 @@
+// ESCodeGenerator: walks a resolved tree and appends bytecode to compiled function records.
+#pragma once
+
+#include "script/escompiledfunction.h"
+#include "script/esparser.h"
+
+#include <memory>
+#include <vector>
+
+namespace zim::script {
+
+class ESContext;
+
+class ESCodeGenerator
+{
+public:
+    ESCodeGenerator(ESContext &context, bool callerScope) : m_context(context), m_callerScope(callerScope) {}
+    std::shared_ptr<ESCompiledFunction> generate(ESFunctionNode *fn);
+
+private:
+    struct Control
+    {
+        enum Kind { Loop, ForInLoop, Switch, Label, With, TryCatch, TryFinally, FinallyRunning };
+        Kind kind;
+        std::vector<ESAtom *> labels;
+        std::vector<size_t> breaks;
+        std::vector<size_t> continues;
+        ESNode *finallyBody = nullptr;
+    };
+
+    // Emission.
+    void op(ESOp o, int effect);
+    void op1(ESOp o, unsigned a, int effect);
+    void op2(ESOp o, unsigned a, unsigned b, int effect);
+    size_t jump(ESOp o, int effect, size_t target = 0xFFFF);
+    size_t here() const { return m_record->code.size(); }
+    void patch(size_t operandAt, size_t target);
+    void patchAll(const std::vector<size_t> &operands, size_t target);
+    void setLine(int line) { m_line = line; }
+    void adjust(int effect);
+    [[noreturn]] void fail(int line, const QString &message);
+    unsigned numberConstant(double value);
+    unsigned functionIndex(ESFunctionNode *fn);
+    int globalSlot(ESAtom *atom, bool declare);
+
+    // Statements.
+    void statement(ESNode *n);
+    void statements(const std::vector<ESNode *> &list);
+    void loopBody(ESNode *body, Control::Kind kind, std::vector<ESAtom *> labels, std::vector<size_t> &breaks,
+                  std::vector<size_t> &continues);
+    void forStatement(ESNode *n);
+    void forInStatement(ESNode *n);
+    void switchStatement(ESNode *n);
+    void tryStatement(ESNode *n);
+    void breakOrContinue(ESNode *n);
+    void returnStatement(ESNode *n);
+    // Undoes what the control entries above index `down` keep (handlers, scopes, stack values).
+    void unwindTo(size_t down);
+    void conditionJump(ESNode *cond, bool jumpWhen, std::vector<size_t> &jumps);
+
+    // Expressions.
+    void expression(ESNode *n, bool needed);
+    void load(ESNode *ident);
+    void store(ESNode *ident);
+    void storeTo(ESNode *target);
+    void call(ESNode *n);
+    void assignment(ESNode *n, bool needed);
+    void increment(ESNode *n, bool needed);
+    void binaryOp(int kind);
+    void number(double value);
+    void functionLiteral(ESNode *n);
+
+    ESContext &m_context;
+    bool m_callerScope;
+    ESFunctionNode *m_function = nullptr;
+    ESCompiledFunction *m_record = nullptr;
+    std::vector<Control> m_controls;
+    std::vector<ESAtom *> m_pendingLabels;
+    int m_depth = 0;
+    int m_line = 0;
+    int m_lastLine = -1;
+};
+
+} // namespace zim::script

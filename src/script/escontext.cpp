@@ -1,0 +1,487 @@
+// ESContext: creation of the well-known objects, the object pool, the mark-and-sweep collector,
+// script errors and the evaluation entry points with their cache of compiled texts.
+#include "script/escontext.h"
+
+#include "script/escompiler.h"
+#include "script/esmachine.h"
+#include "script/esnativeclasses.h"
+
+#include <algorithm>
+
+namespace zim::script {
+
+ESClosure ESContext::nativeCode;
+
+namespace {
+constexpr int StackSlack = 16384;
+constexpr size_t PoolChunk = 4096;
+constexpr size_t MinimumCollectThreshold = 4096;
+constexpr size_t CacheEntries = 64;
+
+class ESActivation : public ESClass
+{
+public:
+    ESActivation() : ESClass("activation") {}
+};
+
+template<class T, class... A>
+T *addClass(std::vector<std::unique_ptr<ESClass>> &classes, A... args)
+{
+    auto owned = std::make_unique<T>(args...);
+    T *raw = owned.get();
+    classes.push_back(std::move(owned));
+    return raw;
+}
+} // namespace
+
+ESContext::ESContext(ESObject *hostGlobal)
+{
+    stack = std::make_unique<ESValue[]>(size_t(StackSlots + StackSlack));
+    stackBase = stack.get();
+    stackLimit = stackBase + StackSlots;
+    stackEnd = stackBase + StackSlots + StackSlack;
+    sp = stackBase - 1;
+    m_byteThreshold = size_t(8) << 20;
+
+    lengthAtom = atoms::intern("length");
+    prototypeAtom = atoms::intern("prototype");
+    constructorAtom = atoms::intern("constructor");
+    argumentsAtom = atoms::intern("arguments");
+    calleeAtom = atoms::intern("callee");
+    messageAtom = atoms::intern("message");
+    nameAtom = atoms::intern("name");
+    valueOfAtom = atoms::intern("valueOf");
+    toStringAtom = atoms::intern("toString");
+    indexAtom = atoms::intern("index");
+    evalAtom = atoms::intern("eval");
+    lastIndexAtom = atoms::intern("lastIndex");
+    inputAtom = atoms::intern("input");
+    for (const char *name : {"null", "true", "false"})
+        atoms::intern(name);
+
+    globalClass = addClass<ESNativeGlobal>(m_classes);
+    arrayClass = addClass<ESNativeArray>(m_classes);
+    functionClass = addClass<ESNativeFunction>(m_classes);
+    errorClass = addClass<ESNativeError>(m_classes, "Error");
+    evalErrorClass = addClass<ESNativeError>(m_classes, "EvalError");
+    rangeErrorClass = addClass<ESNativeError>(m_classes, "RangeError");
+    referenceErrorClass = addClass<ESNativeError>(m_classes, "ReferenceError");
+    syntaxErrorClass = addClass<ESNativeError>(m_classes, "SyntaxError");
+    typeErrorClass = addClass<ESNativeError>(m_classes, "TypeError");
+    numberClass = addClass<ESNativeNumber>(m_classes);
+    stringClass = addClass<ESNativeString>(m_classes);
+    booleanClass = addClass<ESNativeBoolean>(m_classes);
+    dateClass = addClass<ESNativeDate>(m_classes);
+    objectClass = addClass<ESNativeObject>(m_classes);
+    mathClass = addClass<ESNativeMath>(m_classes);
+    regexpClass = addClass<ESNativeRegExp>(m_classes);
+    activationClass = addClass<ESActivation>(m_classes);
+    argumentsClass = addClass<ESArguments>(m_classes);
+
+    if (hostGlobal) {
+        m_global = hostGlobal;
+    } else {
+        m_global = newObject(nullptr, globalClass);
+        m_global->internalValue = ESValue::fromAtom(atoms::intern("[object global]"));
+    }
+    objectPrototype = newObject(nullptr, objectClass);
+    functionPrototype = newObject(objectPrototype, functionClass);
+    arrayPrototype = newObject(objectPrototype, arrayClass);
+    stringPrototype = newObject(objectPrototype, stringClass);
+    stringPrototype->internalValue = ESValue::fromAtom(atoms::intern(""));
+    numberPrototype = newObject(objectPrototype, numberClass);
+    numberPrototype->internalValue = ESValue::fromNumber(0);
+    booleanPrototype = newObject(objectPrototype, booleanClass);
+    booleanPrototype->internalValue = ESValue::boolean(false);
+    datePrototype = newObject(objectPrototype, dateClass);
+    datePrototype->internalValue = ESValue::fromNumber(NaN);
+    regexpPrototype = newObject(objectPrototype, objectClass);
+    m_global->prototype = objectPrototype;
+    setUpNatives();
+}
+
+void ESContext::setUpNatives()
+{
+    ESNativeClass *order[] = {objectClass, booleanClass, arrayClass, globalClass, errorClass, rangeErrorClass,
+                              referenceErrorClass, syntaxErrorClass, typeErrorClass, evalErrorClass,
+                              numberClass, mathClass, stringClass, functionClass, dateClass, regexpClass};
+    for (ESNativeClass *cls : order)
+        cls->setUp(*this);
+    auto empty = std::make_shared<ESCompiledFunction>();
+    empty->code.push_back(uint8_t(ESOp::RETU));
+    empty->lines.emplace_back(0, 0);
+    functionPrototype->callCode = new ESClosure{empty, 0, nullptr};
+    functionPrototype->internalValue = ESValue::fromAtom(atoms::intern("Function.prototype"));
+    functionPrototype->define(lengthAtom, ESValue::fromNumber(0), ReadOnly | DontEnum | DontDelete);
+}
+
+ESContext::~ESContext()
+{
+    for (auto &chunk : m_chunks) {
+        for (size_t i = 0; i < PoolChunk; ++i) {
+            ESObject &o = chunk[i];
+            if (!o.inUse)
+                continue;
+            if (o.cls)
+                o.cls->finalize(&o);
+            if (o.callCode && o.callCode != &nativeCode)
+                delete o.callCode;
+        }
+    }
+    for (ESString *s : m_strings)
+        delete s;
+}
+
+ESObject *ESContext::allocateRecord()
+{
+    if (!m_freeList) {
+        auto chunk = std::make_unique<ESObject[]>(PoolChunk);
+        for (size_t i = PoolChunk; i-- > 0;) {
+            chunk[i].nextFree = m_freeList;
+            m_freeList = &chunk[i];
+        }
+        m_chunks.push_back(std::move(chunk));
+    }
+    ESObject *o = m_freeList;
+    m_freeList = o->nextFree;
+    o->nextFree = nullptr;
+    o->inUse = true;
+    ++m_liveObjects;
+    ++m_allocatedSinceCollect;
+    return o;
+}
+
+ESObject *ESContext::newObject(ESObject *prototype, ESClass *cls)
+{
+    ESObject *o = allocateRecord();
+    o->prototype = prototype;
+    o->cls = cls;
+    return o;
+}
+
+ESObject *ESContext::newPlainObject()
+{
+    return newObject(objectPrototype, objectClass);
+}
+
+ESObject *ESContext::newArray(uint32_t length)
+{
+    ESObject *a = newObject(arrayPrototype, arrayClass);
+    a->length = length;
+    return a;
+}
+
+ESValue ESContext::newString(const QString &text)
+{
+    auto *s = new ESString;
+    s->text = text;
+    s->length = text.size();
+    m_strings.push_back(s);
+    ++m_allocatedSinceCollect;
+    m_bytesSinceCollect += size_t(text.size()) * 2 + sizeof(ESString);
+    return ESValue::fromString(s);
+}
+
+ESValue ESContext::concat(const ESValue &a, const ESValue &b)
+{
+    const qsizetype length = (a.kind == ESAtomKind ? a.atom->text.size() : a.string->length)
+                             + (b.kind == ESAtomKind ? b.atom->text.size() : b.string->length);
+    if (length < 256)
+        return newString(a.text() + b.text());
+    auto part = [this](const ESValue &v) -> const ESString * {
+        return v.kind == ESStringKind ? v.string : newString(v.atom->text).string;
+    };
+    auto *s = new ESString;
+    s->left = part(a);
+    s->right = part(b);
+    s->length = length;
+    m_strings.push_back(s);
+    ++m_allocatedSinceCollect;
+    // The text made when the string is first read.
+    m_bytesSinceCollect += size_t(length) * 2 + sizeof(ESString);
+    return ESValue::fromString(s);
+}
+
+ESObject *ESContext::makeClosure(const std::shared_ptr<ESCompiledFunction> &function, ESObject *scope)
+{
+    ESObject *fn = newObject(functionPrototype, functionClass);
+    fn->callCode = new ESClosure{function, function->parameterCount, scope};
+    fn->constructible = true;
+    fn->define(lengthAtom, ESValue::fromNumber(function->parameterCount), ReadOnly | DontEnum | DontDelete);
+    ESObject *p = newPlainObject();
+    fn->define(prototypeAtom, ESValue::fromObject(p), DontDelete);
+    p->define(constructorAtom, ESValue::fromObject(fn), DontEnum);
+    return fn;
+}
+
+QString ESContext::listing(const ESCompiledFunction &function) const
+{
+    std::vector<ESAtom *> names;
+    for (const ESProperty &p : m_global->properties)
+        names.push_back(p.key);
+    return function.listing(names);
+}
+
+// --- the collector
+
+void ESContext::protect(ESObject *object)
+{
+    ++m_protected[object];
+}
+
+void ESContext::unprotect(ESObject *object)
+{
+    auto it = m_protected.find(object);
+    if (it != m_protected.end() && --it.value() <= 0)
+        m_protected.erase(it);
+}
+
+void ESContext::mark(const ESValue &v)
+{
+    if (v.kind == ESObjectKind)
+        markObject(v.object);
+    else if (v.kind == ESStringKind)
+        markString(v.string);
+}
+
+void ESContext::markString(const ESString *s)
+{
+    if (s->marked)
+        return;
+    s->marked = true;
+    if (!s->left)
+        return;
+    std::vector<const ESString *> pending{s->left, s->right};
+    while (!pending.empty()) {
+        const ESString *p = pending.back();
+        pending.pop_back();
+        if (p->marked)
+            continue;
+        p->marked = true;
+        if (p->left) {
+            pending.push_back(p->left);
+            pending.push_back(p->right);
+        }
+    }
+}
+
+void ESContext::markObject(ESObject *o)
+{
+    if (!o || o->marked)
+        return;
+    o->marked = true;
+    m_markStack.push_back(o);
+}
+
+void ESContext::drainMarks()
+{
+    while (!m_markStack.empty()) {
+        ESObject *o = m_markStack.back();
+        m_markStack.pop_back();
+        markObject(o->prototype);
+        mark(o->internalValue);
+        if (o->callCode)
+            markObject(o->callCode->scope);
+        for (const ESProperty &p : o->properties)
+            mark(p.value);
+        for (const ESValue &v : o->elements)
+            mark(v);
+        if (o->cls)
+            o->cls->markExtra(*this, o);
+    }
+}
+
+void ESContext::collectGarbage()
+{
+    markObject(m_global);
+    for (ESObject *o : {objectPrototype, functionPrototype, arrayPrototype, stringPrototype, numberPrototype,
+                        booleanPrototype, datePrototype, regexpPrototype})
+        markObject(o);
+    for (auto &cls : m_classes) {
+        if (auto *native = dynamic_cast<ESNativeClass *>(cls.get())) {
+            markObject(native->prototype);
+            markObject(native->constructor);
+        }
+    }
+    for (ESValue *v = stackBase; v <= sp; ++v)
+        mark(*v);
+    for (ESFrame *f = frame; f; f = f->previous) {
+        markObject(f->function);
+        mark(f->thisValue);
+        markObject(f->scope);
+        markObject(f->activation);
+        mark(f->completion);
+    }
+    for (const ESHandler &h : handlers)
+        markObject(h.scope);
+    for (auto it = m_protected.cbegin(); it != m_protected.cend(); ++it)
+        markObject(it.key());
+    for (std::vector<ESValue> *values : m_tempRoots)
+        for (const ESValue &v : *values)
+            mark(v);
+    drainMarks();
+
+    for (auto &chunk : m_chunks) {
+        for (size_t i = 0; i < PoolChunk; ++i) {
+            ESObject &o = chunk[i];
+            if (!o.inUse)
+                continue;
+            if (o.marked) {
+                o.marked = false;
+                continue;
+            }
+            if (o.cls)
+                o.cls->finalize(&o);
+            if (o.callCode && o.callCode != &nativeCode)
+                delete o.callCode;
+            o.clear();
+            o.inUse = false;
+            o.nextFree = m_freeList;
+            m_freeList = &o;
+            --m_liveObjects;
+        }
+    }
+    size_t kept = 0;
+    size_t liveBytes = 0;
+    for (ESString *s : m_strings) {
+        if (s->marked) {
+            s->marked = false;
+            liveBytes += size_t(s->left ? 0 : s->text.size()) * 2 + sizeof(ESString);
+            m_strings[kept++] = s;
+        } else {
+            delete s;
+        }
+    }
+    m_strings.resize(kept);
+    m_allocatedSinceCollect = 0;
+    m_bytesSinceCollect = 0;
+    m_byteThreshold = std::max(size_t(8) << 20, liveBytes);
+    m_collectThreshold = std::max(MinimumCollectThreshold, m_liveObjects + m_strings.size());
+}
+
+// --- errors
+
+ESObject *ESContext::makeError(ESNativeError *cls, const QString &message)
+{
+    ESObject *e = newObject(cls->prototype, cls);
+    e->define(messageAtom, newString(message), DontEnum);
+    return e;
+}
+
+void ESContext::throwErrorAtLine(ESNativeError *cls, int line, const QString &message)
+{
+    const QString text = QStringLiteral("line %1: %3").arg(line).arg(message);
+    throw ESException(ESValue::fromObject(makeError(cls, text)));
+}
+
+void ESContext::throwError(ESNativeError *cls, const QString &message)
+{
+    throwErrorAtLine(cls, currentLine(), message);
+}
+
+void ESContext::throwTypeError(const QString &message)
+{
+    throwError(typeErrorClass, message);
+}
+
+void ESContext::throwRangeError(const QString &message)
+{
+    throwError(rangeErrorClass, message);
+}
+
+void ESContext::throwPlainError(const QString &message)
+{
+    throwError(errorClass, message);
+}
+
+int ESContext::currentLine() const
+{
+    for (const ESFrame *f = frame; f; f = f->previous)
+        if (f->code && f->pc)
+            return f->code->lineAt(uint32_t(f->pc - f->code->code.data()));
+    return 0;
+}
+
+bool ESContext::isError(const ESValue &value) const
+{
+    if (!value.isObject())
+        return false;
+    for (ESObject *o = value.object->prototype; o; o = o->prototype)
+        if (o == errorClass->prototype)
+            return true;
+    return false;
+}
+
+// --- running
+
+ESValue ESContext::call(ESObject *function, const ESValue &thisValue, int count, const ESValue *args)
+{
+    return ESMachine::call(*this, function, thisValue, count, args);
+}
+
+ESValue ESContext::callValue(const ESValue &function, const ESValue &thisValue, int count, const ESValue *args)
+{
+    if (!function.isObject() || !function.object->isCallable())
+        throwTypeError(QStringLiteral("not a function object"));
+    return call(function.object, thisValue, count, args);
+}
+
+ESObject *ESContext::construct(ESObject *constructor, int count, const ESValue *args)
+{
+    return ESMachine::construct(*this, constructor, count, args);
+}
+
+std::shared_ptr<ESCompiledFunction> ESContext::compileCached(const QString &text, bool callerScope)
+{
+    for (size_t i = m_cache.size(); i-- > 0;) {
+        if (m_cache[i].callerScope == callerScope && m_cache[i].text == text) {
+            if (i + 1 != m_cache.size())
+                std::rotate(m_cache.begin() + long(i), m_cache.begin() + long(i) + 1, m_cache.end());
+            return m_cache.back().function;
+        }
+    }
+    ESCompiler compiler(*this);
+    std::shared_ptr<ESCompiledFunction> function = compiler.compileProgram(text, callerScope);
+    if (m_cache.size() >= CacheEntries)
+        m_cache.erase(m_cache.begin());
+    m_cache.push_back(CacheEntry{text, callerScope, function});
+    return function;
+}
+
+ESValue ESContext::execute(const QString &text)
+{
+    std::shared_ptr<ESCompiledFunction> program = compileCached(text, false);
+    return ESMachine::runProgram(*this, program, ESValue::fromObject(m_global), nullptr);
+}
+
+ESValue ESContext::evalInCaller(const QString &text)
+{
+    // The caller is the script frame below the native eval's own frame.
+    ESFrame *caller = frame;
+    while (caller && !caller->code)
+        caller = caller->previous;
+    if (!caller)
+        return execute(text);
+    std::shared_ptr<ESCompiledFunction> program = compileCached(text, caller->scope != nullptr);
+    return ESMachine::runProgram(*this, program, caller->thisValue, caller->scope);
+}
+
+ESEvaluation ESContext::evaluate(const QString &text)
+{
+    if (!frame)
+        maybeCollect();
+    ESEvaluation result;
+    try {
+        result.value = execute(text);
+    } catch (const ESException &e) {
+        result.status = ESEvaluation::Thrown;
+        result.value = e.value();
+        if (isError(e.value()))
+            result.message = toString(get(e.value().object, messageAtom));
+        else
+            result.message = QStringLiteral("uncaught exception - ") + toString(e.value());
+    }
+    return result;
+}
+
+} // namespace zim::script

@@ -1,0 +1,278 @@
+// ESContext: one interpreter instance. Owns the value stack, the native classes, the object
+// pool and every object made in it; reclaims unreachable objects and strings by mark and sweep.
+#pragma once
+
+#include "script/esclass.h"
+#include "script/esexception.h"
+#include "script/esobject.h"
+#include "script/esvalue.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+namespace zim::script {
+
+struct ESCompiledFunction;
+class ESNativeClass;
+class ESNativeGlobal;
+class ESNativeObject;
+class ESNativeFunction;
+class ESNativeArray;
+class ESNativeString;
+class ESNativeNumber;
+class ESNativeBoolean;
+class ESNativeDate;
+class ESNativeMath;
+class ESNativeRegExp;
+class ESNativeError;
+class ESArguments;
+
+// One activation of the machine: a script function, a program, or a native call.
+struct ESFrame
+{
+    ESFrame *previous = nullptr;
+    ESObject *function = nullptr;
+    ESValue thisValue;
+    ESObject *scope = nullptr;            // head of the scope chain (links), null for none
+    const ESCompiledFunction *code = nullptr;
+    const uint8_t *pc = nullptr;          // start of the instruction being run
+    ESValue *args = nullptr;              // first argument slot
+    int argc = 0;                         // after padding to the parameter count
+    int passed = 0;                       // as the caller gave them
+    ESValue *locals = nullptr;
+    ESObject *activation = nullptr;       // the variables of a captured function
+    ESValue completion;                   // a program's completion value
+    size_t handlerBase = 0;
+};
+
+// A try handler: where to continue, and the state to restore.
+struct ESHandler
+{
+    const uint8_t *target;
+    ESValue *sp;
+    ESObject *scope;
+    ESFrame *frame;
+};
+
+// What a host evaluation gives back.
+struct ESEvaluation
+{
+    enum Status { Completed = 0, Thrown = 4 };
+    Status status = Completed;
+    ESValue value;
+    QString message;
+};
+
+class ESContext
+{
+public:
+    // The logical depth of the value stack; deeper recursion is "virtual machine stack too small".
+    static constexpr int StackSlots = 1024;
+
+    explicit ESContext(ESObject *hostGlobal = nullptr);
+    virtual ~ESContext();
+    ESContext(const ESContext &) = delete;
+    ESContext &operator=(const ESContext &) = delete;
+
+    // Asked by the machine at every backward jump and call; false ends the run as if by return.
+    virtual bool keepRunning() { return true; }
+
+    // --- objects and strings
+    ESObject *newObject(ESObject *prototype, ESClass *cls);
+    ESObject *newPlainObject();
+    ESObject *newArray(uint32_t length = 0);
+    ESValue newString(const QString &text);
+    // a + b for two strings of either kind.
+    ESValue concat(const ESValue &a, const ESValue &b);
+    ESObject *wrap(const ESValue &primitive);
+    ESValue unwrap(const ESValue &value) const;
+    ESObject *arrayFromValues(int count, const ESValue *values);
+    ESObject *arrayFromBytes(const QByteArray &bytes);
+    ESObject *arrayFromWords16(const std::vector<uint16_t> &words);
+    ESObject *arrayFromWords32(const std::vector<uint32_t> &words);
+    QByteArray bytesFromArray(const ESValue &value);
+    std::vector<uint16_t> words16FromArray(const ESValue &value);
+    std::vector<uint32_t> words32FromArray(const ESValue &value);
+    bool isArray(const ESValue &value) const;
+
+    // --- property access with full class behaviour
+    ESValue get(ESObject *object, ESAtom *atom) { return object->cls->get(*this, object, atom); }
+    void put(ESObject *object, ESAtom *atom, const ESValue &value) { object->cls->put(*this, object, atom, value); }
+    ESValue getByValue(const ESValue &object, const ESValue &key);
+    void putByValue(const ESValue &object, const ESValue &key, const ESValue &value);
+    bool hasProperty(ESObject *object, ESAtom *atom);
+    bool hasOwnProperty(ESObject *object, ESAtom *atom);
+
+    // --- atoms
+    ESAtom *atomFor(const ESValue &value);
+
+    // --- conversions
+    bool toBoolean(const ESValue &v);
+    double toNumber(const ESValue &v);
+    QString toString(const ESValue &v);
+    ESValue toStringValue(const ESValue &v);
+    ESObject *toObject(const ESValue &v);
+    ESValue toPrimitive(const ESValue &v, int hint = 6);
+    ESValue defaultValue(ESObject *object, int hint);
+    double toInteger(const ESValue &v);
+    uint32_t toUint32(const ESValue &v);
+    int32_t toInt32(const ESValue &v) { return int32_t(toUint32(v)); }
+    bool equals(const ESValue &a, const ESValue &b);
+    static bool strictEquals(const ESValue &a, const ESValue &b);
+    QString typeOf(const ESValue &v) const;
+    // Number formatting: %g with six digits for fractions, integral values in the radix.
+    static QString formatNumber(double value, int radix = 10);
+    // The string-to-number rule: white space trimmed, "0x" hexadecimal, else a decimal literal.
+    static double parseNumber(const QString &text);
+    static bool isWhiteSpace(QChar c);
+
+    // --- errors
+    // Raises a script error of the class ("line N: message"); never returns.
+    [[noreturn]] void throwError(ESNativeError *errorClass, const QString &message);
+    [[noreturn]] void throwErrorAtLine(ESNativeError *errorClass, int line, const QString &message);
+    [[noreturn]] void throwTypeError(const QString &message);
+    [[noreturn]] void throwRangeError(const QString &message);
+    [[noreturn]] void throwPlainError(const QString &message);
+    // Makes an error object of the class with the message unchanged.
+    ESObject *makeError(ESNativeError *errorClass, const QString &message);
+    int currentLine() const;
+    bool isError(const ESValue &value) const;
+
+    // --- running code
+    ESValue call(ESObject *function, const ESValue &thisValue, int count, const ESValue *args);
+    ESValue callValue(const ESValue &function, const ESValue &thisValue, int count, const ESValue *args);
+    ESObject *construct(ESObject *constructor, int count, const ESValue *args);
+    // Compiles (or takes from the cache) and runs a program; script throws are reported in the result.
+    ESEvaluation evaluate(const QString &text);
+    // Compiles and runs a program; script throws pass on as ESException.
+    ESValue execute(const QString &text);
+    // eval as the standard has it: in the scope and with the `this` of the caller.
+    ESValue evalInCaller(const QString &text);
+    std::shared_ptr<ESCompiledFunction> compileCached(const QString &text, bool callerScope);
+    // A script function object for a compiled record, closing over the scope chain.
+    ESObject *makeClosure(const std::shared_ptr<ESCompiledFunction> &function, ESObject *scope);
+    // The bytecode listing of a record, with the global slot names of this context.
+    QString listing(const ESCompiledFunction &function) const;
+
+    // Global slots: the atom each slot was reserved for, so that a deleted and re-made global is
+    // still found by name.
+    void noteGlobalSlot(uint32_t slot, ESAtom *atom)
+    {
+        if (m_slotAtoms.size() <= slot)
+            m_slotAtoms.resize(slot + 1, nullptr);
+        m_slotAtoms[slot] = atom;
+    }
+    ESAtom *globalSlotAtom(uint32_t slot) const { return slot < m_slotAtoms.size() ? m_slotAtoms[slot] : nullptr; }
+    // The call code of every native function object.
+    static ESClosure nativeCode;
+
+    // --- collector
+    // Host-held objects stay alive while protected (counted).
+    void protect(ESObject *object);
+    void unprotect(ESObject *object);
+    void collectGarbage();
+    // A collection when enough was allocated since the last one; only at safe points.
+    void maybeCollect()
+    {
+        if (m_allocatedSinceCollect > m_collectThreshold || m_bytesSinceCollect > m_byteThreshold)
+            collectGarbage();
+    }
+    size_t liveObjects() const { return m_liveObjects; }
+    size_t liveStrings() const { return m_strings.size(); }
+
+    // Roots for values a native keeps in C++ storage while it calls back into scripts.
+    struct TempRoot
+    {
+        TempRoot(ESContext &c, std::vector<ESValue> &values) : context(c) { c.m_tempRoots.push_back(&values); }
+        ~TempRoot() { context.m_tempRoots.pop_back(); }
+        ESContext &context;
+    };
+
+    // --- the well-known objects and classes
+    ESObject *global() const { return m_global; }
+    ESObject *objectPrototype = nullptr;
+    ESObject *functionPrototype = nullptr;
+    ESObject *arrayPrototype = nullptr;
+    ESObject *stringPrototype = nullptr;
+    ESObject *numberPrototype = nullptr;
+    ESObject *booleanPrototype = nullptr;
+    ESObject *datePrototype = nullptr;
+    ESObject *regexpPrototype = nullptr;
+
+    ESNativeGlobal *globalClass = nullptr;
+    ESNativeObject *objectClass = nullptr;
+    ESNativeFunction *functionClass = nullptr;
+    ESNativeArray *arrayClass = nullptr;
+    ESNativeString *stringClass = nullptr;
+    ESNativeNumber *numberClass = nullptr;
+    ESNativeBoolean *booleanClass = nullptr;
+    ESNativeDate *dateClass = nullptr;
+    ESNativeMath *mathClass = nullptr;
+    ESNativeRegExp *regexpClass = nullptr;
+    ESNativeError *errorClass = nullptr;
+    ESNativeError *evalErrorClass = nullptr;
+    ESNativeError *rangeErrorClass = nullptr;
+    ESNativeError *referenceErrorClass = nullptr;
+    ESNativeError *syntaxErrorClass = nullptr;
+    ESNativeError *typeErrorClass = nullptr;
+    ESClass *activationClass = nullptr;
+    ESArguments *argumentsClass = nullptr;
+
+    // Well-known atoms.
+    ESAtom *lengthAtom, *prototypeAtom, *constructorAtom, *argumentsAtom, *calleeAtom, *messageAtom,
+        *nameAtom, *valueOfAtom, *toStringAtom, *indexAtom, *evalAtom, *lastIndexAtom, *inputAtom;
+
+    // The directories load searches after the name as given.
+    QStringList loadPath;
+
+    // --- machine state (used by the machine and the collector)
+    std::unique_ptr<ESValue[]> stack;
+    ESValue *stackBase = nullptr;      // first slot
+    ESValue *stackLimit = nullptr;     // logical end (StackSlots)
+    ESValue *stackEnd = nullptr;       // physical end
+    ESValue *sp = nullptr;             // top of stack (stackBase - 1 when empty)
+    ESFrame *frame = nullptr;
+    std::vector<ESHandler> handlers;
+    // Lets a host raise a stop from outside a run (the keep-running hook reads it).
+    volatile bool stopRequested = false;
+    // Counts instructions between keep-running checks.
+    uint32_t pollCounter = 0;
+
+private:
+    friend class ESMachine;
+    void setUpNatives();
+    void mark(const ESValue &v);
+    void markObject(ESObject *o);
+    void markString(const ESString *s);
+    void drainMarks();
+    ESObject *allocateRecord();
+
+    ESObject *m_global = nullptr;
+    std::vector<std::unique_ptr<ESClass>> m_classes;
+    std::vector<std::unique_ptr<ESObject[]>> m_chunks;
+    ESObject *m_freeList = nullptr;
+    std::vector<ESString *> m_strings;
+    size_t m_liveObjects = 0;
+    size_t m_allocatedSinceCollect = 0;
+    size_t m_collectThreshold = 200000;
+    size_t m_bytesSinceCollect = 0;
+    size_t m_byteThreshold = 0;
+    std::vector<ESObject *> m_markStack;
+    QHash<ESObject *, int> m_protected;
+    std::vector<std::vector<ESValue> *> m_tempRoots;
+    // Compiled texts, most recently used last.
+    struct CacheEntry
+    {
+        QString text;
+        bool callerScope;
+        std::shared_ptr<ESCompiledFunction> function;
+    };
+    std::vector<CacheEntry> m_cache;
+    // Records in use by running frames stay alive through these references.
+    std::vector<ESAtom *> m_slotAtoms;
+};
+
+} // namespace zim::script

@@ -1,0 +1,956 @@
+// The interpreter loop: one switch over the opcode table, the top of stack in a register, and
+// try handlers that turn script throws (and host failures) back into jumps.
+#include "script/esmachine.h"
+
+#include "common/hexception.h"
+#include "script/escompiledfunction.h"
+#include "script/esnativeclasses.h"
+
+#include <QSet>
+#include <cmath>
+
+namespace zim::script {
+
+namespace {
+
+[[noreturn]] void stackTooSmall()
+{
+    throw ESFatalError(QStringLiteral("virtual machine stack too small"));
+}
+
+// Restores the context when a frame ends, normally or by an exception.
+struct FrameScope
+{
+    FrameScope(ESContext &c, ESFrame &f, ESValue *restoreSp) : context(c), frame(f), sp(restoreSp)
+    {
+        f.previous = c.frame;
+        f.handlerBase = c.handlers.size();
+        c.frame = &f;
+    }
+    ~FrameScope()
+    {
+        context.frame = frame.previous;
+        context.handlers.resize(frame.handlerBase);
+        context.sp = sp;
+    }
+    ESContext &context;
+    ESFrame &frame;
+    ESValue *sp;
+};
+
+inline void poll(ESContext &context)
+{
+    if ((++context.pollCounter & 63) == 0 || context.stopRequested) {
+        if (context.stopRequested || !context.keepRunning())
+            throw ESFatalError(QStringLiteral("script stopped"));
+        context.maybeCollect();
+    }
+}
+
+inline int32_t toInt32(ESContext &context, const ESValue &v)
+{
+    if (v.kind == ESNumber && v.number >= -2147483648.0 && v.number <= 2147483647.0)
+        return int32_t(v.number);
+    return context.toInt32(v);
+}
+
+inline uint32_t u16(const uint8_t *p)
+{
+    return uint32_t(p[0]) << 8 | p[1];
+}
+
+// a < b (or a <= b with orEqual) under the relational comparison rules; NaN gives false.
+bool compare(ESContext &context, const ESValue &x, const ESValue &y, bool orEqual)
+{
+    if (x.kind == ESNumber && y.kind == ESNumber)
+        return orEqual ? x.number <= y.number : x.number < y.number;
+    const ESValue a = context.toPrimitive(x, 3);
+    const ESValue b = context.toPrimitive(y, 3);
+    if (a.isString() && b.isString()) {
+        const int c = a.text().compare(b.text());
+        return orEqual ? c <= 0 : c < 0;
+    }
+    const double na = context.toNumber(a), nb = context.toNumber(b);
+    return orEqual ? na <= nb : na < nb;
+}
+
+ESValue add(ESContext &context, const ESValue &x, const ESValue &y)
+{
+    if (x.kind == ESNumber && y.kind == ESNumber)
+        return ESValue::fromNumber(x.number + y.number);
+    const ESValue a = context.toPrimitive(x);
+    const ESValue b = context.toPrimitive(y);
+    if (a.isString() && b.isString())
+        return context.concat(a, b);
+    if (a.isString() || b.isString()) {
+        QString text = a.isString() ? a.text() : context.toString(a);
+        text += b.isString() ? b.text() : context.toString(b);
+        return context.newString(text);
+    }
+    return ESValue::fromNumber(context.toNumber(a) + context.toNumber(b));
+}
+
+// The arithmetic and bitwise operators shared by the plain and the member-assignment forms.
+ESValue arithmetic(ESContext &context, ESOp op, const ESValue &a, const ESValue &b)
+{
+    switch (op) {
+    case ESOp::ADD: return add(context, a, b);
+    case ESOp::SUB: return ESValue::fromNumber(context.toNumber(a) - context.toNumber(b));
+    case ESOp::MUL: return ESValue::fromNumber(context.toNumber(a) * context.toNumber(b));
+    case ESOp::DIV: return ESValue::fromNumber(context.toNumber(a) / context.toNumber(b));
+    case ESOp::MOD: return ESValue::fromNumber(std::fmod(context.toNumber(a), context.toNumber(b)));
+    case ESOp::BITAND: return ESValue::fromNumber(toInt32(context, a) & toInt32(context, b));
+    case ESOp::BITOR: return ESValue::fromNumber(toInt32(context, a) | toInt32(context, b));
+    case ESOp::BITXOR: return ESValue::fromNumber(toInt32(context, a) ^ toInt32(context, b));
+    case ESOp::SHL: return ESValue::fromNumber(int32_t(uint32_t(toInt32(context, a)) << (context.toUint32(b) & 31)));
+    case ESOp::SHR: return ESValue::fromNumber(toInt32(context, a) >> (context.toUint32(b) & 31));
+    default: return ESValue::fromNumber(context.toUint32(a) >> (context.toUint32(b) & 31));
+    }
+}
+
+// Finds the scope object that holds a name (null: none on the chain).
+ESObject *holderOf(ESContext &context, ESObject *scope, ESAtom *atom)
+{
+    for (ESObject *link = scope; link; link = link->prototype) {
+        ESObject *o = link->internalValue.object;
+        if (context.hasProperty(o, atom))
+            return o;
+    }
+    return nullptr;
+}
+
+ESValue getGlobalSlot(ESContext &context, uint32_t slot)
+{
+    ESObject *global = context.global();
+    if (slot < global->properties.size()) {
+        const ESProperty &p = global->properties[slot];
+        if (p.key && !p.value.isHole())
+            return p.value;
+    }
+    return context.get(global, context.globalSlotAtom(slot));
+}
+
+void putGlobalSlot(ESContext &context, uint32_t slot, const ESValue &v)
+{
+    ESObject *global = context.global();
+    if (slot < global->properties.size()) {
+        ESProperty &p = global->properties[slot];
+        if (p.key) {
+            if (p.value.isHole()) {
+                p.value = v;
+                p.attributes = 0;
+            } else if (!(p.attributes & ReadOnly)) {
+                p.value = v;
+            }
+            return;
+        }
+    }
+    context.put(global, context.globalSlotAtom(slot), v);
+}
+
+ESObject *makeEnumerator(ESContext &context, const ESValue &value)
+{
+    ESObject *object = context.toObject(value);
+    ESObject *e = context.newPlainObject();
+    e->internalValue = ESValue::fromObject(object);
+    QSet<ESAtom *> seen;
+    std::vector<ESAtom *> names;
+    for (ESObject *o = object; o; o = o->prototype) {
+        names.clear();
+        o->cls->enumerate(context, o, names);
+        for (ESAtom *name : names) {
+            if (seen.contains(name))
+                continue;
+            seen.insert(name);
+            e->elements.push_back(ESValue::fromAtom(name));
+        }
+        // A non-enumerable own property hides an enumerable one further up the chain.
+        for (const ESProperty &p : o->properties)
+            if (p.key && (p.attributes & DontEnum))
+                seen.insert(p.key);
+    }
+    e->length = 0;
+    return e;
+}
+
+ESObject *makeArguments(ESContext &context, ESFrame &frame)
+{
+    ESObject *a = context.newObject(context.objectPrototype, context.argumentsClass);
+    auto *data = new ESArgumentsData;
+    data->parameters = frame.code->parameterCount;
+    data->locals = frame.code->localCount;
+    data->count = frame.passed;
+    data->mapped.assign(size_t(frame.passed), true);
+    a->data = data;
+    a->internalValue = ESValue::fromObject(frame.activation);
+    a->define(context.lengthAtom, ESValue::fromNumber(frame.passed), DontEnum);
+    a->define(context.calleeAtom, ESValue::fromObject(frame.function), DontEnum);
+    return a;
+}
+
+} // namespace
+
+void ESMachine::invoke(ESContext &context, ESObject *function, const ESValue &thisValue, int count)
+{
+    ESValue *args = context.sp - count + 1;
+    ESClosure *closure = function->callCode;
+    if (!closure)
+        context.throwTypeError(QStringLiteral("can only call function objects"));
+    if (function->builtinIndex >= 0 || closure == &ESContext::nativeCode) {
+        if (context.sp + 1 >= context.stackLimit)
+            stackTooSmall();
+        if (count == 0)
+            *++context.sp = ESValue();
+        ESFrame frame;
+        frame.function = function;
+        frame.thisValue = thisValue;
+        frame.args = args;
+        frame.argc = count;
+        {
+            FrameScope scope(context, frame, args - 1);
+            function->cls->call(context, function, thisValue, count, args);
+        }
+        context.sp = args;
+        return;
+    }
+    const ESCompiledFunction *code = closure->function.get();
+    if (context.sp + (code->parameterCount > count ? code->parameterCount - count : 0) + code->localCount + 1
+            >= context.stackLimit
+        || context.sp + code->parameterCount + code->localCount + code->maxDepth + 8 >= context.stackEnd)
+        stackTooSmall();
+    const int passed = count;
+    while (count < code->parameterCount) {
+        *++context.sp = ESValue();
+        ++count;
+    }
+    ESFrame frame;
+    frame.function = function;
+    if (thisValue.isObject())
+        frame.thisValue = thisValue;
+    else if (thisValue.isUndefined() || thisValue.isNull())
+        frame.thisValue = ESValue::fromObject(context.global());
+    else
+        frame.thisValue = ESValue::fromObject(context.wrap(thisValue));
+    frame.code = code;
+    frame.args = args;
+    frame.argc = count;
+    frame.passed = passed;
+    frame.scope = closure->scope;
+    ESValue result;
+    {
+        FrameScope scope(context, frame, args - 1);
+        if (!code->captured) {
+            frame.locals = context.sp + 1;
+            for (int i = 0; i < code->localCount; ++i)
+                *++context.sp = ESValue();
+        } else {
+            ESObject *activation = context.newObject(nullptr, context.activationClass);
+            std::vector<ESProperty> &props = activation->properties;
+            props.reserve(size_t(count + code->localCount));
+            const int params = code->parameterCount;
+            for (int i = 0; i < params; ++i)
+                props.push_back(ESProperty{code->variables[size_t(i)].atom, DontDelete, args[i]});
+            for (int i = 0; i < code->localCount; ++i)
+                props.push_back(ESProperty{code->variables[size_t(params + i)].atom, DontDelete, ESValue()});
+            for (int i = params; i < count; ++i)
+                props.push_back(ESProperty{nullptr, DontEnum, args[i]});
+            // Repeated parameter names: the last one is the one found by name.
+            for (int i = 0; i < params; ++i)
+                for (int j = i + 1; j < params; ++j)
+                    if (props[size_t(i)].key == props[size_t(j)].key)
+                        props[size_t(i)].key = nullptr;
+            frame.activation = activation;
+            ESObject *link = context.newObject(closure->scope, context.activationClass);
+            link->internalValue = ESValue::fromObject(activation);
+            frame.scope = link;
+        }
+        poll(context);
+        result = run(context, frame);
+    }
+    *++context.sp = result;
+}
+
+void ESMachine::constructOnStack(ESContext &context, const ESValue &constructor, int count)
+{
+    if (!constructor.isObject() || !constructor.object->constructible)
+        context.throwTypeError(QStringLiteral("new must be given a constructor object"));
+    ESObject *f = constructor.object;
+    ESValue *args = context.sp - count + 1;
+    if (f->builtinIndex >= 0) {
+        if (context.sp + 1 >= context.stackLimit)
+            stackTooSmall();
+        if (count == 0)
+            *++context.sp = ESValue();
+        ESFrame frame;
+        frame.function = f;
+        frame.args = args;
+        frame.argc = count;
+        ESObject *made;
+        {
+            FrameScope scope(context, frame, args - 1);
+            made = f->cls->construct(context, f, count, args);
+            if (!made)
+                context.throwPlainError(context.toString(constructor) + QStringLiteral(" failed to generate an object"));
+        }
+        *++context.sp = ESValue::fromObject(made);
+        return;
+    }
+    const ESValue p = context.get(f, context.prototypeAtom);
+    ESObject *object = context.newObject(p.isObject() ? p.object : context.objectPrototype, context.objectClass);
+    invoke(context, f, ESValue::fromObject(object), count);
+    if (!context.sp->isObject())
+        *context.sp = ESValue::fromObject(object);
+}
+
+ESValue ESMachine::call(ESContext &context, ESObject *function, const ESValue &thisValue, int count,
+                        const ESValue *args)
+{
+    if (context.sp + count + 2 >= context.stackLimit)
+        stackTooSmall();
+    ESValue *base = context.sp;
+    for (int i = 0; i < count; ++i)
+        *++context.sp = args[i];
+    invoke(context, function, thisValue, count);
+    const ESValue result = *context.sp;
+    context.sp = base;
+    return result;
+}
+
+ESObject *ESMachine::construct(ESContext &context, ESObject *constructor, int count, const ESValue *args)
+{
+    if (context.sp + count + 2 >= context.stackLimit)
+        stackTooSmall();
+    ESValue *base = context.sp;
+    for (int i = 0; i < count; ++i)
+        *++context.sp = args[i];
+    constructOnStack(context, ESValue::fromObject(constructor), count);
+    ESObject *result = context.sp->object;
+    context.sp = base;
+    return result;
+}
+
+ESValue ESMachine::runProgram(ESContext &context, const std::shared_ptr<ESCompiledFunction> &program,
+                              const ESValue &thisValue, ESObject *scope)
+{
+    const std::shared_ptr<ESCompiledFunction> keep = program;
+    if (context.sp + program->maxDepth + 8 >= context.stackEnd || context.sp + 1 >= context.stackLimit)
+        stackTooSmall();
+    ESFrame frame;
+    frame.thisValue = thisValue;
+    frame.scope = scope;
+    frame.code = program.get();
+    frame.args = context.sp + 1;
+    FrameScope guard(context, frame, context.sp);
+    return run(context, frame);
+}
+
+ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
+{
+    const ESCompiledFunction *record = frame.code;
+    const uint8_t *const code = record->code.data();
+    const uint8_t *pc = code;
+    ESValue *sp = ctx.sp;
+    ESValue *const args = frame.args;
+    ESValue *const locals = frame.locals;
+    const int params = record->parameterCount;
+    ESObject *const global = ctx.global();
+
+#define PUSH(v) (*++sp = (v))
+#define SYNC() (ctx.sp = sp)
+#define ACTIVATION(i) (frame.activation->properties[size_t(i)].value)
+
+    for (;;) {
+        try {
+            for (;;) {
+                frame.pc = pc;
+                ctx.sp = sp;
+                const ESOp op = ESOp(*pc);
+                switch (op) {
+                case ESOp::NUM:
+                    PUSH(ESValue::fromNumber(record->numbers[u16(pc + 1)]));
+                    pc += 3;
+                    break;
+                case ESOp::NUM_0: case ESOp::NUM_1: case ESOp::NUM_2: case ESOp::NUM_3: case ESOp::NUM_4:
+                    PUSH(ESValue::fromNumber(double(*pc - uint8_t(ESOp::NUM_0))));
+                    ++pc;
+                    break;
+                case ESOp::NUM_M1:
+                    PUSH(ESValue::fromNumber(-1));
+                    ++pc;
+                    break;
+                case ESOp::NULL_:
+                    PUSH(ESValue::null());
+                    ++pc;
+                    break;
+                case ESOp::TRUE:
+                case ESOp::FALSE:
+                    PUSH(ESValue::boolean(op == ESOp::TRUE));
+                    ++pc;
+                    break;
+                case ESOp::UNDEFINED:
+                    PUSH(ESValue());
+                    ++pc;
+                    break;
+                case ESOp::THIS:
+                    PUSH(frame.thisValue);
+                    ++pc;
+                    break;
+                case ESOp::STR:
+                    PUSH(ESValue::fromAtom(record->atoms[u16(pc + 1)]));
+                    pc += 3;
+                    break;
+                case ESOp::NEW: {
+                    const ESValue f = *sp--;
+                    SYNC();
+                    ESMachine::constructOnStack(ctx, f, 0);
+                    sp = ctx.sp;
+                    ++pc;
+                    break;
+                }
+                case ESOp::NEWA: {
+                    const int n = int(u16(pc + 1));
+                    const ESValue f = *sp;
+                    --sp;
+                    SYNC();
+                    *(sp + 1) = f;   // stays reachable while the arguments are taken
+                    ESMachine::constructOnStack(ctx, f, n);
+                    sp = ctx.sp;
+                    pc += 3;
+                    break;
+                }
+                case ESOp::DROP:
+                    --sp;
+                    ++pc;
+                    break;
+                case ESOp::DUP:
+                    sp[1] = sp[0];
+                    ++sp;
+                    ++pc;
+                    break;
+                case ESOp::VOID:
+                    *sp = ESValue();
+                    ++pc;
+                    break;
+                case ESOp::TYPEOF:
+                    *sp = ESValue::fromAtom(atoms::intern(ctx.typeOf(*sp)));
+                    ++pc;
+                    break;
+                case ESOp::ENUM:
+                    *sp = ESValue::fromObject(makeEnumerator(ctx, *sp));
+                    ++pc;
+                    break;
+                case ESOp::NEXT: {
+                    if (!sp->isObject())
+                        throw ESFatalError(QStringLiteral("tos isn't a property object"));
+                    ESObject *e = sp->object;
+                    ESObject *object = e->internalValue.object;
+                    bool found = false;
+                    while (e->length < e->elements.size()) {
+                        const ESValue name = e->elements[e->length++];
+                        if (ctx.hasProperty(object, name.atom)) {
+                            PUSH(name);
+                            found = true;
+                            break;
+                        }
+                    }
+                    if (found) {
+                        pc = code + u16(pc + 1);
+                        SYNC();
+                        poll(ctx);
+                    } else {
+                        --sp;
+                        pc += 3;
+                    }
+                    break;
+                }
+                case ESOp::CLOSURE:
+                    PUSH(ESValue::fromObject(ctx.makeClosure(record->functions[u16(pc + 1)], frame.scope)));
+                    pc += 3;
+                    break;
+                case ESOp::MKARRAY: {
+                    const int n = int(u16(pc + 1));
+                    ESObject *a = ctx.arrayFromValues(n, sp - n + 1);
+                    sp -= n;
+                    PUSH(ESValue::fromObject(a));
+                    pc += 3;
+                    break;
+                }
+                case ESOp::NEWOBJ:
+                    PUSH(ESValue::fromObject(ctx.newPlainObject()));
+                    ++pc;
+                    break;
+                case ESOp::WITH: {
+                    ESObject *o = ctx.toObject(*sp);
+                    ESObject *link = ctx.newObject(frame.scope, ctx.activationClass);
+                    link->internalValue = ESValue::fromObject(o);
+                    frame.scope = link;
+                    --sp;
+                    ++pc;
+                    break;
+                }
+                case ESOp::ENDWITH:
+                    frame.scope = frame.scope->prototype;
+                    ++pc;
+                    break;
+                case ESOp::CATCHSCOPE: {
+                    ESObject *holder = ctx.newObject(nullptr, ctx.activationClass);
+                    holder->define(record->atoms[u16(pc + 1)], *sp, DontDelete);
+                    ESObject *link = ctx.newObject(frame.scope, ctx.activationClass);
+                    link->internalValue = ESValue::fromObject(holder);
+                    frame.scope = link;
+                    --sp;
+                    pc += 3;
+                    break;
+                }
+                case ESOp::INITF: {
+                    ESObject *o = sp[-1].object;
+                    o->cls->put(ctx, o, record->atoms[u16(pc + 1)], *sp);
+                    --sp;
+                    pc += 3;
+                    break;
+                }
+                case ESOp::INITX: {
+                    ESObject *o = sp[-1].object;
+                    o->cls->putIndex(ctx, o, u16(pc + 1), *sp);
+                    --sp;
+                    pc += 3;
+                    break;
+                }
+                case ESOp::SETLENGTH:
+                    ctx.arrayClass->setLength(ctx, sp->object, u16(pc + 1));
+                    pc += 3;
+                    break;
+                case ESOp::CALLW: case ESOp::CALLF: case ESOp::CALLG: case ESOp::CALLA: case ESOp::CALLAM:
+                case ESOp::CALLL: case ESOp::CALLLM: case ESOp::CALLX: case ESOp::CALLV: {
+                    ESValue fn, self = ESValue::fromObject(global);
+                    int n;
+                    switch (op) {
+                    case ESOp::CALLW: {
+                        ESAtom *atom = record->atoms[u16(pc + 1)];
+                        n = int(u16(pc + 3));
+                        ESObject *holder = holderOf(ctx, frame.scope, atom);
+                        if (holder) {
+                            fn = ctx.get(holder, atom);
+                            if (holder->cls != ctx.activationClass)
+                                self = ESValue::fromObject(holder);
+                        } else {
+                            fn = ctx.get(global, atom);
+                        }
+                        pc += 5;
+                        break;
+                    }
+                    case ESOp::CALLF: {
+                        n = int(u16(pc + 3));
+                        self = *sp;
+                        fn = ctx.getByValue(self, ESValue::fromAtom(record->atoms[u16(pc + 1)]));
+                        sp[0] = fn;   // kept reachable in the slot of the popped object
+                        --sp;
+                        pc += 5;
+                        break;
+                    }
+                    case ESOp::CALLG:
+                        fn = getGlobalSlot(ctx, u16(pc + 1));
+                        n = int(u16(pc + 3));
+                        pc += 5;
+                        break;
+                    case ESOp::CALLA:
+                        fn = args[u16(pc + 1)];
+                        n = int(u16(pc + 3));
+                        pc += 5;
+                        break;
+                    case ESOp::CALLAM:
+                        fn = ACTIVATION(u16(pc + 1));
+                        n = int(u16(pc + 3));
+                        pc += 5;
+                        break;
+                    case ESOp::CALLL:
+                        fn = locals[u16(pc + 1)];
+                        n = int(u16(pc + 3));
+                        pc += 5;
+                        break;
+                    case ESOp::CALLLM:
+                        fn = ACTIVATION(params + int(u16(pc + 1)));
+                        n = int(u16(pc + 3));
+                        pc += 5;
+                        break;
+                    case ESOp::CALLX:
+                        n = int(u16(pc + 1));
+                        self = sp[-1];
+                        fn = ctx.getByValue(self, *sp);
+                        sp -= 2;
+                        pc += 3;
+                        break;
+                    default:
+                        n = int(u16(pc + 1));
+                        fn = *sp--;
+                        pc += 3;
+                        break;
+                    }
+                    if (!fn.isObject() || !fn.object->isCallable())
+                        ctx.throwTypeError(QStringLiteral("not a function object"));
+                    SYNC();
+                    ESMachine::invoke(ctx, fn.object, self, n);
+                    sp = ctx.sp;
+                    break;
+                }
+                case ESOp::GETW: {
+                    ESAtom *atom = record->atoms[u16(pc + 1)];
+                    ESObject *holder = holderOf(ctx, frame.scope, atom);
+                    PUSH(ctx.get(holder ? holder : global, atom));
+                    pc += 3;
+                    break;
+                }
+                case ESOp::GETF:
+                    if (sp->kind == ESObjectKind)
+                        *sp = sp->object->cls->get(ctx, sp->object, record->atoms[u16(pc + 1)]);
+                    else
+                        *sp = ctx.getByValue(*sp, ESValue::fromAtom(record->atoms[u16(pc + 1)]));
+                    pc += 3;
+                    break;
+                case ESOp::GETG:
+                    PUSH(getGlobalSlot(ctx, u16(pc + 1)));
+                    pc += 3;
+                    break;
+                case ESOp::GETA:
+                    PUSH(args[u16(pc + 1)]);
+                    pc += 3;
+                    break;
+                case ESOp::GETL:
+                    PUSH(locals[u16(pc + 1)]);
+                    pc += 3;
+                    break;
+                case ESOp::GETAM:
+                    PUSH(ACTIVATION(u16(pc + 1)));
+                    pc += 3;
+                    break;
+                case ESOp::GETLM:
+                    PUSH(ACTIVATION(params + int(u16(pc + 1))));
+                    pc += 3;
+                    break;
+                case ESOp::GETX:
+                    sp[-1] = ctx.getByValue(sp[-1], sp[0]);
+                    --sp;
+                    ++pc;
+                    break;
+                case ESOp::PUTW: {
+                    ESAtom *atom = record->atoms[u16(pc + 1)];
+                    ESObject *holder = holderOf(ctx, frame.scope, atom);
+                    ctx.put(holder ? holder : global, atom, *sp);
+                    --sp;
+                    pc += 3;
+                    break;
+                }
+                case ESOp::DECLW: {
+                    ESAtom *atom = record->atoms[u16(pc + 1)];
+                    ESObject *head = frame.scope ? frame.scope->internalValue.object : global;
+                    if (!ctx.hasOwnProperty(head, atom))
+                        ctx.put(head, atom, ESValue());
+                    pc += 3;
+                    break;
+                }
+                case ESOp::PUTF:
+                    ctx.putByValue(sp[0], ESValue::fromAtom(record->atoms[u16(pc + 1)]), sp[-1]);
+                    sp -= 2;
+                    pc += 3;
+                    break;
+                case ESOp::PUTG:
+                    putGlobalSlot(ctx, u16(pc + 1), *sp);
+                    --sp;
+                    pc += 3;
+                    break;
+                case ESOp::PUTA:
+                    args[u16(pc + 1)] = *sp--;
+                    pc += 3;
+                    break;
+                case ESOp::PUTL:
+                    locals[u16(pc + 1)] = *sp--;
+                    pc += 3;
+                    break;
+                case ESOp::PUTAM:
+                    ACTIVATION(u16(pc + 1)) = *sp--;
+                    pc += 3;
+                    break;
+                case ESOp::PUTLM:
+                    ACTIVATION(params + int(u16(pc + 1))) = *sp--;
+                    pc += 3;
+                    break;
+                case ESOp::PUTX:
+                    ctx.putByValue(sp[-1], sp[0], sp[-2]);
+                    sp -= 3;
+                    ++pc;
+                    break;
+                case ESOp::ADD:
+                    if (sp[-1].kind == ESNumber && sp[0].kind == ESNumber)
+                        sp[-1].number += sp[0].number;
+                    else
+                        sp[-1] = add(ctx, sp[-1], sp[0]);
+                    --sp;
+                    ++pc;
+                    break;
+                case ESOp::SUB:
+                    if (sp[-1].kind == ESNumber && sp[0].kind == ESNumber)
+                        sp[-1].number -= sp[0].number;
+                    else
+                        sp[-1] = arithmetic(ctx, op, sp[-1], sp[0]);
+                    --sp;
+                    ++pc;
+                    break;
+                case ESOp::MUL:
+                    if (sp[-1].kind == ESNumber && sp[0].kind == ESNumber)
+                        sp[-1].number *= sp[0].number;
+                    else
+                        sp[-1] = arithmetic(ctx, op, sp[-1], sp[0]);
+                    --sp;
+                    ++pc;
+                    break;
+                case ESOp::DIV: case ESOp::MOD: case ESOp::BITAND: case ESOp::BITOR: case ESOp::BITXOR:
+                case ESOp::SHL: case ESOp::SHR: case ESOp::USHR:
+                    sp[-1] = arithmetic(ctx, op, sp[-1], sp[0]);
+                    --sp;
+                    ++pc;
+                    break;
+                case ESOp::ADDX: case ESOp::SUBX: case ESOp::MULX: case ESOp::DIVX: case ESOp::MODX:
+                case ESOp::BITANDX: case ESOp::BITORX: case ESOp::BITXORX: case ESOp::SHLX: case ESOp::SHRX:
+                case ESOp::USHRX: {
+                    const ESValue old = ctx.getByValue(sp[-1], sp[0]);
+                    const ESValue v = arithmetic(ctx, ESOp(uint8_t(op) - 1), old, sp[-2]);
+                    ctx.putByValue(sp[-1], sp[0], v);
+                    sp -= 2;
+                    *sp = v;
+                    ++pc;
+                    break;
+                }
+                case ESOp::INCG: case ESOp::DECG: {
+                    const uint32_t slot = u16(pc + 1);
+                    const double d = ctx.toNumber(getGlobalSlot(ctx, slot));
+                    putGlobalSlot(ctx, slot, ESValue::fromNumber(op == ESOp::INCG ? d + 1 : d - 1));
+                    pc += 3;
+                    break;
+                }
+                case ESOp::INCA: case ESOp::DECA: case ESOp::INCL: case ESOp::DECL: case ESOp::INCM:
+                case ESOp::DECAM: case ESOp::INCLM: case ESOp::DECLM: {
+                    const uint32_t i = u16(pc + 1);
+                    ESValue &v = op == ESOp::INCA || op == ESOp::DECA ? args[i]
+                                 : op == ESOp::INCL || op == ESOp::DECL ? locals[i]
+                                 : op == ESOp::INCM || op == ESOp::DECAM ? ACTIVATION(i)
+                                                                         : ACTIVATION(params + int(i));
+                    const double d = v.kind == ESNumber ? v.number : ctx.toNumber(v);
+                    const bool up = op == ESOp::INCA || op == ESOp::INCL || op == ESOp::INCM || op == ESOp::INCLM;
+                    v = ESValue::fromNumber(up ? d + 1 : d - 1);
+                    pc += 3;
+                    break;
+                }
+                case ESOp::PREINCX: case ESOp::POSTINCX: case ESOp::PREDECX: case ESOp::POSTDECX: {
+                    const double old = ctx.toNumber(ctx.getByValue(sp[-1], sp[0]));
+                    const double now = op == ESOp::PREINCX || op == ESOp::POSTINCX ? old + 1 : old - 1;
+                    ctx.putByValue(sp[-1], sp[0], ESValue::fromNumber(now));
+                    --sp;
+                    *sp = ESValue::fromNumber(op == ESOp::PREINCX || op == ESOp::PREDECX ? now : old);
+                    ++pc;
+                    break;
+                }
+                case ESOp::DELETEW: {
+                    ESAtom *atom = record->atoms[u16(pc + 1)];
+                    ESObject *holder = holderOf(ctx, frame.scope, atom);
+                    ESObject *o = holder ? holder : global;
+                    PUSH(ESValue::boolean(o->cls->deleteProperty(ctx, o, atom)));
+                    pc += 3;
+                    break;
+                }
+                case ESOp::DELETEX: {
+                    ESObject *o = ctx.toObject(sp[-1]);
+                    sp[-1] = ESValue::fromObject(o);
+                    sp[-1] = ESValue::boolean(o->cls->deleteProperty(ctx, o, ctx.atomFor(sp[0])));
+                    --sp;
+                    ++pc;
+                    break;
+                }
+                case ESOp::LT:
+                case ESOp::LE:
+                    sp[-1] = ESValue::boolean(compare(ctx, sp[-1], sp[0], op == ESOp::LE));
+                    --sp;
+                    ++pc;
+                    break;
+                case ESOp::EQ:
+                case ESOp::NE: {
+                    bool eq;
+                    if (sp[-1].kind == ESNumber && sp[0].kind == ESNumber)
+                        eq = sp[-1].number == sp[0].number;
+                    else
+                        eq = ctx.equals(sp[-1], sp[0]);
+                    sp[-1] = ESValue::boolean(op == ESOp::EQ ? eq : !eq);
+                    --sp;
+                    ++pc;
+                    break;
+                }
+                case ESOp::IDENTITY:
+                case ESOp::NOTIDENTITY: {
+                    const bool eq = ESContext::strictEquals(sp[-1], sp[0]);
+                    sp[-1] = ESValue::boolean(op == ESOp::IDENTITY ? eq : !eq);
+                    --sp;
+                    ++pc;
+                    break;
+                }
+                case ESOp::IN: {
+                    if (!sp->isObject())
+                        ctx.throwTypeError(QStringLiteral("invalid 'in' operand"));
+                    sp[-1] = ESValue::boolean(ctx.hasProperty(sp->object, ctx.atomFor(sp[-1])));
+                    --sp;
+                    ++pc;
+                    break;
+                }
+                case ESOp::INSTANCEOF: {
+                    if (!sp->isObject() || !sp->object->isCallable())
+                        ctx.throwTypeError(QStringLiteral("invalid 'instanceof' operand"));
+                    const ESValue p = ctx.get(sp->object, ctx.prototypeAtom);
+                    if (!p.isObject())
+                        ctx.throwTypeError(QStringLiteral("'prototype' of the 'instanceof' operand is not an object"));
+                    bool result = false;
+                    if (sp[-1].isObject())
+                        for (ESObject *o = sp[-1].object->prototype; o && !result; o = o->prototype)
+                            result = o == p.object;
+                    sp[-1] = ESValue::boolean(result);
+                    --sp;
+                    ++pc;
+                    break;
+                }
+                case ESOp::LOGNOT:
+                    *sp = ESValue::boolean(!ctx.toBoolean(*sp));
+                    ++pc;
+                    break;
+                case ESOp::BITNOT:
+                    *sp = ESValue::fromNumber(~toInt32(ctx, *sp));
+                    ++pc;
+                    break;
+                case ESOp::POS:
+                case ESOp::TONUM:
+                    if (sp->kind != ESNumber)
+                        *sp = ESValue::fromNumber(ctx.toNumber(*sp));
+                    ++pc;
+                    break;
+                case ESOp::NEG:
+                    *sp = ESValue::fromNumber(-ctx.toNumber(*sp));
+                    ++pc;
+                    break;
+                case ESOp::SWAP:
+                    std::swap(sp[0], sp[-1]);
+                    ++pc;
+                    break;
+                case ESOp::LOGAND:
+                case ESOp::LOGOR:
+                    if (ctx.toBoolean(*sp) == (op == ESOp::LOGOR)) {
+                        pc = code + u16(pc + 1);
+                    } else {
+                        --sp;
+                        pc += 3;
+                    }
+                    break;
+                case ESOp::J: {
+                    const uint8_t *target = code + u16(pc + 1);
+                    if (target <= pc)
+                        poll(ctx);
+                    pc = target;
+                    break;
+                }
+                case ESOp::JT:
+                case ESOp::JF: {
+                    const bool b = sp->kind == ESBoolean ? sp->number != 0 : ctx.toBoolean(*sp);
+                    --sp;
+                    if (b == (op == ESOp::JT)) {
+                        const uint8_t *target = code + u16(pc + 1);
+                        if (target <= pc) {
+                            SYNC();
+                            poll(ctx);
+                        }
+                        pc = target;
+                    } else {
+                        pc += 3;
+                    }
+                    break;
+                }
+                case ESOp::JT_DROP:
+                    if (ctx.toBoolean(*sp)) {
+                        sp -= 2;
+                        pc = code + u16(pc + 1);
+                    } else {
+                        --sp;
+                        pc += 3;
+                    }
+                    break;
+                case ESOp::JLT: {
+                    const bool less = compare(ctx, sp[-1], sp[0], false);
+                    sp -= 2;
+                    if (less) {
+                        const uint8_t *target = code + u16(pc + 1);
+                        if (target <= pc) {
+                            SYNC();
+                            poll(ctx);
+                        }
+                        pc = target;
+                    } else {
+                        pc += 3;
+                    }
+                    break;
+                }
+                case ESOp::RET:
+                    return *sp;
+                case ESOp::RETU:
+                    return ESValue();
+                case ESOp::THROW:
+                    throw ESException(*sp);
+                case ESOp::TRY:
+                    ctx.handlers.push_back(ESHandler{code + u16(pc + 1), sp, frame.scope, &frame});
+                    pc += 3;
+                    break;
+                case ESOp::ENDTRY:
+                    ctx.handlers.pop_back();
+                    ++pc;
+                    break;
+                case ESOp::SETRESULT:
+                    frame.completion = *sp--;
+                    ++pc;
+                    break;
+                case ESOp::GETRESULT:
+                    PUSH(frame.completion);
+                    ++pc;
+                    break;
+                case ESOp::CALLEE:
+                    PUSH(ESValue::fromObject(frame.function));
+                    ++pc;
+                    break;
+                case ESOp::ARGUMENTS:
+                    PUSH(ESValue::fromObject(makeArguments(ctx, frame)));
+                    ++pc;
+                    break;
+                default:
+                    throw ESFatalError(QStringLiteral("bad opcode %1").arg(int(*pc)));
+                }
+            }
+        } catch (const ESException &e) {
+            if (ctx.handlers.size() <= frame.handlerBase)
+                throw;
+            const ESHandler h = ctx.handlers.back();
+            ctx.handlers.pop_back();
+            ctx.frame = &frame;
+            sp = h.sp;
+            frame.scope = h.scope;
+            PUSH(e.value());
+            pc = h.target;
+        } catch (const ::HException &e) {
+            if (ctx.handlers.size() <= frame.handlerBase)
+                throw;
+            const ESHandler h = ctx.handlers.back();
+            ctx.handlers.pop_back();
+            ctx.frame = &frame;
+            sp = h.sp;
+            frame.scope = h.scope;
+            PUSH(ESValue::fromObject(ctx.makeError(ctx.errorClass, e.message())));
+            pc = h.target;
+        }
+    }
+#undef PUSH
+#undef SYNC
+#undef ACTIVATION
+}
+
+} // namespace zim::script

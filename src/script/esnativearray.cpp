@@ -1,0 +1,466 @@
+// Array: dense element storage with a length, holes and sparse indexes as ordinary properties,
+// and Array.prototype's members working on any object with a length.
+#include "script/esnativeclasses.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zim::script {
+
+namespace {
+
+constexpr uint32_t DenseSlack = 1024;
+
+uint32_t lengthOf(ESContext &context, ESObject *o)
+{
+    if (o->cls == context.arrayClass)
+        return o->length;
+    return context.toUint32(context.get(o, context.lengthAtom));
+}
+
+void setLengthOf(ESContext &context, ESObject *o, uint32_t n)
+{
+    context.put(o, context.lengthAtom, ESValue::fromNumber(n));
+}
+
+bool getAt(ESContext &context, ESObject *o, uint32_t i, ESValue &v)
+{
+    if (o->cls == context.arrayClass && i < o->elements.size() && !o->elements[i].isHole()) {
+        v = o->elements[i];
+        return true;
+    }
+    ESAtom *atom = atoms::forIndex(i);
+    if (!context.hasProperty(o, atom)) {
+        v = ESValue();
+        return false;
+    }
+    v = context.get(o, atom);
+    return true;
+}
+
+void putAt(ESContext &context, ESObject *o, uint32_t i, const ESValue &v)
+{
+    o->cls->putIndex(context, o, i, v);
+}
+
+void deleteAt(ESContext &context, ESObject *o, uint32_t i)
+{
+    o->cls->deleteProperty(context, o, atoms::forIndex(i));
+}
+
+QString join(ESContext &context, ESObject *o, const QString &separator)
+{
+    const uint32_t n = lengthOf(context, o);
+    QString out;
+    for (uint32_t i = 0; i < n; ++i) {
+        if (i)
+            out += separator;
+        ESValue v;
+        getAt(context, o, i, v);
+        if (!v.isUndefined() && !v.isNull())
+            out += context.toString(v);
+    }
+    return out;
+}
+
+// A merge sort that stays in bounds whatever the comparison answers.
+template<class Less>
+void mergeSort(std::vector<ESValue> &v, std::vector<ESValue> &tmp, size_t lo, size_t hi, Less &less)
+{
+    if (hi - lo < 2)
+        return;
+    const size_t mid = lo + (hi - lo) / 2;
+    mergeSort(v, tmp, lo, mid, less);
+    mergeSort(v, tmp, mid, hi, less);
+    size_t i = lo, j = mid, k = lo;
+    while (i < mid && j < hi)
+        tmp[k++] = less(v[j], v[i]) ? v[j++] : v[i++];
+    while (i < mid)
+        tmp[k++] = v[i++];
+    while (j < hi)
+        tmp[k++] = v[j++];
+    std::copy(tmp.begin() + long(lo), tmp.begin() + long(hi), v.begin() + long(lo));
+}
+
+} // namespace
+
+void ESNativeArray::setUp(ESContext &context)
+{
+    ESObject *p = context.arrayPrototype;
+    addConstructor(context, "Array", 1, p);
+    const char *names[] = {"toString", "toLocaleString", "concat", "pop", "push", "reverse", "shift",
+                           "slice", "sort", "join", "splice", "unshift"};
+    const int arity[] = {0, 0, 1, 0, 1, 0, 0, 2, 1, 1, 2, 1};
+    for (int i = 0; i < 12; ++i)
+        addMethod(context, p, names[i], (QByteArray("Array.prototype.") + names[i]).constData(), arity[i], i + 2);
+}
+
+bool ESNativeArray::getOwn(ESContext &context, ESObject *object, ESAtom *atom, ESValue &value)
+{
+    if (atom == context.lengthAtom) {
+        value = ESValue::fromNumber(object->length);
+        return true;
+    }
+    if (atom->arrayIndex >= 0 && uint64_t(atom->arrayIndex) < object->elements.size()) {
+        const ESValue &v = object->elements[size_t(atom->arrayIndex)];
+        if (v.isHole())
+            return false;
+        value = v;
+        return true;
+    }
+    return ESClass::getOwn(context, object, atom, value);
+}
+
+bool ESNativeArray::getIndex(ESContext &context, ESObject *object, uint32_t index, ESValue &value)
+{
+    if (index < object->elements.size() && !object->elements[index].isHole()) {
+        value = object->elements[index];
+        return true;
+    }
+    return ESClass::getIndex(context, object, index, value);
+}
+
+void ESNativeArray::putIndex(ESContext &context, ESObject *object, uint32_t index, const ESValue &value)
+{
+    std::vector<ESValue> &e = object->elements;
+    const size_t size = e.size();
+    if (index < size) {
+        e[index] = value;
+    } else if (index < size + DenseSlack) {
+        e.resize(size_t(index) + 1, ESValue::hole());
+        e[index] = value;
+        // Indexes that were sparse properties move into the dense part.
+        if (!object->properties.empty()) {
+            for (ESProperty &p : object->properties) {
+                if (p.key && p.key->arrayIndex >= int64_t(size) && p.key->arrayIndex < int64_t(index)) {
+                    e[size_t(p.key->arrayIndex)] = p.value;
+                    object->removeOwn(p.key);
+                }
+            }
+            object->removeOwn(atoms::forIndex(index));
+        }
+    } else {
+        ESClass::put(context, object, atoms::forIndex(index), value);
+    }
+    if (index >= object->length)
+        object->length = index + 1;
+}
+
+void ESNativeArray::put(ESContext &context, ESObject *object, ESAtom *atom, const ESValue &value)
+{
+    if (atom == context.lengthAtom) {
+        const double d = context.toNumber(value);
+        const uint32_t n = context.toUint32(value);
+        if (double(n) != d)
+            context.throwRangeError(QStringLiteral("bad array length"));
+        setLength(context, object, n);
+        return;
+    }
+    if (atom->arrayIndex >= 0) {
+        putIndex(context, object, uint32_t(atom->arrayIndex), value);
+        return;
+    }
+    ESClass::put(context, object, atom, value);
+}
+
+void ESNativeArray::setLength(ESContext &context, ESObject *array, uint32_t length)
+{
+    if (length < array->length) {
+        if (length < array->elements.size())
+            array->elements.resize(length);
+        std::vector<ESAtom *> cut;
+        for (const ESProperty &p : array->properties)
+            if (p.key && p.key->arrayIndex >= int64_t(length))
+                cut.push_back(p.key);
+        for (ESAtom *atom : cut)
+            removeProperty(context, array, atom);
+    }
+    array->length = length;
+}
+
+bool ESNativeArray::removeProperty(ESContext &, ESObject *object, ESAtom *atom)
+{
+    if (atom->arrayIndex >= 0 && uint64_t(atom->arrayIndex) < object->elements.size()) {
+        object->elements[size_t(atom->arrayIndex)] = ESValue::hole();
+        return true;
+    }
+    return object->removeOwn(atom);
+}
+
+bool ESNativeArray::deleteProperty(ESContext &context, ESObject *object, ESAtom *atom)
+{
+    if (atom == context.lengthAtom)
+        return false;
+    if (atom->arrayIndex >= 0 && uint64_t(atom->arrayIndex) < object->elements.size()) {
+        object->elements[size_t(atom->arrayIndex)] = ESValue::hole();
+        return true;
+    }
+    return ESClass::deleteProperty(context, object, atom);
+}
+
+void ESNativeArray::enumerate(ESContext &context, ESObject *object, std::vector<ESAtom *> &names)
+{
+    for (size_t i = 0; i < object->elements.size(); ++i)
+        if (!object->elements[i].isHole())
+            names.push_back(atoms::forIndex(uint32_t(i)));
+    ESClass::enumerate(context, object, names);
+}
+
+void ESNativeArray::markExtra(ESContext &, ESObject *)
+{
+}
+
+ESValue ESNativeArray::callMember(ESContext &context, int number, const ESValue &thisValue, int count, ESValue *args)
+{
+    if (number == 0)
+        return ESValue::fromObject(constructMember(context, 0, count, args));
+    if (number == 2 || number == 3) {
+        if (!context.isArray(thisValue))
+            context.throwTypeError(QStringLiteral("Array.prototype.toString requires an array"));
+        if (number == 2)
+            return context.newString(join(context, thisValue.object, QStringLiteral(",")));
+        ESObject *o = thisValue.object;
+        const uint32_t n = o->length;
+        QString out;
+        for (uint32_t i = 0; i < n; ++i) {
+            if (i)
+                out += QLatin1Char(',');
+            ESValue v;
+            getAt(context, o, i, v);
+            if (v.isUndefined() || v.isNull())
+                continue;
+            ESObject *e = context.toObject(v);
+            out += context.toString(context.callValue(context.get(e, atoms::intern("toLocaleString")),
+                                                      ESValue::fromObject(e), 0, nullptr));
+        }
+        return context.newString(out);
+    }
+    ESObject *o = context.toObject(thisValue);
+    const ESValue a0 = argument(count, args, 0);
+    switch (number) {
+    case 4: {   // concat
+        ESObject *result = context.newArray(0);
+        uint32_t n = 0;
+        auto append = [&](const ESValue &item) {
+            if (context.isArray(item)) {
+                ESObject *a = item.object;
+                for (uint32_t i = 0; i < a->length; ++i, ++n) {
+                    ESValue v;
+                    if (getAt(context, a, i, v))
+                        putIndex(context, result, n, v);
+                }
+            } else {
+                putIndex(context, result, n++, item);
+            }
+        };
+        append(ESValue::fromObject(o));
+        for (int i = 0; i < count; ++i)
+            append(args[i]);
+        setLength(context, result, n);
+        return ESValue::fromObject(result);
+    }
+    case 5: {   // pop
+        const uint32_t n = lengthOf(context, o);
+        if (n == 0) {
+            setLengthOf(context, o, 0);
+            return ESValue();
+        }
+        ESValue v;
+        getAt(context, o, n - 1, v);
+        deleteAt(context, o, n - 1);
+        setLengthOf(context, o, n - 1);
+        return v;
+    }
+    case 6: {   // push
+        uint32_t n = lengthOf(context, o);
+        if (o->cls == this && n == o->elements.size()) {
+            o->elements.insert(o->elements.end(), args, args + count);
+            o->length = n + uint32_t(count);
+            return ESValue::fromNumber(o->length);
+        }
+        for (int i = 0; i < count; ++i)
+            putAt(context, o, n++, args[i]);
+        setLengthOf(context, o, n);
+        return ESValue::fromNumber(n);
+    }
+    case 7: {   // reverse
+        const uint32_t n = lengthOf(context, o);
+        for (uint32_t lo = 0, hi = n ? n - 1 : 0; n && lo < hi; ++lo, --hi) {
+            ESValue a, b;
+            const bool hasA = getAt(context, o, lo, a);
+            const bool hasB = getAt(context, o, hi, b);
+            if (hasB)
+                putAt(context, o, lo, b);
+            else
+                deleteAt(context, o, lo);
+            if (hasA)
+                putAt(context, o, hi, a);
+            else
+                deleteAt(context, o, hi);
+        }
+        return ESValue::fromObject(o);
+    }
+    case 8: {   // shift
+        const uint32_t n = lengthOf(context, o);
+        if (n == 0) {
+            setLengthOf(context, o, 0);
+            return ESValue();
+        }
+        ESValue first;
+        getAt(context, o, 0, first);
+        if (o->cls == this && n == o->elements.size()) {
+            o->elements.erase(o->elements.begin());
+            o->length = n - 1;
+            return first;
+        }
+        for (uint32_t k = 1; k < n; ++k) {
+            ESValue v;
+            if (getAt(context, o, k, v))
+                putAt(context, o, k - 1, v);
+            else
+                deleteAt(context, o, k - 1);
+        }
+        deleteAt(context, o, n - 1);
+        setLengthOf(context, o, n - 1);
+        return first;
+    }
+    case 9: {   // slice
+        const double n = lengthOf(context, o);
+        double start = context.toInteger(a0);
+        const ESValue a1 = argument(count, args, 1);
+        double end = a1.isUndefined() ? n : context.toInteger(a1);
+        start = start < 0 ? std::max(n + start, 0.0) : std::min(start, n);
+        end = end < 0 ? std::max(n + end, 0.0) : std::min(end, n);
+        ESObject *result = context.newArray(0);
+        uint32_t k = 0;
+        for (double i = start; i < end; ++i, ++k) {
+            ESValue v;
+            if (getAt(context, o, uint32_t(i), v))
+                putIndex(context, result, k, v);
+        }
+        setLength(context, result, k);
+        return ESValue::fromObject(result);
+    }
+    case 10: {  // sort
+        if (!a0.isUndefined() && !(a0.isObject() && a0.object->isCallable()))
+            context.throwPlainError(QStringLiteral("Array.prototype.sort argument is not a function"));
+        const uint32_t n = lengthOf(context, o);
+        std::vector<ESValue> values;
+        uint32_t holes = 0, undefinedCount = 0;
+        for (uint32_t i = 0; i < n; ++i) {
+            ESValue v;
+            if (!getAt(context, o, i, v))
+                ++holes;
+            else if (v.isUndefined())
+                ++undefinedCount;
+            else
+                values.push_back(v);
+        }
+        ESContext::TempRoot root(context, values);
+        std::vector<ESValue> tmp(values.size());
+        ESContext::TempRoot tmpRoot(context, tmp);
+        if (a0.isUndefined()) {
+            // Compare by string form, each computed once.
+            std::vector<std::pair<QString, size_t>> keys;
+            keys.reserve(values.size());
+            for (size_t i = 0; i < values.size(); ++i)
+                keys.emplace_back(context.toString(values[i]), i);
+            std::stable_sort(keys.begin(), keys.end(),
+                             [](const auto &a, const auto &b) { return a.first < b.first; });
+            for (size_t i = 0; i < keys.size(); ++i)
+                tmp[i] = values[keys[i].second];
+            values.swap(tmp);
+        } else {
+            ESObject *fn = a0.object;
+            auto less = [&](const ESValue &a, const ESValue &b) {
+                const ESValue pair[2] = {a, b};
+                return context.toNumber(context.call(fn, ESValue(), 2, pair)) < 0;
+            };
+            mergeSort(values, tmp, 0, values.size(), less);
+        }
+        uint32_t k = 0;
+        for (const ESValue &v : values)
+            putAt(context, o, k++, v);
+        for (uint32_t i = 0; i < undefinedCount; ++i)
+            putAt(context, o, k++, ESValue());
+        for (uint32_t i = 0; i < holes; ++i)
+            deleteAt(context, o, k++);
+        return ESValue::fromObject(o);
+    }
+    case 11: {  // join
+        const QString separator = a0.isUndefined() ? QStringLiteral(",") : context.toString(a0);
+        return context.newString(join(context, o, separator));
+    }
+    case 12: {  // splice
+        const double n = lengthOf(context, o);
+        double start = context.toInteger(a0);
+        start = start < 0 ? std::max(n + start, 0.0) : std::min(start, n);
+        const double deleteCount = count < 2 ? n - start
+                                             : std::min(std::max(context.toInteger(args[1]), 0.0), n - start);
+        ESObject *removed = context.newArray(0);
+        for (uint32_t k = 0; k < uint32_t(deleteCount); ++k) {
+            ESValue v;
+            if (getAt(context, o, uint32_t(start) + k, v))
+                putIndex(context, removed, k, v);
+        }
+        setLength(context, removed, uint32_t(deleteCount));
+        const uint32_t items = count > 2 ? uint32_t(count - 2) : 0;
+        const uint32_t s = uint32_t(start), dc = uint32_t(deleteCount), len = uint32_t(n);
+        if (items < dc) {
+            for (uint32_t k = s; k < len - dc; ++k) {
+                ESValue v;
+                if (getAt(context, o, k + dc, v))
+                    putAt(context, o, k + items, v);
+                else
+                    deleteAt(context, o, k + items);
+            }
+            for (uint32_t k = len; k > len - dc + items; --k)
+                deleteAt(context, o, k - 1);
+        } else if (items > dc) {
+            for (uint32_t k = len - dc; k > s; --k) {
+                ESValue v;
+                if (getAt(context, o, k + dc - 1, v))
+                    putAt(context, o, k + items - 1, v);
+                else
+                    deleteAt(context, o, k + items - 1);
+            }
+        }
+        for (uint32_t k = 0; k < items; ++k)
+            putAt(context, o, s + k, args[k + 2]);
+        setLengthOf(context, o, len - dc + items);
+        return ESValue::fromObject(removed);
+    }
+    case 13: {  // unshift
+        const uint32_t len = lengthOf(context, o);
+        for (uint32_t k = len; k > 0; --k) {
+            ESValue v;
+            if (getAt(context, o, k - 1, v))
+                putAt(context, o, k - 1 + uint32_t(count), v);
+            else
+                deleteAt(context, o, k - 1 + uint32_t(count));
+        }
+        for (int k = 0; k < count; ++k)
+            putAt(context, o, uint32_t(k), args[k]);
+        setLengthOf(context, o, len + uint32_t(count));
+        return ESValue::fromNumber(len + uint32_t(count));
+    }
+    default:
+        return ESNativeClass::callMember(context, number, thisValue, count, args);
+    }
+}
+
+ESObject *ESNativeArray::constructMember(ESContext &context, int number, int count, ESValue *args)
+{
+    if (number != 0)
+        return ESNativeClass::constructMember(context, number, count, args);
+    if (count == 1 && args[0].isNumber()) {
+        const double d = args[0].number;
+        const uint32_t n = context.toUint32(args[0]);
+        if (double(n) != d)
+            context.throwRangeError(QStringLiteral("bad length in array constructor"));
+        return context.newArray(n);
+    }
+    return context.arrayFromValues(count, args);
+}
+
+} // namespace zim::script

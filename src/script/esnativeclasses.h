@@ -1,0 +1,181 @@
+// The native classes of every context: the constructors, prototypes and functions of the
+// built-in objects, each dispatching on the member number of the function object called.
+#pragma once
+
+#include "script/esclass.h"
+#include "script/escontext.h"
+
+namespace zim::script {
+
+// Base of the native classes: member registration and the dispatch of call and construct.
+class ESNativeClass : public ESClass
+{
+public:
+    using ESClass::ESClass;
+    // Makes the class's objects and functions in the context.
+    virtual void setUp(ESContext &context) = 0;
+
+    void call(ESContext &context, ESObject *function, const ESValue &thisValue, int count, ESValue *args) override;
+    ESObject *construct(ESContext &context, ESObject *function, int count, ESValue *args) override;
+
+    // The member's result; number is the function object's builtinIndex.
+    virtual ESValue callMember(ESContext &context, int number, const ESValue &thisValue, int count, ESValue *args);
+    virtual ESObject *constructMember(ESContext &context, int number, int count, ESValue *args);
+
+    ESObject *prototype = nullptr;
+    ESObject *constructor = nullptr;
+
+protected:
+    // A native function object put on holder under name (not enumerable).
+    ESObject *addMethod(ESContext &context, ESObject *holder, const char *name, const char *qualified, int arity,
+                        int number);
+    // The constructor (member 0), linked with prototype and put on the global object.
+    ESObject *addConstructor(ESContext &context, const char *name, int arity, ESObject *prototypeObject);
+};
+
+// A native function object of class cls, put on holder under name (not enumerable); a call of it
+// reaches cls->call with number as the function's builtinIndex.
+ESObject *makeNativeFunction(ESContext &context, ESClass *cls, ESObject *holder, const char *name,
+                             const QString &qualified, int arity, int number);
+
+inline ESValue argument(int count, const ESValue *args, int i)
+{
+    return i < count ? args[i] : ESValue();
+}
+
+class ESNativeObject : public ESNativeClass
+{
+public:
+    ESNativeObject() : ESNativeClass("Object") {}
+    void setUp(ESContext &context) override;
+    ESValue callMember(ESContext &context, int number, const ESValue &thisValue, int count, ESValue *args) override;
+    ESObject *constructMember(ESContext &context, int number, int count, ESValue *args) override;
+};
+
+class ESNativeFunction : public ESNativeClass
+{
+public:
+    ESNativeFunction() : ESNativeClass("Function") {}
+    void setUp(ESContext &context) override;
+    ESValue callMember(ESContext &context, int number, const ESValue &thisValue, int count, ESValue *args) override;
+    ESObject *constructMember(ESContext &context, int number, int count, ESValue *args) override;
+};
+
+class ESNativeArray : public ESNativeClass
+{
+public:
+    ESNativeArray() : ESNativeClass("Array") {}
+    void setUp(ESContext &context) override;
+    ESValue callMember(ESContext &context, int number, const ESValue &thisValue, int count, ESValue *args) override;
+    ESObject *constructMember(ESContext &context, int number, int count, ESValue *args) override;
+
+    void put(ESContext &context, ESObject *object, ESAtom *atom, const ESValue &value) override;
+    bool removeProperty(ESContext &context, ESObject *object, ESAtom *atom) override;
+    bool getOwn(ESContext &context, ESObject *object, ESAtom *atom, ESValue &value) override;
+    bool deleteProperty(ESContext &context, ESObject *object, ESAtom *atom) override;
+    void enumerate(ESContext &context, ESObject *object, std::vector<ESAtom *> &names) override;
+    bool getIndex(ESContext &context, ESObject *object, uint32_t index, ESValue &value) override;
+    void putIndex(ESContext &context, ESObject *object, uint32_t index, const ESValue &value) override;
+    void markExtra(ESContext &context, ESObject *object) override;
+
+    void setLength(ESContext &context, ESObject *array, uint32_t length);
+};
+
+class ESNativeString : public ESNativeClass
+{
+public:
+    ESNativeString() : ESNativeClass("String") {}
+    void setUp(ESContext &context) override;
+    ESValue callMember(ESContext &context, int number, const ESValue &thisValue, int count, ESValue *args) override;
+    ESObject *constructMember(ESContext &context, int number, int count, ESValue *args) override;
+    bool getOwn(ESContext &context, ESObject *object, ESAtom *atom, ESValue &value) override;
+    void put(ESContext &context, ESObject *object, ESAtom *atom, const ESValue &value) override;
+    bool deleteProperty(ESContext &context, ESObject *object, ESAtom *atom) override;
+    void enumerate(ESContext &context, ESObject *object, std::vector<ESAtom *> &names) override;
+};
+
+class ESNativeBoolean : public ESNativeClass
+{
+public:
+    ESNativeBoolean() : ESNativeClass("Boolean") {}
+    void setUp(ESContext &context) override;
+    ESValue callMember(ESContext &context, int number, const ESValue &thisValue, int count, ESValue *args) override;
+    ESObject *constructMember(ESContext &context, int number, int count, ESValue *args) override;
+};
+
+class ESNativeNumber : public ESNativeClass
+{
+public:
+    ESNativeNumber() : ESNativeClass("Number") {}
+    void setUp(ESContext &context) override;
+    ESValue callMember(ESContext &context, int number, const ESValue &thisValue, int count, ESValue *args) override;
+    ESObject *constructMember(ESContext &context, int number, int count, ESValue *args) override;
+};
+
+class ESNativeDate : public ESNativeClass
+{
+public:
+    ESNativeDate() : ESNativeClass("Date") {}
+    void setUp(ESContext &context) override;
+    ESValue callMember(ESContext &context, int number, const ESValue &thisValue, int count, ESValue *args) override;
+    ESObject *constructMember(ESContext &context, int number, int count, ESValue *args) override;
+};
+
+class ESNativeMath : public ESNativeClass
+{
+public:
+    ESNativeMath() : ESNativeClass("Math") {}
+    void setUp(ESContext &context) override;
+    ESValue callMember(ESContext &context, int number, const ESValue &thisValue, int count, ESValue *args) override;
+};
+
+class ESNativeGlobal : public ESNativeClass
+{
+public:
+    ESNativeGlobal() : ESNativeClass("global") {}
+    void setUp(ESContext &context) override;
+    ESValue callMember(ESContext &context, int number, const ESValue &thisValue, int count, ESValue *args) override;
+};
+
+class ESNativeRegExp : public ESNativeClass
+{
+public:
+    ESNativeRegExp() : ESNativeClass("RegExp") {}
+    void setUp(ESContext &context) override;
+    ESValue callMember(ESContext &context, int number, const ESValue &thisValue, int count, ESValue *args) override;
+    ESObject *constructMember(ESContext &context, int number, int count, ESValue *args) override;
+    void finalize(ESObject *object) override;
+
+    // The RegExp object for a pattern argument of match, replace, search and split.
+    ESObject *fromValue(ESContext &context, const ESValue &value, bool forceRegExp);
+    // exec as the standard has it: an array with index and input, or null.
+    ESValue exec(ESContext &context, ESObject *regexp, const QString &input);
+    bool isRegExp(const ESValue &value) const { return value.isObject() && value.object->cls == this; }
+};
+
+// Error and its five subclasses share this class; each has its own instance and name.
+class ESNativeError : public ESNativeClass
+{
+public:
+    explicit ESNativeError(const char *name) : ESNativeClass(name) {}
+    void setUp(ESContext &context) override;
+    ESValue callMember(ESContext &context, int number, const ESValue &thisValue, int count, ESValue *args) override;
+    ESObject *constructMember(ESContext &context, int number, int count, ESValue *args) override;
+    // Slot 8: takes one argument and does nothing.
+    virtual void errorHook(const ESValue &) {}
+};
+
+// The arguments object: indexes below the parameter count share the activation's entries.
+class ESArguments : public ESClass
+{
+public:
+    ESArguments() : ESClass("Arguments") {}
+    bool getOwn(ESContext &context, ESObject *object, ESAtom *atom, ESValue &value) override;
+    void put(ESContext &context, ESObject *object, ESAtom *atom, const ESValue &value) override;
+    bool deleteProperty(ESContext &context, ESObject *object, ESAtom *atom) override;
+    void enumerate(ESContext &context, ESObject *object, std::vector<ESAtom *> &names) override;
+    void markExtra(ESContext &context, ESObject *object) override;
+    void finalize(ESObject *object) override;
+};
+
+} // namespace zim::script

@@ -1,0 +1,393 @@
+// String: the constructor, String objects' length and characters, and String.prototype's members,
+// with match, replace, search and split taking strings or RegExp objects.
+#include "script/esnativeclasses.h"
+
+#include <QRegularExpression>
+#include <cmath>
+
+namespace zim::script {
+
+namespace {
+
+// The $ patterns of a replacement text.
+QString expand(const QString &replacement, const QString &input, qsizetype position, const QString &matched,
+               const std::vector<QString> &groups, const std::vector<bool> &present)
+{
+    QString out;
+    for (qsizetype i = 0; i < replacement.size(); ++i) {
+        const QChar c = replacement[i];
+        if (c != QLatin1Char('$') || i + 1 >= replacement.size()) {
+            out += c;
+            continue;
+        }
+        const QChar n = replacement[i + 1];
+        if (n == QLatin1Char('$')) {
+            out += QLatin1Char('$');
+            ++i;
+        } else if (n == QLatin1Char('&')) {
+            out += matched;
+            ++i;
+        } else if (n == QLatin1Char('`')) {
+            out += input.left(position);
+            ++i;
+        } else if (n == QLatin1Char('\'')) {
+            out += input.mid(position + matched.size());
+            ++i;
+        } else if (n.isDigit() && n.unicode() < 128) {
+            int index = n.unicode() - '0';
+            int used = 1;
+            if (i + 2 < replacement.size() && replacement[i + 2].isDigit() && replacement[i + 2].unicode() < 128) {
+                const int two = index * 10 + (replacement[i + 2].unicode() - '0');
+                if (two >= 1 && size_t(two) <= groups.size()) {
+                    index = two;
+                    used = 2;
+                }
+            }
+            if (index >= 1 && size_t(index) <= groups.size()) {
+                if (present[size_t(index - 1)])
+                    out += groups[size_t(index - 1)];
+                i += used;
+            } else {
+                out += c;
+            }
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+ESValue stringThis(ESContext &context, const ESValue &thisValue)
+{
+    if (thisValue.isString())
+        return thisValue;
+    if (thisValue.isObject() && thisValue.object->cls == context.stringClass)
+        return thisValue.object->internalValue;
+    if (thisValue.isUndefined() || thisValue.isNull())
+        context.toObject(thisValue);
+    return context.newString(context.toString(thisValue));
+}
+
+} // namespace
+
+void ESNativeString::setUp(ESContext &context)
+{
+    ESObject *p = context.stringPrototype;
+    ESObject *ctor = addConstructor(context, "String", 1, p);
+    addMethod(context, ctor, "fromCharCode", "String.fromCharCode", 1, 1);
+    const char *names[] = {"toString", "valueOf", "charAt", "charCodeAt", "concat", "indexOf", "lastIndexOf",
+                           "localeCompare", "match", "replace", "search", "slice", "split", "substring",
+                           "toLowerCase", "toLocaleLowerCase", "toUpperCase", "toLocaleUpperCase", "substr"};
+    const int arity[] = {0, 0, 1, 1, 1, 1, 1, 1, 1, 2, 1, 2, 2, 2, 0, 0, 0, 0, 2};
+    for (int i = 0; i < 19; ++i)
+        addMethod(context, p, names[i], (QByteArray("String.prototype.") + names[i]).constData(), arity[i], i + 2);
+}
+
+bool ESNativeString::getOwn(ESContext &context, ESObject *object, ESAtom *atom, ESValue &value)
+{
+    if (object->internalValue.isString()) {
+        const QString &text = object->internalValue.text();
+        if (atom == context.lengthAtom) {
+            value = ESValue::fromNumber(double(text.size()));
+            return true;
+        }
+        if (atom->arrayIndex >= 0 && atom->arrayIndex < text.size()) {
+            value = context.newString(text.mid(qsizetype(atom->arrayIndex), 1));
+            return true;
+        }
+    }
+    return ESClass::getOwn(context, object, atom, value);
+}
+
+void ESNativeString::put(ESContext &context, ESObject *object, ESAtom *atom, const ESValue &value)
+{
+    if (atom == context.lengthAtom && object->internalValue.isString())
+        return;   // read-only
+    ESClass::put(context, object, atom, value);
+}
+
+bool ESNativeString::deleteProperty(ESContext &context, ESObject *object, ESAtom *atom)
+{
+    if (atom == context.lengthAtom && object->internalValue.isString())
+        return false;
+    return ESClass::deleteProperty(context, object, atom);
+}
+
+void ESNativeString::enumerate(ESContext &context, ESObject *object, std::vector<ESAtom *> &names)
+{
+    if (object->internalValue.isString())
+        for (qsizetype i = 0; i < object->internalValue.text().size(); ++i)
+            names.push_back(atoms::forIndex(uint32_t(i)));
+    ESClass::enumerate(context, object, names);
+}
+
+ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue &thisValue, int count, ESValue *args)
+{
+    const ESValue a0 = argument(count, args, 0);
+    const ESValue a1 = argument(count, args, 1);
+    switch (number) {
+    case 0:
+        return count == 0 ? ESValue::fromAtom(atoms::intern("")) : context.toStringValue(a0);
+    case 1: {
+        QString text;
+        for (int i = 0; i < count; ++i)
+            text += QChar(char16_t(context.toUint32(args[i]) & 0xFFFF));
+        return context.newString(text);
+    }
+    case 2:
+    case 3: {
+        ESValue v = thisValue;
+        if (v.isObject() && v.object->cls == this)
+            v = v.object->internalValue;
+        if (!v.isString())
+            context.throwTypeError(number == 2 ? QStringLiteral("String.prototype.toString called on non-String object")
+                                               : QStringLiteral("String.prototype.valueOf called on non-String object"));
+        return v;
+    }
+    default:
+        break;
+    }
+    const ESValue selfValue = stringThis(context, thisValue);
+    const QString self = selfValue.text();
+    const double size = double(self.size());
+    switch (number) {
+    case 4: {
+        const double pos = context.toInteger(a0);
+        if (pos < 0 || pos >= size)
+            return ESValue::fromAtom(atoms::intern(""));
+        return context.newString(self.mid(qsizetype(pos), 1));
+    }
+    case 5: {
+        const double pos = context.toInteger(a0);
+        if (pos < 0 || pos >= size)
+            return ESValue::fromNumber(NaN);
+        return ESValue::fromNumber(self[qsizetype(pos)].unicode());
+    }
+    case 6: {
+        QString text = self;
+        for (int i = 0; i < count; ++i)
+            text += context.toString(args[i]);
+        return context.newString(text);
+    }
+    case 7: {
+        const QString search = context.toString(a0);
+        const double pos = std::min(std::max(context.toInteger(a1), 0.0), size);
+        return ESValue::fromNumber(double(self.indexOf(search, qsizetype(pos))));
+    }
+    case 8: {
+        const QString search = context.toString(a0);
+        const double n = context.toNumber(a1);
+        const double pos = std::isnan(n) ? size : std::min(std::max(context.toInteger(a1), 0.0), size);
+        return ESValue::fromNumber(double(self.lastIndexOf(search, qsizetype(pos))));
+    }
+    case 9:
+        return ESValue::fromNumber(QString::localeAwareCompare(self, context.toString(a0)));
+    case 10: {   // match
+        ESObject *re = context.regexpClass->fromValue(context, a0, true);
+        if (!context.toBoolean(context.get(re, atoms::intern("global"))))
+            return context.regexpClass->exec(context, re, self);
+        context.put(re, context.lastIndexAtom, ESValue::fromNumber(0));
+        ESObject *result = context.newArray(0);
+        uint32_t n = 0;
+        for (;;) {
+            const ESValue m = context.regexpClass->exec(context, re, self);
+            if (m.isNull())
+                break;
+            const ESValue matched = context.getByValue(m, ESValue::fromNumber(0));
+            if (context.toString(matched).isEmpty()) {
+                const double last = context.toNumber(context.get(re, context.lastIndexAtom));
+                context.put(re, context.lastIndexAtom, ESValue::fromNumber(last + 1));
+            }
+            context.arrayClass->putIndex(context, result, n++, matched);
+        }
+        if (n == 0)
+            return ESValue::null();
+        return ESValue::fromObject(result);
+    }
+    case 11: {   // replace
+        ESObject *re = context.regexpClass->fromValue(context, a0, false);
+        const bool functional = a1.isObject() && a1.object->isCallable();
+        const QString replacement = functional ? QString() : context.toString(a1);
+        QString out;
+        qsizetype last = 0;
+        auto replaceOne = [&](qsizetype position, const QString &matched, const std::vector<QString> &groups,
+                        const std::vector<bool> &present) {
+            out += self.mid(last, position - last);
+            if (functional) {
+                std::vector<ESValue> callArgs;
+                callArgs.push_back(context.newString(matched));
+                for (size_t g = 0; g < groups.size(); ++g)
+                    callArgs.push_back(present[g] ? context.newString(groups[g]) : ESValue());
+                callArgs.push_back(ESValue::fromNumber(double(position)));
+                callArgs.push_back(selfValue);
+                ESContext::TempRoot root(context, callArgs);
+                out += context.toString(context.call(a1.object, ESValue(), int(callArgs.size()), callArgs.data()));
+            } else {
+                out += expand(replacement, self, position, matched, groups, present);
+            }
+            last = position + matched.size();
+        };
+        if (!re) {
+            const QString search = context.toString(a0);
+            const qsizetype at = self.indexOf(search);
+            if (at < 0)
+                return selfValue;
+            replaceOne(at, search, {}, {});
+        } else {
+            const bool global = context.toBoolean(context.get(re, atoms::intern("global")));
+            if (global)
+                context.put(re, context.lastIndexAtom, ESValue::fromNumber(0));
+            for (;;) {
+                const ESValue m = context.regexpClass->exec(context, re, self);
+                if (m.isNull())
+                    break;
+                ESObject *mo = m.object;
+                std::vector<QString> groups;
+                std::vector<bool> present;
+                for (uint32_t g = 1; g < mo->length; ++g) {
+                    const ESValue v = mo->elements[g];
+                    present.push_back(!v.isUndefined());
+                    groups.push_back(v.isUndefined() ? QString() : context.toString(v));
+                }
+                const QString matched = context.toString(mo->elements[0]);
+                const qsizetype position = qsizetype(context.toNumber(context.get(mo, context.indexAtom)));
+                ESValue keep[1] = {m};
+                std::vector<ESValue> rooted(keep, keep + 1);
+                ESContext::TempRoot root(context, rooted);
+                replaceOne(position, matched, groups, present);
+                if (!global)
+                    break;
+                if (matched.isEmpty()) {
+                    const double li = context.toNumber(context.get(re, context.lastIndexAtom));
+                    context.put(re, context.lastIndexAtom, ESValue::fromNumber(li + 1));
+                }
+            }
+        }
+        out += self.mid(last);
+        return context.newString(out);
+    }
+    case 12: {   // search
+        ESObject *re = context.regexpClass->fromValue(context, a0, true);
+        const ESValue saved = context.get(re, context.lastIndexAtom);
+        const bool global = context.toBoolean(context.get(re, atoms::intern("global")));
+        if (global)
+            context.put(re, context.lastIndexAtom, ESValue::fromNumber(0));
+        const ESValue m = context.regexpClass->exec(context, re, self);
+        context.put(re, context.lastIndexAtom, saved);
+        if (m.isNull())
+            return ESValue::fromNumber(-1);
+        return context.get(m.object, context.indexAtom);
+    }
+    case 13: {   // slice
+        double start = context.toInteger(a0);
+        double end = a1.isUndefined() ? size : context.toInteger(a1);
+        start = start < 0 ? std::max(size + start, 0.0) : std::min(start, size);
+        end = end < 0 ? std::max(size + end, 0.0) : std::min(end, size);
+        if (end <= start)
+            return ESValue::fromAtom(atoms::intern(""));
+        return context.newString(self.mid(qsizetype(start), qsizetype(end - start)));
+    }
+    case 14: {   // split
+        ESObject *result = context.newArray(0);
+        const uint32_t limit = a1.isUndefined() ? 0xFFFFFFFFu : context.toUint32(a1);
+        uint32_t n = 0;
+        auto push = [&](const ESValue &v) {
+            if (n < limit)
+                context.arrayClass->putIndex(context, result, n++, v);
+        };
+        if (limit == 0)
+            return ESValue::fromObject(result);
+        if (a0.isUndefined()) {
+            push(selfValue);
+            return ESValue::fromObject(result);
+        }
+        ESObject *re = context.regexpClass->fromValue(context, a0, false);
+        if (!re) {
+            const QString separator = context.toString(a0);
+            if (separator.isEmpty()) {
+                for (qsizetype i = 0; i < self.size() && n < limit; ++i)
+                    push(context.newString(self.mid(i, 1)));
+                return ESValue::fromObject(result);
+            }
+            qsizetype p = 0;
+            for (;;) {
+                const qsizetype q = self.indexOf(separator, p);
+                if (q < 0)
+                    break;
+                push(context.newString(self.mid(p, q - p)));
+                p = q + separator.size();
+            }
+            push(context.newString(self.mid(p)));
+            return ESValue::fromObject(result);
+        }
+        // The standard's SplitMatch: an anchored match at each position.
+        const QString pattern = context.toString(context.get(re, atoms::intern("source")));
+        QRegularExpression::PatternOptions options = QRegularExpression::NoPatternOption;
+        if (context.toBoolean(context.get(re, atoms::intern("ignoreCase"))))
+            options |= QRegularExpression::CaseInsensitiveOption;
+        if (context.toBoolean(context.get(re, atoms::intern("multiline"))))
+            options |= QRegularExpression::MultilineOption;
+        QRegularExpression expression(pattern, options);
+        auto matchAt = [&](qsizetype q) {
+            return expression.match(self, q, QRegularExpression::NormalMatch,
+                                    QRegularExpression::AnchorAtOffsetMatchOption);
+        };
+        if (self.isEmpty()) {
+            if (!matchAt(0).hasMatch())
+                push(selfValue);
+            return ESValue::fromObject(result);
+        }
+        qsizetype p = 0, q = 0;
+        while (q < self.size()) {
+            const QRegularExpressionMatch m = matchAt(q);
+            if (!m.hasMatch() || m.capturedEnd(0) == p) {
+                ++q;
+                continue;
+            }
+            push(context.newString(self.mid(p, q - p)));
+            if (n >= limit)
+                return ESValue::fromObject(result);
+            for (int g = 1; g <= expression.captureCount(); ++g)
+                push(m.capturedStart(g) < 0 ? ESValue() : context.newString(m.captured(g)));
+            p = m.capturedEnd(0);
+            q = p;
+        }
+        push(context.newString(self.mid(p)));
+        return ESValue::fromObject(result);
+    }
+    case 15: {   // substring
+        double start = std::min(std::max(context.toInteger(a0), 0.0), size);
+        double end = a1.isUndefined() ? size : std::min(std::max(context.toInteger(a1), 0.0), size);
+        if (start > end)
+            std::swap(start, end);
+        return context.newString(self.mid(qsizetype(start), qsizetype(end - start)));
+    }
+    case 16:
+    case 17:
+        return context.newString(self.toLower());
+    case 18:
+    case 19:
+        return context.newString(self.toUpper());
+    case 20: {   // substr
+        double start = context.toInteger(a0);
+        if (start < 0)
+            start = std::max(size + start, 0.0);
+        start = std::min(start, size);
+        const double length = a1.isUndefined() ? size - start : std::min(std::max(context.toInteger(a1), 0.0), size - start);
+        if (length <= 0)
+            return ESValue::fromAtom(atoms::intern(""));
+        return context.newString(self.mid(qsizetype(start), qsizetype(length)));
+    }
+    default:
+        return ESNativeClass::callMember(context, number, thisValue, count, args);
+    }
+}
+
+ESObject *ESNativeString::constructMember(ESContext &context, int number, int count, ESValue *args)
+{
+    if (number != 0)
+        return ESNativeClass::constructMember(context, number, count, args);
+    return context.wrap(count == 0 ? ESValue::fromAtom(atoms::intern("")) : context.toStringValue(args[0]));
+}
+
+} // namespace zim::script

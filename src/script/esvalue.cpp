@@ -1,0 +1,115 @@
+// The atom table: interned names shared by every context of the process.
+#include "script/esvalue.h"
+
+#include <QHash>
+#include <cmath>
+#include <limits>
+
+namespace zim::script {
+
+const double NaN = std::numeric_limits<double>::quiet_NaN();
+const double Infinity = std::numeric_limits<double>::infinity();
+
+namespace {
+
+struct AtomTable
+{
+    QHash<QString, ESAtom *> byText;
+    std::vector<ESAtom *> byIndex;
+    ESAtom *indexAtoms[100] = {};
+
+    AtomTable()
+    {
+        // Index 0 is kept unused so that 0 can mark a deleted property.
+        byIndex.push_back(new ESAtom{0, QString(), -1});
+        for (uint32_t i = 0; i < 100; ++i)
+            indexAtoms[i] = add(QString::number(i));
+    }
+
+    static int64_t canonicalIndex(const QString &text)
+    {
+        const qsizetype n = text.size();
+        if (n == 0 || n > 10 || (n > 1 && text[0] == QLatin1Char('0')))
+            return -1;
+        uint64_t value = 0;
+        for (QChar c : text) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return -1;
+            value = value * 10 + uint64_t(c.unicode() - '0');
+        }
+        return value < 4294967295ull ? int64_t(value) : -1;
+    }
+
+    ESAtom *add(const QString &text)
+    {
+        auto *atom = new ESAtom{uint32_t(byIndex.size()), text, canonicalIndex(text)};
+        byIndex.push_back(atom);
+        byText.insert(text, atom);
+        return atom;
+    }
+};
+
+AtomTable &table()
+{
+    static AtomTable *t = new AtomTable;
+    return *t;
+}
+
+} // namespace
+
+void ESString::flatten() const
+{
+    QString out;
+    out.reserve(length);
+    // Walks the tree of parts left to right without recursion.
+    std::vector<const ESString *> pending{this};
+    while (!pending.empty()) {
+        const ESString *s = pending.back();
+        pending.pop_back();
+        if (s->left) {
+            pending.push_back(s->right);
+            pending.push_back(s->left);
+        } else {
+            out += s->text;
+        }
+    }
+    text = out;
+    left = nullptr;
+    right = nullptr;
+}
+
+namespace atoms {
+
+ESAtom *intern(const QString &text)
+{
+    AtomTable &t = table();
+    auto it = t.byText.constFind(text);
+    if (it != t.byText.constEnd())
+        return it.value();
+    return t.add(text);
+}
+
+ESAtom *intern(const char *latin1)
+{
+    return intern(QString::fromLatin1(latin1));
+}
+
+ESAtom *forIndex(uint32_t index)
+{
+    if (index < 100)
+        return table().indexAtoms[index];
+    return intern(QString::number(index));
+}
+
+ESAtom *byIndex(uint32_t atomIndex)
+{
+    return table().byIndex.at(atomIndex);
+}
+
+uint32_t count()
+{
+    return uint32_t(table().byIndex.size());
+}
+
+} // namespace atoms
+} // namespace zim::script

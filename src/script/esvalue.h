@@ -1,0 +1,111 @@
+// ESValue and ESAtom: the 16-byte script value and the process-wide table of interned names.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+namespace zim::script {
+
+class ESObject;
+struct ESString;
+
+enum ESValueKind : uint32_t {
+    ESUndefined = 0,
+    ESNull = 1,
+    ESBoolean = 2,
+    ESNumber = 3,
+    ESStringKind = 4,
+    ESObjectKind = 5,
+    ESHole = 6,   // internal only: an absent array element or a reserved, not yet written global slot
+    ESAtomKind = 7,
+};
+
+// An interned name. Atoms live for the whole process and are compared by identity.
+struct ESAtom
+{
+    uint32_t index;
+    QString text;
+    // The array index the text spells canonically (0 <= i < 2^32-1), or -1.
+    int64_t arrayIndex;
+};
+
+struct ESValue
+{
+    uint32_t kind = ESUndefined;
+    uint32_t spare = 0;
+    union {
+        double number;
+        ESString *string;
+        ESObject *object;
+        ESAtom *atom;
+    };
+
+    ESValue() : number(0.0) {}
+
+    static ESValue undefined() { return ESValue(); }
+    static ESValue null() { ESValue v; v.kind = ESNull; return v; }
+    static ESValue hole() { ESValue v; v.kind = ESHole; return v; }
+    static ESValue boolean(bool b) { ESValue v; v.kind = ESBoolean; v.number = b ? 1.0 : 0.0; return v; }
+    static ESValue fromNumber(double d) { ESValue v; v.kind = ESNumber; v.number = d; return v; }
+    static ESValue fromObject(ESObject *o) { ESValue v; v.kind = ESObjectKind; v.object = o; return v; }
+    static ESValue fromAtom(ESAtom *a) { ESValue v; v.kind = ESAtomKind; v.atom = a; return v; }
+    static ESValue fromString(ESString *s) { ESValue v; v.kind = ESStringKind; v.string = s; return v; }
+
+    bool isUndefined() const { return kind == ESUndefined; }
+    bool isNull() const { return kind == ESNull; }
+    bool isBoolean() const { return kind == ESBoolean; }
+    bool isNumber() const { return kind == ESNumber; }
+    bool isString() const { return kind == ESStringKind || kind == ESAtomKind; }
+    bool isObject() const { return kind == ESObjectKind; }
+    bool isHole() const { return kind == ESHole; }
+    bool isPrimitive() const { return kind != ESObjectKind; }
+    bool toBool() const { return number != 0.0; }
+    // The text of a string of either kind; only for isString() values.
+    const QString &text() const;
+};
+
+static_assert(sizeof(ESValue) == 16);
+
+// A string value made by a string operation: collected by the context that made it. A
+// concatenation is kept as its two parts until its text is first read, so that a string built
+// by repeated appends is copied once.
+struct ESString
+{
+    const QString &flat() const
+    {
+        if (left)
+            flatten();
+        return text;
+    }
+    void flatten() const;
+
+    mutable QString text;
+    mutable const ESString *left = nullptr;
+    mutable const ESString *right = nullptr;
+    qsizetype length = 0;
+    // The interned form, once the string has been used as a property name.
+    mutable ESAtom *atom = nullptr;
+    mutable bool marked = false;
+};
+
+inline const QString &ESValue::text() const
+{
+    return kind == ESAtomKind ? atom->text : string->flat();
+}
+
+// The process-wide interned names. Not thread-safe, as the engine runs on one thread.
+namespace atoms {
+ESAtom *intern(const QString &text);
+ESAtom *intern(const char *latin1);
+// The atom of an integer index: from the table of 0..99, otherwise by its decimal text.
+ESAtom *forIndex(uint32_t index);
+ESAtom *byIndex(uint32_t atomIndex);
+uint32_t count();
+} // namespace atoms
+
+// The well-known process-wide constants.
+extern const double NaN;
+extern const double Infinity;
+
+} // namespace zim::script

@@ -1,0 +1,1 @@
+function f(a){return arguments.length?f.apply(this,[].slice.call(arguments,1)):a}f(1,2,3)

@@ -1,0 +1,67 @@
+// Expressions: operators, precedence, equality, relational comparison, in, instanceof, typeof,
+// delete, void, comma, conditional and calls of any callee.
+function check(){} function checkThrows(n,c){try{eval(c)}catch(e){}} function done(){}
+check("precedence", 1 + 2 * 3, 7);
+check("left associative", 10 - 4 - 3, 3);
+check("modulo sign", -7 % 3, -1);
+check("null == undefined is false here", null == undefined, false);
+check("null == null", null == null, true);
+check("string == number", "1" == 1, true);
+check("boolean == number", true == 1, true);
+check("object == string", new String("a") == "a", true);
+check("strict equality", 1 === 1, true);
+check("strict different types", "1" === 1, false);
+check("strict not equal", "1" !== 1, true);
+check("NaN strict", NaN === NaN, false);
+check("string comparison", "10" < "9", true);
+check("number comparison", 10 < 9, false);
+check("NaN less", NaN < 1, false);
+check("NaN greater", 1 < NaN, false);
+check("greater or equal", 2 >= 2, true);
+check("greater", 3 > 2, true);
+check("logical and value", 0 && 1, 0);
+check("logical or value", 0 || "x", "x");
+check("not", !0, true);
+check("bitwise not", ~5, -6);
+check("signed shift", -16 >> 2, -4);
+check("unsigned shift", -16 >>> 28, 15);
+check("in operator", "a" in { a: 1 }, true);
+check("in on arrays", 0 in [5], true);
+check("in prototype", "toString" in {}, true);
+function Point(x) { this.x = x; }
+var p = new Point(3);
+check("instanceof", p instanceof Point, true);
+check("instanceof Object", p instanceof Object, true);
+check("instanceof other", p instanceof Array, false);
+check("constructor", p.constructor, Point);
+var obj = { a: 1 };
+check("delete own", delete obj.a, true);
+check("deleted", obj.a, undefined);
+check("delete absent", delete obj.zz, true);
+check("void", void 0, undefined);
+check("comma", (1, 2), 2);
+check("conditional", true ? "y" : "n", "y");
+function make() { return function (v) { return v * 2; }; }
+check("call of a call", make()(4), 8);
+var fns = [function () { return this; }];
+check("this of element call", fns[0](), fns);
+check("call of parenthesised or", (null || make())(5), 10);
+var counter = 0;
+var target = { n: 1 };
+target.n += 5;
+check("compound member", target.n, 6);
+target.n <<= 2;
+check("shift assign member", target.n, 24);
+target.n >>>= 3;
+check("unsigned shift assign member", target.n, 3);
+var arr = [1, 2];
+arr[1] *= 10;
+check("compound index", arr[1], 20);
+check("post increment value", counter++, 0);
+check("pre increment value", ++counter, 2);
+check("increment converts", (function () { var s = "5"; s++; return s; })(), 6);
+check("typeof of new", typeof new Number(1), "object");
+check("new without arguments", new Date instanceof Date, true);
+check("string concatenation chain", "a" + 1 + 2, "a12");
+check("numbers first", 1 + 2 + "a", "3a");
+done();

@@ -1,0 +1,1 @@
+var o={a:[1,,3],b:"x"};for(var k in o)o[k]+=k;with(o){a.length=1}try{throw o}catch(e){e.b}finally{o=null}

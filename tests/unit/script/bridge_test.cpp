@@ -1,0 +1,125 @@
+// The host bridge and the script system: property access by name, the Script object and how
+// failures reach the host.
+#include "scripttestutil.h"
+
+#include "common/hexception.h"
+#include "script/builtinscript.h"
+#include "script/esqobject.h"
+#include "script/scriptsystem.h"
+
+#include <QStringList>
+#include <gtest/gtest.h>
+
+using namespace zim::script;
+
+namespace {
+
+class Gadget : public ESQObject
+{
+    Q_OBJECT
+    Q_PROPERTY(Mode mode MEMBER m_mode)
+    Q_PROPERTY(bool enabled MEMBER m_enabled)
+    Q_PROPERTY(QStringList lines MEMBER m_lines)
+    Q_PROPERTY(int level MEMBER m_level)
+public:
+    enum Mode { Slow, Fast };
+    Q_ENUM(Mode)
+    Mode m_mode = Slow;
+    bool m_enabled = true;
+    QStringList m_lines{QStringLiteral("a"), QStringLiteral("b")};
+    int m_level = 0;
+
+protected:
+    ESValue callMethod(ESContext &context, int number, int count, ESValue *args) override
+    {
+        if (number == 2)
+            throw ::HException(QStringLiteral("host failed"));
+        return ESQObject::callMethod(context, number, count, args);
+    }
+
+public:
+    ESObject *registerObject(ESContext &context) override
+    {
+        ESObject *o = ESQObject::registerObject(context);
+        addMethod(context, o, "Fail", 0, 2);
+        return o;
+    }
+};
+
+class Bridge : public testing::Test
+{
+protected:
+    void SetUp() override { gadget.registerObject(system.context()); }
+    QString run(const char *text) { return scripttest::run(system.context(), QString::fromUtf8(text)); }
+    ScriptSystem system;
+    Gadget gadget;
+};
+
+TEST_F(Bridge, SetsEnumerationsByKey)
+{
+    run("Gadget.SetProperty('mode', 'Fast')");
+    EXPECT_EQ(gadget.m_mode, Gadget::Fast);
+    EXPECT_THROW(system.evaluate("Gadget.SetProperty('mode', 'Medium')"), ::HException);
+    try {
+        system.evaluate("Gadget.SetProperty('mode', 'Medium')");
+    } catch (const ::HException &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("invalid enum value: Medium"));
+    }
+}
+
+TEST_F(Bridge, BooleanIsTrueOnlyForLowerCaseTrue)
+{
+    run("Gadget.SetProperty('enabled', 'True')");
+    EXPECT_FALSE(gadget.m_enabled);
+    run("Gadget.SetProperty('enabled', true)");
+    EXPECT_TRUE(gadget.m_enabled);
+}
+
+TEST_F(Bridge, StringListsJoinWithLineFeeds)
+{
+    EXPECT_EQ(run("Gadget.GetProperty('lines')"), "a\nb");
+    run("Gadget.SetProperty('level', -2)");
+    EXPECT_EQ(gadget.m_level, -2);
+    EXPECT_EQ(run("try { Gadget.GetProperty('nothing') } catch (e) { e.message }"), "unknown property: nothing");
+}
+
+TEST_F(Bridge, HostFailureIsCatchableWithTheHostText)
+{
+    EXPECT_EQ(run("try { Gadget.Fail(); } catch (e) { (e instanceof Error) + ' ' + e.message }"), "true host failed");
+    try {
+        system.evaluate("Gadget.Fail()");
+        FAIL() << "no failure";
+    } catch (const ::HException &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("host failed"));
+    }
+}
+
+TEST_F(Bridge, UncaughtValuesBecomeHostErrors)
+{
+    try {
+        system.evaluate("throw 42");
+        FAIL() << "no failure";
+    } catch (const ::HException &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("uncaught exception - 42"));
+    }
+    try {
+        system.evaluate("throw new Error('bad reset')");
+        FAIL() << "no failure";
+    } catch (const ::HException &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("bad reset"));
+    }
+}
+
+TEST(BuiltinScriptObject, EchoAndArguments)
+{
+    QStringList echoed;
+    BuiltinScript builtin([&echoed](const QString &text) { echoed << text; });
+    ESContext context;
+    builtin.setUp(context, {QStringLiteral("one"), QStringLiteral("two")});
+    EXPECT_EQ(scripttest::run(context, "Script.Echo(WScript.Arguments.length); Script.Arguments[1]"), "two");
+    EXPECT_EQ(echoed, QStringList{QStringLiteral("2")});
+}
+
+} // namespace
+
+#include "bridge_test.moc"

@@ -1,0 +1,149 @@
+// Values and objects: conversions, number formatting, equality, the property vector and the
+// collector.
+#include "scripttestutil.h"
+
+#include <gtest/gtest.h>
+#include <cmath>
+
+using namespace zim::script;
+
+namespace {
+
+struct NumberCase
+{
+    const char *name;
+    const char *text;
+    double expected;
+};
+
+class StringToNumber : public testing::TestWithParam<NumberCase>
+{
+};
+
+TEST_P(StringToNumber, Converts)
+{
+    const double v = ESContext::parseNumber(QString::fromUtf8(GetParam().text));
+    if (std::isnan(GetParam().expected))
+        EXPECT_TRUE(std::isnan(v));
+    else
+        EXPECT_EQ(v, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, StringToNumber,
+                         testing::Values(NumberCase{"hexBetweenBlanks", " 0x1F ", 31},
+                                         NumberCase{"bareHexPrefix", "0x", NAN},
+                                         NumberCase{"emptyIsZero", "", 0},
+                                         NumberCase{"blanksAreZero", " \t\n", 0},
+                                         NumberCase{"signedInfinity", "-Infinity", -INFINITY},
+                                         NumberCase{"trailingGarbage", "1x", NAN},
+                                         NumberCase{"libraryWordsRejected", "inf", NAN},
+                                         NumberCase{"exponent", "2.5e2", 250},
+                                         NumberCase{"leadingDot", ".5", 0.5}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+struct FormatCase
+{
+    const char *name;
+    double value;
+    int radix;
+    const char *expected;
+};
+
+class NumberFormatting : public testing::TestWithParam<FormatCase>
+{
+};
+
+TEST_P(NumberFormatting, Formats)
+{
+    EXPECT_EQ(ESContext::formatNumber(GetParam().value, GetParam().radix), QString::fromLatin1(GetParam().expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, NumberFormatting,
+                         testing::Values(FormatCase{"tenth", 0.1, 10, "0.1"}, FormatCase{"third", 1.0 / 3, 10, "0.333333"},
+                                         FormatCase{"smallUsesExponent", 1e-7, 10, "1e-07"},
+                                         FormatCase{"integral", 123456789, 10, "123456789"},
+                                         FormatCase{"negativeZero", -0.0, 10, "0"},
+                                         FormatCase{"hex", 255, 16, "ff"},
+                                         FormatCase{"negativeHexKeepsSign", -255, 16, "-ff"},
+                                         FormatCase{"hugeIntegral", 1e21, 10, "1e+21"},
+                                         FormatCase{"binaryFraction", 0.5, 2, "0.1"}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(Values, EqualityKeepsNullAndUndefinedApart)
+{
+    EXPECT_EQ(scripttest::run("null == undefined"), "false");
+    EXPECT_EQ(scripttest::run("'1' == 1"), "true");
+    EXPECT_EQ(scripttest::run("'10' < '9'"), "true");
+    EXPECT_EQ(scripttest::run("NaN < 1 || 1 < NaN"), "false");
+}
+
+TEST(Values, Uint32ConversionWraps)
+{
+    ESContext context;
+    EXPECT_EQ(context.toUint32(ESValue::fromNumber(-1)), 4294967295u);
+    EXPECT_EQ(context.toUint32(ESValue::fromNumber(4294967296.0 + 3)), 3u);
+    EXPECT_EQ(context.toUint32(ESValue::fromNumber(NAN)), 0u);
+}
+
+TEST(Values, AtomsAreInternedOnce)
+{
+    EXPECT_EQ(atoms::intern("someName"), atoms::intern(QStringLiteral("someName")));
+    EXPECT_EQ(atoms::forIndex(42), atoms::intern("42"));
+    EXPECT_EQ(atoms::intern("042")->arrayIndex, -1);
+}
+
+TEST(Values, ReadOnlyPutIsIgnoredAndDeleteAppendsAgain)
+{
+    ESContext context;
+    ESObject *o = context.newPlainObject();
+    ESAtom *a = atoms::intern("a");
+    o->define(a, ESValue::fromNumber(1), ReadOnly);
+    context.put(o, a, ESValue::fromNumber(2));
+    EXPECT_EQ(context.get(o, a).number, 1);
+
+    ESAtom *b = atoms::intern("b");
+    context.put(o, b, ESValue::fromNumber(3));
+    EXPECT_TRUE(o->cls->deleteProperty(context, o, b));
+    context.put(o, b, ESValue::fromNumber(4));
+    ASSERT_EQ(o->properties.size(), 3u);
+    EXPECT_EQ(o->properties[1].key, nullptr);
+    EXPECT_EQ(o->properties[2].value.number, 4);
+}
+
+TEST(Values, ManyPropertiesAreFoundThroughTheIndex)
+{
+    EXPECT_EQ(scripttest::run("var o = {}; for (var i = 0; i < 500; i++) o['k' + i] = i; delete o.k7;"
+                              "var s = 0; for (var i = 0; i < 500; i++) if (o['k' + i] !== undefined) s += o['k' + i]; s"),
+              "124743");
+}
+
+TEST(Values, CollectorReclaimsUnreachableAndKeepsProtected)
+{
+    ESContext context;
+    ESObject *kept = context.newPlainObject();
+    context.protect(kept);
+    context.put(kept, atoms::intern("child"), ESValue::fromObject(context.newPlainObject()));
+    context.collectGarbage();
+    const size_t base = context.liveObjects();
+    for (int i = 0; i < 1000; ++i)
+        context.newPlainObject();
+    EXPECT_EQ(context.liveObjects(), base + 1000);
+    context.collectGarbage();
+    EXPECT_EQ(context.liveObjects(), base);
+    EXPECT_TRUE(context.get(kept, atoms::intern("child")).isObject());
+    context.unprotect(kept);
+}
+
+TEST(Values, RepeatedEvaluationStaysBounded)
+{
+    ESContext context;
+    context.evaluate("var t = []; function f(a) { var o = {a: a, s: 'x' + a}; t[a & 7] = o; return o.s; }");
+    for (int i = 0; i < 1000; ++i)
+        context.evaluate("f(0x21)");
+    const size_t after1000 = context.liveObjects() + context.liveStrings();
+    for (int i = 0; i < 200000; ++i)
+        context.evaluate("f(0x21)");
+    EXPECT_LT(context.liveObjects() + context.liveStrings(), after1000 + 20000);
+}
+
+} // namespace
