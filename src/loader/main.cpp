@@ -4,10 +4,12 @@
 #include "common/text.h"
 #include "loader/argparse.h"
 #include "loader/system.h"
+#include "loadfile/loadfilefactory.h"
 #include "platform/platform.h"
 #include "project/environmentsettings.h"
 #include "project/macros.h"
 #include "simulator/simulatorregistration.h"
+#include "tevo/tevoregistration.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -30,6 +32,7 @@ int main(int argc, char **argv)
         settings.macros().insert(QStringLiteral("Platform"), QStringLiteral("MSP430").toLower());
 
         registerSimulatorTargets();
+        zim::tevo::registerTEVOLoadFile(loadFileFactory());
         return System::instance().run(int(words.size()), words.data());
     } catch (const HException &e) {
         std::fprintf(stderr, "error: %s\n\n", toPlainText(e.message()).toUtf8().constData());
