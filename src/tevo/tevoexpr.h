@@ -55,6 +55,7 @@ private:
 class TEVOConstExpr : public TEVOExpr
 {
 public:
+    static constexpr bool ownsNothing = true;
     explicit TEVOConstExpr(int64_t value) : TEVOExpr(ExprKind::Const), m_value(value) {}
 
     int64_t value() const { return m_value; }
@@ -69,6 +70,7 @@ private:
 class TEVOSymbolExpr : public TEVOExpr
 {
 public:
+    static constexpr bool ownsNothing = true;
     explicit TEVOSymbolExpr(TEVOSymbol *symbol) : TEVOExpr(ExprKind::Symbol), m_symbol(symbol) {}
 
     TEVOSymbol *symbol() const { return m_symbol; }
@@ -87,6 +89,7 @@ private:
 class TEVOMarkerExpr : public TEVOExpr
 {
 public:
+    static constexpr bool ownsNothing = true;
     explicit TEVOMarkerExpr(TEVOMarker *marker) : TEVOExpr(ExprKind::Marker), m_marker(marker) {}
 
     TEVOMarker *marker() const { return m_marker; }
@@ -106,6 +109,7 @@ private:
 class TEVORegisterExpr : public TEVOExpr
 {
 public:
+    static constexpr bool ownsNothing = true;
     explicit TEVORegisterExpr(int number) : TEVOExpr(ExprKind::Register), m_number(number) {}
 
     int number() const { return m_number; }
@@ -121,6 +125,7 @@ private:
 class TEVOBinaryExpr : public TEVOExpr
 {
 public:
+    static constexpr bool ownsNothing = true;
     TEVOBinaryExpr(uint8_t op, TEVOExpr *left, TEVOExpr *right)
         : TEVOExpr(ExprKind::Binary), m_op(op), m_left(left), m_right(right)
     {

@@ -95,6 +95,7 @@ private:
 class TEVODefBytesInsn : public TEVOInsn
 {
 public:
+    static constexpr bool ownsNothing = true;
     TEVODefBytesInsn(TEVOExpr *expr, uint32_t size, bool bigEndian)
         : TEVOInsn(RecordKind::DefBytes), m_expr(expr), m_size(size), m_bigEndian(bigEndian)
     {
@@ -121,6 +122,7 @@ private:
 class TEVODefAddrInsn : public TEVOInsn
 {
 public:
+    static constexpr bool ownsNothing = true;
     TEVODefAddrInsn(TEVOExpr *expr, uint32_t size, bool bigEndian)
         : TEVOInsn(RecordKind::DefAddr), m_expr(expr), m_size(size), m_bigEndian(bigEndian)
     {
@@ -147,6 +149,7 @@ private:
 class TEVOAlignInsn : public TEVOInsn
 {
 public:
+    static constexpr bool ownsNothing = true;
     explicit TEVOAlignInsn(uint32_t n) : TEVOInsn(RecordKind::Align), m_n(n) {}
     uint32_t alignment() const { return m_n; }
     uint32_t size() override;
@@ -162,6 +165,7 @@ private:
 class TEVOOriginInsn : public TEVOInsn
 {
 public:
+    static constexpr bool ownsNothing = true;
     explicit TEVOOriginInsn(uint32_t origin) : TEVOInsn(RecordKind::Origin), m_origin(origin) {}
     uint32_t origin() const { return m_origin; }
     uint32_t size() override { return 0; }
@@ -175,6 +179,7 @@ private:
 class TEVOFillInsn : public TEVOInsn
 {
 public:
+    static constexpr bool ownsNothing = true;
     TEVOFillInsn(uint32_t count, uint64_t value) : TEVOInsn(RecordKind::Fill), m_count(count), m_value(value) {}
     uint32_t count() const { return m_count; }
     uint64_t value() const { return m_value; }
@@ -193,6 +198,7 @@ private:
 class TEVOSpaceInsn : public TEVOInsn
 {
 public:
+    static constexpr bool ownsNothing = true;
     explicit TEVOSpaceInsn(TEVOExpr *expr) : TEVOInsn(RecordKind::Space), m_expr(expr) {}
     uint32_t size() override;
     uint8_t byte(uint32_t) override { return 0; }
@@ -241,6 +247,7 @@ private:
 class TEVOLocalInsn : public TEVOInsn
 {
 public:
+    static constexpr bool ownsNothing = true;
     explicit TEVOLocalInsn(TEVOExpr *expr) : TEVOInsn(RecordKind::Local), m_expr(expr) {}
     uint32_t size() override { return 0; }
     QByteArray listingText() override;
@@ -256,6 +263,7 @@ private:
 class TEVOLinkIf : public TEVOInsn
 {
 public:
+    static constexpr bool ownsNothing = true;
     explicit TEVOLinkIf(TEVOExpr *expr) : TEVOInsn(RecordKind::LinkIf), m_expr(expr) {}
     uint32_t size() override { return 0; }
     QByteArray listingText() override;
@@ -270,6 +278,7 @@ private:
 class TEVOEndLinkIf : public TEVOInsn
 {
 public:
+    static constexpr bool ownsNothing = true;
     TEVOEndLinkIf() : TEVOInsn(RecordKind::EndLinkIf) {}
     uint32_t size() override { return 0; }
     QByteArray listingText() override { return QByteArrayLiteral("\tENDLINKIF"); }
@@ -280,6 +289,7 @@ public:
 class TEVOMarker : public TEVOInsn
 {
 public:
+    static constexpr bool ownsNothing = true;
     explicit TEVOMarker(uint32_t number) : TEVOInsn(RecordKind::Marker), m_number(number) {}
     uint32_t number() const { return m_number; }
     bool isPlaced() const { return fragment() != nullptr; }
@@ -295,6 +305,7 @@ private:
 class TEVOLocus : public TEVOInsn
 {
 public:
+    static constexpr bool ownsNothing = true;
     TEVOLocus(TEVOFilename *file, uint32_t line) : TEVOInsn(RecordKind::Locus), m_file(file), m_line(line) {}
     TEVOFilename *file() const { return m_file; }
     uint32_t line() const { return m_line; }

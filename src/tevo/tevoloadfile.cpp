@@ -13,6 +13,8 @@ namespace zim::tevo {
 
 TEVOLoadFile::TEVOLoadFile(const QString &fileName, TEVOExecutableCache &cache) : m_module(cache.load(fileName)) {}
 
+TEVOLoadFile::TEVOLoadFile(std::shared_ptr<TEVOModule> module) : m_module(std::move(module)) {}
+
 TEVOLoadFile::~TEVOLoadFile()
 {
     // The sections point into m_buffer; they go first.

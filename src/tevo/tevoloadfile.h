@@ -19,6 +19,8 @@ class TEVOLoadFile : public ::LoadFileInterface
 public:
     // Throws HException "Can't access <fileName>" or the reader's message.
     TEVOLoadFile(const QString &fileName, TEVOExecutableCache &cache);
+    // Over a module already read.
+    explicit TEVOLoadFile(std::shared_ptr<TEVOModule> module);
     ~TEVOLoadFile() override;
 
     bool hasStartAddress() const override { return true; }

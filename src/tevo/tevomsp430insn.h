@@ -9,6 +9,7 @@ namespace zim::tevo {
 class TEVOMSP430Insn : public TEVOInsn
 {
 public:
+    static constexpr bool ownsNothing = true;
     TEVOMSP430Insn(uint32_t code, TEVOExpr *first, TEVOExpr *second)
         : TEVOInsn(RecordKind::Processor), m_code(code), m_first(first), m_second(second)
     {

@@ -51,6 +51,7 @@ private:
 class TEVOString : public TEVOObject
 {
 public:
+    static constexpr bool ownsNothing = true;
     TEVOString(const uint8_t *data, uint32_t size) : TEVOObject(Kind::String), m_data(data), m_size(size) {}
 
     const uint8_t *data() const { return m_data; }
@@ -70,6 +71,7 @@ QByteArray nameText(const TEVOString *name);
 class TEVOFilename : public TEVOObject
 {
 public:
+    static constexpr bool ownsNothing = true;
     explicit TEVOFilename(const TEVOString *fileName) : TEVOObject(Kind::Filename) { m_name = fileName; }
 };
 

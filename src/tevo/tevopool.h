@@ -12,9 +12,12 @@
 namespace zim::tevo {
 
 // Base of everything a pool holds; the pool destroys its objects through this destructor.
+// Classes that own nothing beyond the pool (only pointers and numbers) declare
+// ownsNothing = true and are never destroyed one by one: their memory goes with the pool.
 class PoolObject
 {
 public:
+    static constexpr bool ownsNothing = false;
     virtual ~PoolObject() = default;
 };
 
@@ -31,11 +34,14 @@ public:
     template <class T, class... Args>
     T *make(Args &&...args)
     {
-        m_objects.push_back(nullptr);
-        void *place = allocate(sizeof(T), alignof(T));
-        T *object = new (place) T(std::forward<Args>(args)...);
-        m_objects.back() = object;
-        return object;
+        if constexpr (T::ownsNothing) {
+            return new (allocate(sizeof(T), alignof(T))) T(std::forward<Args>(args)...);
+        } else {
+            m_objects.push_back(nullptr);
+            T *object = new (allocate(sizeof(T), alignof(T))) T(std::forward<Args>(args)...);
+            m_objects.back() = object;
+            return object;
+        }
     }
 
     // n raw bytes that live as long as the pool.

@@ -14,6 +14,7 @@ class TEVOScope;
 class TEVOSymbol : public TEVOObject
 {
 public:
+    static constexpr bool ownsNothing = true;
     explicit TEVOSymbol(const TEVOString *name) : TEVOObject(Kind::Symbol) { m_name = name; }
 
     TEVOExpr *definition() const { return m_definition; }
