@@ -39,14 +39,27 @@ void TEVOReader::push(TEVOObject *object)
 {
     if (m_depth >= maxStack)
         fail("bad object file: reader stack overflow");
-    m_stack[m_depth++] = object;
+    m_stack[m_depth++] = Entry{object, 0, false};
 }
 
-TEVOObject *TEVOReader::pop()
+void TEVOReader::pushImmediate(uint64_t value)
+{
+    if (m_depth >= maxStack)
+        fail("bad object file: reader stack overflow");
+    m_stack[m_depth++] = Entry{nullptr, int64_t(value), true};
+}
+
+TEVOReader::Entry TEVOReader::popEntry()
 {
     if (m_depth <= 0)
         fail("bad object file: reader empty stack");
     return m_stack[--m_depth];
+}
+
+TEVOObject *TEVOReader::pop()
+{
+    const Entry e = popEntry();
+    return e.immediate ? constant(uint64_t(e.value)) : e.object;
 }
 
 TEVOSymbol *TEVOReader::popSymbol()
@@ -111,18 +124,21 @@ TEVOFilename *TEVOReader::popFile()
     return static_cast<TEVOFilename *>(o);
 }
 
-TEVOConstExpr *TEVOReader::popConstantExpr()
+int64_t TEVOReader::popConstantValue()
 {
-    TEVOObject *o = pop();
+    const Entry e = popEntry();
+    if (e.immediate)
+        return e.value;
+    TEVOObject *o = e.object;
     if (!o || o->kind() != TEVOObject::Kind::Expr
         || static_cast<TEVOExpr *>(o)->exprKind() != TEVOExpr::ExprKind::Const)
         typeError("constant expression");
-    return static_cast<TEVOConstExpr *>(o);
+    return static_cast<TEVOConstExpr *>(o)->value();
 }
 
 uint32_t TEVOReader::popConstant(uint32_t low, uint32_t high)
 {
-    const uint64_t value = uint64_t(popConstantExpr()->value());
+    const uint64_t value = uint64_t(popConstantValue());
     if (value > 0xFFFFFFFFu || value < low || value > high)
         fail("bad object file: operand value error (constant out of range)");
     return uint32_t(value);
@@ -202,14 +218,14 @@ void TEVOReader::execute(uint8_t op)
     switch (TEVOOpcode(op)) {
     case TEVOOpcode::LIT0: case TEVOOpcode::LIT1: case TEVOOpcode::LIT2: case TEVOOpcode::LIT3:
     case TEVOOpcode::LIT4: case TEVOOpcode::LIT5: case TEVOOpcode::LIT6: case TEVOOpcode::LIT7:
-        push(m_small[op]);
+        pushImmediate(op);
         break;
     case TEVOOpcode::LITX: {
         const uint8_t count = nextByte();
         uint64_t value = 0;
         for (int i = 0; i < count; ++i)
             value = (value << 8) | nextByte();
-        push(constant(value));
+        pushImmediate(value);
         break;
     }
     case TEVOOpcode::NULL_:
@@ -340,7 +356,7 @@ void TEVOReader::execute(uint8_t op)
         break;
     }
     case TEVOOpcode::FILL: {
-        const uint64_t value = uint64_t(popConstantExpr()->value());
+        const uint64_t value = uint64_t(popConstantValue());
         const uint32_t count = popConstant(0, 0xFFFFFFFF);
         append(pool.make<TEVOFillInsn>(count, value));
         break;
@@ -417,9 +433,9 @@ void TEVOReader::execute(uint8_t op)
         push(pool.make<TEVOType>(TEVOType::TypeKind::Float, popConstant(0, 0xFFFFFFFF)));
         break;
     case TEVOOpcode::FUNCTION:
-        popConstantExpr();
-        popConstantExpr();
-        popConstantExpr();
+        popConstantValue();
+        popConstantValue();
+        popConstantValue();
         push(pool.make<TEVOType>(TEVOType::TypeKind::Function, 0));
         break;
     case TEVOOpcode::MEMBER: {
@@ -437,8 +453,8 @@ void TEVOReader::execute(uint8_t op)
     }
     case TEVOOpcode::DYNAMIC_FIELD: {
         TEVOType *type = popType();
-        const uint64_t bits = uint64_t(popConstantExpr()->value());
-        const uint64_t offset = uint64_t(popConstantExpr()->value());
+        const uint64_t bits = uint64_t(popConstantValue());
+        const uint64_t offset = uint64_t(popConstantValue());
         TEVOString *name = popString();
         TEVOType *structure = popType();
         structure->addField({name, type, nullptr, offset, bits});
@@ -486,13 +502,18 @@ void TEVOReader::execute(uint8_t op)
         break;
     }
     case TEVOOpcode::DUP: {
-        TEVOObject *object = pop();
-        push(object);
-        push(object);
+        const Entry e = popEntry();
+        if (e.immediate) {
+            pushImmediate(uint64_t(e.value));
+            pushImmediate(uint64_t(e.value));
+        } else {
+            push(e.object);
+            push(e.object);
+        }
         break;
     }
     case TEVOOpcode::DROP:
-        pop();
+        popEntry();
         break;
     case TEVOOpcode::SPACE:
         append(pool.make<TEVOSpaceInsn>(popExpr()));
@@ -519,17 +540,17 @@ void TEVOReader::execute(uint8_t op)
         m_module->setProtected(true);
         break;
     case TEVOOpcode::CODELET:
-        popConstantExpr();
+        popConstantValue();
         popSymbol();
         break;
     case TEVOOpcode::STRUC:
         push(pool.make<TEVOType>(TEVOType::TypeKind::Structure, popConstant(0, 0xFFFFFFFF)));
         break;
     case TEVOOpcode::LINK_ORDER_PRIORITY:
-        popConstantExpr();
+        popConstantValue();
         break;
     case TEVOOpcode::PATCHABLE: {
-        popConstantExpr();
+        popConstantValue();
         TEVOSymbol *symbol = popSymbol();
         symbol->setPatchable(true);
         push(symbol);
@@ -541,7 +562,7 @@ void TEVOReader::execute(uint8_t op)
         break;
     }
     case TEVOOpcode::PATCHED: {
-        popConstantExpr();
+        popConstantValue();
         push(popSymbol());
         break;
     }
@@ -619,9 +640,13 @@ void TEVOReader::traceStack()
 {
     QByteArray line = "\t[";
     for (int i = 0; i < m_depth; ++i) {
-        TEVOObject *o = m_stack[i];
         if (i)
             line += ' ';
+        if (m_stack[i].immediate) {
+            line += "n:" + TEVOConstExpr(m_stack[i].value).text();
+            continue;
+        }
+        TEVOObject *o = m_stack[i].object;
         if (!o) {
             line += "null";
             continue;

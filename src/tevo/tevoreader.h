@@ -60,12 +60,24 @@ protected:
     TEVOScope *popScope(bool nullAllowed = false);
     TEVOExpr *popExpr(bool nullAllowed = false);
     TEVOFilename *popFile();
-    TEVOConstExpr *popConstantExpr();
+    // The value of a constant expression.
+    int64_t popConstantValue();
     // A constant from low to high that fits in 32 bits.
     uint32_t popConstant(uint32_t low, uint32_t high);
 
 private:
+    // An operand stack entry. Constants are pushed as immediate values and become objects
+    // only when an opcode keeps them, so addresses, sizes and counts allocate nothing.
+    struct Entry
+    {
+        TEVOObject *object;
+        int64_t value;
+        bool immediate;
+    };
+
     void push(TEVOObject *object);
+    void pushImmediate(uint64_t value);
+    Entry popEntry();
     uint8_t nextByte();
     void execute(uint8_t op);
     void append(TEVOInsn *record);
@@ -76,7 +88,7 @@ private:
 
     HByteStream &m_stream;
     std::unique_ptr<TEVOModule> m_module;
-    TEVOObject *m_stack[maxStack] = {};
+    Entry m_stack[maxStack] = {};
     int m_depth = 0;
     const uint8_t *m_pool = nullptr;
     uint32_t m_poolSize = 0;

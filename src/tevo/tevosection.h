@@ -36,7 +36,7 @@ public:
     // The kind of a section for the target's second memory space.
     static constexpr uint32_t secondSpaceKind = 6;
     // The most bytes the records of a module may make for loading; more means a corrupt file.
-    static constexpr uint32_t maxLoadBytes = 256u << 20;
+    static constexpr uint32_t maxLoadBytes = 16u << 20;
 
     TEVOSection(TEVOModule *module, const TEVOString *name) : TEVOObject(Kind::Section), m_module(module)
     {
