@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "simulator/simulatorregistration.h"
 #include "target/programstate.h"
+#include "tevo/tevoregistration.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -29,6 +30,7 @@ int main(int argc, char **argv)
     try {
         state = std::make_unique<ProgramState>(platform::executablePath());
         registerSimulatorTargets(*state);
+        zim::tevo::registerTEVOLoadFile(state->loadFileFactory());
         system = std::make_unique<System>(*state, reporter);
         status = system->run(int(words.size()), words.data());
     } catch (const HException &e) {

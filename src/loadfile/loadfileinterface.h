@@ -7,7 +7,9 @@
 #include <memory>
 #include <vector>
 
+namespace zim::tevo {
 class TEVOModule;
+}
 
 // Abstract load file. Readers build the section lists either while they are constructed
 // (the text formats) or on the first call of sections() (binary, TEVO). The load file owns
@@ -29,7 +31,7 @@ public:
     // Places an address-less file; formats that carry addresses ignore it.
     virtual void setLoadAddress(uint32_t address) = 0;
     // The TEVO object model behind the file; null for every other format.
-    virtual TEVOModule *objectModule() { return nullptr; }
+    virtual zim::tevo::TEVOModule *objectModule() { return nullptr; }
     // Builds the section lists; false when that is impossible.
     virtual bool readSections() = 0;
 

@@ -1,0 +1,323 @@
+// TEVO records: the instructions, data and directives that fill the fragments of a section.
+#pragma once
+
+#include "tevo/tevoobject.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+
+namespace zim::tevo {
+
+class TEVOExpr;
+class TEVOFilename;
+class TEVOFragment;
+class TEVOLocus;
+class TEVOModule;
+class TEVOSection;
+
+// One record. The address is 0xFFFFFFFF when the record has none. Stored bytes are a view of
+// bytes owned by the module's pool (SETBYTES); records that compute their bytes do so on demand.
+class TEVOInsn : public TEVOObject
+{
+public:
+    enum class RecordKind : uint8_t {
+        DefBytes, DefAddr, Align, Origin, Fill, Space, Init, Local, LinkIf, EndLinkIf,
+        Marker, Locus, Processor
+    };
+    static constexpr uint32_t noAddress = 0xFFFFFFFF;
+
+    explicit TEVOInsn(RecordKind recordKind) : TEVOObject(Kind::Record), m_recordKind(recordKind) {}
+
+    RecordKind recordKind() const { return m_recordKind; }
+
+    uint32_t address() const { return m_address; }
+    void setAddress(uint32_t address) { m_address = address; }
+    TEVOFragment *fragment() const { return m_fragment; }
+    void setFragment(TEVOFragment *fragment) { m_fragment = fragment; }
+    TEVOLocus *locus() const { return m_locus; }
+    void setLocus(TEVOLocus *locus) { m_locus = locus; }
+    int32_t stackAdjustment() const { return m_stackAdjustment; }
+    void setStackAdjustment(int32_t adjustment) { m_stackAdjustment = adjustment; }
+    uint32_t attribute() const { return m_attribute; }
+    void setAttribute(uint32_t word) { m_attribute = word; }
+    uint32_t instrumentation() const { return m_instrumentation; }
+    void setInstrumentation(uint32_t value) { m_instrumentation = value; }
+    bool isMarkedInsn() const { return m_markedInsn; }
+    void setMarkedInsn(bool marked) { m_markedInsn = marked; }
+
+    const uint8_t *storedBytes() const { return m_bytes; }
+    uint32_t storedSize() const { return m_byteCount; }
+    void setStoredBytes(const uint8_t *bytes, uint32_t count)
+    {
+        m_bytes = bytes;
+        m_byteCount = count;
+    }
+
+    // Number of bytes the record occupies at its address.
+    virtual uint32_t size() = 0;
+    // Byte i (below size()).
+    virtual uint8_t byte(uint32_t i);
+    // Copies bytes 0 .. n-1 to dest; n is the size the caller took from size().
+    virtual void copyBytes(uint8_t *dest, uint32_t n);
+    // Computes the stored bytes from the operands where the record can; the default keeps them.
+    virtual void encode() {}
+    // Why the record's bytes cannot be loaded (an expression error, missing instruction
+    // bytes), or an empty text.
+    virtual QString problem() { return QString(); }
+
+    // The record as a listing line: address, bytes, keyword and operands.
+    QByteArray listing();
+    // "%04X" of the address (blank when there is none).
+    QByteArray addressText() const;
+    // "%02X" per byte, with a tab after fewer than four bytes.
+    QByteArray bytesText();
+    // The keyword and operands.
+    virtual QByteArray listingText() = 0;
+
+protected:
+    void appendReferences(std::vector<TEVOObject *> &out) const override;
+
+private:
+    const uint8_t *m_bytes = nullptr;
+    TEVOFragment *m_fragment = nullptr;
+    TEVOLocus *m_locus = nullptr;
+    uint32_t m_byteCount = 0;
+    uint32_t m_address = noAddress;
+    int32_t m_stackAdjustment = 0;
+    uint32_t m_attribute = 0xFFFFFFFF;
+    uint32_t m_instrumentation = 0;
+    RecordKind m_recordKind;
+    bool m_markedInsn = false;
+};
+
+// DB, DW, DL: 1 to 4 bytes holding an expression's value.
+class TEVODefBytesInsn : public TEVOInsn
+{
+public:
+    static constexpr bool ownsNothing = true;
+    TEVODefBytesInsn(TEVOExpr *expr, uint32_t size, bool bigEndian)
+        : TEVOInsn(RecordKind::DefBytes), m_expr(expr), m_size(size), m_bigEndian(bigEndian)
+    {
+    }
+    TEVOExpr *expr() const { return m_expr; }
+    uint32_t size() override { return m_size; }
+    uint8_t byte(uint32_t i) override;
+    void encode() override;
+    QString problem() override;
+    QByteArray listingText() override;
+
+protected:
+    void appendReferences(std::vector<TEVOObject *> &out) const override;
+
+private:
+    TEVOExpr *m_expr;
+    uint32_t m_size;
+    bool m_bigEndian;
+    bool m_encoded = false;
+    uint8_t m_value[4] = {};
+};
+
+// DA: an address (2 bytes on MSP430).
+class TEVODefAddrInsn : public TEVOInsn
+{
+public:
+    static constexpr bool ownsNothing = true;
+    TEVODefAddrInsn(TEVOExpr *expr, uint32_t size, bool bigEndian)
+        : TEVOInsn(RecordKind::DefAddr), m_expr(expr), m_size(size), m_bigEndian(bigEndian)
+    {
+    }
+    TEVOExpr *expr() const { return m_expr; }
+    uint32_t size() override { return m_size; }
+    uint8_t byte(uint32_t i) override;
+    void encode() override;
+    QString problem() override;
+    QByteArray listingText() override;
+
+protected:
+    void appendReferences(std::vector<TEVOObject *> &out) const override;
+
+private:
+    TEVOExpr *m_expr;
+    uint32_t m_size;
+    bool m_bigEndian;
+    bool m_encoded = false;
+    uint8_t m_value[4] = {};
+};
+
+// .ALIGN: pads to the next multiple of n; no bytes without an address.
+class TEVOAlignInsn : public TEVOInsn
+{
+public:
+    static constexpr bool ownsNothing = true;
+    explicit TEVOAlignInsn(uint32_t n) : TEVOInsn(RecordKind::Align), m_n(n) {}
+    uint32_t alignment() const { return m_n; }
+    uint32_t size() override;
+    uint8_t byte(uint32_t) override { return 0; }
+    void copyBytes(uint8_t *dest, uint32_t n) override;
+    QByteArray listingText() override;
+
+private:
+    uint32_t m_n;
+};
+
+// ORG: a new origin; occupies nothing.
+class TEVOOriginInsn : public TEVOInsn
+{
+public:
+    static constexpr bool ownsNothing = true;
+    explicit TEVOOriginInsn(uint32_t origin) : TEVOInsn(RecordKind::Origin), m_origin(origin) {}
+    uint32_t origin() const { return m_origin; }
+    uint32_t size() override { return 0; }
+    QByteArray listingText() override;
+
+private:
+    uint32_t m_origin;
+};
+
+// .FILL: count bytes of the value's low byte.
+class TEVOFillInsn : public TEVOInsn
+{
+public:
+    static constexpr bool ownsNothing = true;
+    TEVOFillInsn(uint32_t count, uint64_t value) : TEVOInsn(RecordKind::Fill), m_count(count), m_value(value) {}
+    uint32_t count() const { return m_count; }
+    uint64_t value() const { return m_value; }
+    uint32_t size() override { return m_count; }
+    uint8_t byte(uint32_t) override { return uint8_t(m_value); }
+    void copyBytes(uint8_t *dest, uint32_t n) override;
+    QByteArray listingText() override;
+
+private:
+    uint32_t m_count;
+    uint64_t m_value;
+};
+
+// .SPACE: as many zero bytes as its expression's value (none when the value is an error or
+// does not fit in 32 bits).
+class TEVOSpaceInsn : public TEVOInsn
+{
+public:
+    static constexpr bool ownsNothing = true;
+    explicit TEVOSpaceInsn(TEVOExpr *expr) : TEVOInsn(RecordKind::Space), m_expr(expr) {}
+    uint32_t size() override;
+    uint8_t byte(uint32_t) override { return 0; }
+    void copyBytes(uint8_t *dest, uint32_t n) override;
+    QString problem() override;
+    QByteArray listingText() override;
+
+protected:
+    void appendReferences(std::vector<TEVOObject *> &out) const override;
+
+private:
+    TEVOExpr *m_expr;
+    bool m_sized = false;
+    uint32_t m_size = 0;
+};
+
+// .INIT: a copy of the bytes of another section of the same module, as laid out.
+class TEVOInitInsn : public TEVOInsn
+{
+public:
+    TEVOInitInsn(TEVOModule *module, const TEVOString *sectionName)
+        : TEVOInsn(RecordKind::Init), m_module(module), m_sectionName(sectionName)
+    {
+    }
+    const TEVOString *sectionName() const { return m_sectionName; }
+    // The size of the named section (laid out first); 0 without such a section, and while
+    // that section is itself being laid out or copied (a section that initialises from
+    // itself, directly or through others). Computed once, so layout and loading agree.
+    uint32_t size() override;
+    uint8_t byte(uint32_t i) override;
+    void copyBytes(uint8_t *dest, uint32_t n) override;
+    QByteArray listingText() override;
+
+private:
+    const QByteArray &image();
+
+    TEVOModule *m_module;
+    const TEVOString *m_sectionName;
+    QByteArray m_image;
+    uint32_t m_size = 0;
+    bool m_sized = false;
+    bool m_imageMade = false;
+};
+
+// LOCAL: a local definition; occupies nothing.
+class TEVOLocalInsn : public TEVOInsn
+{
+public:
+    static constexpr bool ownsNothing = true;
+    explicit TEVOLocalInsn(TEVOExpr *expr) : TEVOInsn(RecordKind::Local), m_expr(expr) {}
+    uint32_t size() override { return 0; }
+    QByteArray listingText() override;
+
+protected:
+    void appendReferences(std::vector<TEVOObject *> &out) const override;
+
+private:
+    TEVOExpr *m_expr;
+};
+
+// LINKIF: the start of a group of records linked only when its expression holds.
+class TEVOLinkIf : public TEVOInsn
+{
+public:
+    static constexpr bool ownsNothing = true;
+    explicit TEVOLinkIf(TEVOExpr *expr) : TEVOInsn(RecordKind::LinkIf), m_expr(expr) {}
+    uint32_t size() override { return 0; }
+    QByteArray listingText() override;
+
+protected:
+    void appendReferences(std::vector<TEVOObject *> &out) const override;
+
+private:
+    TEVOExpr *m_expr;
+};
+
+class TEVOEndLinkIf : public TEVOInsn
+{
+public:
+    static constexpr bool ownsNothing = true;
+    TEVOEndLinkIf() : TEVOInsn(RecordKind::EndLinkIf) {}
+    uint32_t size() override { return 0; }
+    QByteArray listingText() override { return QByteArrayLiteral("\tENDLINKIF"); }
+};
+
+// A numbered label. MARKERREF can make one before MARKERDEF places it, so it may have no
+// address and no fragment yet.
+class TEVOMarker : public TEVOInsn
+{
+public:
+    static constexpr bool ownsNothing = true;
+    explicit TEVOMarker(uint32_t number) : TEVOInsn(RecordKind::Marker), m_number(number) {}
+    uint32_t number() const { return m_number; }
+    bool isPlaced() const { return fragment() != nullptr; }
+    TEVOSection *section() const;
+    uint32_t size() override { return 0; }
+    QByteArray listingText() override;
+
+private:
+    uint32_t m_number;
+};
+
+// A source position.
+class TEVOLocus : public TEVOInsn
+{
+public:
+    static constexpr bool ownsNothing = true;
+    TEVOLocus(TEVOFilename *file, uint32_t line) : TEVOInsn(RecordKind::Locus), m_file(file), m_line(line) {}
+    TEVOFilename *file() const { return m_file; }
+    uint32_t line() const { return m_line; }
+    uint32_t size() override { return 0; }
+    QByteArray listingText() override;
+
+protected:
+    void appendReferences(std::vector<TEVOObject *> &out) const override;
+
+private:
+    TEVOFilename *m_file;
+    uint32_t m_line;
+};
+
+} // namespace zim::tevo

@@ -1,0 +1,119 @@
+// Cutting the loadable sections of a TEVO module into load sections.
+#include "tevo/tevoloadfile.h"
+
+#include "common/hexception.h"
+#include "tevo/tevoexecutablecache.h"
+#include "tevo/tevoinsn.h"
+#include "tevo/tevomodule.h"
+#include "tevo/tevosection.h"
+
+#include <vector>
+
+namespace zim::tevo {
+
+TEVOLoadFile::TEVOLoadFile(const QString &fileName, TEVOExecutableCache &cache) : m_module(cache.load(fileName)) {}
+
+TEVOLoadFile::TEVOLoadFile(std::shared_ptr<TEVOModule> module) : m_module(std::move(module)) {}
+
+TEVOLoadFile::~TEVOLoadFile()
+{
+    // The sections point into m_buffer; they go first.
+    m_sections.primarySections.clear();
+    m_sections.secondarySections.clear();
+}
+
+uint32_t TEVOLoadFile::startAddress() const
+{
+    uint32_t lowest = 0xFFFFFFFF;
+    bool found = false;
+    for (TEVOSection *section : m_module->sections()) {
+        if (!section->isLoadable() || section->sectionKind() == TEVOSection::secondSpaceKind)
+            continue;
+        section->layout();
+        const uint32_t start = section->start() == 0xFFFFFFFF ? 0 : section->start();
+        lowest = found ? std::min(lowest, start) : start;
+        found = true;
+    }
+    return lowest;
+}
+
+bool TEVOLoadFile::readSections()
+{
+    m_sections.primarySections.clear();
+    m_sections.secondarySections.clear();
+
+    // First pass: the size of every record of every loadable section, taken once so that the
+    // copy below fills exactly the buffer allocated here.
+    std::vector<uint32_t> sizes;
+    uint64_t total = 0;
+    for (TEVOSection *section : m_module->sections()) {
+        if (!section->isLoadable())
+            continue;
+        for (TEVOFragment *fragment : section->fragments()) {
+            for (TEVOInsn *record : fragment->records()) {
+                const uint32_t n = record->size();
+                sizes.push_back(n);
+                total += n;
+                if (total > TEVOSection::maxLoadBytes)
+                    throw HException(QStringLiteral("bad object file: load sections larger than %1 MB")
+                                         .arg(TEVOSection::maxLoadBytes >> 20));
+            }
+        }
+    }
+    m_buffer.reset(new uint8_t[total ? total : 1]);
+    uint8_t *c = m_buffer.get();
+
+    size_t index = 0;
+    for (TEVOSection *section : m_module->sections()) {
+        if (!section->isLoadable())
+            continue;
+        section->layout();
+        const QByteArray name = nameText(section->name());
+        LoadFileSectionList &list = section->sectionKind() == TEVOSection::secondSpaceKind
+                                        ? m_sections.secondarySections
+                                        : m_sections.primarySections;
+        uint32_t a = section->start() == 0xFFFFFFFF ? 0 : section->start();
+        uint32_t start = a;
+        uint8_t *bytes = c;
+        uint32_t size = 0;
+        auto flush = [&] {
+            if (size)
+                list.push_back(std::make_unique<StandardLoadFileSection>(name.constData(), start, size, bytes));
+        };
+        for (TEVOFragment *fragment : section->fragments()) {
+            for (TEVOInsn *record : fragment->records()) {
+                const uint32_t n = sizes[index++];
+                if (!n)
+                    continue;
+                const uint32_t r = record->address();
+                if (r == TEVOInsn::noAddress)
+                    throw HException(QStringLiteral("bad object file: record without an address in section ")
+                                     + QString::fromLatin1(name));
+                if (uint64_t(r) + n > 0x100000000ull)
+                    throw HException(QStringLiteral("bad object file: %1 bytes at 0x%2 pass the end of the address space")
+                                         .arg(n)
+                                         .arg(r, 4, 16, QLatin1Char('0')));
+                const QString problem = record->problem();
+                if (!problem.isEmpty())
+                    throw HException(problem);
+                if (r != a) {
+                    a = r;
+                    if (size) {
+                        flush();
+                        bytes = c;
+                        size = 0;
+                    }
+                    start = a;
+                }
+                record->copyBytes(c, n);
+                c += n;
+                size += n;
+                a += n;
+            }
+        }
+        flush();
+    }
+    return true;
+}
+
+} // namespace zim::tevo

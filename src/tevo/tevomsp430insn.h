@@ -1,0 +1,42 @@
+// The MSP430 processor instruction record: an instruction code, up to two operand expressions
+// and the bytes the linker stored for it.
+#pragma once
+
+#include "tevo/tevoinsn.h"
+
+namespace zim::tevo {
+
+class TEVOMSP430Insn : public TEVOInsn
+{
+public:
+    static constexpr bool ownsNothing = true;
+    TEVOMSP430Insn(uint32_t code, TEVOExpr *first, TEVOExpr *second)
+        : TEVOInsn(RecordKind::Processor), m_code(code), m_first(first), m_second(second)
+    {
+    }
+
+    uint32_t code() const { return m_code; }
+    TEVOExpr *first() const { return m_first; }
+    TEVOExpr *second() const { return m_second; }
+
+    // The size class of the code: 4 (+2 per operand) for the MSP430X extended form from
+    // 0x18000000, 8 from 0x20000, 6 from 0x10000, 2 for jumps, 2 (+2 per operand) otherwise.
+    static uint32_t sizeFor(uint32_t code, bool hasFirst, bool hasSecond);
+
+    uint32_t size() override { return sizeFor(m_code, m_first, m_second); }
+    uint8_t byte(uint32_t i) override;
+    void copyBytes(uint8_t *dest, uint32_t n) override;
+    // Loading needs the stored bytes: fewer than the size is a problem.
+    QString problem() override;
+    QByteArray listingText() override;
+
+protected:
+    void appendReferences(std::vector<TEVOObject *> &out) const override;
+
+private:
+    uint32_t m_code;
+    TEVOExpr *m_first;
+    TEVOExpr *m_second;
+};
+
+} // namespace zim::tevo

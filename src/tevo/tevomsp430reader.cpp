@@ -1,0 +1,17 @@
+// MSP430 instruction records from the operand stack.
+#include "tevo/tevomsp430reader.h"
+
+#include "tevo/tevomodule.h"
+#include "tevo/tevomsp430insn.h"
+
+namespace zim::tevo {
+
+TEVOInsn *TEVOMSP430Reader::readInstruction()
+{
+    const uint32_t code = popConstant(0, 0xFFFFFFFF);
+    TEVOExpr *second = popExpr(true);
+    TEVOExpr *first = popExpr(true);
+    return module().pool().make<TEVOMSP430Insn>(code, first, second);
+}
+
+} // namespace zim::tevo

@@ -1,0 +1,78 @@
+// The common base of the TEVO object model, strings and file names.
+#pragma once
+
+#include "tevo/tevopool.h"
+
+#include <QByteArray>
+#include <cstdint>
+#include <vector>
+
+namespace zim::tevo {
+
+class TEVOString;
+
+// Every object a TEVO stream can put on the operand stack. The kind lets the reader check an
+// operand's class with one comparison.
+class TEVOObject : public PoolObject
+{
+public:
+    enum class Kind : uint8_t { String, Filename, Symbol, Type, Expr, Record, Section, Scope };
+
+    explicit TEVOObject(Kind kind) : m_kind(kind) {}
+
+    Kind kind() const { return m_kind; }
+
+    // The object's name; computed on first use by the classes that have no given name.
+    virtual const TEVOString *name() { return m_name; }
+    void setName(const TEVOString *name) { m_name = name; }
+
+    // Sets the "used" mark on this object and everything it refers to (without recursion, so
+    // deep expressions cannot exhaust the stack).
+    void mark(bool used);
+    bool isMarked() const { return m_marked; }
+
+    // The type given by SETTYPE, if any.
+    class TEVOType *type() const { return m_type; }
+    void setType(class TEVOType *type) { m_type = type; }
+
+protected:
+    // The objects this one refers to, for mark().
+    virtual void appendReferences(std::vector<TEVOObject *> &out) const { (void)out; }
+
+    const TEVOString *m_name = nullptr;
+
+private:
+    class TEVOType *m_type = nullptr;
+    Kind m_kind;
+    bool m_marked = false;
+};
+
+// A byte string cut from a string pool; the bytes belong to the module's pool.
+class TEVOString : public TEVOObject
+{
+public:
+    static constexpr bool ownsNothing = true;
+    TEVOString(const uint8_t *data, uint32_t size) : TEVOObject(Kind::String), m_data(data), m_size(size) {}
+
+    const uint8_t *data() const { return m_data; }
+    uint32_t size() const { return m_size; }
+    QByteArray bytes() const { return QByteArray(reinterpret_cast<const char *>(m_data), qsizetype(m_size)); }
+    const TEVOString *name() override { return this; }
+
+private:
+    const uint8_t *m_data;
+    uint32_t m_size;
+};
+
+// The text of a possibly missing name, for messages and listings.
+QByteArray nameText(const TEVOString *name);
+
+// A source file name, as LOCUS and SYMBOL_LOCUS refer to it.
+class TEVOFilename : public TEVOObject
+{
+public:
+    static constexpr bool ownsNothing = true;
+    explicit TEVOFilename(const TEVOString *fileName) : TEVOObject(Kind::Filename) { m_name = fileName; }
+};
+
+} // namespace zim::tevo

@@ -1,0 +1,63 @@
+// The allocation pool of one TEVO module: every object read from a stream lives here until the
+// module is destroyed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
+#include <vector>
+
+namespace zim::tevo {
+
+// Base of everything a pool holds; the pool destroys its objects through this destructor.
+// Classes that own nothing beyond the pool (only pointers and numbers) declare
+// ownsNothing = true and are never destroyed one by one: their memory goes with the pool.
+class PoolObject
+{
+public:
+    static constexpr bool ownsNothing = false;
+    virtual ~PoolObject() = default;
+};
+
+// A bump allocator in blocks. Objects are never freed one by one: destroying the pool destroys
+// them all, newest first. Allocation failure throws std::bad_alloc.
+class TEVOPool
+{
+public:
+    TEVOPool() = default;
+    TEVOPool(const TEVOPool &) = delete;
+    TEVOPool &operator=(const TEVOPool &) = delete;
+    ~TEVOPool();
+
+    template <class T, class... Args>
+    T *make(Args &&...args)
+    {
+        if constexpr (T::ownsNothing) {
+            return new (allocate(sizeof(T), alignof(T))) T(std::forward<Args>(args)...);
+        } else {
+            m_objects.push_back(nullptr);
+            T *object = new (allocate(sizeof(T), alignof(T))) T(std::forward<Args>(args)...);
+            m_objects.back() = object;
+            return object;
+        }
+    }
+
+    // n raw bytes that live as long as the pool.
+    uint8_t *allocateBytes(size_t n) { return static_cast<uint8_t *>(allocate(n ? n : 1, 1)); }
+
+    // Bytes taken from the system so far.
+    size_t footprint() const { return m_footprint; }
+
+private:
+    void *allocate(size_t size, size_t align);
+
+    std::vector<std::unique_ptr<uint8_t[]>> m_blocks;
+    uint8_t *m_next = nullptr;
+    uint8_t *m_end = nullptr;
+    size_t m_footprint = 0;
+    std::vector<PoolObject *> m_objects;
+};
+
+} // namespace zim::tevo

@@ -1,0 +1,688 @@
+// Executing a TEVO stream opcode by opcode.
+#include "tevo/tevoreader.h"
+
+#include "common/hexception.h"
+#include "loadfile/hbytestream.h"
+#include "tevo/tevoexpr.h"
+#include "tevo/tevoinsn.h"
+#include "tevo/tevomodule.h"
+#include "tevo/tevoopcode.h"
+#include "tevo/tevosection.h"
+#include "tevo/tevosymbol.h"
+#include "tevo/tevotype.h"
+
+#include <cstring>
+
+namespace zim::tevo {
+
+namespace {
+
+[[noreturn]] void fail(const char *message)
+{
+    throw HException(QString::fromLatin1(message));
+}
+
+[[noreturn]] void typeError(const char *kind)
+{
+    throw HException(QStringLiteral("bad object file: operand type error (%1 expected)").arg(QLatin1String(kind)));
+}
+
+} // namespace
+
+TEVOReader::TEVOReader(HByteStream &stream, bool keepLocus) : m_stream(stream), m_keepLocus(keepLocus) {}
+
+TEVOReader::~TEVOReader() = default;
+
+// Operand stack -------------------------------------------------------------------------
+
+void TEVOReader::push(TEVOObject *object)
+{
+    if (m_depth >= maxStack)
+        fail("bad object file: reader stack overflow");
+    m_stack[m_depth++] = Entry{object, 0, false};
+}
+
+void TEVOReader::pushImmediate(uint64_t value)
+{
+    if (m_depth >= maxStack)
+        fail("bad object file: reader stack overflow");
+    m_stack[m_depth++] = Entry{nullptr, int64_t(value), true};
+}
+
+TEVOReader::Entry TEVOReader::popEntry()
+{
+    if (m_depth <= 0)
+        fail("bad object file: reader empty stack");
+    return m_stack[--m_depth];
+}
+
+TEVOObject *TEVOReader::pop()
+{
+    const Entry e = popEntry();
+    return e.immediate ? constant(uint64_t(e.value)) : e.object;
+}
+
+TEVOSymbol *TEVOReader::popSymbol()
+{
+    TEVOObject *o = pop();
+    if (!o || o->kind() != TEVOObject::Kind::Symbol)
+        fail("bad object file: operand type error: symbol expected");
+    return static_cast<TEVOSymbol *>(o);
+}
+
+TEVOType *TEVOReader::popType()
+{
+    TEVOObject *o = pop();
+    if (!o || o->kind() != TEVOObject::Kind::Type)
+        typeError("type");
+    return static_cast<TEVOType *>(o);
+}
+
+TEVOSection *TEVOReader::popSection()
+{
+    TEVOObject *o = pop();
+    if (!o || o->kind() != TEVOObject::Kind::Section)
+        typeError("section");
+    return static_cast<TEVOSection *>(o);
+}
+
+TEVOString *TEVOReader::popString(bool nullAllowed)
+{
+    TEVOObject *o = pop();
+    if (!o && nullAllowed)
+        return nullptr;
+    if (!o || o->kind() != TEVOObject::Kind::String)
+        typeError("string");
+    return static_cast<TEVOString *>(o);
+}
+
+TEVOScope *TEVOReader::popScope(bool nullAllowed)
+{
+    TEVOObject *o = pop();
+    if (!o && nullAllowed)
+        return nullptr;
+    if (!o || o->kind() != TEVOObject::Kind::Scope)
+        typeError("scope");
+    return static_cast<TEVOScope *>(o);
+}
+
+TEVOExpr *TEVOReader::popExpr(bool nullAllowed)
+{
+    TEVOObject *o = pop();
+    if (!o && nullAllowed)
+        return nullptr;
+    if (!o || o->kind() != TEVOObject::Kind::Expr)
+        typeError("expression");
+    return static_cast<TEVOExpr *>(o);
+}
+
+TEVOFilename *TEVOReader::popFile()
+{
+    TEVOObject *o = pop();
+    if (!o || o->kind() != TEVOObject::Kind::Filename)
+        typeError("file");
+    return static_cast<TEVOFilename *>(o);
+}
+
+int64_t TEVOReader::popConstantValue()
+{
+    const Entry e = popEntry();
+    if (e.immediate)
+        return e.value;
+    TEVOObject *o = e.object;
+    if (!o || o->kind() != TEVOObject::Kind::Expr
+        || static_cast<TEVOExpr *>(o)->exprKind() != TEVOExpr::ExprKind::Const)
+        typeError("constant expression");
+    return static_cast<TEVOConstExpr *>(o)->value();
+}
+
+uint32_t TEVOReader::popConstant(uint32_t low, uint32_t high)
+{
+    const uint64_t value = uint64_t(popConstantValue());
+    if (value > 0xFFFFFFFFu || value < low || value > high)
+        fail("bad object file: operand value error (constant out of range)");
+    return uint32_t(value);
+}
+
+// Stream --------------------------------------------------------------------------------
+
+uint8_t TEVOReader::nextByte()
+{
+    if (m_stream.atEnd())
+        fail("premature end of TEVO file");
+    return m_stream.readByte();
+}
+
+TEVOConstExpr *TEVOReader::constant(uint64_t value)
+{
+    // The eight small constants are shared: a stream of LIT/DROP pairs allocates nothing.
+    if (value < 8)
+        return m_small[value];
+    return m_module->pool().make<TEVOConstExpr>(int64_t(value));
+}
+
+void TEVOReader::append(TEVOInsn *record)
+{
+    record->setAddress(m_address);
+    record->setLocus(m_pendingLocus);
+    m_section->append(record);
+}
+
+TEVOInsn &TEVOReader::lastInstruction()
+{
+    if (!m_lastInsn)
+        fail("bad object file: no instruction defined");
+    return *m_lastInsn;
+}
+
+std::unique_ptr<TEVOModule> TEVOReader::readModule(bool trace, std::FILE *traceOut)
+{
+    m_module = std::make_unique<TEVOModule>();
+    m_module->setProcessor(processorName(), isBigEndian());
+    for (int i = 0; i < 8; ++i)
+        m_small[i] = m_module->pool().make<TEVOConstExpr>(i);
+    m_trace = trace;
+    m_traceOut = traceOut;
+
+    while (!m_stream.atEnd()) {
+        const size_t offset = m_stream.position();
+        const uint8_t op = m_stream.readByte();
+        if (m_trace)
+            traceOpcode(offset, op);
+        execute(op);
+        if (m_trace)
+            traceStack();
+    }
+    if (m_depth != 0)
+        fail("bad object file: stack not empty at EOF");
+    if (!m_moduleScopeMade)
+        fail("bad object file: no module defined");
+    m_module->bindMarkers();
+    m_section = nullptr;
+    m_lastInsn = nullptr;
+    m_pendingLocus = nullptr;
+    return std::move(m_module);
+}
+
+// Opcodes -------------------------------------------------------------------------------
+
+void TEVOReader::execute(uint8_t op)
+{
+    const TEVOOpcodeInfo *info = tevoOpcodeInfo(op);
+    if (!info)
+        fail("bad object file: unknown tag");
+    if (info->needsSection && !m_section)
+        fail("bad object file: no defined section");
+    TEVOPool &pool = m_module->pool();
+
+    switch (TEVOOpcode(op)) {
+    case TEVOOpcode::LIT0: case TEVOOpcode::LIT1: case TEVOOpcode::LIT2: case TEVOOpcode::LIT3:
+    case TEVOOpcode::LIT4: case TEVOOpcode::LIT5: case TEVOOpcode::LIT6: case TEVOOpcode::LIT7:
+        pushImmediate(op);
+        break;
+    case TEVOOpcode::LITX: {
+        const uint8_t count = nextByte();
+        uint64_t value = 0;
+        for (int i = 0; i < count; ++i)
+            value = (value << 8) | nextByte();
+        pushImmediate(value);
+        break;
+    }
+    case TEVOOpcode::NULL_:
+        push(nullptr);
+        break;
+    case TEVOOpcode::NULL_NULL:
+        push(nullptr);
+        push(nullptr);
+        break;
+    case TEVOOpcode::ADD: case TEVOOpcode::SUB: case TEVOOpcode::MUL: case TEVOOpcode::DIV:
+    case TEVOOpcode::MOD: case TEVOOpcode::AND: case TEVOOpcode::OR: case TEVOOpcode::XOR:
+    case TEVOOpcode::SHL: case TEVOOpcode::SHR: case TEVOOpcode::EQ: case TEVOOpcode::NE:
+    case TEVOOpcode::GT: case TEVOOpcode::LT: case TEVOOpcode::GE: case TEVOOpcode::LE:
+    case TEVOOpcode::LAND: case TEVOOpcode::LOR: case TEVOOpcode::ASHR: case TEVOOpcode::BINOP:
+    case TEVOOpcode::TEVO_WORD_ADDRESS: {
+        TEVOExpr *right = popExpr();
+        TEVOExpr *left = popExpr();
+        push(pool.make<TEVOBinaryExpr>(op, left, right));
+        break;
+    }
+    case TEVOOpcode::MKSYMBOL: {
+        TEVOSymbol *symbol = pool.make<TEVOSymbol>(popString());
+        m_module->addToSymbolList(symbol);
+        push(symbol);
+        break;
+    }
+    case TEVOOpcode::SYMBOLVAL:
+        push(pool.make<TEVOSymbolExpr>(popSymbol()));
+        break;
+    case TEVOOpcode::ALIAS: {
+        const uint32_t n = popConstant(0, 0xFFFFFFFF);
+        auto it = m_module->aliases().constFind(n);
+        if (it == m_module->aliases().constEnd())
+            fail("bad object file: alias not defined");
+        push(it.value());
+        break;
+    }
+    case TEVOOpcode::MKALIAS: {
+        const uint32_t n = popConstant(0, 0xFFFFFFFF);
+        TEVOObject *object = pop();
+        if (m_module->aliases().contains(n))
+            fail("bad object file: alias defined more than once");
+        m_module->aliases().insert(n, object);
+        break;
+    }
+    case TEVOOpcode::MKSTRINGZ: {
+        const uint32_t offset = popConstant(0, m_poolSize);
+        const uint8_t *start = m_pool + offset;
+        const void *zero = offset < m_poolSize ? std::memchr(start, 0, m_poolSize - offset) : nullptr;
+        const uint32_t length = zero ? uint32_t(static_cast<const uint8_t *>(zero) - start) : m_poolSize - offset;
+        push(pool.make<TEVOString>(start, length));
+        break;
+    }
+    case TEVOOpcode::MKSTRING: {
+        const uint32_t length = popConstant(0, m_poolSize);
+        const uint32_t offset = popConstant(0, m_poolSize);
+        if (uint64_t(offset) + length > m_poolSize)
+            fail("bad object file: operand value error (constant out of range)");
+        push(pool.make<TEVOString>(m_pool + offset, length));
+        break;
+    }
+    case TEVOOpcode::MARKERDEF: {
+        const uint32_t n = popConstant(0, 0xFFFFFFFF);
+        TEVOString *name = popString(true);
+        TEVOMarker *marker = m_module->marker(n);
+        if (name)
+            marker->setName(name);
+        append(marker);
+        break;
+    }
+    case TEVOOpcode::MARKERREF: {
+        TEVOMarkerExpr *expr = pool.make<TEVOMarkerExpr>(m_module->marker(popConstant(0, 0xFFFFFFFF)));
+        m_module->addMarkerExpr(expr);
+        push(expr);
+        break;
+    }
+    case TEVOOpcode::STRINGPOOL: {
+        const uint32_t size = popConstant(0, 0xFFFFFF);
+        // Checked before allocating, so a pool larger than the file costs nothing.
+        if (m_stream.available() < size)
+            fail("premature end of TEVO file");
+        uint8_t *bytes = pool.allocateBytes(size);
+        m_stream.read(bytes, size);
+        m_pool = bytes;
+        m_poolSize = size;
+        break;
+    }
+    case TEVOOpcode::SECTION:
+        m_section = popSection();
+        break;
+    case TEVOOpcode::MKSECTION:
+        push(m_module->section(popString()));
+        break;
+    case TEVOOpcode::SYMBOLDEF: {
+        TEVOExpr *expr = popExpr();
+        popSymbol()->setDefinition(expr);
+        break;
+    }
+    case TEVOOpcode::SETTYPE: {
+        TEVOType *type = popType();
+        if (TEVOObject *object = pop())
+            object->setType(type);
+        break;
+    }
+    case TEVOOpcode::SETNAME: {
+        TEVOString *name = popString();
+        TEVOObject *object = pop();
+        if (object)
+            object->setName(name);
+        push(object);
+        break;
+    }
+    case TEVOOpcode::DEFBYTES: {
+        const uint32_t size = popConstant(1, 4);
+        TEVOExpr *expr = popExpr();
+        append(pool.make<TEVODefBytesInsn>(expr, size, isBigEndian()));
+        break;
+    }
+    case TEVOOpcode::INSN:
+    case TEVOOpcode::INSN_MARKED: {
+        TEVOInsn *insn = readInstruction();
+        insn->setMarkedInsn(op == uint8_t(TEVOOpcode::INSN_MARKED));
+        insn->setStackAdjustment(m_stackAdjustment);
+        append(insn);
+        m_lastInsn = insn;
+        if (!m_keepLocus)
+            m_pendingLocus = nullptr;
+        break;
+    }
+    case TEVOOpcode::FILL: {
+        const uint64_t value = uint64_t(popConstantValue());
+        const uint32_t count = popConstant(0, 0xFFFFFFFF);
+        append(pool.make<TEVOFillInsn>(count, value));
+        break;
+    }
+    case TEVOOpcode::ALIGN:
+        append(pool.make<TEVOAlignInsn>(popConstant(0, 0xFFFFFFFF)));
+        break;
+    case TEVOOpcode::ORIGIN:
+        append(pool.make<TEVOOriginInsn>(popConstant(0, 0xFFFFFFFF)));
+        break;
+    case TEVOOpcode::BREAK:
+        if (m_section)
+            m_section->breakFragment();
+        break;
+    case TEVOOpcode::PUBLIC:
+        m_module->addPublic(popSymbol());
+        break;
+    case TEVOOpcode::LOCUS: {
+        const uint32_t line = popConstant(0, 0xFFFFFFFF);
+        TEVOLocus *locus = pool.make<TEVOLocus>(popFile(), line);
+        append(locus);
+        m_pendingLocus = locus;
+        break;
+    }
+    case TEVOOpcode::MKFILENAME:
+        push(pool.make<TEVOFilename>(popString()));
+        break;
+    case TEVOOpcode::SETPC:
+        m_address = popConstant(0, 0xFFFFFFFF);
+        break;
+    case TEVOOpcode::SETBYTES: {
+        TEVOString *bytes = popString();
+        lastInstruction().setStoredBytes(bytes->data(), bytes->size());
+        break;
+    }
+    case TEVOOpcode::CHAR:
+    case TEVOOpcode::INT:
+        push(pool.make<TEVOType>(TEVOType::TypeKind::Unsigned, popConstant(0, 0xFFFFFFFF)));
+        break;
+    case TEVOOpcode::UNSIGNED:
+        push(pool.make<TEVOType>(TEVOType::TypeKind::Int, popConstant(0, 0xFFFFFFFF)));
+        break;
+    case TEVOOpcode::STRUC_OLD:
+        push(pool.make<TEVOType>(TEVOType::TypeKind::Structure, 0));
+        break;
+    case TEVOOpcode::ARRAY: {
+        const uint32_t count = popConstant(0, 0xFFFFFFFF);
+        TEVOType *array = pool.make<TEVOType>(TEVOType::TypeKind::Array, count);
+        array->setInner(popType());
+        push(array);
+        break;
+    }
+    case TEVOOpcode::COUNTED_ARRAY: {
+        const uint32_t count = popConstant(0, 0xFFFFFFFF);
+        TEVOType *second = popType();
+        TEVOType *first = popType();
+        TEVOType *array = pool.make<TEVOType>(TEVOType::TypeKind::CountedArray, count);
+        array->setInner(first, second);
+        push(array);
+        break;
+    }
+    case TEVOOpcode::PTR: {
+        TEVOType *second = popType();
+        TEVOType *first = popType();
+        TEVOType *pointer = pool.make<TEVOType>(TEVOType::TypeKind::Pointer, 0);
+        pointer->setInner(first, second);
+        push(pointer);
+        break;
+    }
+    case TEVOOpcode::UNTYPED:
+        push(pool.make<TEVOType>(TEVOType::TypeKind::Untyped, popConstant(0, 0xFFFFFFFF)));
+        break;
+    case TEVOOpcode::FLOAT:
+        push(pool.make<TEVOType>(TEVOType::TypeKind::Float, popConstant(0, 0xFFFFFFFF)));
+        break;
+    case TEVOOpcode::FUNCTION:
+        popConstantValue();
+        popConstantValue();
+        popConstantValue();
+        push(pool.make<TEVOType>(TEVOType::TypeKind::Function, 0));
+        break;
+    case TEVOOpcode::MEMBER: {
+        TEVOType *member = pool.make<TEVOType>(TEVOType::TypeKind::Member, 0);
+        member->setInner(popType());
+        push(member);
+        break;
+    }
+    case TEVOOpcode::STATIC_FIELD: {
+        TEVOType *type = popType();
+        TEVOExpr *address = popExpr(true);
+        TEVOString *name = popString();
+        popType()->addField({name, type, address, 0, 0});
+        break;
+    }
+    case TEVOOpcode::DYNAMIC_FIELD: {
+        TEVOType *type = popType();
+        const uint64_t bits = uint64_t(popConstantValue());
+        const uint64_t offset = uint64_t(popConstantValue());
+        TEVOString *name = popString();
+        TEVOType *structure = popType();
+        structure->addField({name, type, nullptr, offset, bits});
+        push(structure);
+        break;
+    }
+    case TEVOOpcode::PARAMIN:
+    case TEVOOpcode::PARAMOUT: {
+        TEVOSymbol *symbol = popSymbol();
+        TEVOType *function = popType();
+        function->addParameter(symbol, op == uint8_t(TEVOOpcode::PARAMOUT));
+        push(function);
+        break;
+    }
+    case TEVOOpcode::LIBRARY:
+        m_module->addLibrary(popString());
+        break;
+    case TEVOOpcode::SETSCOPE: {
+        TEVOSymbol *symbol = popSymbol();
+        TEVOScope *scope = popScope();
+        symbol->setScope(scope);
+        scope->addSymbol(symbol);
+        push(symbol);
+        break;
+    }
+    case TEVOOpcode::SCOPE_BLOCK:
+    case TEVOOpcode::SCOPE_FUNCTION:
+    case TEVOOpcode::SCOPE_MODULE: {
+        TEVOExpr *high = popExpr(true);
+        TEVOExpr *low = popExpr(true);
+        TEVOScope *parent = popScope(true);
+        TEVOScope *scope;
+        if (op == uint8_t(TEVOOpcode::SCOPE_MODULE) && !m_moduleScopeMade) {
+            // The first module scope is the module itself.
+            scope = m_module.get();
+            m_moduleScopeMade = true;
+        } else {
+            const auto kind = op == uint8_t(TEVOOpcode::SCOPE_BLOCK)      ? TEVOScope::ScopeKind::Block
+                              : op == uint8_t(TEVOOpcode::SCOPE_FUNCTION) ? TEVOScope::ScopeKind::Function
+                                                                          : TEVOScope::ScopeKind::Module;
+            scope = pool.make<TEVOScope>(kind);
+        }
+        scope->setRange(parent == scope ? nullptr : parent, low, high);
+        push(scope);
+        break;
+    }
+    case TEVOOpcode::DUP: {
+        const Entry e = popEntry();
+        if (e.immediate) {
+            pushImmediate(uint64_t(e.value));
+            pushImmediate(uint64_t(e.value));
+        } else {
+            push(e.object);
+            push(e.object);
+        }
+        break;
+    }
+    case TEVOOpcode::DROP:
+        popEntry();
+        break;
+    case TEVOOpcode::SPACE:
+        append(pool.make<TEVOSpaceInsn>(popExpr()));
+        break;
+    case TEVOOpcode::ATTRIBUTE: {
+        TEVOString *name = popString();
+        TEVOString *value = popString();
+        m_module->setAttribute(name, value);
+        break;
+    }
+    case TEVOOpcode::FORWARDTYPE: {
+        const uint32_t n = popConstant(0, 0xFFFFFFFF);
+        TEVOType *forward = pool.make<TEVOType>(TEVOType::TypeKind::Forward, 0);
+        forward->setQualifier(n);
+        push(forward);
+        break;
+    }
+    case TEVOOpcode::NOP:
+    case TEVOOpcode::END_OF_INFO:
+    case TEVOOpcode::PTR_REP0:
+    case TEVOOpcode::PTR_REP1:
+        break;
+    case TEVOOpcode::PROTECTED:
+        m_module->setProtected(true);
+        break;
+    case TEVOOpcode::CODELET:
+        popConstantValue();
+        popSymbol();
+        break;
+    case TEVOOpcode::STRUC:
+        push(pool.make<TEVOType>(TEVOType::TypeKind::Structure, popConstant(0, 0xFFFFFFFF)));
+        break;
+    case TEVOOpcode::LINK_ORDER_PRIORITY:
+        popConstantValue();
+        break;
+    case TEVOOpcode::PATCHABLE: {
+        popConstantValue();
+        TEVOSymbol *symbol = popSymbol();
+        symbol->setPatchable(true);
+        push(symbol);
+        break;
+    }
+    case TEVOOpcode::INSTRUMENTATION_DATA: {
+        const uint32_t value = popConstant(0, 0xFFFFFFFF);
+        lastInstruction().setInstrumentation(value);
+        break;
+    }
+    case TEVOOpcode::PATCHED: {
+        popConstantValue();
+        push(popSymbol());
+        break;
+    }
+    case TEVOOpcode::REGISTER:
+        push(pool.make<TEVORegisterExpr>(int(popConstant(0, 0x7FFFFFFF))));
+        break;
+    case TEVOOpcode::LOCAL_INSN:
+        append(pool.make<TEVOLocalInsn>(popExpr()));
+        break;
+    case TEVOOpcode::SETFLAGS:
+        m_section->setFlags(popConstant(0, 0xFFFFFFFF));
+        break;
+    case TEVOOpcode::CLEAR_LOCUS:
+        m_pendingLocus = nullptr;
+        break;
+    case TEVOOpcode::SET_FCT_SYMBOL: {
+        TEVOSymbol *symbol = popSymbol();
+        TEVOScope *scope = popScope();
+        scope->setFunctionSymbol(symbol);
+        symbol->setFunctionScope(scope);
+        break;
+    }
+    case TEVOOpcode::ADJUST_STACK:
+        m_stackAdjustment = int32_t(popConstant(0, 0xFFFFFFFF));
+        break;
+    case TEVOOpcode::INIT:
+        append(pool.make<TEVOInitInsn>(m_module.get(), popString()));
+        break;
+    case TEVOOpcode::SYMBOL_LOCUS: {
+        const uint32_t line = popConstant(0, 0xFFFFFFFF);
+        TEVOFilename *file = popFile();
+        TEVOSymbol *symbol = popSymbol();
+        symbol->setLocus(file, line);
+        push(symbol);
+        break;
+    }
+    case TEVOOpcode::SET_INSN_ATTRIBUTE: {
+        const uint32_t word = popConstant(0, 0xFFFFFFFF);
+        if (m_lastInsn)
+            m_lastInsn->setAttribute(word);
+        break;
+    }
+    case TEVOOpcode::DEFADDR:
+        append(pool.make<TEVODefAddrInsn>(popExpr(), 2, isBigEndian()));
+        break;
+    case TEVOOpcode::MEMSPACE0: case TEVOOpcode::MEMSPACE1:
+    case TEVOOpcode::MEMSPACE2: case TEVOOpcode::MEMSPACE3: {
+        TEVOType *qualified = pool.make<TEVOType>(TEVOType::TypeKind::Qualified, 0);
+        qualified->setInner(popType());
+        qualified->setQualifier(op - uint8_t(TEVOOpcode::MEMSPACE0));
+        push(qualified);
+        break;
+    }
+    case TEVOOpcode::LINKIF:
+        append(pool.make<TEVOLinkIf>(popExpr()));
+        break;
+    case TEVOOpcode::ENDLINKIF:
+        append(pool.make<TEVOEndLinkIf>());
+        break;
+    }
+}
+
+// Trace ---------------------------------------------------------------------------------
+
+void TEVOReader::traceOpcode(size_t offset, uint8_t op)
+{
+    const TEVOOpcodeInfo *info = tevoOpcodeInfo(op);
+    if (info && info->name[0])
+        std::fprintf(m_traceOut, "%06zx %s\n", offset, info->name);
+    else
+        std::fprintf(m_traceOut, "%06zx tag=0x%02x\n", offset, unsigned(op));
+}
+
+void TEVOReader::traceStack()
+{
+    QByteArray line = "\t[";
+    for (int i = 0; i < m_depth; ++i) {
+        if (i)
+            line += ' ';
+        if (m_stack[i].immediate) {
+            line += "n:" + TEVOConstExpr(m_stack[i].value).text();
+            continue;
+        }
+        TEVOObject *o = m_stack[i].object;
+        if (!o) {
+            line += "null";
+            continue;
+        }
+        switch (o->kind()) {
+        case TEVOObject::Kind::Expr: {
+            auto *expr = static_cast<TEVOExpr *>(o);
+            if (expr->exprKind() == TEVOExpr::ExprKind::Const)
+                line += "n:" + expr->text();
+            else if (expr->exprKind() == TEVOExpr::ExprKind::Marker)
+                line += "mkr " + expr->text();
+            else
+                line += "unk " + expr->text();
+            break;
+        }
+        case TEVOObject::Kind::String:
+            line += "str:" + static_cast<TEVOString *>(o)->bytes();
+            break;
+        case TEVOObject::Kind::Symbol:
+            line += "sym:" + nameText(o->name());
+            break;
+        case TEVOObject::Kind::Type: {
+            auto *type = static_cast<TEVOType *>(o);
+            line += (type->typeKind() == TEVOType::TypeKind::Function ? "fcn " : "typ ") + nameText(type->name());
+            break;
+        }
+        case TEVOObject::Kind::Scope:
+            line += "scp " + nameText(o->name());
+            break;
+        default:
+            line += "unk " + nameText(o->name());
+            break;
+        }
+    }
+    line += "]\n";
+    std::fputs(line.constData(), m_traceOut);
+}
+
+} // namespace zim::tevo

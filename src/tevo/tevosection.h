@@ -1,0 +1,84 @@
+// TEVO sections and the fragments (groups of records) they are made of.
+#pragma once
+
+#include "tevo/tevoobject.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace zim::tevo {
+
+class TEVOInsn;
+class TEVOModule;
+class TEVOSection;
+
+// An ordered group of records; BREAK starts a new one.
+class TEVOFragment : public PoolObject
+{
+public:
+    explicit TEVOFragment(TEVOSection *section) : m_section(section) {}
+
+    TEVOSection *section() const { return m_section; }
+    const std::vector<TEVOInsn *> &records() const { return m_records; }
+    size_t count() const { return m_records.size(); }
+    void append(TEVOInsn *record) { m_records.push_back(record); }
+
+private:
+    TEVOSection *m_section;
+    std::vector<TEVOInsn *> m_records;
+};
+
+class TEVOSection : public TEVOObject
+{
+public:
+    static constexpr uint32_t loadableFlag = 0x80000;
+    static constexpr uint32_t kindMask = 0xF;
+    // The kind of a section for the target's second memory space.
+    static constexpr uint32_t secondSpaceKind = 6;
+    // The most bytes the records of a module may make for loading; more means a corrupt file.
+    static constexpr uint32_t maxLoadBytes = 16u << 20;
+
+    TEVOSection(TEVOModule *module, const TEVOString *name) : TEVOObject(Kind::Section), m_module(module)
+    {
+        m_name = name;
+    }
+
+    TEVOModule *module() const { return m_module; }
+    uint32_t flags() const { return m_flags; }
+    void setFlags(uint32_t flags) { m_flags = flags; }
+    bool isLoadable() const { return m_flags & loadableFlag; }
+    uint32_t sectionKind() const { return m_flags & kindMask; }
+
+    const std::vector<TEVOFragment *> &fragments() const { return m_fragments; }
+    TEVOFragment *currentFragment() const { return m_current; }
+    // Appends to the current fragment, making one when there is none.
+    void append(TEVOInsn *record);
+    // Ends the current fragment; the next append starts a new one.
+    void breakFragment() { m_current = nullptr; }
+
+    // Start and end from the records that have an address and at least one byte: the lowest
+    // address and the highest address + size. A section without such records keeps start
+    // 0xFFFFFFFF and end 0.
+    void layout();
+    bool isLaidOut() const { return m_laidOut; }
+    uint32_t start() const { return m_start; }
+    // One past the last byte; 64 bits since a record may end at 2^32.
+    uint64_t end() const { return m_end; }
+
+    // Set while the section is laid out or copied, so that records referring back to their
+    // own section (INIT) see it as empty instead of recursing.
+    bool isBusy() const { return m_busy; }
+    void setBusy(bool busy) { m_busy = busy; }
+
+private:
+    TEVOModule *m_module;
+    std::vector<TEVOFragment *> m_fragments;
+    TEVOFragment *m_current = nullptr;
+    uint32_t m_flags = 0;
+    uint32_t m_start = 0xFFFFFFFF;
+    uint64_t m_end = 0;
+    bool m_laidOut = false;
+    bool m_busy = false;
+};
+
+} // namespace zim::tevo

@@ -1,0 +1,21 @@
+// Fuzz target: the TEVO reader and the .hzx load sections must end every input in sections or
+// an HException, never a crash, a hang or unbounded memory.
+#include "fuzzreader.h"
+#include "loadfile/hbytestream.h"
+#include "tevo/tevoloadfile.h"
+#include "tevo/tevomodule.h"
+#include "tevo/tevomsp430reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    return fuzzReader(data, size, [&](const QByteArray &input) {
+        HByteStream stream;
+        stream.write(reinterpret_cast<const uint8_t *>(input.constData()), size_t(input.size()));
+        zim::tevo::TEVOMSP430Reader reader(stream, true);
+        std::shared_ptr<zim::tevo::TEVOModule> module = reader.readModule(false);
+        auto file = std::make_unique<zim::tevo::TEVOLoadFile>(module);
+        for (const auto &section : file->sections().secondarySections)
+            (void)section->data();
+        return file;
+    });
+}

@@ -1,0 +1,186 @@
+// Expression evaluation, error values and listing texts.
+#include "tevo/tevoexpr.h"
+#include "tevo/tevoinsn.h"
+#include "tevo/tevomodule.h"
+#include "tevo/tevosection.h"
+#include "tevo/tevosymbol.h"
+#include "unit/tevo/tevotestutil.h"
+
+#include <gtest/gtest.h>
+
+namespace zim::tevo {
+namespace {
+
+class ExprTest : public testing::Test
+{
+protected:
+    TEVOExpr *num(int64_t v) { return m.pool().make<TEVOConstExpr>(v); }
+    TEVOExpr *bin(uint8_t op, TEVOExpr *l, TEVOExpr *r) { return m.pool().make<TEVOBinaryExpr>(op, l, r); }
+    const TEVOString *str(const char *s)
+    {
+        return m.pool().make<TEVOString>(reinterpret_cast<const uint8_t *>(s), uint32_t(strlen(s)));
+    }
+    TEVOSymbol *symbol(const char *name, TEVOExpr *definition)
+    {
+        TEVOSymbol *s = m.pool().make<TEVOSymbol>(str(name));
+        s->setDefinition(definition);
+        return s;
+    }
+    TEVOExpr *ref(TEVOSymbol *s) { return m.pool().make<TEVOSymbolExpr>(s); }
+    // A marker placed in section "CODE" at address.
+    TEVOExpr *label(uint32_t number, uint32_t address)
+    {
+        TEVOMarker *marker = m.marker(number);
+        marker->setAddress(address);
+        m.section(str("CODE"))->append(marker);
+        return m.pool().make<TEVOMarkerExpr>(marker);
+    }
+
+    TEVOModule m;
+};
+
+struct BinaryCase
+{
+    const char *name;
+    uint8_t op;
+    int64_t left;
+    int64_t right;
+    int64_t result;
+};
+
+class BinaryOperators : public ExprTest, public testing::WithParamInterface<BinaryCase>
+{
+};
+
+TEST_P(BinaryOperators, Evaluate)
+{
+    const BinaryCase &c = GetParam();
+    const TEVOValue v = bin(c.op, num(c.left), num(c.right))->evaluate();
+    ASSERT_FALSE(v.error) << v.message.toStdString();
+    EXPECT_EQ(v.value, c.result);
+    EXPECT_EQ(v.base, nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Expr, BinaryOperators,
+    testing::Values(BinaryCase{"SubtractionGoesNegative", 0x0C, 8, 10, -2},
+                    BinaryCase{"DivisionTruncatesTowardZero", 0x0E, -7, 2, -3},
+                    BinaryCase{"RemainderKeepsSign", 0x0F, -7, 2, -1},
+                    BinaryCase{"MostNegativeOverMinusOneDoesNotTrap", 0x0E, INT64_MIN, -1, INT64_MIN},
+                    BinaryCase{"ShiftRightBringsZeros", 0x14, -16, 60, 15},
+                    BinaryCase{"ArithmeticShiftRepeatsSign", 0x55, -16, 2, -4},
+                    BinaryCase{"ShiftBy64GivesZero", 0x13, 1, 64, 0},
+                    BinaryCase{"ArithmeticShiftBy200KeepsSign", 0x55, -5, 200, -1},
+                    BinaryCase{"GreaterComparesSigned", 0x17, -1, 1, 0},
+                    BinaryCase{"LessOrEqualOnEqual", 0x1A, 3, 3, 1},
+                    BinaryCase{"LogicalAndOfNonzero", 0x1B, 5, -3, 1},
+                    BinaryCase{"LogicalOrOfZeros", 0x1C, 0, 0, 0},
+                    BinaryCase{"WordAddressHalvesWithSign", 0x69, -6, 0, -3},
+                    BinaryCase{"OperatorWithoutTextGivesLeft", 0x5E, 9, 4, 9}),
+    [](const testing::TestParamInfo<BinaryCase> &info) { return std::string(info.param.name); });
+
+TEST_F(ExprTest, ConstantsPrintDecimalBelowSixteenAndHexAbove)
+{
+    EXPECT_EQ(num(15)->text(), "15");
+    EXPECT_EQ(num(16)->text(), "0x10");
+    EXPECT_EQ(num(-2)->text(), "-2");
+    TEVOValue v = bin(0x0C, num(8), num(10))->evaluate();
+    EXPECT_EQ(num(v.value)->text(), "-2");
+}
+
+TEST_F(ExprTest, BinaryTextsUseTheOperatorTexts)
+{
+    EXPECT_EQ(bin(0x0D, bin(0x0B, num(1), num(2)), num(3))->text(), "(1 + 2) * 3");
+    EXPECT_EQ(bin(0x11, num(1), num(2))->text(), "1 | 2");
+    EXPECT_EQ(bin(0x1C, num(1), num(2))->text(), "1 || 2");
+    EXPECT_EQ(bin(0x55, num(1), num(2))->text(), "1 ASHR 2");
+    EXPECT_EQ(bin(0x5E, num(1), num(2))->text(), "1 ?? 2");
+    EXPECT_EQ(bin(0x69, num(0x20), num(1))->text(), "W:(0x20, 1)");
+}
+
+TEST_F(ExprTest, DivisionAndModulusByZeroAreErrorValues)
+{
+    EXPECT_EQ(bin(0x0E, num(1), num(0))->evaluate().message, "division by zero");
+    EXPECT_EQ(bin(0x0F, num(1), num(0))->evaluate().message, "modulus by zero");
+}
+
+TEST_F(ExprTest, TheLeftOperandsErrorComesFirst)
+{
+    TEVOExpr *undefined = ref(symbol("nowhere", nullptr));
+    const TEVOValue v = bin(0x0E, undefined, num(0))->evaluate();
+    EXPECT_TRUE(v.error);
+    EXPECT_EQ(v.message, "undefined symbol nowhere");
+    EXPECT_EQ(bin(0x0B, bin(0x0E, num(1), num(0)), undefined)->evaluate().message, "division by zero");
+    EXPECT_EQ(bin(0x0B, num(1), undefined)->evaluate().message, "undefined symbol nowhere");
+}
+
+TEST_F(ExprTest, SelfReferenceIsACircularReference)
+{
+    TEVOSymbol *s = symbol("loop", nullptr);
+    s->setDefinition(bin(0x0B, ref(s), num(1)));
+    const TEVOValue v = ref(s)->evaluate();
+    EXPECT_TRUE(v.error);
+    EXPECT_TRUE(v.message.startsWith("circular reference to ")) << v.message.toStdString();
+    // The symbol is usable again afterwards: evaluation leaves no flag behind.
+    EXPECT_FALSE(s->isEvaluating());
+}
+
+TEST_F(ExprTest, MutualReferenceIsACircularReference)
+{
+    TEVOSymbol *a = symbol("a", nullptr);
+    TEVOSymbol *b = symbol("b", ref(a));
+    a->setDefinition(ref(b));
+    EXPECT_TRUE(ref(a)->evaluate().message.startsWith("circular reference to "));
+}
+
+TEST_F(ExprTest, SymbolValuesCarryTheSymbolsAttributes)
+{
+    TEVOSymbol *s = symbol("port", num(0x21));
+    s->setAttributes(7, true, false);
+    const TEVOValue v = ref(s)->evaluate();
+    EXPECT_EQ(v.value, 0x21);
+    EXPECT_EQ(v.attribute, 7u);
+    EXPECT_TRUE(v.flag1);
+    EXPECT_FALSE(v.flag2);
+}
+
+TEST_F(ExprTest, LabelDifferenceHasNoBaseAndLabelPlusOffsetKeepsIt)
+{
+    TEVOExpr *l1 = label(1, 0xF000);
+    TEVOExpr *l2 = label(2, 0xF010);
+    const TEVOValue difference = bin(0x0C, l2, l1)->evaluate();
+    EXPECT_EQ(difference.value, 0x10);
+    EXPECT_EQ(difference.base, nullptr);
+    const TEVOValue moved = bin(0x0B, l1, num(4))->evaluate();
+    EXPECT_EQ(moved.value, 0xF004);
+    EXPECT_EQ(moved.base, m.findSection("CODE"));
+    EXPECT_EQ(bin(0x0D, num(2), l1)->evaluate().base, nullptr);
+}
+
+TEST_F(ExprTest, MarkerAddressesAreSignExtended)
+{
+    EXPECT_EQ(label(3, 0xFFFF8000)->evaluate().value, -0x8000);
+}
+
+TEST_F(ExprTest, UnplacedMarkerIsAForwardReference)
+{
+    TEVOMarker *unnamed = m.marker(8);
+    EXPECT_EQ(m.pool().make<TEVOMarkerExpr>(unnamed)->evaluate().message, "forward reference to label");
+    TEVOMarker *named = m.marker(9);
+    named->setName(str("done"));
+    EXPECT_EQ(m.pool().make<TEVOMarkerExpr>(named)->evaluate().message, "forward reference to label done");
+}
+
+TEST_F(ExprTest, DeepNestingIsAnErrorValueNotACrash)
+{
+    TEVOExpr *e = num(1);
+    for (int i = 0; i < 200000; ++i)
+        e = bin(0x0B, e, num(1));
+    EXPECT_EQ(e->evaluate().message, "expression nested too deeply");
+    EXPECT_FALSE(e->text().isEmpty());
+    e->mark(true);
+    EXPECT_TRUE(e->isMarked());
+}
+
+} // namespace
+} // namespace zim::tevo

@@ -1,0 +1,151 @@
+// Record sizes, alignment and the layout of sections.
+#include "tevo/tevoexpr.h"
+#include "tevo/tevoinsn.h"
+#include "tevo/tevomodule.h"
+#include "tevo/tevomsp430insn.h"
+#include "tevo/tevosection.h"
+#include "unit/tevo/tevotestutil.h"
+
+#include <gtest/gtest.h>
+
+namespace zim::tevo {
+namespace {
+
+struct AlignCase
+{
+    const char *name;
+    uint32_t n;
+    uint32_t address;
+    uint32_t size;
+};
+
+class Alignment : public testing::TestWithParam<AlignCase>
+{
+};
+
+TEST_P(Alignment, Size)
+{
+    TEVOAlignInsn align(GetParam().n);
+    align.setAddress(GetParam().address);
+    EXPECT_EQ(align.size(), GetParam().size);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layout, Alignment,
+                         testing::Values(AlignCase{"FourAt1002PadsTwo", 4, 0x1002, 2},
+                                         AlignCase{"FourAt1004PadsNothing", 4, 0x1004, 0},
+                                         AlignCase{"NoAddressPadsNothing", 4, 0xFFFFFFFF, 0},
+                                         AlignCase{"ZeroAlignmentPadsNothing", 0, 0x1001, 0},
+                                         AlignCase{"LargeAlignmentFromAddressZeroPadsNothing", 0x10000, 0, 0},
+                                         AlignCase{"OddAddressToWord", 2, 0x1001, 1}),
+                         [](const testing::TestParamInfo<AlignCase> &info) { return std::string(info.param.name); });
+
+struct SizeCase
+{
+    const char *name;
+    uint32_t code;
+    bool first;
+    bool second;
+    uint32_t size;
+};
+
+class InstructionSizes : public testing::TestWithParam<SizeCase>
+{
+};
+
+TEST_P(InstructionSizes, BySizeClass)
+{
+    const SizeCase &c = GetParam();
+    EXPECT_EQ(TEVOMSP430Insn::sizeFor(c.code, c.first, c.second), c.size);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layout, InstructionSizes,
+    testing::Values(SizeCase{"ExtendedBare", 0x18000000, false, false, 4},
+                    SizeCase{"ExtendedFirstOperand", 0x18001234, true, false, 6},
+                    SizeCase{"ExtendedBothOperands", 0xFFFFFFFF, true, true, 8},
+                    SizeCase{"LongFormIgnoresOperands", 0x20000, true, true, 8},
+                    SizeCase{"LongFormUpperBound", 0x17FFFFFF, false, false, 8},
+                    SizeCase{"SixByteForm", 0x10000, false, false, 6},
+                    SizeCase{"SixByteFormUpperBound", 0x1FFFF, true, false, 6},
+                    SizeCase{"JumpIgnoresOperands", 0x2000, true, true, 2},
+                    SizeCase{"JumpUpperBound", 0x3FFF, true, false, 2},
+                    SizeCase{"BelowJumps", 0x1FFF, true, false, 4},
+                    SizeCase{"AboveJumps", 0x4000, true, true, 6},
+                    SizeCase{"PlainBare", 0x4303, false, false, 2},
+                    SizeCase{"PlainSecondOperand", 0xF000, false, true, 4}),
+    [](const testing::TestParamInfo<SizeCase> &info) { return std::string(info.param.name); });
+
+TEST(Layout, SectionSpansItsSizedAddressedRecords)
+{
+    TEVOModule m;
+    TEVOSection *s = m.section(m.pool().make<TEVOString>(reinterpret_cast<const uint8_t *>("CODE"), 4));
+    auto add = [&](TEVOInsn *r, uint32_t address) {
+        r->setAddress(address);
+        s->append(r);
+    };
+    add(m.pool().make<TEVOOriginInsn>(0x100), 0x100);               // no size
+    add(m.pool().make<TEVOFillInsn>(4, 0xAA), 0xFFFFFFFF);          // no address
+    add(m.pool().make<TEVOFillInsn>(0x10, 0xAA), 0xF010);
+    add(m.pool().make<TEVOFillInsn>(2, 0xAA), 0xF000);
+    add(m.pool().make<TEVOAlignInsn>(0x100), 0xF020);
+    s->layout();
+    EXPECT_TRUE(s->isLaidOut());
+    EXPECT_EQ(s->start(), 0xF000u);
+    EXPECT_EQ(s->end(), 0xF100u);
+}
+
+TEST(Layout, BreakStartsANewFragment)
+{
+    TEVOExecutableSpec spec;
+    TEVORecordSpec cut;
+    cut.kind = TEVORecordSpec::Break;
+    spec.sections = {loadable("CODE", {insnAt(0x4400, "ab"), cut, insnAt(0x4402, "cd"), insnAt(0x4404, "ef")})};
+    auto module = readStream(writeTEVOExecutable(spec));
+    const auto &fragments = module->findSection("CODE")->fragments();
+    ASSERT_EQ(fragments.size(), 2u);
+    EXPECT_EQ(fragments[0]->count(), 1u);
+    EXPECT_EQ(fragments[1]->count(), 2u);
+    EXPECT_EQ(fragments[1]->records()[0]->fragment(), fragments[1]);
+}
+
+TEST(Layout, InitCopiesAnotherSectionAndGivesUpOnItself)
+{
+    TEVORecordSpec copy;
+    copy.kind = TEVORecordSpec::Init;
+    copy.name = "IDATA";
+    copy.address = 0xF000;
+    TEVORecordSpec self = copy;
+    self.name = "SELF";
+    self.address = 0x300;
+    TEVOExecutableSpec spec;
+    spec.sections = {loadable("IDATA", {dataAt(0x200, 2, 0x1234), dataAt(0x204, 1, 0x56)}),
+                     loadable("CONST", {copy}),
+                     loadable("SELF", {self, dataAt(0x310, 1, 0x77)})};
+    auto module = readStream(writeTEVOExecutable(spec));
+    TEVOInsn *init = module->findSection("CONST")->fragments()[0]->records()[0];
+    ASSERT_EQ(init->size(), 5u);
+    uint8_t bytes[5];
+    init->copyBytes(bytes, 5);
+    EXPECT_EQ(QByteArray(reinterpret_cast<char *>(bytes), 5), QByteArray("\x34\x12\0\0\x56", 5));
+    EXPECT_EQ(init->listingText(), "\t.INIT\t\"IDATA\"");
+
+    TEVOSection *selfSection = module->findSection("SELF");
+    selfSection->layout();
+    EXPECT_EQ(selfSection->start(), 0x310u);
+    EXPECT_EQ(selfSection->fragments()[0]->records()[0]->size(), 0u);
+}
+
+TEST(Layout, DataEncodesLittleEndianForMSP430)
+{
+    TEVOExecutableSpec spec;
+    spec.bookkeeping = false;
+    spec.sections = {loadable("DATA", {dataAt(0x200, 4, 0x11223344), dataAt(0x204, 3, 0xAABBCC)})};
+    auto module = readStream(writeTEVOExecutable(spec));
+    const auto &records = module->findSection("DATA")->fragments()[0]->records();
+    EXPECT_EQ(records[0]->listing(), "0200\t44332211\tDL\t0x11223344");
+    EXPECT_EQ(records[1]->bytesText(), "CCBBAA\t");
+    EXPECT_EQ(records[1]->listingText(), "\tDC3\t0xaabbcc");
+}
+
+} // namespace
+} // namespace zim::tevo

@@ -1,0 +1,291 @@
+// Cutting loadable sections into load sections, the start address and the executable cache.
+#include "common/hexception.h"
+#include "loadfile/loadfilefactory.h"
+#include "tevo/tevoexecutablecache.h"
+#include "tevo/tevoloadfile.h"
+#include "tevo/tevomodule.h"
+#include "tevo/tevoregistration.h"
+#include "tevo/tevosection.h"
+#include "unit/tevo/tevotestutil.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace zim::tevo {
+namespace {
+
+struct Cut
+{
+    std::string name;
+    uint32_t address;
+    uint32_t size;
+    bool operator==(const Cut &) const = default;
+};
+
+void PrintTo(const Cut &c, std::ostream *os) { *os << c.name << "@" << std::hex << c.address << "+" << c.size; }
+
+std::vector<Cut> cuts(const LoadFileSectionList &list)
+{
+    std::vector<Cut> result;
+    for (const auto &s : list)
+        result.push_back({s->name(), s->address(), s->size()});
+    return result;
+}
+
+class LoadFileTest : public testing::Test
+{
+protected:
+    QString write(const QByteArray &contents, const QString &name = QStringLiteral("app.hzx"))
+    {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(contents) != contents.size())
+            ADD_FAILURE() << "cannot write " << path.toStdString();
+        return path;
+    }
+    // Each executable gets a file of its own: the cache would take a rewrite of the same size
+    // within one modification-time tick for the file it already read.
+    std::unique_ptr<TEVOLoadFile> open(const TEVOExecutableSpec &spec)
+    {
+        const QString name = QStringLiteral("app%1.hzx").arg(++m_files);
+        return std::make_unique<TEVOLoadFile>(write(writeTEVOExecutable(spec), name), m_cache);
+    }
+    static QList<TEVORecordSpec> run(uint32_t address, uint32_t size)
+    {
+        QByteArray bytes(qsizetype(size), '\0');
+        for (uint32_t i = 0; i < size; ++i)
+            bytes[i] = char(address + i);
+        return recordsForBytes(address, reinterpret_cast<const uint8_t *>(bytes.constData()), size);
+    }
+
+    QTemporaryDir m_dir;
+    TEVOExecutableCache m_cache;
+    int m_files = 0;
+};
+
+TEST_F(LoadFileTest, GapSplitsASectionIntoTwoOfTheSameName)
+{
+    TEVOExecutableSpec spec;
+    spec.sections = {loadable("CODE", run(0xF000, 0x100) + run(0xF200, 0x10))};
+    auto file = open(spec);
+    EXPECT_EQ(cuts(file->sections().primarySections),
+              (std::vector<Cut>{{"CODE", 0xF000, 256}, {"CODE", 0xF200, 16}}));
+    const auto &first = file->sections().primarySections[0];
+    EXPECT_EQ(first->data()[0], 0x00);
+    EXPECT_EQ(first->data()[255], 0xFF);
+    EXPECT_EQ(file->sections().primarySections[1]->data()[1], 0x01);
+}
+
+TEST_F(LoadFileTest, FirstRecordAtTheSectionStartStartsThere)
+{
+    TEVOExecutableSpec spec;
+    spec.sections = {loadable("CODE", run(0x4400, 6))};
+    auto file = open(spec);
+    EXPECT_EQ(cuts(file->sections().primarySections), (std::vector<Cut>{{"CODE", 0x4400, 6}}));
+    EXPECT_EQ(file->startAddress(), 0x4400u);
+}
+
+TEST_F(LoadFileTest, OverlapStartsANewSection)
+{
+    TEVOExecutableSpec spec;
+    spec.sections = {loadable("CODE", run(0x4400, 8) + run(0x4404, 4))};
+    auto file = open(spec);
+    EXPECT_EQ(cuts(file->sections().primarySections),
+              (std::vector<Cut>{{"CODE", 0x4400, 8}, {"CODE", 0x4404, 4}}));
+}
+
+TEST_F(LoadFileTest, RecordsWithoutSizeNeitherSplitNorCount)
+{
+    TEVORecordSpec marker;
+    marker.kind = TEVORecordSpec::Marker;
+    marker.number = 3;
+    marker.address = 0x9000;
+    TEVORecordSpec locus;
+    locus.kind = TEVORecordSpec::Locus;
+    locus.name = "a.c";
+    locus.number = 3;
+    locus.address = 0x1234;
+    TEVORecordSpec origin;
+    origin.kind = TEVORecordSpec::Origin;
+    origin.value = 0x8000;
+    origin.address = 0x8000;
+    TEVORecordSpec linkIf;
+    linkIf.kind = TEVORecordSpec::LinkIf;
+    linkIf.value = 1;
+    TEVORecordSpec endLinkIf;
+    endLinkIf.kind = TEVORecordSpec::EndLinkIf;
+    TEVOExecutableSpec spec;
+    spec.sections = {loadable("CODE", run(0x4400, 4) + QList<TEVORecordSpec>{marker, locus, origin, linkIf, endLinkIf}
+                                          + run(0x4404, 4))};
+    auto file = open(spec);
+    EXPECT_EQ(cuts(file->sections().primarySections), (std::vector<Cut>{{"CODE", 0x4400, 8}}));
+}
+
+TEST_F(LoadFileTest, KindSixGoesToTheSecondaryList)
+{
+    TEVOExecutableSpec spec;
+    spec.sections = {loadable("CODE", run(0x4400, 4)), loadable("XDATA", run(0x100, 2), 6)};
+    auto file = open(spec);
+    EXPECT_EQ(cuts(file->sections().primarySections), (std::vector<Cut>{{"CODE", 0x4400, 4}}));
+    EXPECT_EQ(cuts(file->sections().secondarySections), (std::vector<Cut>{{"XDATA", 0x100, 2}}));
+    // The second memory space does not count for the start address.
+    EXPECT_EQ(file->startAddress(), 0x4400u);
+}
+
+TEST_F(LoadFileTest, SectionWithoutTheLoadableFlagContributesNothing)
+{
+    TEVOSectionSpec debug = loadable("DEBUG", run(0x0, 16));
+    debug.flags = 0x7;
+    TEVOExecutableSpec spec;
+    spec.sections = {debug, loadable("CODE", run(0x4400, 2))};
+    auto file = open(spec);
+    EXPECT_EQ(cuts(file->sections().primarySections), (std::vector<Cut>{{"CODE", 0x4400, 2}}));
+    EXPECT_TRUE(file->sections().secondarySections.empty());
+}
+
+TEST_F(LoadFileTest, StartAddressOfEmptyOrAbsentSections)
+{
+    TEVOExecutableSpec none;
+    none.sections = {loadable("XDATA", run(0x100, 2), 6)};
+    EXPECT_EQ(open(none)->startAddress(), 0xFFFFFFFFu);
+    TEVOExecutableSpec empty;
+    empty.sections = {loadable("BSS", {}), loadable("CODE", run(0x4400, 2))};
+    EXPECT_EQ(open(empty)->startAddress(), 0u);
+}
+
+TEST_F(LoadFileTest, FillSpaceAlignAndDataBytes)
+{
+    TEVORecordSpec fill;
+    fill.kind = TEVORecordSpec::Fill;
+    fill.address = 0x200;
+    fill.count = 3;
+    fill.value = 0x1AB;
+    TEVORecordSpec align;
+    align.kind = TEVORecordSpec::Align;
+    align.address = 0x203;
+    align.count = 4;
+    TEVORecordSpec space;
+    space.kind = TEVORecordSpec::Space;
+    space.address = 0x204;
+    space.count = 2;
+    TEVORecordSpec address;
+    address.kind = TEVORecordSpec::Address;
+    address.address = 0x206;
+    address.value = 0x4400;
+    TEVOExecutableSpec spec;
+    spec.sections = {loadable("DATA", {fill, align, space, address, dataAt(0x208, 1, 0x7F)})};
+    auto file = open(spec);
+    const auto &list = file->sections().primarySections;
+    ASSERT_EQ(cuts(list), (std::vector<Cut>{{"DATA", 0x200, 9}}));
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(list[0]->data()), 9),
+              QByteArray("\xAB\xAB\xAB\0\0\0\x00\x44\x7F", 9));
+}
+
+TEST_F(LoadFileTest, BadRecordsFailWithTheirMessage)
+{
+    TEVOExecutableSpec shortInsn;
+    TEVORecordSpec insn = insnAt(0x4400, "ab");
+    insn.code = 0x20000;
+    shortInsn.sections = {loadable("CODE", {insn})};
+    EXPECT_EQ(messageOf([&] { open(shortInsn)->sections(); }),
+              "bad object file: instruction at 0x4400 has 2 of its 8 bytes");
+
+    TEVOExecutableSpec noAddress;
+    noAddress.sections = {loadable("CODE", {dataAt(0xFFFFFFFF, 2, 1)})};
+    EXPECT_EQ(messageOf([&] { open(noAddress)->sections(); }),
+              "bad object file: record without an address in section CODE");
+
+    TEVOExecutableSpec wraps;
+    wraps.sections = {loadable("CODE", {dataAt(0xFFFFFFFE, 4, 1)})};
+    EXPECT_EQ(messageOf([&] { open(wraps)->sections(); }),
+              "bad object file: 4 bytes at 0xfffffffe pass the end of the address space");
+
+    TEVORecordSpec huge;
+    huge.kind = TEVORecordSpec::Fill;
+    huge.address = 0;
+    huge.count = 0xFFFFFFFF;
+    TEVOExecutableSpec tooBig;
+    tooBig.sections = {loadable("CODE", {huge})};
+    EXPECT_EQ(messageOf([&] { open(tooBig)->sections(); }), "bad object file: load sections larger than 16 MB");
+}
+
+TEST_F(LoadFileTest, CircularDataSymbolFailsWithItsMessage)
+{
+    const QByteArray stream = moduleStream([](TEVOWriter &w) {
+        w.string("CODE");
+        w.op(TEVOOpcode::MKSECTION);
+        w.op(TEVOOpcode::DUP);
+        w.op(TEVOOpcode::SECTION);
+        w.op(TEVOOpcode::DROP);
+        w.constant(TEVOSection::loadableFlag);
+        w.op(TEVOOpcode::SETFLAGS);
+        w.string("self");
+        w.op(TEVOOpcode::MKSYMBOL);
+        w.op(TEVOOpcode::DUP);
+        w.op(TEVOOpcode::DUP);
+        w.op(TEVOOpcode::SYMBOLVAL);
+        w.constant(1);
+        w.op(TEVOOpcode::ADD);
+        w.op(TEVOOpcode::SYMBOLDEF);
+        w.constant(0x200);
+        w.op(TEVOOpcode::SETPC);
+        w.op(TEVOOpcode::SYMBOLVAL);
+        w.constant(2);
+        w.op(TEVOOpcode::DEFBYTES);
+    });
+    TEVOLoadFile file(write(stream), m_cache);
+    EXPECT_EQ(messageOf([&] { file.sections(); }), "circular reference to self");
+}
+
+TEST_F(LoadFileTest, MissingFileCannotBeAccessed)
+{
+    const QString path = m_dir.filePath("absent.hzx");
+    EXPECT_EQ(messageOf([&] { TEVOLoadFile(path, m_cache); }), "Can't access " + path);
+}
+
+TEST_F(LoadFileTest, CacheReadsAnUnchangedFileOnce)
+{
+    TEVOExecutableSpec spec;
+    spec.sections = {loadable("CODE", run(0x4400, 2))};
+    const QString path = write(writeTEVOExecutable(spec));
+    TEVOLoadFile first(path, m_cache);
+    TEVOLoadFile second(path, m_cache);
+    EXPECT_EQ(m_cache.readCount(), 1);
+    EXPECT_EQ(first.objectModule(), second.objectModule());
+
+    // A changed file is read again; the first load file keeps its own module.
+    spec.sections = {loadable("CODE", run(0x4400, 4))};
+    QFile f(path);
+    const QByteArray changed = writeTEVOExecutable(spec);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(changed) == changed.size());
+    f.setFileTime(QFileInfo(path).lastModified().addSecs(5), QFileDevice::FileModificationTime);
+    f.close();
+    TEVOLoadFile third(path, m_cache);
+    EXPECT_EQ(m_cache.readCount(), 2);
+    EXPECT_EQ(cuts(third.sections().primarySections), (std::vector<Cut>{{"CODE", 0x4400, 4}}));
+    EXPECT_EQ(cuts(first.sections().primarySections), (std::vector<Cut>{{"CODE", 0x4400, 2}}));
+
+    // A file that turns bad fails and leaves the cached module in place.
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("\x1E", 1) == 1);
+    f.setFileTime(QFileInfo(path).lastModified().addSecs(10), QFileDevice::FileModificationTime);
+    f.close();
+    EXPECT_EQ(messageOf([&] { TEVOLoadFile(path, m_cache); }), "bad object file: unknown tag");
+}
+
+TEST_F(LoadFileTest, FactoryCreatesHzxOnceRegistered)
+{
+    TEVOExecutableSpec spec;
+    spec.sections = {loadable("CODE", run(0x4400, 2))};
+    const QString path = write(writeTEVOExecutable(spec), QStringLiteral("image.dat"));
+    TEVOLoadFileFactory factory;
+    registerTEVOLoadFile(factory);
+    auto file = factory.create(path, QStringLiteral("hzx"));
+    ASSERT_TRUE(file);
+    EXPECT_TRUE(file->objectModule());
+    EXPECT_EQ(file->primarySize(), 2u);
+}
+
+} // namespace
+} // namespace zim::tevo

@@ -1,0 +1,108 @@
+// Round trips: random layouts through the writer and the reader, and Intel hex through .hzx.
+#include "loadfile/intelhexloadfile.h"
+#include "loadfile/loadfilewriter.h"
+#include "tevo/tevoexecutablecache.h"
+#include "tevo/tevoloadfile.h"
+#include "tevo/tevosection.h"
+#include "unit/tevo/tevotestutil.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <map>
+
+namespace zim::tevo {
+namespace {
+
+using Memory = std::map<std::pair<int, uint32_t>, uint8_t>; // (list, address) -> byte
+
+Memory memoryOf(LoadFileInterface &file)
+{
+    Memory memory;
+    int list = 0;
+    for (const LoadFileSectionList *sections : {&file.sections().primarySections, &file.sections().secondarySections}) {
+        for (const auto &s : *sections) {
+            for (uint32_t i = 0; i < s->size(); ++i)
+                memory[{list, s->address() + i}] = s->data()[i];
+        }
+        ++list;
+    }
+    return memory;
+}
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &contents)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(contents) == contents.size());
+    return path;
+}
+
+class RandomLayouts : public testing::TestWithParam<int>
+{
+};
+
+// Non-overlapping runs of random records in several sections, some of the second memory
+// space and some not loadable, must come back byte for byte at their addresses.
+TEST_P(RandomLayouts, ComeBackAsWritten)
+{
+    QRandomGenerator random{quint32(GetParam())};
+    TEVOExecutableSpec spec;
+    spec.bookkeeping = random.bounded(2);
+    Memory expected;
+    uint32_t next = 0x200;
+    const int sections = 1 + random.bounded(5);
+    for (int s = 0; s < sections; ++s) {
+        const bool loadableSection = random.bounded(4) != 0;
+        const uint32_t kind = random.bounded(3) == 0 ? 6 : random.bounded(6);
+        TEVOSectionSpec section = loadable("S" + QByteArray::number(s), {}, kind);
+        if (!loadableSection)
+            section.flags = kind;
+        const int runs = 1 + random.bounded(4);
+        for (int r = 0; r < runs; ++r) {
+            next += random.bounded(3) * 2 + random.bounded(2) * 0x100;
+            const uint32_t length = 1 + random.bounded(40);
+            QByteArray bytes(qsizetype(length), '\0');
+            for (auto &b : bytes)
+                b = char(random.bounded(256));
+            section.records += recordsForBytes(next, reinterpret_cast<const uint8_t *>(bytes.constData()), length);
+            if (random.bounded(2)) {
+                TEVORecordSpec cut;
+                cut.kind = TEVORecordSpec::Break;
+                section.records.append(cut);
+            }
+            if (loadableSection) {
+                for (uint32_t i = 0; i < length; ++i)
+                    expected[{kind == 6 ? 1 : 0, next + i}] = uint8_t(bytes[i]);
+            }
+            next += length;
+        }
+        spec.sections.append(section);
+    }
+    QTemporaryDir dir;
+    TEVOExecutableCache cache;
+    TEVOLoadFile file(writeFile(dir, "random.hzx", writeTEVOExecutable(spec)), cache);
+    EXPECT_EQ(memoryOf(file), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(RoundTrip, RandomLayouts, testing::Range(1, 41));
+
+TEST(RoundTrip, IntelHexThroughHzxGivesTheSameFile)
+{
+    const QByteArray hex = ":101100003140000A3F4000000F9308249210B200C3\n"
+                           ":03111000FF3F009E\n"
+                           ":02FFFE000011F0\n"
+                           ":0400000500001100E6\n"
+                           ":00000001FF\n";
+    auto original = IntelHexLoadFile::fromText(hex);
+    QTemporaryDir dir;
+    TEVOExecutableCache cache;
+    TEVOLoadFile converted(writeFile(dir, "app.hzx", writeTEVOExecutable(describeLoadFile(*original))), cache);
+    EXPECT_EQ(memoryOf(converted), memoryOf(*original));
+    // The executable's start address is its lowest code address, which the start record names.
+    EXPECT_EQ(formatLoadFile("ihex", converted), hex);
+}
+
+} // namespace
+} // namespace zim::tevo

@@ -1,0 +1,44 @@
+// Helpers for the TEVO tests: reading streams from memory and describing executables.
+#pragma once
+
+#include "common/hexception.h"
+#include "tevo/tevomodule.h"
+#include "tevo/tevowriter.h"
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace zim::tevo {
+
+// Reads a stream with a TEVOMSP430Reader that keeps loci; throws the reader's HException.
+std::unique_ptr<TEVOModule> readStream(const QByteArray &bytes);
+
+// The message of the HException that f throws, or "<no exception>".
+template <class F>
+QString messageOf(F &&f)
+{
+    try {
+        f();
+    } catch (const HException &e) {
+        return e.message();
+    }
+    return QStringLiteral("<no exception>");
+}
+
+inline QString readError(const QByteArray &bytes)
+{
+    return messageOf([&] { readStream(bytes); });
+}
+
+// A stream of opcodes with a module scope around them: SCOPE_MODULE first (dropped again), so
+// that only what the caller writes can fail.
+QByteArray moduleStream(const std::function<void(TEVOWriter &)> &body);
+
+// Record descriptions.
+TEVORecordSpec insnAt(uint32_t address, const QByteArray &bytes);
+TEVORecordSpec dataAt(uint32_t address, uint32_t size, uint64_t value);
+TEVOSectionSpec loadable(const QByteArray &name, QList<TEVORecordSpec> records, uint32_t kind = 0);
+
+} // namespace zim::tevo
