@@ -5,8 +5,13 @@
 #include "loader/argparse.h"
 #include "loader/system.h"
 #include "platform/platform.h"
+#include "loader/solutionselection.h"
 #include "project/environmentsettings.h"
 #include "project/macros.h"
+#include "project/msp430buildsystem.h"
+#include "project/msp430projectsystem.h"
+#include "project/propertygroups.h"
+#include "project/solutionloaderror.h"
 #include "simulator/simulatorregistration.h"
 
 #include <QCoreApplication>
@@ -24,17 +29,25 @@ int main(int argc, char **argv)
 
     try {
         static EnvironmentSettings settings;
-        // The project system and the build system, with its default description files
-        // "$(VeltDir)/targets/MSP430F449.xml" and "$(VeltDir)/targets/section_placement.xml",
-        // are made here once they exist.
+        static MSP430ProjectSystem projects(settings.macros());
+        static MSP430BuildSystem build(projects, settings);
+        build.setDescriptionFiles(QStringLiteral("$(VeltDir)/targets/MSP430F449.xml"),
+                                  QStringLiteral("$(VeltDir)/targets/section_placement.xml"));
         settings.macros().insert(QStringLiteral("Platform"), QStringLiteral("MSP430").toLower());
+        static SolutionSelection selection(projects, build, PropertyGroups::instance());
+        System::instance().setSolutionSelection(selection);
 
         registerSimulatorTargets();
         return System::instance().run(int(words.size()), words.data());
     } catch (const HException &e) {
         std::fprintf(stderr, "error: %s\n\n", toPlainText(e.message()).toUtf8().constData());
+    } catch (const SolutionLoadError &e) {
+        if (e.isXmlError())
+            std::fprintf(stderr, "load error: bad XML file - %s\n\n", e.secondText().toUtf8().constData());
+        else
+            std::fprintf(stderr, "load error: %s%s\n\n", e.firstText().toUtf8().constData(),
+                         e.secondText().toUtf8().constData());
     } catch (...) {
-        // Solution load errors get their "load error: " lines here once solutions can be opened.
         std::fputs("error: abnormal program termination\n", stderr);
     }
     std::fflush(stdout);

@@ -80,6 +80,7 @@ void System::registerOptions()
     flag("-listfiletypes", [this] { print(fileTypeListing()); });
     addArgumentOption("-upload", [this](const char *a) { m_uploadPath = fromWord(a); });
     flag("-listdevices", [this] { listDevices(); });
+    addArgumentOption("-device", [this](const char *a) { m_deviceName = fromWord(a); });
 }
 
 void System::argument(const char *word)
@@ -177,6 +178,7 @@ QByteArray System::usageText() const
                       "  -quiet                Do not output any progress messages\n"
                       "  -upload 'file'        Read back the loaded address ranges into 'file'\n"
                       "  -listdevices          List all the supported devices\n"
+                      "  -device 'name'        Use device 'name' instead of the project's target device\n"
                       "\n"
                       "Examples\n"
                       "--------\n\n";
@@ -201,15 +203,23 @@ QByteArray System::usageText() const
 
 void System::selectSolution()
 {
-    if (!m_solutionPath.isEmpty()) {
-        // Opening solutions and choosing a project configuration are not built yet.
-        throw HException(QStringLiteral("cannot use solution \"") + fileNameOnly(m_solutionPath)
-                         + QStringLiteral("\": solution files are not supported by this version of zimprog"));
+    if (!m_solutionPath.isEmpty() || !m_deviceName.isEmpty()) {
+        if (!m_selection)
+            throw HException(QStringLiteral("solution files and devices cannot be selected in this run"));
     }
-    const QString className = QString::fromLatin1(m_loader.target().metaObject()->className());
-    for (const TargetRegistryEntry &entry : targetInterfaceFactory().entries())
-        if (className == QLatin1String(entry.className) && entry.needsSolution)
-            throw HException(QStringLiteral("no solution specified (use -solution)"));
+    if (!m_solutionPath.isEmpty()) {
+        m_selection->select(m_solutionPath, m_projectName, m_configName);
+    } else {
+        const QString className = QString::fromLatin1(m_loader.target().metaObject()->className());
+        for (const TargetRegistryEntry &entry : targetInterfaceFactory().entries())
+            if (className == QLatin1String(entry.className) && entry.needsSolution)
+                throw HException(QStringLiteral("no solution specified (use -solution)"));
+    }
+    if (!m_selection)
+        return;
+    m_selection->setDeviceName(m_deviceName);
+    m_selection->resolveDevice();
+    m_selection->addOutputFile(m_files);
 }
 
 QString System::uploadType() const
@@ -263,6 +273,11 @@ int System::run(int count, const char *const *words)
         m_uploaded = std::make_unique<UploadedLoadFile>();
     }
 
+    if (m_selection) {
+        const QString device = m_selection->targetDevice().name;
+        if (!device.isEmpty())
+            m_loader.message(QStringLiteral("Using device ") + device);
+    }
     m_loader.ConnectTarget();
     for (const QString &fileName : std::as_const(m_files))
         loadOne(fileName);

@@ -4,6 +4,7 @@
 
 #include "loader/argparse.h"
 #include "loader/loader.h"
+#include "loader/solutionselection.h"
 #include "target/uploadedloadfile.h"
 
 #include <QString>
@@ -41,6 +42,13 @@ public:
     const QString &solutionPath() const { return m_solutionPath; }
     const QString &projectName() const { return m_projectName; }
     const QString &configName() const { return m_configName; }
+    // The project selected from the solution; nullptr without one.
+    ProjectElement *currentProject() const { return m_selection ? m_selection->currentProject() : nullptr; }
+    const QString &deviceName() const { return m_deviceName; }
+    // What opens solutions and chooses the device (not owned). Without one, -solution and
+    // -device fail.
+    void setSolutionSelection(SolutionSelection &selection) { m_selection = &selection; }
+    SolutionSelection *solutionSelection() const { return m_selection; }
     const QString &uploadPath() const { return m_uploadPath; }
 
     // The usage text, ending with the examples for the registry's first entries.
@@ -60,7 +68,8 @@ private:
     void setLoadAddress(const char *text);
     void listDevices();
 
-    // Where a solution would supply target settings and a default load file.
+    // Opens the solution and selects the project configuration, or checks that the target
+    // needs none; then the device, and the project's output file when no file was named.
     void selectSolution();
     // The file type of the -upload file; throws as for load files.
     QString uploadType() const;
@@ -80,7 +89,9 @@ private:
     QString m_solutionPath;
     QString m_projectName;
     QString m_configName;
+    QString m_deviceName;
     QString m_uploadPath;
+    SolutionSelection *m_selection = nullptr;
     // What -upload has read back so far, written out before disconnecting.
     std::unique_ptr<UploadedLoadFile> m_uploaded;
 };
