@@ -50,6 +50,13 @@ bool XmlPP::processFile(const QString &fileName)
         m_errorMessage = QStringLiteral("cannot access");
         return false;
     }
+    return processText(text, fileName);
+}
+
+bool XmlPP::processText(const QByteArray &text, const QString &fileName)
+{
+    m_errorMessage.clear();
+    m_errorLine = m_errorColumn = 0;
     DomReader::Error error;
     if (!DomReader::read(text, m_document, error)) {
         m_errorMessage = error.message;

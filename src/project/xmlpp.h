@@ -25,6 +25,8 @@ public:
     // Reads and parses fileName and processes its document element. False, with the error
     // texts set, when the file cannot be read or is not well-formed XML.
     bool processFile(const QString &fileName);
+    // The same for text read from fileName elsewhere: includes resolve beside fileName.
+    bool processText(const QByteArray &text, const QString &fileName);
     // Processes the children of element, resolving includes against directory.
     void processElement(QDomElement element, const QString &directory);
 
