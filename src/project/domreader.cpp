@@ -3,7 +3,7 @@
 
 #include <QXmlStreamReader>
 
-bool DomReader::read(const QByteArray &text, QDomDocument &document, Error &error)
+bool DomReader::check(const QByteArray &text, QString &doctype, Error &error)
 {
     // The DOM and the code that walks it work recursively; a streaming pass over the text
     // keeps hostile nesting away from them.
@@ -19,8 +19,22 @@ bool DomReader::read(const QByteArray &text, QDomDocument &document, Error &erro
         }
         if (token == QXmlStreamReader::EndElement)
             --depth;
+        if (token == QXmlStreamReader::DTD)
+            doctype = stream.dtdName().toString();
     }
-    if (!document.setContent(text, false, &error.message, &error.line, &error.column))
+    if (stream.hasError()) {
+        error.message = stream.errorString();
+        error.line = int(stream.lineNumber());
+        error.column = int(stream.columnNumber());
         return false;
+    }
     return true;
+}
+
+bool DomReader::read(const QByteArray &text, QDomDocument &document, Error &error)
+{
+    QString doctype;
+    if (!check(text, doctype, error))
+        return false;
+    return document.setContent(text, false, &error.message, &error.line, &error.column);
 }

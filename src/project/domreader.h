@@ -22,4 +22,7 @@ public:
     // Parses text into document; false with error filled in when it is not well-formed XML
     // or nests deeper than maxDepth.
     static bool read(const QByteArray &text, QDomDocument &document, Error &error);
+    // Checks that text is well-formed XML nested no deeper than maxDepth, without building
+    // anything; doctype receives the document type name.
+    static bool check(const QByteArray &text, QString &doctype, Error &error);
 };

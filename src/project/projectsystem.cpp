@@ -10,6 +10,8 @@
 #include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
+#include <QTextStream>
+#include <QXmlStreamReader>
 #include <algorithm>
 #include <vector>
 
@@ -18,6 +20,8 @@ namespace {
 const QString kDoctype = QStringLiteral("Veltrix_Project_File");
 const QString kCommon = QStringLiteral("Common");
 const QString kName = QStringLiteral("Name");
+// Imports nested deeper than this are taken for a runaway chain of files.
+constexpr int kMaxImportDepth = 100;
 
 // The element after e in document order within root, or a null element.
 QDomElement nextInDocument(QDomElement e, const QDomElement &root)
@@ -109,18 +113,24 @@ ProjectElement *ProjectSystem::loadFile(const QString &fileName, const QString &
     QFile file(name);
     if (info.isDir() || !file.open(QIODevice::ReadOnly))
         throw SolutionLoadError(name, QStringLiteral(" cannot access"));
-    const QString absolute = info.absoluteFilePath();
+    // The canonical path sees through links, so a cycle through a linked directory stops too.
+    const QString absolute = info.canonicalFilePath();
     if (m_loading.contains(absolute))
         throw SolutionLoadError(name, QStringLiteral(" solution already loaded"));
+    if (m_loading.size() >= kMaxImportDepth)
+        throw SolutionLoadError(name, QStringLiteral(" imports nested too deeply"));
     const QByteArray text = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw SolutionLoadError(name, QStringLiteral(" cannot access"));
 
-    QDomDocument document;
+    // A whole pass over the text first, so that a file is judged as XML before anything of it
+    // is built; then the tree is built straight from a second pass. (A DOM of a large solution
+    // would cost many times the file's size in memory and time.)
+    QString doctype;
     DomReader::Error error;
-    if (!DomReader::read(text, document, error))
+    if (!DomReader::check(text, doctype, error))
         throw SolutionLoadError(name, error.message, error.line, error.column);
-    if (document.doctype().name() != kDoctype)
+    if (doctype != kDoctype)
         throw SolutionLoadError(name, QStringLiteral(" not a solution file"));
 
     m_loading.append(absolute);
@@ -129,96 +139,97 @@ ProjectElement *ProjectSystem::loadFile(const QString &fileName, const QString &
         QStringList &stack;
         ~Pop() { stack.removeLast(); }
     } pop{m_loading};
-    QDomElement root = document.documentElement();
-    if (!root.hasAttribute(QStringLiteral("version")))
-        convertUnversionedSolution(document);
-    return buildTree(root, absolute);
+    QXmlStreamReader reader(text);
+    return buildTree(reader, info.absoluteFilePath(), false);
 }
 
-ProjectElement *ProjectSystem::buildTree(const QDomElement &root, const QString &filePath)
+ProjectElement *ProjectSystem::buildTree(QXmlStreamReader &reader, const QString &filePath, bool versioned)
 {
-    struct Item
-    {
-        QDomElement dom;
-        ProjectElement *parent;
-    };
     std::unique_ptr<ProjectElement> top;
-    std::vector<Item> stack{{root, nullptr}};
-    while (!stack.empty()) {
-        const Item item = stack.back();
-        stack.pop_back();
-        const QDomElement &dom = item.dom;
+    std::vector<ProjectElement *> open; // the elements whose end tag is still to come
+    QMap<QString, QString> projectNames; // uuid -> Name, for a file without version
+    bool convert = false;
+    const QString uuid = QStringLiteral("uuid");
+    const QString filter = QStringLiteral("filter");
+
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::EndElement) {
+            if (!open.empty())
+                open.pop_back();
+            continue;
+        }
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        const QString tag = reader.name().toString();
+        ProjectElement *parent = open.empty() ? nullptr : open.back();
         ProjectElement *element = nullptr;
-        if (dom.tagName() == QLatin1String("import")) {
-            const QString importName = dom.attribute(QStringLiteral("file_name"));
+        if (tag == QLatin1String("import")) {
+            const QString importName = reader.attributes().value(QStringLiteral("file_name")).toString();
             element = loadFile(expandMacros(m_environment, importName), QFileInfo(filePath).absolutePath());
             element->setProperty(QStringLiteral("file_name"), importName);
             element->setImported(true);
+            reader.skipCurrentElement();
         } else {
-            element = new ProjectElement(ProjectElement::typeForTag(dom.tagName()));
-            const QDomNamedNodeMap attributes = dom.attributes();
-            for (int i = 0; i < attributes.count(); ++i) {
-                const QDomAttr a = attributes.item(i).toAttr();
-                element->setProperty(a.name(), a.value());
+            element = new ProjectElement(ProjectElement::typeForTag(tag));
+            for (const QXmlStreamAttribute &a : reader.attributes())
+                element->setProperty(a.qualifiedName().toString(), a.value().toString());
+            if (!top && !versioned && !element->hasProperty(QStringLiteral("version")))
+                convert = true;
+            if (convert) {
+                // A file without version: projects are known by uuid, folder filters live in
+                // a "Common" configuration.
+                if (element->type() == ProjectElement::Project)
+                    projectNames.insert(element->property(uuid), element->name());
+                element->removeProperty(uuid);
             }
             if (element->type() == ProjectElement::Solution)
                 element->setFilePath(filePath);
             else if (element->type() == ProjectElement::File)
                 element->setFilePath(element->property(QStringLiteral("file_name")));
         }
-        if (!item.parent) {
+        if (!parent) {
+            if (top) {
+                // Only one root: anything after it is not part of the file's tree.
+                delete element;
+                reader.skipCurrentElement();
+                continue;
+            }
             top.reset(element);
         } else {
-            ProjectElement *kept = item.parent->appendChild(element);
-            if (kept != element) {
-                element = kept;
-            } else {
-                registerProjects(item.parent, element);
-            }
+            ProjectElement *kept = parent->appendChild(element);
+            if (kept == element)
+                registerProjects(parent, element);
+            element = kept;
+        }
+        if (convert && element->type() == ProjectElement::Folder && element->hasProperty(filter)) {
+            ProjectElement *common = ensureConfiguration(element, kCommon);
+            common->setProperty(filter, element->property(filter));
+            element->removeProperty(filter);
         }
         if (element->type() == ProjectElement::Project && !element->isImported()
             && element->hasProperty(QStringLiteral("template_name")))
             m_needTemplates.append(element);
-        if (element->isImported())
-            continue;
-        std::vector<QDomElement> children;
-        for (QDomElement c = dom.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())
-            children.push_back(c);
-        for (auto it = children.rbegin(); it != children.rend(); ++it)
-            stack.push_back({*it, element});
+        if (!element->isImported())
+            open.push_back(element);
+    }
+
+    if (convert && top) {
+        const QString dependencies = QStringLiteral("project_dependencies");
+        for (ProjectElement *project : top->children()) {
+            if (project->type() != ProjectElement::Project || project->isImported())
+                continue;
+            for (ProjectElement *c : project->configurations()) {
+                if (!c->hasProperty(dependencies))
+                    continue;
+                QStringList names = c->property(dependencies).split(QLatin1Char(';'));
+                for (QString &n : names)
+                    n = projectNames.value(n, n);
+                c->setProperty(dependencies, names.join(QLatin1Char(';')));
+            }
+        }
     }
     return top.release();
-}
-
-void convertUnversionedSolution(QDomDocument &document)
-{
-    const QDomElement root = document.documentElement();
-    QMap<QString, QString> projectNames; // uuid -> Name
-    for (QDomElement e = root; !e.isNull(); e = nextInDocument(e, root)) {
-        const QString tag = e.tagName();
-        if (tag == QLatin1String("project"))
-            projectNames.insert(e.attribute(QStringLiteral("uuid")), e.attribute(kName));
-        if (tag == QLatin1String("folder") && e.hasAttribute(QStringLiteral("filter"))) {
-            QDomElement common = document.createElement(QStringLiteral("configuration"));
-            common.setAttribute(kName, kCommon);
-            common.setAttribute(QStringLiteral("filter"), e.attribute(QStringLiteral("filter")));
-            e.removeAttribute(QStringLiteral("filter"));
-            e.appendChild(common);
-        }
-        e.removeAttribute(QStringLiteral("uuid"));
-    }
-    for (QDomElement p = root.firstChildElement(QStringLiteral("project")); !p.isNull();
-         p = p.nextSiblingElement(QStringLiteral("project"))) {
-        for (QDomElement c = p.firstChildElement(QStringLiteral("configuration")); !c.isNull();
-             c = c.nextSiblingElement(QStringLiteral("configuration"))) {
-            if (!c.hasAttribute(QStringLiteral("project_dependencies")))
-                continue;
-            QStringList names = c.attribute(QStringLiteral("project_dependencies")).split(QLatin1Char(';'));
-            for (QString &n : names)
-                n = projectNames.value(n, n);
-            c.setAttribute(QStringLiteral("project_dependencies"), names.join(QLatin1Char(';')));
-        }
-    }
 }
 
 void ProjectSystem::applyTemplates()
@@ -276,8 +287,16 @@ void ProjectSystem::applyTemplate(ProjectElement *project, const QDomElement &te
                 && std::any_of(project->children().cbegin(), project->children().cend(), [&](ProjectElement *e) {
                        return e->type() == ProjectElement::Folder && e->name() == c.attribute(kName);
                    });
-            if (!present)
-                project->appendChild(buildTree(c, templatesPath));
+            if (!present) {
+                // The template's element goes through the same builder as solution files.
+                QString text;
+                QTextStream stream(&text);
+                c.save(stream, -1);
+                stream.flush();
+                QXmlStreamReader reader(text);
+                if (ProjectElement *built = buildTree(reader, templatesPath, true))
+                    project->appendChild(built);
+            }
         } else if (tag == QLatin1String("configurations") && m_root) {
             for (QDomElement entry = c.firstChildElement(QStringLiteral("configuration")); !entry.isNull();
                  entry = entry.nextSiblingElement(QStringLiteral("configuration"))) {

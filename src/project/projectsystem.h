@@ -14,7 +14,7 @@
 #include <memory>
 
 class PropertyValue;
-class QDomDocument;
+class QXmlStreamReader;
 
 class ProjectSystem : public QObject
 {
@@ -62,7 +62,9 @@ public:
 
 private:
     ProjectElement *loadFile(const QString &fileName, const QString &baseDirectory);
-    ProjectElement *buildTree(const QDomElement &root, const QString &filePath);
+    // Builds the tree of one file from reader; versioned false converts a file whose root has
+    // no version. Imports load their files on the way.
+    ProjectElement *buildTree(QXmlStreamReader &reader, const QString &filePath, bool versioned);
     void applyTemplates();
     void applyTemplate(ProjectElement *project, const QDomElement &templateElement, const QString &directory);
     void recomputeInheritedConfigurations();
@@ -75,7 +77,3 @@ private:
     QList<ProjectElement *> m_needTemplates;
     QMap<QString, ProjectElement *> m_noProjects;
 };
-
-// Rewrites a document written without a version into the current form: folder filters move
-// into a "Common" configuration, uuids go, and project dependencies name projects.
-void convertUnversionedSolution(QDomDocument &document);
