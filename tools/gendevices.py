@@ -16,7 +16,14 @@ chipinfo record. The mask-ROM and one-time-programmable parts (C, CG, E, P) and 
 have no record and are left out; the generator names every device it leaves out. The output is
 committed so that building needs neither input.
 
+The same rows also become the "Target" group of the default target description
+(data/targets/MSP430F449.xml): one entry per device with its identify string, instruction set
+and hardware multiplier, so that the description and the device table always list the same
+devices.
+
 Usage: gendevices.py [--chipinfo PATH] [--ldscripts DIR] [--cpus PATH] [--output PATH]
+                     [--target-description PATH]
+Relative defaults are taken from the repository: chipinfo.db from ../shared/devices beside it.
 """
 
 import argparse
@@ -24,11 +31,13 @@ import os
 import re
 import sys
 
-DEFAULT_CHIPINFO = '/work/shared/devices/chipinfo.db'
+REPOSITORY = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
+DEFAULT_CHIPINFO = os.path.join(REPOSITORY, '..', 'shared', 'devices', 'chipinfo.db')
+# Where the Debian package msp430mcu installs its linker descriptions.
 DEFAULT_LDSCRIPTS = '/usr/msp430/lib/ldscripts'
 DEFAULT_CPUS = '/usr/msp430/lib/msp430mcu.spec'
-DEFAULT_OUTPUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'src', 'msp430',
-                              'devicelib', 'msp430devices.def')
+DEFAULT_OUTPUT = os.path.join(REPOSITORY, 'src', 'msp430', 'devicelib', 'msp430devices.def')
+DEFAULT_TARGET_DESCRIPTION = os.path.join(REPOSITORY, 'data', 'targets', 'MSP430F449.xml')
 
 LOW, MEDIUM, HIGH = 1, 2, 3
 # Breakpoints per emulation level, as the debugger's emulation setting describes the levels.
@@ -146,15 +155,25 @@ def parse_memory_x(path):
     return regions, hexnum(seg.group(1)) if seg else 0
 
 
-def parse_cpus(cpu_table):
-    line = next((l for l in cpu_table.splitlines() if l.startswith('*msp430_cpu:')), None)
+def parse_spec_table(cpu_table, entry, option):
+    """The value of -moption per device from the *entry line of msp430mcu.spec."""
+    line = next((l for l in cpu_table.splitlines() if l.startswith('*' + entry + ':')), None)
     if line is None:
-        fail('no *msp430_cpu entry in msp430mcu.spec')
-    cpus = {}
-    for alts, cpu in re.findall(r'((?:mmcu=[\w*]+\|?)+):-mcpu=(\w+);', line):
+        fail('no *%s entry in msp430mcu.spec' % entry)
+    values = {}
+    for alts, value in re.findall(r'((?:mmcu=[\w*]+\|?)+):-m' + option + r'=(\w*);', line):
         for mcu in re.findall(r'mmcu=(\w+)', alts):
-            cpus[mcu.lower()] = cpu
-    return cpus
+            values[mcu.lower()] = value
+    return values
+
+
+def parse_cpus(cpu_table):
+    return parse_spec_table(cpu_table, 'msp430_cpu', 'cpu')
+
+
+def parse_multipliers(cpu_table):
+    """The hardware multiplier kind per device: 16, 16se, 32, 32dw, or none/empty without one."""
+    return parse_spec_table(cpu_table, 'msp430_mpy', 'mpy')
 
 
 def aliases(device):
@@ -254,10 +273,13 @@ def main():
     ap.add_argument('--ldscripts', default=DEFAULT_LDSCRIPTS)
     ap.add_argument('--cpus', default=DEFAULT_CPUS)
     ap.add_argument('--output', default=DEFAULT_OUTPUT)
+    ap.add_argument('--target-description', default=DEFAULT_TARGET_DESCRIPTION)
     args = ap.parse_args()
 
     records = parse_chipinfo(read_text(args.chipinfo))
-    cpus = parse_cpus(read_text(args.cpus))
+    cpu_table = read_text(args.cpus)
+    cpus = parse_cpus(cpu_table)
+    multipliers = parse_multipliers(cpu_table)
 
     try:
         mcus = sorted(os.listdir(args.ldscripts))
@@ -291,9 +313,11 @@ def main():
             'emulation': level, 'clockControl': min(rec['clock_control'], 2) if rec['clock_control'] != 3 else 1,
             'breakpoints': BREAKPOINTS[level], 'memory': memory,
             'extended': memory['flash'][1] > 0xFFFF, 'clocks': rec['clocks'],
+            'multiplier': multipliers.get(mcu, '') not in ('', 'none'),
         })
 
     write_table(args.output, rows, undocumented)
+    write_target_description(args.target_description, rows)
     sys.stderr.write('gendevices: %d devices written to %s; %d without an identification record: %s\n'
                      % (len(rows), args.output, len(skipped), ' '.join(skipped)))
     if undocumented:
@@ -329,6 +353,31 @@ def write_table(path, rows, undocumented):
             a(m['ram'][0]), a(m['ram'][1]), a(m['ram2'][0]), a(m['ram2'][1]),
             a(m['info'][0]), a(m['info'][1]), m['segment'],
             a(m['flash'][0]), a(m['flash'][1]), r['extended'], ';'.join(r['clocks']), r['record']))
+    try:
+        with open(path, 'w', encoding='utf-8') as f:
+            f.write('\n'.join(out) + '\n')
+    except OSError as e:
+        fail('cannot write %s: %s' % (path, e.strerror))
+
+
+def write_target_description(path, rows):
+    """The default target description: its "Target" group lists every device of the table."""
+    out = [
+        '<!-- The default MSP430 target description, generated by tools/gendevices.py from the same',
+        '     inputs as the device table (src/msp430/devicelib/msp430devices.def). Do not edit; run the',
+        '     generator. The "Target" group has one entry per device; a project names its device',
+        '     with the property Target="name". -->',
+        '<target_description name="MSP430">',
+        '  <group name="Target" short="Target Processor" long="The device the project is built for and run on.">',
+    ]
+    for r in rows:
+        out.append('    <groupEntry name="%s">' % r['name'])
+        out.append('      <property name="msp430_identify_string" value="%s"/>' % r['name'])
+        out.append('      <property name="msp430_insn_set" value="%s"/>' % ('MSP430X' if r['cpuX'] else 'MSP430'))
+        out.append('      <property name="build_use_hardware_multiplier" value="%s"/>'
+                   % ('Yes' if r['multiplier'] else 'No'))
+        out.append('    </groupEntry>')
+    out += ['  </group>', '</target_description>']
     try:
         with open(path, 'w', encoding='utf-8') as f:
             f.write('\n'.join(out) + '\n')

@@ -5,6 +5,7 @@
 #include "loader/argparse.h"
 #include "loader/system.h"
 #include "platform/platform.h"
+#include "project/solutionloaderror.h"
 #include "simulator/simulatorregistration.h"
 #include "target/programstate.h"
 #include "tevo/tevoregistration.h"
@@ -35,6 +36,12 @@ int main(int argc, char **argv)
         status = system->run(int(words.size()), words.data());
     } catch (const HException &e) {
         std::fprintf(stderr, "error: %s\n\n", toPlainText(e.message()).toUtf8().constData());
+    } catch (const SolutionLoadError &e) {
+        if (e.isXmlError())
+            std::fprintf(stderr, "load error: bad XML file - %s\n\n", e.secondText().toUtf8().constData());
+        else
+            std::fprintf(stderr, "load error: %s%s\n\n", e.firstText().toUtf8().constData(),
+                         e.secondText().toUtf8().constData());
     } catch (...) {
         std::fputs("error: abnormal program termination\n", stderr);
     }

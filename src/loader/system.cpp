@@ -28,7 +28,8 @@ QString fromWord(const char *word)
 } // namespace
 
 System::System(ProgramState &state, ArgParseReporter &reporter, FILE *out, TextProgressBar::Clock clock)
-    : ArgParse(reporter), m_state(state), m_output(out), m_loader(m_output, state, std::move(clock))
+    : ArgParse(reporter), m_state(state), m_output(out), m_loader(m_output, state, std::move(clock)),
+      m_selection(state.projectSystem(), state.buildSystem(), state.propertyGroups())
 {
     registerOptions();
 }
@@ -74,6 +75,8 @@ const std::vector<System::OptionEntry> &System::optionTable()
          [](System &s, const char *a) { s.m_uploadPath = fileNameFromWord(a); }},
         {"-listdevices", nullptr, false, "List all the supported devices",
          [](System &s, const char *) { s.m_output.print(msp430DeviceListing(s.m_state).toUtf8()); }},
+        {"-device", "'name'", true, "Use device 'name' instead of the project's target device",
+         [](System &s, const char *a) { s.m_deviceName = fromWord(a); }},
         {"-script", "'file'", true, "Run script 'file'; the words after it are its arguments",
          [](System &s, const char *a) { s.m_scriptPath = fileNameFromWord(a); }},
     };
@@ -181,14 +184,20 @@ QByteArray System::usageText() const
 void System::selectSolution()
 {
     if (!m_solutionPath.isEmpty()) {
-        // Opening solutions and choosing a project configuration are not built yet.
-        throw HException(QStringLiteral("cannot use solution ") + quoted(fileNameOnly(m_solutionPath))
-                         + QStringLiteral(": solution files are not supported by this version of zimprog"));
+        m_selection.select(m_solutionPath, m_projectName, m_configName);
+    } else {
+        const QString className = QString::fromLatin1(m_loader.target().metaObject()->className());
+        for (const TargetRegistryEntry &entry : m_state.targetFactory().entries())
+            if (className == QLatin1String(entry.className) && entry.needsSolution)
+                throw HException(QStringLiteral("no solution specified (use -solution)"));
     }
-    const QString className = QString::fromLatin1(m_loader.target().metaObject()->className());
-    for (const TargetRegistryEntry &entry : m_loader.targetFactory().entries())
-        if (className == QLatin1String(entry.className) && entry.needsSolution)
-            throw HException(QStringLiteral("no solution specified (use -solution)"));
+    m_selection.setDeviceName(m_deviceName);
+    m_selection.resolveDevice();
+    m_selection.addOutputFile(m_files);
+    // The targets read the run's device and multiplier setting from the state when they connect.
+    const SolutionSelection::TargetDevice device = m_selection.targetDevice();
+    m_state.setSelectedDevice(device.name);
+    m_state.setHardwareMultiplierSetting(device.hardwareMultiplier ? QStringLiteral("Yes") : QStringLiteral("No"));
 }
 
 void System::prepareUpload()
@@ -264,6 +273,8 @@ int System::runSequence(int count, const char *const *words)
     if (!m_uploadPath.isEmpty())
         prepareUpload();
 
+    if (!m_state.selectedDevice().isEmpty())
+        m_loader.message(QStringLiteral("Using device ") + m_state.selectedDevice());
     m_loader.ConnectTarget();
     for (const QString &fileName : std::as_const(m_files))
         loadOne(fileName);

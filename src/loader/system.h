@@ -5,6 +5,7 @@
 #include "loader/argparse.h"
 #include "loader/consoleoutput.h"
 #include "loader/loader.h"
+#include "loader/solutionselection.h"
 #include "target/loadedranges.h"
 
 #include <QString>
@@ -45,6 +46,10 @@ public:
     const QString &solutionPath() const { return m_solutionPath; }
     const QString &projectName() const { return m_projectName; }
     const QString &configName() const { return m_configName; }
+    // The project selected from the solution; nullptr without one.
+    ProjectElement *currentProject() const { return m_selection.currentProject(); }
+    const QString &deviceName() const { return m_deviceName; }
+    const SolutionSelection &solutionSelection() const { return m_selection; }
     const QString &uploadPath() const { return m_uploadPath; }
 
     // The usage text, its option lines made from the option table, ending with the examples
@@ -76,7 +81,8 @@ private:
     void setFileType(const char *type);
     void setLoadAddress(const char *text);
 
-    // Where a solution would supply target settings and a default load file.
+    // Opens the solution and selects the project configuration, or checks that the target
+    // needs none; then the device, and the project's output file when no file was named.
     void selectSolution();
     // The writer and the destination of the -upload file, checked before connecting.
     void prepareUpload();
@@ -96,6 +102,7 @@ private:
     QString m_solutionPath;
     QString m_projectName;
     QString m_configName;
+    QString m_deviceName;
     QString m_uploadPath;
     // Set up by prepareUpload when -upload was given.
     const LoadFileWriter *m_uploadWriter = nullptr;
@@ -104,4 +111,5 @@ private:
     // -script: the file to run and the words after it.
     QString m_scriptPath;
     QStringList m_scriptArguments;
+    SolutionSelection m_selection;
 };

@@ -2,6 +2,7 @@
 #include "project/propertyvalue.h"
 
 #include "common/hexception.h"
+#include "project/propertyvaluegroupvalue.h"
 
 PropertyValue::PropertyValue(const QString &name, unsigned flags, const QString &category,
                              const QString &displayName, const QString &description,
@@ -67,6 +68,47 @@ const ProjectPropertyValue &useHardwareMultiplier()
     return value;
 }
 
+namespace {
+
+// Definitions without any state of their own: constants shared by every reader.
+const ProjectPropertyValue kTargetResetScript(
+    QStringLiteral("target_reset_script"), 0, QStringLiteral("Debugger Options"), QStringLiteral("Reset Script"),
+    QStringLiteral("The script that is executed when the target is reset."), QString(), PropertyValue::Text);
+const ProjectPropertyValue kTargetAttachScript(
+    QStringLiteral("target_attach_script"), 0, QStringLiteral("Debugger Options"), QStringLiteral("Attach Script"),
+    QStringLiteral("The script that is executed when the debugger attaches to a running target."), QString(),
+    PropertyValue::Text);
+const ProjectPropertyValue kProjectType(QStringLiteral("project_type"), 0, QStringLiteral("General Options"),
+                                        QStringLiteral("Project Type"),
+                                        QStringLiteral("The kind of output the project builds."),
+                                        QStringLiteral("Executable"), PropertyValue::Text);
+// No default device: without one the targets keep their own memory map.
+const PropertyValueGroupValue kTarget(QStringLiteral("Target"), 0, QStringLiteral("Target Options"),
+                                      QStringLiteral("Target Processor"),
+                                      QStringLiteral("The device the project is built for and run on."), QString());
+
+} // namespace
+
+const ProjectPropertyValue &targetResetScript()
+{
+    return kTargetResetScript;
+}
+
+const ProjectPropertyValue &targetAttachScript()
+{
+    return kTargetAttachScript;
+}
+
+const ProjectPropertyValue &projectType()
+{
+    return kProjectType;
+}
+
+const PropertyValueGroupValue &target()
+{
+    return kTarget;
+}
+
 const PropertyValueList &all()
 {
     static const PropertyValueList list = [] {
@@ -75,6 +117,10 @@ const PropertyValueList &all()
         l.appendUnique(&debugInterface());
         l.appendUnique(&instructionSet());
         l.appendUnique(&useHardwareMultiplier());
+        l.appendUnique(&targetResetScript());
+        l.appendUnique(&targetAttachScript());
+        l.appendUnique(&projectType());
+        l.appendUnique(&target());
         return l;
     }();
     return list;

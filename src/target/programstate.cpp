@@ -2,8 +2,13 @@
 #include "target/programstate.h"
 
 ProgramState::ProgramState(const QString &programPath)
-    : m_settings(programPath), m_hardwareMultiplier(QStringLiteral("Yes"))
+    : m_settings(programPath),
+      m_projectSystem(m_settings.macros()),
+      m_buildSystem(m_projectSystem, m_settings),
+      m_hardwareMultiplier(QStringLiteral("Yes"))
 {
+    m_buildSystem.setDescriptionFiles(QStringLiteral("$(VeltDir)/targets/MSP430F449.xml"),
+                                      QStringLiteral("$(VeltDir)/targets/section_placement.xml"));
 }
 
 ProgramState::~ProgramState()

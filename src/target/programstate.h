@@ -6,6 +6,8 @@
 
 #include "loadfile/loadfilefactory.h"
 #include "project/environmentsettings.h"
+#include "project/msp430buildsystem.h"
+#include "project/msp430projectsystem.h"
 #include "project/propertygroups.h"
 #include "target/targetregistry.h"
 
@@ -41,6 +43,10 @@ public:
     const PropertyGroups &propertyGroups() const { return m_propertyGroups; }
     TEVOLoadFileFactory &loadFileFactory() { return m_loadFileFactory; }
     MSP430TargetInterfaceFactory &targetFactory() { return m_targetFactory; }
+    // Solutions and their projects, and the build system with the default description files
+    // "$(VeltDir)/targets/MSP430F449.xml" and "$(VeltDir)/targets/section_placement.xml".
+    MSP430ProjectSystem &projectSystem() { return m_projectSystem; }
+    MSP430BuildSystem &buildSystem() { return m_buildSystem; }
 
     // The device the run names (its "Target" group entry), empty when none is named and the
     // targets use their defaults.
@@ -69,6 +75,8 @@ private:
     PropertyGroups m_propertyGroups;
     TEVOLoadFileFactory m_loadFileFactory;
     MSP430TargetInterfaceFactory m_targetFactory;
+    MSP430ProjectSystem m_projectSystem;
+    MSP430BuildSystem m_buildSystem;
     QString m_selectedDevice;
     QString m_hardwareMultiplier;
     std::vector<std::pair<std::type_index, std::unique_ptr<Service>>> m_services;

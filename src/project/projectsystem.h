@@ -1,0 +1,79 @@
+// ProjectSystem: the open solution. Loads solution files with their imports into a tree of
+// ProjectElements, converts files written without a version, applies project templates, and
+// answers the two lookups the rest of the program rests on: the configurations of an element
+// and the value of a property for an element in a configuration.
+#pragma once
+
+#include "project/macros.h"
+#include "project/projectelement.h"
+
+#include <QDomElement>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class PropertyValue;
+class QXmlStreamReader;
+
+class ProjectSystem : public QObject
+{
+    Q_OBJECT
+public:
+    // environment: the environment macros, used for import file names and the templates
+    // file (not owned; must outlive the project system).
+    explicit ProjectSystem(const MacroMap &environment, QObject *parent = nullptr);
+    ~ProjectSystem() override;
+
+    // Loads the solution at path, replacing any open one. Throws SolutionLoadError; no
+    // solution is open after a failure.
+    void openSolution(const QString &path);
+    void closeSolution();
+    bool hasSolution() const { return m_root != nullptr; }
+    ProjectElement *solutionElement() const { return m_root.get(); }
+
+    // The projects of the solution element given, or of the root when element is none or not
+    // a solution element. Empty without a solution.
+    const QMap<QString, ProjectElement *> &projects(ProjectElement *element = nullptr) const;
+    // Looks name up in the nearest solution at or above element, then in the ones enclosing it.
+    ProjectElement *findInSolution(ProjectElement *element, const QString &name) const;
+    // Appends the configuration names of element and its ancestors that list does not hold
+    // yet: hidden ones only with includeHidden, "Common" never.
+    void configurationNames(ProjectElement *element, bool includeHidden, QStringList &list) const;
+    // The value of property for element in configuration, looked up through the element's
+    // configurations, the inherited ones and "Common", then the parents; the definition's
+    // default when nothing sets it.
+    QString propertyValue(ProjectElement *element, const PropertyValue &property, const QString &configuration) const;
+    // The same lookup by name; false, leaving value alone, when nothing on the path sets it.
+    bool findPropertyValue(ProjectElement *element, const QString &name, bool accumulate,
+                           const QString &configuration, QString &value) const;
+    QString name(ProjectElement *element) const { return element ? element->name() : QString(); }
+
+    // "$(VeltDir)/targets/project_templates.xml", expanded.
+    QString templatesFile() const;
+    const MacroMap &environment() const { return m_environment; }
+
+    // The extensions of object files, executables and libraries (with the dot), and the
+    // platform name; supplied by the environment's project system.
+    virtual QString objectFileExtension() const { return QStringLiteral(".o"); }
+    virtual QString executableFileExtension() const { return QString(); }
+    virtual QString libraryFileExtension() const { return QStringLiteral(".a"); }
+    virtual QString platformName() const { return QString(); }
+
+private:
+    ProjectElement *loadFile(const QString &fileName, const QString &baseDirectory);
+    // Builds the tree of one file from reader; versioned false converts a file whose root has
+    // no version. Imports load their files on the way.
+    ProjectElement *buildTree(QXmlStreamReader &reader, const QString &filePath, bool versioned);
+    void applyTemplates();
+    void applyTemplate(ProjectElement *project, const QDomElement &templateElement, const QString &directory);
+    void recomputeInheritedConfigurations();
+    QStringList inheritedConfigurations(ProjectElement *element, const QString &configuration) const;
+
+    const MacroMap &m_environment;
+    std::unique_ptr<ProjectElement> m_root;
+    // Absolute paths of the files being loaded, innermost last: an import of one of them is a cycle.
+    QStringList m_loading;
+    QList<ProjectElement *> m_needTemplates;
+    QMap<QString, ProjectElement *> m_noProjects;
+};

@@ -1,0 +1,15 @@
+// TEVOProjectSystem: projects built into TEVO objects, libraries and executables.
+#pragma once
+
+#include "project/standardprojectsystem.h"
+
+class TEVOProjectSystem : public StandardProjectSystem
+{
+    Q_OBJECT
+public:
+    using StandardProjectSystem::StandardProjectSystem;
+
+    QString objectFileExtension() const override { return QStringLiteral(".hzo"); }
+    QString executableFileExtension() const override { return QStringLiteral(".hzx"); }
+    QString libraryFileExtension() const override { return QStringLiteral(".hza"); }
+};

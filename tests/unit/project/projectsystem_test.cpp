@@ -1,0 +1,196 @@
+// Solution loading and the configuration and property lookups of the project system.
+#include "project/propertyvalue.h"
+#include "project/solutionloaderror.h"
+#include "solutionfiles.h"
+
+namespace {
+
+const PropertyValue kText("p", 0, "", "P", "", "default", PropertyValue::Text);
+const PropertyValue kList("macros", 0, "", "M", "", "", PropertyValue::Accumulating);
+
+// A solution whose lookups the tests below walk: solution configurations "Common", "Debug"
+// and "ARM Debug" (inheriting ARM and Debug), a project with its own levels, and a file.
+const QByteArray kLevels = R"(
+  <configuration Name="Common" p="solution common" macros="S=1"/>
+  <configuration Name="ARM Debug" inherited_configurations="ARM;Debug" macros="AD=1"/>
+  <configuration Name="Debug" hidden="" macros="D=1"/>
+  <project Name="App">
+    <configuration Name="Common" q="project common" r="project common" macros="P=1"/>
+    <configuration Name="Debug" q="project debug" e=""/>
+    <configuration Name="ARM" r="project arm" q="project arm"/>
+    <configuration Name="Release"/>
+    <folder Name="Src">
+      <file file_name="main.c"/>
+    </folder>
+  </project>
+)";
+
+class Lookups : public SolutionFiles
+{
+protected:
+    void SetUp() override
+    {
+        SolutionFiles::SetUp();
+        open(kLevels);
+    }
+    ProjectElement *file() const { return project("App")->children().first()->children().first(); }
+    QString value(const QString &name, const QString &configuration)
+    {
+        const PropertyValue property(name, 0, "", "", "", "default", PropertyValue::Text);
+        return m_projects.propertyValue(file(), property, configuration);
+    }
+};
+
+TEST_F(Lookups, NamedConfigurationWinsOverCommon)
+{
+    EXPECT_EQ(value("q", "Debug"), "project debug");
+    EXPECT_EQ(value("q", "Release"), "project common");
+}
+
+TEST_F(Lookups, InheritedConfigurationWinsOverCommonButNotOverTheNamedOne)
+{
+    EXPECT_EQ(value("r", "ARM Debug"), "project arm");
+    // ARM comes first in the inherited list.
+    EXPECT_EQ(value("q", "ARM Debug"), "project arm");
+}
+
+TEST_F(Lookups, CommonAsksOnlyCommon)
+{
+    EXPECT_EQ(value("q", "Common"), "project common");
+}
+
+TEST_F(Lookups, EmptyValueStopsTheSearch)
+{
+    EXPECT_EQ(value("e", "Debug"), "");
+}
+
+TEST_F(Lookups, ParentsAndDefault)
+{
+    EXPECT_EQ(value("p", "Debug"), "solution common");
+    EXPECT_EQ(value("absent", "Debug"), "default");
+}
+
+TEST_F(Lookups, AccumulatingListsGatherEveryLevelFromTheElementUp)
+{
+    EXPECT_EQ(m_projects.propertyValue(file(), kList, "Debug"), "P=1;D=1;S=1");
+    EXPECT_EQ(m_projects.propertyValue(file(), kList, "ARM Debug"), "P=1;AD=1;D=1;S=1");
+}
+
+TEST_F(Lookups, ConfigurationNamesLeaveOutHiddenAndCommonAndRepeat)
+{
+    QStringList names;
+    m_projects.configurationNames(project("App"), false, names);
+    EXPECT_EQ(names, (QStringList{"ARM", "Debug", "Release", "ARM Debug"}));
+    names.clear();
+    m_projects.configurationNames(m_projects.solutionElement(), true, names);
+    EXPECT_EQ(names, (QStringList{"ARM Debug", "Debug"}));
+}
+
+class Loading : public SolutionFiles
+{
+protected:
+    // The texts of the failure of opening the solution s.hzp.
+    QString failure(const QByteArray &text)
+    {
+        write("s.hzp", text);
+        try {
+            m_projects.openSolution(path("s.hzp"));
+        } catch (const SolutionLoadError &e) {
+            EXPECT_FALSE(m_projects.hasSolution());
+            return (e.isXmlError() ? "xml " : "") + QString(e.firstText()).replace(m_dir.path(), "DIR") + "|" + e.secondText();
+        }
+        return "opened";
+    }
+};
+
+TEST_F(Loading, RefusesOtherDocumentTypes)
+{
+    EXPECT_EQ(failure("<!DOCTYPE Other>\n<solution/>"), "DIR/s.hzp| not a solution file");
+    EXPECT_EQ(failure("<solution/>"), "DIR/s.hzp| not a solution file");
+}
+
+TEST_F(Loading, ReportsXmlErrorsWithPosition)
+{
+    write("s.hzp", "<!DOCTYPE Veltrix_Project_File>\n<solution>\n<a b=c/></solution>");
+    try {
+        m_projects.openSolution(path("s.hzp"));
+        FAIL() << "opened";
+    } catch (const SolutionLoadError &e) {
+        EXPECT_TRUE(e.isXmlError());
+        EXPECT_EQ(e.line(), 3);
+        EXPECT_GT(e.column(), 0);
+    }
+}
+
+TEST_F(Loading, RefusesDeepNestingAsAnXmlError)
+{
+    EXPECT_EQ(failure("<!DOCTYPE Veltrix_Project_File>\n" + QByteArray("<folder>").repeated(100000)),
+              "xml DIR/s.hzp|elements nested deeper than 1000 levels");
+}
+
+TEST_F(Loading, StopsImportCycles)
+{
+    write("lib/t.hzp", "<!DOCTYPE Veltrix_Project_File><solution version=\"2\"><import file_name=\"../s.hzp\"/></solution>");
+    EXPECT_EQ(failure("<!DOCTYPE Veltrix_Project_File><solution version=\"2\"><import file_name=\"lib/t.hzp\"/></solution>"),
+              "DIR/lib/../s.hzp| solution already loaded");
+}
+
+TEST_F(Loading, ImportsRelativeToTheImportingFileAndFindsTheirProjects)
+{
+    write("sub/lib.hzp", "<!DOCTYPE Veltrix_Project_File><solution version=\"2\"><project Name=\"Lib\"/></solution>");
+    write("sub/s.hzp", "<!DOCTYPE Veltrix_Project_File><solution version=\"2\"><project Name=\"App\"/>"
+                       "<import file_name=\"$(Missing:lib).hzp\"/></solution>");
+    m_projects.openSolution(path("sub/s.hzp"));
+    EXPECT_EQ(m_projects.projects().keys(), (QStringList{"App", "Lib"}));
+    ProjectElement *imported = m_projects.solutionElement()->children().last();
+    EXPECT_TRUE(imported->isImported());
+    EXPECT_EQ(imported->property("file_name"), "$(Missing:lib).hzp");
+    EXPECT_EQ(imported->filePath(), path("sub/lib.hzp"));
+}
+
+TEST_F(Loading, MissingImportNamesThePathTried)
+{
+    EXPECT_EQ(failure("<!DOCTYPE Veltrix_Project_File><solution version=\"2\"><import file_name=\"no.hzp\"/></solution>"),
+              "DIR/no.hzp| does not exist");
+}
+
+TEST_F(Loading, ConvertsFilesWithoutVersion)
+{
+    write("s.hzp", R"(<!DOCTYPE Veltrix_Project_File>
+<solution Name="S">
+  <project Name="A" uuid="u-a"><folder Name="Src" filter="c;h"/></project>
+  <project Name="B" uuid="u-b"><configuration Name="Debug" project_dependencies="u-a;u-x"/></project>
+</solution>)");
+    m_projects.openSolution(path("s.hzp"));
+    ProjectElement *folder = project("A")->children().first();
+    EXPECT_FALSE(folder->hasProperty("filter"));
+    ASSERT_TRUE(folder->configuration("Common"));
+    EXPECT_EQ(folder->configuration("Common")->property("filter"), "c;h");
+    EXPECT_FALSE(project("A")->hasProperty("uuid"));
+    EXPECT_EQ(project("B")->configuration("Debug")->property("project_dependencies"), "A;u-x");
+}
+
+TEST_F(Loading, TemplatesFillInWhatTheProjectLeavesOpen)
+{
+    write("targets/project_templates.xml", R"(<projects><if platform="MSP430">
+  <project name="Exe" type="Executable">
+    <configuration Name="Debug" opt="None" kept="template"/>
+    <property name="Target" value="MSP430F449"/>
+    <folder Name="Source Files"/>
+    <configurations><configuration name="ARM Debug" inherited_configurations="ARM;Debug"/></configurations>
+  </project></if></projects>)");
+    open(R"(<project Name="P" template_name="Exe"><configuration Name="Debug" kept="project"/></project>)");
+    ProjectElement *p = project("P");
+    EXPECT_EQ(p->configuration("Debug")->property("opt"), "None");
+    EXPECT_EQ(p->configuration("Debug")->property("kept"), "project");
+    EXPECT_EQ(p->configuration("Common")->property("project_type"), "Executable");
+    EXPECT_EQ(p->configuration("Common")->property("Target"), "MSP430F449");
+    ASSERT_EQ(p->children().size(), 1);
+    EXPECT_EQ(p->children().first()->name(), "Source Files");
+    EXPECT_EQ(m_projects.solutionElement()->inheritedConfigurations().value("ARM Debug"), (QStringList{"ARM", "Debug"}));
+
+    EXPECT_THROW(open(R"(<project Name="P" template_name="Nope"/>)"), SolutionLoadError);
+    EXPECT_FALSE(m_projects.hasSolution());
+}
+
+} // namespace
