@@ -42,7 +42,7 @@ protected:
 
     QTemporaryDir m_dir;
     MacroMap m_environment;
-    EnvironmentSettings m_settings;
+    EnvironmentSettings m_settings{QStringLiteral(ZIM_BINARY_DIR "/bin/zimprog")};
     MSP430ProjectSystem m_projects{m_environment};
     MSP430BuildSystem m_build{m_projects, m_settings};
     PropertyGroups m_groups;

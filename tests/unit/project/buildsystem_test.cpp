@@ -14,7 +14,7 @@ protected:
         return m_build.outputFilePath(project("Blinky"), configuration, absolute);
     }
 
-    EnvironmentSettings m_settings;
+    EnvironmentSettings m_settings{QStringLiteral(ZIM_BINARY_DIR "/bin/zimprog")};
     BuildSystem m_build{m_projects, m_settings};
 };
 
