@@ -213,7 +213,7 @@ void System::prepareUpload()
 void System::finishUpload()
 {
     const std::unique_ptr<LoadFileInterface> readBack =
-        TargetDownload::upload(m_loader.target(), m_uploadRanges, m_uploadPath);
+        uploadRanges(m_loader.target(), m_uploadRanges, m_uploadPath);
     m_uploadDestination->write(m_uploadWriter->contents(*readBack, m_uploadPath));
 }
 

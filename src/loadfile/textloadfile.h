@@ -11,9 +11,8 @@
 class ExpandingLoadFileSection;
 class HException;
 
-namespace textloadfile_detail {
 // Value of each character as a hex digit, or -1.
-constexpr std::array<int8_t, 256> makeDigitTable()
+constexpr std::array<int8_t, 256> makeHexDigitTable()
 {
     std::array<int8_t, 256> table{};
     for (int c = 0; c < 256; ++c)
@@ -26,8 +25,7 @@ constexpr std::array<int8_t, 256> makeDigitTable()
         table[c] = int8_t(c - 'a' + 10);
     return table;
 }
-inline constexpr std::array<int8_t, 256> hexDigitValue = makeDigitTable();
-} // namespace textloadfile_detail
+inline constexpr std::array<int8_t, 256> hexDigitValue = makeHexDigitTable();
 
 // Base of the text readers. A derived constructor calls readFile() or readText(), which cut
 // the text into lines as a reader with a fixed line buffer sees them and hand each to
@@ -84,8 +82,8 @@ protected:
     {
         if (line.end - line.cursor < 2)
             invalidByte();
-        const int high = textloadfile_detail::hexDigitValue[uint8_t(line.cursor[0])];
-        const int low = textloadfile_detail::hexDigitValue[uint8_t(line.cursor[1])];
+        const int high = hexDigitValue[uint8_t(line.cursor[0])];
+        const int low = hexDigitValue[uint8_t(line.cursor[1])];
         if ((high | low) < 0)
             invalidByte();
         line.cursor += 2;

@@ -27,9 +27,7 @@ const PropertyValue *PropertyValueList::find(const QString &name) const
     return nullptr;
 }
 
-namespace PropertyDefinitions {
-
-const ProjectPropertyValue &macros()
+const ProjectPropertyValue &PropertyDefinitions::macros()
 {
     static const ProjectPropertyValue value(
         QStringLiteral("macros"), 0, QString(), QStringLiteral("Macros"),
@@ -38,7 +36,7 @@ const ProjectPropertyValue &macros()
     return value;
 }
 
-const ProjectPropertyValue &debugInterface()
+const ProjectPropertyValue &PropertyDefinitions::debugInterface()
 {
     static const ProjectPropertyValue value(
         QStringLiteral("msp430_debug_interface"), 0, QStringLiteral("Target Options"),
@@ -47,7 +45,7 @@ const ProjectPropertyValue &debugInterface()
     return value;
 }
 
-const ProjectPropertyValue &instructionSet()
+const ProjectPropertyValue &PropertyDefinitions::instructionSet()
 {
     static const ProjectPropertyValue value(
         QStringLiteral("msp430_insn_set"), 0, QStringLiteral("Code Generation Options"),
@@ -57,7 +55,7 @@ const ProjectPropertyValue &instructionSet()
     return value;
 }
 
-const ProjectPropertyValue &useHardwareMultiplier()
+const ProjectPropertyValue &PropertyDefinitions::useHardwareMultiplier()
 {
     // A plain simulator run without a project has a multiplier, so the default is "Yes".
     static const ProjectPropertyValue value(
@@ -89,27 +87,27 @@ const PropertyValueGroupValue kTarget(QStringLiteral("Target"), 0, QStringLitera
 
 } // namespace
 
-const ProjectPropertyValue &targetResetScript()
+const ProjectPropertyValue &PropertyDefinitions::targetResetScript()
 {
     return kTargetResetScript;
 }
 
-const ProjectPropertyValue &targetAttachScript()
+const ProjectPropertyValue &PropertyDefinitions::targetAttachScript()
 {
     return kTargetAttachScript;
 }
 
-const ProjectPropertyValue &projectType()
+const ProjectPropertyValue &PropertyDefinitions::projectType()
 {
     return kProjectType;
 }
 
-const PropertyValueGroupValue &target()
+const PropertyValueGroupValue &PropertyDefinitions::target()
 {
     return kTarget;
 }
 
-const PropertyValueList &all()
+const PropertyValueList &PropertyDefinitions::all()
 {
     static const PropertyValueList list = [] {
         PropertyValueList l;
@@ -126,4 +124,3 @@ const PropertyValueList &all()
     return list;
 }
 
-} // namespace PropertyDefinitions

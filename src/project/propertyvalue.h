@@ -61,16 +61,17 @@ private:
 class PropertyValueGroupValue;
 
 // Program-wide definitions read by the loader and the targets.
-namespace PropertyDefinitions {
-const ProjectPropertyValue &macros();
-const ProjectPropertyValue &debugInterface();           // msp430_debug_interface
-const ProjectPropertyValue &instructionSet();           // msp430_insn_set
-const ProjectPropertyValue &useHardwareMultiplier();    // build_use_hardware_multiplier
-const ProjectPropertyValue &targetResetScript();        // target_reset_script
-const ProjectPropertyValue &targetAttachScript();       // target_attach_script
-const ProjectPropertyValue &projectType();              // project_type: "Executable", "Library", ...
-// "Target": the name of the device's entry in the "Target" group of the target description.
-const PropertyValueGroupValue &target();
-// Every definition above, in declaration order.
-const PropertyValueList &all();
-}
+struct PropertyDefinitions
+{
+    static const ProjectPropertyValue &macros();
+    static const ProjectPropertyValue &debugInterface();           // msp430_debug_interface
+    static const ProjectPropertyValue &instructionSet();           // msp430_insn_set
+    static const ProjectPropertyValue &useHardwareMultiplier();    // build_use_hardware_multiplier
+    static const ProjectPropertyValue &targetResetScript();        // target_reset_script
+    static const ProjectPropertyValue &targetAttachScript();       // target_attach_script
+    static const ProjectPropertyValue &projectType();              // project_type: "Executable", "Library", ...
+    // "Target": the name of the device's entry in the "Target" group of the target description.
+    static const PropertyValueGroupValue &target();
+    // Every definition above, in declaration order.
+    static const PropertyValueList &all();
+};

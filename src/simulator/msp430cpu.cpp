@@ -75,11 +75,11 @@ unsigned MSP430Cpu::unsupported(uint32_t op)
     switch (as) {
     case 0:
         if (rs == 3)
-            return {0, 0, Constant, msp430cycles::Register};
-        return {reg(rs) & mask, 0, InRegister, msp430cycles::Register};
+            return {0, 0, Constant, MSP430Cycles::Register};
+        return {reg(rs) & mask, 0, InRegister, MSP430Cycles::Register};
     case 1: {
         if (rs == 3)
-            return {1, 0, Constant, msp430cycles::Register};
+            return {1, 0, Constant, MSP430Cycles::Register};
         const uint32_t at = m_r[PC];
         const uint32_t x = fetch();
         uint32_t address;
@@ -90,30 +90,30 @@ unsigned MSP430Cpu::unsupported(uint32_t op)
         else
             address = reg(rs) + x;
         address &= 0xFFFF;
-        return {m_memory.read(address, byte), address, InMemory, msp430cycles::Indexed};
+        return {m_memory.read(address, byte), address, InMemory, MSP430Cycles::Indexed};
     }
     case 2: {
         if (rs == SR)
-            return {4, 0, Constant, msp430cycles::Register};
+            return {4, 0, Constant, MSP430Cycles::Register};
         if (rs == 3)
-            return {2, 0, Constant, msp430cycles::Register};
+            return {2, 0, Constant, MSP430Cycles::Register};
         const uint32_t address = reg(rs) & 0xFFFF;
-        return {m_memory.read(address, byte), address, InMemory, msp430cycles::Indirect};
+        return {m_memory.read(address, byte), address, InMemory, MSP430Cycles::Indirect};
     }
     default: {
         if (rs == SR)
-            return {8 & mask, 0, Constant, msp430cycles::Register};
+            return {8 & mask, 0, Constant, MSP430Cycles::Register};
         if (rs == 3)
-            return {0xFFFF & mask, 0, Constant, msp430cycles::Register};
+            return {0xFFFF & mask, 0, Constant, MSP430Cycles::Register};
         if (rs == PC) {
             const uint32_t at = m_r[PC];
-            return {fetch() & mask, at, InMemory, msp430cycles::Indirect};
+            return {fetch() & mask, at, InMemory, MSP430Cycles::Indirect};
         }
         const uint32_t base = reg(rs);
         const uint32_t address = base & 0xFFFF;
         const uint32_t value = m_memory.read(address, byte);
         setReg(rs, (base + (byte ? 1 : 2)) & m_pcMask);
-        return {value, address, InMemory, msp430cycles::Indirect};
+        return {value, address, InMemory, MSP430Cycles::Indirect};
     }
     }
 }
@@ -166,7 +166,7 @@ unsigned MSP430Cpu::formatIOperation(uint32_t op)
     const uint32_t carry = m_r[SR] & C;
 
     const unsigned dstClass = indexedDst ? 2 : (rd == PC ? 1 : 0);
-    const unsigned cycles = msp430cycles::kFormatI[src.cycleClass][dstClass];
+    const unsigned cycles = MSP430Cycles::kFormatI[src.cycleClass][dstClass];
 
     uint32_t result = 0;
     uint32_t flags = 0;
@@ -293,19 +293,19 @@ unsigned MSP430Cpu::formatII(uint32_t op)
         if (rotate && !(value & msb) && (m_r[SR] & C))
             flags |= V;
         setFlags(flags, C | Z | N | V);
-        return msp430cycles::kShiftSwap[operand.cycleClass];
+        return MSP430Cycles::kShiftSwap[operand.cycleClass];
     }
     case 0x42: { // SWPB
         const Operand operand = source(r, as, false);
         writeBack(operand, r, false, ((operand.value << 8) | (operand.value >> 8)) & 0xFFFF);
-        return msp430cycles::kShiftSwap[operand.cycleClass];
+        return MSP430Cycles::kShiftSwap[operand.cycleClass];
     }
     case 0x46: { // SXT
         const Operand operand = source(r, as, false);
         const uint32_t result = (operand.value & 0x80) ? (operand.value | 0xFF00) & 0xFFFF : operand.value & 0xFF;
         writeBack(operand, r, false, result);
         setFlags((result & 0x8000 ? N : 0) | (result == 0 ? Z : C), C | Z | N | V);
-        return msp430cycles::kShiftSwap[operand.cycleClass];
+        return MSP430Cycles::kShiftSwap[operand.cycleClass];
     }
     case 0x48:
     case 0x49: { // PUSH
@@ -313,7 +313,7 @@ unsigned MSP430Cpu::formatII(uint32_t op)
         setReg(SP, sp);
         const Operand operand = source(r, as, byte);
         m_memory.write(sp, byte, operand.value);
-        return msp430cycles::kPush[operand.cycleClass];
+        return MSP430Cycles::kPush[operand.cycleClass];
     }
     case 0x4A: { // CALL
         const uint32_t sp = (m_r[SP] - 2) & m_pcMask;
@@ -322,7 +322,7 @@ unsigned MSP430Cpu::formatII(uint32_t op)
         m_memory.writeWord(sp, m_r[PC]);
         writeRegister(PC, operand.value, false);
         const bool fast = operand.kind != InMemory || as == 2;
-        return fast ? msp430cycles::kCallShort : msp430cycles::kCallLong;
+        return fast ? MSP430Cycles::kCallShort : MSP430Cycles::kCallLong;
     }
     case 0x4C: { // RETI
         const uint32_t sp = m_r[SP];
@@ -331,7 +331,7 @@ unsigned MSP430Cpu::formatII(uint32_t op)
         setReg(SP, (sp + 4) & m_pcMask);
         writeRegister(SR, sr, false);
         writeRegister(PC, pc, false);
-        return msp430cycles::kReti;
+        return MSP430Cycles::kReti;
     }
     default:
         return unsupported(op);
@@ -368,7 +368,7 @@ unsigned MSP430Cpu::jumpOn(uint32_t op)
         const int32_t words = offset & 0x200 ? int32_t(offset) - 0x400 : int32_t(offset);
         setReg(PC, (m_r[PC] + uint32_t(2 * words)) & m_pcMask);
     }
-    return msp430cycles::kJump;
+    return MSP430Cycles::kJump;
 }
 
 [[gnu::always_inline]] inline unsigned MSP430Cpu::jump(uint32_t op)

@@ -60,7 +60,7 @@ private:
         uint32_t value;
         uint32_t address; // memory operands only
         OperandKind kind;
-        uint32_t cycleClass; // msp430cycles::OperandClass
+        uint32_t cycleClass; // MSP430Cycles::OperandClass
     };
 
     unsigned formatI(uint32_t op);

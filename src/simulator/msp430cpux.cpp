@@ -100,7 +100,7 @@ unsigned MSP430Cpu::addressInstruction(uint32_t op)
         setArithmetic20(d, reg(s), true, true);
         break;
     }
-    return msp430cycles::kAddress[kind];
+    return MSP430Cycles::kAddress[kind];
 }
 
 unsigned MSP430Cpu::multipleShift(uint32_t op)
@@ -184,7 +184,7 @@ unsigned MSP430Cpu::calla(uint32_t op)
     setReg(SP, sp);
     m_memory.write20(sp, m_r[PC]);
     setReg(PC, target & kMask20);
-    return msp430cycles::kCalla[mode];
+    return MSP430Cycles::kCalla[mode];
 }
 
 unsigned MSP430Cpu::pushPopMultiple(uint32_t op)

@@ -12,8 +12,6 @@
 
 #include <vector>
 
-namespace TargetDownload {
-
 namespace {
 
 // The spaces that have a memory interface, space 0 first, over the given section lists.
@@ -46,13 +44,13 @@ std::unique_ptr<UploadedLoadFile> readBack(TargetInterface &target, const LoadFi
 
 } // namespace
 
-void download(TargetInterface &target, LoadFileInterface &file, const QString &fileName, bool check)
+void downloadFile(TargetInterface &target, LoadFileInterface &file, const QString &fileName, bool check)
 {
     LoadBracket load(target, LoadBracket::Download);
     if (!target.canDownload())
         return load.abandon();
     if (check)
-        checkSectionsFit(target, file);
+        checkFileFits(target, file);
     load.openGroup(fileName);
     const std::vector<PlanSpace> spaces = spacesOf(target, file);
     DownloadOptions options;
@@ -62,7 +60,7 @@ void download(TargetInterface &target, LoadFileInterface &file, const QString &f
     load.complete();
 }
 
-bool verify(TargetInterface &target, LoadFileInterface &file, const QString &fileName)
+bool verifyFile(TargetInterface &target, LoadFileInterface &file, const QString &fileName)
 {
     LoadBracket load(target, LoadBracket::Verify);
     load.openGroup(fileName);
@@ -74,7 +72,7 @@ bool verify(TargetInterface &target, LoadFileInterface &file, const QString &fil
     return result;
 }
 
-std::unique_ptr<UploadedLoadFile> upload(TargetInterface &target, LoadFileInterface &file, const QString &fileName)
+std::unique_ptr<UploadedLoadFile> uploadFile(TargetInterface &target, LoadFileInterface &file, const QString &fileName)
 {
     LoadBracket load(target, LoadBracket::Upload);
     load.openGroup(fileName);
@@ -87,7 +85,7 @@ std::unique_ptr<UploadedLoadFile> upload(TargetInterface &target, LoadFileInterf
     return result;
 }
 
-std::unique_ptr<UploadedLoadFile> upload(TargetInterface &target, const LoadedRanges &ranges, const QString &fileName)
+std::unique_ptr<UploadedLoadFile> uploadRanges(TargetInterface &target, const LoadedRanges &ranges, const QString &fileName)
 {
     LoadBracket load(target, LoadBracket::Upload);
     load.openGroup(fileName);
@@ -98,9 +96,8 @@ std::unique_ptr<UploadedLoadFile> upload(TargetInterface &target, const LoadedRa
     return result;
 }
 
-void checkSectionsFit(TargetInterface &target, LoadFileInterface &file)
+void checkFileFits(TargetInterface &target, LoadFileInterface &file)
 {
     checkSpacesFit(spacesOf(target, file));
 }
 
-} // namespace TargetDownload

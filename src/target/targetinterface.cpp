@@ -5,9 +5,7 @@
 
 #include "loadfile/loadfileinterface.h"
 
-namespace TargetPropertyDefinitions {
-
-const PropertyValue &deviceType()
+const PropertyValue &TargetPropertyDefinitions::deviceType()
 {
     static const PropertyValue value(
         QStringLiteral("device_id"), 0, QStringLiteral("Current"), QStringLiteral("Device Type"),
@@ -16,7 +14,7 @@ const PropertyValue &deviceType()
     return value;
 }
 
-const PropertyValue &eraseAll()
+const PropertyValue &TargetPropertyDefinitions::eraseAll()
 {
     static const PropertyValue value(
         QStringLiteral("loaderEraseAll"), 0, QStringLiteral("Loader"), QStringLiteral("Erase All"),
@@ -24,8 +22,6 @@ const PropertyValue &eraseAll()
         PropertyValue::YesNo);
     return value;
 }
-
-} // namespace TargetPropertyDefinitions
 
 TargetInterface::TargetInterface(uint32_t flags, QObject *parent, const QString &name)
     : ObjectTreeObject(parent),
@@ -67,22 +63,22 @@ bool TargetInterface::runAttachScript()
 
 void TargetInterface::download(LoadFileInterface &file, const QString &fileName, bool check)
 {
-    TargetDownload::download(*this, file, fileName, check);
+    downloadFile(*this, file, fileName, check);
 }
 
 std::unique_ptr<LoadFileInterface> TargetInterface::upload(LoadFileInterface &file, const QString &fileName)
 {
-    return TargetDownload::upload(*this, file, fileName);
+    return uploadFile(*this, file, fileName);
 }
 
 void TargetInterface::checkSectionsFit(LoadFileInterface &file)
 {
-    TargetDownload::checkSectionsFit(*this, file);
+    checkFileFits(*this, file);
 }
 
 bool TargetInterface::verify(LoadFileInterface &file, const QString &fileName)
 {
-    return TargetDownload::verify(*this, file, fileName);
+    return verifyFile(*this, file, fileName);
 }
 
 QString TargetInterface::formatAddress(uint32_t address) const

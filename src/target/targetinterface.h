@@ -130,7 +130,8 @@ public:
 };
 
 // Program-wide definitions of the two properties every target has.
-namespace TargetPropertyDefinitions {
-const PropertyValue &deviceType();
-const PropertyValue &eraseAll();
-}
+struct TargetPropertyDefinitions
+{
+    static const PropertyValue &deviceType();
+    static const PropertyValue &eraseAll();
+};

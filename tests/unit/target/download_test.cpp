@@ -249,7 +249,7 @@ TEST(Upload, SeveralFilesAreReadBackOnceOverTheUnionOfTheirRanges)
     }
     target.log.clear();
 
-    std::unique_ptr<UploadedLoadFile> back = TargetDownload::upload(target, ranges, QStringLiteral("out.hex"));
+    std::unique_ptr<UploadedLoadFile> back = uploadRanges(target, ranges, QStringLiteral("out.hex"));
     EXPECT_THAT(lines(target.log, {"main.", "second."}),
                 ElementsAre("main.readBackBytes 1100 96", "main.readBackBytes 1160 16", "second.readBackBytes 1000 8"));
     // What was read is the final memory, so it verifies where the earlier file was overwritten.
