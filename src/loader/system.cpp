@@ -186,7 +186,8 @@ void System::selectSolution()
     if (!m_solutionPath.isEmpty()) {
         m_selection.select(m_solutionPath, m_projectName, m_configName);
     } else {
-        const QString className = QString::fromLatin1(m_loader.target().metaObject()->className());
+        // The registry names classes without the namespace that the meta-object includes.
+        const QString className = QString::fromLatin1(m_loader.target().metaObject()->className()).section(QStringLiteral("::"), -1);
         for (const TargetRegistryEntry &entry : m_state.targetFactory().entries())
             if (className == QLatin1String(entry.className) && entry.needsSolution)
                 throw HException(QStringLiteral("no solution specified (use -solution)"));

@@ -4,15 +4,13 @@
 #pragma once
 
 #include "msp430/msp430devicedatabase.h"
+#include "platform/sharedlibrary.h"
 #include "target/programstate.h"
 
 #include <QString>
 #include <QStringList>
 #include <memory>
 
-namespace platform {
-class SharedLibrary;
-}
 
 // The msp430devices library while somebody uses it: loaded by the first acquire(), unloaded
 // by the release() that drops the last use. One per program state.

@@ -60,7 +60,7 @@ TEST(TargetRegistry, NamesAreCaseSensitive)
 {
     TestState state;
     MSP430TargetInterfaceFactory &f = state.targetFactory();
-    f.registerCreator("MSP430Monitor", [](ProgramState &, QObject *) -> TargetInterface * { return new BareTarget(0); });
+    f.registerCreator("MSP430Monitor", [](ProgramState &, QObject *) { return static_cast<TargetInterface *>(new BareTarget(0)); });
     EXPECT_EQ(f.classForShortName("sim"), "MSP430Monitor");
     EXPECT_EQ(f.classForShortName("SIM"), "");
     EXPECT_EQ(f.create("msp430monitor", state, nullptr), nullptr);
