@@ -5,6 +5,7 @@
 #include "tevo/tevomodule.h"
 #include "tevo/tevosection.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 

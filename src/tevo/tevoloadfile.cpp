@@ -7,6 +7,7 @@
 #include "tevo/tevomodule.h"
 #include "tevo/tevosection.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace zim::tevo {

@@ -16,6 +16,7 @@ class TEVOMarkerExpr;
 class TEVOSection;
 class TEVOString;
 class TEVOSymbol;
+class TEVOType;
 
 class TEVOModule : public TEVOScope
 {
@@ -61,6 +62,10 @@ public:
     const QHash<const TEVOString *, const TEVOString *> &attributes() const { return m_attributes; }
     void setAttribute(const TEVOString *name, const TEVOString *value) { m_attributes.insert(name, value); }
 
+    // The type SETTYPE gave an object, if any; kept here since few objects have one.
+    TEVOType *typeOf(TEVOObject *object) const { return m_types.value(object); }
+    void setTypeOf(TEVOObject *object, TEVOType *type) { m_types.insert(object, type); }
+
     bool isProtected() const { return m_protected; }
     void setProtected(bool isProtected) { m_protected = isProtected; }
 
@@ -85,6 +90,7 @@ private:
     std::vector<TEVOMarkerExpr *> m_markerExprs;
     std::vector<const TEVOString *> m_libraries;
     QHash<const TEVOString *, const TEVOString *> m_attributes;
+    QHash<TEVOObject *, TEVOType *> m_types;
 };
 
 } // namespace zim::tevo

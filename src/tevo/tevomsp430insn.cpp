@@ -3,6 +3,7 @@
 
 #include "tevo/tevoexpr.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace zim::tevo {

@@ -31,10 +31,6 @@ public:
     void mark(bool used);
     bool isMarked() const { return m_marked; }
 
-    // The type given by SETTYPE, if any.
-    class TEVOType *type() const { return m_type; }
-    void setType(class TEVOType *type) { m_type = type; }
-
 protected:
     // The objects this one refers to, for mark().
     virtual void appendReferences(std::vector<TEVOObject *> &out) const { (void)out; }
@@ -42,7 +38,6 @@ protected:
     const TEVOString *m_name = nullptr;
 
 private:
-    class TEVOType *m_type = nullptr;
     Kind m_kind;
     bool m_marked = false;
 };

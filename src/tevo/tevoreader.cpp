@@ -327,7 +327,7 @@ void TEVOReader::execute(uint8_t op)
     case TEVOOpcode::SETTYPE: {
         TEVOType *type = popType();
         if (TEVOObject *object = pop())
-            object->setType(type);
+            m_module->setTypeOf(object, type);
         break;
     }
     case TEVOOpcode::SETNAME: {

@@ -4,6 +4,8 @@
 #include "tevo/tevoinsn.h"
 #include "tevo/tevomodule.h"
 
+#include <algorithm>
+
 namespace zim::tevo {
 
 void TEVOSection::append(TEVOInsn *record)
