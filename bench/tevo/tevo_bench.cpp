@@ -25,23 +25,23 @@ using namespace zim::tevo;
 
 namespace {
 
-TEVOExecutableSpec describe(uint32_t codeBytes, uint32_t debugRecords)
+TEVOExecutablePlan describe(uint32_t codeBytes, uint32_t debugRecords)
 {
     std::mt19937 random(7);
-    TEVOExecutableSpec spec;
+    TEVOExecutablePlan plan;
     const uint32_t sections = 8;
     const uint32_t perSection = codeBytes / sections;
     static const uint32_t sizes[] = {2, 4, 6, 8, 2, 4, 2};
     for (uint32_t s = 0; s < sections; ++s) {
-        TEVOSectionSpec section;
+        TEVOSectionPlan section;
         section.name = "CODE" + QByteArray::number(s);
         section.flags = TEVOSection::loadableFlag;
         const uint32_t base = 0x4000 + s * (perSection + 0x100);
         uint32_t at = 0;
         for (uint32_t i = 0; at < perSection; ++i) {
             const uint32_t n = std::min(sizes[i % 7], perSection - at);
-            TEVORecordSpec locus;
-            locus.kind = TEVORecordSpec::Locus;
+            TEVORecordPlan locus;
+            locus.kind = TEVORecordPlan::Locus;
             locus.name = "module" + QByteArray::number(s) + ".c";
             locus.number = 10 + i;
             locus.address = base + at;
@@ -52,21 +52,21 @@ TEVOExecutableSpec describe(uint32_t codeBytes, uint32_t debugRecords)
             section.records += recordsForBytes(base + at, reinterpret_cast<const uint8_t *>(bytes.constData()), n);
             at += n;
         }
-        spec.sections.append(section);
+        plan.sections.append(section);
     }
-    TEVOSectionSpec debug;
+    TEVOSectionPlan debug;
     debug.name = "DEBUG";
     debug.flags = 0x7;
     for (uint32_t i = 0; i < debugRecords; ++i) {
-        TEVORecordSpec r;
-        r.kind = TEVORecordSpec::Data;
+        TEVORecordPlan r;
+        r.kind = TEVORecordPlan::Data;
         r.address = i * 4;
         r.size = 4;
         r.value = random();
         debug.records.append(r);
     }
-    spec.sections.append(debug);
-    return spec;
+    plan.sections.append(debug);
+    return plan;
 }
 
 QString directory()

@@ -211,16 +211,16 @@ void writeOperand(TEVOWriter &w, bool present, int which)
     w.op(TEVOOpcode::REGISTER);
 }
 
-void writeRecord(TEVOWriter &w, const TEVORecordSpec &r, bool bookkeeping)
+void writeRecord(TEVOWriter &w, const TEVORecordPlan &r, bool bookkeeping)
 {
-    if (r.kind == TEVORecordSpec::Break) {
+    if (r.kind == TEVORecordPlan::Break) {
         w.op(TEVOOpcode::BREAK);
         return;
     }
     w.constant(r.address);
     w.op(TEVOOpcode::SETPC);
     switch (r.kind) {
-    case TEVORecordSpec::Insn:
+    case TEVORecordPlan::Insn:
         if (bookkeeping) {
             w.constant(2);
             w.op(TEVOOpcode::ADJUST_STACK);
@@ -242,36 +242,36 @@ void writeRecord(TEVOWriter &w, const TEVORecordSpec &r, bool bookkeeping)
             w.op(TEVOOpcode::SET_INSN_ATTRIBUTE);
         }
         break;
-    case TEVORecordSpec::Data:
+    case TEVORecordPlan::Data:
         w.constant(r.value);
         w.constant(r.size);
         w.op(TEVOOpcode::DEFBYTES);
         break;
-    case TEVORecordSpec::Address:
+    case TEVORecordPlan::Address:
         // Written as a sum so that an expression travels through the stream.
         w.constant(r.value - 1);
         w.constant(1);
         w.op(TEVOOpcode::ADD);
         w.op(TEVOOpcode::DEFADDR);
         break;
-    case TEVORecordSpec::Align:
+    case TEVORecordPlan::Align:
         w.constant(r.count);
         w.op(TEVOOpcode::ALIGN);
         break;
-    case TEVORecordSpec::Fill:
+    case TEVORecordPlan::Fill:
         w.constant(r.count);
         w.constant(r.value);
         w.op(TEVOOpcode::FILL);
         break;
-    case TEVORecordSpec::Space:
+    case TEVORecordPlan::Space:
         w.constant(r.count);
         w.op(TEVOOpcode::SPACE);
         break;
-    case TEVORecordSpec::Origin:
+    case TEVORecordPlan::Origin:
         w.constant(r.value);
         w.op(TEVOOpcode::ORIGIN);
         break;
-    case TEVORecordSpec::Marker:
+    case TEVORecordPlan::Marker:
         if (r.name.isEmpty())
             w.op(TEVOOpcode::NULL_);
         else
@@ -279,35 +279,35 @@ void writeRecord(TEVOWriter &w, const TEVORecordSpec &r, bool bookkeeping)
         w.constant(r.number);
         w.op(TEVOOpcode::MARKERDEF);
         break;
-    case TEVORecordSpec::Locus:
+    case TEVORecordPlan::Locus:
         w.string(r.name);
         w.op(TEVOOpcode::MKFILENAME);
         w.constant(r.number);
         w.op(TEVOOpcode::LOCUS);
         break;
-    case TEVORecordSpec::Init:
+    case TEVORecordPlan::Init:
         w.string(r.name);
         w.op(TEVOOpcode::INIT);
         break;
-    case TEVORecordSpec::Local:
+    case TEVORecordPlan::Local:
         w.constant(r.value);
         w.op(TEVOOpcode::LOCAL_INSN);
         break;
-    case TEVORecordSpec::LinkIf:
+    case TEVORecordPlan::LinkIf:
         w.constant(r.value);
         w.op(TEVOOpcode::LINKIF);
         break;
-    case TEVORecordSpec::EndLinkIf:
+    case TEVORecordPlan::EndLinkIf:
         w.op(TEVOOpcode::ENDLINKIF);
         break;
-    case TEVORecordSpec::Break:
+    case TEVORecordPlan::Break:
         break;
     }
 }
 
 } // namespace
 
-QByteArray writeTEVOExecutable(const TEVOExecutableSpec &spec)
+QByteArray writeTEVOExecutable(const TEVOExecutablePlan &plan)
 {
     TEVOWriter w;
     w.op(TEVOOpcode::NULL_);
@@ -315,11 +315,11 @@ QByteArray writeTEVOExecutable(const TEVOExecutableSpec &spec)
     w.op(TEVOOpcode::SCOPE_MODULE);
     w.constant(moduleAlias);
     w.op(TEVOOpcode::MKALIAS);
-    if (spec.bookkeeping)
+    if (plan.bookkeeping)
         writeBookkeeping(w);
 
     QHash<QByteArray, uint32_t> aliases;
-    for (const TEVOSectionSpec &section : spec.sections) {
+    for (const TEVOSectionPlan &section : plan.sections) {
         auto it = aliases.constFind(section.name);
         if (it == aliases.constEnd()) {
             const uint32_t alias = firstSectionAlias + uint32_t(aliases.size());
@@ -335,62 +335,62 @@ QByteArray writeTEVOExecutable(const TEVOExecutableSpec &spec)
         w.op(TEVOOpcode::SECTION);
         w.constant(section.flags);
         w.op(TEVOOpcode::SETFLAGS);
-        for (const TEVORecordSpec &record : section.records)
-            writeRecord(w, record, spec.bookkeeping);
-        if (spec.bookkeeping)
+        for (const TEVORecordPlan &record : section.records)
+            writeRecord(w, record, plan.bookkeeping);
+        if (plan.bookkeeping)
             w.op(TEVOOpcode::CLEAR_LOCUS);
     }
-    if (spec.bookkeeping)
+    if (plan.bookkeeping)
         w.op(TEVOOpcode::END_OF_INFO);
     Q_ASSERT(w.depth() == 0);
     return w.finish();
 }
 
-QList<TEVORecordSpec> recordsForBytes(uint32_t address, const uint8_t *bytes, uint32_t size)
+QList<TEVORecordPlan> recordsForBytes(uint32_t address, const uint8_t *bytes, uint32_t size)
 {
-    QList<TEVORecordSpec> records;
+    QList<TEVORecordPlan> records;
     uint32_t at = 0;
     while (at < size) {
         const uint32_t left = size - at;
-        TEVORecordSpec r;
+        TEVORecordPlan r;
         r.address = address + at;
         if (left == 1) {
-            r.kind = TEVORecordSpec::Data;
+            r.kind = TEVORecordPlan::Data;
             r.size = 1;
             r.value = bytes[at];
         } else {
             // Instruction codes whose size class is exactly the bytes they carry.
             const uint32_t n = left >= 8 ? 8 : left >= 6 ? 6 : left >= 4 ? 4 : 2;
-            r.kind = TEVORecordSpec::Insn;
+            r.kind = TEVORecordPlan::Insn;
             r.code = n == 8 ? 0x20000 : n == 6 ? 0x10000 : 0x4000;
             r.first = n == 4;
             r.bytes = QByteArray(reinterpret_cast<const char *>(bytes + at), n);
         }
-        at += r.kind == TEVORecordSpec::Data ? 1 : uint32_t(r.bytes.size());
+        at += r.kind == TEVORecordPlan::Data ? 1 : uint32_t(r.bytes.size());
         records.append(r);
     }
     return records;
 }
 
-TEVOExecutableSpec describeLoadFile(LoadFileInterface &file)
+TEVOExecutablePlan describeLoadFile(LoadFileInterface &file)
 {
-    TEVOExecutableSpec spec;
-    spec.bookkeeping = false;
-    auto add = [&spec](const LoadFileSectionList &list, uint32_t kind) {
+    TEVOExecutablePlan plan;
+    plan.bookkeeping = false;
+    auto add = [&plan](const LoadFileSectionList &list, uint32_t kind) {
         for (const auto &section : list) {
-            TEVOSectionSpec s;
+            TEVOSectionPlan s;
             s.name = QByteArray(section->name());
             if (kind)
                 s.name += "_2";
             s.flags = TEVOSection::loadableFlag | kind;
             s.records = recordsForBytes(section->address(), section->data(), section->size());
-            spec.sections.append(s);
+            plan.sections.append(s);
         }
     };
     LoadFileSections &sections = file.sections();
     add(sections.primarySections, 0);
     add(sections.secondarySections, TEVOSection::secondSpaceKind);
-    return spec;
+    return plan;
 }
 
 } // namespace zim::tevo

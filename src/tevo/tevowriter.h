@@ -49,7 +49,7 @@ private:
 };
 
 // One record of a described executable.
-struct TEVORecordSpec
+struct TEVORecordPlan
 {
     enum Kind {
         Insn,      // code, first/second operand present, bytes (SETBYTES)
@@ -80,16 +80,16 @@ struct TEVORecordSpec
     QByteArray name;
 };
 
-struct TEVOSectionSpec
+struct TEVOSectionPlan
 {
     QByteArray name;
     uint32_t flags = 0;
-    QList<TEVORecordSpec> records;
+    QList<TEVORecordPlan> records;
 };
 
-struct TEVOExecutableSpec
+struct TEVOExecutablePlan
 {
-    QList<TEVOSectionSpec> sections;
+    QList<TEVOSectionPlan> sections;
     // Adds the opcodes that loading skips: types, symbols, scopes, attributes, libraries,
     // code-generation and linking bookkeeping, stack adjustments and aliases.
     bool bookkeeping = true;
@@ -97,14 +97,14 @@ struct TEVOExecutableSpec
 
 // The executable of a description. Sections are written in order, each reached through an
 // alias after its first definition.
-QByteArray writeTEVOExecutable(const TEVOExecutableSpec &spec);
+QByteArray writeTEVOExecutable(const TEVOExecutablePlan &plan);
 
 // The description of a load file: each primary section becomes records of a loadable section
 // of kind 0 of the same name, each secondary one of kind 6; bytes are cut into instruction
 // records of 8, 6, 4 and 2 bytes and a final 1-byte data record.
-TEVOExecutableSpec describeLoadFile(LoadFileInterface &file);
+TEVOExecutablePlan describeLoadFile(LoadFileInterface &file);
 
 // Records for bytes at address, as describeLoadFile cuts them.
-QList<TEVORecordSpec> recordsForBytes(uint32_t address, const uint8_t *bytes, uint32_t size);
+QList<TEVORecordPlan> recordsForBytes(uint32_t address, const uint8_t *bytes, uint32_t size);
 
 } // namespace zim::tevo

@@ -96,11 +96,11 @@ TEST(Layout, SectionSpansItsSizedAddressedRecords)
 
 TEST(Layout, BreakStartsANewFragment)
 {
-    TEVOExecutableSpec spec;
-    TEVORecordSpec cut;
-    cut.kind = TEVORecordSpec::Break;
-    spec.sections = {loadable("CODE", {insnAt(0x4400, "ab"), cut, insnAt(0x4402, "cd"), insnAt(0x4404, "ef")})};
-    auto module = readStream(writeTEVOExecutable(spec));
+    TEVOExecutablePlan plan;
+    TEVORecordPlan cut;
+    cut.kind = TEVORecordPlan::Break;
+    plan.sections = {loadable("CODE", {insnAt(0x4400, "ab"), cut, insnAt(0x4402, "cd"), insnAt(0x4404, "ef")})};
+    auto module = readStream(writeTEVOExecutable(plan));
     const auto &fragments = module->findSection("CODE")->fragments();
     ASSERT_EQ(fragments.size(), 2u);
     EXPECT_EQ(fragments[0]->count(), 1u);
@@ -110,18 +110,18 @@ TEST(Layout, BreakStartsANewFragment)
 
 TEST(Layout, InitCopiesAnotherSectionAndGivesUpOnItself)
 {
-    TEVORecordSpec copy;
-    copy.kind = TEVORecordSpec::Init;
+    TEVORecordPlan copy;
+    copy.kind = TEVORecordPlan::Init;
     copy.name = "IDATA";
     copy.address = 0xF000;
-    TEVORecordSpec self = copy;
+    TEVORecordPlan self = copy;
     self.name = "SELF";
     self.address = 0x300;
-    TEVOExecutableSpec spec;
-    spec.sections = {loadable("IDATA", {dataAt(0x200, 2, 0x1234), dataAt(0x204, 1, 0x56)}),
+    TEVOExecutablePlan plan;
+    plan.sections = {loadable("IDATA", {dataAt(0x200, 2, 0x1234), dataAt(0x204, 1, 0x56)}),
                      loadable("CONST", {copy}),
                      loadable("SELF", {self, dataAt(0x310, 1, 0x77)})};
-    auto module = readStream(writeTEVOExecutable(spec));
+    auto module = readStream(writeTEVOExecutable(plan));
     TEVOInsn *init = module->findSection("CONST")->fragments()[0]->records()[0];
     ASSERT_EQ(init->size(), 5u);
     uint8_t bytes[5];
@@ -137,10 +137,10 @@ TEST(Layout, InitCopiesAnotherSectionAndGivesUpOnItself)
 
 TEST(Layout, DataEncodesLittleEndianForMSP430)
 {
-    TEVOExecutableSpec spec;
-    spec.bookkeeping = false;
-    spec.sections = {loadable("DATA", {dataAt(0x200, 4, 0x11223344), dataAt(0x204, 3, 0xAABBCC)})};
-    auto module = readStream(writeTEVOExecutable(spec));
+    TEVOExecutablePlan plan;
+    plan.bookkeeping = false;
+    plan.sections = {loadable("DATA", {dataAt(0x200, 4, 0x11223344), dataAt(0x204, 3, 0xAABBCC)})};
+    auto module = readStream(writeTEVOExecutable(plan));
     const auto &records = module->findSection("DATA")->fragments()[0]->records();
     EXPECT_EQ(records[0]->listing(), "0200\t44332211\tDL\t0x11223344");
     EXPECT_EQ(records[1]->bytesText(), "CCBBAA\t");

@@ -47,12 +47,12 @@ protected:
     }
     // Each executable gets a file of its own: the cache would take a rewrite of the same size
     // within one modification-time tick for the file it already read.
-    std::unique_ptr<TEVOLoadFile> open(const TEVOExecutableSpec &spec)
+    std::unique_ptr<TEVOLoadFile> open(const TEVOExecutablePlan &plan)
     {
         const QString name = QStringLiteral("app%1.hzx").arg(++m_files);
-        return std::make_unique<TEVOLoadFile>(write(writeTEVOExecutable(spec), name), m_cache);
+        return std::make_unique<TEVOLoadFile>(write(writeTEVOExecutable(plan), name), m_cache);
     }
-    static QList<TEVORecordSpec> run(uint32_t address, uint32_t size)
+    static QList<TEVORecordPlan> run(uint32_t address, uint32_t size)
     {
         QByteArray bytes(qsizetype(size), '\0');
         for (uint32_t i = 0; i < size; ++i)
@@ -67,9 +67,9 @@ protected:
 
 TEST_F(LoadFileTest, GapSplitsASectionIntoTwoOfTheSameName)
 {
-    TEVOExecutableSpec spec;
-    spec.sections = {loadable("CODE", run(0xF000, 0x100) + run(0xF200, 0x10))};
-    auto file = open(spec);
+    TEVOExecutablePlan plan;
+    plan.sections = {loadable("CODE", run(0xF000, 0x100) + run(0xF200, 0x10))};
+    auto file = open(plan);
     EXPECT_EQ(cuts(file->sections().primarySections),
               (std::vector<Cut>{{"CODE", 0xF000, 256}, {"CODE", 0xF200, 16}}));
     const auto &first = file->sections().primarySections[0];
@@ -80,54 +80,54 @@ TEST_F(LoadFileTest, GapSplitsASectionIntoTwoOfTheSameName)
 
 TEST_F(LoadFileTest, FirstRecordAtTheSectionStartStartsThere)
 {
-    TEVOExecutableSpec spec;
-    spec.sections = {loadable("CODE", run(0x4400, 6))};
-    auto file = open(spec);
+    TEVOExecutablePlan plan;
+    plan.sections = {loadable("CODE", run(0x4400, 6))};
+    auto file = open(plan);
     EXPECT_EQ(cuts(file->sections().primarySections), (std::vector<Cut>{{"CODE", 0x4400, 6}}));
     EXPECT_EQ(file->startAddress(), 0x4400u);
 }
 
 TEST_F(LoadFileTest, OverlapStartsANewSection)
 {
-    TEVOExecutableSpec spec;
-    spec.sections = {loadable("CODE", run(0x4400, 8) + run(0x4404, 4))};
-    auto file = open(spec);
+    TEVOExecutablePlan plan;
+    plan.sections = {loadable("CODE", run(0x4400, 8) + run(0x4404, 4))};
+    auto file = open(plan);
     EXPECT_EQ(cuts(file->sections().primarySections),
               (std::vector<Cut>{{"CODE", 0x4400, 8}, {"CODE", 0x4404, 4}}));
 }
 
 TEST_F(LoadFileTest, RecordsWithoutSizeNeitherSplitNorCount)
 {
-    TEVORecordSpec marker;
-    marker.kind = TEVORecordSpec::Marker;
+    TEVORecordPlan marker;
+    marker.kind = TEVORecordPlan::Marker;
     marker.number = 3;
     marker.address = 0x9000;
-    TEVORecordSpec locus;
-    locus.kind = TEVORecordSpec::Locus;
+    TEVORecordPlan locus;
+    locus.kind = TEVORecordPlan::Locus;
     locus.name = "a.c";
     locus.number = 3;
     locus.address = 0x1234;
-    TEVORecordSpec origin;
-    origin.kind = TEVORecordSpec::Origin;
+    TEVORecordPlan origin;
+    origin.kind = TEVORecordPlan::Origin;
     origin.value = 0x8000;
     origin.address = 0x8000;
-    TEVORecordSpec linkIf;
-    linkIf.kind = TEVORecordSpec::LinkIf;
+    TEVORecordPlan linkIf;
+    linkIf.kind = TEVORecordPlan::LinkIf;
     linkIf.value = 1;
-    TEVORecordSpec endLinkIf;
-    endLinkIf.kind = TEVORecordSpec::EndLinkIf;
-    TEVOExecutableSpec spec;
-    spec.sections = {loadable("CODE", run(0x4400, 4) + QList<TEVORecordSpec>{marker, locus, origin, linkIf, endLinkIf}
+    TEVORecordPlan endLinkIf;
+    endLinkIf.kind = TEVORecordPlan::EndLinkIf;
+    TEVOExecutablePlan plan;
+    plan.sections = {loadable("CODE", run(0x4400, 4) + QList<TEVORecordPlan>{marker, locus, origin, linkIf, endLinkIf}
                                           + run(0x4404, 4))};
-    auto file = open(spec);
+    auto file = open(plan);
     EXPECT_EQ(cuts(file->sections().primarySections), (std::vector<Cut>{{"CODE", 0x4400, 8}}));
 }
 
 TEST_F(LoadFileTest, KindSixGoesToTheSecondaryList)
 {
-    TEVOExecutableSpec spec;
-    spec.sections = {loadable("CODE", run(0x4400, 4)), loadable("XDATA", run(0x100, 2), 6)};
-    auto file = open(spec);
+    TEVOExecutablePlan plan;
+    plan.sections = {loadable("CODE", run(0x4400, 4)), loadable("XDATA", run(0x100, 2), 6)};
+    auto file = open(plan);
     EXPECT_EQ(cuts(file->sections().primarySections), (std::vector<Cut>{{"CODE", 0x4400, 4}}));
     EXPECT_EQ(cuts(file->sections().secondarySections), (std::vector<Cut>{{"XDATA", 0x100, 2}}));
     // The second memory space does not count for the start address.
@@ -136,47 +136,47 @@ TEST_F(LoadFileTest, KindSixGoesToTheSecondaryList)
 
 TEST_F(LoadFileTest, SectionWithoutTheLoadableFlagContributesNothing)
 {
-    TEVOSectionSpec debug = loadable("DEBUG", run(0x0, 16));
+    TEVOSectionPlan debug = loadable("DEBUG", run(0x0, 16));
     debug.flags = 0x7;
-    TEVOExecutableSpec spec;
-    spec.sections = {debug, loadable("CODE", run(0x4400, 2))};
-    auto file = open(spec);
+    TEVOExecutablePlan plan;
+    plan.sections = {debug, loadable("CODE", run(0x4400, 2))};
+    auto file = open(plan);
     EXPECT_EQ(cuts(file->sections().primarySections), (std::vector<Cut>{{"CODE", 0x4400, 2}}));
     EXPECT_TRUE(file->sections().secondarySections.empty());
 }
 
 TEST_F(LoadFileTest, StartAddressOfEmptyOrAbsentSections)
 {
-    TEVOExecutableSpec none;
+    TEVOExecutablePlan none;
     none.sections = {loadable("XDATA", run(0x100, 2), 6)};
     EXPECT_EQ(open(none)->startAddress(), 0xFFFFFFFFu);
-    TEVOExecutableSpec empty;
+    TEVOExecutablePlan empty;
     empty.sections = {loadable("BSS", {}), loadable("CODE", run(0x4400, 2))};
     EXPECT_EQ(open(empty)->startAddress(), 0u);
 }
 
 TEST_F(LoadFileTest, FillSpaceAlignAndDataBytes)
 {
-    TEVORecordSpec fill;
-    fill.kind = TEVORecordSpec::Fill;
+    TEVORecordPlan fill;
+    fill.kind = TEVORecordPlan::Fill;
     fill.address = 0x200;
     fill.count = 3;
     fill.value = 0x1AB;
-    TEVORecordSpec align;
-    align.kind = TEVORecordSpec::Align;
+    TEVORecordPlan align;
+    align.kind = TEVORecordPlan::Align;
     align.address = 0x203;
     align.count = 4;
-    TEVORecordSpec space;
-    space.kind = TEVORecordSpec::Space;
+    TEVORecordPlan space;
+    space.kind = TEVORecordPlan::Space;
     space.address = 0x204;
     space.count = 2;
-    TEVORecordSpec address;
-    address.kind = TEVORecordSpec::Address;
+    TEVORecordPlan address;
+    address.kind = TEVORecordPlan::Address;
     address.address = 0x206;
     address.value = 0x4400;
-    TEVOExecutableSpec spec;
-    spec.sections = {loadable("DATA", {fill, align, space, address, dataAt(0x208, 1, 0x7F)})};
-    auto file = open(spec);
+    TEVOExecutablePlan plan;
+    plan.sections = {loadable("DATA", {fill, align, space, address, dataAt(0x208, 1, 0x7F)})};
+    auto file = open(plan);
     const auto &list = file->sections().primarySections;
     ASSERT_EQ(cuts(list), (std::vector<Cut>{{"DATA", 0x200, 9}}));
     EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(list[0]->data()), 9),
@@ -185,28 +185,28 @@ TEST_F(LoadFileTest, FillSpaceAlignAndDataBytes)
 
 TEST_F(LoadFileTest, BadRecordsFailWithTheirMessage)
 {
-    TEVOExecutableSpec shortInsn;
-    TEVORecordSpec insn = insnAt(0x4400, "ab");
+    TEVOExecutablePlan shortInsn;
+    TEVORecordPlan insn = insnAt(0x4400, "ab");
     insn.code = 0x20000;
     shortInsn.sections = {loadable("CODE", {insn})};
     EXPECT_EQ(messageOf([&] { open(shortInsn)->sections(); }),
               "bad object file: instruction at 0x4400 has 2 of its 8 bytes");
 
-    TEVOExecutableSpec noAddress;
+    TEVOExecutablePlan noAddress;
     noAddress.sections = {loadable("CODE", {dataAt(0xFFFFFFFF, 2, 1)})};
     EXPECT_EQ(messageOf([&] { open(noAddress)->sections(); }),
               "bad object file: record without an address in section CODE");
 
-    TEVOExecutableSpec wraps;
+    TEVOExecutablePlan wraps;
     wraps.sections = {loadable("CODE", {dataAt(0xFFFFFFFE, 4, 1)})};
     EXPECT_EQ(messageOf([&] { open(wraps)->sections(); }),
               "bad object file: 4 bytes at 0xfffffffe pass the end of the address space");
 
-    TEVORecordSpec huge;
-    huge.kind = TEVORecordSpec::Fill;
+    TEVORecordPlan huge;
+    huge.kind = TEVORecordPlan::Fill;
     huge.address = 0;
     huge.count = 0xFFFFFFFF;
-    TEVOExecutableSpec tooBig;
+    TEVOExecutablePlan tooBig;
     tooBig.sections = {loadable("CODE", {huge})};
     EXPECT_EQ(messageOf([&] { open(tooBig)->sections(); }), "bad object file: load sections larger than 16 MB");
 }
@@ -247,18 +247,18 @@ TEST_F(LoadFileTest, MissingFileCannotBeAccessed)
 
 TEST_F(LoadFileTest, CacheReadsAnUnchangedFileOnce)
 {
-    TEVOExecutableSpec spec;
-    spec.sections = {loadable("CODE", run(0x4400, 2))};
-    const QString path = write(writeTEVOExecutable(spec));
+    TEVOExecutablePlan plan;
+    plan.sections = {loadable("CODE", run(0x4400, 2))};
+    const QString path = write(writeTEVOExecutable(plan));
     TEVOLoadFile first(path, m_cache);
     TEVOLoadFile second(path, m_cache);
     EXPECT_EQ(m_cache.readCount(), 1);
     EXPECT_EQ(first.objectModule(), second.objectModule());
 
     // A changed file is read again; the first load file keeps its own module.
-    spec.sections = {loadable("CODE", run(0x4400, 4))};
+    plan.sections = {loadable("CODE", run(0x4400, 4))};
     QFile f(path);
-    const QByteArray changed = writeTEVOExecutable(spec);
+    const QByteArray changed = writeTEVOExecutable(plan);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(changed) == changed.size());
     f.setFileTime(QFileInfo(path).lastModified().addSecs(5), QFileDevice::FileModificationTime);
     f.close();
@@ -276,9 +276,9 @@ TEST_F(LoadFileTest, CacheReadsAnUnchangedFileOnce)
 
 TEST_F(LoadFileTest, FactoryCreatesHzxOnceRegistered)
 {
-    TEVOExecutableSpec spec;
-    spec.sections = {loadable("CODE", run(0x4400, 2))};
-    const QString path = write(writeTEVOExecutable(spec), QStringLiteral("image.dat"));
+    TEVOExecutablePlan plan;
+    plan.sections = {loadable("CODE", run(0x4400, 2))};
+    const QString path = write(writeTEVOExecutable(plan), QStringLiteral("image.dat"));
     TEVOLoadFileFactory factory;
     registerTEVOLoadFile(factory);
     auto file = factory.create(path, QStringLiteral("hzx"));

@@ -231,14 +231,14 @@ TEST(Reader, TraceNamesOpcodesAndShowsTheStack)
 // at a record boundary, is itself an executable whose sections read.
 TEST(Reader, EveryTruncationFails)
 {
-    TEVOExecutableSpec spec;
-    TEVORecordSpec marker;
-    marker.kind = TEVORecordSpec::Marker;
+    TEVOExecutablePlan plan;
+    TEVORecordPlan marker;
+    marker.kind = TEVORecordPlan::Marker;
     marker.number = 1;
     marker.name = "start";
     marker.address = 0x4400;
-    spec.sections = {loadable("CODE", {marker, insnAt(0x4400, "\x31\x40\x00\x44"), dataAt(0x4404, 2, 0xBEEF)})};
-    const QByteArray whole = writeTEVOExecutable(spec);
+    plan.sections = {loadable("CODE", {marker, insnAt(0x4400, "\x31\x40\x00\x44"), dataAt(0x4404, 2, 0xBEEF)})};
+    const QByteArray whole = writeTEVOExecutable(plan);
     ASSERT_NO_THROW(readStream(whole));
     int failures = 0;
     for (int n = 0; n < whole.size(); ++n) {

@@ -48,15 +48,15 @@ class RandomLayouts : public testing::TestWithParam<int>
 TEST_P(RandomLayouts, ComeBackAsWritten)
 {
     QRandomGenerator random{quint32(GetParam())};
-    TEVOExecutableSpec spec;
-    spec.bookkeeping = random.bounded(2);
+    TEVOExecutablePlan plan;
+    plan.bookkeeping = random.bounded(2);
     Memory expected;
     uint32_t next = 0x200;
     const int sections = 1 + random.bounded(5);
     for (int s = 0; s < sections; ++s) {
         const bool loadableSection = random.bounded(4) != 0;
         const uint32_t kind = random.bounded(3) == 0 ? 6 : random.bounded(6);
-        TEVOSectionSpec section = loadable("S" + QByteArray::number(s), {}, kind);
+        TEVOSectionPlan section = loadable("S" + QByteArray::number(s), {}, kind);
         if (!loadableSection)
             section.flags = kind;
         const int runs = 1 + random.bounded(4);
@@ -68,8 +68,8 @@ TEST_P(RandomLayouts, ComeBackAsWritten)
                 b = char(random.bounded(256));
             section.records += recordsForBytes(next, reinterpret_cast<const uint8_t *>(bytes.constData()), length);
             if (random.bounded(2)) {
-                TEVORecordSpec cut;
-                cut.kind = TEVORecordSpec::Break;
+                TEVORecordPlan cut;
+                cut.kind = TEVORecordPlan::Break;
                 section.records.append(cut);
             }
             if (loadableSection) {
@@ -78,11 +78,11 @@ TEST_P(RandomLayouts, ComeBackAsWritten)
             }
             next += length;
         }
-        spec.sections.append(section);
+        plan.sections.append(section);
     }
     QTemporaryDir dir;
     TEVOExecutableCache cache;
-    TEVOLoadFile file(writeFile(dir, "random.hzx", writeTEVOExecutable(spec)), cache);
+    TEVOLoadFile file(writeFile(dir, "random.hzx", writeTEVOExecutable(plan)), cache);
     EXPECT_EQ(memoryOf(file), expected);
 }
 

@@ -26,10 +26,10 @@ QByteArray moduleStream(const std::function<void(TEVOWriter &)> &body)
     return w.finish();
 }
 
-TEVORecordSpec insnAt(uint32_t address, const QByteArray &bytes)
+TEVORecordPlan insnAt(uint32_t address, const QByteArray &bytes)
 {
-    TEVORecordSpec r;
-    r.kind = TEVORecordSpec::Insn;
+    TEVORecordPlan r;
+    r.kind = TEVORecordPlan::Insn;
     r.address = address;
     r.bytes = bytes;
     switch (bytes.size()) {
@@ -41,19 +41,19 @@ TEVORecordSpec insnAt(uint32_t address, const QByteArray &bytes)
     return r;
 }
 
-TEVORecordSpec dataAt(uint32_t address, uint32_t size, uint64_t value)
+TEVORecordPlan dataAt(uint32_t address, uint32_t size, uint64_t value)
 {
-    TEVORecordSpec r;
-    r.kind = TEVORecordSpec::Data;
+    TEVORecordPlan r;
+    r.kind = TEVORecordPlan::Data;
     r.address = address;
     r.size = size;
     r.value = value;
     return r;
 }
 
-TEVOSectionSpec loadable(const QByteArray &name, QList<TEVORecordSpec> records, uint32_t kind)
+TEVOSectionPlan loadable(const QByteArray &name, QList<TEVORecordPlan> records, uint32_t kind)
 {
-    TEVOSectionSpec s;
+    TEVOSectionPlan s;
     s.name = name;
     s.flags = TEVOSection::loadableFlag | kind;
     s.records = std::move(records);

@@ -37,8 +37,8 @@ inline QString readError(const QByteArray &bytes)
 QByteArray moduleStream(const std::function<void(TEVOWriter &)> &body);
 
 // Record descriptions.
-TEVORecordSpec insnAt(uint32_t address, const QByteArray &bytes);
-TEVORecordSpec dataAt(uint32_t address, uint32_t size, uint64_t value);
-TEVOSectionSpec loadable(const QByteArray &name, QList<TEVORecordSpec> records, uint32_t kind = 0);
+TEVORecordPlan insnAt(uint32_t address, const QByteArray &bytes);
+TEVORecordPlan dataAt(uint32_t address, uint32_t size, uint64_t value);
+TEVOSectionPlan loadable(const QByteArray &name, QList<TEVORecordPlan> records, uint32_t kind = 0);
 
 } // namespace zim::tevo
