@@ -2,6 +2,8 @@
 // script errors and the evaluation entry points with their cache of compiled texts.
 #include "script/escontext.h"
 
+#include <unordered_set>
+
 #include "script/escompiler.h"
 #include "script/esmachine.h"
 #include "script/esnativeclasses.h"
@@ -117,12 +119,17 @@ void ESContext::setUpNatives()
 
 ESContext::~ESContext()
 {
+    // Host classes may be gone before the context; only the classes the context owns hold
+    // per-object data to free.
+    std::unordered_set<const ESClass *> owned;
+    for (const auto &cls : m_classes)
+        owned.insert(cls.get());
     for (auto &chunk : m_chunks) {
         for (size_t i = 0; i < PoolChunk; ++i) {
             ESObject &o = chunk[i];
             if (!o.inUse)
                 continue;
-            if (o.cls)
+            if (o.cls && owned.count(o.cls))
                 o.cls->finalize(&o);
             if (o.callCode && o.callCode != &nativeCode)
                 delete o.callCode;
