@@ -99,9 +99,9 @@ void readImage(benchmark::State &state, const char *type)
     state.SetBytesProcessed(int64_t(state.iterations()) * QFileInfo(name).size());
 }
 
-void intelHex(benchmark::State &state) { readImage<IntelHexLoadFile>(state, "ihex"); }
-void sRecords(benchmark::State &state) { readImage<SRecordLoadFile>(state, "srec"); }
-void tiText(benchmark::State &state) { readImage<TIHexLoadFile>(state, "tihex"); }
+void intelHex(benchmark::State &state) { readImage<zim::loadfile::IntelHexLoadFile>(state, "ihex"); }
+void sRecords(benchmark::State &state) { readImage<zim::loadfile::SRecordLoadFile>(state, "srec"); }
+void tiText(benchmark::State &state) { readImage<zim::loadfile::TIHexLoadFile>(state, "tihex"); }
 
 BENCHMARK(intelHex)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 BENCHMARK(sRecords)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);

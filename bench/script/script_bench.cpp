@@ -34,7 +34,7 @@ function f(address) { return loadPeripheral(address) + 1; }
 
 void LoadPeripheral(benchmark::State &state)
 {
-    ESContext context;
+    zim::script::ESContext context;
     context.evaluate(QString::fromLatin1(peripheral));
     const QString call = QStringLiteral("loadPeripheral(0x21)");
     for (auto _ : state)
@@ -56,7 +56,7 @@ int main(int argc, char **argv)
 {
     if (argc == 3 && std::strcmp(argv[1], "--memory") == 0) {
         const long count = std::atol(argv[2]);
-        ESContext context;
+        zim::script::ESContext context;
         context.evaluate(QString::fromLatin1(peripheral));
         const QString call = QStringLiteral("f(0x21)");
         for (long i = 0; i < count; ++i)

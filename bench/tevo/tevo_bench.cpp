@@ -25,23 +25,23 @@ using namespace zim::tevo;
 
 namespace {
 
-TEVOExecutablePlan describe(uint32_t codeBytes, uint32_t debugRecords)
+zim::tevo::TEVOExecutablePlan describe(uint32_t codeBytes, uint32_t debugRecords)
 {
     std::mt19937 random(7);
-    TEVOExecutablePlan plan;
+    zim::tevo::TEVOExecutablePlan plan;
     const uint32_t sections = 8;
     const uint32_t perSection = codeBytes / sections;
     static const uint32_t sizes[] = {2, 4, 6, 8, 2, 4, 2};
     for (uint32_t s = 0; s < sections; ++s) {
-        TEVOSectionPlan section;
+        zim::tevo::TEVOSectionPlan section;
         section.name = "CODE" + QByteArray::number(s);
-        section.flags = TEVOSection::loadableFlag;
+        section.flags = zim::tevo::TEVOSection::loadableFlag;
         const uint32_t base = 0x4000 + s * (perSection + 0x100);
         uint32_t at = 0;
         for (uint32_t i = 0; at < perSection; ++i) {
             const uint32_t n = std::min(sizes[i % 7], perSection - at);
-            TEVORecordPlan locus;
-            locus.kind = TEVORecordPlan::Locus;
+            zim::tevo::TEVORecordPlan locus;
+            locus.kind = zim::tevo::TEVORecordPlan::Locus;
             locus.name = "module" + QByteArray::number(s) + ".c";
             locus.number = 10 + i;
             locus.address = base + at;
@@ -49,17 +49,17 @@ TEVOExecutablePlan describe(uint32_t codeBytes, uint32_t debugRecords)
             for (auto &b : bytes)
                 b = char(random());
             section.records.append(locus);
-            section.records += recordsForBytes(base + at, reinterpret_cast<const uint8_t *>(bytes.constData()), n);
+            section.records += zim::tevo::recordsForBytes(base + at, reinterpret_cast<const uint8_t *>(bytes.constData()), n);
             at += n;
         }
         plan.sections.append(section);
     }
-    TEVOSectionPlan debug;
+    zim::tevo::TEVOSectionPlan debug;
     debug.name = "DEBUG";
     debug.flags = 0x7;
     for (uint32_t i = 0; i < debugRecords; ++i) {
-        TEVORecordPlan r;
-        r.kind = TEVORecordPlan::Data;
+        zim::tevo::TEVORecordPlan r;
+        r.kind = zim::tevo::TEVORecordPlan::Data;
         r.address = i * 4;
         r.size = 4;
         r.value = random();
@@ -85,11 +85,11 @@ void save(const QString &name, const QByteArray &bytes)
     }
 }
 
-std::unique_ptr<TEVOLoadFile> readExecutable(const QString &name)
+std::unique_ptr<zim::tevo::TEVOLoadFile> readExecutable(const QString &name)
 {
-    HFileInputByteStream stream(name);
-    TEVOMSP430Reader reader(stream, true);
-    auto file = std::make_unique<TEVOLoadFile>(std::shared_ptr<TEVOModule>(reader.readModule(false)));
+    zim::loadfile::HFileInputByteStream stream(name);
+    zim::tevo::TEVOMSP430Reader reader(stream, true);
+    auto file = std::make_unique<zim::tevo::TEVOLoadFile>(std::shared_ptr<zim::tevo::TEVOModule>(reader.readModule(false)));
     file->sections();
     return file;
 }
@@ -101,12 +101,12 @@ QString imageFile(int megabytes, bool hex)
     const QString hzx = base + ".hzx";
     if (!QFileInfo::exists(hzx)) {
         const uint32_t code = uint32_t(megabytes) * 16 * 1024;
-        const qsizetype withoutDebug = writeTEVOExecutable(describe(code, 0)).size();
-        const qsizetype perRecord = writeTEVOExecutable(describe(code, 1000)).size() - withoutDebug;
+        const qsizetype withoutDebug = zim::tevo::writeTEVOExecutable(describe(code, 0)).size();
+        const qsizetype perRecord = zim::tevo::writeTEVOExecutable(describe(code, 1000)).size() - withoutDebug;
         const qsizetype wanted = qsizetype(megabytes) * 1024 * 1024 - withoutDebug;
-        save(hzx, writeTEVOExecutable(describe(code, uint32_t(std::max<qsizetype>(0, wanted * 1000 / perRecord)))));
+        save(hzx, zim::tevo::writeTEVOExecutable(describe(code, uint32_t(std::max<qsizetype>(0, wanted * 1000 / perRecord)))));
         auto file = readExecutable(hzx);
-        writeLoadFile(base + ".hex", "ihex", *file);
+        zim::loadfile::writeLoadFile(base + ".hex", "ihex", *file);
     }
     return hex ? base + ".hex" : hzx;
 }
@@ -128,7 +128,7 @@ void intelHex(benchmark::State &state)
     const QString name = imageFile(int(state.range(0)), true);
     uint32_t program = 0;
     for (auto _ : state) {
-        IntelHexLoadFile file(name);
+        zim::loadfile::IntelHexLoadFile file(name);
         program = file.primarySize();
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * program);
@@ -145,7 +145,7 @@ int main(int argc, char **argv)
     if (argc == 3 && std::strcmp(argv[1], "--once") == 0) {
         const QString name = QString::fromLocal8Bit(argv[2]);
         const uint32_t size = name.endsWith(".hzx") ? readExecutable(name)->primarySize()
-                                                    : IntelHexLoadFile(name).primarySize();
+                                                    : zim::loadfile::IntelHexLoadFile(name).primarySize();
         std::printf("%u program bytes\n", size);
         return 0;
     }

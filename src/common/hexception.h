@@ -4,6 +4,8 @@
 #include <QString>
 #include <exception>
 
+namespace zim::common {
+
 class HException : public std::exception
 {
 public:
@@ -17,3 +19,5 @@ private:
     QString m_message;
     QByteArray m_utf8;
 };
+
+} // namespace zim::common

@@ -1,6 +1,8 @@
 // Byte counts as messages and progress output show them.
 #include "common/sizetext.h"
 
+namespace zim::common {
+
 QString sizeText(uint32_t n)
 {
     if (n < 1024)
@@ -23,3 +25,5 @@ QString groupedNumber(uint32_t n)
     }
     return QString::number(n) + text;
 }
+
+} // namespace zim::common

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+namespace zim::common {
+
 QString toPlainText(const QString &richText)
 {
     static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
@@ -36,3 +38,5 @@ QStringList splitEscaped(const QString &text)
     items.append(item);
     return items;
 }
+
+} // namespace zim::common

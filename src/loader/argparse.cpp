@@ -8,6 +8,8 @@
 #include <cstring>
 #include <sys/stat.h>
 
+namespace zim::loader {
+
 ArgParseReporter::ArgParseReporter(const char *programName, FILE *stream)
     : m_programName(programName ? programName : ""), m_stream(stream)
 {
@@ -132,7 +134,7 @@ void ArgParse::readIndirectFile(const char *fileName)
 
     struct stat st = {};
     if (::fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode))
-        throw HException(QStringLiteral("cannot read indirect file %1: %2")
+        throw common::HException(QStringLiteral("cannot read indirect file %1: %2")
                              .arg(QString::fromLocal8Bit(fileName), QString::fromLocal8Bit(std::strerror(EISDIR))));
 
     // Lines of at most 1023 characters; a longer line is read as several lines. The bytes are
@@ -157,7 +159,7 @@ void ArgParse::readIndirectFile(const char *fileName)
         buffer[length] = '\0';
         size += long(length);
         if (size > maxIndirectFileSize)
-            throw HException(QStringLiteral("indirect file %1 is larger than 1 MB").arg(QString::fromLocal8Bit(fileName)));
+            throw common::HException(QStringLiteral("indirect file %1 is larger than 1 MB").arg(QString::fromLocal8Bit(fileName)));
         ++lineNumber;
         if (buffer[0] == '#')
             continue;
@@ -167,7 +169,7 @@ void ArgParse::readIndirectFile(const char *fileName)
         parse(int(words.size()), words.data());
     }
     if (readError)
-        throw HException(QStringLiteral("cannot read indirect file %1: %2")
+        throw common::HException(QStringLiteral("cannot read indirect file %1: %2")
                              .arg(QString::fromLocal8Bit(fileName), QString::fromLocal8Bit(std::strerror(readError))));
 }
 
@@ -210,10 +212,12 @@ bool ArgParse::splitLine(const char *fileName, int lineNumber, const char *text,
         reportError(std::string("too many words in indirect file ") + fileName + "(" + std::to_string(lineNumber)
                     + "), only the first " + std::to_string(maxWordsPerLine) + " are used");
     if (m_words.size() + found.size() > size_t(maxIndirectWords))
-        throw HException(QStringLiteral("indirect files hold more than %1 words").arg(maxIndirectWords));
+        throw common::HException(QStringLiteral("indirect files hold more than %1 words").arg(maxIndirectWords));
     for (std::string &word : found) {
         m_words.push_back(std::move(word));
         words.push_back(m_words.back().c_str());
     }
     return true;
 }
+
+} // namespace zim::loader

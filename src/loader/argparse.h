@@ -11,6 +11,8 @@
 
 // Where parse errors go: the program name as the argument vector gave it, the error stream
 // and a count that nothing reads back (an error never stops a run by itself).
+namespace zim::loader {
+
 class ArgParseReporter
 {
 public:
@@ -96,3 +98,5 @@ private:
     // Words read from indirect files; option arguments point into them for the whole run.
     std::deque<std::string> m_words;
 };
+
+} // namespace zim::loader

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace zim::loader {
+
 void ConsoleOutput::print(const QByteArray &text)
 {
     write(text);
@@ -47,5 +49,7 @@ void ConsoleOutput::remember(int error)
 
 void ConsoleOutput::fail(int error) const
 {
-    throw HException(QStringLiteral("cannot write to standard output: ") + QString::fromLocal8Bit(std::strerror(error)));
+    throw common::HException(QStringLiteral("cannot write to standard output: ") + QString::fromLocal8Bit(std::strerror(error)));
 }
+
+} // namespace zim::loader

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <cstdio>
 
+namespace zim::loader {
+
 class ConsoleOutput
 {
 public:
@@ -41,3 +43,5 @@ private:
     bool m_verbose = false;
     int m_error = 0;
 };
+
+} // namespace zim::loader

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <csignal>
 
+namespace zim::loader {
+
 using namespace zim::script;
 
 namespace {
@@ -37,28 +39,28 @@ struct InterruptScope
 
 } // namespace
 
-Console::Console(FILE *out, QObject *parent) : ESQObject(parent), m_out(out)
+Console::Console(FILE *out, QObject *parent) : script::ESQObject(parent), m_out(out)
 {
 }
 
-ESObject *Console::registerObject(ESContext &context)
+script::ESObject *Console::registerObject(script::ESContext &context)
 {
-    ESObject *object = ESQObject::registerObject(context);
+    script::ESObject *object = script::ESQObject::registerObject(context);
     addMethod(context, object, "WriteLine", 1, 2);
     return object;
 }
 
-ESValue Console::callMethod(ESContext &context, int number, int count, ESValue *args)
+script::ESValue Console::callMethod(script::ESContext &context, int number, int count, script::ESValue *args)
 {
     if (number == 2) {
-        writeLine(m_out, context.toString(argument(count, args, 0)));
-        return ESValue();
+        writeLine(m_out, context.toString(script::argument(count, args, 0)));
+        return script::ESValue();
     }
-    return ESQObject::callMethod(context, number, count, args);
+    return script::ESQObject::callMethod(context, number, count, args);
 }
 
 ConsoleScriptSystem::ConsoleScriptSystem(FILE *out, QObject *parent)
-    : ScriptSystem(parent), m_out(out), m_console(out), m_builtin([out](const QString &text) { writeLine(out, text); })
+    : script::ScriptSystem(parent), m_out(out), m_console(out), m_builtin([out](const QString &text) { writeLine(out, text); })
 {
     m_console.registerObject(context());
 }
@@ -67,15 +69,15 @@ ConsoleScriptSystem::~ConsoleScriptSystem() = default;
 
 bool ConsoleScriptSystem::stopRequested() const
 {
-    return interrupted || ScriptSystem::stopRequested();
+    return interrupted || script::ScriptSystem::stopRequested();
 }
 
 void ConsoleScriptSystem::evaluate(const QString &text, const QString &name)
 {
     try {
-        ScriptSystem::evaluate(text, name);
-    } catch (const ESFatalError &e) {
-        throw HException(e.text());
+        script::ScriptSystem::evaluate(text, name);
+    } catch (const script::ESFatalError &e) {
+        throw common::HException(e.text());
     }
 }
 
@@ -89,7 +91,7 @@ void ConsoleScriptSystem::runFile(const QString &path, const QStringList &argume
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw HException(QStringLiteral("cannot open script \u201C") + path + QStringLiteral("\u201D: ")
+        throw common::HException(QStringLiteral("cannot open script \u201C") + path + QStringLiteral("\u201D: ")
                          + file.errorString());
     const QString text = QString::fromUtf8(file.readAll());
     context().loadPath.prepend(QFileInfo(path).absolutePath());
@@ -97,3 +99,5 @@ void ConsoleScriptSystem::runFile(const QString &path, const QStringList &argume
     InterruptScope interrupt;
     evaluate(text, path);
 }
+
+} // namespace zim::loader

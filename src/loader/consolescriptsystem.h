@@ -11,6 +11,8 @@
 #include <memory>
 
 // Console: prints script values on the loader's output.
+namespace zim::loader {
+
 class Console : public zim::script::ESQObject
 {
     Q_OBJECT
@@ -50,3 +52,5 @@ private:
     Console m_console;
     zim::script::BuiltinScript m_builtin;
 };
+
+} // namespace zim::loader

@@ -9,42 +9,44 @@
 #include "target/targetinterface.h"
 #include "target/programstate.h"
 
-Loader::Loader(ConsoleOutput &out, ProgramState &state, TextProgressBar::Clock clock, QObject *parent)
+namespace zim::loader {
+
+Loader::Loader(ConsoleOutput &out, target::ProgramState &state, TextProgressBar::Clock clock, QObject *parent)
     : QObject(parent), m_out(out), m_state(state), m_progressBar(80, out, std::move(clock))
 {
 }
 
-MSP430TargetInterfaceFactory &Loader::targetFactory() const
+target::MSP430TargetInterfaceFactory &Loader::targetFactory() const
 {
     return m_state.targetFactory();
 }
 
-TEVOLoadFileFactory &Loader::loadFileFactory() const
+loadfile::TEVOLoadFileFactory &Loader::loadFileFactory() const
 {
     return m_state.loadFileFactory();
 }
 
 Loader::~Loader() = default;
 
-TargetInterface &Loader::target() const
+target::TargetInterface &Loader::target() const
 {
     if (!m_target)
-        throw HException(QStringLiteral("No target selected"));
+        throw common::HException(QStringLiteral("No target selected"));
     return *m_target;
 }
 
-LoadFileInterface &Loader::loadFile() const
+loadfile::LoadFileInterface &Loader::loadFile() const
 {
     if (!m_loadFile)
-        throw HException(QStringLiteral("No load file selected"));
+        throw common::HException(QStringLiteral("No load file selected"));
     return *m_loadFile;
 }
 
-TargetInterface &Loader::connectedTarget() const
+target::TargetInterface &Loader::connectedTarget() const
 {
-    TargetInterface &t = target();
+    target::TargetInterface &t = target();
     if (!t.isConnected())
-        throw HException(QStringLiteral("Target is not connected"));
+        throw common::HException(QStringLiteral("Target is not connected"));
     return t;
 }
 
@@ -57,7 +59,7 @@ void Loader::SetTarget(const QString &name)
     }
 
     QString className = name;
-    std::unique_ptr<TargetInterface> created(m_state.targetFactory().create(className, m_state, nullptr));
+    std::unique_ptr<target::TargetInterface> created(m_state.targetFactory().create(className, m_state, nullptr));
     if (!created) {
         const QString shortNameClass = m_state.targetFactory().classForShortName(name);
         if (!shortNameClass.isEmpty()) {
@@ -66,24 +68,24 @@ void Loader::SetTarget(const QString &name)
         }
     }
     if (!created) {
-        for (const TargetRegistryEntry &entry : m_state.targetFactory().entries())
+        for (const target::TargetRegistryEntry &entry : m_state.targetFactory().entries())
             if (className == QLatin1String(entry.className))
-                throw HException(QStringLiteral("target ") + quoted(name)
+                throw common::HException(QStringLiteral("target ") + quoted(name)
                                  + QStringLiteral(" is not available in this version of zimprog"));
-        throw HException(QStringLiteral("unknown target ") + quoted(name) + QStringLiteral("\n\nTarget interfaces:\n\n")
+        throw common::HException(QStringLiteral("unknown target ") + quoted(name) + QStringLiteral("\n\nTarget interfaces:\n\n")
                          + targetLines(m_state.targetFactory()));
     }
 
     m_target = std::move(created);
-    QObject::connect(m_target.get(), qOverload<const QString &>(&TargetInterface::message), this, &Loader::message);
-    QObject::connect(m_target.get(), &TargetInterface::progress, this, &Loader::progress);
+    QObject::connect(m_target.get(), qOverload<const QString &>(&target::TargetInterface::message), this, &Loader::message);
+    QObject::connect(m_target.get(), &target::TargetInterface::progress, this, &Loader::progress);
 }
 
 bool Loader::ConnectTarget()
 {
-    TargetInterface &t = target();
+    target::TargetInterface &t = target();
     if (t.isConnected())
-        throw HException(QStringLiteral("Target already connected"));
+        throw common::HException(QStringLiteral("Target already connected"));
     t.prepareConnect();
     t.connect();
     return t.isConnected();
@@ -97,21 +99,21 @@ void Loader::DisconnectTarget()
 void Loader::SetLoadFile(const QString &path)
 {
     m_fileInfo = QFileInfo(path);
-    const QString name = quoted(fileNameOnly(path));
+    const QString name = quoted(common::fileNameOnly(path));
     if (!m_fileInfo.exists())
-        throw HException(QStringLiteral("The file ") + name + QStringLiteral(" does not exist"));
+        throw common::HException(QStringLiteral("The file ") + name + QStringLiteral(" does not exist"));
 
     const QString type = m_fileType.isEmpty() ? m_state.loadFileFactory().typeForFileName(path) : m_fileType;
     if (type.isEmpty())
-        throw HException(QStringLiteral("Cannot determine type of file ") + name);
+        throw common::HException(QStringLiteral("Cannot determine type of file ") + name);
 
-    std::unique_ptr<LoadFileInterface> file = m_state.loadFileFactory().create(path, type);
+    std::unique_ptr<loadfile::LoadFileInterface> file = m_state.loadFileFactory().create(path, type);
     if (!file)
-        throw HException(QStringLiteral("Cannot load file ") + name);
+        throw common::HException(QStringLiteral("Cannot load file ") + name);
 
     if (!file->hasAddresses()) {
         if (!m_loadAddressGiven)
-            throw HException(QStringLiteral("no load address specified (-loadaddress option)"));
+            throw common::HException(QStringLiteral("no load address specified (-loadaddress option)"));
         file->setLoadAddress(m_loadAddress);
     }
     m_loadFile = std::move(file);
@@ -149,3 +151,5 @@ void Loader::progress(int step, int steps, const char *task, const char *units)
     if (m_out.showsProgress())
         m_progressBar.progress(step, steps, task, units);
 }
+
+} // namespace zim::loader

@@ -13,11 +13,15 @@
 #include <cstdint>
 #include <memory>
 
-class LoadFileInterface;
-class MSP430TargetInterfaceFactory;
-class ProgramState;
-class TargetInterface;
-class TEVOLoadFileFactory;
+namespace zim::loadfile {
+class LoadFileInterface; class TEVOLoadFileFactory;
+}
+namespace zim::target {
+class MSP430TargetInterfaceFactory; class ProgramState; class TargetInterface;
+}
+
+namespace zim::loader {
+
 
 class Loader : public QObject
 {
@@ -26,13 +30,13 @@ public:
     // out receives progress and messages and decides which are shown; targets and load files
     // are made through state's registry and factory. Neither is owned. clock as for
     // TextProgressBar.
-    Loader(ConsoleOutput &out, ProgramState &state, TextProgressBar::Clock clock = TextProgressBar::Clock(),
+    Loader(ConsoleOutput &out, target::ProgramState &state, TextProgressBar::Clock clock = TextProgressBar::Clock(),
            QObject *parent = nullptr);
     ~Loader() override;
 
     // "No target selected" / "No load file selected" when there is none.
-    TargetInterface &target() const;
-    LoadFileInterface &loadFile() const;
+    target::TargetInterface &target() const;
+    loadfile::LoadFileInterface &loadFile() const;
     bool hasTarget() const { return m_target != nullptr; }
     bool hasLoadFile() const { return m_loadFile != nullptr; }
     // The path of the current load file as it was given.
@@ -61,24 +65,26 @@ public:
     void setArguments(const QStringList &arguments) { m_arguments = arguments; }
     const QStringList &arguments() const { return m_arguments; }
 
-    MSP430TargetInterfaceFactory &targetFactory() const;
-    TEVOLoadFileFactory &loadFileFactory() const;
+    target::MSP430TargetInterfaceFactory &targetFactory() const;
+    loadfile::TEVOLoadFileFactory &loadFileFactory() const;
 
 public slots:
     void message(const QString &text);
     void progress(int step, int steps, const char *task, const char *units);
 
 private:
-    TargetInterface &connectedTarget() const;
+    target::TargetInterface &connectedTarget() const;
 
-    std::unique_ptr<TargetInterface> m_target;
-    std::unique_ptr<LoadFileInterface> m_loadFile;
+    std::unique_ptr<target::TargetInterface> m_target;
+    std::unique_ptr<loadfile::LoadFileInterface> m_loadFile;
     QFileInfo m_fileInfo;
     uint32_t m_loadAddress = 0;
     bool m_loadAddressGiven = false;
     ConsoleOutput &m_out;
-    ProgramState &m_state;
+    target::ProgramState &m_state;
     TextProgressBar m_progressBar;
     QStringList m_arguments;
     QString m_fileType;
 };
+
+} // namespace zim::loader

@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <cstring>
 
+namespace zim::loader {
+
 namespace {
 
 // The length of the valid UTF-8 sequence at text[i], or 0 when the byte there starts none.
@@ -28,10 +30,10 @@ QString quoted(const QString &text)
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
-QString targetLines(const TargetInterfaceFactory &targets)
+QString targetLines(const target::TargetInterfaceFactory &targets)
 {
     QString lines;
-    for (const TargetRegistryEntry &entry : targets.entries())
+    for (const target::TargetRegistryEntry &entry : targets.entries())
         lines += QString::asprintf("  %-21s %s\n", entry.shortName ? entry.shortName : entry.className, entry.description);
     return lines;
 }
@@ -53,7 +55,9 @@ QString fileNameFromWord(const char *word)
         }
     }
     if (!valid)
-        throw HException(QStringLiteral("The file name ") + quoted(QString::fromUtf8(shown))
+        throw common::HException(QStringLiteral("The file name ") + quoted(QString::fromUtf8(shown))
                          + QStringLiteral(" is not valid UTF-8"));
     return QString::fromUtf8(bytes);
 }
+
+} // namespace zim::loader

@@ -17,6 +17,9 @@
 
 int main(int argc, char **argv)
 {
+    using namespace zim;
+    using namespace zim::loader;
+
     // The words as the process received them; the application object may rearrange argv.
     const std::vector<const char *> words(argv, argv + argc);
     QCoreApplication application(argc, argv);
@@ -24,19 +27,19 @@ int main(int argc, char **argv)
     // The objects below live until the process ends, made in this order: the error reporter
     // first, so that every later failure has somewhere to go.
     ArgParseReporter reporter(words.empty() ? "" : words[0], stderr);
-    std::unique_ptr<ProgramState> state;
+    std::unique_ptr<target::ProgramState> state;
     std::unique_ptr<System> system;
 
     int status = 1;
     try {
-        state = std::make_unique<ProgramState>(platform::executablePath());
-        registerSimulatorTargets(*state);
+        state = std::make_unique<target::ProgramState>(platform::executablePath());
+        simulator::registerSimulatorTargets(*state);
         zim::tevo::registerTEVOLoadFile(state->loadFileFactory());
         system = std::make_unique<System>(*state, reporter);
         status = system->run(int(words.size()), words.data());
-    } catch (const HException &e) {
-        std::fprintf(stderr, "error: %s\n\n", toPlainText(e.message()).toUtf8().constData());
-    } catch (const SolutionLoadError &e) {
+    } catch (const common::HException &e) {
+        std::fprintf(stderr, "error: %s\n\n", common::toPlainText(e.message()).toUtf8().constData());
+    } catch (const project::SolutionLoadError &e) {
         if (e.isXmlError())
             std::fprintf(stderr, "load error: bad XML file - %s\n\n", e.secondText().toUtf8().constData());
         else

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <vector>
 
+namespace zim::loader {
+
 namespace {
 
 QString quoted(const QString &text)
@@ -18,9 +20,9 @@ QString quoted(const QString &text)
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
-QString projectList(const QString &solutionPath, const QMap<QString, ProjectElement *> &projects)
+QString projectList(const QString &solutionPath, const QMap<QString, project::ProjectElement *> &projects)
 {
-    QString text = QStringLiteral("Projects in ") + quoted(fileNameOnly(solutionPath)) + QStringLiteral(":\n");
+    QString text = QStringLiteral("Projects in ") + quoted(common::fileNameOnly(solutionPath)) + QStringLiteral(":\n");
     for (auto it = projects.cbegin(); it != projects.cend(); ++it)
         text += QStringLiteral("\n  ") + it.key();
     return text;
@@ -58,7 +60,7 @@ const QString kTargetGroup = QStringLiteral("Target");
 
 } // namespace
 
-SolutionSelection::SolutionSelection(ProjectSystem &projects, MSP430BuildSystem &build, PropertyGroups &groups)
+SolutionSelection::SolutionSelection(project::ProjectSystem &projects, project::MSP430BuildSystem &build, project::PropertyGroups &groups)
     : m_projects(projects), m_build(build), m_groups(groups)
 {
 }
@@ -68,28 +70,28 @@ void SolutionSelection::select(const QString &solutionPath, const QString &proje
     m_currentProject = nullptr;
     m_configName = configName;
     m_projects.openSolution(solutionPath);
-    const QMap<QString, ProjectElement *> &projects = m_projects.projects();
+    const QMap<QString, project::ProjectElement *> &projects = m_projects.projects();
     if (projectName.isEmpty())
-        throw HException(QStringLiteral("no project specified (use -project)\n\n") + projectList(solutionPath, projects));
+        throw common::HException(QStringLiteral("no project specified (use -project)\n\n") + projectList(solutionPath, projects));
     if (!m_projects.hasSolution())
-        throw HException(QStringLiteral("no solution specified (use -solution)"));
+        throw common::HException(QStringLiteral("no solution specified (use -solution)"));
 
     QString found;
     for (auto it = projects.cbegin(); it != projects.cend(); ++it)
         if (it.key().simplified() == projectName)
             found = it.key();
-    ProjectElement *project = found.isNull() ? nullptr : m_projects.findInSolution(m_projects.solutionElement(), found);
+    project::ProjectElement *project = found.isNull() ? nullptr : m_projects.findInSolution(m_projects.solutionElement(), found);
     if (!project)
-        throw HException(QStringLiteral("invalid project ") + quoted(projectName) + QStringLiteral("\n\n")
+        throw common::HException(QStringLiteral("invalid project ") + quoted(projectName) + QStringLiteral("\n\n")
                          + projectList(solutionPath, projects));
 
     QStringList names;
     m_projects.configurationNames(project, false, names);
     if (configName.isEmpty())
-        throw HException(QStringLiteral("no build configuration specified (use -config)\n\n")
+        throw common::HException(QStringLiteral("no build configuration specified (use -config)\n\n")
                          + configurationList(projectName, names));
     if (!names.contains(configName))
-        throw HException(QStringLiteral("invalid build configuration ") + quoted(configName) + QStringLiteral("\n\n")
+        throw common::HException(QStringLiteral("invalid build configuration ") + quoted(configName) + QStringLiteral("\n\n")
                          + configurationList(projectName, names));
     m_currentProject = project;
 }
@@ -104,7 +106,7 @@ QString SolutionSelection::projectDeviceName() const
 {
     if (!m_currentProject)
         return QString();
-    return m_projects.propertyValue(m_currentProject, PropertyDefinitions::target(), m_configName);
+    return m_projects.propertyValue(m_currentProject, project::PropertyDefinitions::target(), m_configName);
 }
 
 void SolutionSelection::resolveDevice()
@@ -117,8 +119,8 @@ void SolutionSelection::resolveDevice()
     }
     if (m_deviceName.isEmpty())
         return;
-    if (const PropertyGroup *group = m_groups.group(kTargetGroup)) {
-        for (const PropertyGroupEntry &e : group->entries) {
+    if (const project::PropertyGroup *group = m_groups.group(kTargetGroup)) {
+        for (const project::PropertyGroupEntry &e : group->entries) {
             if (e.name.compare(m_deviceName, Qt::CaseInsensitive) == 0) {
                 m_deviceName = e.name;
                 return;
@@ -132,16 +134,16 @@ void SolutionSelection::resolveDevice()
         for (const QString &n : closest)
             text += QStringLiteral("\n  ") + n;
     }
-    throw HException(text);
+    throw common::HException(text);
 }
 
 QStringList SolutionSelection::closestDeviceNames(const QString &name, int count) const
 {
-    const PropertyGroup *group = m_groups.group(kTargetGroup);
+    const project::PropertyGroup *group = m_groups.group(kTargetGroup);
     if (!group)
         return QStringList();
     std::vector<std::pair<int, QString>> ranked;
-    for (const PropertyGroupEntry &e : group->entries)
+    for (const project::PropertyGroupEntry &e : group->entries)
         ranked.emplace_back(distance(name, e.name), e.name);
     std::stable_sort(ranked.begin(), ranked.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
     QStringList names;
@@ -154,14 +156,16 @@ SolutionSelection::TargetDevice SolutionSelection::targetDevice() const
 {
     TargetDevice device;
     device.name = m_deviceName.isEmpty() ? projectDeviceName() : m_deviceName;
-    const ProjectPropertyValue &multiplier = PropertyDefinitions::useHardwareMultiplier();
+    const project::ProjectPropertyValue &multiplier = project::PropertyDefinitions::useHardwareMultiplier();
     QString setting;
     if (!m_currentProject
         || !m_projects.findPropertyValue(m_currentProject, multiplier.name(), false, m_configName, setting)) {
-        const PropertyGroupEntry *entry = PropertyDefinitions::target().entry(m_groups, device.name);
+        const project::PropertyGroupEntry *entry = project::PropertyDefinitions::target().entry(m_groups, device.name);
         setting = entry && entry->properties.contains(multiplier.name()) ? entry->properties.value(multiplier.name())
                                                                           : multiplier.defaultValue();
     }
     device.hardwareMultiplier = setting == QLatin1String("Yes");
     return device;
 }
+
+} // namespace zim::loader

@@ -6,10 +6,12 @@
 #include <QString>
 #include <QStringList>
 
-class MSP430BuildSystem;
-class ProjectElement;
-class ProjectSystem;
-class PropertyGroups;
+namespace zim::project {
+class MSP430BuildSystem; class ProjectElement; class ProjectSystem; class PropertyGroups;
+}
+
+namespace zim::loader {
+
 
 class SolutionSelection
 {
@@ -22,7 +24,7 @@ public:
     };
 
     // None of them is owned; all must outlive the selection.
-    SolutionSelection(ProjectSystem &projects, MSP430BuildSystem &build, PropertyGroups &groups);
+    SolutionSelection(project::ProjectSystem &projects, project::MSP430BuildSystem &build, project::PropertyGroups &groups);
 
     // Opens solutionPath and selects projectName and configName in it. Throws
     // SolutionLoadError for the file and HException, listing the choices, for the selection.
@@ -37,7 +39,7 @@ public:
     // naming the closest device names.
     void resolveDevice();
 
-    ProjectElement *currentProject() const { return m_currentProject; }
+    project::ProjectElement *currentProject() const { return m_currentProject; }
     const QString &configName() const { return m_configName; }
 
     // The device the run uses and its multiplier setting: -device, else the Target of the
@@ -51,11 +53,13 @@ public:
 private:
     QString projectDeviceName() const;
 
-    ProjectSystem &m_projects;
-    MSP430BuildSystem &m_build;
-    PropertyGroups &m_groups;
-    ProjectElement *m_currentProject = nullptr;
+    project::ProjectSystem &m_projects;
+    project::MSP430BuildSystem &m_build;
+    project::PropertyGroups &m_groups;
+    project::ProjectElement *m_currentProject = nullptr;
     QString m_configName;
     QString m_deviceName;
     bool m_groupsLoaded = false;
 };
+
+} // namespace zim::loader

@@ -17,6 +17,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace zim::loader {
+
 namespace {
 
 // Words of the command line other than file names are taken in the system's encoding.
@@ -27,7 +29,7 @@ QString fromWord(const char *word)
 
 } // namespace
 
-System::System(ProgramState &state, ArgParseReporter &reporter, FILE *out, TextProgressBar::Clock clock)
+System::System(target::ProgramState &state, ArgParseReporter &reporter, FILE *out, TextProgressBar::Clock clock)
     : ArgParse(reporter), m_state(state), m_output(out), m_loader(m_output, state, std::move(clock)),
       m_selection(state.projectSystem(), state.buildSystem(), state.propertyGroups())
 {
@@ -74,7 +76,7 @@ const std::vector<System::OptionEntry> &System::optionTable()
         {"-upload", "'file'", true, "Read back the loaded address ranges into 'file'",
          [](System &s, const char *a) { s.m_uploadPath = fileNameFromWord(a); }},
         {"-listdevices", nullptr, false, "List all the supported devices",
-         [](System &s, const char *) { s.m_output.print(msp430DeviceListing(s.m_state).toUtf8()); }},
+         [](System &s, const char *) { s.m_output.print(msp430::msp430DeviceListing(s.m_state).toUtf8()); }},
         {"-device", "'name'", true, "Use device 'name' instead of the project's target device",
          [](System &s, const char *a) { s.m_deviceName = fromWord(a); }},
         {"-script", "'file'", true, "Run script 'file'; the words after it are its arguments",
@@ -110,21 +112,21 @@ void System::setProperty(const char *argument)
     const QString text = fromWord(argument);
     const qsizetype equals = text.indexOf(QLatin1Char('='));
     if (equals <= 0 || equals == text.size() - 1)
-        throw HException(QStringLiteral("format for option should be ") + quoted(QStringLiteral("-setprop PROPERTY=VALUE")));
+        throw common::HException(QStringLiteral("format for option should be ") + quoted(QStringLiteral("-setprop PROPERTY=VALUE")));
     setPropertyFromText(m_loader.target(), text.left(equals), text.mid(equals + 1));
 }
 
 void System::setFileType(const char *type)
 {
     const QString wanted = fromWord(type);
-    for (const LoadFileType &entry : m_loader.loadFileFactory().types()) {
+    for (const loadfile::LoadFileType &entry : m_loader.loadFileFactory().types()) {
         const QString name = QString::fromLatin1(entry.typeName);
         if (name.compare(wanted, Qt::CaseInsensitive) == 0) {
             m_loader.setFileType(name);
             return;
         }
     }
-    throw HException(QStringLiteral("unknown file type ") + quoted(wanted));
+    throw common::HException(QStringLiteral("unknown file type ") + quoted(wanted));
 }
 
 void System::setLoadAddress(const char *text)
@@ -142,7 +144,7 @@ QByteArray System::targetListing() const
 QByteArray System::fileTypeListing() const
 {
     QByteArray text = "File Types:\n\n";
-    for (const LoadFileType &type : m_loader.loadFileFactory().types())
+    for (const loadfile::LoadFileType &type : m_loader.loadFileFactory().types())
         text += QString::asprintf("  %-21s %s File\n", type.typeName, type.description).toUtf8();
     return text + "\n";
 }
@@ -163,15 +165,15 @@ QByteArray System::usageText() const
             "Examples\n"
             "--------\n\n";
 
-    const QList<TargetRegistryEntry> &entries = m_loader.targetFactory().entries();
-    auto shown = [](const TargetRegistryEntry &e) { return QByteArray(e.shortName ? e.shortName : e.className); };
+    const QList<target::TargetRegistryEntry> &entries = m_loader.targetFactory().entries();
+    auto shown = [](const target::TargetRegistryEntry &e) { return QByteArray(e.shortName ? e.shortName : e.className); };
     const QByteArray first = entries.isEmpty() ? QByteArray("'target'") : shown(entries.first());
     text += "  Download a Veltrix project using target interface \"" + first + "\":\n\n";
     text += "    zimprog -target " + first + " -solution MySolution.hzp -project MyProject -config Debug\n\n";
     text += "  Download MyApp.s19 using the target settings from a Veltrix project:\n\n";
     text += "    zimprog -target " + first
             + " -solution MySolution.hzp -project MyProject -config Release MyApp.s19\n\n";
-    for (const TargetRegistryEntry &entry : entries) {
+    for (const target::TargetRegistryEntry &entry : entries) {
         if (entry.needsSolution)
             continue;
         text += "  Download MyApp.hex using target interface \"" + shown(entry) + "\":\n\n";
@@ -188,9 +190,9 @@ void System::selectSolution()
     } else {
         // The registry names classes without the namespace that the meta-object includes.
         const QString className = QString::fromLatin1(m_loader.target().metaObject()->className()).section(QStringLiteral("::"), -1);
-        for (const TargetRegistryEntry &entry : m_state.targetFactory().entries())
+        for (const target::TargetRegistryEntry &entry : m_state.targetFactory().entries())
             if (className == QLatin1String(entry.className) && entry.needsSolution)
-                throw HException(QStringLiteral("no solution specified (use -solution)"));
+                throw common::HException(QStringLiteral("no solution specified (use -solution)"));
     }
     m_selection.setDeviceName(m_deviceName);
     m_selection.resolveDevice();
@@ -203,31 +205,31 @@ void System::selectSolution()
 
 void System::prepareUpload()
 {
-    const TEVOLoadFileFactory &factory = m_loader.loadFileFactory();
+    const loadfile::TEVOLoadFileFactory &factory = m_loader.loadFileFactory();
     const QString type = factory.typeForFileName(m_uploadPath);
     if (type.isEmpty())
-        throw HException(QStringLiteral("Cannot determine type of file ") + quoted(fileNameOnly(m_uploadPath)));
+        throw common::HException(QStringLiteral("Cannot determine type of file ") + quoted(common::fileNameOnly(m_uploadPath)));
     m_uploadWriter = &factory.requireWriter(type);
-    m_uploadDestination = std::make_unique<LoadFileDestination>(m_uploadPath);
+    m_uploadDestination = std::make_unique<loadfile::LoadFileDestination>(m_uploadPath);
 }
 
 void System::finishUpload()
 {
-    const std::unique_ptr<LoadFileInterface> readBack =
-        uploadRanges(m_loader.target(), m_uploadRanges, m_uploadPath);
+    const std::unique_ptr<loadfile::LoadFileInterface> readBack =
+        target::uploadRanges(m_loader.target(), m_uploadRanges, m_uploadPath);
     m_uploadDestination->write(m_uploadWriter->contents(*readBack, m_uploadPath));
 }
 
 void System::loadOne(const QString &fileName)
 {
     m_loader.SetLoadFile(fileName);
-    TargetInterface &target = m_loader.target();
+    target::TargetInterface &target = m_loader.target();
     target.reset(true);
     target.beginLoad();
     if (m_download)
         m_loader.Download();
     if (m_verify && !m_loader.Verify())
-        throw HException(QStringLiteral("Verification of ") + fileName + QStringLiteral(" has failed"));
+        throw common::HException(QStringLiteral("Verification of ") + fileName + QStringLiteral(" has failed"));
     target.endLoad();
     target.run(m_loader.loadFile().startAddress(), true);
     if (m_uploadWriter)
@@ -265,7 +267,7 @@ int System::runSequence(int count, const char *const *words)
         return 0;
     }
     if (!m_loader.hasTarget())
-        throw HException(QStringLiteral("no target interface specified (use -target)"));
+        throw common::HException(QStringLiteral("no target interface specified (use -target)"));
     selectSolution();
     if (m_files.isEmpty())
         return 0;
@@ -287,3 +289,5 @@ int System::runSequence(int count, const char *const *words)
         m_loader.DisconnectTarget();
     return 0;
 }
+
+} // namespace zim::loader

@@ -14,16 +14,22 @@
 #include <memory>
 #include <vector>
 
-class LoadFileDestination;
-class LoadFileWriter;
+namespace zim::loadfile {
+class LoadFileDestination; class LoadFileWriter;
+}
+namespace zim::target {
 class ProgramState;
+}
+
+namespace zim::loader {
+
 
 class System : public ArgParse
 {
 public:
     // The entry makes one System over the program state; tests make their own with their own
     // state and streams. out receives listings, the usage text and progress (not owned).
-    System(ProgramState &state, ArgParseReporter &reporter, FILE *out = stdout,
+    System(target::ProgramState &state, ArgParseReporter &reporter, FILE *out = stdout,
            TextProgressBar::Clock clock = TextProgressBar::Clock());
     ~System() override;
 
@@ -47,7 +53,7 @@ public:
     const QString &projectName() const { return m_projectName; }
     const QString &configName() const { return m_configName; }
     // The project selected from the solution; nullptr without one.
-    ProjectElement *currentProject() const { return m_selection.currentProject(); }
+    project::ProjectElement *currentProject() const { return m_selection.currentProject(); }
     const QString &deviceName() const { return m_deviceName; }
     const SolutionSelection &solutionSelection() const { return m_selection; }
     const QString &uploadPath() const { return m_uploadPath; }
@@ -89,7 +95,7 @@ private:
     void finishUpload();
     void loadOne(const QString &fileName);
 
-    ProgramState &m_state;
+    target::ProgramState &m_state;
     ConsoleOutput m_output;
     // The Console script object and the ConsoleScriptSystem join the Loader here.
     Loader m_loader;
@@ -105,11 +111,13 @@ private:
     QString m_deviceName;
     QString m_uploadPath;
     // Set up by prepareUpload when -upload was given.
-    const LoadFileWriter *m_uploadWriter = nullptr;
-    std::unique_ptr<LoadFileDestination> m_uploadDestination;
-    LoadedRanges m_uploadRanges;
+    const loadfile::LoadFileWriter *m_uploadWriter = nullptr;
+    std::unique_ptr<loadfile::LoadFileDestination> m_uploadDestination;
+    target::LoadedRanges m_uploadRanges;
     // -script: the file to run and the words after it.
     QString m_scriptPath;
     QStringList m_scriptArguments;
     SolutionSelection m_selection;
 };
+
+} // namespace zim::loader

@@ -15,11 +15,13 @@
 #include <functional>
 #include <limits>
 
+namespace zim::loader {
+
 namespace {
 
 // Calls visit for every property of the class chain, most basic class first, each class's
 // own properties in declaration order, until visit returns false.
-void walkProperties(const TargetInterface &target, const std::function<bool(const QMetaProperty &)> &visit)
+void walkProperties(const target::TargetInterface &target, const std::function<bool(const QMetaProperty &)> &visit)
 {
     QList<const QMetaObject *> chain;
     for (const QMetaObject *meta = target.metaObject(); meta; meta = meta->superClass())
@@ -30,11 +32,11 @@ void walkProperties(const TargetInterface &target, const std::function<bool(cons
                 return;
 }
 
-PropertyRecord recordFor(const TargetInterface &target, const QMetaProperty &property)
+target::PropertyRecord recordFor(const target::TargetInterface &target, const QMetaProperty &property)
 {
-    PropertyRecord record;
+    target::PropertyRecord record;
     const QString name = QString::fromLatin1(property.name());
-    if (const VeltObjectPropertyValue *definition = target.propertyDefinition(name)) {
+    if (const target::VeltObjectPropertyValue *definition = target.propertyDefinition(name)) {
         record.name = name;
         record.displayName = definition->displayName();
         record.description = definition->description();
@@ -122,7 +124,7 @@ QVariant integerValue(int typeId, const QString &name, const QString &value)
         return range.lowest < 0 ? QVariant(qlonglong(magnitude)) : QVariant(magnitude);
     if (ok && negative && magnitude <= lowestMagnitude)
         return QVariant(qlonglong(0 - magnitude));
-    throw HException(QStringLiteral("invalid value ") + quoted(value) + QStringLiteral("\n\nThe only valid values for ")
+    throw common::HException(QStringLiteral("invalid value ") + quoted(value) + QStringLiteral("\n\nThe only valid values for ")
                      + quoted(name) + QStringLiteral(" are whole numbers from %1 to %2").arg(range.lowest).arg(range.highest));
 }
 
@@ -144,7 +146,7 @@ QVariant enumValue(const QMetaProperty &property, const QString &name, const QSt
         QStringList keys;
         for (int i = 0; i < meta.keyCount(); ++i)
             keys.append(quoted(QLatin1String(meta.key(i))));
-        throw HException(QStringLiteral("invalid value ") + quoted(value) + QStringLiteral("\n\nThe only valid values for ")
+        throw common::HException(QStringLiteral("invalid value ") + quoted(value) + QStringLiteral("\n\nThe only valid values for ")
                          + quoted(name) + QStringLiteral(" are ") + keys.join(QStringLiteral(", ")));
     }
     return QVariant(number);
@@ -152,7 +154,7 @@ QVariant enumValue(const QMetaProperty &property, const QString &name, const QSt
 
 } // namespace
 
-QString propertyText(const TargetInterface &target, const QMetaProperty &property)
+QString propertyText(const target::TargetInterface &target, const QMetaProperty &property)
 {
     const QVariant value = property.read(&target);
     if (property.isEnumType()) {
@@ -169,13 +171,13 @@ QString propertyText(const TargetInterface &target, const QMetaProperty &propert
     }
 }
 
-QByteArray propertyListing(const TargetInterface &target, const QString &targetName)
+QByteArray propertyListing(const target::TargetInterface &target, const QString &targetName)
 {
     QByteArray text = "\"" + targetName.toUtf8() + "\" Properties:\n\n";
     walkProperties(target, [&](const QMetaProperty &property) {
         if (!property.isWritable())
             return true;
-        const PropertyRecord record = recordFor(target, property);
+        const target::PropertyRecord record = recordFor(target, property);
         if (record.displayName.isEmpty() || record.description.isEmpty())
             return true;
         text += "  Name:        " + record.displayName.toUtf8() + "\n";
@@ -186,7 +188,7 @@ QByteArray propertyListing(const TargetInterface &target, const QString &targetN
     return text;
 }
 
-void setPropertyFromText(TargetInterface &target, const QString &name, const QString &value)
+void setPropertyFromText(target::TargetInterface &target, const QString &name, const QString &value)
 {
     QMetaProperty found;
     walkProperties(target, [&](const QMetaProperty &property) {
@@ -196,7 +198,7 @@ void setPropertyFromText(TargetInterface &target, const QString &name, const QSt
         return false;
     });
     if (!found.isValid())
-        throw HException(QStringLiteral("unknown property: ") + name);
+        throw common::HException(QStringLiteral("unknown property: ") + name);
 
     QVariant newValue;
     if (found.isEnumType()) {
@@ -205,7 +207,7 @@ void setPropertyFromText(TargetInterface &target, const QString &name, const QSt
         const QVariant current = found.read(&target);
         const int type = current.isValid() ? current.typeId() : found.typeId();
         if (type == QMetaType::QStringList) {
-            newValue = splitEscaped(value);
+            newValue = common::splitEscaped(value);
         } else if (isIntegerType(type)) {
             newValue = integerValue(type, name, value);
         } else if (type == QMetaType::Bool) {
@@ -214,7 +216,7 @@ void setPropertyFromText(TargetInterface &target, const QString &name, const QSt
             else if (value.compare(QLatin1String("no"), Qt::CaseInsensitive) == 0)
                 newValue = false;
             else
-                throw HException(QStringLiteral("invalid value ") + quoted(value)
+                throw common::HException(QStringLiteral("invalid value ") + quoted(value)
                                  + QStringLiteral("\n\nThe only valid values for ") + quoted(name)
                                  + QStringLiteral(" are \"Yes\" or \"No\""));
         } else {
@@ -222,5 +224,7 @@ void setPropertyFromText(TargetInterface &target, const QString &name, const QSt
         }
     }
     if (!found.write(&target, newValue))
-        throw HException(QStringLiteral("property ") + quoted(name) + QStringLiteral(" cannot be set"));
+        throw common::HException(QStringLiteral("property ") + quoted(name) + QStringLiteral(" cannot be set"));
 }
+
+} // namespace zim::loader

@@ -7,15 +7,22 @@
 #include <QMetaProperty>
 #include <QString>
 
+namespace zim::target {
 class TargetInterface;
+}
+
+namespace zim::loader {
+
 
 // The property's current value as text: enumeration keys with "_" shown as blanks, string
 // lists joined by ";" with "\" escapes, booleans as "Yes" or "No".
-QString propertyText(const TargetInterface &target, const QMetaProperty &property);
+QString propertyText(const target::TargetInterface &target, const QMetaProperty &property);
 
 // The writable, described properties of target under the heading "\"<targetName>\" Properties:".
-QByteArray propertyListing(const TargetInterface &target, const QString &targetName);
+QByteArray propertyListing(const target::TargetInterface &target, const QString &targetName);
 
 // Sets the property whose display name is name from text. Throws HException for an unknown
 // property, a value its type refuses, or a property that cannot be set.
-void setPropertyFromText(TargetInterface &target, const QString &name, const QString &value);
+void setPropertyFromText(target::TargetInterface &target, const QString &name, const QString &value);
+
+} // namespace zim::loader

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+namespace zim::loader {
+
 TextProgressBar::TextProgressBar(int lineWidth, ConsoleOutput &out, Clock clock, QObject *parent)
     : QObject(parent), m_lineWidth(lineWidth), m_out(out), m_clock(clock ? std::move(clock) : Clock(platform::tickCount))
 {
@@ -85,3 +87,5 @@ void TextProgressBar::write(const QByteArray &bytes)
 {
     m_out.write(bytes);
 }
+
+} // namespace zim::loader

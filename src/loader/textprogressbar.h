@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <functional>
 
+namespace zim::loader {
+
 class TextProgressBar : public QObject
 {
     Q_OBJECT
@@ -43,3 +45,5 @@ private:
     Clock m_clock;
     uint64_t m_started = 0;
 };
+
+} // namespace zim::loader

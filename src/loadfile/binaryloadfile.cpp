@@ -5,6 +5,8 @@
 #include "loadfile/deferredloadfilesection.h"
 #include "loadfile/loadfileinput.h"
 
+namespace zim::loadfile {
+
 namespace {
 
 constexpr uint64_t addressSpace = uint64_t(1) << 32;
@@ -39,10 +41,10 @@ void BinaryLoadFile::checkLength()
 {
     // An empty image would load nothing and still look like a success.
     if (m_length == 0)
-        throw HException(QStringLiteral("empty file ") + m_name);
+        throw common::HException(QStringLiteral("empty file ") + m_name);
     // A section's size is 32 bits.
     if (m_length > 0xFFFFFFFFu)
-        throw HException(QStringLiteral("%1 is larger than a 32-bit address space").arg(m_name));
+        throw common::HException(QStringLiteral("%1 is larger than a 32-bit address space").arg(m_name));
 }
 
 void BinaryLoadFile::setLoadAddress(uint32_t address)
@@ -57,7 +59,7 @@ void BinaryLoadFile::setLoadAddress(uint32_t address)
 bool BinaryLoadFile::readSections()
 {
     if (m_loadAddress + m_length > addressSpace)
-        throw HException(QStringLiteral("%1 at load address 0x%2 runs past the end of the 32-bit address space")
+        throw common::HException(QStringLiteral("%1 at load address 0x%2 runs past the end of the 32-bit address space")
                              .arg(m_name)
                              .arg(m_loadAddress, 4, 16, QLatin1Char('0')));
     if (m_input) {
@@ -69,3 +71,5 @@ bool BinaryLoadFile::readSections()
     }
     return true;
 }
+
+} // namespace zim::loadfile

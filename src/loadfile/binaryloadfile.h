@@ -7,6 +7,8 @@
 #include <QString>
 #include <memory>
 
+namespace zim::loadfile {
+
 class LoadFileInput;
 
 // One section "data" built at the load address (initially 0) when the sections are first
@@ -42,3 +44,5 @@ private:
     uint32_t m_loadAddress = 0;
     uint32_t m_startAddress = 0;
 };
+
+} // namespace zim::loadfile

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace zim::loadfile {
+
 QByteArray BinaryWriter::contents(LoadFileInterface &file, const QString &fileName) const
 {
     const LoadFileSectionList &sections = file.sections().primarySections;
@@ -21,7 +23,7 @@ QByteArray BinaryWriter::contents(LoadFileInterface &file, const QString &fileNa
     // Far-apart sections would make an image of gigabytes; refuse rather than exhaust memory.
     constexpr uint64_t largest = 256u << 20;
     if (high - low > largest)
-        throw HException(QStringLiteral("cannot write %1: a binary image from 0x%2 to 0x%3 is larger than 256 MB")
+        throw common::HException(QStringLiteral("cannot write %1: a binary image from 0x%2 to 0x%3 is larger than 256 MB")
                              .arg(fileName)
                              .arg(low, 8, 16, QLatin1Char('0'))
                              .arg(high - 1, 8, 16, QLatin1Char('0')));
@@ -32,3 +34,5 @@ QByteArray BinaryWriter::contents(LoadFileInterface &file, const QString &fileNa
     }
     return image;
 }
+
+} // namespace zim::loadfile

@@ -6,6 +6,8 @@
 
 #include <new>
 
+namespace zim::loadfile {
+
 DeferredLoadFileSection::DeferredLoadFileSection(const char *name, uint32_t address, uint32_t size,
                                                  std::shared_ptr<LoadFileInput> input, uint64_t offset)
     : StandardLoadFileSection(name, address, size, nullptr), m_input(std::move(input)), m_offset(offset)
@@ -17,9 +19,11 @@ const uint8_t *DeferredLoadFileSection::data() const
     if (!m_buffer) {
         std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[m_size ? m_size : 1]);
         if (!buffer)
-            throw HException(QStringLiteral("not enough memory for one section of %1 bytes").arg(m_size));
+            throw common::HException(QStringLiteral("not enough memory for one section of %1 bytes").arg(m_size));
         m_input->readAt(m_offset, reinterpret_cast<char *>(buffer.get()), m_size);
         m_buffer = std::move(buffer);
     }
     return m_buffer.get();
 }
+
+} // namespace zim::loadfile

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+namespace zim::loadfile {
+
 class LoadFileInput;
 
 // The size bytes at an offset of a load file's input. The bytes are read on the first call of
@@ -24,3 +26,5 @@ private:
     uint64_t m_offset;
     mutable std::unique_ptr<uint8_t[]> m_buffer;
 };
+
+} // namespace zim::loadfile

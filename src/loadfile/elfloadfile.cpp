@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace zim::loadfile {
+
 namespace {
 
 constexpr int elfHeaderSize = 52;
@@ -58,7 +60,7 @@ ElfLoadFile::ElfLoadFile(const QString &fileName)
         if (bytes == QByteArray("\x7f" "ELF"))
             bytes += input->readAll(0xFFFFFFFFu - 4);
         if (uint64_t(bytes.size()) > 0xFFFFFFFFu)
-            throw HException(fileName + QStringLiteral(": larger than a 32-bit ELF file can be"));
+            throw common::HException(fileName + QStringLiteral(": larger than a 32-bit ELF file can be"));
         input = std::make_shared<LoadFileInput>(bytes, fileName);
     }
     m_input = std::move(input);
@@ -78,7 +80,7 @@ std::unique_ptr<ElfLoadFile> ElfLoadFile::fromBytes(const QByteArray &bytes, con
 void ElfLoadFile::parse()
 {
     const QString &name = m_input->name();
-    auto fail = [&name](const QString &what) { throw HException(name + QStringLiteral(": ") + what); };
+    auto fail = [&name](const QString &what) { throw common::HException(name + QStringLiteral(": ") + what); };
     const uint64_t length = m_input->size();
     char b[elfHeaderSize];
     if (length < 4)
@@ -169,7 +171,7 @@ std::vector<ElfLoadFile::ElfSection> ElfLoadFile::allocatedSections(const char *
     if (shoff == 0 || shnum == 0)
         return result;
     if (shentsize < sectionHeaderSize || !inside(length, shoff, uint64_t(shnum) * shentsize))
-        throw HException(name + QStringLiteral(": truncated section header table"));
+        throw common::HException(name + QStringLiteral(": truncated section header table"));
     char sh[sectionHeaderSize];
     uint32_t strtabOffset = 0, strtabSize = 0;
     if (shstrndx < shnum) {
@@ -177,7 +179,7 @@ std::vector<ElfLoadFile::ElfSection> ElfLoadFile::allocatedSections(const char *
         strtabOffset = word(sh, 16);
         strtabSize = word(sh, 20);
         if (!inside(length, strtabOffset, strtabSize))
-            throw HException(name + QStringLiteral(": truncated section name table"));
+            throw common::HException(name + QStringLiteral(": truncated section name table"));
     }
     for (int i = 0; i < shnum; ++i) {
         m_input->readAt(shoff + uint64_t(i) * shentsize, sh, sectionHeaderSize);
@@ -202,3 +204,5 @@ std::vector<ElfLoadFile::ElfSection> ElfLoadFile::allocatedSections(const char *
     }
     return result;
 }
+
+} // namespace zim::loadfile

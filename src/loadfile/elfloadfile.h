@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+namespace zim::loadfile {
+
 class LoadFileInput;
 
 // One section per PT_LOAD program header with bytes in the file, at its physical (load)
@@ -48,3 +50,5 @@ private:
     std::shared_ptr<LoadFileInput> m_input;
     uint32_t m_startAddress = 0;
 };
+
+} // namespace zim::loadfile

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <cstring>
 
+namespace zim::loadfile {
+
 HByteStream::HByteStream()
 {
     reset(1024);
@@ -69,14 +71,14 @@ HFileInputByteStream::HFileInputByteStream(const QString &fileName)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        throw HException(QStringLiteral("can't open file ") + fileName);
+        throw common::HException(QStringLiteral("can't open file ") + fileName);
     if (file.isSequential()) {
         // A pipe or device has no length to take in advance: it is read to its end.
         const QByteArray all = file.readAll();
         const bool failed = file.error() != QFileDevice::NoError;
         file.close();
         if (failed)
-            throw HException(QStringLiteral("can't read file ") + fileName);
+            throw common::HException(QStringLiteral("can't read file ") + fileName);
         reset(size_t(all.size()));
         write(reinterpret_cast<const uint8_t *>(all.constData()), size_t(all.size()));
         return;
@@ -86,6 +88,8 @@ HFileInputByteStream::HFileInputByteStream(const QString &fileName)
     const qint64 got = length ? file.read(reinterpret_cast<char *>(buffer()), length) : 0;
     file.close();
     if (got != length)
-        throw HException(QStringLiteral("can't read file ") + fileName);
+        throw common::HException(QStringLiteral("can't read file ") + fileName);
     setDataSize(size_t(length));
 }
+
+} // namespace zim::loadfile

@@ -8,6 +8,8 @@
 
 // An owned byte buffer with a read cursor. A fresh stream has 1024 bytes of room and no data;
 // write() appends data, growing the buffer as needed.
+namespace zim::loadfile {
+
 class HByteStream
 {
 public:
@@ -55,3 +57,5 @@ class HFileInputByteStream : public HByteStream
 public:
     explicit HFileInputByteStream(const QString &fileName);
 };
+
+} // namespace zim::loadfile

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+namespace zim::loadfile {
+
 QByteArray HexListingWriter::contents(LoadFileInterface &file, const QString &) const
 {
     RecordText out;
@@ -22,3 +24,5 @@ QByteArray HexListingWriter::contents(LoadFileInterface &file, const QString &) 
     }
     return out.take();
 }
+
+} // namespace zim::loadfile

@@ -3,6 +3,8 @@
 
 #include "common/hexception.h"
 
+namespace zim::loadfile {
+
 static constexpr int lineBufferSize = 64;
 
 HexLoadFile::HexLoadFile() : TextLoadFile(lineBufferSize) {}
@@ -23,16 +25,18 @@ bool HexLoadFile::parseLine(Line &line)
 {
     const int length = line.length();
     if (length < 8)
-        throw HException("invalid address");
+        throw common::HException("invalid address");
     const uint32_t address = readBigEndian(line, 4);
     // Three characters a byte; the line end does not make up a byte of its own.
     const int count = (length - 8) / 3;
     uint8_t *bytes = sectionBytes(address, uint32_t(count));
     for (int i = 0; i < count; ++i) {
         if (line.peek() != ' ')
-            throw HException("invalid seperator");
+            throw common::HException("invalid seperator");
         ++line.cursor;
         bytes[i] = readHexByte(line);
     }
     return true;
 }
+
+} // namespace zim::loadfile

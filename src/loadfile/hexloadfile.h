@@ -4,6 +4,8 @@
 #include "loadfile/textloadfile.h"
 
 // No checksums, no end record, no start address.
+namespace zim::loadfile {
+
 class HexLoadFile : public TextLoadFile
 {
 public:
@@ -19,3 +21,5 @@ protected:
 private:
     HexLoadFile();
 };
+
+} // namespace zim::loadfile

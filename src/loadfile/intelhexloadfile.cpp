@@ -4,6 +4,8 @@
 #include "common/hexception.h"
 
 // A record is at most 1 + 2 * (4 + 255 + 1) characters; the buffer leaves room for more.
+namespace zim::loadfile {
+
 static constexpr int lineBufferSize = 530;
 
 IntelHexLoadFile::IntelHexLoadFile() : TextLoadFile(lineBufferSize) {}
@@ -23,7 +25,7 @@ std::unique_ptr<IntelHexLoadFile> IntelHexLoadFile::fromText(const QByteArray &t
 bool IntelHexLoadFile::parseLine(Line &line)
 {
     if (line.peek() != ':')
-        throw HException("missing record mark in hex file");
+        throw common::HException("missing record mark in hex file");
     ++line.cursor;
     m_sum = 0;
     const uint8_t count = readHexByte(line);
@@ -58,11 +60,13 @@ bool IntelHexLoadFile::parseLine(Line &line)
     }
     const uint8_t checksum = readHexByteUnsummed(line);
     if (uint8_t(m_sum + checksum) != 0)
-        throw HException("invalid checksum");
+        throw common::HException("invalid checksum");
     return !finished;
 }
 
 void IntelHexLoadFile::endOfText()
 {
-    throw HException("invalid end of file in hex file");
+    throw common::HException("invalid end of file in hex file");
 }
+
+} // namespace zim::loadfile

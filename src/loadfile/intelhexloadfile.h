@@ -4,6 +4,8 @@
 #include "loadfile/textloadfile.h"
 
 // Sections from data records; the start address from the last 03 or 05 record.
+namespace zim::loadfile {
+
 class IntelHexLoadFile : public TextLoadFile
 {
 public:
@@ -27,3 +29,5 @@ private:
     uint32_t m_upperLinearBase = 0;
     bool m_hasStartAddress = false;
 };
+
+} // namespace zim::loadfile

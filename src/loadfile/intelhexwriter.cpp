@@ -3,6 +3,8 @@
 
 #include "loadfile/recordtext.h"
 
+namespace zim::loadfile {
+
 namespace {
 
 void record(RecordText &out, uint8_t type, uint16_t offset, const uint8_t *data, uint32_t n)
@@ -39,3 +41,5 @@ QByteArray IntelHexWriter::contents(LoadFileInterface &file, const QString &) co
     record(out, 0x01, 0, nullptr, 0);
     return out.take();
 }
+
+} // namespace zim::loadfile

@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace zim::loadfile {
+
 namespace {
 
 QByteArray directoryOf(const QByteArray &path)
@@ -73,7 +75,7 @@ void LoadFileDestination::fail(int error) const
 
 void LoadFileDestination::fail(const QString &reason) const
 {
-    throw HException(QStringLiteral("cannot write %1: %2").arg(m_path, reason));
+    throw common::HException(QStringLiteral("cannot write %1: %2").arg(m_path, reason));
 }
 
 void LoadFileDestination::examine()
@@ -179,3 +181,5 @@ void LoadFileDestination::replaceFile(const QByteArray &bytes) const
         fail(errno);
     remove.done = true;
 }
+
+} // namespace zim::loadfile

@@ -6,6 +6,8 @@
 #include <QString>
 #include <sys/types.h>
 
+namespace zim::loadfile {
+
 class LoadFileDestination
 {
 public:
@@ -48,3 +50,5 @@ private:
     mode_t m_mode = 0;
     WriteFunction m_write;
 };
+
+} // namespace zim::loadfile

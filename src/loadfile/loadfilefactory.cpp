@@ -14,6 +14,8 @@
 #include "loadfile/tihexloadfile.h"
 #include "loadfile/tihexwriter.h"
 
+namespace zim::loadfile {
+
 template <class Reader>
 static LoadFileFactory::Creator creatorFor()
 {
@@ -58,9 +60,9 @@ const LoadFileWriter &LoadFileFactory::requireWriter(const QString &typeName) co
         return *found;
     for (const Entry &entry : m_entries) {
         if (typeName == QLatin1String(entry.type.typeName))
-            throw HException(QStringLiteral("cannot write load files of type \"%1\"").arg(typeName));
+            throw common::HException(QStringLiteral("cannot write load files of type \"%1\"").arg(typeName));
     }
-    throw HException(QStringLiteral("unknown file type \"%1\"").arg(typeName));
+    throw common::HException(QStringLiteral("unknown file type \"%1\"").arg(typeName));
 }
 
 std::vector<LoadFileType> LoadFileFactory::types() const
@@ -114,3 +116,5 @@ void TEVOLoadFileFactory::setTEVOCreator(Creator creator)
 {
     m_entries.front().creator = std::move(creator);
 }
+
+} // namespace zim::loadfile

@@ -11,6 +11,8 @@
 #include <vector>
 
 // One entry of the factory's table, as the type listing shows it.
+namespace zim::loadfile {
+
 struct LoadFileType
 {
     const char *typeName;
@@ -77,3 +79,5 @@ public:
 
     void setTEVOCreator(Creator creator);
 };
+
+} // namespace zim::loadfile

@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <cstring>
 
+namespace zim::loadfile {
+
 LoadFileInput::LoadFileInput(const QString &fileName) : m_name(fileName), m_file(fileName)
 {
     // Unbuffered: the readers bring their own buffers, and a second copy would only cost time.
     if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        throw HException(QStringLiteral("cannot open ") + fileName);
+        throw common::HException(QStringLiteral("cannot open ") + fileName);
     m_sequential = m_file.isSequential();
     if (!m_sequential)
         m_size = uint64_t(std::max<qint64>(m_file.size(), 0));
@@ -23,7 +25,7 @@ LoadFileInput::LoadFileInput(const QByteArray &bytes, const QString &name)
 
 void LoadFileInput::fail() const
 {
-    throw HException(QStringLiteral("cannot read ") + m_name);
+    throw common::HException(QStringLiteral("cannot read ") + m_name);
 }
 
 int64_t LoadFileInput::read(char *dest, int64_t max)
@@ -80,3 +82,5 @@ QByteArray LoadFileInput::readAll(uint64_t limit)
             return all;
     }
 }
+
+} // namespace zim::loadfile

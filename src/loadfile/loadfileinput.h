@@ -10,6 +10,8 @@
 // HException and never in a signal. Regular files are read in pieces or at given offsets and
 // must keep the length they had when opened; pipes, FIFOs and devices are read once, in
 // order, to their end. Every failure throws HException "cannot read <name>".
+namespace zim::loadfile {
+
 class LoadFileInput
 {
 public:
@@ -45,3 +47,5 @@ private:
     uint64_t m_size = 0;
     uint64_t m_consumed = 0;
 };
+
+} // namespace zim::loadfile

@@ -7,13 +7,15 @@
 #include <cstring>
 #include <new>
 
+namespace zim::loadfile {
+
 LoadFileInterface::~LoadFileInterface() = default;
 
 LoadFileSections &LoadFileInterface::sections()
 {
     if (!m_sectionsRead) {
         if (!readSections())
-            throw HException("cannot read sections from load file");
+            throw common::HException("cannot read sections from load file");
         m_sectionsRead = true;
     }
     return m_sections;
@@ -54,12 +56,12 @@ void LoadFileInterface::makeContiguous(uint8_t fill)
     // space is reported instead of wrapping around into a short buffer.
     const uint64_t span = high - low;
     if (span > 0xFFFFFFFFu)
-        throw HException(QStringLiteral("cannot make one section from 0x%1 to 0x%2: the range exceeds 32 bits")
+        throw common::HException(QStringLiteral("cannot make one section from 0x%1 to 0x%2: the range exceeds 32 bits")
                              .arg(low, 8, 16, QLatin1Char('0'))
                              .arg(high, 9, 16, QLatin1Char('0')));
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[span ? span : 1]);
     if (!buffer)
-        throw HException(QStringLiteral("not enough memory for one section of %1 bytes").arg(span));
+        throw common::HException(QStringLiteral("not enough memory for one section of %1 bytes").arg(span));
     std::memset(buffer.get(), fill, span);
     for (const auto &section : list) {
         if (section->size())
@@ -80,3 +82,5 @@ void LoadFileInterface::sortSections()
     std::stable_sort(store.primarySections.begin(), store.primarySections.end(), byAddress);
     std::stable_sort(store.secondarySections.begin(), store.secondarySections.end(), byAddress);
 }
+
+} // namespace zim::loadfile

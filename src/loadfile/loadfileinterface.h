@@ -14,6 +14,8 @@ class TEVOModule;
 // Abstract load file. Readers build the section lists either while they are constructed
 // (the text formats) or on the first call of sections() (binary, TEVO). The load file owns
 // its sections and every buffer they point into.
+namespace zim::loadfile {
+
 class LoadFileInterface
 {
 public:
@@ -59,3 +61,5 @@ private:
     // Buffers made by makeContiguous; kept for the life of the load file.
     std::vector<std::unique_ptr<uint8_t[]>> m_contiguousBuffers;
 };
+
+} // namespace zim::loadfile

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+namespace zim::loadfile {
+
 StandardLoadFileSection::StandardLoadFileSection(const char *name, uint32_t address, uint32_t size,
                                                  const uint8_t *data)
     : m_name(name ? name : ""), m_address(address), m_size(size), m_data(data)
@@ -31,7 +33,7 @@ uint8_t *ExpandingLoadFileSection::append(uint32_t n)
         const size_t capacity = std::max(used + n, 2 * m_capacity);
         void *grown = std::realloc(m_buffer, capacity);
         if (!grown)
-            throw HException(QStringLiteral("not enough memory for one section of %1 bytes").arg(used + n));
+            throw common::HException(QStringLiteral("not enough memory for one section of %1 bytes").arg(used + n));
         m_buffer = static_cast<uint8_t *>(grown);
         m_capacity = capacity;
     }
@@ -51,3 +53,5 @@ UploadLoadFileSection::UploadLoadFileSection(const char *name, uint32_t address,
 {
     m_data = m_buffer.get();
 }
+
+} // namespace zim::loadfile

@@ -7,6 +7,8 @@
 #include <vector>
 
 // One run of bytes destined for consecutive target addresses.
+namespace zim::loadfile {
+
 class LoadFileSectionInterface
 {
 public:
@@ -83,3 +85,5 @@ struct LoadFileSections
     // Sections for the target's second memory space.
     LoadFileSectionList secondarySections;
 };
+
+} // namespace zim::loadfile

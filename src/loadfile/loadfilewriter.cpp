@@ -5,6 +5,8 @@
 #include "loadfile/loadfiledestination.h"
 #include "loadfile/loadfilefactory.h"
 
+namespace zim::loadfile {
+
 LoadFileWriter::~LoadFileWriter() = default;
 
 QByteArray formatLoadFile(const QString &typeName, LoadFileInterface &file, const QString &fileName)
@@ -20,3 +22,5 @@ void writeLoadFile(const QString &fileName, const QString &typeName, LoadFileInt
     const LoadFileDestination destination(fileName);
     destination.write(writer.contents(file, fileName));
 }
+
+} // namespace zim::loadfile

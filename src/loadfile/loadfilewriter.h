@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace zim::loadfile {
+
 class LoadFileWriter
 {
 public:
@@ -24,3 +26,5 @@ QByteArray formatLoadFile(const QString &typeName, LoadFileInterface &file, cons
 // Writes the file through a LoadFileDestination: an existing file is replaced only when every
 // byte was written.
 void writeLoadFile(const QString &fileName, const QString &typeName, LoadFileInterface &file);
+
+} // namespace zim::loadfile

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+namespace zim::loadfile {
+
 void RecordText::hexByte(uint8_t byte)
 {
     static const char digits[] = "0123456789ABCDEF";
@@ -43,3 +45,5 @@ void RecordText::forEachLine(const LoadFileSectionList &sections,
         }
     }
 }
+
+} // namespace zim::loadfile

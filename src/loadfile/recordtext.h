@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <functional>
 
+namespace zim::loadfile {
+
 class RecordText
 {
 public:
@@ -35,3 +37,5 @@ private:
     QByteArray m_text;
     uint8_t m_sum = 0;
 };
+
+} // namespace zim::loadfile

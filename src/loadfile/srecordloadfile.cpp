@@ -4,6 +4,8 @@
 #include "common/hexception.h"
 
 // A record is at most 2 + 2 * 256 characters; the buffer leaves room for more.
+namespace zim::loadfile {
+
 static constexpr int lineBufferSize = 530;
 
 SRecordLoadFile::SRecordLoadFile() : TextLoadFile(lineBufferSize) {}
@@ -23,7 +25,7 @@ std::unique_ptr<SRecordLoadFile> SRecordLoadFile::fromText(const QByteArray &tex
 bool SRecordLoadFile::parseLine(Line &line)
 {
     if (line.peek() != 'S')
-        throw HException("no leading 'S' character");
+        throw common::HException("no leading 'S' character");
     ++line.cursor;
     const char type = line.peek();
     if (line.cursor < line.end)
@@ -42,7 +44,7 @@ bool SRecordLoadFile::parseLine(Line &line)
         m_address = readBigEndian(line, addressLength);
         const int length = count - 1 - addressLength;
         if (length < 0)
-            throw HException(QStringLiteral("byte count %1 too small for an S%2 record").arg(count).arg(QChar(type)));
+            throw common::HException(QStringLiteral("byte count %1 too small for an S%2 record").arg(count).arg(QChar(type)));
         uint8_t *bytes = sectionBytes(m_address, uint32_t(length));
         for (int i = 0; i < length; ++i)
             bytes[i] = readHexByte(line);
@@ -52,7 +54,7 @@ bool SRecordLoadFile::parseLine(Line &line)
     }
     case '5':
         if (readBigEndian(line, 2) != (m_dataRecords & 0xFFFF))
-            throw HException("incorrect data record count");
+            throw common::HException("incorrect data record count");
         break;
     case '7':
     case '8':
@@ -65,6 +67,8 @@ bool SRecordLoadFile::parseLine(Line &line)
     }
     const uint8_t checksum = readHexByteUnsummed(line);
     if (checksum != uint8_t(~m_sum))
-        throw HException("invalid checksum");
+        throw common::HException("invalid checksum");
     return true;
 }
+
+} // namespace zim::loadfile

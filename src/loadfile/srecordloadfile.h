@@ -4,6 +4,8 @@
 #include "loadfile/textloadfile.h"
 
 // startAddress() gives the last S7, S8 or S9 address, but hasStartAddress() stays false.
+namespace zim::loadfile {
+
 class SRecordLoadFile : public TextLoadFile
 {
 public:
@@ -22,3 +24,5 @@ private:
     uint32_t m_address = 0;
     uint32_t m_dataRecords = 0;
 };
+
+} // namespace zim::loadfile

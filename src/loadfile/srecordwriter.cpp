@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+namespace zim::loadfile {
+
 namespace {
 
 void record(RecordText &out, char type, uint32_t address, int addressBytes, const uint8_t *data, uint32_t n)
@@ -48,3 +50,5 @@ QByteArray SRecordWriter::contents(LoadFileInterface &file, const QString &) con
     record(out, endType, file.hasStartAddress() ? file.startAddress() : 0, addressBytes, nullptr, 0);
     return out.take();
 }
+
+} // namespace zim::loadfile

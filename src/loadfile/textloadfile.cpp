@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 
+namespace zim::loadfile {
+
 namespace {
 
 // Text is read in pieces of this size; far more than the longest line.
@@ -17,7 +19,7 @@ constexpr size_t pieceSize = 256 * 1024;
 
 void TextLoadFile::invalidByte()
 {
-    throw HException("invalid ASCII encoded byte");
+    throw common::HException("invalid ASCII encoded byte");
 }
 
 uint32_t TextLoadFile::readBigEndian(Line &line, int n)
@@ -31,10 +33,10 @@ uint32_t TextLoadFile::readBigEndian(Line &line, int n)
 uint8_t *TextLoadFile::sectionBytes(uint32_t address, uint32_t n)
 {
     if (uint64_t(address) + n > uint64_t(0x100000000))
-        throw HException("data runs past the end of the 32-bit address space");
+        throw common::HException("data runs past the end of the 32-bit address space");
     m_dataBytes += n;
     if (m_dataBytes > 0xFFFFFFFFu)
-        throw HException("more data than a 32-bit address space holds");
+        throw common::HException("more data than a 32-bit address space holds");
     // The end is taken in 64 bits: data at address 0 does not continue a section that ends
     // at the top of the address space.
     if (!m_lastSection || uint64_t(m_lastSection->address()) + m_lastSection->size() != address) {
@@ -90,9 +92,9 @@ void TextLoadFile::finishText()
     endOfText();
 }
 
-void TextLoadFile::rethrowWithLine(const HException &e) const
+void TextLoadFile::rethrowWithLine(const common::HException &e) const
 {
-    throw HException(e.message() + QString::asprintf(" : line %lld", static_cast<long long>(m_lineNumber)));
+    throw common::HException(e.message() + QString::asprintf(" : line %lld", static_cast<long long>(m_lineNumber)));
 }
 
 void TextLoadFile::readFile(const QString &fileName)
@@ -124,7 +126,7 @@ void TextLoadFile::readFile(const QString &fileName)
             pos = parseLines(pos, end, atEnd);
         }
         finishText();
-    } catch (const HException &e) {
+    } catch (const common::HException &e) {
         rethrowWithLine(e);
     }
 }
@@ -134,7 +136,9 @@ void TextLoadFile::readText(const QByteArray &text)
     try {
         parseLines(text.constData(), text.constData() + text.size(), true);
         finishText();
-    } catch (const HException &e) {
+    } catch (const common::HException &e) {
         rethrowWithLine(e);
     }
 }
+
+} // namespace zim::loadfile

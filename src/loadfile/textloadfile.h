@@ -8,8 +8,13 @@
 #include <QString>
 #include <array>
 
-class ExpandingLoadFileSection;
+namespace zim::common {
 class HException;
+}
+
+namespace zim::loadfile {
+
+class ExpandingLoadFileSection;
 
 // Value of each character as a hex digit, or -1.
 constexpr std::array<int8_t, 256> makeHexDigitTable()
@@ -112,7 +117,7 @@ private:
     const char *parseLines(const char *pos, const char *end, bool final);
     // Called once the text has ended without an end record.
     void finishText();
-    [[noreturn]] void rethrowWithLine(const HException &e) const;
+    [[noreturn]] void rethrowWithLine(const common::HException &e) const;
 
     int m_bufferSize;
     ExpandingLoadFileSection *m_lastSection = nullptr;
@@ -120,3 +125,5 @@ private:
     int64_t m_lineNumber = 0;
     bool m_finished = false;
 };
+
+} // namespace zim::loadfile

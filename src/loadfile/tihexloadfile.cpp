@@ -3,6 +3,8 @@
 
 #include "common/hexception.h"
 
+namespace zim::loadfile {
+
 static constexpr int lineBufferSize = 64;
 
 TIHexLoadFile::TIHexLoadFile() : TextLoadFile(lineBufferSize) {}
@@ -29,7 +31,7 @@ bool TIHexLoadFile::parseLine(Line &line)
         while (uint8_t(line.peek()) > ' ') {
             m_address = m_address << 8 | readHexByte(line);
             if (m_address > 0xFFFFFFFFu)
-                throw HException("address beyond the 32-bit address space");
+                throw common::HException("address beyond the 32-bit address space");
         }
         return true;
     case 'q':
@@ -40,7 +42,7 @@ bool TIHexLoadFile::parseLine(Line &line)
         const int count = (line.length() + 1) / 3;
         // Data does not wrap around to address 0 after the top of the address space.
         if (m_address + uint64_t(count) > uint64_t(0x100000000))
-            throw HException("data runs past the end of the 32-bit address space");
+            throw common::HException("data runs past the end of the 32-bit address space");
         if (m_address > 0xFFFFFFFFu)
             return true; // an empty line right after data that reached the top
         uint8_t *bytes = sectionBytes(uint32_t(m_address), uint32_t(count));
@@ -56,5 +58,7 @@ bool TIHexLoadFile::parseLine(Line &line)
 
 void TIHexLoadFile::endOfText()
 {
-    throw HException("unexpected end of file");
+    throw common::HException("unexpected end of file");
 }
+
+} // namespace zim::loadfile

@@ -4,6 +4,8 @@
 #include "loadfile/textloadfile.h"
 
 // Data lines continue at the current address, which '@' lines set.
+namespace zim::loadfile {
+
 class TIHexLoadFile : public TextLoadFile
 {
 public:
@@ -23,3 +25,5 @@ private:
     // 64 bits, so that data running up to the top of the address space is told from data at 0.
     uint64_t m_address = 0;
 };
+
+} // namespace zim::loadfile

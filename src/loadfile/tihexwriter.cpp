@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+namespace zim::loadfile {
+
 QByteArray TIHexWriter::contents(LoadFileInterface &file, const QString &) const
 {
     RecordText out;
@@ -33,3 +35,5 @@ QByteArray TIHexWriter::contents(LoadFileInterface &file, const QString &) const
     out.endLine();
     return out.take();
 }
+
+} // namespace zim::loadfile

@@ -3,8 +3,12 @@
 
 #include "loadfile/loadfilewriter.h"
 
+namespace zim::loadfile {
+
 class TIHexWriter : public LoadFileWriter
 {
 public:
     QByteArray contents(LoadFileInterface &file, const QString &fileName) const override;
 };
+
+} // namespace zim::loadfile

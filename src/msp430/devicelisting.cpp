@@ -3,6 +3,8 @@
 
 #include "msp430/msp430devices.h"
 
+namespace zim::msp430 {
+
 namespace {
 
 QString address(unsigned value)
@@ -17,7 +19,7 @@ QString range(unsigned first, unsigned last)
 
 } // namespace
 
-QString msp430DeviceListing(ProgramState &state)
+QString msp430DeviceListing(target::ProgramState &state)
 {
     MSP430DevicesGuard devices(state);
     QString text = QStringLiteral("Devices:\n\n");
@@ -35,3 +37,5 @@ QString msp430DeviceListing(ProgramState &state)
     text += QLatin1Char('\n');
     return text;
 }
+
+} // namespace zim::msp430

@@ -7,6 +7,8 @@
 // so only plain C++ types cross it. Record indexes run from 0 to count() - 1; the queries
 // after select() answer for the selected record. Texts stay owned by the library and live
 // as long as the object.
+namespace zim::msp430 {
+
 class MSP430DeviceDatabase
 {
 public:
@@ -70,3 +72,5 @@ extern "C" {
 typedef MSP430DeviceDatabase *(*AllocateMSP430DevicesFunction)();
 typedef void (*ReleaseMSP430DevicesFunction)(MSP430DeviceDatabase *);
 }
+
+} // namespace zim::msp430

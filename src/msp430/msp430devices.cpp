@@ -11,7 +11,9 @@
 
 #include <memory>
 
-MSP430DeviceLibrary::MSP430DeviceLibrary(ProgramState &state) : m_state(state) {}
+namespace zim::msp430 {
+
+MSP430DeviceLibrary::MSP430DeviceLibrary(target::ProgramState &state) : m_state(state) {}
 
 MSP430DeviceLibrary::~MSP430DeviceLibrary()
 {
@@ -25,7 +27,7 @@ MSP430DeviceLibrary::~MSP430DeviceLibrary()
 
 QString MSP430DeviceLibrary::libraryFilePath() const
 {
-    const QString base = expandMacros(m_state.environmentMacros(), QStringLiteral("$(VeltDir)/bin/msp430devices"));
+    const QString base = project::expandMacros(m_state.environmentMacros(), QStringLiteral("$(VeltDir)/bin/msp430devices"));
     const QFileInfo info(base);
 #if defined(Q_OS_WIN)
     const QString fileName = info.fileName() + QStringLiteral(".dll");
@@ -44,13 +46,13 @@ MSP430DeviceDatabase *MSP430DeviceLibrary::acquire()
         const QString path = libraryFilePath();
         auto library = std::make_unique<platform::SharedLibrary>(path);
         if (!library->load())
-            throw HException(QStringLiteral("cannot access \"%1\"").arg(path));
+            throw common::HException(QStringLiteral("cannot access \"%1\"").arg(path));
         const auto allocate = library->resolveAs<AllocateMSP430DevicesFunction>("AllocateMSP430Devices");
         if (!allocate)
-            throw HException(QStringLiteral("cannot find symbol \"AllocateMSP430Devices\" in DLL"));
+            throw common::HException(QStringLiteral("cannot find symbol \"AllocateMSP430Devices\" in DLL"));
         MSP430DeviceDatabase *devices = allocate();
         if (!devices)
-            throw HException(QStringLiteral("\"AllocateMSP430Devices\" in \"%1\" returned no device database").arg(path));
+            throw common::HException(QStringLiteral("\"AllocateMSP430Devices\" in \"%1\" returned no device database").arg(path));
         m_library = std::move(library);
         m_devices = devices;
     }
@@ -82,20 +84,22 @@ int findMSP430Device(MSP430DeviceDatabase *devices, const QString &name)
     return -1;
 }
 
-QStringList msp430IdentifyStrings(const PropertyGroups &groups, const QString &deviceName)
+QStringList msp430IdentifyStrings(const project::PropertyGroups &groups, const QString &deviceName)
 {
     const QString value =
         groups.value(QStringLiteral("Target"), deviceName, QStringLiteral("msp430_identify_string"));
     return value.split(QLatin1Char(';'), Qt::SkipEmptyParts);
 }
 
-QString msp430IdentifyString(const PropertyGroups &groups, const QString &deviceName)
+QString msp430IdentifyString(const project::PropertyGroups &groups, const QString &deviceName)
 {
     const QStringList strings = msp430IdentifyStrings(groups, deviceName);
     return strings.isEmpty() ? QString() : strings.first();
 }
 
-bool msp430DeviceMatches(const PropertyGroups &groups, const QString &deviceName, const QString &detectedDeviceType)
+bool msp430DeviceMatches(const project::PropertyGroups &groups, const QString &deviceName, const QString &detectedDeviceType)
 {
     return msp430IdentifyStrings(groups, deviceName).contains(detectedDeviceType);
 }
+
+} // namespace zim::msp430

@@ -14,10 +14,12 @@
 
 // The msp430devices library while somebody uses it: loaded by the first acquire(), unloaded
 // by the release() that drops the last use. One per program state.
-class MSP430DeviceLibrary : public ProgramState::Service
+namespace zim::msp430 {
+
+class MSP430DeviceLibrary : public target::ProgramState::Service
 {
 public:
-    explicit MSP430DeviceLibrary(ProgramState &state);
+    explicit MSP430DeviceLibrary(target::ProgramState &state);
     ~MSP430DeviceLibrary() override;
 
     // The device database, loading "$(VeltDir)/bin/msp430devices" on first use. Every
@@ -32,7 +34,7 @@ private:
     // The library file as this platform names it, so that a message points at the real file.
     QString libraryFilePath() const;
 
-    ProgramState &m_state;
+    target::ProgramState &m_state;
     std::unique_ptr<platform::SharedLibrary> m_library;
     MSP430DeviceDatabase *m_devices = nullptr;
     int m_users = 0;
@@ -42,7 +44,7 @@ private:
 class MSP430DevicesGuard
 {
 public:
-    explicit MSP430DevicesGuard(ProgramState &state)
+    explicit MSP430DevicesGuard(target::ProgramState &state)
         : m_library(state.service<MSP430DeviceLibrary>()), m_devices(m_library.acquire())
     {
     }
@@ -64,10 +66,12 @@ int findMSP430Device(MSP430DeviceDatabase *devices, const QString &name);
 // The identify strings of a device: its "msp430_identify_string" in the "Target" property
 // group of groups, split on ";", empty parts dropped. Empty when the group, entry or
 // attribute is missing.
-QStringList msp430IdentifyStrings(const PropertyGroups &groups, const QString &deviceName);
+QStringList msp430IdentifyStrings(const project::PropertyGroups &groups, const QString &deviceName);
 
 // The first identify string of the device, or an empty text.
-QString msp430IdentifyString(const PropertyGroups &groups, const QString &deviceName);
+QString msp430IdentifyString(const project::PropertyGroups &groups, const QString &deviceName);
 
 // True when detectedDeviceType equals one of the identify strings of the device.
-bool msp430DeviceMatches(const PropertyGroups &groups, const QString &deviceName, const QString &detectedDeviceType);
+bool msp430DeviceMatches(const project::PropertyGroups &groups, const QString &deviceName, const QString &detectedDeviceType);
+
+} // namespace zim::msp430

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace zim::msp430 {
+
 class MSP430MonitorInterface
 {
 public:
@@ -25,3 +27,5 @@ public:
     // The address space extends beyond 64 KB (20-bit registers).
     virtual bool hasExtendedMemory() const = 0;
 };
+
+} // namespace zim::msp430

@@ -1,6 +1,8 @@
 // Names and sizes of the MSP430 register file.
 #include "msp430/msp430registers.h"
 
+namespace zim::msp430 {
+
 MSP430Registers::MSP430Registers(bool cpux) : m_cpux(cpux) {}
 
 QString MSP430Registers::name(int n) const
@@ -47,3 +49,5 @@ void MSP430Registers::write(int n, uint32_t value)
     m_regs[n] = value & (m_cpux ? 0xFFFFFu : 0xFFFFu);
     m_changed |= 1u << n;
 }
+
+} // namespace zim::msp430

@@ -6,7 +6,9 @@
 #include <QString>
 #include <cstdint>
 
-class MSP430Registers : public TargetRegisterInterface
+namespace zim::msp430 {
+
+class MSP430Registers : public target::TargetRegisterInterface
 {
 public:
     enum : unsigned { PC = 0, SP = 1, SR = 2 };
@@ -42,3 +44,5 @@ private:
     uint32_t m_regs[16] = {};
     uint32_t m_changed = 0;
 };
+
+} // namespace zim::msp430

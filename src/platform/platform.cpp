@@ -10,7 +10,8 @@
 #include <unistd.h>
 #endif
 
-namespace platform {
+
+namespace zim::platform {
 
 QString executablePath()
 {
@@ -36,4 +37,4 @@ void sleepMs(unsigned ms)
     QThread::msleep(ms);
 }
 
-} // namespace platform
+} // namespace zim::platform

@@ -5,9 +5,10 @@
 #include <QString>
 #include <cstdint>
 
-namespace platform {
 
 // Full path of the running executable, with the platform's own separators.
+namespace zim::platform {
+
 QString executablePath();
 
 // Milliseconds from an arbitrary fixed point; only differences are meaningful.
@@ -16,4 +17,4 @@ uint64_t tickCount();
 // Blocks the calling thread for at least ms milliseconds.
 void sleepMs(unsigned ms);
 
-} // namespace platform
+} // namespace zim::platform

@@ -4,7 +4,8 @@
 #include <QLibrary>
 #include <QString>
 
-namespace platform {
+
+namespace zim::platform {
 
 class SharedLibrary
 {
@@ -32,4 +33,4 @@ private:
     QLibrary m_library;
 };
 
-} // namespace platform
+} // namespace zim::platform

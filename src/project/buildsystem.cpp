@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace zim::project {
+
 namespace {
 
 void insertAll(MacroMap &into, const MacroMap &from)
@@ -147,3 +149,5 @@ QString BuildSystem::outputFilePath(ProjectElement *element, const QString &conf
         return projectDirectory(element) + QLatin1Char('/') + path;
     return path;
 }
+
+} // namespace zim::project

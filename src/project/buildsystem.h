@@ -7,6 +7,8 @@
 
 #include <QString>
 
+namespace zim::project {
+
 class EnvironmentSettings;
 class ProjectElement;
 class ProjectSystem;
@@ -56,3 +58,5 @@ private:
     ProjectPropertyValue m_executableFileName;
     ProjectPropertyValue m_libraryFileName;
 };
+
+} // namespace zim::project

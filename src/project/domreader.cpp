@@ -3,6 +3,8 @@
 
 #include <QXmlStreamReader>
 
+namespace zim::project {
+
 bool DomReader::check(const QByteArray &text, QString &doctype, Error &error)
 {
     // The DOM and the code that walks it work recursively; a streaming pass over the text
@@ -38,3 +40,5 @@ bool DomReader::read(const QByteArray &text, QDomDocument &document, Error &erro
         return false;
     return document.setContent(text, false, &error.message, &error.line, &error.column);
 }
+
+} // namespace zim::project

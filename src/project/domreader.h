@@ -6,6 +6,8 @@
 #include <QDomDocument>
 #include <QString>
 
+namespace zim::project {
+
 class DomReader
 {
 public:
@@ -26,3 +28,5 @@ public:
     // anything; doctype receives the document type name.
     static bool check(const QByteArray &text, QString &doctype, Error &error);
 };
+
+} // namespace zim::project

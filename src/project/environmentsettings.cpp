@@ -3,6 +3,8 @@
 
 #include <QSettings>
 
+namespace zim::project {
+
 EnvironmentSettings::EnvironmentSettings(const QString &programPath)
 {
     m_macros.insert(QStringLiteral("VeltDir"), veltDirFromExecutablePath(programPath));
@@ -27,3 +29,5 @@ QString EnvironmentSettings::veltDirFromExecutablePath(const QString &path)
     dir.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return dir;
 }
+
+} // namespace zim::project

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QVariant>
 
+namespace zim::project {
+
 class EnvironmentSettings
 {
 public:
@@ -30,3 +32,5 @@ public:
 private:
     MacroMap m_macros;
 };
+
+} // namespace zim::project

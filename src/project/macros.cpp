@@ -6,6 +6,8 @@
 #include <QDate>
 #include <QTime>
 
+namespace zim::project {
+
 namespace {
 
 // A reference whose text produces references again is rescanned; a reference that never
@@ -90,7 +92,7 @@ QString expandMacros(const MacroMap &macros, const QString &text)
 
 MacroMap parseMacroList(const QString &list)
 {
-    const QStringList items = splitEscaped(list);
+    const QStringList items = common::splitEscaped(list);
     MacroMap macros;
     for (const QString &it : std::as_const(items)) {
         if (it.isEmpty())
@@ -103,3 +105,5 @@ MacroMap parseMacroList(const QString &list)
     }
     return macros;
 }
+
+} // namespace zim::project

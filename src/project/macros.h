@@ -4,6 +4,8 @@
 #include <QMap>
 #include <QString>
 
+namespace zim::project {
+
 using MacroMap = QMap<QString, QString>;
 
 // Expands every reference in text. Never fails: an undefined macro stays as written, an
@@ -14,3 +16,5 @@ QString expandMacros(const MacroMap &macros, const QString &text);
 // Parses "A=1;B=x\;y;C=a=b": items split on ";" with "\" making the next character literal,
 // empty items dropped, each split at its first "=".
 MacroMap parseMacroList(const QString &list);
+
+} // namespace zim::project

@@ -8,6 +8,8 @@
 
 #include <QDomElement>
 
+namespace zim::project {
+
 MSP430BuildSystem::MSP430BuildSystem(ProjectSystem &projects, EnvironmentSettings &settings)
     : BuildSystem(projects, settings)
 {
@@ -25,8 +27,8 @@ void MSP430BuildSystem::loadPropertyGroups(PropertyGroups &groups) const
     XmlPP pp(projectSystem().environment());
     if (!pp.processFile(path)) {
         if (pp.errorMessage() == QLatin1String("cannot access"))
-            throw HException(QStringLiteral("cannot read target description \"") + path + QLatin1Char('"'));
-        throw HException(QStringLiteral("bad target description \"") + path + QStringLiteral("\": ")
+            throw common::HException(QStringLiteral("cannot read target description \"") + path + QLatin1Char('"'));
+        throw common::HException(QStringLiteral("bad target description \"") + path + QStringLiteral("\": ")
                          + pp.errorMessage() + QStringLiteral(" (line %1, column %2)").arg(pp.errorLine()).arg(pp.errorColumn()));
     }
     const QDomElement root = pp.document().documentElement();
@@ -46,3 +48,5 @@ void MSP430BuildSystem::loadPropertyGroups(PropertyGroups &groups) const
         groups.addGroup(group);
     }
 }
+
+} // namespace zim::project

@@ -5,6 +5,8 @@
 
 #include "project/buildsystem.h"
 
+namespace zim::project {
+
 class PropertyGroups;
 
 class MSP430BuildSystem : public BuildSystem
@@ -27,3 +29,5 @@ private:
     QString m_targetDescription;
     QString m_sectionPlacement;
 };
+
+} // namespace zim::project

@@ -4,6 +4,8 @@
 
 #include "project/tevoprojectsystem.h"
 
+namespace zim::project {
+
 class MSP430ProjectSystem : public TEVOProjectSystem
 {
     Q_OBJECT
@@ -12,3 +14,5 @@ public:
 
     QString platformName() const override { return QStringLiteral("MSP430"); }
 };
+
+} // namespace zim::project

@@ -3,6 +3,8 @@
 
 #include <vector>
 
+namespace zim::project {
+
 ProjectElement::~ProjectElement()
 {
     // Owned elements are collected level by level and deleted once emptied, so deleting a
@@ -100,3 +102,5 @@ ProjectElement *ProjectElement::solution()
         e = e->m_parent;
     return e;
 }
+
+} // namespace zim::project

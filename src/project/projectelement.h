@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace zim::project {
+
 class ProjectElement
 {
 public:
@@ -76,3 +78,5 @@ private:
     QMap<QString, ProjectElement *> m_projects;
     QMap<QString, QStringList> m_inherited;
 };
+
+} // namespace zim::project

@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <vector>
 
+namespace zim::project {
+
 namespace {
 
 const QString kDoctype = QStringLiteral("Veltrix_Project_File");
@@ -411,3 +413,5 @@ QString ProjectSystem::propertyValue(ProjectElement *element, const PropertyValu
         return value;
     return property.defaultValue();
 }
+
+} // namespace zim::project

@@ -13,8 +13,11 @@
 #include <QStringList>
 #include <memory>
 
-class PropertyValue;
 class QXmlStreamReader;
+
+namespace zim::project {
+
+class PropertyValue;
 
 class ProjectSystem : public QObject
 {
@@ -77,3 +80,5 @@ private:
     QList<ProjectElement *> m_needTemplates;
     QMap<QString, ProjectElement *> m_noProjects;
 };
+
+} // namespace zim::project

@@ -1,6 +1,8 @@
 // Named groups of property entries from the description files.
 #include "project/propertygroups.h"
 
+namespace zim::project {
+
 const PropertyGroupEntry *PropertyGroup::entry(const QString &entryName) const
 {
     for (const PropertyGroupEntry &e : entries)
@@ -36,3 +38,5 @@ QString PropertyGroups::value(const QString &groupName, const QString &entryName
         return QString();
     return e->properties.value(property);
 }
+
+} // namespace zim::project

@@ -6,6 +6,8 @@
 #include <QMap>
 #include <QString>
 
+namespace zim::project {
+
 struct PropertyGroupEntry
 {
     QString name;
@@ -35,3 +37,5 @@ public:
 private:
     QList<PropertyGroup> m_groups;
 };
+
+} // namespace zim::project

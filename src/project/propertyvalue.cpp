@@ -4,6 +4,8 @@
 #include "common/hexception.h"
 #include "project/propertyvaluegroupvalue.h"
 
+namespace zim::project {
+
 PropertyValue::PropertyValue(const QString &name, unsigned flags, const QString &category,
                              const QString &displayName, const QString &description,
                              const QString &defaultValue, Kind kind)
@@ -15,7 +17,7 @@ PropertyValue::PropertyValue(const QString &name, unsigned flags, const QString 
 void PropertyValueList::appendUnique(const PropertyValue *value)
 {
     if (!value || find(value->name()))
-        throw HException(QStringLiteral("Bad property value in PropertyValueList::appendUnique"));
+        throw common::HException(QStringLiteral("Bad property value in PropertyValueList::appendUnique"));
     m_values.append(value);
 }
 
@@ -124,3 +126,4 @@ const PropertyValueList &PropertyDefinitions::all()
     return list;
 }
 
+} // namespace zim::project

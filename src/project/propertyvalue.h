@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+namespace zim::project {
+
 class PropertyValue
 {
 public:
@@ -75,3 +77,5 @@ struct PropertyDefinitions
     // Every definition above, in declaration order.
     static const PropertyValueList &all();
 };
+
+} // namespace zim::project

@@ -5,6 +5,8 @@
 #include "project/propertygroups.h"
 #include "project/propertyvalue.h"
 
+namespace zim::project {
+
 class PropertyValueGroupValue : public ProjectPropertyValue
 {
 public:
@@ -23,3 +25,5 @@ public:
         return group ? group->entry(entryName) : nullptr;
     }
 };
+
+} // namespace zim::project

@@ -5,6 +5,8 @@
 #include <QString>
 #include <exception>
 
+namespace zim::project {
+
 class SolutionLoadError : public std::exception
 {
 public:
@@ -36,3 +38,5 @@ private:
     int m_column = 0;
     QByteArray m_utf8;
 };
+
+} // namespace zim::project

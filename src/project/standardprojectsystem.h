@@ -3,9 +3,13 @@
 
 #include "project/projectsystem.h"
 
+namespace zim::project {
+
 class StandardProjectSystem : public ProjectSystem
 {
     Q_OBJECT
 public:
     using ProjectSystem::ProjectSystem;
 };
+
+} // namespace zim::project

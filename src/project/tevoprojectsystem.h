@@ -3,6 +3,8 @@
 
 #include "project/standardprojectsystem.h"
 
+namespace zim::project {
+
 class TEVOProjectSystem : public StandardProjectSystem
 {
     Q_OBJECT
@@ -13,3 +15,5 @@ public:
     QString executableFileExtension() const override { return QStringLiteral(".hzx"); }
     QString libraryFileExtension() const override { return QStringLiteral(".hza"); }
 };
+
+} // namespace zim::project

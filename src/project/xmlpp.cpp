@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <vector>
 
+namespace zim::project {
+
 namespace {
 
 const QString kWarningPrefix = QStringLiteral("XmlPP::processConditionals(): ");
@@ -231,3 +233,5 @@ void XmlPP::processElement(QDomElement element, const QString &directory)
         }
     }
 }
+
+} // namespace zim::project

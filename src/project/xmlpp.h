@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace zim::project {
+
 class XmlPP
 {
 public:
@@ -54,3 +56,5 @@ private:
     int m_errorLine = 0;
     int m_errorColumn = 0;
 };
+
+} // namespace zim::project

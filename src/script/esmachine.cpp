@@ -936,7 +936,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
             frame.scope = h.scope;
             PUSH(e.value());
             pc = h.target;
-        } catch (const ::HException &e) {
+        } catch (const zim::common::HException &e) {
             if (ctx.handlers.size() <= frame.handlerBase)
                 throw;
             const ESHandler h = ctx.handlers.back();

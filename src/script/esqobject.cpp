@@ -65,7 +65,7 @@ QMetaProperty findProperty(QObject *object, const QString &name)
     const QMetaObject *meta = object->metaObject();
     const int index = meta->indexOfProperty(name.toUtf8().constData());
     if (index < 0)
-        throw ::HException(QStringLiteral("unknown property: ") + name);
+        throw zim::common::HException(QStringLiteral("unknown property: ") + name);
     return meta->property(index);
 }
 
@@ -80,7 +80,7 @@ void ESQObject::setProperty(ESContext &context, QObject *object, const QString &
         bool ok = false;
         const int key = property.enumerator().keyToValue(text.toUtf8().constData(), &ok);
         if (!ok)
-            throw ::HException(QStringLiteral("invalid enum value: ") + text);
+            throw zim::common::HException(QStringLiteral("invalid enum value: ") + text);
         converted = key;
     } else {
         switch (property.metaType().id()) {

@@ -43,7 +43,7 @@ void ScriptSystem::evaluate(const QString &text, const QString &)
 {
     const ESEvaluation result = m_context->evaluate(text);
     if (result.status == ESEvaluation::Thrown)
-        throw ::HException(result.message);
+        throw zim::common::HException(result.message);
 }
 
 } // namespace zim::script

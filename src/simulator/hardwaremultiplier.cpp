@@ -1,6 +1,8 @@
 // Multiplier register semantics (MSP430x1xx Family User's Guide, chapter "Hardware Multiplier").
 #include "simulator/hardwaremultiplier.h"
 
+namespace zim::simulator {
+
 uint16_t HardwareMultiplier::read(uint32_t address) const
 {
     switch (address) {
@@ -83,3 +85,5 @@ void HardwareMultiplier::compute()
         break;
     }
 }
+
+} // namespace zim::simulator

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace zim::simulator {
+
 class HardwareMultiplier
 {
 public:
@@ -26,3 +28,5 @@ private:
     uint64_t m_result = 0;
     uint32_t m_extension = 0;
 };
+
+} // namespace zim::simulator

@@ -7,11 +7,13 @@
 #include <array>
 #include <utility>
 
+namespace zim::simulator {
+
 namespace {
 
-constexpr unsigned PC = MSP430Registers::PC;
-constexpr unsigned SP = MSP430Registers::SP;
-constexpr unsigned SR = MSP430Registers::SR;
+constexpr unsigned PC = msp430::MSP430Registers::PC;
+constexpr unsigned SP = msp430::MSP430Registers::SP;
+constexpr unsigned SR = msp430::MSP430Registers::SR;
 
 constexpr uint32_t kArithmeticFlags = MSP430Cpu::C | MSP430Cpu::Z | MSP430Cpu::N | MSP430Cpu::V;
 
@@ -33,7 +35,7 @@ uint32_t binaryToBcd(uint32_t value)
 
 } // namespace
 
-MSP430Cpu::MSP430Cpu(MSP430Registers &registers, MSP430Memory &memory, SimulatorObserver &observer)
+MSP430Cpu::MSP430Cpu(msp430::MSP430Registers &registers, MSP430Memory &memory, SimulatorObserver &observer)
     : m_registers(registers),
       m_memory(memory),
       m_observer(observer),
@@ -410,3 +412,5 @@ uint32_t MSP430Cpu::run(const RunSlice &slice)
     } while (used < slice.cycleBudget);
     return used;
 }
+
+} // namespace zim::simulator

@@ -8,6 +8,8 @@
 #include "simulator/runslice.h"
 #include "simulator/simulatorerror.h"
 
+namespace zim::simulator {
+
 class MSP430Cpu
 {
 public:
@@ -20,7 +22,7 @@ public:
     static constexpr uint32_t V = 0x100;
 
     // None of the three is owned; they must outlive the CPU.
-    MSP430Cpu(MSP430Registers &registers, MSP430Memory &memory, SimulatorObserver &observer);
+    MSP430Cpu(msp430::MSP430Registers &registers, MSP430Memory &memory, SimulatorObserver &observer);
 
     // How the program has clearly finished: a taken jump to itself with GIE clear, or an
     // instruction that wrote SR so that the CPU went off with interrupts disabled (interrupt entry
@@ -95,9 +97,9 @@ private:
 
     [[gnu::always_inline]] uint32_t fetch()
     {
-        const uint32_t pc = m_r[MSP430Registers::PC];
+        const uint32_t pc = m_r[msp430::MSP430Registers::PC];
         const uint32_t word = m_memory.fetch(pc);
-        m_r[MSP430Registers::PC] = (pc + 2) & m_pcMask;
+        m_r[msp430::MSP430Registers::PC] = (pc + 2) & m_pcMask;
         return word;
     }
     uint32_t reg(unsigned n)
@@ -110,7 +112,7 @@ private:
     // An instruction's register write; stores value as it stands (already masked by the caller).
     void setReg(unsigned n, uint32_t value)
     {
-        if (n == MSP430Registers::SR) [[unlikely]]
+        if (n == msp430::MSP430Registers::SR) [[unlikely]]
             statusWritten(value);
         storeReg(n, value);
     }
@@ -126,23 +128,23 @@ private:
     void statusWritten(uint32_t value)
     {
         constexpr uint32_t offAndDeaf = CPUOFF | GIE;
-        if ((value & offAndDeaf) == CPUOFF && (m_r[MSP430Registers::SR] & offAndDeaf) != CPUOFF)
+        if ((value & offAndDeaf) == CPUOFF && (m_r[msp430::MSP430Registers::SR] & offAndDeaf) != CPUOFF)
             m_finish = Finish::CpuOff;
     }
     void reportRegisterWrite(unsigned n, uint32_t value);
     // Register write of a format I or II instruction: byte or word mask, odd PC made even.
     void writeRegister(unsigned n, uint32_t value, bool byte)
     {
-        if (n == MSP430Registers::PC && (value & 1))
+        if (n == msp430::MSP430Registers::PC && (value & 1))
             value = (value & 0xFFFE) | 0x10000;
         setReg(n, value & (byte ? 0xFF : 0xFFFF));
     }
     void setFlags(uint32_t flags, uint32_t affected)
     {
-        storeReg(MSP430Registers::SR, (m_r[MSP430Registers::SR] & ~affected) | flags);
+        storeReg(msp430::MSP430Registers::SR, (m_r[msp430::MSP430Registers::SR] & ~affected) | flags);
     }
 
-    MSP430Registers &m_registers;
+    msp430::MSP430Registers &m_registers;
     MSP430Memory &m_memory;
     SimulatorObserver &m_observer;
     uint32_t *m_r;
@@ -153,3 +155,5 @@ private:
     bool m_slowRegisterWrites = false; // either of the two above
     Finish m_finish = Finish::None;
 };
+
+} // namespace zim::simulator

@@ -4,10 +4,12 @@
 
 #include "simulator/msp430cycles.h"
 
+namespace zim::simulator {
+
 namespace {
 
-constexpr unsigned PC = MSP430Registers::PC;
-constexpr unsigned SP = MSP430Registers::SP;
+constexpr unsigned PC = msp430::MSP430Registers::PC;
+constexpr unsigned SP = msp430::MSP430Registers::SP;
 constexpr uint32_t kMask20 = 0xFFFFF;
 
 int32_t signExtend20(uint32_t value)
@@ -114,7 +116,7 @@ unsigned MSP430Cpu::multipleShift(uint32_t op)
 
     // The .W forms work on the low word and clear bits 19..16, as the hardware does.
     uint32_t value = reg(d) & mask;
-    uint32_t carry = m_r[MSP430Registers::SR] & C;
+    uint32_t carry = m_r[msp430::MSP430Registers::SR] & C;
     for (unsigned i = 0; i < count; ++i) {
         switch ((op >> 8) & 3) {
         case 0: { // RRCM
@@ -220,3 +222,5 @@ unsigned MSP430Cpu::pushPopMultiple(uint32_t op)
     }
     return 0;
 }
+
+} // namespace zim::simulator

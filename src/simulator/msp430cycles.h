@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace zim::simulator {
+
 struct MSP430Cycles
 {
 
@@ -52,3 +54,5 @@ struct MSP430Cycles
         1, // SUBA Rs, Rd
     };
 };
+
+} // namespace zim::simulator

@@ -5,10 +5,12 @@
 
 #include <algorithm>
 
+namespace zim::simulator {
+
 MSP430Memory::MSP430Memory(const MSP430MemoryLimits &limits, bool multiplier, SimulatorObserver *observer)
     // Erasable like the FLASH it stands in for, so a download erases and programs as on
     // hardware; erasing itself leaves the stored bytes as they are.
-    : TargetMemoryInterface(false, 2, true),
+    : target::TargetMemoryInterface(false, 2, true),
       m_limits(limits),
       m_observer(observer),
       m_storage(kSize),
@@ -19,7 +21,7 @@ MSP430Memory::MSP430Memory(const MSP430MemoryLimits &limits, bool multiplier, Si
     if (multiplier)
         m_multiplier = std::make_unique<HardwareMultiplier>();
 
-    const AddressRange ranges[] = {
+    const target::AddressRange ranges[] = {
         {0x0000, 0x01FF},
         {limits.ramStart, limits.ramEnd},
         {limits.infoStart, limits.infoEnd},
@@ -27,12 +29,12 @@ MSP430Memory::MSP430Memory(const MSP430MemoryLimits &limits, bool multiplier, Si
         {limits.ram2Start, limits.ram2End},
     };
     // Only the pages of the ranges are written; the rest of the table stays untouched zero pages.
-    auto usable = [](const AddressRange &range) {
+    auto usable = [](const target::AddressRange &range) {
         return range.first <= range.last && range.first < kSize && !(range.first == 0 && range.last == 0);
     };
     // A later range overrides an earlier one where they overlap.
     uint8_t id = 0;
-    for (const AddressRange &range : ranges) {
+    for (const target::AddressRange &range : ranges) {
         ++id;
         if (!usable(range))
             continue;
@@ -42,7 +44,7 @@ MSP430Memory::MSP430Memory(const MSP430MemoryLimits &limits, bool multiplier, Si
         m_rangeOf[last] = id;
     }
     // Where a range starts inside an earlier one, the address before it no longer holds a word.
-    for (const AddressRange &range : ranges) {
+    for (const target::AddressRange &range : ranges) {
         if (usable(range) && range.first > 0
             && (m_rangeOf[range.first - 1] & kRangeId) != (m_rangeOf[range.first] & kRangeId))
             m_rangeOf[range.first - 1] &= kRangeId;
@@ -151,3 +153,5 @@ void MSP430Memory::peripheralWrite(uint32_t address, unsigned size, uint32_t val
             m_written[at] = 1;
     }
 }
+
+} // namespace zim::simulator

@@ -10,6 +10,8 @@
 
 #include <memory>
 
+namespace zim::simulator {
+
 class PeripheralBus;
 
 struct MSP430MemoryLimits
@@ -25,7 +27,7 @@ struct MSP430MemoryLimits
     uint32_t ram2End = 0;
 };
 
-class MSP430Memory : public TargetMemoryInterface
+class MSP430Memory : public target::TargetMemoryInterface
 {
 public:
     static constexpr uint32_t kSize = 0x100000;
@@ -149,3 +151,5 @@ private:
     ZeroedArray<uint8_t> m_rangeOf;
     bool m_watching = false;
 };
+
+} // namespace zim::simulator

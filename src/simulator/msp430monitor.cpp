@@ -7,13 +7,15 @@
 #include <algorithm>
 #include <bit>
 
+namespace zim::simulator {
+
 namespace {
 
 constexpr uint32_t kResetVectorInterrupt = 15;
 
 } // namespace
 
-MSP430Monitor::MSP430Monitor(ProgramState &state, QObject *parent)
+MSP430Monitor::MSP430Monitor(target::ProgramState &state, QObject *parent)
     : SimulatedHMonitor(state, parent, QStringLiteral("MSP430 Core Simulator"),
                         QStringLiteral("$(VeltDir)/targets/msp430peripherals.js"))
 {
@@ -26,10 +28,10 @@ MSP430Monitor::~MSP430Monitor() = default;
 
 bool MSP430Monitor::findDeviceLimits(const QString &deviceName)
 {
-    const QStringList names = msp430IdentifyStrings(programState().propertyGroups(), deviceName);
+    const QStringList names = msp430::msp430IdentifyStrings(programState().propertyGroups(), deviceName);
     if (names.isEmpty())
         return false;
-    MSP430DevicesGuard devices(programState());
+    msp430::MSP430DevicesGuard devices(programState());
     for (int index = 0; index < devices->count(); ++index) {
         const QString name = QString::fromLatin1(devices->name(index));
         if (!names.contains(name))
@@ -63,7 +65,7 @@ void MSP430Monitor::connect()
         findDeviceLimits(device);
     m_multiplier = programState().hardwareMultiplierSetting() == QLatin1String("Yes");
 
-    auto registers = std::make_unique<MSP430Registers>(m_cpux);
+    auto registers = std::make_unique<msp430::MSP430Registers>(m_cpux);
     auto memory = std::make_unique<MSP430Memory>(m_limits, m_multiplier, this);
     auto cpu = std::make_unique<MSP430Cpu>(*registers, *memory, *this);
     connectSimulation();
@@ -126,7 +128,7 @@ void MSP430Monitor::serviceInterrupts()
     if (int64_t(sinceLastPoll) < m_pollInterval)
         return;
     processEventsIfDue();
-    if (PeripheralBus *bus = peripheralBus(); bus && (m_registers->value(MSP430Registers::SR) & MSP430Cpu::GIE)) {
+    if (PeripheralBus *bus = peripheralBus(); bus && (m_registers->value(msp430::MSP430Registers::SR) & MSP430Cpu::GIE)) {
         const int n = bus->pollForInterrupts(sinceLastPoll);
         if (n >= 0 && n <= 15)
             m_pendingInterrupts |= 1u << n;
@@ -148,7 +150,7 @@ uint32_t MSP430Monitor::cyclesToNextPoll() const
 
 uint32_t MSP430Monitor::programCounter() const
 {
-    return m_registers->value(MSP430Registers::PC);
+    return m_registers->value(msp430::MSP430Registers::PC);
 }
 
 SimulatedHMonitor::StopReason MSP430Monitor::finishedReason() const
@@ -176,3 +178,5 @@ void MSP430Monitor::setAccessWatching(bool memory, bool registers, bool pcWrites
         m_cpu->setReportingPcWrites(pcWrites);
     }
 }
+
+} // namespace zim::simulator

@@ -11,26 +11,28 @@
 #include <QPair>
 #include <memory>
 
-class MSP430Monitor : public SimulatedHMonitor, public MSP430MonitorInterface
+namespace zim::simulator {
+
+class MSP430Monitor : public SimulatedHMonitor, public msp430::MSP430MonitorInterface
 {
     Q_OBJECT
     Q_PROPERTY(int interruptPollInterval READ interruptPollInterval WRITE setInterruptPollInterval)
 
 public:
     // Takes its device and multiplier setting from state when it connects.
-    explicit MSP430Monitor(ProgramState &state, QObject *parent = nullptr);
+    explicit MSP430Monitor(target::ProgramState &state, QObject *parent = nullptr);
     ~MSP430Monitor() override;
 
     void connect() override;
     void disconnect() override;
     bool isConnected() const override { return m_memory != nullptr; }
 
-    TargetMemoryInterface *mainMemory() override { return m_memory.get(); }
-    TargetMemoryInterface *memory() override { return m_memory.get(); }
-    TargetRegisterInterface *registers() override { return m_registers.get(); }
+    target::TargetMemoryInterface *mainMemory() override { return m_memory.get(); }
+    target::TargetMemoryInterface *memory() override { return m_memory.get(); }
+    target::TargetRegisterInterface *registers() override { return m_registers.get(); }
     // The simulator's own objects; nullptr while disconnected.
     MSP430Memory *simulatedMemory() const { return m_memory.get(); }
-    MSP430Registers *cpuRegisters() const { return m_registers.get(); }
+    msp430::MSP430Registers *cpuRegisters() const { return m_registers.get(); }
 
     uint32_t ramStart() const override { return m_limits.ramStart; }
     uint32_t ramEnd() const override { return m_limits.ramEnd; }
@@ -76,7 +78,9 @@ private:
     bool m_watchRegisters = false;
     bool m_reportPcWrites = false;
 
-    std::unique_ptr<MSP430Registers> m_registers;
+    std::unique_ptr<msp430::MSP430Registers> m_registers;
     std::unique_ptr<MSP430Memory> m_memory;
     std::unique_ptr<MSP430Cpu> m_cpu;
 };
+
+} // namespace zim::simulator

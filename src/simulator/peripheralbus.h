@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace zim::simulator {
+
 class PeripheralBus
 {
 public:
@@ -16,3 +18,5 @@ public:
     virtual uint32_t loadPeripheral(uint32_t address) = 0;
     virtual void storePeripheral(uint32_t address, uint32_t value) = 0;
 };
+
+} // namespace zim::simulator

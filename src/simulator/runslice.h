@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace zim::simulator {
+
 struct RunSlice
 {
     // Instructions run until they have used this many cycles; 0 runs exactly one instruction.
@@ -16,3 +18,5 @@ struct RunSlice
     // request, a reset) needs a stop decision: the slice ends after that instruction.
     const bool *attention;
 };
+
+} // namespace zim::simulator

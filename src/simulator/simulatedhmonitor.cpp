@@ -12,6 +12,8 @@
 
 #include <algorithm>
 
+namespace zim::simulator {
+
 namespace {
 
 // The event loop gets a turn this often while the simulation runs, so that a stop request
@@ -45,9 +47,9 @@ QString reasonText(SimulatedHMonitor::StopReason reason, const QString &stopMess
 
 } // namespace
 
-SimulatedHMonitor::SimulatedHMonitor(ProgramState &state, QObject *parent, const QString &name,
+SimulatedHMonitor::SimulatedHMonitor(target::ProgramState &state, QObject *parent, const QString &name,
                                      const QString &defaultPeripheralFile)
-    : HMonitor(0, parent, name), m_programState(state), m_peripheralFile(defaultPeripheralFile)
+    : target::HMonitor(0, parent, name), m_programState(state), m_peripheralFile(defaultPeripheralFile)
 {
     registerProperty(QStringLiteral("enablePeripheralFile"), QStringLiteral("Peripherals"),
                      QStringLiteral("Enable Peripheral File"),
@@ -112,14 +114,14 @@ void SimulatedHMonitor::setState(TargetState state)
 void SimulatedHMonitor::requireConnected() const
 {
     if (!isConnected())
-        throw HException(QStringLiteral("%1 is not connected").arg(objectName()));
+        throw common::HException(QStringLiteral("%1 is not connected").arg(objectName()));
 }
 
 std::unique_ptr<PeripheralBus> SimulatedHMonitor::loadPeripherals()
 {
     if (!m_enablePeripheralFile || m_peripheralFile.isEmpty())
         return nullptr;
-    QFile file(expandMacros(m_programState.environmentMacros(), m_peripheralFile));
+    QFile file(project::expandMacros(m_programState.environmentMacros(), m_peripheralFile));
     // A peripheral file that cannot be read leaves the peripheral range on plain memory.
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return nullptr;
@@ -479,3 +481,5 @@ uint32_t SimulatedHMonitor::profileCount(uint32_t address) const
 {
     return address - m_profileBase < m_profileLength ? m_profile[address - m_profileBase] : 0;
 }
+
+} // namespace zim::simulator

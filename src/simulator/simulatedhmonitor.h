@@ -15,9 +15,14 @@
 #include <memory>
 #include <vector>
 
+namespace zim::target {
 class ProgramState;
+}
 
-class SimulatedHMonitor : public HMonitor, public SimulatorObserver
+namespace zim::simulator {
+
+
+class SimulatedHMonitor : public target::HMonitor, public SimulatorObserver
 {
     Q_OBJECT
     Q_PROPERTY(bool enablePeripheralFile READ enablePeripheralFile WRITE setEnablePeripheralFile)
@@ -53,7 +58,7 @@ public:
     enum class StopReason { None, Requested, Breakpoint, ErrorStop, CycleLimit, SelfJump, CpuOff };
 
     // state supplies the macros of the peripheral file name (not owned, outlives the target).
-    SimulatedHMonitor(ProgramState &state, QObject *parent, const QString &name, const QString &defaultPeripheralFile);
+    SimulatedHMonitor(target::ProgramState &state, QObject *parent, const QString &name, const QString &defaultPeripheralFile);
     ~SimulatedHMonitor() override;
 
     bool enablePeripheralFile() const { return m_enablePeripheralFile; }
@@ -114,7 +119,7 @@ public:
     uint32_t profileCount(uint32_t address) const;
 
 protected:
-    ProgramState &programState() const { return m_programState; }
+    target::ProgramState &programState() const { return m_programState; }
     // The reset: clears the cycle counter and arms the reset-pending flag.
     virtual void resetCore();
     // Before every slice of instructions: the pending reset, interrupt polls and interrupt entry.
@@ -182,7 +187,7 @@ private:
     void reportStop();
 
     bool m_enablePeripheralFile = false;
-    ProgramState &m_programState;
+    target::ProgramState &m_programState;
     QString m_peripheralFile;
     bool m_jumpCountEnabled = false;
     int m_traceBufferSize = 8;
@@ -222,3 +227,5 @@ private:
     std::unique_ptr<PeripheralBus> m_peripherals;
     uint64_t m_lastEventTick = 0;
 };
+
+} // namespace zim::simulator

@@ -3,6 +3,8 @@
 
 #include <array>
 
+namespace zim::simulator {
+
 namespace {
 
 constexpr std::array<const char *, 7> kMessages = {
@@ -34,3 +36,5 @@ SimulatorError simulatorErrorFromMessage(const QString &text)
     }
     return SimulatorError::Misc;
 }
+
+} // namespace zim::simulator

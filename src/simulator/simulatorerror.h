@@ -4,6 +4,8 @@
 #include <QString>
 #include <cstdint>
 
+namespace zim::simulator {
+
 enum class SimulatorError : int {
     UnsupportedOpcode = 0,
     OutOfRangeRead = 1,
@@ -33,3 +35,5 @@ public:
     virtual void registerAccessed(unsigned reg, uint32_t value, bool write) = 0;
     virtual void pcWritten(uint32_t pc) = 0;
 };
+
+} // namespace zim::simulator

@@ -4,9 +4,13 @@
 #include "simulator/msp430monitor.h"
 #include "target/programstate.h"
 
-void registerSimulatorTargets(ProgramState &state)
+namespace zim::simulator {
+
+void registerSimulatorTargets(target::ProgramState &state)
 {
-    state.targetFactory().registerCreator("MSP430Monitor", [](ProgramState &state, QObject *parent) -> TargetInterface * {
+    state.targetFactory().registerCreator("MSP430Monitor", [](target::ProgramState &state, QObject *parent) -> target::TargetInterface * {
         return new MSP430Monitor(state, parent);
     });
 }
+
+} // namespace zim::simulator

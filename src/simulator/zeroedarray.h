@@ -9,6 +9,8 @@
 #include <memory>
 #include <type_traits>
 
+namespace zim::simulator {
+
 template<class T> class ZeroedArray
 {
     static_assert(std::is_trivial_v<T>, "the elements start as zero bytes");
@@ -18,7 +20,7 @@ public:
     explicit ZeroedArray(std::size_t count) : m_data(static_cast<T *>(std::calloc(count ? count : 1, sizeof(T))))
     {
         if (!m_data)
-            throw HException(QStringLiteral("Not enough memory for the simulator (%1 bytes)").arg(count * sizeof(T)));
+            throw common::HException(QStringLiteral("Not enough memory for the simulator (%1 bytes)").arg(count * sizeof(T)));
     }
 
     T *data() const { return m_data.get(); }
@@ -31,3 +33,5 @@ private:
     };
     std::unique_ptr<T[], Free> m_data;
 };
+
+} // namespace zim::simulator

@@ -4,6 +4,8 @@
 #include <QtGlobal>
 #include <algorithm>
 
+namespace zim::target {
+
 void AddressRangeSet::add(const AddressRange &range)
 {
     Q_ASSERT(range.first <= range.last);
@@ -51,3 +53,5 @@ uint64_t AddressRangeSet::byteCount() const
         count += uint64_t(last) - first + 1;
     return count;
 }
+
+} // namespace zim::target

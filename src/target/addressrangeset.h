@@ -12,6 +12,8 @@
 // Ranges kept in ascending order. Ranges that share at least one address merge into one; ranges
 // that only touch stay apart, so that where nothing overlaps the boundaries of what was added
 // (one erase, one section) survive.
+namespace zim::target {
+
 class AddressRangeSet
 {
 public:
@@ -30,3 +32,5 @@ public:
 private:
     std::map<uint32_t, uint32_t> m_ranges; // first -> last, both inclusive
 };
+
+} // namespace zim::target

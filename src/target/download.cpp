@@ -12,11 +12,13 @@
 
 #include <vector>
 
+namespace zim::target {
+
 namespace {
 
 // The spaces that have a memory interface, space 0 first, over the given section lists.
-std::vector<PlanSpace> spacesOf(TargetInterface &target, const LoadFileSectionList &primary,
-                                const LoadFileSectionList &secondary)
+std::vector<PlanSpace> spacesOf(TargetInterface &target, const loadfile::LoadFileSectionList &primary,
+                                const loadfile::LoadFileSectionList &secondary)
 {
     std::vector<PlanSpace> spaces;
     if (TargetMemoryInterface *memory = target.mainMemory())
@@ -27,14 +29,14 @@ std::vector<PlanSpace> spacesOf(TargetInterface &target, const LoadFileSectionLi
 }
 
 // Reads the file's sections (throwing when they cannot be read).
-std::vector<PlanSpace> spacesOf(TargetInterface &target, LoadFileInterface &file)
+std::vector<PlanSpace> spacesOf(TargetInterface &target, loadfile::LoadFileInterface &file)
 {
-    LoadFileSections &sections = file.sections();
+    loadfile::LoadFileSections &sections = file.sections();
     return spacesOf(target, sections.primarySections, sections.secondarySections);
 }
 
-std::unique_ptr<UploadedLoadFile> readBack(TargetInterface &target, const LoadFileSectionList &primary,
-                                           const LoadFileSectionList &secondary)
+std::unique_ptr<UploadedLoadFile> readBack(TargetInterface &target, const loadfile::LoadFileSectionList &primary,
+                                           const loadfile::LoadFileSectionList &secondary)
 {
     const std::vector<PlanSpace> spaces = spacesOf(target, primary, secondary);
     DownloadOptions options;
@@ -44,7 +46,7 @@ std::unique_ptr<UploadedLoadFile> readBack(TargetInterface &target, const LoadFi
 
 } // namespace
 
-void downloadFile(TargetInterface &target, LoadFileInterface &file, const QString &fileName, bool check)
+void downloadFile(TargetInterface &target, loadfile::LoadFileInterface &file, const QString &fileName, bool check)
 {
     LoadBracket load(target, LoadBracket::Download);
     if (!target.canDownload())
@@ -60,7 +62,7 @@ void downloadFile(TargetInterface &target, LoadFileInterface &file, const QStrin
     load.complete();
 }
 
-bool verifyFile(TargetInterface &target, LoadFileInterface &file, const QString &fileName)
+bool verifyFile(TargetInterface &target, loadfile::LoadFileInterface &file, const QString &fileName)
 {
     LoadBracket load(target, LoadBracket::Verify);
     load.openGroup(fileName);
@@ -72,11 +74,11 @@ bool verifyFile(TargetInterface &target, LoadFileInterface &file, const QString 
     return result;
 }
 
-std::unique_ptr<UploadedLoadFile> uploadFile(TargetInterface &target, LoadFileInterface &file, const QString &fileName)
+std::unique_ptr<UploadedLoadFile> uploadFile(TargetInterface &target, loadfile::LoadFileInterface &file, const QString &fileName)
 {
     LoadBracket load(target, LoadBracket::Upload);
     load.openGroup(fileName);
-    LoadFileSections &sections = file.sections();
+    loadfile::LoadFileSections &sections = file.sections();
     std::unique_ptr<UploadedLoadFile> result =
         readBack(target, sections.primarySections, sections.secondarySections);
     if (file.hasStartAddress())
@@ -96,8 +98,9 @@ std::unique_ptr<UploadedLoadFile> uploadRanges(TargetInterface &target, const Lo
     return result;
 }
 
-void checkFileFits(TargetInterface &target, LoadFileInterface &file)
+void checkFileFits(TargetInterface &target, loadfile::LoadFileInterface &file)
 {
     checkSpacesFit(spacesOf(target, file));
 }
 
+} // namespace zim::target

@@ -7,16 +7,23 @@
 #include <QString>
 #include <memory>
 
+namespace zim::loadfile {
 class LoadFileInterface;
+}
+
+namespace zim::target {
+
 class LoadedRanges;
 class TargetInterface;
 
-void downloadFile(TargetInterface &target, LoadFileInterface &file, const QString &fileName, bool check);
-bool verifyFile(TargetInterface &target, LoadFileInterface &file, const QString &fileName);
+void downloadFile(TargetInterface &target, loadfile::LoadFileInterface &file, const QString &fileName, bool check);
+bool verifyFile(TargetInterface &target, loadfile::LoadFileInterface &file, const QString &fileName);
 // Reads back the ranges of the file's sections, section by section.
-std::unique_ptr<UploadedLoadFile> uploadFile(TargetInterface &target, LoadFileInterface &file, const QString &fileName);
+std::unique_ptr<UploadedLoadFile> uploadFile(TargetInterface &target, loadfile::LoadFileInterface &file, const QString &fileName);
 // Reads back the union of the ranges several load files were loaded into, each byte once, as
 // one section per range; the result carries the first start address the files named.
 std::unique_ptr<UploadedLoadFile> uploadRanges(TargetInterface &target, const LoadedRanges &ranges,
                                                const QString &fileName);
-void checkFileFits(TargetInterface &target, LoadFileInterface &file);
+void checkFileFits(TargetInterface &target, loadfile::LoadFileInterface &file);
+
+} // namespace zim::target

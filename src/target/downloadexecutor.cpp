@@ -10,6 +10,8 @@
 
 #include <vector>
 
+namespace zim::target {
+
 namespace {
 
 constexpr const char *unitBytes = "bytes";
@@ -30,20 +32,20 @@ TargetMemoryInterface &DownloadExecutor::memoryOf(const SpacePlan &space) const
 {
     TargetMemoryInterface *memory = space.space == 0 ? m_target.mainMemory() : m_target.secondMemory();
     if (!memory)
-        throw HException(QStringLiteral("%1 has no memory space %2").arg(m_target.objectName()).arg(space.space));
+        throw common::HException(QStringLiteral("%1 has no memory space %2").arg(m_target.objectName()).arg(space.space));
     return *memory;
 }
 
-const LoadFileSectionList &DownloadExecutor::sectionsOf(const SpacePlan &space) const
+const loadfile::LoadFileSectionList &DownloadExecutor::sectionsOf(const SpacePlan &space) const
 {
     for (const PlanSpace &source : m_spaces)
         if (source.space == space.space && source.sections)
             return *source.sections;
-    throw HException(QStringLiteral("no sections were given for memory space %1").arg(space.space));
+    throw common::HException(QStringLiteral("no sections were given for memory space %1").arg(space.space));
 }
 
 // "Programming 1 KB of .text addresses 1100 — 14ff" and its unnamed form.
-void DownloadExecutor::reportSection(const char *verb, const LoadFileSectionInterface &section)
+void DownloadExecutor::reportSection(const char *verb, const loadfile::LoadFileSectionInterface &section)
 {
     const QString name = QString::fromUtf8(section.name());
     const QString first = m_target.formatAddress(section.address());
@@ -51,10 +53,10 @@ void DownloadExecutor::reportSection(const char *verb, const LoadFileSectionInte
     const QString dash(QChar(0x2014));
     if (!name.isEmpty())
         emit m_target.message(QStringLiteral("%1 %2 of %3 addresses %4 %5 %6")
-                                  .arg(QLatin1String(verb), sizeText(section.size()), name, first, dash, last));
+                                  .arg(QLatin1String(verb), common::sizeText(section.size()), name, first, dash, last));
     else
         emit m_target.message(QStringLiteral("%1 %2 of addresses %3 %4 %5")
-                                  .arg(QLatin1String(verb), sizeText(section.size()), first, dash, last));
+                                  .arg(QLatin1String(verb), common::sizeText(section.size()), first, dash, last));
 }
 
 void DownloadExecutor::openTask(const SpacePlan &space, const char *task)
@@ -112,7 +114,7 @@ void DownloadExecutor::eraseSegments(const SpacePlan &space, TargetMemoryInterfa
             if (length == 0 || start > step.cleared.first || end <= step.cleared.last) {
                 const QString what = length == 0 ? QStringLiteral("nothing")
                                                  : hex8(start) + QStringLiteral(" - ") + hex8(end - 1);
-                throw HException(QStringLiteral("erasing %1 bytes at %2 cleared %3, not all of %4 - %5")
+                throw common::HException(QStringLiteral("erasing %1 bytes at %2 cleared %3, not all of %4 - %5")
                                      .arg(step.count)
                                      .arg(hex8(step.address), what, hex8(step.cleared.first),
                                           hex8(step.cleared.last)));
@@ -127,12 +129,12 @@ void DownloadExecutor::program(const DownloadPlan &plan)
 {
     for (const SpacePlan &space : plan.spaces) {
         TargetMemoryInterface &memory = memoryOf(space);
-        const LoadFileSectionList &sections = sectionsOf(space);
+        const loadfile::LoadFileSectionList &sections = sectionsOf(space);
         erase(space, memory);
         openTask(space, "Programming");
         uint32_t done = 0;
         for (const SectionBlocks &steps : space.program) {
-            const LoadFileSectionInterface &section = *sections.at(steps.section);
+            const loadfile::LoadFileSectionInterface &section = *sections.at(steps.section);
             reportSection("Programming", section);
             for (const PlanBlock &block : steps.blocks) {
                 if (steps.zeroFill)
@@ -151,11 +153,11 @@ bool DownloadExecutor::verify(const DownloadPlan &plan)
     std::vector<uint8_t> zeros;
     for (const SpacePlan &space : plan.spaces) {
         TargetMemoryInterface &memory = memoryOf(space);
-        const LoadFileSectionList &sections = sectionsOf(space);
+        const loadfile::LoadFileSectionList &sections = sectionsOf(space);
         openTask(space, "Verifying");
         uint32_t done = 0;
         for (const SectionBlocks &steps : space.verify) {
-            const LoadFileSectionInterface &section = *sections.at(steps.section);
+            const loadfile::LoadFileSectionInterface &section = *sections.at(steps.section);
             reportSection("Verifying", section);
             for (const PlanBlock &block : steps.blocks) {
                 const uint8_t *expected = section.data() + block.offset;
@@ -181,15 +183,15 @@ std::unique_ptr<UploadedLoadFile> DownloadExecutor::readBack(const DownloadPlan 
     auto result = std::make_unique<UploadedLoadFile>();
     for (const SpacePlan &space : plan.spaces) {
         TargetMemoryInterface &memory = memoryOf(space);
-        const LoadFileSectionList &sections = sectionsOf(space);
+        const loadfile::LoadFileSectionList &sections = sectionsOf(space);
         openTask(space, "Uploading");
         uint32_t done = 0;
         for (const SectionBlocks &steps : space.readBack) {
-            const LoadFileSectionInterface &section = *sections.at(steps.section);
+            const loadfile::LoadFileSectionInterface &section = *sections.at(steps.section);
             emit m_target.message(QStringLiteral("uploading section ") + QString::fromUtf8(section.name())
                                   + QStringLiteral(": size 0x") + QString::number(section.size(), 16)
                                   + QStringLiteral(", addr 0x") + QString::number(section.address(), 16));
-            auto copy = std::make_unique<UploadLoadFileSection>(section.name(), section.address(), section.size());
+            auto copy = std::make_unique<loadfile::UploadLoadFileSection>(section.name(), section.address(), section.size());
             for (const PlanBlock &block : steps.blocks) {
                 memory.readBackBytes(block.address, block.count, copy->writableData() + block.offset);
                 done += block.count;
@@ -200,3 +202,5 @@ std::unique_ptr<UploadedLoadFile> DownloadExecutor::readBack(const DownloadPlan 
     }
     return result;
 }
+
+} // namespace zim::target

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+namespace zim::target {
+
 class TargetInterface;
 class TargetMemoryInterface;
 class UploadedLoadFile;
@@ -27,13 +29,15 @@ public:
 
 private:
     TargetMemoryInterface &memoryOf(const SpacePlan &space) const;
-    const LoadFileSectionList &sectionsOf(const SpacePlan &space) const;
+    const loadfile::LoadFileSectionList &sectionsOf(const SpacePlan &space) const;
     void erase(const SpacePlan &space, TargetMemoryInterface &memory);
     void eraseSegments(const SpacePlan &space, TargetMemoryInterface &memory);
-    void reportSection(const char *verb, const LoadFileSectionInterface &section);
+    void reportSection(const char *verb, const loadfile::LoadFileSectionInterface &section);
     void openTask(const SpacePlan &space, const char *task);
     void reportDone(uint32_t done);
 
     TargetInterface &m_target;
     const std::vector<PlanSpace> &m_spaces;
 };
+
+} // namespace zim::target

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+namespace zim::target {
+
 namespace {
 
 // The next block of remaining bytes under a limit (below 1: no limit).
@@ -17,7 +19,7 @@ uint32_t blockLength(uint64_t remaining, int64_t limit)
 }
 
 // The section's bytes cut into blocks of at most limit bytes.
-SectionBlocks cutSection(const LoadFileSectionInterface &section, size_t index, int limit)
+SectionBlocks cutSection(const loadfile::LoadFileSectionInterface &section, size_t index, int limit)
 {
     SectionBlocks steps{index, section.data() == nullptr, {}};
     const uint32_t size = section.size();
@@ -29,7 +31,7 @@ SectionBlocks cutSection(const LoadFileSectionInterface &section, size_t index, 
     return steps;
 }
 
-std::vector<EraseStep> planSegmentErase(const LoadFileSectionList &sections, const SegmentLayout &layout)
+std::vector<EraseStep> planSegmentErase(const loadfile::LoadFileSectionList &sections, const SegmentLayout &layout)
 {
     std::vector<EraseStep> steps;
     AddressRangeSet cleared;
@@ -56,7 +58,7 @@ std::vector<EraseStep> planSegmentErase(const LoadFileSectionList &sections, con
 
 SpacePlan planSpace(const PlanSpace &space, const DownloadOptions &options)
 {
-    const LoadFileSectionList &sections = *space.sections;
+    const loadfile::LoadFileSectionList &sections = *space.sections;
     const MemoryDescription &memory = space.memory;
     SpacePlan plan;
     plan.space = space.space;
@@ -74,7 +76,7 @@ SpacePlan planSpace(const PlanSpace &space, const DownloadOptions &options)
         }
         uint32_t done = 0;
         for (size_t i = 0; i < sections.size(); ++i) {
-            const LoadFileSectionInterface &section = *sections[i];
+            const loadfile::LoadFileSectionInterface &section = *sections[i];
             SectionBlocks steps = cutSection(section, i, section.data() ? memory.maxWriteBlock : memory.maxFillBlock);
             for (PlanBlock &block : steps.blocks) {
                 done += block.count;
@@ -125,8 +127,10 @@ void checkSpacesFit(const std::vector<PlanSpace> &spaces)
                                   return range.contains(first) && range.contains(last);
                               });
             if (!fits)
-                throw HException(QString::asprintf(
+                throw common::HException(QString::asprintf(
                     "The 0x%08X - 0x%08X load section does not fit the target description.", first, last));
         }
     }
 }
+
+} // namespace zim::target

@@ -11,6 +11,8 @@
 #include <vector>
 
 // Which phases a plan holds.
+namespace zim::target {
+
 struct DownloadOptions
 {
     bool program = false;  // erase and program (off with -nodownload)
@@ -27,7 +29,7 @@ struct DownloadOptions
 struct PlanSpace
 {
     int space = 0;
-    const LoadFileSectionList *sections = nullptr;
+    const loadfile::LoadFileSectionList *sections = nullptr;
     MemoryDescription memory;
 };
 
@@ -98,3 +100,5 @@ DownloadPlan planDownload(const std::vector<PlanSpace> &spaces, const DownloadOp
 // Throws HException "The 0x%08X - 0x%08X load section does not fit the target description."
 // for the first section (of space 0, then 1) that no single range of its memory map holds.
 void checkSpacesFit(const std::vector<PlanSpace> &spaces);
+
+} // namespace zim::target

@@ -4,6 +4,8 @@
 
 #include "target/targetinterface.h"
 
+namespace zim::target {
+
 class HMonitor : public TEVOTargetInterface
 {
     Q_OBJECT
@@ -15,3 +17,5 @@ public:
     // Why the last run stopped; empty when it was not stopped by the target itself.
     virtual QString stopMessage() const { return QString(); }
 };
+
+} // namespace zim::target

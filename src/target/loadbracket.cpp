@@ -4,6 +4,8 @@
 #include "common/text.h"
 #include "target/targetinterface.h"
 
+namespace zim::target {
+
 namespace {
 
 struct ProcedureTexts
@@ -47,7 +49,7 @@ LoadBracket::~LoadBracket()
 void LoadBracket::openGroup(const QString &fileName)
 {
     const ProcedureTexts &texts = procedureTexts[m_procedure];
-    emit m_target.beginGroup(QLatin1String(texts.group) + QChar(0x201C) + fileNameOnly(fileName) + QChar(0x201D)
+    emit m_target.beginGroup(QLatin1String(texts.group) + QChar(0x201C) + common::fileNameOnly(fileName) + QChar(0x201D)
                                  + QLatin1String(texts.preposition) + m_target.objectName(),
                              TargetInterface::MessageCompletion);
 }
@@ -64,3 +66,5 @@ void LoadBracket::complete(bool success)
         emit m_target.message(QLatin1String(texts.failed), TargetInterface::MessageFailure);
     m_target.endLoad();
 }
+
+} // namespace zim::target

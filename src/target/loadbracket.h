@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace zim::target {
+
 class TargetInterface;
 
 // Construction calls beginLoad. complete() closes the group, reports the outcome and calls
@@ -32,3 +34,5 @@ private:
     Procedure m_procedure;
     bool m_closed = false;
 };
+
+} // namespace zim::target

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+namespace zim::target {
+
 AddressRange SegmentLayout::clearedBy(uint32_t address, uint32_t count) const
 {
     const uint64_t end = uint64_t(address) + std::max<uint32_t>(count, 1) - 1;
@@ -26,3 +28,5 @@ MemoryDescription MemoryDescription::of(const TargetMemoryInterface &memory)
     description.memoryMap = memory.memoryMap();
     return description;
 }
+
+} // namespace zim::target

@@ -11,6 +11,8 @@
 // segments of that many bytes, aligned to multiples of it, and is asked for at most one
 // segment's worth of bytes per call; one without is asked for whole sections and clears the
 // range asked for (the base eraseRange).
+namespace zim::target {
+
 struct SegmentLayout
 {
     uint32_t segmentSize = 0; // 0: no segments
@@ -37,3 +39,5 @@ struct MemoryDescription
 
     bool operator==(const MemoryDescription &) const = default;
 };
+
+} // namespace zim::target

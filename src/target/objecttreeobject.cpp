@@ -1,6 +1,8 @@
 // A toolkit object that keeps the presentation texts of its properties.
 #include "target/objecttreeobject.h"
 
+namespace zim::target {
+
 bool ObjectTreeObject::describeProperty(const QString &property, PropertyRecord &record) const
 {
     auto it = m_records.constFind(property);
@@ -15,3 +17,5 @@ void ObjectTreeObject::registerProperty(const QString &name, const QString &cate
 {
     m_records.insert(name, PropertyRecord{name, displayName, description, defaultValue, flags, category});
 }
+
+} // namespace zim::target

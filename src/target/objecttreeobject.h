@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QObject>
 
+namespace zim::target {
+
 class ObjectTreeObject : public QObject
 {
     Q_OBJECT
@@ -23,3 +25,5 @@ protected:
 private:
     QHash<QString, PropertyRecord> m_records;
 };
+
+} // namespace zim::target

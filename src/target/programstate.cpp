@@ -1,6 +1,8 @@
 // The program-wide state of one run.
 #include "target/programstate.h"
 
+namespace zim::target {
+
 ProgramState::ProgramState(const QString &programPath)
     : m_settings(programPath),
       m_projectSystem(m_settings.macros()),
@@ -17,3 +19,5 @@ ProgramState::~ProgramState()
     while (!m_services.empty())
         m_services.pop_back();
 }
+
+} // namespace zim::target

@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+namespace zim::target {
+
 class ProgramState
 {
 public:
@@ -36,17 +38,17 @@ public:
     ProgramState(const ProgramState &) = delete;
     ProgramState &operator=(const ProgramState &) = delete;
 
-    EnvironmentSettings &settings() { return m_settings; }
-    MacroMap &environmentMacros() { return m_settings.macros(); }
-    const MacroMap &environmentMacros() const { return m_settings.macros(); }
-    PropertyGroups &propertyGroups() { return m_propertyGroups; }
-    const PropertyGroups &propertyGroups() const { return m_propertyGroups; }
-    TEVOLoadFileFactory &loadFileFactory() { return m_loadFileFactory; }
+    project::EnvironmentSettings &settings() { return m_settings; }
+    project::MacroMap &environmentMacros() { return m_settings.macros(); }
+    const project::MacroMap &environmentMacros() const { return m_settings.macros(); }
+    project::PropertyGroups &propertyGroups() { return m_propertyGroups; }
+    const project::PropertyGroups &propertyGroups() const { return m_propertyGroups; }
+    loadfile::TEVOLoadFileFactory &loadFileFactory() { return m_loadFileFactory; }
     MSP430TargetInterfaceFactory &targetFactory() { return m_targetFactory; }
     // Solutions and their projects, and the build system with the default description files
     // "$(VeltDir)/targets/MSP430F449.xml" and "$(VeltDir)/targets/section_placement.xml".
-    MSP430ProjectSystem &projectSystem() { return m_projectSystem; }
-    MSP430BuildSystem &buildSystem() { return m_buildSystem; }
+    project::MSP430ProjectSystem &projectSystem() { return m_projectSystem; }
+    project::MSP430BuildSystem &buildSystem() { return m_buildSystem; }
 
     // The device the run names (its "Target" group entry), empty when none is named and the
     // targets use their defaults.
@@ -71,13 +73,15 @@ public:
     }
 
 private:
-    EnvironmentSettings m_settings;
-    PropertyGroups m_propertyGroups;
-    TEVOLoadFileFactory m_loadFileFactory;
+    project::EnvironmentSettings m_settings;
+    project::PropertyGroups m_propertyGroups;
+    loadfile::TEVOLoadFileFactory m_loadFileFactory;
     MSP430TargetInterfaceFactory m_targetFactory;
-    MSP430ProjectSystem m_projectSystem;
-    MSP430BuildSystem m_buildSystem;
+    project::MSP430ProjectSystem m_projectSystem;
+    project::MSP430BuildSystem m_buildSystem;
     QString m_selectedDevice;
     QString m_hardwareMultiplier;
     std::vector<std::pair<std::type_index, std::unique_ptr<Service>>> m_services;
 };
+
+} // namespace zim::target

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariant>
 
+namespace zim::target {
+
 struct PropertyRecord
 {
     QString name;
@@ -13,3 +15,5 @@ struct PropertyRecord
     int flags = 0;
     QString category; // for grouping in listings and editors
 };
+
+} // namespace zim::target

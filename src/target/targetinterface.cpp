@@ -5,21 +5,23 @@
 
 #include "loadfile/loadfileinterface.h"
 
-const PropertyValue &TargetPropertyDefinitions::deviceType()
+namespace zim::target {
+
+const project::PropertyValue &TargetPropertyDefinitions::deviceType()
 {
-    static const PropertyValue value(
+    static const project::PropertyValue value(
         QStringLiteral("device_id"), 0, QStringLiteral("Current"), QStringLiteral("Device Type"),
         QStringLiteral("The detected type of the currently connected target device."), QString(),
-        PropertyValue::Text);
+        project::PropertyValue::Text);
     return value;
 }
 
-const PropertyValue &TargetPropertyDefinitions::eraseAll()
+const project::PropertyValue &TargetPropertyDefinitions::eraseAll()
 {
-    static const PropertyValue value(
+    static const project::PropertyValue value(
         QStringLiteral("loaderEraseAll"), 0, QStringLiteral("Loader"), QStringLiteral("Erase All"),
         QStringLiteral("Erase all erasable memory rather than individual segments when downloading."), QString(),
-        PropertyValue::YesNo);
+        project::PropertyValue::YesNo);
     return value;
 }
 
@@ -61,22 +63,22 @@ bool TargetInterface::runAttachScript()
     return true;
 }
 
-void TargetInterface::download(LoadFileInterface &file, const QString &fileName, bool check)
+void TargetInterface::download(loadfile::LoadFileInterface &file, const QString &fileName, bool check)
 {
     downloadFile(*this, file, fileName, check);
 }
 
-std::unique_ptr<LoadFileInterface> TargetInterface::upload(LoadFileInterface &file, const QString &fileName)
+std::unique_ptr<loadfile::LoadFileInterface> TargetInterface::upload(loadfile::LoadFileInterface &file, const QString &fileName)
 {
     return uploadFile(*this, file, fileName);
 }
 
-void TargetInterface::checkSectionsFit(LoadFileInterface &file)
+void TargetInterface::checkSectionsFit(loadfile::LoadFileInterface &file)
 {
     checkFileFits(*this, file);
 }
 
-bool TargetInterface::verify(LoadFileInterface &file, const QString &fileName)
+bool TargetInterface::verify(loadfile::LoadFileInterface &file, const QString &fileName)
 {
     return verifyFile(*this, file, fileName);
 }
@@ -85,3 +87,5 @@ QString TargetInterface::formatAddress(uint32_t address) const
 {
     return QString::asprintf("%04x", address);
 }
+
+} // namespace zim::target

@@ -11,10 +11,17 @@
 #include <cstdint>
 #include <memory>
 
+namespace zim::loadfile {
 class LoadFileInterface;
+}
+namespace zim::script {
+class ESContext;
+}
+
+namespace zim::target {
+
 class TargetMemoryInterface;
 class TargetRegisterInterface;
-class ESContext;
 
 class TargetInterface : public ObjectTreeObject
 {
@@ -79,15 +86,15 @@ public:
     virtual void beginLoad() {}
     virtual void endLoad() {}
 
-    virtual void download(LoadFileInterface &file, const QString &fileName, bool check);
+    virtual void download(loadfile::LoadFileInterface &file, const QString &fileName, bool check);
     // Reads back the ranges of file's sections into a new load file of the same layout.
-    virtual std::unique_ptr<LoadFileInterface> upload(LoadFileInterface &file, const QString &fileName);
+    virtual std::unique_ptr<loadfile::LoadFileInterface> upload(loadfile::LoadFileInterface &file, const QString &fileName);
     // Throws when a section does not lie inside one range of its memory's map.
-    virtual void checkSectionsFit(LoadFileInterface &file);
-    virtual bool verify(LoadFileInterface &file, const QString &fileName);
+    virtual void checkSectionsFit(loadfile::LoadFileInterface &file);
+    virtual bool verify(loadfile::LoadFileInterface &file, const QString &fileName);
 
     // Makes the target visible to scripts in context.
-    virtual void addScriptMethods(ESContext *context) { Q_UNUSED(context); }
+    virtual void addScriptMethods(script::ESContext *context) { Q_UNUSED(context); }
     virtual bool eraseAllBeforeDownload() const { return m_eraseAll; }
     virtual bool canDownload() { return true; }
     // "%04x" of the address.
@@ -132,6 +139,8 @@ public:
 // Program-wide definitions of the two properties every target has.
 struct TargetPropertyDefinitions
 {
-    static const PropertyValue &deviceType();
-    static const PropertyValue &eraseAll();
+    static const project::PropertyValue &deviceType();
+    static const project::PropertyValue &eraseAll();
 };
+
+} // namespace zim::target

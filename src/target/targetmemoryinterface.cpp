@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+namespace zim::target {
+
 namespace {
 constexpr uint32_t fillBlockLimit = 256;
 constexpr uint32_t verifyBlockLimit = 1024;
@@ -230,3 +232,5 @@ void TargetMemoryInterface::addMemoryRange(uint32_t first, uint32_t last)
                                 [](const AddressRange &a, const AddressRange &b) { return a.first < b.first; });
     m_memoryMap.insert(pos, range);
 }
+
+} // namespace zim::target

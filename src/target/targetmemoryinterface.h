@@ -6,6 +6,8 @@
 #include <QList>
 #include <cstdint>
 
+namespace zim::target {
+
 struct AddressRange
 {
     uint32_t first; // inclusive
@@ -91,3 +93,5 @@ private:
     bool m_erasable;
     int m_addressDisplayWidth;
 };
+
+} // namespace zim::target

@@ -4,6 +4,8 @@
 #include <QString>
 #include <cstdint>
 
+namespace zim::target {
+
 class TargetRegisterInterface
 {
 public:
@@ -23,3 +25,5 @@ public:
     virtual uint32_t sp() const = 0;
     virtual void setPC(uint32_t value) = 0;
 };
+
+} // namespace zim::target

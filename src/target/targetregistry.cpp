@@ -3,6 +3,8 @@
 
 #include "target/targetinterface.h"
 
+namespace zim::target {
+
 TargetInterface *TargetInterfaceFactory::create(const QString &, ProgramState &, QObject *)
 {
     return nullptr;
@@ -50,3 +52,5 @@ TargetInterface *MSP430TargetInterfaceFactory::create(const QString &className, 
     }
     return TargetInterfaceFactory::create(className, state, parent);
 }
+
+} // namespace zim::target

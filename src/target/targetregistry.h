@@ -6,6 +6,8 @@
 #include <QObject>
 #include <functional>
 
+namespace zim::target {
+
 class ProgramState;
 class TargetInterface;
 
@@ -46,3 +48,5 @@ public:
     MSP430TargetInterfaceFactory();
     TargetInterface *create(const QString &className, ProgramState &state, QObject *parent) override;
 };
+
+} // namespace zim::target

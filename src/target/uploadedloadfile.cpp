@@ -1,6 +1,8 @@
 // A load file made of sections read back from a target.
 #include "target/uploadedloadfile.h"
 
+namespace zim::target {
+
 UploadedLoadFile::UploadedLoadFile()
 {
     // The lists are filled by whoever reads the target; there is nothing to read from a file.
@@ -13,14 +15,14 @@ void UploadedLoadFile::setStartAddress(uint32_t address)
     m_hasStartAddress = true;
 }
 
-void UploadedLoadFile::appendSection(int space, std::unique_ptr<LoadFileSectionInterface> section)
+void UploadedLoadFile::appendSection(int space, std::unique_ptr<loadfile::LoadFileSectionInterface> section)
 {
     (space == 0 ? m_sections.primarySections : m_sections.secondarySections).push_back(std::move(section));
 }
 
-void UploadedLoadFile::takeSections(LoadFileInterface &other)
+void UploadedLoadFile::takeSections(loadfile::LoadFileInterface &other)
 {
-    LoadFileSections &from = other.sections();
+    loadfile::LoadFileSections &from = other.sections();
     for (auto &section : from.primarySections)
         m_sections.primarySections.push_back(std::move(section));
     for (auto &section : from.secondarySections)
@@ -30,3 +32,5 @@ void UploadedLoadFile::takeSections(LoadFileInterface &other)
     if (!m_hasStartAddress && other.hasStartAddress())
         setStartAddress(other.startAddress());
 }
+
+} // namespace zim::target

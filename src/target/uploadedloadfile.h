@@ -3,7 +3,9 @@
 
 #include "loadfile/loadfileinterface.h"
 
-class UploadedLoadFile : public LoadFileInterface
+namespace zim::target {
+
+class UploadedLoadFile : public loadfile::LoadFileInterface
 {
 public:
     UploadedLoadFile();
@@ -17,12 +19,14 @@ public:
     bool readSections() override { return true; }
 
     // Memory space 0 or 1; the load file takes ownership.
-    void appendSection(int space, std::unique_ptr<LoadFileSectionInterface> section);
+    void appendSection(int space, std::unique_ptr<loadfile::LoadFileSectionInterface> section);
     // Moves every section of other, space by space, to the end of this file's lists; takes
     // other's start address when this file has none.
-    void takeSections(LoadFileInterface &other);
+    void takeSections(loadfile::LoadFileInterface &other);
 
 private:
     bool m_hasStartAddress = false;
     uint32_t m_startAddress = 0;
 };
+
+} // namespace zim::target

@@ -6,14 +6,16 @@
 #include <QObject>
 #include <QVariant>
 
+namespace zim::target {
+
 class VeltObjectPropertyValue
 {
 public:
     // Neither the definition (program-wide) nor the object (which owns the binding) is owned.
-    VeltObjectPropertyValue(const PropertyValue &definition, QObject *object)
+    VeltObjectPropertyValue(const project::PropertyValue &definition, QObject *object)
         : m_definition(definition), m_object(object) {}
 
-    const PropertyValue &definition() const { return m_definition; }
+    const project::PropertyValue &definition() const { return m_definition; }
     const QString &name() const { return m_definition.name(); }
     const QString &displayName() const { return m_definition.displayName(); }
     const QString &description() const { return m_definition.description(); }
@@ -23,6 +25,8 @@ public:
     bool setValue(const QVariant &value) { return m_object->setProperty(m_definition.name().toUtf8().constData(), value); }
 
 private:
-    const PropertyValue &m_definition;
+    const project::PropertyValue &m_definition;
     QObject *m_object;
 };
+
+} // namespace zim::target

@@ -17,7 +17,7 @@ std::shared_ptr<TEVOModule> TEVOExecutableCache::load(const QString &fileName)
 {
     const QFileInfo info(fileName);
     if (!info.exists() || !info.isFile())
-        throw HException(QStringLiteral("Can't access ") + fileName);
+        throw common::HException(QStringLiteral("Can't access ") + fileName);
     const QString path = info.absoluteFilePath();
     const QDateTime modified = info.lastModified();
     const qint64 size = info.size();
@@ -26,7 +26,7 @@ std::shared_ptr<TEVOModule> TEVOExecutableCache::load(const QString &fileName)
     if (it != m_entries.end() && it->modified == modified && it->size == size)
         return it->module;
 
-    HFileInputByteStream stream(fileName);
+    loadfile::HFileInputByteStream stream(fileName);
     TEVOMSP430Reader reader(stream, true);
     ++m_reads;
     std::shared_ptr<TEVOModule> module = reader.readModule(false);

@@ -56,7 +56,7 @@ bool TEVOLoadFile::readSections()
                 sizes.push_back(n);
                 total += n;
                 if (total > TEVOSection::maxLoadBytes)
-                    throw HException(QStringLiteral("bad object file: load sections larger than %1 MB")
+                    throw common::HException(QStringLiteral("bad object file: load sections larger than %1 MB")
                                          .arg(TEVOSection::maxLoadBytes >> 20));
             }
         }
@@ -70,7 +70,7 @@ bool TEVOLoadFile::readSections()
             continue;
         section->layout();
         const QByteArray name = nameText(section->name());
-        LoadFileSectionList &list = section->sectionKind() == TEVOSection::secondSpaceKind
+        loadfile::LoadFileSectionList &list = section->sectionKind() == TEVOSection::secondSpaceKind
                                         ? m_sections.secondarySections
                                         : m_sections.primarySections;
         uint32_t a = section->start() == 0xFFFFFFFF ? 0 : section->start();
@@ -79,7 +79,7 @@ bool TEVOLoadFile::readSections()
         uint32_t size = 0;
         auto flush = [&] {
             if (size)
-                list.push_back(std::make_unique<StandardLoadFileSection>(name.constData(), start, size, bytes));
+                list.push_back(std::make_unique<loadfile::StandardLoadFileSection>(name.constData(), start, size, bytes));
         };
         for (TEVOFragment *fragment : section->fragments()) {
             for (TEVOInsn *record : fragment->records()) {
@@ -88,15 +88,15 @@ bool TEVOLoadFile::readSections()
                     continue;
                 const uint32_t r = record->address();
                 if (r == TEVOInsn::noAddress)
-                    throw HException(QStringLiteral("bad object file: record without an address in section ")
+                    throw common::HException(QStringLiteral("bad object file: record without an address in section ")
                                      + QString::fromLatin1(name));
                 if (uint64_t(r) + n > 0x100000000ull)
-                    throw HException(QStringLiteral("bad object file: %1 bytes at 0x%2 pass the end of the address space")
+                    throw common::HException(QStringLiteral("bad object file: %1 bytes at 0x%2 pass the end of the address space")
                                          .arg(n)
                                          .arg(r, 4, 16, QLatin1Char('0')));
                 const QString problem = record->problem();
                 if (!problem.isEmpty())
-                    throw HException(problem);
+                    throw common::HException(problem);
                 if (r != a) {
                     a = r;
                     if (size) {

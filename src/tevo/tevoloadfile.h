@@ -14,7 +14,7 @@ class TEVOModule;
 // Reads the module through the executable cache and, on first use of the sections, cuts every
 // loadable section into runs of contiguous bytes: kind-6 sections go to the secondary list,
 // all others to the primary list. All load sections point into one buffer the file owns.
-class TEVOLoadFile : public ::LoadFileInterface
+class TEVOLoadFile : public zim::loadfile::LoadFileInterface
 {
 public:
     // Throws HException "Can't access <fileName>" or the reader's message.

@@ -19,17 +19,17 @@ namespace {
 
 [[noreturn]] void fail(const char *message)
 {
-    throw HException(QString::fromLatin1(message));
+    throw common::HException(QString::fromLatin1(message));
 }
 
 [[noreturn]] void typeError(const char *kind)
 {
-    throw HException(QStringLiteral("bad object file: operand type error (%1 expected)").arg(QLatin1String(kind)));
+    throw common::HException(QStringLiteral("bad object file: operand type error (%1 expected)").arg(QLatin1String(kind)));
 }
 
 } // namespace
 
-TEVOReader::TEVOReader(HByteStream &stream, bool keepLocus) : m_stream(stream), m_keepLocus(keepLocus) {}
+TEVOReader::TEVOReader(loadfile::HByteStream &stream, bool keepLocus) : m_stream(stream), m_keepLocus(keepLocus) {}
 
 TEVOReader::~TEVOReader() = default;
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <memory>
 
-class HByteStream;
+namespace zim::loadfile { class HByteStream; }
 
 namespace zim::tevo {
 
@@ -32,7 +32,7 @@ public:
 
     // keepLocus: keep the pending source position after an instruction (true when reading an
     // executable for loading); otherwise it is dropped after one instruction.
-    TEVOReader(HByteStream &stream, bool keepLocus);
+    TEVOReader(loadfile::HByteStream &stream, bool keepLocus);
     TEVOReader(const TEVOReader &) = delete;
     TEVOReader &operator=(const TEVOReader &) = delete;
     virtual ~TEVOReader();
@@ -86,7 +86,7 @@ private:
     void traceOpcode(size_t offset, uint8_t op);
     void traceStack();
 
-    HByteStream &m_stream;
+    loadfile::HByteStream &m_stream;
     std::unique_ptr<TEVOModule> m_module;
     Entry m_stack[maxStack] = {};
     int m_depth = 0;

@@ -7,10 +7,10 @@
 
 namespace zim::tevo {
 
-void registerTEVOLoadFile(::TEVOLoadFileFactory &factory)
+void registerTEVOLoadFile(zim::loadfile::TEVOLoadFileFactory &factory)
 {
     auto cache = std::make_shared<TEVOExecutableCache>();
-    factory.setTEVOCreator([cache](const QString &fileName) -> std::unique_ptr<::LoadFileInterface> {
+    factory.setTEVOCreator([cache](const QString &fileName) -> std::unique_ptr<zim::loadfile::LoadFileInterface> {
         return std::make_unique<TEVOLoadFile>(fileName, *cache);
     });
 }

@@ -1,12 +1,12 @@
 // Start-up registration of the TEVO executable reader with the load-file factory.
 #pragma once
 
-class TEVOLoadFileFactory;
+namespace zim::loadfile { class TEVOLoadFileFactory; }
 
 namespace zim::tevo {
 
 // Lets factory create "hzx" load files. The executable cache they share is owned by the
 // registered creator and lives as long as the factory.
-void registerTEVOLoadFile(::TEVOLoadFileFactory &factory);
+void registerTEVOLoadFile(zim::loadfile::TEVOLoadFileFactory &factory);
 
 } // namespace zim::tevo

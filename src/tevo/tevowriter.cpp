@@ -73,7 +73,7 @@ void TEVOWriter::stringZ(const QByteArray &bytes)
 QByteArray TEVOWriter::finish() const
 {
     if (m_pool.size() > qsizetype(maxPoolSize))
-        throw HException(QStringLiteral("TEVO string pool of %1 bytes is larger than the 16 MB a file may hold")
+        throw common::HException(QStringLiteral("TEVO string pool of %1 bytes is larger than the 16 MB a file may hold")
                              .arg(m_pool.size()));
     if (m_pool.isEmpty())
         return m_body;
@@ -372,11 +372,11 @@ QList<TEVORecordPlan> recordsForBytes(uint32_t address, const uint8_t *bytes, ui
     return records;
 }
 
-TEVOExecutablePlan describeLoadFile(LoadFileInterface &file)
+TEVOExecutablePlan describeLoadFile(loadfile::LoadFileInterface &file)
 {
     TEVOExecutablePlan plan;
     plan.bookkeeping = false;
-    auto add = [&plan](const LoadFileSectionList &list, uint32_t kind) {
+    auto add = [&plan](const loadfile::LoadFileSectionList &list, uint32_t kind) {
         for (const auto &section : list) {
             TEVOSectionPlan s;
             s.name = QByteArray(section->name());
@@ -387,7 +387,7 @@ TEVOExecutablePlan describeLoadFile(LoadFileInterface &file)
             plan.sections.append(s);
         }
     };
-    LoadFileSections &sections = file.sections();
+    loadfile::LoadFileSections &sections = file.sections();
     add(sections.primarySections, 0);
     add(sections.secondarySections, TEVOSection::secondSpaceKind);
     return plan;

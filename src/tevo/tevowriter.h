@@ -9,7 +9,7 @@
 #include <QList>
 #include <cstdint>
 
-class LoadFileInterface;
+namespace zim::loadfile { class LoadFileInterface; }
 
 namespace zim::tevo {
 
@@ -102,7 +102,7 @@ QByteArray writeTEVOExecutable(const TEVOExecutablePlan &plan);
 // The description of a load file: each primary section becomes records of a loadable section
 // of kind 0 of the same name, each secondary one of kind 6; bytes are cut into instruction
 // records of 8, 6, 4 and 2 bytes and a final 1-byte data record.
-TEVOExecutablePlan describeLoadFile(LoadFileInterface &file);
+TEVOExecutablePlan describeLoadFile(loadfile::LoadFileInterface &file);
 
 // Records for bytes at address, as describeLoadFile cuts them.
 QList<TEVORecordPlan> recordsForBytes(uint32_t address, const uint8_t *bytes, uint32_t size);

@@ -16,11 +16,11 @@
 
 // A byte store with configurable limits. Every operation the download procedures use is
 // appended to a shared log as one line of text, e.g. "main.programBytes 1100 256 last".
-class FakeMemory : public TargetMemoryInterface
+class FakeMemory : public zim::target::TargetMemoryInterface
 {
 public:
     FakeMemory(QString name, QStringList &log, bool erasable)
-        : TargetMemoryInterface(false, 2, erasable), m_name(std::move(name)), m_log(log) {}
+        : zim::target::TargetMemoryInterface(false, 2, erasable), m_name(std::move(name)), m_log(log) {}
 
     int writeLimit = -1;
     int readLimit = -1;
@@ -33,7 +33,7 @@ public:
     // Address at which the next write or erase throws, to exercise failure paths.
     std::optional<uint32_t> failAt;
     // Writes into this range are silently lost, so that verification fails there.
-    std::optional<AddressRange> stuck;
+    std::optional<zim::target::AddressRange> stuck;
     std::map<uint32_t, uint8_t> bytes;
 
     int maxWriteBlock() const override { return writeLimit; }
@@ -64,7 +64,7 @@ public:
     void fillBytes(uint32_t address, uint32_t count, uint8_t value) override
     {
         log(QStringLiteral("fillBytes %1 %2").arg(address, 0, 16).arg(count));
-        TargetMemoryInterface::fillBytes(address, count, value);
+        zim::target::TargetMemoryInterface::fillBytes(address, count, value);
     }
     void readBackBytes(uint32_t address, uint32_t count, uint8_t *buffer) override
     {
@@ -108,7 +108,7 @@ private:
     void failIfAsked(uint32_t address, uint32_t count)
     {
         if (failAt && *failAt >= address && *failAt - address < count)
-            throw HException(QStringLiteral("write failed at 0x%1").arg(*failAt, 0, 16));
+            throw zim::common::HException(QStringLiteral("write failed at 0x%1").arg(*failAt, 0, 16));
     }
 
     QString m_name;
@@ -118,11 +118,11 @@ private:
 // A target whose memories are FakeMemory objects; it logs its load brackets and run control
 // and, when asked, the group and completion signals the procedures emit.
 // No Q_OBJECT: it adds no signals or properties, and tests connect lambdas.
-class FakeTarget : public TargetInterface
+class FakeTarget : public zim::target::TargetInterface
 {
 public:
     explicit FakeTarget(QObject *parent = nullptr, bool withSecondMemory = false)
-        : TargetInterface(FlagEraseAll, parent, QStringLiteral("Fake Target")), main(QStringLiteral("main"), log, true)
+        : zim::target::TargetInterface(FlagEraseAll, parent, QStringLiteral("Fake Target")), main(QStringLiteral("main"), log, true)
     {
         if (withSecondMemory)
             second.emplace(QStringLiteral("second"), log, true);
@@ -136,14 +136,14 @@ public:
     // Appends every kind-carrying message and group signal to the log.
     void logSignals()
     {
-        QObject::connect(this, qOverload<const QString &, int>(&TargetInterface::message), this,
+        QObject::connect(this, qOverload<const QString &, int>(&zim::target::TargetInterface::message), this,
                          [this](const QString &text, int kind) {
                              log.append(QStringLiteral("message %1 %2").arg(text).arg(kind, 0, 16));
                          });
-        QObject::connect(this, &TargetInterface::beginGroup, this, [this](const QString &text, int kind) {
+        QObject::connect(this, &zim::target::TargetInterface::beginGroup, this, [this](const QString &text, int kind) {
             log.append(QStringLiteral("beginGroup %1 %2").arg(text).arg(kind, 0, 16));
         });
-        QObject::connect(this, &TargetInterface::endGroup, this,
+        QObject::connect(this, &zim::target::TargetInterface::endGroup, this,
                          [this](const QString &text) { log.append(QStringLiteral("endGroup ") + text); });
     }
 
@@ -158,9 +158,9 @@ public:
         connected = false;
     }
     bool isConnected() const override { return connected; }
-    TargetMemoryInterface *mainMemory() override { return &main; }
-    TargetMemoryInterface *memory() override { return &main; }
-    TargetMemoryInterface *secondMemory() override { return second ? &*second : nullptr; }
+    zim::target::TargetMemoryInterface *mainMemory() override { return &main; }
+    zim::target::TargetMemoryInterface *memory() override { return &main; }
+    zim::target::TargetMemoryInterface *secondMemory() override { return second ? &*second : nullptr; }
     bool reset(bool stop) override
     {
         log.append(QStringLiteral("reset %1").arg(stop));
@@ -179,7 +179,7 @@ public:
 };
 
 // A load file over sections given by the test.
-class FakeLoadFile : public LoadFileInterface
+class FakeLoadFile : public zim::loadfile::LoadFileInterface
 {
 public:
     FakeLoadFile() { m_sectionsRead = true; }
@@ -190,13 +190,13 @@ public:
         auto &buffer = m_buffers.emplace_back(size);
         for (uint32_t i = 0; i < size; ++i)
             buffer[i] = uint8_t(seed + i);
-        auto section = std::make_unique<StandardLoadFileSection>(name, address, size, buffer.data());
+        auto section = std::make_unique<zim::loadfile::StandardLoadFileSection>(name, address, size, buffer.data());
         (space == 0 ? m_sections.primarySections : m_sections.secondarySections).push_back(std::move(section));
     }
     // Adds a section without bytes, which a download fills with zeros.
     void addFill(int space, const char *name, uint32_t address, uint32_t size)
     {
-        auto section = std::make_unique<StandardLoadFileSection>(name, address, size, nullptr);
+        auto section = std::make_unique<zim::loadfile::StandardLoadFileSection>(name, address, size, nullptr);
         (space == 0 ? m_sections.primarySections : m_sections.secondarySections).push_back(std::move(section));
     }
 

@@ -10,8 +10,8 @@ inline QString testExecutablePath()
 }
 
 // A state of its own for one test.
-class TestState : public ProgramState
+class TestState : public zim::target::ProgramState
 {
 public:
-    TestState() : ProgramState(testExecutablePath()) {}
+    TestState() : zim::target::ProgramState(testExecutablePath()) {}
 };

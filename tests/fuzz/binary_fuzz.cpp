@@ -5,7 +5,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     return fuzzReader(data, size, [&](const QByteArray &input) {
-        auto file = BinaryLoadFile::fromBytes(input);
+        auto file = zim::loadfile::BinaryLoadFile::fromBytes(input);
         file->setLoadAddress(uint32_t(size));
         file->makeContiguous(0xFF);
         return file;

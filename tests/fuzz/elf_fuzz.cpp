@@ -5,6 +5,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     return fuzzReader(data, size, [&](const QByteArray &input) {
-        return ElfLoadFile::fromBytes(input, QStringLiteral("fuzz.elf"));
+        return zim::loadfile::ElfLoadFile::fromBytes(input, QStringLiteral("fuzz.elf"));
     });
 }

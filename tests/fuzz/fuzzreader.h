@@ -23,7 +23,7 @@ int fuzzReader(const uint8_t *data, size_t size, Open open)
         }
         (void)file->startAddress();
         return int(sum & 0);
-    } catch (const HException &e) {
+    } catch (const zim::common::HException &e) {
         if (e.message().isEmpty())
             __builtin_trap();
     }

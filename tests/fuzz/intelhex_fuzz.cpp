@@ -5,6 +5,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     return fuzzReader(data, size, [&](const QByteArray &input) {
-        return IntelHexLoadFile::fromText(input);
+        return zim::loadfile::IntelHexLoadFile::fromText(input);
     });
 }

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <map>
 
-static std::map<uint32_t, uint8_t> memoryOf(LoadFileInterface &file)
+static std::map<uint32_t, uint8_t> memoryOf(zim::loadfile::LoadFileInterface &file)
 {
     std::map<uint32_t, uint8_t> memory;
     for (const auto &section : file.sections().primarySections) {
@@ -23,18 +23,18 @@ static std::map<uint32_t, uint8_t> memoryOf(LoadFileInterface &file)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    std::unique_ptr<IntelHexLoadFile> original;
+    std::unique_ptr<zim::loadfile::IntelHexLoadFile> original;
     try {
-        original = IntelHexLoadFile::fromText(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
-    } catch (const HException &) {
+        original = zim::loadfile::IntelHexLoadFile::fromText(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+    } catch (const zim::common::HException &) {
         return 0;
     }
     const auto expected = memoryOf(*original);
     // Sections that overlap are written in list order, so the later one wins on reading as well.
-    auto ihex = IntelHexLoadFile::fromText(formatLoadFile("ihex", *original));
-    auto srec = SRecordLoadFile::fromText(formatLoadFile("srec", *original));
-    auto ti = TIHexLoadFile::fromText(formatLoadFile("tihex", *original));
-    auto listing = HexLoadFile::fromText(formatLoadFile("hex", *original));
+    auto ihex = zim::loadfile::IntelHexLoadFile::fromText(zim::loadfile::formatLoadFile("ihex", *original));
+    auto srec = zim::loadfile::SRecordLoadFile::fromText(zim::loadfile::formatLoadFile("srec", *original));
+    auto ti = zim::loadfile::TIHexLoadFile::fromText(zim::loadfile::formatLoadFile("tihex", *original));
+    auto listing = zim::loadfile::HexLoadFile::fromText(zim::loadfile::formatLoadFile("hex", *original));
     if (memoryOf(*ihex) != expected || memoryOf(*srec) != expected || memoryOf(*ti) != expected ||
         memoryOf(*listing) != expected)
         __builtin_trap();

@@ -22,17 +22,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     file.close();
 
     // No templates file exists under VeltDir, so projects with a template fail to load.
-    const MacroMap environment{{QStringLiteral("VeltDir"), dir.path() + QStringLiteral("/none")}};
-    MSP430ProjectSystem projects(environment);
+    const zim::project::MacroMap environment{{QStringLiteral("VeltDir"), dir.path() + QStringLiteral("/none")}};
+    zim::project::MSP430ProjectSystem projects(environment);
     try {
         projects.openSolution(path);
-    } catch (const SolutionLoadError &) {
+    } catch (const zim::project::SolutionLoadError &) {
         return 0;
     }
-    const PropertyValue text(QStringLiteral("p"), 0, QString(), QString(), QString(), QString(), PropertyValue::Text);
-    const PropertyValue list(QStringLiteral("macros"), 0, QString(), QString(), QString(), QString(),
-                             PropertyValue::Accumulating);
-    for (ProjectElement *project : projects.projects()) {
+    const zim::project::PropertyValue text(QStringLiteral("p"), 0, QString(), QString(), QString(), QString(), zim::project::PropertyValue::Text);
+    const zim::project::PropertyValue list(QStringLiteral("macros"), 0, QString(), QString(), QString(), QString(),
+                             zim::project::PropertyValue::Accumulating);
+    for (zim::project::ProjectElement *project : projects.projects()) {
         QStringList names;
         projects.configurationNames(project, true, names);
         names.append(QStringLiteral("Common"));

@@ -5,6 +5,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     return fuzzReader(data, size, [&](const QByteArray &input) {
-        return SRecordLoadFile::fromText(input);
+        return zim::loadfile::SRecordLoadFile::fromText(input);
     });
 }

@@ -9,7 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     return fuzzReader(data, size, [&](const QByteArray &input) {
-        HByteStream stream;
+        zim::loadfile::HByteStream stream;
         stream.write(reinterpret_cast<const uint8_t *>(input.constData()), size_t(input.size()));
         zim::tevo::TEVOMSP430Reader reader(stream, true);
         std::shared_ptr<zim::tevo::TEVOModule> module = reader.readModule(false);

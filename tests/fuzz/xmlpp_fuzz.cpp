@@ -18,8 +18,8 @@ void dropMessages(QtMsgType, const QMessageLogContext &, const QString &)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     qInstallMessageHandler(dropMessages);
-    const MacroMap environment{{QStringLiteral("VeltDir"), QStringLiteral("/nonexistent")}};
-    XmlPP pp(environment);
+    const zim::project::MacroMap environment{{QStringLiteral("VeltDir"), QStringLiteral("/nonexistent")}};
+    zim::project::XmlPP pp(environment);
     // Includes name files beside a directory that does not exist: they only warn.
     pp.processText(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)),
                    QStringLiteral("/nonexistent/fuzz.xml"));

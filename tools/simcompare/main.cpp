@@ -88,9 +88,9 @@ std::vector<MachineState> parseMspdebug(const QString &output, size_t programs)
 
 // Steps the program instruction by instruction, or (runLoop) runs it with the simulator's run loop
 // until it jumps to itself, which is where the stepping ends too.
-MachineState runOurs(MSP430Monitor &sim, const GeneratedProgram &program, bool runLoop = false)
+MachineState runOurs(zim::simulator::MSP430Monitor &sim, const GeneratedProgram &program, bool runLoop = false)
 {
-    MSP430Memory &memory = *sim.simulatedMemory();
+    zim::simulator::MSP430Memory &memory = *sim.simulatedMemory();
     memory.writeBytes(GeneratedProgram::kRamStart, uint32_t(program.ram.size()), program.ram.data());
     std::vector<uint8_t> code;
     for (uint16_t w : program.code) {
@@ -147,7 +147,7 @@ QString compare(const MachineState &ours, const MachineState &theirs)
 }
 
 // Steps one program in both simulators and prints the first step after which the registers differ.
-int traceProgram(MSP430Monitor &sim, const GeneratedProgram &program, const QString &mspdebug, const QString &file)
+int traceProgram(zim::simulator::MSP430Monitor &sim, const GeneratedProgram &program, const QString &mspdebug, const QString &file)
 {
     QStringList commands = {QStringLiteral("-n"), QStringLiteral("sim"), QStringLiteral("prog %1").arg(file)};
     for (int i = 0; i < program.steps; ++i)
@@ -230,8 +230,8 @@ int main(int argc, char **argv)
 
     QTemporaryDir dir;
     ProgramGenerator generator(seed);
-    ProgramState state(platform::executablePath());
-    MSP430Monitor sim(state);
+    zim::target::ProgramState state(zim::platform::executablePath());
+    zim::simulator::MSP430Monitor sim(state);
     sim.connect();
     if (trace >= 0) {
         GeneratedProgram program;

@@ -23,30 +23,30 @@ const char usage[] =
 
 int convert(const QString &input, const QString &output, QString type, bool haveLoadAddress, uint32_t loadAddress)
 {
-    TEVOLoadFileFactory factory;
+    zim::loadfile::TEVOLoadFileFactory factory;
     zim::tevo::registerTEVOLoadFile(factory);
     if (type.isEmpty())
         type = factory.typeForFileName(input);
     if (type.isEmpty())
-        throw HException(QStringLiteral("Cannot determine type of file \"%1\"").arg(input));
-    std::unique_ptr<LoadFileInterface> file = factory.create(input, type);
+        throw zim::common::HException(QStringLiteral("Cannot determine type of file \"%1\"").arg(input));
+    std::unique_ptr<zim::loadfile::LoadFileInterface> file = factory.create(input, type);
     if (!file)
-        throw HException(QStringLiteral("Cannot load file \"%1\"").arg(input));
+        throw zim::common::HException(QStringLiteral("Cannot load file \"%1\"").arg(input));
     if (!file->hasAddresses()) {
         if (!haveLoadAddress)
-            throw HException(QStringLiteral("no load address specified (-loadaddress option)"));
+            throw zim::common::HException(QStringLiteral("no load address specified (-loadaddress option)"));
         file->setLoadAddress(loadAddress);
     }
     const QByteArray bytes = zim::tevo::writeTEVOExecutable(zim::tevo::describeLoadFile(*file));
     QSaveFile out(output);
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
-        throw HException(QStringLiteral("cannot write %1: %2").arg(output, out.errorString()));
+        throw zim::common::HException(QStringLiteral("cannot write %1: %2").arg(output, out.errorString()));
     return 0;
 }
 
 int trace(const QString &input)
 {
-    HFileInputByteStream stream(input);
+    zim::loadfile::HFileInputByteStream stream(input);
     zim::tevo::TEVOMSP430Reader reader(stream, false);
     reader.readModule(true, stdout);
     return 0;
@@ -93,7 +93,7 @@ int main(int argc, char **argv)
     }
     try {
         return tracing ? trace(files.at(0)) : convert(files.at(0), files.at(1), type, haveLoadAddress, loadAddress);
-    } catch (const HException &e) {
+    } catch (const zim::common::HException &e) {
         std::fflush(stdout);
         std::fprintf(stderr, "tohzx: %s\n", e.what());
     }

@@ -57,7 +57,7 @@ std::vector<std::string> splitNames(const char *text)
     return names;
 }
 
-class DeviceDatabase final : public MSP430DeviceDatabase
+class DeviceDatabase final : public zim::msp430::MSP430DeviceDatabase
 {
 public:
     DeviceDatabase() { select(0); }
@@ -125,7 +125,7 @@ private:
 
 } // namespace
 
-MSP430DEVICES_EXPORT MSP430DeviceDatabase *AllocateMSP430Devices()
+MSP430DEVICES_EXPORT zim::msp430::MSP430DeviceDatabase *AllocateMSP430Devices()
 {
     try {
         return new DeviceDatabase;
@@ -135,7 +135,7 @@ MSP430DEVICES_EXPORT MSP430DeviceDatabase *AllocateMSP430Devices()
     }
 }
 
-MSP430DEVICES_EXPORT void ReleaseMSP430Devices(MSP430DeviceDatabase *devices)
+MSP430DEVICES_EXPORT void ReleaseMSP430Devices(zim::msp430::MSP430DeviceDatabase *devices)
 {
     delete static_cast<DeviceDatabase *>(devices);
 }

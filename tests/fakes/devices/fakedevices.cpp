@@ -32,7 +32,7 @@ struct LoadCounter
     ~LoadCounter() { bump("ZIM_FAKE_DEVICES_UNLOADS"); }
 } loadCounter;
 
-class FakeDevices final : public MSP430DeviceDatabase
+class FakeDevices final : public zim::msp430::MSP430DeviceDatabase
 {
 public:
     int count() const override { return 1; }
@@ -69,7 +69,7 @@ public:
 } // namespace
 
 #ifdef FAKE_WITH_ALLOCATE
-FAKE_EXPORT MSP430DeviceDatabase *AllocateMSP430Devices()
+FAKE_EXPORT zim::msp430::MSP430DeviceDatabase *AllocateMSP430Devices()
 {
     bump("ZIM_FAKE_DEVICES_ALLOCATIONS");
 #ifdef FAKE_WITH_RELEASE
@@ -83,7 +83,7 @@ FAKE_EXPORT MSP430DeviceDatabase *AllocateMSP430Devices()
 #endif
 
 #ifdef FAKE_WITH_RELEASE
-FAKE_EXPORT void ReleaseMSP430Devices(MSP430DeviceDatabase *devices)
+FAKE_EXPORT void ReleaseMSP430Devices(zim::msp430::MSP430DeviceDatabase *devices)
 {
     bump("ZIM_FAKE_DEVICES_RELEASES");
     delete static_cast<FakeDevices *>(devices);

@@ -14,24 +14,24 @@ using testing::ElementsAre;
 namespace {
 
 // Records every handler call and collected word as one event.
-class RecordingParse : public ArgParse
+class RecordingParse : public zim::loader::ArgParse
 {
 public:
-    explicit RecordingParse(ArgParseReporter &reporter) : ArgParse(reporter)
+    explicit RecordingParse(zim::loader::ArgParseReporter &reporter) : zim::loader::ArgParse(reporter)
     {
         addFlag("-v", [this](const char *option, const char *argument) { record(option, argument); });
-        OptionRecord next;
-        next.kind = OptionRecord::NextWord;
+        zim::loader::OptionRecord next;
+        next.kind = zim::loader::OptionRecord::NextWord;
         next.hasHandler = true;
         next.handler = [this](const char *option, const char *argument) { record(option, argument); };
         addOption("-o", next);
-        OptionRecord prefix;
-        prefix.kind = OptionRecord::Prefix;
+        zim::loader::OptionRecord prefix;
+        prefix.kind = zim::loader::OptionRecord::Prefix;
         prefix.hasHandler = true;
         prefix.handler = [this](const char *option, const char *argument) { record(option, argument); };
         addOption("-D", prefix);
-        OptionRecord variable;
-        variable.kind = OptionRecord::NextWord;
+        zim::loader::OptionRecord variable;
+        variable.kind = zim::loader::OptionRecord::NextWord;
         variable.argumentVariable = &name;
         variable.seenFlag = &nameSeen;
         addOption("-name", variable);
@@ -53,7 +53,7 @@ private:
 struct ParserFixture : testing::Test
 {
     CapturedStream err;
-    ArgParseReporter reporter{"prog", err.file()};
+    zim::loader::ArgParseReporter reporter{"prog", err.file()};
     RecordingParse parser{reporter};
     QTemporaryDir dir;
 
@@ -89,8 +89,8 @@ TEST_F(ParserFixture, MatchingIsCaseSensitiveAndUnknownOptionsAreNotFiles)
 
 TEST_F(ParserFixture, HandlerFailureEndsTheParse)
 {
-    parser.addFlag("-x", [](const char *, const char *) { throw HException(QStringLiteral("bad")); });
-    EXPECT_THROW(parse({"-x", "a.hex"}), HException);
+    parser.addFlag("-x", [](const char *, const char *) { throw zim::common::HException(QStringLiteral("bad")); });
+    EXPECT_THROW(parse({"-x", "a.hex"}), zim::common::HException);
     EXPECT_TRUE(parser.events.empty());
 }
 
@@ -183,7 +183,7 @@ void PrintTo(const RefusedIndirect &c, std::ostream *os)
 QByteArray tooManyWordsInAll()
 {
     QByteArray content;
-    for (int i = 0; i <= ArgParse::maxIndirectWords; ++i)
+    for (int i = 0; i <= zim::loader::ArgParse::maxIndirectWords; ++i)
         content += (i % 200 == 199) ? "w\n" : "w ";
     return content;
 }
@@ -200,14 +200,14 @@ TEST_P(RefusedIndirectFile, FailsTheParse)
     const std::string at = "@" + path;
     QString message = QString::fromUtf8(GetParam().message);
     message.replace(QLatin1Char('@'), QString::fromStdString(path));
-    EXPECT_THAT([&] { parse({at.c_str()}); }, testing::ThrowsMessage<HException>(testing::StrEq(message.toStdString())));
+    EXPECT_THAT([&] { parse({at.c_str()}); }, testing::ThrowsMessage<zim::common::HException>(testing::StrEq(message.toStdString())));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RefusedIndirectFile,
     testing::Values(RefusedIndirect{"directory", {}, "cannot read indirect file @: Is a directory"},
                     // NUL bytes hold no words but still count.
-                    RefusedIndirect{"larger than 1 MB", QByteArray(ArgParse::maxIndirectFileSize + 1, '\0'),
+                    RefusedIndirect{"larger than 1 MB", QByteArray(zim::loader::ArgParse::maxIndirectFileSize + 1, '\0'),
                                     "indirect file @ is larger than 1 MB"},
                     RefusedIndirect{"too many words", tooManyWordsInAll(), "indirect files hold more than 100000 words"}),
     [](const testing::TestParamInfo<RefusedIndirect> &info) { return testName(info.param.what); });

@@ -24,9 +24,9 @@ namespace {
 // Keeps the FakeTarget most recently made by the registry.
 QPointer<FakeTarget> lastTarget;
 
-void useFakeTargets(ProgramState &state)
+void useFakeTargets(zim::target::ProgramState &state)
 {
-    state.targetFactory().registerCreator("MSP430Monitor", [](ProgramState &, QObject *parent) {
+    state.targetFactory().registerCreator("MSP430Monitor", [](zim::target::ProgramState &, QObject *parent) {
         auto *target = new FakeTarget(parent);
         lastTarget = target;
         return target;
@@ -47,10 +47,10 @@ struct RunFixture : testing::Test
 {
     CapturedStream out;
     CapturedStream err;
-    ArgParseReporter reporter{"zimprog", err.file()};
+    zim::loader::ArgParseReporter reporter{"zimprog", err.file()};
     uint64_t now = 0;
     TestState state;
-    System system{state, reporter, out.file(), [this] { return now; }};
+    zim::loader::System system{state, reporter, out.file(), [this] { return now; }};
     QTemporaryDir dir;
     QString a;
     QString b;
@@ -105,10 +105,10 @@ TEST_F(RunFixture, FailedVerificationOfTheSecondFileStopsWithoutDisconnecting)
 {
     useFakeTargets(state);
     system.loader().SetTarget(QStringLiteral("sim"));
-    lastTarget->main.stuck = AddressRange{0x2002, 0x2002};
+    lastTarget->main.stuck = zim::target::AddressRange{0x2002, 0x2002};
     const std::vector<std::string> args{"-quiet", a.toStdString(), b.toStdString()};
     EXPECT_THAT([&] { run(args); },
-                testing::ThrowsMessage<HException>(
+                testing::ThrowsMessage<zim::common::HException>(
                     testing::StrEq(("Verification of " + b + " has failed").toStdString())));
     EXPECT_TRUE(lastTarget->isConnected());
     EXPECT_EQ(lastTarget->main.bytes.at(0x1100), 1);
@@ -119,23 +119,23 @@ TEST_F(RunFixture, FailedVerificationOfTheSecondFileStopsWithoutDisconnecting)
 struct OwnLoader
 {
     CapturedStream out;
-    ConsoleOutput console{out.file()};
+    zim::loader::ConsoleOutput console{out.file()};
     TestState state;
-    MSP430TargetInterfaceFactory &targets = state.targetFactory();
-    Loader loader{console, state};
+    zim::target::MSP430TargetInterfaceFactory &targets = state.targetFactory();
+    zim::loader::Loader loader{console, state};
 
     OwnLoader()
     {
-        targets.registerCreator("MSP430Monitor", [](ProgramState &, QObject *parent) { return new FakeTarget(parent); });
+        targets.registerCreator("MSP430Monitor", [](zim::target::ProgramState &, QObject *parent) { return new FakeTarget(parent); });
     }
 };
 
 TEST(LoaderOperations, RefuseWithoutTargetConnectionOrFile)
 {
     OwnLoader own;
-    Loader &loader = own.loader;
+    zim::loader::Loader &loader = own.loader;
     const auto refuses = [](auto operation, const char *message) {
-        EXPECT_THAT(operation, testing::ThrowsMessage<HException>(testing::StrEq(message)));
+        EXPECT_THAT(operation, testing::ThrowsMessage<zim::common::HException>(testing::StrEq(message)));
     };
     refuses([&] { loader.ConnectTarget(); }, "No target selected");
     loader.SetTarget(QStringLiteral("MSP430Monitor"));
@@ -168,17 +168,17 @@ TEST(LoaderOperations, SetTargetDisconnectsAndDestroysTheOldOne)
     std::vector<std::string> events;
     {
         OwnLoader own;
-        own.targets.registerCreator("MSP430Monitor", [&](ProgramState &, QObject *parent) {
+        own.targets.registerCreator("MSP430Monitor", [&](zim::target::ProgramState &, QObject *parent) {
             events.push_back("created");
             return new TrackedTarget(parent, events);
         });
-        Loader &loader = own.loader;
+        zim::loader::Loader &loader = own.loader;
         loader.SetTarget(QStringLiteral("sim"));
         loader.ConnectTarget();
         loader.SetTarget(QStringLiteral("MSP430Monitor"));
         EXPECT_FALSE(loader.target().isConnected());
         EXPECT_THAT([&] { loader.SetTarget(QStringLiteral("SIM")); },
-                    testing::ThrowsMessage<HException>(testing::StartsWith("unknown target \"SIM\"\n\nTarget interfaces:\n\n"
+                    testing::ThrowsMessage<zim::common::HException>(testing::StartsWith("unknown target \"SIM\"\n\nTarget interfaces:\n\n"
                                                                            "  sim                   MSP430 Core Simulator\n")));
         // The old target is gone before the name is looked up.
         EXPECT_FALSE(loader.hasTarget());
@@ -190,10 +190,10 @@ TEST(LoaderOperations, ListedTargetWithoutImplementationIsNotAvailableRatherThan
 {
     OwnLoader own;
     EXPECT_THAT([&] { own.loader.SetTarget(QStringLiteral("usb")); },
-                testing::ThrowsMessage<HException>(
+                testing::ThrowsMessage<zim::common::HException>(
                     testing::StrEq("target \"usb\" is not available in this version of zimprog")));
     EXPECT_THAT([&] { own.loader.SetTarget(QStringLiteral("MSP430TargetInterface")); },
-                testing::ThrowsMessage<HException>(
+                testing::ThrowsMessage<zim::common::HException>(
                     testing::StrEq("target \"MSP430TargetInterface\" is not available in this version of zimprog")));
 }
 
@@ -210,8 +210,8 @@ TEST(LoaderOperations, SetLoadFileKeepsNothingOnFailureAndHonoursTheFileType)
     make("prog.bin", "abcd");
 
     OwnLoader own;
-    Loader &loader = own.loader;
-    EXPECT_THAT([&] { loader.SetLoadFile(path("bad.hex")); }, testing::Throws<HException>());
+    zim::loader::Loader &loader = own.loader;
+    EXPECT_THAT([&] { loader.SetLoadFile(path("bad.hex")); }, testing::Throws<zim::common::HException>());
     EXPECT_FALSE(loader.hasLoadFile());
 
     loader.setLoadAddress(0x1100);
@@ -221,7 +221,7 @@ TEST(LoaderOperations, SetLoadFileKeepsNothingOnFailureAndHonoursTheFileType)
     // A type given with -filetype wins over the extension; an unknown type's reader is missing.
     loader.setFileType(QStringLiteral("hzx"));
     EXPECT_THAT([&] { loader.SetLoadFile(path("prog.bin")); },
-                testing::ThrowsMessage<HException>(testing::StrEq("Cannot load file \"prog.bin\"")));
+                testing::ThrowsMessage<zim::common::HException>(testing::StrEq("Cannot load file \"prog.bin\"")));
 }
 
 } // namespace

@@ -22,8 +22,8 @@ class SizeTexts : public testing::TestWithParam<SizeCase> {};
 
 TEST_P(SizeTexts, Both)
 {
-    EXPECT_EQ(sizeText(GetParam().n).toStdString(), GetParam().size);
-    EXPECT_EQ(groupedNumber(GetParam().n).toStdString(), GetParam().grouped);
+    EXPECT_EQ(zim::common::sizeText(GetParam().n).toStdString(), GetParam().size);
+    EXPECT_EQ(zim::common::groupedNumber(GetParam().n).toStdString(), GetParam().grouped);
 }
 
 INSTANTIATE_TEST_SUITE_P(

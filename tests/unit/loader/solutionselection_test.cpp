@@ -41,12 +41,12 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    MacroMap m_environment;
-    EnvironmentSettings m_settings{QStringLiteral(ZIM_BINARY_DIR "/bin/zimprog")};
-    MSP430ProjectSystem m_projects{m_environment};
-    MSP430BuildSystem m_build{m_projects, m_settings};
-    PropertyGroups m_groups;
-    SolutionSelection m_selection{m_projects, m_build, m_groups};
+    zim::project::MacroMap m_environment;
+    zim::project::EnvironmentSettings m_settings{QStringLiteral(ZIM_BINARY_DIR "/bin/zimprog")};
+    zim::project::MSP430ProjectSystem m_projects{m_environment};
+    zim::project::MSP430BuildSystem m_build{m_projects, m_settings};
+    zim::project::PropertyGroups m_groups;
+    zim::loader::SolutionSelection m_selection{m_projects, m_build, m_groups};
 };
 
 TEST_F(DeviceSelection, NoDeviceWithoutProjectOrOption)
@@ -81,7 +81,7 @@ TEST_F(DeviceSelection, UnknownNameListsTheClosestNames)
     try {
         m_selection.resolveDevice();
         FAIL() << "accepted";
-    } catch (const HException &e) {
+    } catch (const zim::common::HException &e) {
         EXPECT_EQ(e.message().toStdString(), "unknown device \"MSP430F5438\"\n\nClosest device names:\n\n"
                                              "  MSP430F5438A\n  MSP430F149\n  MSP430F1101");
     }
@@ -91,7 +91,7 @@ TEST_F(DeviceSelection, MissingDescriptionFails)
 {
     m_build.setDescriptionFiles(m_dir.filePath("none.xml"), QString());
     m_selection.setDeviceName("MSP430F149");
-    EXPECT_THROW(m_selection.resolveDevice(), HException);
+    EXPECT_THROW(m_selection.resolveDevice(), zim::common::HException);
 }
 
 } // namespace

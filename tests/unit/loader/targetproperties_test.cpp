@@ -82,10 +82,10 @@ class SetProperty : public testing::TestWithParam<SetCase> {};
 TEST_P(SetProperty, ConvertsByType)
 {
     PropertyTarget target;
-    setPropertyFromText(target, QString::fromUtf8(GetParam().name), QString::fromUtf8(GetParam().value));
+    zim::loader::setPropertyFromText(target, QString::fromUtf8(GetParam().name), QString::fromUtf8(GetParam().value));
     const QMetaObject *meta = target.metaObject();
     const QMetaProperty property = meta->property(meta->indexOfProperty(GetParam().property));
-    EXPECT_EQ(propertyText(target, property).toStdString(), GetParam().text);
+    EXPECT_EQ(zim::loader::propertyText(target, property).toStdString(), GetParam().text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -117,8 +117,8 @@ class RefusedProperty : public testing::TestWithParam<RefusedCase> {};
 TEST_P(RefusedProperty, WithItsMessage)
 {
     PropertyTarget target;
-    EXPECT_THAT([&] { setPropertyFromText(target, QString::fromUtf8(GetParam().name), QString::fromUtf8(GetParam().value)); },
-                testing::ThrowsMessage<HException>(testing::StrEq(GetParam().message)));
+    EXPECT_THAT([&] { zim::loader::setPropertyFromText(target, QString::fromUtf8(GetParam().name), QString::fromUtf8(GetParam().value)); },
+                testing::ThrowsMessage<zim::common::HException>(testing::StrEq(GetParam().message)));
 }
 
 INSTANTIATE_TEST_SUITE_P(

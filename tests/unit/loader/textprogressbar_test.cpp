@@ -9,9 +9,9 @@ namespace {
 struct BarFixture : testing::Test
 {
     CapturedStream out;
-    ConsoleOutput console{out.file()};
+    zim::loader::ConsoleOutput console{out.file()};
     uint64_t now = 5000;
-    TextProgressBar bar{80, console, [this] { return now; }};
+    zim::loader::TextProgressBar bar{80, console, [this] { return now; }};
 };
 
 std::string drawn(const std::string &task, int cells, int width, const char *percent)

@@ -112,7 +112,7 @@ TEST(ElfLoadFile, LoadsEachSegmentWithBytesAtItsLoadAddress)
     elf.segments.push_back({load, 0x0200, 0xF004, QByteArray("\x12\x34", 2), 0, ".data"});
     elf.segments.push_back({load, 0x0202, 0x0202, QByteArray(), 0x20, nullptr});
     elf.segments.push_back({4 /*note*/, 0, 0, QByteArray("zzzz"), 0, nullptr});
-    auto file = ElfLoadFile::fromBytes(elf.build(), "a.elf");
+    auto file = zim::loadfile::ElfLoadFile::fromBytes(elf.build(), "a.elf");
     EXPECT_EQ(primaryOf(*file), (std::vector<SectionData>{{0xF000, {0x31, 0x40, 0x00, 0x0A}},
                                                           {0xFFFE, {0x00, 0xF0}},
                                                           {0xF004, {0x12, 0x34}}}));
@@ -125,7 +125,7 @@ TEST(ElfLoadFile, LeavesTheMappedHeadersOutOfTheFirstSegment)
 {
     ElfBuilder elf = twoSegments();
     elf.headersInFirstSegment = true;
-    auto file = ElfLoadFile::fromBytes(elf.build(), "a.elf");
+    auto file = zim::loadfile::ElfLoadFile::fromBytes(elf.build(), "a.elf");
     EXPECT_EQ(primaryOf(*file),
               (std::vector<SectionData>{{0xF000, {0x31, 0x40, 0x00, 0x0A}}, {0xFFFE, {0x00, 0xF0}}}));
 }
@@ -145,7 +145,7 @@ TEST_P(RejectsDamagedElf, NamingTheFile)
 {
     QByteArray bytes = twoSegments().build();
     GetParam().apply(bytes);
-    EXPECT_EQ(messageOf([&] { ElfLoadFile::fromBytes(bytes, "prog.elf"); }),
+    EXPECT_EQ(messageOf([&] { zim::loadfile::ElfLoadFile::fromBytes(bytes, "prog.elf"); }),
               QString("prog.elf: ") + GetParam().message);
 }
 

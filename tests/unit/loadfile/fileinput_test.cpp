@@ -60,7 +60,7 @@ TEST(BinaryLoadFile, ReadsAFifoToItsEnd)
     std::thread writer;
     const QString fifo = fifoFeeding(files, image, writer);
     ASSERT_FALSE(fifo.isEmpty());
-    BinaryLoadFile file(fifo);
+    zim::loadfile::BinaryLoadFile file(fifo);
     writer.join();
     file.setLoadAddress(0x1000);
     ASSERT_EQ(file.sections().primarySections.size(), 1u);
@@ -77,7 +77,7 @@ TEST(HFileInputByteStream, ReadsAFifoToItsEnd)
     std::thread writer;
     const QString fifo = fifoFeeding(files, contents, writer);
     ASSERT_FALSE(fifo.isEmpty());
-    HFileInputByteStream stream(fifo);
+    zim::loadfile::HFileInputByteStream stream(fifo);
     writer.join();
     ASSERT_EQ(stream.size(), size_t(contents.size()));
     EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(stream.data()), contents.size()), contents);
@@ -87,14 +87,14 @@ TEST(BinaryLoadFile, RefusesAnEmptyFile)
 {
     TempFiles files;
     const QString name = files.write("empty.bin", QByteArray());
-    EXPECT_EQ(messageOf([&] { BinaryLoadFile file(name); }), "empty file " + name);
+    EXPECT_EQ(messageOf([&] { zim::loadfile::BinaryLoadFile file(name); }), "empty file " + name);
 }
 
 TEST(BinaryLoadFile, ReadsTheBytesWhenFirstUsedAndFailsWhenTheFileShrankMeanwhile)
 {
     TempFiles files;
     const QString name = files.write("a.bin", QByteArray(4096, 'x'));
-    BinaryLoadFile file(name);
+    zim::loadfile::BinaryLoadFile file(name);
     ASSERT_EQ(file.sections().primarySections.at(0)->size(), 4096u);
     ASSERT_TRUE(QFile::resize(name, 100));
     EXPECT_EQ(messageOf([&] { file.sections().primarySections.at(0)->data(); }), "cannot read " + name);
@@ -122,9 +122,9 @@ TEST_P(RejectsHugeSparseFilesEarly, WithoutReadingThem)
         GTEST_SKIP() << "the temporary file system holds no sparse file of " << c.length << " bytes";
     const QString message = messageOf([&] {
         if (QString(c.fileName).endsWith(".elf")) {
-            ElfLoadFile file(name);
+            zim::loadfile::ElfLoadFile file(name);
         } else {
-            BinaryLoadFile file(name);
+            zim::loadfile::BinaryLoadFile file(name);
             file.setLoadAddress(c.loadAddress);
             file.sections();
         }
@@ -145,10 +145,10 @@ TEST(TextLoadFile, FailsOnAnEndlessDeviceAtOnce)
 {
     if (!QFile::exists("/dev/zero"))
         GTEST_SKIP() << "no /dev/zero";
-    EXPECT_EQ(messageOf([] { IntelHexLoadFile file("/dev/zero"); }), "missing record mark in hex file : line 1");
-    EXPECT_EQ(messageOf([] { SRecordLoadFile file("/dev/zero"); }), "no leading 'S' character : line 1");
-    EXPECT_EQ(messageOf([] { TIHexLoadFile file("/dev/zero"); }), "invalid ASCII encoded byte : line 1");
-    EXPECT_EQ(messageOf([] { HexLoadFile file("/dev/zero"); }), "invalid ASCII encoded byte : line 1");
+    EXPECT_EQ(messageOf([] { zim::loadfile::IntelHexLoadFile file("/dev/zero"); }), "missing record mark in hex file : line 1");
+    EXPECT_EQ(messageOf([] { zim::loadfile::SRecordLoadFile file("/dev/zero"); }), "no leading 'S' character : line 1");
+    EXPECT_EQ(messageOf([] { zim::loadfile::TIHexLoadFile file("/dev/zero"); }), "invalid ASCII encoded byte : line 1");
+    EXPECT_EQ(messageOf([] { zim::loadfile::HexLoadFile file("/dev/zero"); }), "invalid ASCII encoded byte : line 1");
 }
 
 TEST(TextLoadFile, KeepsNoSectionForEachOfManyAddressOnlyLines)
@@ -157,7 +157,7 @@ TEST(TextLoadFile, KeepsNoSectionForEachOfManyAddressOnlyLines)
     for (uint32_t address = 0; address < 200000; ++address)
         text += QByteArray::number(0x10000 + address * 0x10, 16).rightJustified(8, '0') + '\n';
     TempFiles files;
-    HexLoadFile file(files.write("addresses.lst", text + "0000F000 31\n"));
+    zim::loadfile::HexLoadFile file(files.write("addresses.lst", text + "0000F000 31\n"));
     EXPECT_EQ(primaryOf(file), (std::vector<SectionData>{{0xF000, {0x31}}}));
 }
 
@@ -185,7 +185,7 @@ TEST(TextLoadFile, FailsWhenTheFileShrinksWhileItIsRead)
     });
     bool loadedWhole = false;
     const QString message = messageOf([&] {
-        TIHexLoadFile file(name);
+        zim::loadfile::TIHexLoadFile file(name);
         loadedWhole = file.primarySize() == uint32_t(lines) * 16;
     });
     cutter.join();

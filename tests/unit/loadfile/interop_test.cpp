@@ -86,7 +86,7 @@ TEST_P(EachFormat, ReadsWhatSrecCatWrote)
         const std::vector<SectionData> layout = randomLayout(seed);
         const QString output = files.path(QStringLiteral("out.") + GetParam().extension);
         ASSERT_EQ(run(srecCat(), piecesFor(files, layout) << "-o" << output << GetParam().srecOption), "");
-        auto file = TEVOLoadFileFactory().create(output, GetParam().typeName);
+        auto file = zim::loadfile::TEVOLoadFileFactory().create(output, GetParam().typeName);
         ASSERT_TRUE(file);
         EXPECT_EQ(primaryOf(*file), layout) << "seed " << seed;
     }
@@ -98,8 +98,8 @@ TEST_P(EachFormat, ReadsBackWhatItsWriterWrote)
     const std::vector<SectionData> layout = randomLayout(7);
     LayoutLoadFile original(layout, true, 0x12345);
     const QString output = files.path(QStringLiteral("out.") + GetParam().extension);
-    writeLoadFile(output, GetParam().typeName, original);
-    auto file = TEVOLoadFileFactory().create(output, GetParam().typeName);
+    zim::loadfile::writeLoadFile(output, GetParam().typeName, original);
+    auto file = zim::loadfile::TEVOLoadFileFactory().create(output, GetParam().typeName);
     ASSERT_TRUE(file);
     EXPECT_EQ(primaryOf(*file), layout);
     if (QByteArray(GetParam().typeName) == "ihex") {
@@ -119,8 +119,8 @@ TEST(WriteLoadFile, WritesOneBinaryImageWithGapsFilled)
     TempFiles files;
     LayoutLoadFile original(std::vector<SectionData>{{0x1002, {1, 2}}, {0x1000, {9}}, {0x1005, {5}}});
     const QString output = files.path("out.bin");
-    writeLoadFile(output, "bin", original);
-    BinaryLoadFile image(output);
+    zim::loadfile::writeLoadFile(output, "bin", original);
+    zim::loadfile::BinaryLoadFile image(output);
     image.setLoadAddress(0x1000);
     EXPECT_EQ(primaryOf(image), (std::vector<SectionData>{{0x1000, {9, 0xFF, 1, 2, 0xFF, 5}}}));
 }
@@ -130,7 +130,7 @@ TEST(WriteLoadFile, SplitsIntelRecordsAt64KBoundariesAndAddsTheStartRecord)
     TempFiles files;
     LayoutLoadFile original(std::vector<SectionData>{{0xFFF8, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}}}, true, 0xF000);
     const QString output = files.path("out.hex");
-    writeLoadFile(output, "ihex", original);
+    zim::loadfile::writeLoadFile(output, "ihex", original);
     QFile file(output);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray(":08FFF8000102030405060708DD\n"
@@ -150,8 +150,8 @@ TEST_P(FirmwareTwins, LoadTheSameMemoryAsTheIntelHexImage)
     const QString twin = base + "." + GetParam();
     if (!QFileInfo::exists(base + ".hex") || !QFileInfo::exists(twin))
         GTEST_SKIP() << "firmware images not present";
-    auto hex = TEVOLoadFileFactory().create(base + ".hex", "ihex");
-    auto other = TEVOLoadFileFactory().create(twin, TEVOLoadFileFactory().typeForFileName(twin));
+    auto hex = zim::loadfile::TEVOLoadFileFactory().create(base + ".hex", "ihex");
+    auto other = zim::loadfile::TEVOLoadFileFactory().create(twin, zim::loadfile::TEVOLoadFileFactory().typeForFileName(twin));
     ASSERT_TRUE(other);
     EXPECT_EQ(memoryOf(*other), memoryOf(*hex));
     EXPECT_EQ(memoryOf(*hex).size(), 7817u);

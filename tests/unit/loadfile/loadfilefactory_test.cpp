@@ -19,7 +19,7 @@ class TypeForFileName : public testing::TestWithParam<NameCase>
 
 TEST_P(TypeForFileName, GivesTheTypeOfTheExtension)
 {
-    EXPECT_EQ(TEVOLoadFileFactory().typeForFileName(QString::fromUtf8(GetParam().fileName)),
+    EXPECT_EQ(zim::loadfile::TEVOLoadFileFactory().typeForFileName(QString::fromUtf8(GetParam().fileName)),
               QString::fromUtf8(GetParam().type));
 }
 
@@ -35,24 +35,24 @@ TEST(LoadFileFactory, CreatesReadersByExactTypeName)
 {
     TempFiles files;
     const QString hex = files.write("a.hex", ":0200000401F009\n:02000000ABCD86\n:00000001FF\n");
-    auto file = TEVOLoadFileFactory().create(hex, "ihex");
+    auto file = zim::loadfile::TEVOLoadFileFactory().create(hex, "ihex");
     ASSERT_TRUE(file);
     EXPECT_EQ(primaryOf(*file), (std::vector<SectionData>{{0x01F00000, {0xAB, 0xCD}}}));
-    EXPECT_FALSE(TEVOLoadFileFactory().create(hex, "IHEX"));
-    EXPECT_FALSE(TEVOLoadFileFactory().create(hex, "intel"));
-    auto bin = TEVOLoadFileFactory().create(hex, "bin");
+    EXPECT_FALSE(zim::loadfile::TEVOLoadFileFactory().create(hex, "IHEX"));
+    EXPECT_FALSE(zim::loadfile::TEVOLoadFileFactory().create(hex, "intel"));
+    auto bin = zim::loadfile::TEVOLoadFileFactory().create(hex, "bin");
     ASSERT_TRUE(bin);
     EXPECT_FALSE(bin->hasAddresses());
 }
 
 TEST(LoadFileFactory, MakesExecutablesOnlyOnceTheirReaderIsRegistered)
 {
-    TEVOLoadFileFactory factory;
+    zim::loadfile::TEVOLoadFileFactory factory;
     EXPECT_FALSE(factory.create("a.hzx", "hzx"));
     QString seen;
-    factory.setTEVOCreator([&seen](const QString &fileName) -> std::unique_ptr<LoadFileInterface> {
+    factory.setTEVOCreator([&seen](const QString &fileName) -> std::unique_ptr<zim::loadfile::LoadFileInterface> {
         seen = fileName;
-        return BinaryLoadFile::fromBytes("x");
+        return zim::loadfile::BinaryLoadFile::fromBytes("x");
     });
     EXPECT_TRUE(factory.create("a.hzx", "hzx"));
     EXPECT_EQ(seen, "a.hzx");

@@ -31,9 +31,9 @@ TEST(MakeContiguous, RefusesARangePastTheTopOfTheAddressSpace)
 TEST(BinaryLoadFile, PlacesTheFileAtTheLoadAddressAndMovesItOnAChange)
 {
     TempFiles files;
-    BinaryLoadFile file(files.write("a.bin", QByteArray("\x01\x02\x03", 3)));
+    zim::loadfile::BinaryLoadFile file(files.write("a.bin", QByteArray("\x01\x02\x03", 3)));
     file.setLoadAddress(0);
-    const LoadFileSectionInterface *before = file.sections().primarySections[0].get();
+    const zim::loadfile::LoadFileSectionInterface *before = file.sections().primarySections[0].get();
     file.setLoadAddress(0);
     EXPECT_EQ(file.sections().primarySections[0].get(), before) << "same address keeps the sections";
 
@@ -50,7 +50,7 @@ TEST(HByteStream, ReadsAWholeFileAndGrowsPastItsFirstBuffer)
     QByteArray contents;
     for (int i = 0; i < 3000; ++i)
         contents.append(char(i * 7));
-    HFileInputByteStream stream(files.write("x.hzx", contents));
+    zim::loadfile::HFileInputByteStream stream(files.write("x.hzx", contents));
     EXPECT_EQ(stream.size(), 3000u);
     uint8_t head[2];
     ASSERT_TRUE(stream.read(head, 2));
@@ -60,7 +60,7 @@ TEST(HByteStream, ReadsAWholeFileAndGrowsPastItsFirstBuffer)
     EXPECT_EQ(stream.readByte(), uint8_t(2999 * 7));
     EXPECT_TRUE(stream.atEnd());
 
-    HByteStream grown;
+    zim::loadfile::HByteStream grown;
     std::vector<uint8_t> block(700, 0x5A);
     grown.write(block.data(), block.size());
     grown.write(block.data(), block.size());

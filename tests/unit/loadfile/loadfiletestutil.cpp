@@ -19,13 +19,13 @@ LayoutLoadFile::LayoutLoadFile(const std::vector<SectionData> &layout, bool hasS
     : m_hasStart(hasStart), m_start(start)
 {
     for (const SectionData &s : layout) {
-        auto section = std::make_unique<ExpandingLoadFileSection>("", s.address);
+        auto section = std::make_unique<zim::loadfile::ExpandingLoadFileSection>("", s.address);
         std::copy(s.bytes.begin(), s.bytes.end(), section->append(uint32_t(s.bytes.size())));
         m_sections.primarySections.push_back(std::move(section));
     }
 }
 
-std::vector<SectionData> primaryOf(LoadFileInterface &file)
+std::vector<SectionData> primaryOf(zim::loadfile::LoadFileInterface &file)
 {
     std::vector<SectionData> result;
     for (const auto &section : file.sections().primarySections)
@@ -34,7 +34,7 @@ std::vector<SectionData> primaryOf(LoadFileInterface &file)
     return result;
 }
 
-std::map<uint32_t, uint8_t> memoryOf(LoadFileInterface &file)
+std::map<uint32_t, uint8_t> memoryOf(zim::loadfile::LoadFileInterface &file)
 {
     std::map<uint32_t, uint8_t> memory;
     for (const auto &section : file.sections().primarySections) {

@@ -23,7 +23,7 @@ struct SectionData
 void PrintTo(const SectionData &section, std::ostream *os);
 
 // A load file holding given sections and an optional start address.
-class LayoutLoadFile : public LoadFileInterface
+class LayoutLoadFile : public zim::loadfile::LoadFileInterface
 {
 public:
     explicit LayoutLoadFile(const std::vector<SectionData> &layout, bool hasStart = false, uint32_t start = 0);
@@ -39,9 +39,9 @@ private:
     uint32_t m_start;
 };
 
-std::vector<SectionData> primaryOf(LoadFileInterface &file);
+std::vector<SectionData> primaryOf(zim::loadfile::LoadFileInterface &file);
 // Address -> byte over all primary sections, later sections winning.
-std::map<uint32_t, uint8_t> memoryOf(LoadFileInterface &file);
+std::map<uint32_t, uint8_t> memoryOf(zim::loadfile::LoadFileInterface &file);
 
 // A temporary directory that lives for the test.
 class TempFiles
@@ -60,7 +60,7 @@ QString messageOf(F &&f)
 {
     try {
         f();
-    } catch (const HException &e) {
+    } catch (const zim::common::HException &e) {
         return e.message();
     }
     return QStringLiteral("<no exception>");

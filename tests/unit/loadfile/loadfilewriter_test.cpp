@@ -32,7 +32,7 @@ ssize_t fullAfterTenBytes(int fd, const void *buffer, size_t size)
 
 TEST(LoadFileWriters, AreRegisteredForTheTextAndBinaryTypesOnly)
 {
-    TEVOLoadFileFactory factory;
+    zim::loadfile::TEVOLoadFileFactory factory;
     for (const char *type : {"bin", "ihex", "hex", "tihex", "srec"})
         EXPECT_NE(factory.writer(QString::fromLatin1(type)), nullptr) << type;
     EXPECT_EQ(messageOf([&] { factory.requireWriter(QStringLiteral("elf")); }),
@@ -46,8 +46,8 @@ TEST(LoadFileDestination, AFailedWriteLeavesTheOldFileAndNoTemporaryFile)
 {
     TempFiles files;
     const QString path = files.write("out.hex", "old contents\n");
-    const LoadFileDestination destination(path, fullAfterTenBytes);
-    EXPECT_EQ(destination.kind(), LoadFileDestination::RegularFile);
+    const zim::loadfile::LoadFileDestination destination(path, fullAfterTenBytes);
+    EXPECT_EQ(destination.kind(), zim::loadfile::LoadFileDestination::RegularFile);
     EXPECT_EQ(messageOf([&] { destination.write(QByteArray(100, 'x')); }),
               QStringLiteral("cannot write %1: No space left on device").arg(path));
     EXPECT_EQ(contentsOf(path), "old contents\n");
@@ -59,7 +59,7 @@ TEST(LoadFileDestination, ReplacesARegularFileKeepingItsPermissions)
     TempFiles files;
     const QString path = files.write("out.hex", "old contents that are longer\n");
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
-    LoadFileDestination(path).write("new\n");
+    zim::loadfile::LoadFileDestination(path).write("new\n");
     EXPECT_EQ(contentsOf(path), "new\n");
     struct stat st = {};
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
@@ -72,7 +72,7 @@ TEST(LoadFileDestination, WritesThroughALinkToAFileAndKeepsTheLink)
     const QString real = files.write("real.hex", "old\n");
     const QString link = files.path(QStringLiteral("link.hex"));
     ASSERT_EQ(::symlink("real.hex", QFile::encodeName(link).constData()), 0);
-    LoadFileDestination(link).write("new\n");
+    zim::loadfile::LoadFileDestination(link).write("new\n");
     EXPECT_EQ(contentsOf(real), "new\n");
     EXPECT_TRUE(QFileInfo(link).isSymLink());
 }
@@ -82,11 +82,11 @@ TEST(LoadFileDestination, RefusesWhatCannotBeWrittenBeforeAnyWrite)
     TempFiles files;
     const QString directory = files.path(QStringLiteral("sub"));
     ASSERT_TRUE(QDir().mkpath(directory));
-    EXPECT_EQ(messageOf([&] { LoadFileDestination{directory}; }), QStringLiteral("cannot write %1: Is a directory").arg(directory));
+    EXPECT_EQ(messageOf([&] { zim::loadfile::LoadFileDestination{directory}; }), QStringLiteral("cannot write %1: Is a directory").arg(directory));
     const QString missing = files.path(QStringLiteral("none/out.hex"));
-    EXPECT_EQ(messageOf([&] { LoadFileDestination{missing}; }),
+    EXPECT_EQ(messageOf([&] { zim::loadfile::LoadFileDestination{missing}; }),
               QStringLiteral("cannot write %1: No such file or directory").arg(missing));
-    EXPECT_EQ(LoadFileDestination(QStringLiteral("/dev/null")).kind(), LoadFileDestination::WriteThrough);
+    EXPECT_EQ(zim::loadfile::LoadFileDestination(QStringLiteral("/dev/null")).kind(), zim::loadfile::LoadFileDestination::WriteThrough);
 }
 
 } // namespace

@@ -12,17 +12,17 @@ namespace {
 
 enum class Format { IntelHex, Listing, TIText, SRecord };
 
-std::unique_ptr<LoadFileInterface> parse(Format format, const QByteArray &text)
+std::unique_ptr<zim::loadfile::LoadFileInterface> parse(Format format, const QByteArray &text)
 {
     switch (format) {
     case Format::IntelHex:
-        return IntelHexLoadFile::fromText(text);
+        return zim::loadfile::IntelHexLoadFile::fromText(text);
     case Format::Listing:
-        return HexLoadFile::fromText(text);
+        return zim::loadfile::HexLoadFile::fromText(text);
     case Format::TIText:
-        return TIHexLoadFile::fromText(text);
+        return zim::loadfile::TIHexLoadFile::fromText(text);
     case Format::SRecord:
-        return SRecordLoadFile::fromText(text);
+        return zim::loadfile::SRecordLoadFile::fromText(text);
     }
     return nullptr;
 }
@@ -149,19 +149,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(IntelHexLoadFile, TakesTheStartAddressFromThe03And05Records)
 {
-    auto plain = IntelHexLoadFile::fromText(":00000001FF\n");
+    auto plain = zim::loadfile::IntelHexLoadFile::fromText(":00000001FF\n");
     EXPECT_FALSE(plain->hasStartAddress());
     EXPECT_EQ(plain->startAddress(), 0u);
-    auto segment = IntelHexLoadFile::fromText(":0400000312345678E5\n:00000001FF\n");
+    auto segment = zim::loadfile::IntelHexLoadFile::fromText(":0400000312345678E5\n:00000001FF\n");
     EXPECT_TRUE(segment->hasStartAddress());
     EXPECT_EQ(segment->startAddress(), 0x12345678u);
-    auto linear = IntelHexLoadFile::fromText(":0400000312345678E5\n:040000050000F00007\n:00000001FF\n");
+    auto linear = zim::loadfile::IntelHexLoadFile::fromText(":0400000312345678E5\n:040000050000F00007\n:00000001FF\n");
     EXPECT_EQ(linear->startAddress(), 0xF000u);
 }
 
 TEST(SRecordLoadFile, KeepsTheStartAddressButDoesNotClaimOne)
 {
-    auto file = SRecordLoadFile::fromText("S105F000AABBA5\nS80401234592\n");
+    auto file = zim::loadfile::SRecordLoadFile::fromText("S105F000AABBA5\nS80401234592\n");
     EXPECT_FALSE(file->hasStartAddress());
     EXPECT_EQ(file->startAddress(), 0x12345u);
 }
@@ -171,11 +171,11 @@ TEST(TextLoadFile, ReadsAnOverlongLineAsSeveral)
     // The record and its padding fill the 529-character line buffer; the rest is a line of
     // its own, which has no record mark.
     const QByteArray first = ":02F00000AABBA9" + QByteArray(529 - 15, ' ');
-    EXPECT_EQ(messageOf([&] { IntelHexLoadFile::fromText(first + "tail\n:00000001FF\n"); }),
+    EXPECT_EQ(messageOf([&] { zim::loadfile::IntelHexLoadFile::fromText(first + "tail\n:00000001FF\n"); }),
               "missing record mark in hex file : line 2");
     const QByteArray fitting = ":02F00000AABBA9" + QByteArray(528 - 15, ' ') + "\n";
-    EXPECT_EQ(primaryOf(*IntelHexLoadFile::fromText(fitting + ":00000001FF\n")).size(), 1u);
-    EXPECT_EQ(messageOf([&] { IntelHexLoadFile::fromText(first + "\n:00000001FF\n"); }),
+    EXPECT_EQ(primaryOf(*zim::loadfile::IntelHexLoadFile::fromText(fitting + ":00000001FF\n")).size(), 1u);
+    EXPECT_EQ(messageOf([&] { zim::loadfile::IntelHexLoadFile::fromText(first + "\n:00000001FF\n"); }),
               "missing record mark in hex file : line 2")
         << "a line feed just past the buffer makes an empty line of its own";
 }

@@ -16,8 +16,8 @@ class RealDevicesTest : public testing::Test
 {
 protected:
     TestState m_state;
-    MSP430DevicesGuard m_guard{m_state};
-    MSP430DeviceDatabase *m_devices = m_guard.devices();
+    zim::msp430::MSP430DevicesGuard m_guard{m_state};
+    zim::msp430::MSP430DeviceDatabase *m_devices = m_guard.devices();
 };
 
 struct ExpectedDevice
@@ -42,7 +42,7 @@ class DeviceTableCases : public RealDevicesTest, public testing::WithParamInterf
 TEST_P(DeviceTableCases, AnswersTheDevicesMemoryAndIdentification)
 {
     const ExpectedDevice &d = GetParam();
-    const int index = findMSP430Device(m_devices, QString::fromLatin1(d.name));
+    const int index = zim::msp430::findMSP430Device(m_devices, QString::fromLatin1(d.name));
     ASSERT_GE(index, 0);
     m_devices->select(index);
     EXPECT_STREQ(m_devices->selectedName(), d.name);

@@ -38,7 +38,7 @@ protected:
 
     void useFake(const QString &variant) { useVeltDir(kFakes + '/' + variant); }
     void useVeltDir(const QString &dir) { m_state.environmentMacros()[QStringLiteral("VeltDir")] = dir; }
-    MSP430DeviceLibrary &library() { return m_state.service<MSP430DeviceLibrary>(); }
+    zim::msp430::MSP430DeviceLibrary &library() { return m_state.service<zim::msp430::MSP430DeviceLibrary>(); }
 
     TestState m_state;
 };
@@ -46,8 +46,8 @@ protected:
 TEST_F(DevicesLibraryTest, TwoUsersShareOneLoadAndTheLastReleaseUnloads)
 {
     useFake(QStringLiteral("full"));
-    MSP430DeviceDatabase *first = library().acquire();
-    MSP430DeviceDatabase *second = library().acquire();
+    zim::msp430::MSP430DeviceDatabase *first = library().acquire();
+    zim::msp430::MSP430DeviceDatabase *second = library().acquire();
     EXPECT_EQ(first, second);
     EXPECT_STREQ(first->name(0), "FAKE430");
     EXPECT_EQ(counter("ZIM_FAKE_DEVICES_LOADS"), 1);
@@ -67,12 +67,12 @@ TEST_F(DevicesLibraryTest, AMissingLibraryNamesTheExpandedPath)
     const QString dir = QDir::tempPath() + QStringLiteral("/zim-no-such-velt-dir");
     useVeltDir(dir);
     EXPECT_THAT([this] { library().acquire(); },
-                testing::ThrowsMessage<HException>(
+                testing::ThrowsMessage<zim::common::HException>(
                     testing::StrEq(("cannot access \"" + dir + kLibraryFile + '"').toStdString())));
 
     // Nothing stays behind: the next acquire with a good library loads it afresh.
     useFake(QStringLiteral("full"));
-    MSP430DevicesGuard guard(m_state);
+    zim::msp430::MSP430DevicesGuard guard(m_state);
     EXPECT_EQ(counter("ZIM_FAKE_DEVICES_LOADS"), 1);
 }
 
@@ -80,7 +80,7 @@ TEST_F(DevicesLibraryTest, AMissingAllocateEntryFailsAndUnloadsTheLibrary)
 {
     useFake(QStringLiteral("noallocate"));
     EXPECT_THAT([this] { library().acquire(); },
-                testing::ThrowsMessage<HException>(
+                testing::ThrowsMessage<zim::common::HException>(
                     testing::StrEq("cannot find symbol \"AllocateMSP430Devices\" in DLL")));
     EXPECT_EQ(counter("ZIM_FAKE_DEVICES_LOADS"), 1);
     EXPECT_EQ(counter("ZIM_FAKE_DEVICES_UNLOADS"), 1);
@@ -94,9 +94,9 @@ class IdentifyStringsTest : public testing::Test
 protected:
     void SetUp() override
     {
-        PropertyGroup target{QStringLiteral("Target"), {}};
+        zim::project::PropertyGroup target{QStringLiteral("Target"), {}};
         const auto add = [&](const char *device, const char *identify) {
-            PropertyGroupEntry entry{QString::fromLatin1(device), {}};
+            zim::project::PropertyGroupEntry entry{QString::fromLatin1(device), {}};
             if (identify)
                 entry.properties.insert(QStringLiteral("msp430_identify_string"), QString::fromLatin1(identify));
             target.entries.append(entry);
@@ -109,7 +109,7 @@ protected:
         m_groups.addGroup(target);
     }
 
-    PropertyGroups m_groups;
+    zim::project::PropertyGroups m_groups;
 };
 
 struct IdentifyCase
@@ -129,8 +129,8 @@ class IdentifyStringsCases : public IdentifyStringsTest, public testing::WithPar
 TEST_P(IdentifyStringsCases, SplitsOnSemicolonsAndDropsEmptyParts)
 {
     const IdentifyCase &c = GetParam();
-    EXPECT_EQ(msp430IdentifyStrings(m_groups, QString::fromLatin1(c.device)), c.strings);
-    EXPECT_EQ(msp430IdentifyString(m_groups, QString::fromLatin1(c.device)), c.strings.value(0));
+    EXPECT_EQ(zim::msp430::msp430IdentifyStrings(m_groups, QString::fromLatin1(c.device)), c.strings);
+    EXPECT_EQ(zim::msp430::msp430IdentifyString(m_groups, QString::fromLatin1(c.device)), c.strings.value(0));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -158,7 +158,7 @@ class DeviceMatchCases : public IdentifyStringsTest, public testing::WithParamIn
 TEST_P(DeviceMatchCases, ComparesTheDetectedTypeWithEachIdentifyString)
 {
     const MatchCase &c = GetParam();
-    EXPECT_EQ(msp430DeviceMatches(m_groups, QString::fromLatin1(c.device), QString::fromLatin1(c.detected)), c.matches);
+    EXPECT_EQ(zim::msp430::msp430DeviceMatches(m_groups, QString::fromLatin1(c.device), QString::fromLatin1(c.detected)), c.matches);
 }
 
 INSTANTIATE_TEST_SUITE_P(

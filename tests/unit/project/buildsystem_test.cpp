@@ -14,8 +14,8 @@ protected:
         return m_build.outputFilePath(project("Blinky"), configuration, absolute);
     }
 
-    EnvironmentSettings m_settings{QStringLiteral(ZIM_BINARY_DIR "/bin/zimprog")};
-    BuildSystem m_build{m_projects, m_settings};
+    zim::project::EnvironmentSettings m_settings{QStringLiteral(ZIM_BINARY_DIR "/bin/zimprog")};
+    zim::project::BuildSystem m_build{m_projects, m_settings};
 };
 
 TEST_F(BuildMacros, DefaultExecutableOutputUnderTheProjectDirectory)
@@ -52,7 +52,7 @@ TEST_F(BuildMacros, FileAndSolutionMacros)
 {
     open("<project Name=\"P\"><file file_name=\"src/main.c.in\"/><configuration Name=\"Debug\"/></project>",
          "app.v2.hzp");
-    const MacroMap m = m_build.buildMacros(project("P")->children().first(), "Debug");
+    const zim::project::MacroMap m = m_build.buildMacros(project("P")->children().first(), "Debug");
     EXPECT_EQ(m.value("InputDir"), "src");
     EXPECT_EQ(m.value("InputName"), "main");
     EXPECT_EQ(m.value("InputExt"), "c.in");

@@ -6,7 +6,7 @@
 
 namespace {
 
-const MacroMap env{{"Platform", "msp430"}, {"VeltDir", "/opt/velt"}, {"Loop", "$(Loop)"},
+const zim::project::MacroMap env{{"Platform", "msp430"}, {"VeltDir", "/opt/velt"}, {"Loop", "$(Loop)"},
                    {"Inner", "Platform"}, {"Self", "x$(Self)"}};
 
 struct ExpandCase
@@ -19,7 +19,7 @@ class ExpandTest : public testing::TestWithParam<ExpandCase> {};
 
 TEST_P(ExpandTest, Expands)
 {
-    EXPECT_EQ(expandMacros(env, QString::fromUtf8(GetParam().text)), QString::fromUtf8(GetParam().expected));
+    EXPECT_EQ(zim::project::expandMacros(env, QString::fromUtf8(GetParam().text)), QString::fromUtf8(GetParam().expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(Macros, ExpandTest, testing::Values(
@@ -39,28 +39,28 @@ INSTANTIATE_TEST_SUITE_P(Macros, ExpandTest, testing::Values(
 
 TEST(Macros, SelfGrowingReferencesStopAfterBoundedPasses)
 {
-    const MacroMap grow{{"G", "$(G:$(G))"}};
-    const QString out = expandMacros(grow, "$($(G))");
+    const zim::project::MacroMap grow{{"G", "$(G:$(G))"}};
+    const QString out = zim::project::expandMacros(grow, "$($(G))");
     EXPECT_LT(out.size(), 100000);
 }
 
 TEST(Macros, ListForm)
 {
-    const MacroMap m = parseMacroList("A=1;B=x\\;y;;C=a=b");
+    const zim::project::MacroMap m = zim::project::parseMacroList("A=1;B=x\\;y;;C=a=b");
     EXPECT_EQ(m.size(), 3);
     EXPECT_EQ(m.value("A"), "1");
     EXPECT_EQ(m.value("B"), "x;y");
     EXPECT_EQ(m.value("C"), "a=b");
-    EXPECT_TRUE(parseMacroList(";;").isEmpty());
-    EXPECT_EQ(parseMacroList("D=\\\\").value("D"), "\\");
+    EXPECT_TRUE(zim::project::parseMacroList(";;").isEmpty());
+    EXPECT_EQ(zim::project::parseMacroList("D=\\\\").value("D"), "\\");
 }
 
 TEST(EnvironmentSettings, VeltDirFromExecutablePath)
 {
-    EXPECT_EQ(EnvironmentSettings::veltDirFromExecutablePath("C:\\Velt\\BIN\\zimprog.exe"), "C:/Velt");
-    EXPECT_EQ(EnvironmentSettings::veltDirFromExecutablePath("/usr/local/bin/zimprog"), "/usr/local");
-    EXPECT_EQ(EnvironmentSettings::veltDirFromExecutablePath("C:\\tools\\zimprog.exe"), "C:/tools/zimprog.exe");
-    EXPECT_EQ(EnvironmentSettings::veltDirFromExecutablePath("/opt/binaries/zimprog"), "/opt/binaries/zimprog");
+    EXPECT_EQ(zim::project::EnvironmentSettings::veltDirFromExecutablePath("C:\\Velt\\BIN\\zimprog.exe"), "C:/Velt");
+    EXPECT_EQ(zim::project::EnvironmentSettings::veltDirFromExecutablePath("/usr/local/bin/zimprog"), "/usr/local");
+    EXPECT_EQ(zim::project::EnvironmentSettings::veltDirFromExecutablePath("C:\\tools\\zimprog.exe"), "C:/tools/zimprog.exe");
+    EXPECT_EQ(zim::project::EnvironmentSettings::veltDirFromExecutablePath("/opt/binaries/zimprog"), "/opt/binaries/zimprog");
 }
 
 } // namespace

@@ -5,8 +5,8 @@
 
 namespace {
 
-const PropertyValue kText("p", 0, "", "P", "", "default", PropertyValue::Text);
-const PropertyValue kList("macros", 0, "", "M", "", "", PropertyValue::Accumulating);
+const zim::project::PropertyValue kText("p", 0, "", "P", "", "default", zim::project::PropertyValue::Text);
+const zim::project::PropertyValue kList("macros", 0, "", "M", "", "", zim::project::PropertyValue::Accumulating);
 
 // A solution whose lookups the tests below walk: solution configurations "Common", "Debug"
 // and "ARM Debug" (inheriting ARM and Debug), a project with its own levels, and a file.
@@ -33,10 +33,10 @@ protected:
         SolutionFiles::SetUp();
         open(kLevels);
     }
-    ProjectElement *file() const { return project("App")->children().first()->children().first(); }
+    zim::project::ProjectElement *file() const { return project("App")->children().first()->children().first(); }
     QString value(const QString &name, const QString &configuration)
     {
-        const PropertyValue property(name, 0, "", "", "", "default", PropertyValue::Text);
+        const zim::project::PropertyValue property(name, 0, "", "", "", "default", zim::project::PropertyValue::Text);
         return m_projects.propertyValue(file(), property, configuration);
     }
 };
@@ -95,7 +95,7 @@ protected:
         write("s.hzp", text);
         try {
             m_projects.openSolution(path("s.hzp"));
-        } catch (const SolutionLoadError &e) {
+        } catch (const zim::project::SolutionLoadError &e) {
             EXPECT_FALSE(m_projects.hasSolution());
             return (e.isXmlError() ? "xml " : "") + QString(e.firstText()).replace(m_dir.path(), "DIR") + "|" + e.secondText();
         }
@@ -115,7 +115,7 @@ TEST_F(Loading, ReportsXmlErrorsWithPosition)
     try {
         m_projects.openSolution(path("s.hzp"));
         FAIL() << "opened";
-    } catch (const SolutionLoadError &e) {
+    } catch (const zim::project::SolutionLoadError &e) {
         EXPECT_TRUE(e.isXmlError());
         EXPECT_EQ(e.line(), 3);
         EXPECT_GT(e.column(), 0);
@@ -142,7 +142,7 @@ TEST_F(Loading, ImportsRelativeToTheImportingFileAndFindsTheirProjects)
                        "<import file_name=\"$(Missing:lib).hzp\"/></solution>");
     m_projects.openSolution(path("sub/s.hzp"));
     EXPECT_EQ(m_projects.projects().keys(), (QStringList{"App", "Lib"}));
-    ProjectElement *imported = m_projects.solutionElement()->children().last();
+    zim::project::ProjectElement *imported = m_projects.solutionElement()->children().last();
     EXPECT_TRUE(imported->isImported());
     EXPECT_EQ(imported->property("file_name"), "$(Missing:lib).hzp");
     EXPECT_EQ(imported->filePath(), path("sub/lib.hzp"));
@@ -162,7 +162,7 @@ TEST_F(Loading, ConvertsFilesWithoutVersion)
   <project Name="B" uuid="u-b"><configuration Name="Debug" project_dependencies="u-a;u-x"/></project>
 </solution>)");
     m_projects.openSolution(path("s.hzp"));
-    ProjectElement *folder = project("A")->children().first();
+    zim::project::ProjectElement *folder = project("A")->children().first();
     EXPECT_FALSE(folder->hasProperty("filter"));
     ASSERT_TRUE(folder->configuration("Common"));
     EXPECT_EQ(folder->configuration("Common")->property("filter"), "c;h");
@@ -180,7 +180,7 @@ TEST_F(Loading, TemplatesFillInWhatTheProjectLeavesOpen)
     <configurations><configuration name="ARM Debug" inherited_configurations="ARM;Debug"/></configurations>
   </project></if></projects>)");
     open(R"(<project Name="P" template_name="Exe"><configuration Name="Debug" kept="project"/></project>)");
-    ProjectElement *p = project("P");
+    zim::project::ProjectElement *p = project("P");
     EXPECT_EQ(p->configuration("Debug")->property("opt"), "None");
     EXPECT_EQ(p->configuration("Debug")->property("kept"), "project");
     EXPECT_EQ(p->configuration("Common")->property("project_type"), "Executable");
@@ -189,7 +189,7 @@ TEST_F(Loading, TemplatesFillInWhatTheProjectLeavesOpen)
     EXPECT_EQ(p->children().first()->name(), "Source Files");
     EXPECT_EQ(m_projects.solutionElement()->inheritedConfigurations().value("ARM Debug"), (QStringList{"ARM", "Debug"}));
 
-    EXPECT_THROW(open(R"(<project Name="P" template_name="Nope"/>)"), SolutionLoadError);
+    EXPECT_THROW(open(R"(<project Name="P" template_name="Nope"/>)"), zim::project::SolutionLoadError);
     EXPECT_FALSE(m_projects.hasSolution());
 }
 

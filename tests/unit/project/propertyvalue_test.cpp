@@ -6,11 +6,11 @@
 
 TEST(PropertyValueList, RefusesASecondDefinitionOfTheSameName)
 {
-    PropertyValue a("x", 0, "C", "X", "d", "", PropertyValue::Text);
-    PropertyValue b("x", 0, "C", "Other", "d", "", PropertyValue::Text);
-    PropertyValueList list;
+    zim::project::PropertyValue a("x", 0, "C", "X", "d", "", zim::project::PropertyValue::Text);
+    zim::project::PropertyValue b("x", 0, "C", "Other", "d", "", zim::project::PropertyValue::Text);
+    zim::project::PropertyValueList list;
     list.appendUnique(&a);
-    EXPECT_THROW(list.appendUnique(&b), HException);
+    EXPECT_THROW(list.appendUnique(&b), zim::common::HException);
     EXPECT_EQ(list.values().size(), 1);
     EXPECT_EQ(list.find("x"), &a);
 }

@@ -36,9 +36,9 @@ protected:
         write(name, "<!DOCTYPE Veltrix_Project_File>\n<solution Name=\"S\" version=\"2\">\n" + body + "</solution>\n");
         m_projects.openSolution(path(name));
     }
-    ProjectElement *project(const QString &name) const { return m_projects.findInSolution(m_projects.solutionElement(), name); }
+    zim::project::ProjectElement *project(const QString &name) const { return m_projects.findInSolution(m_projects.solutionElement(), name); }
 
     QTemporaryDir m_dir;
-    MacroMap m_environment{{QStringLiteral("VeltDir"), m_dir.path()}};
-    MSP430ProjectSystem m_projects{m_environment};
+    zim::project::MacroMap m_environment{{QStringLiteral("VeltDir"), m_dir.path()}};
+    zim::project::MSP430ProjectSystem m_projects{m_environment};
 };

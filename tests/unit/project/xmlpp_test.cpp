@@ -52,8 +52,8 @@ protected:
         return out;
     }
 
-    MacroMap m_environment{{QStringLiteral("Chip"), QStringLiteral("F449")}};
-    XmlPP m_pp{m_environment};
+    zim::project::MacroMap m_environment{{QStringLiteral("Chip"), QStringLiteral("F449")}};
+    zim::project::XmlPP m_pp{m_environment};
     QTemporaryDir m_dir;
     QStringList m_warnings;
     QtMessageHandler m_previous = nullptr;

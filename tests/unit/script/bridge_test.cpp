@@ -14,7 +14,7 @@ using namespace zim::script;
 
 namespace {
 
-class Gadget : public ESQObject
+class Gadget : public zim::script::ESQObject
 {
     Q_OBJECT
     Q_PROPERTY(Mode mode MEMBER m_mode)
@@ -30,17 +30,17 @@ public:
     int m_level = 0;
 
 protected:
-    ESValue callMethod(ESContext &context, int number, int count, ESValue *args) override
+    zim::script::ESValue callMethod(zim::script::ESContext &context, int number, int count, zim::script::ESValue *args) override
     {
         if (number == 2)
-            throw ::HException(QStringLiteral("host failed"));
-        return ESQObject::callMethod(context, number, count, args);
+            throw zim::common::HException(QStringLiteral("host failed"));
+        return zim::script::ESQObject::callMethod(context, number, count, args);
     }
 
 public:
-    ESObject *registerObject(ESContext &context) override
+    zim::script::ESObject *registerObject(zim::script::ESContext &context) override
     {
-        ESObject *o = ESQObject::registerObject(context);
+        zim::script::ESObject *o = zim::script::ESQObject::registerObject(context);
         addMethod(context, o, "Fail", 0, 2);
         return o;
     }
@@ -51,7 +51,7 @@ class Bridge : public testing::Test
 protected:
     void SetUp() override { gadget.registerObject(system.context()); }
     QString run(const char *text) { return scripttest::run(system.context(), QString::fromUtf8(text)); }
-    ScriptSystem system;
+    zim::script::ScriptSystem system;
     Gadget gadget;
 };
 
@@ -59,10 +59,10 @@ TEST_F(Bridge, SetsEnumerationsByKey)
 {
     run("Gadget.SetProperty('mode', 'Fast')");
     EXPECT_EQ(gadget.m_mode, Gadget::Fast);
-    EXPECT_THROW(system.evaluate("Gadget.SetProperty('mode', 'Medium')"), ::HException);
+    EXPECT_THROW(system.evaluate("Gadget.SetProperty('mode', 'Medium')"), zim::common::HException);
     try {
         system.evaluate("Gadget.SetProperty('mode', 'Medium')");
-    } catch (const ::HException &e) {
+    } catch (const zim::common::HException &e) {
         EXPECT_EQ(e.message(), QStringLiteral("invalid enum value: Medium"));
     }
 }
@@ -89,7 +89,7 @@ TEST_F(Bridge, HostFailureIsCatchableWithTheHostText)
     try {
         system.evaluate("Gadget.Fail()");
         FAIL() << "no failure";
-    } catch (const ::HException &e) {
+    } catch (const zim::common::HException &e) {
         EXPECT_EQ(e.message(), QStringLiteral("host failed"));
     }
 }
@@ -99,13 +99,13 @@ TEST_F(Bridge, UncaughtValuesBecomeHostErrors)
     try {
         system.evaluate("throw 42");
         FAIL() << "no failure";
-    } catch (const ::HException &e) {
+    } catch (const zim::common::HException &e) {
         EXPECT_EQ(e.message(), QStringLiteral("uncaught exception - 42"));
     }
     try {
         system.evaluate("throw new Error('bad reset')");
         FAIL() << "no failure";
-    } catch (const ::HException &e) {
+    } catch (const zim::common::HException &e) {
         EXPECT_EQ(e.message(), QStringLiteral("bad reset"));
     }
 }
@@ -113,8 +113,8 @@ TEST_F(Bridge, UncaughtValuesBecomeHostErrors)
 TEST(BuiltinScriptObject, EchoAndArguments)
 {
     QStringList echoed;
-    BuiltinScript builtin([&echoed](const QString &text) { echoed << text; });
-    ESContext context;
+    zim::script::BuiltinScript builtin([&echoed](const QString &text) { echoed << text; });
+    zim::script::ESContext context;
     builtin.setUp(context, {QStringLiteral("one"), QStringLiteral("two")});
     EXPECT_EQ(scripttest::run(context, "Script.Echo(WScript.Arguments.length); Script.Arguments[1]"), "two");
     EXPECT_EQ(echoed, QStringList{QStringLiteral("2")});

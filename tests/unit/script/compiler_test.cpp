@@ -24,11 +24,11 @@ class SyntaxErrors : public testing::TestWithParam<ErrorCase>
 
 TEST_P(SyntaxErrors, AreSyntaxErrorObjectsWithTheLine)
 {
-    ESContext context;
-    const ESEvaluation result = context.evaluate(QString::fromUtf8(GetParam().source));
-    ASSERT_EQ(result.status, ESEvaluation::Thrown);
+    zim::script::ESContext context;
+    const zim::script::ESEvaluation result = context.evaluate(QString::fromUtf8(GetParam().source));
+    ASSERT_EQ(result.status, zim::script::ESEvaluation::Thrown);
     ASSERT_TRUE(result.value.isObject());
-    EXPECT_EQ(result.value.object->cls, static_cast<ESClass *>(context.syntaxErrorClass));
+    EXPECT_EQ(result.value.object->cls, static_cast<zim::script::ESClass *>(context.syntaxErrorClass));
     EXPECT_EQ(result.message, QString::fromUtf8(GetParam().message));
 }
 
@@ -59,23 +59,23 @@ TEST(Compiler, DeepNestingIsASyntaxErrorNotACrash)
     for (const QString &source : {QString(100000, QLatin1Char('(')), QString(100000, QLatin1Char('{')),
                                   QStringLiteral("x = 1") + QStringLiteral("+1").repeated(100000),
                                   QStringLiteral("x") + QStringLiteral(".y").repeated(100000)}) {
-        ESContext context;
-        const ESEvaluation result = context.evaluate(source);
-        EXPECT_EQ(result.status, ESEvaluation::Thrown);
-        EXPECT_EQ(result.value.object->cls, static_cast<ESClass *>(context.syntaxErrorClass));
+        zim::script::ESContext context;
+        const zim::script::ESEvaluation result = context.evaluate(source);
+        EXPECT_EQ(result.status, zim::script::ESEvaluation::Thrown);
+        EXPECT_EQ(result.value.object->cls, static_cast<zim::script::ESClass *>(context.syntaxErrorClass));
     }
 }
 
 TEST(Compiler, EmptyForIsAnUnconditionalBackwardJump)
 {
-    ESContext context;
+    zim::script::ESContext context;
     auto program = context.compileCached("for (;;) {}", false);
     EXPECT_TRUE(context.listing(*program).contains(QStringLiteral("0003: J\t0003")));
 }
 
 TEST(Compiler, LessThanConditionIsFusedIntoJlt)
 {
-    ESContext context;
+    zim::script::ESContext context;
     auto program = context.compileCached("var n = 0; for (var i = 0; i < 3; i++) n++; n", false);
     const QString listing = context.listing(*program);
     EXPECT_TRUE(listing.contains(QStringLiteral("JLT\t"))) << listing.toStdString();
@@ -85,7 +85,7 @@ TEST(Compiler, LessThanConditionIsFusedIntoJlt)
 
 TEST(Compiler, ListingShowsOperandsInTheirFormats)
 {
-    ESContext context;
+    zim::script::ESContext context;
     auto program = context.compileCached("var a = 1.5; f(a, 'text'); function g(p) { var l = p; return l; }", false);
     const QString listing = context.listing(*program);
     for (const char *pattern : {R"(^0000: CLOSURE\t#0$)", R"(^[0-9a-f]{4}: NUM\t1\.5$)",
@@ -102,7 +102,7 @@ TEST(Compiler, ListingShowsOperandsInTheirFormats)
 
 TEST(Compiler, SameTextIsCompiledOnce)
 {
-    ESContext context;
+    zim::script::ESContext context;
     EXPECT_EQ(context.compileCached("1 + 1", false), context.compileCached("1 + 1", false));
 }
 

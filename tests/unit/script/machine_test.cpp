@@ -18,11 +18,11 @@ TEST(Machine, CompletionValueIsTheLastExpressionStatement)
 
 TEST(Machine, DeepRecursionRunsOutOfStack)
 {
-    ESContext context;
+    zim::script::ESContext context;
     try {
         context.evaluate("function r(n) { return r(n + 1); } r(0)");
         FAIL() << "no fault";
-    } catch (const ESFatalError &e) {
+    } catch (const zim::script::ESFatalError &e) {
         EXPECT_EQ(e.text(), QStringLiteral("virtual machine stack too small"));
     }
     // The context is usable afterwards.
@@ -31,12 +31,12 @@ TEST(Machine, DeepRecursionRunsOutOfStack)
 
 TEST(Machine, RecursionThroughNativesRunsOutOfStack)
 {
-    ESContext context;
-    EXPECT_THROW(context.evaluate("var a = []; a[0] = a; a.toLocaleString()"), ESFatalError);
-    EXPECT_THROW(context.evaluate("var o = {}; o.toString = function () { return '' + o; }; '' + o"), ESFatalError);
+    zim::script::ESContext context;
+    EXPECT_THROW(context.evaluate("var a = []; a[0] = a; a.toLocaleString()"), zim::script::ESFatalError);
+    EXPECT_THROW(context.evaluate("var o = {}; o.toString = function () { return '' + o; }; '' + o"), zim::script::ESFatalError);
 }
 
-class Stopping : public ESContext
+class Stopping : public zim::script::ESContext
 {
 public:
     bool keepRunning() override { return ++polls < 1000; }
@@ -46,15 +46,15 @@ public:
 TEST(Machine, KeepRunningHookEndsAnEndlessLoop)
 {
     Stopping context;
-    EXPECT_THROW(context.evaluate("while (true) {}"), ESFatalError);
+    EXPECT_THROW(context.evaluate("while (true) {}"), zim::script::ESFatalError);
     EXPECT_GE(context.polls, 1000);
 }
 
 TEST(Machine, RequestStopEndsTheEvaluation)
 {
-    ScriptSystem system;
+    zim::script::ScriptSystem system;
     system.requestStop();
-    EXPECT_THROW(system.evaluate("for (;;) {}"), ESFatalError);
+    EXPECT_THROW(system.evaluate("for (;;) {}"), zim::script::ESFatalError);
 }
 
 TEST(Machine, MissingArgumentsAreUndefinedAndExtrasAreKept)

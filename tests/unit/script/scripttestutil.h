@@ -12,17 +12,17 @@ namespace scripttest {
 using namespace zim::script;
 
 // The completion value's string form, or the thrown value's message.
-inline QString run(ESContext &context, const QString &text)
+inline QString run(zim::script::ESContext &context, const QString &text)
 {
-    const ESEvaluation result = context.evaluate(text);
-    if (result.status == ESEvaluation::Thrown)
+    const zim::script::ESEvaluation result = context.evaluate(text);
+    if (result.status == zim::script::ESEvaluation::Thrown)
         return QStringLiteral("thrown: ") + result.message;
     return context.toString(result.value);
 }
 
 inline QString run(const QString &text)
 {
-    ESContext context;
+    zim::script::ESContext context;
     return run(context, text);
 }
 

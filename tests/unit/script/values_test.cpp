@@ -22,7 +22,7 @@ class StringToNumber : public testing::TestWithParam<NumberCase>
 
 TEST_P(StringToNumber, Converts)
 {
-    const double v = ESContext::parseNumber(QString::fromUtf8(GetParam().text));
+    const double v = zim::script::ESContext::parseNumber(QString::fromUtf8(GetParam().text));
     if (std::isnan(GetParam().expected))
         EXPECT_TRUE(std::isnan(v));
     else
@@ -55,7 +55,7 @@ class NumberFormatting : public testing::TestWithParam<FormatCase>
 
 TEST_P(NumberFormatting, Formats)
 {
-    EXPECT_EQ(ESContext::formatNumber(GetParam().value, GetParam().radix), QString::fromLatin1(GetParam().expected));
+    EXPECT_EQ(zim::script::ESContext::formatNumber(GetParam().value, GetParam().radix), QString::fromLatin1(GetParam().expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, NumberFormatting,
@@ -79,10 +79,10 @@ TEST(Values, EqualityKeepsNullAndUndefinedApart)
 
 TEST(Values, Uint32ConversionWraps)
 {
-    ESContext context;
-    EXPECT_EQ(context.toUint32(ESValue::fromNumber(-1)), 4294967295u);
-    EXPECT_EQ(context.toUint32(ESValue::fromNumber(4294967296.0 + 3)), 3u);
-    EXPECT_EQ(context.toUint32(ESValue::fromNumber(NAN)), 0u);
+    zim::script::ESContext context;
+    EXPECT_EQ(context.toUint32(zim::script::ESValue::fromNumber(-1)), 4294967295u);
+    EXPECT_EQ(context.toUint32(zim::script::ESValue::fromNumber(4294967296.0 + 3)), 3u);
+    EXPECT_EQ(context.toUint32(zim::script::ESValue::fromNumber(NAN)), 0u);
 }
 
 TEST(Values, AtomsAreInternedOnce)
@@ -94,17 +94,17 @@ TEST(Values, AtomsAreInternedOnce)
 
 TEST(Values, ReadOnlyPutIsIgnoredAndDeleteAppendsAgain)
 {
-    ESContext context;
-    ESObject *o = context.newPlainObject();
-    ESAtom *a = atoms::intern("a");
-    o->define(a, ESValue::fromNumber(1), ReadOnly);
-    context.put(o, a, ESValue::fromNumber(2));
+    zim::script::ESContext context;
+    zim::script::ESObject *o = context.newPlainObject();
+    zim::script::ESAtom *a = atoms::intern("a");
+    o->define(a, zim::script::ESValue::fromNumber(1), ReadOnly);
+    context.put(o, a, zim::script::ESValue::fromNumber(2));
     EXPECT_EQ(context.get(o, a).number, 1);
 
-    ESAtom *b = atoms::intern("b");
-    context.put(o, b, ESValue::fromNumber(3));
+    zim::script::ESAtom *b = atoms::intern("b");
+    context.put(o, b, zim::script::ESValue::fromNumber(3));
     EXPECT_TRUE(o->cls->deleteProperty(context, o, b));
-    context.put(o, b, ESValue::fromNumber(4));
+    context.put(o, b, zim::script::ESValue::fromNumber(4));
     ASSERT_EQ(o->properties.size(), 3u);
     EXPECT_EQ(o->properties[1].key, nullptr);
     EXPECT_EQ(o->properties[2].value.number, 4);
@@ -119,10 +119,10 @@ TEST(Values, ManyPropertiesAreFoundThroughTheIndex)
 
 TEST(Values, CollectorReclaimsUnreachableAndKeepsProtected)
 {
-    ESContext context;
-    ESObject *kept = context.newPlainObject();
+    zim::script::ESContext context;
+    zim::script::ESObject *kept = context.newPlainObject();
     context.protect(kept);
-    context.put(kept, atoms::intern("child"), ESValue::fromObject(context.newPlainObject()));
+    context.put(kept, atoms::intern("child"), zim::script::ESValue::fromObject(context.newPlainObject()));
     context.collectGarbage();
     const size_t base = context.liveObjects();
     for (int i = 0; i < 1000; ++i)
@@ -136,7 +136,7 @@ TEST(Values, CollectorReclaimsUnreachableAndKeepsProtected)
 
 TEST(Values, RepeatedEvaluationStaysBounded)
 {
-    ESContext context;
+    zim::script::ESContext context;
     context.evaluate("var t = []; function f(a) { var o = {a: a, s: 'x' + a}; t[a & 7] = o; return o.s; }");
     for (int i = 0; i < 1000; ++i)
         context.evaluate("f(0x21)");

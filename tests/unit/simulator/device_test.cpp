@@ -12,7 +12,7 @@ class DeviceTest : public testing::Test
 protected:
     void SetUp() override
     {
-        PropertyGroup target{QStringLiteral("Target"), {}};
+        zim::project::PropertyGroup target{QStringLiteral("Target"), {}};
         // A project device whose identify strings name an unknown part first, then real ones.
         target.entries.append({QStringLiteral("Board A"),
                                {{QStringLiteral("msp430_identify_string"), QStringLiteral("NOPE430;MSP430F1611")}}});
@@ -22,10 +22,10 @@ protected:
     }
 
     // A simulator of the device that the state names.
-    std::unique_ptr<MSP430Monitor> simulatorFor(const QString &device)
+    std::unique_ptr<zim::simulator::MSP430Monitor> simulatorFor(const QString &device)
     {
         m_state.setSelectedDevice(device);
-        return std::make_unique<MSP430Monitor>(m_state);
+        return std::make_unique<zim::simulator::MSP430Monitor>(m_state);
     }
 
     TestState m_state;
@@ -34,11 +34,11 @@ protected:
 TEST_F(DeviceTest, LimitsComeFromTheFirstKnownIdentifyString)
 {
     auto simulator = simulatorFor(QStringLiteral("Board A"));
-    MSP430Monitor &sim = *simulator;
+    zim::simulator::MSP430Monitor &sim = *simulator;
     sim.connect();
     EXPECT_EQ(sim.deviceType(), QStringLiteral("MSP430F1611"));
     // The upper RAM is the device's second RAM range; the lower one mirrors part of it.
-    const QList<AddressRange> expected = {{0x0000, 0x01FF}, {0x0200, 0x09FF}, {0x1000, 0x10FF}, {0x1100, 0x38FF},
+    const QList<zim::target::AddressRange> expected = {{0x0000, 0x01FF}, {0x0200, 0x09FF}, {0x1000, 0x10FF}, {0x1100, 0x38FF},
                                           {0x4000, 0xFFFF}};
     EXPECT_EQ(sim.simulatedMemory()->memoryMap(), expected);
     EXPECT_FALSE(sim.simulatedMemory()->inRange(0x0A00, 1));
@@ -49,7 +49,7 @@ TEST_F(DeviceTest, LimitsComeFromTheFirstKnownIdentifyString)
 TEST_F(DeviceTest, ExtendedDeviceGetsTwentyBitRegistersAndFiveDigitAddresses)
 {
     auto simulator = simulatorFor(QStringLiteral("Board X"));
-    MSP430Monitor &sim = *simulator;
+    zim::simulator::MSP430Monitor &sim = *simulator;
     sim.connect();
     EXPECT_TRUE(sim.cpuRegisters()->isCpuX());
     EXPECT_EQ(sim.cpuRegisters()->size(0), 3);

@@ -16,7 +16,7 @@ const QString kShared = QStringLiteral(ZIM_SHARED_DIR "/firmware/");
 // Just enough of an MSP430F1611's peripherals for cputest: USART1 is always ready and its
 // transmit buffer is recorded; Timer_A capture 2 always has a capture, 600 clocks after the
 // previous one, so that the DCO calibration ends at once. Other registers hold what was written.
-class CputestPeripherals : public PeripheralBus
+class CputestPeripherals : public zim::simulator::PeripheralBus
 {
 public:
     explicit CputestPeripherals(QByteArray &uart) : m_uart(uart) {}
@@ -49,14 +49,14 @@ private:
     uint32_t m_capture = 0;
 };
 
-class CputestMonitor : public MSP430Monitor
+class CputestMonitor : public zim::simulator::MSP430Monitor
 {
 public:
-    explicit CputestMonitor(ProgramState &state) : MSP430Monitor(state) {}
+    explicit CputestMonitor(zim::target::ProgramState &state) : zim::simulator::MSP430Monitor(state) {}
     QByteArray uart;
 
 protected:
-    std::unique_ptr<PeripheralBus> loadPeripherals() override { return std::make_unique<CputestPeripherals>(uart); }
+    std::unique_ptr<zim::simulator::PeripheralBus> loadPeripherals() override { return std::make_unique<CputestPeripherals>(uart); }
 };
 
 TEST(Firmware, CputestPassesItsCpuChecks)
@@ -69,7 +69,7 @@ TEST(Firmware, CputestPassesItsCpuChecks)
     TestState state;
     CputestMonitor sim(state);
     sim.connect();
-    IntelHexLoadFile file(hex);
+    zim::loadfile::IntelHexLoadFile file(hex);
     sim.reset(true);
     sim.download(file, hex, true);
     sim.reset(true);
@@ -85,7 +85,7 @@ TEST(Firmware, CputestPassesItsCpuChecks)
     EXPECT_EQ(output.toStdString(), upToUsartTest(expectedFile.readAll()).toStdString());
     EXPECT_EQ(output.count("OK: "), 40);
     EXPECT_EQ(output.count("FAIL"), 0);
-    EXPECT_EQ(sim.errorKind(), SimulatorError::None);
+    EXPECT_EQ(sim.errorKind(), zim::simulator::SimulatorError::None);
 }
 
 } // namespace

@@ -93,7 +93,7 @@ TEST_P(InstructionTest, RegistersAndCycles)
     for (const auto &[reg, value] : c.after)
         EXPECT_EQ(regs().read(reg), value) << regs().name(reg).toStdString();
     EXPECT_EQ(sim.cycles(), c.cycles);
-    EXPECT_EQ(sim.errorKind(), SimulatorError::None);
+    EXPECT_EQ(sim.errorKind(), zim::simulator::SimulatorError::None);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, InstructionTest, testing::ValuesIn(kCases));

@@ -58,7 +58,7 @@ struct AccessCase
     const char *name;
     std::vector<uint16_t> words;
     uint32_t sp;
-    SimulatorError kind;
+    zim::simulator::SimulatorError kind;
     uint32_t datum;
 };
 
@@ -68,13 +68,13 @@ void PrintTo(const AccessCase &c, std::ostream *os)
 }
 
 const AccessCase kAccessCases[] = {
-    {"word read at 0x0201", {0x4215, 0x0201}, 0x0A00, SimulatorError::UnalignedWordRead, 0x0201},
-    {"read at 0x0A00", {0x4215, 0x0A00}, 0x0A00, SimulatorError::OutOfRangeRead, 0x0A00},
-    {"word read across the RAM end", {0x4215, 0x09FF}, 0x0A00, SimulatorError::OutOfRangeRead, 0x09FF},
-    {"push below the map", {0x1205}, 0x0A04, SimulatorError::OutOfRangeWrite, 0x0A02},
-    {"push to an odd stack", {0x1205}, 0x0203, SimulatorError::UnalignedWordWrite, 0x0201},
-    {"the destination is read even by MOV", {0x4582, 0x0A00}, 0x0A00, SimulatorError::OutOfRangeRead, 0x0A00},
-    {"SXT.B is not an instruction", {0x11C5}, 0x0A00, SimulatorError::UnsupportedOpcode, 0x11C5},
+    {"word read at 0x0201", {0x4215, 0x0201}, 0x0A00, zim::simulator::SimulatorError::UnalignedWordRead, 0x0201},
+    {"read at 0x0A00", {0x4215, 0x0A00}, 0x0A00, zim::simulator::SimulatorError::OutOfRangeRead, 0x0A00},
+    {"word read across the RAM end", {0x4215, 0x09FF}, 0x0A00, zim::simulator::SimulatorError::OutOfRangeRead, 0x09FF},
+    {"push below the map", {0x1205}, 0x0A04, zim::simulator::SimulatorError::OutOfRangeWrite, 0x0A02},
+    {"push to an odd stack", {0x1205}, 0x0203, zim::simulator::SimulatorError::UnalignedWordWrite, 0x0201},
+    {"the destination is read even by MOV", {0x4582, 0x0A00}, 0x0A00, zim::simulator::SimulatorError::OutOfRangeRead, 0x0A00},
+    {"SXT.B is not an instruction", {0x11C5}, 0x0A00, zim::simulator::SimulatorError::UnsupportedOpcode, 0x11C5},
 };
 
 class AccessErrorTest : public testing::TestWithParam<AccessCase>, protected SimulatorFixture
@@ -85,11 +85,11 @@ TEST_P(AccessErrorTest, IsRecordedAndExecutionGoesOn)
 {
     const AccessCase &c = GetParam();
     load(c.words);
-    regs().write(MSP430Registers::SP, c.sp);
+    regs().write(zim::msp430::MSP430Registers::SP, c.sp);
     sim.step();
     EXPECT_EQ(sim.errorKind(), c.kind);
     EXPECT_EQ(sim.errorDatum(), c.datum);
-    EXPECT_EQ(regs().read(MSP430Registers::PC), kCode + 2 * c.words.size()) << "execution goes on";
+    EXPECT_EQ(regs().read(zim::msp430::MSP430Registers::PC), kCode + 2 * c.words.size()) << "execution goes on";
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, AccessErrorTest, testing::ValuesIn(kAccessCases));
@@ -126,7 +126,7 @@ class MultiplierTest : public testing::TestWithParam<MultiplierCase>
 TEST_P(MultiplierTest, ModeResult)
 {
     const MultiplierCase &c = GetParam();
-    HardwareMultiplier multiplier;
+    zim::simulator::HardwareMultiplier multiplier;
     multiplier.write(0x13A, uint16_t(c.initialResult));
     multiplier.write(0x13C, uint16_t(c.initialResult >> 16));
     multiplier.write(c.operandAddress, c.first);

@@ -70,16 +70,16 @@ TEST_F(MonitorTest, InterruptsWaitForThePollIntervalAndTakeTheHighestFirst)
 TEST_F(MonitorTest, RunStopsWhenTheProgramJumpsToItself)
 {
     load({0x4035, 0x0003, 0x8315, 0x23FE, 0x3FFF}); // MOV #3,R5; loop: DEC R5; JNZ loop; JMP $
-    EXPECT_EQ(sim.runFor(1000), SimulatedHMonitor::StopReason::SelfJump);
+    EXPECT_EQ(sim.runFor(1000), zim::simulator::SimulatedHMonitor::StopReason::SelfJump);
     EXPECT_EQ(sim.stopAddress(), kCode + 8);
     EXPECT_EQ(sim.cycles(), 2u + 3 * (1 + 2) + 2);
-    EXPECT_EQ(sim.state(), TargetInterface::TargetStopped);
+    EXPECT_EQ(sim.state(), zim::target::TargetInterface::TargetStopped);
 }
 
 TEST_F(MonitorTest, SelfJumpWithInterruptsEnabledRunsToTheLimit)
 {
     load({0xD232, 0x3FFF}); // EINT (BIS #8,SR); JMP $
-    EXPECT_EQ(sim.runFor(1000), SimulatedHMonitor::StopReason::CycleLimit);
+    EXPECT_EQ(sim.runFor(1000), zim::simulator::SimulatedHMonitor::StopReason::CycleLimit);
     EXPECT_GE(sim.cycles(), 1000u);
     EXPECT_LT(sim.cycles(), 1002u);
 }
@@ -87,7 +87,7 @@ TEST_F(MonitorTest, SelfJumpWithInterruptsEnabledRunsToTheLimit)
 TEST_F(MonitorTest, CpuOffWithInterruptsDisabledEndsTheRun)
 {
     load({0xD032, 0x0010, 0x3FFF}); // BIS #CPUOFF,SR
-    EXPECT_EQ(sim.runFor(1000), SimulatedHMonitor::StopReason::CpuOff);
+    EXPECT_EQ(sim.runFor(1000), zim::simulator::SimulatedHMonitor::StopReason::CpuOff);
 }
 
 TEST_F(MonitorTest, InterruptFromLowPowerModeRunsItsRoutine)
@@ -97,7 +97,7 @@ TEST_F(MonitorTest, InterruptFromLowPowerModeRunsItsRoutine)
     poke(0xF100, {0x4035, 0x1234, 0xC0B1, 0x0018, 0x0000, 0x1300}); // MOV #0x1234,R5; BIC #0x18,0(SP); RETI
     load({0xD032, 0x0018, 0x3FFF});                                  // BIS #CPUOFF+GIE,SR; JMP $
     sim.raiseInterrupt(10);
-    EXPECT_EQ(sim.runFor(1000), SimulatedHMonitor::StopReason::SelfJump);
+    EXPECT_EQ(sim.runFor(1000), zim::simulator::SimulatedHMonitor::StopReason::SelfJump);
     EXPECT_EQ(regs().read(5), 0x1234u);
     EXPECT_EQ(sim.stopAddress(), kCode + 4);
 }
@@ -105,18 +105,18 @@ TEST_F(MonitorTest, InterruptFromLowPowerModeRunsItsRoutine)
 TEST_F(MonitorTest, DisablingInterruptsWhileOffEndsTheRun)
 {
     load({0xD032, 0x0018, 0xC232, 0x3FFF}); // BIS #CPUOFF+GIE,SR; DINT; JMP $
-    EXPECT_EQ(sim.runFor(1000), SimulatedHMonitor::StopReason::CpuOff);
+    EXPECT_EQ(sim.runFor(1000), zim::simulator::SimulatedHMonitor::StopReason::CpuOff);
     EXPECT_EQ(sim.stopAddress(), kCode + 6);
 }
 
 TEST_F(MonitorTest, ErrorStopsEndTheRunWithTheirMessage)
 {
     load({0x4215, 0x0201, 0x3FFF});
-    EXPECT_EQ(sim.runFor(100), SimulatedHMonitor::StopReason::SelfJump) << "unaligned reads are ignored by default";
+    EXPECT_EQ(sim.runFor(100), zim::simulator::SimulatedHMonitor::StopReason::SelfJump) << "unaligned reads are ignored by default";
 
     sim.setErrorStop(QStringLiteral("Unaligned access on word read"), true);
     sim.reset(true);
-    EXPECT_EQ(sim.runFor(100), SimulatedHMonitor::StopReason::ErrorStop);
+    EXPECT_EQ(sim.runFor(100), zim::simulator::SimulatedHMonitor::StopReason::ErrorStop);
     EXPECT_EQ(sim.stopMessage(), QStringLiteral("Unaligned access on word read"));
     EXPECT_EQ(sim.stopAddress(), 0x0201u);
 }
@@ -124,25 +124,25 @@ TEST_F(MonitorTest, ErrorStopsEndTheRunWithTheirMessage)
 TEST_F(MonitorTest, ExecutionBreakpointStopsBeforeAndResumesThrough)
 {
     load({0x4303, 0x4303, 0x4303, 0x3FFF});
-    SimulatedHMonitor::Breakpoint breakpoint;
+    zim::simulator::SimulatedHMonitor::Breakpoint breakpoint;
     breakpoint.address = kCode + 4;
     sim.addBreakpoint(breakpoint);
-    EXPECT_EQ(sim.runFor(100), SimulatedHMonitor::StopReason::Breakpoint);
+    EXPECT_EQ(sim.runFor(100), zim::simulator::SimulatedHMonitor::StopReason::Breakpoint);
     EXPECT_EQ(regs().read(PC), kCode + 4);
-    EXPECT_EQ(sim.runFor(100), SimulatedHMonitor::StopReason::SelfJump);
+    EXPECT_EQ(sim.runFor(100), zim::simulator::SimulatedHMonitor::StopReason::SelfJump);
 }
 
 TEST_F(MonitorTest, TraceBufferIsBounded)
 {
     sim.setTraceBufferSize(2000000000);
-    EXPECT_EQ(sim.traceBufferSize(), SimulatedHMonitor::kMaxTraceEntries);
+    EXPECT_EQ(sim.traceBufferSize(), zim::simulator::SimulatedHMonitor::kMaxTraceEntries);
     sim.setJumpCountEnabled(true);
-    sim.setJumpCountMode(SimulatedHMonitor::PerInstruction);
+    sim.setJumpCountMode(zim::simulator::SimulatedHMonitor::PerInstruction);
     sim.setTraceWrapping(true);
     load({0xD232, 0x3FFF}); // EINT; JMP $
-    sim.runFor(2 * 2 * SimulatedHMonitor::kMaxTraceEntries);
+    sim.runFor(2 * 2 * zim::simulator::SimulatedHMonitor::kMaxTraceEntries);
     const QList<uint32_t> trace = sim.trace();
-    ASSERT_EQ(trace.size(), SimulatedHMonitor::kMaxTraceEntries);
+    ASSERT_EQ(trace.size(), zim::simulator::SimulatedHMonitor::kMaxTraceEntries);
     EXPECT_EQ(trace.first(), kCode + 2);
     EXPECT_EQ(trace.last(), kCode + 2);
 }

@@ -15,8 +15,8 @@ public:
 
     SimulatorFixture() { sim.connect(); }
 
-    MSP430Memory &memory() { return *sim.simulatedMemory(); }
-    MSP430Registers &regs() { return *sim.cpuRegisters(); }
+    zim::simulator::MSP430Memory &memory() { return *sim.simulatedMemory(); }
+    zim::msp430::MSP430Registers &regs() { return *sim.cpuRegisters(); }
 
     void poke(uint32_t address, const std::vector<uint16_t> &words)
     {
@@ -41,9 +41,9 @@ public:
         poke(kCode, words);
         poke(0xFFFE, {kCode});
         sim.reset(true);
-        regs().write(MSP430Registers::SP, 0x0A00);
+        regs().write(zim::msp430::MSP430Registers::SP, 0x0A00);
     }
 
     TestState state;
-    MSP430Monitor sim{state};
+    zim::simulator::MSP430Monitor sim{state};
 };

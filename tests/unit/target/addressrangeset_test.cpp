@@ -10,16 +10,16 @@ namespace {
 struct RangeCase
 {
     const char *name;
-    std::vector<AddressRange> added;
-    std::vector<AddressRange> held;
+    std::vector<zim::target::AddressRange> added;
+    std::vector<zim::target::AddressRange> held;
 };
 
 class AddressRangeSetAdds : public testing::TestWithParam<RangeCase> {};
 
 TEST_P(AddressRangeSetAdds, HoldsTheExpectedRanges)
 {
-    AddressRangeSet set;
-    for (const AddressRange &range : GetParam().added)
+    zim::target::AddressRangeSet set;
+    for (const zim::target::AddressRange &range : GetParam().added)
         set.add(range);
     EXPECT_EQ(set.ranges(), GetParam().held);
 }
@@ -38,11 +38,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(AddressRangeSet, FindsTheRangeHoldingAnAddress)
 {
-    AddressRangeSet set;
+    zim::target::AddressRangeSet set;
     set.add({0x1000, 0x11FF});
     set.add({0x1200, 0x13FF});
-    EXPECT_EQ(set.find(0x11FF), (AddressRange{0x1000, 0x11FF}));
-    EXPECT_EQ(set.find(0x1200), (AddressRange{0x1200, 0x13FF}));
+    EXPECT_EQ(set.find(0x11FF), (zim::target::AddressRange{0x1000, 0x11FF}));
+    EXPECT_EQ(set.find(0x1200), (zim::target::AddressRange{0x1200, 0x13FF}));
     EXPECT_FALSE(set.find(0x0FFF));
     EXPECT_FALSE(set.find(0x1400));
     EXPECT_EQ(set.byteCount(), 0x400u);
@@ -60,17 +60,17 @@ TEST(LoadedRanges, OverlapsOfSeveralFilesBecomeOneSectionNamedByItsFirstStart)
     second.add(0, "", 0x2000, 0);
     second.setStartAddress(0x1110);
 
-    LoadedRanges ranges;
+    zim::target::LoadedRanges ranges;
     ranges.add(first);
     ranges.add(second);
 
-    const LoadFileSectionList main = ranges.sections(0);
+    const zim::loadfile::LoadFileSectionList main = ranges.sections(0);
     ASSERT_EQ(main.size(), 2u);
     EXPECT_STREQ(main[0]->name(), "text");
     EXPECT_EQ(main[0]->address(), 0x1100u);
     EXPECT_EQ(main[0]->size(), 0x30u);
     EXPECT_EQ(main[1]->address(), 0xFFFEu);
-    EXPECT_EQ(ranges.ranges(1).ranges(), (std::vector<AddressRange>{{0x1000, 0x1007}}));
+    EXPECT_EQ(ranges.ranges(1).ranges(), (std::vector<zim::target::AddressRange>{{0x1000, 0x1007}}));
     EXPECT_EQ(ranges.startAddress(), 0x1100u);
 }
 

@@ -97,7 +97,7 @@ TEST(Download, EraseFailureEndsTheEraseAndTheLoad)
     file.add(0, "a", 0x1100, 0x200);
     target.logSignals();
     EXPECT_THAT([&] { target.download(file, QStringLiteral("app.hex"), false); },
-                testing::ThrowsMessage<HException>(testing::HasSubstr("write failed at 0x1200")));
+                testing::ThrowsMessage<zim::common::HException>(testing::HasSubstr("write failed at 0x1200")));
     EXPECT_THAT(lines(target.log.mid(target.log.indexOf(QStringLiteral("main.eraseRange 1100 512")))),
                 ElementsAre("main.eraseRange 1100 512", "main.endErase", "endLoad", "endGroup ",
                             "message Download failed 104"));
@@ -110,7 +110,7 @@ TEST(Download, ProgramFailureReportsDownloadFailed)
     FakeLoadFile file;
     file.add(0, "a", 0x1100, 8);
     target.logSignals();
-    EXPECT_THROW(target.download(file, QStringLiteral("app.hex"), false), HException);
+    EXPECT_THROW(target.download(file, QStringLiteral("app.hex"), false), zim::common::HException);
     EXPECT_THAT(lines(target.log.mid(target.log.size() - 3)),
                 ElementsAre("endLoad", "endGroup ", "message Download failed 104"));
 }
@@ -140,7 +140,7 @@ TEST(Download, AnEraseThatClearsLessThanItsSegmentsFails)
     target.logSignals();
     // Skipping b's erase relies on a's erase clearing its whole segment.
     EXPECT_THAT([&] { target.download(file, QStringLiteral("app.hex"), false); },
-                testing::ThrowsMessage<HException>(testing::StrEq(
+                testing::ThrowsMessage<zim::common::HException>(testing::StrEq(
                     "erasing 16 bytes at 0x00001100 cleared 0x00001100 - 0x0000110F, not all of 0x00001000 - 0x000011FF")));
     EXPECT_THAT(lines(target.log, {"main.", "message"}),
                 ElementsAre("main.beginErase", "main.eraseRange 1100 16", "main.endErase", "message Download failed 104"));
@@ -173,7 +173,7 @@ TEST_P(SectionFit, AgainstTwoRanges)
         return;
     }
     EXPECT_THAT([&] { target.checkSectionsFit(file); },
-                testing::ThrowsMessage<HException>(testing::StrEq(GetParam().error)));
+                testing::ThrowsMessage<zim::common::HException>(testing::StrEq(GetParam().error)));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -223,11 +223,11 @@ TEST(Upload, ReadsBackEachSectionInReadBlocks)
     file.add(0, "a", 0x1100, 250, 7);
     target.download(file, QStringLiteral("app.hex"), false);
     target.log.clear();
-    std::unique_ptr<LoadFileInterface> back = target.upload(file, QStringLiteral("out.hex"));
+    std::unique_ptr<zim::loadfile::LoadFileInterface> back = target.upload(file, QStringLiteral("out.hex"));
     EXPECT_THAT(lines(target.log, {"main."}),
                 ElementsAre("main.readBackBytes 1100 100", "main.readBackBytes 1164 100", "main.readBackBytes 11c8 50"));
     ASSERT_EQ(back->sections().primarySections.size(), 1u);
-    const LoadFileSectionInterface &s = *back->sections().primarySections[0];
+    const zim::loadfile::LoadFileSectionInterface &s = *back->sections().primarySections[0];
     EXPECT_EQ(s.address(), 0x1100u);
     ASSERT_EQ(s.size(), 250u);
     EXPECT_TRUE(std::equal(s.data(), s.data() + 250, file.sections().primarySections[0]->data()));
@@ -242,14 +242,14 @@ TEST(Upload, SeveralFilesAreReadBackOnceOverTheUnionOfTheirRanges)
     FakeLoadFile second;
     second.add(0, "patch", 0x1120, 0x40, 100);
     second.add(0, "table", 0x1160, 0x10, 200);
-    LoadedRanges ranges;
+    zim::target::LoadedRanges ranges;
     for (FakeLoadFile *file : {&first, &second}) {
         target.download(*file, QStringLiteral("app.hex"), false);
         ranges.add(*file);
     }
     target.log.clear();
 
-    std::unique_ptr<UploadedLoadFile> back = uploadRanges(target, ranges, QStringLiteral("out.hex"));
+    std::unique_ptr<zim::target::UploadedLoadFile> back = zim::target::uploadRanges(target, ranges, QStringLiteral("out.hex"));
     EXPECT_THAT(lines(target.log, {"main.", "second."}),
                 ElementsAre("main.readBackBytes 1100 96", "main.readBackBytes 1160 16", "second.readBackBytes 1000 8"));
     // What was read is the final memory, so it verifies where the earlier file was overwritten.

@@ -5,28 +5,28 @@
 #include <gtest/gtest.h>
 
 // Failures show plans field by field rather than as raw bytes.
-void PrintTo(const AddressRange &range, std::ostream *os)
+void PrintTo(const zim::target::AddressRange &range, std::ostream *os)
 {
     *os << std::hex << range.first << "-" << range.last;
 }
 
-void PrintTo(const PlanBlock &block, std::ostream *os)
+void PrintTo(const zim::target::PlanBlock &block, std::ostream *os)
 {
     *os << std::hex << block.address << "+" << block.count << "@" << block.offset << (block.last ? " last" : "");
 }
 
-void PrintTo(const EraseStep &step, std::ostream *os)
+void PrintTo(const zim::target::EraseStep &step, std::ostream *os)
 {
     *os << std::hex << step.address << "+" << step.count << (step.erase ? " erases " : " within ");
     PrintTo(step.cleared, os);
 }
 
-void PrintTo(const SectionBlocks &steps, std::ostream *os)
+void PrintTo(const zim::target::SectionBlocks &steps, std::ostream *os)
 {
     *os << "section " << steps.section << (steps.zeroFill ? " zeros" : "") << " " << testing::PrintToString(steps.blocks);
 }
 
-void PrintTo(const SpacePlan &space, std::ostream *os)
+void PrintTo(const zim::target::SpacePlan &space, std::ostream *os)
 {
     *os << "space " << space.space << " total " << space.total << " erase " << int(space.erase) << " "
         << testing::PrintToString(space.eraseSteps) << " program " << testing::PrintToString(space.program)
@@ -34,24 +34,24 @@ void PrintTo(const SpacePlan &space, std::ostream *os)
         << testing::PrintToString(space.readBack);
 }
 
-void PrintTo(const DownloadPlan &plan, std::ostream *os)
+void PrintTo(const zim::target::DownloadPlan &plan, std::ostream *os)
 {
     *os << testing::PrintToString(plan.spaces);
 }
 
 namespace {
 
-MemoryDescription flash(uint32_t segmentSize = 0)
+zim::target::MemoryDescription flash(uint32_t segmentSize = 0)
 {
-    MemoryDescription memory;
+    zim::target::MemoryDescription memory;
     memory.erasable = true;
     memory.segments.segmentSize = segmentSize;
     return memory;
 }
 
-DownloadOptions programming(bool eraseAll = false)
+zim::target::DownloadOptions programming(bool eraseAll = false)
 {
-    DownloadOptions options;
+    zim::target::DownloadOptions options;
     options.program = true;
     options.eraseAll = eraseAll;
     return options;
@@ -64,15 +64,15 @@ TEST(DownloadPlan, SegmentsSharedBySectionsAreErasedOnceAndBlocksFollowTheWriteL
     file.add(0, "b", 0x1180, 32);
     // Starts inside a segment and runs into the next one, far from the others.
     file.add(0, "c", 0xF100, 0x300);
-    MemoryDescription memory = flash(512);
+    zim::target::MemoryDescription memory = flash(512);
     memory.maxWriteBlock = 256;
 
-    const DownloadPlan plan = planDownload({{0, &file.sections().primarySections, memory}}, programming());
+    const zim::target::DownloadPlan plan = zim::target::planDownload({{0, &file.sections().primarySections, memory}}, programming());
 
-    SpacePlan space;
+    zim::target::SpacePlan space;
     space.space = 0;
     space.total = 16 + 32 + 0x300;
-    space.erase = EraseMode::Segments;
+    space.erase = zim::target::EraseMode::Segments;
     space.eraseSteps = {
         {0x1100, 16, true, {0x1000, 0x11FF}},
         {0x1180, 32, false, {0x1000, 0x11FF}},
@@ -84,7 +84,7 @@ TEST(DownloadPlan, SegmentsSharedBySectionsAreErasedOnceAndBlocksFollowTheWriteL
         {1, false, {{0x1180, 32, 0, false}}},
         {2, false, {{0xF100, 256, 0, false}, {0xF200, 256, 256, false}, {0xF300, 256, 512, true}}},
     };
-    EXPECT_EQ(plan, (DownloadPlan{programming(), {space}}));
+    EXPECT_EQ(plan, (zim::target::DownloadPlan{programming(), {space}}));
 }
 
 TEST(DownloadPlan, EraseAllCoversEachErasableSpaceAndLeavesRamAlone)
@@ -92,20 +92,20 @@ TEST(DownloadPlan, EraseAllCoversEachErasableSpaceAndLeavesRamAlone)
     FakeLoadFile file;
     file.add(0, "text", 0x1100, 100);
     file.add(1, "data", 0x0200, 10);
-    MemoryDescription ram;
+    zim::target::MemoryDescription ram;
     ram.erasable = false;
 
-    const DownloadPlan plan = planDownload(
+    const zim::target::DownloadPlan plan = zim::target::planDownload(
         {{0, &file.sections().primarySections, flash(512)}, {1, &file.sections().secondarySections, ram}},
         programming(true));
 
     ASSERT_EQ(plan.spaces.size(), 2u);
-    EXPECT_EQ(plan.spaces[0].erase, EraseMode::Whole);
+    EXPECT_EQ(plan.spaces[0].erase, zim::target::EraseMode::Whole);
     EXPECT_TRUE(plan.spaces[0].eraseSteps.empty());
-    EXPECT_EQ(plan.spaces[1].erase, EraseMode::None);
+    EXPECT_EQ(plan.spaces[1].erase, zim::target::EraseMode::None);
     // Without limits each section is one block, and each space has its own last block.
-    EXPECT_EQ(plan.spaces[0].program, (std::vector<SectionBlocks>{{0, false, {{0x1100, 100, 0, true}}}}));
-    EXPECT_EQ(plan.spaces[1].program, (std::vector<SectionBlocks>{{0, false, {{0x0200, 10, 0, true}}}}));
+    EXPECT_EQ(plan.spaces[0].program, (std::vector<zim::target::SectionBlocks>{{0, false, {{0x1100, 100, 0, true}}}}));
+    EXPECT_EQ(plan.spaces[1].program, (std::vector<zim::target::SectionBlocks>{{0, false, {{0x0200, 10, 0, true}}}}));
 }
 
 TEST(DownloadPlan, SectionsWithoutBytesAreFilledInFillBlocksAndNeverMarkedLast)
@@ -113,25 +113,25 @@ TEST(DownloadPlan, SectionsWithoutBytesAreFilledInFillBlocksAndNeverMarkedLast)
     FakeLoadFile file;
     file.add(0, "code", 0x1100, 4);
     file.addFill(0, "bss", 0x0200, 600);
-    MemoryDescription memory = flash();
+    zim::target::MemoryDescription memory = flash();
     memory.maxWriteBlock = 2;
     memory.maxFillBlock = 256;
     memory.maxVerifyBlock = 512;
-    DownloadOptions options = programming();
+    zim::target::DownloadOptions options = programming();
     options.verify = true;
 
-    const DownloadPlan plan = planDownload({{0, &file.sections().primarySections, memory}}, options);
+    const zim::target::DownloadPlan plan = zim::target::planDownload({{0, &file.sections().primarySections, memory}}, options);
 
     ASSERT_EQ(plan.spaces.size(), 1u);
-    const SpacePlan &space = plan.spaces[0];
+    const zim::target::SpacePlan &space = plan.spaces[0];
     // A section without bytes is erased like any other.
-    EXPECT_EQ(space.eraseSteps, (std::vector<EraseStep>{{0x1100, 4, true, {0x1100, 0x1103}},
+    EXPECT_EQ(space.eraseSteps, (std::vector<zim::target::EraseStep>{{0x1100, 4, true, {0x1100, 0x1103}},
                                                          {0x0200, 600, true, {0x0200, 0x0457}}}));
     EXPECT_EQ(space.program,
-              (std::vector<SectionBlocks>{
+              (std::vector<zim::target::SectionBlocks>{
                   {0, false, {{0x1100, 2, 0, false}, {0x1102, 2, 2, false}}},
                   {1, true, {{0x0200, 256, 0, false}, {0x0300, 256, 256, false}, {0x0400, 88, 512, false}}}}));
-    EXPECT_EQ(space.verify, (std::vector<SectionBlocks>{{0, false, {{0x1100, 4, 0, false}}},
+    EXPECT_EQ(space.verify, (std::vector<zim::target::SectionBlocks>{{0, false, {{0x1100, 4, 0, false}}},
                                                          {1, true, {{0x0200, 512, 0, false}, {0x0400, 88, 512, false}}}}));
 }
 
@@ -139,27 +139,27 @@ TEST(DownloadPlan, WithoutProgrammingNothingIsErasedAndReadBackFollowsTheReadLim
 {
     FakeLoadFile file;
     file.add(0, "a", 0x1100, 250);
-    MemoryDescription memory = flash(512);
+    zim::target::MemoryDescription memory = flash(512);
     memory.maxReadBlock = 100;
-    DownloadOptions options;
+    zim::target::DownloadOptions options;
     options.readBack = true;
     options.eraseAll = true;
 
-    const DownloadPlan plan = planDownload({{0, &file.sections().primarySections, memory}}, options);
+    const zim::target::DownloadPlan plan = zim::target::planDownload({{0, &file.sections().primarySections, memory}}, options);
 
-    SpacePlan space;
+    zim::target::SpacePlan space;
     space.total = 250;
     space.readBack = {{0, false, {{0x1100, 100, 0, false}, {0x1164, 100, 100, false}, {0x11C8, 50, 200, false}}}};
-    EXPECT_EQ(plan, (DownloadPlan{options, {space}}));
+    EXPECT_EQ(plan, (zim::target::DownloadPlan{options, {space}}));
 }
 
 TEST(DownloadPlan, AnEmptySpaceHasNoErasePhase)
 {
     FakeLoadFile file;
     file.add(0, "empty", 0x1100, 0);
-    const DownloadPlan plan = planDownload({{0, &file.sections().primarySections, flash(512)}}, programming());
+    const zim::target::DownloadPlan plan = zim::target::planDownload({{0, &file.sections().primarySections, flash(512)}}, programming());
     ASSERT_EQ(plan.spaces.size(), 1u);
-    EXPECT_EQ(plan.spaces[0].erase, EraseMode::None);
+    EXPECT_EQ(plan.spaces[0].erase, zim::target::EraseMode::None);
     // The section is still announced, with no blocks.
     ASSERT_EQ(plan.spaces[0].program.size(), 1u);
     EXPECT_TRUE(plan.spaces[0].program[0].blocks.empty());
@@ -171,7 +171,7 @@ struct ClearCase
     uint32_t segmentSize;
     uint32_t address;
     uint32_t count;
-    AddressRange cleared;
+    zim::target::AddressRange cleared;
 };
 
 class SegmentLayoutClears : public testing::TestWithParam<ClearCase> {};
@@ -179,7 +179,7 @@ class SegmentLayoutClears : public testing::TestWithParam<ClearCase> {};
 TEST_P(SegmentLayoutClears, TheRangeItsErasesReport)
 {
     const ClearCase &c = GetParam();
-    EXPECT_EQ(SegmentLayout{c.segmentSize}.clearedBy(c.address, c.count), c.cleared);
+    EXPECT_EQ(zim::target::SegmentLayout{c.segmentSize}.clearedBy(c.address, c.count), c.cleared);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -10,15 +10,15 @@
 
 namespace {
 
-class BareTarget : public TargetInterface
+class BareTarget : public zim::target::TargetInterface
 {
 public:
-    explicit BareTarget(uint32_t flags) : TargetInterface(flags, nullptr, "Bare") {}
+    explicit BareTarget(uint32_t flags) : zim::target::TargetInterface(flags, nullptr, "Bare") {}
     void connect() override {}
     void disconnect() override {}
     bool isConnected() const override { return false; }
-    TargetMemoryInterface *mainMemory() override { return nullptr; }
-    TargetMemoryInterface *memory() override { return nullptr; }
+    zim::target::TargetMemoryInterface *mainMemory() override { return nullptr; }
+    zim::target::TargetMemoryInterface *memory() override { return nullptr; }
     bool reset(bool) override { return true; }
     bool go() override { return true; }
     bool run(uint32_t, bool) override { return true; }
@@ -27,10 +27,10 @@ public:
 };
 
 // A memory that only supplies writeBytes and readBytes, recording every read.
-class RecordingMemory : public TargetMemoryInterface
+class RecordingMemory : public zim::target::TargetMemoryInterface
 {
 public:
-    explicit RecordingMemory(bool bigEndian = false) : TargetMemoryInterface(bigEndian, 2, false), bytes(0x10000, 0) {}
+    explicit RecordingMemory(bool bigEndian = false) : zim::target::TargetMemoryInterface(bigEndian, 2, false), bytes(0x10000, 0) {}
     void writeBytes(uint32_t address, uint32_t count, const uint8_t *data) override
     {
         std::copy(data, data + count, bytes.begin() + address);
@@ -59,8 +59,8 @@ TEST(TargetInterface, EraseAllIsOfferedOnlyWithItsFlag)
 TEST(TargetRegistry, NamesAreCaseSensitive)
 {
     TestState state;
-    MSP430TargetInterfaceFactory &f = state.targetFactory();
-    f.registerCreator("MSP430Monitor", [](ProgramState &, QObject *) { return static_cast<TargetInterface *>(new BareTarget(0)); });
+    zim::target::MSP430TargetInterfaceFactory &f = state.targetFactory();
+    f.registerCreator("MSP430Monitor", [](zim::target::ProgramState &, QObject *) { return static_cast<zim::target::TargetInterface *>(new BareTarget(0)); });
     EXPECT_EQ(f.classForShortName("sim"), "MSP430Monitor");
     EXPECT_EQ(f.classForShortName("SIM"), "");
     EXPECT_EQ(f.create("msp430monitor", state, nullptr), nullptr);

@@ -14,29 +14,29 @@ namespace {
 class ExprTest : public testing::Test
 {
 protected:
-    TEVOExpr *num(int64_t v) { return m.pool().make<TEVOConstExpr>(v); }
-    TEVOExpr *bin(uint8_t op, TEVOExpr *l, TEVOExpr *r) { return m.pool().make<TEVOBinaryExpr>(op, l, r); }
-    const TEVOString *str(const char *s)
+    zim::tevo::TEVOExpr *num(int64_t v) { return m.pool().make<zim::tevo::TEVOConstExpr>(v); }
+    zim::tevo::TEVOExpr *bin(uint8_t op, zim::tevo::TEVOExpr *l, zim::tevo::TEVOExpr *r) { return m.pool().make<zim::tevo::TEVOBinaryExpr>(op, l, r); }
+    const zim::tevo::TEVOString *str(const char *s)
     {
-        return m.pool().make<TEVOString>(reinterpret_cast<const uint8_t *>(s), uint32_t(strlen(s)));
+        return m.pool().make<zim::tevo::TEVOString>(reinterpret_cast<const uint8_t *>(s), uint32_t(strlen(s)));
     }
-    TEVOSymbol *symbol(const char *name, TEVOExpr *definition)
+    zim::tevo::TEVOSymbol *symbol(const char *name, zim::tevo::TEVOExpr *definition)
     {
-        TEVOSymbol *s = m.pool().make<TEVOSymbol>(str(name));
+        zim::tevo::TEVOSymbol *s = m.pool().make<zim::tevo::TEVOSymbol>(str(name));
         s->setDefinition(definition);
         return s;
     }
-    TEVOExpr *ref(TEVOSymbol *s) { return m.pool().make<TEVOSymbolExpr>(s); }
+    zim::tevo::TEVOExpr *ref(zim::tevo::TEVOSymbol *s) { return m.pool().make<zim::tevo::TEVOSymbolExpr>(s); }
     // A marker placed in section "CODE" at address.
-    TEVOExpr *label(uint32_t number, uint32_t address)
+    zim::tevo::TEVOExpr *label(uint32_t number, uint32_t address)
     {
-        TEVOMarker *marker = m.marker(number);
+        zim::tevo::TEVOMarker *marker = m.marker(number);
         marker->setAddress(address);
         m.section(str("CODE"))->append(marker);
-        return m.pool().make<TEVOMarkerExpr>(marker);
+        return m.pool().make<zim::tevo::TEVOMarkerExpr>(marker);
     }
 
-    TEVOModule m;
+    zim::tevo::TEVOModule m;
 };
 
 struct BinaryCase
@@ -55,7 +55,7 @@ class BinaryOperators : public ExprTest, public testing::WithParamInterface<Bina
 TEST_P(BinaryOperators, Evaluate)
 {
     const BinaryCase &c = GetParam();
-    const TEVOValue v = bin(c.op, num(c.left), num(c.right))->evaluate();
+    const zim::tevo::TEVOValue v = bin(c.op, num(c.left), num(c.right))->evaluate();
     ASSERT_FALSE(v.error) << v.message.toStdString();
     EXPECT_EQ(v.value, c.result);
     EXPECT_EQ(v.base, nullptr);
@@ -84,7 +84,7 @@ TEST_F(ExprTest, ConstantsPrintDecimalBelowSixteenAndHexAbove)
     EXPECT_EQ(num(15)->text(), "15");
     EXPECT_EQ(num(16)->text(), "0x10");
     EXPECT_EQ(num(-2)->text(), "-2");
-    TEVOValue v = bin(0x0C, num(8), num(10))->evaluate();
+    zim::tevo::TEVOValue v = bin(0x0C, num(8), num(10))->evaluate();
     EXPECT_EQ(num(v.value)->text(), "-2");
 }
 
@@ -106,8 +106,8 @@ TEST_F(ExprTest, DivisionAndModulusByZeroAreErrorValues)
 
 TEST_F(ExprTest, TheLeftOperandsErrorComesFirst)
 {
-    TEVOExpr *undefined = ref(symbol("nowhere", nullptr));
-    const TEVOValue v = bin(0x0E, undefined, num(0))->evaluate();
+    zim::tevo::TEVOExpr *undefined = ref(symbol("nowhere", nullptr));
+    const zim::tevo::TEVOValue v = bin(0x0E, undefined, num(0))->evaluate();
     EXPECT_TRUE(v.error);
     EXPECT_EQ(v.message, "undefined symbol nowhere");
     EXPECT_EQ(bin(0x0B, bin(0x0E, num(1), num(0)), undefined)->evaluate().message, "division by zero");
@@ -116,9 +116,9 @@ TEST_F(ExprTest, TheLeftOperandsErrorComesFirst)
 
 TEST_F(ExprTest, SelfReferenceIsACircularReference)
 {
-    TEVOSymbol *s = symbol("loop", nullptr);
+    zim::tevo::TEVOSymbol *s = symbol("loop", nullptr);
     s->setDefinition(bin(0x0B, ref(s), num(1)));
-    const TEVOValue v = ref(s)->evaluate();
+    const zim::tevo::TEVOValue v = ref(s)->evaluate();
     EXPECT_TRUE(v.error);
     EXPECT_TRUE(v.message.startsWith("circular reference to ")) << v.message.toStdString();
     // The symbol is usable again afterwards: evaluation leaves no flag behind.
@@ -127,17 +127,17 @@ TEST_F(ExprTest, SelfReferenceIsACircularReference)
 
 TEST_F(ExprTest, MutualReferenceIsACircularReference)
 {
-    TEVOSymbol *a = symbol("a", nullptr);
-    TEVOSymbol *b = symbol("b", ref(a));
+    zim::tevo::TEVOSymbol *a = symbol("a", nullptr);
+    zim::tevo::TEVOSymbol *b = symbol("b", ref(a));
     a->setDefinition(ref(b));
     EXPECT_TRUE(ref(a)->evaluate().message.startsWith("circular reference to "));
 }
 
 TEST_F(ExprTest, SymbolValuesCarryTheSymbolsAttributes)
 {
-    TEVOSymbol *s = symbol("port", num(0x21));
+    zim::tevo::TEVOSymbol *s = symbol("port", num(0x21));
     s->setAttributes(7, true, false);
-    const TEVOValue v = ref(s)->evaluate();
+    const zim::tevo::TEVOValue v = ref(s)->evaluate();
     EXPECT_EQ(v.value, 0x21);
     EXPECT_EQ(v.attribute, 7u);
     EXPECT_TRUE(v.flag1);
@@ -146,12 +146,12 @@ TEST_F(ExprTest, SymbolValuesCarryTheSymbolsAttributes)
 
 TEST_F(ExprTest, LabelDifferenceHasNoBaseAndLabelPlusOffsetKeepsIt)
 {
-    TEVOExpr *l1 = label(1, 0xF000);
-    TEVOExpr *l2 = label(2, 0xF010);
-    const TEVOValue difference = bin(0x0C, l2, l1)->evaluate();
+    zim::tevo::TEVOExpr *l1 = label(1, 0xF000);
+    zim::tevo::TEVOExpr *l2 = label(2, 0xF010);
+    const zim::tevo::TEVOValue difference = bin(0x0C, l2, l1)->evaluate();
     EXPECT_EQ(difference.value, 0x10);
     EXPECT_EQ(difference.base, nullptr);
-    const TEVOValue moved = bin(0x0B, l1, num(4))->evaluate();
+    const zim::tevo::TEVOValue moved = bin(0x0B, l1, num(4))->evaluate();
     EXPECT_EQ(moved.value, 0xF004);
     EXPECT_EQ(moved.base, m.findSection("CODE"));
     EXPECT_EQ(bin(0x0D, num(2), l1)->evaluate().base, nullptr);
@@ -164,16 +164,16 @@ TEST_F(ExprTest, MarkerAddressesAreSignExtended)
 
 TEST_F(ExprTest, UnplacedMarkerIsAForwardReference)
 {
-    TEVOMarker *unnamed = m.marker(8);
-    EXPECT_EQ(m.pool().make<TEVOMarkerExpr>(unnamed)->evaluate().message, "forward reference to label");
-    TEVOMarker *named = m.marker(9);
+    zim::tevo::TEVOMarker *unnamed = m.marker(8);
+    EXPECT_EQ(m.pool().make<zim::tevo::TEVOMarkerExpr>(unnamed)->evaluate().message, "forward reference to label");
+    zim::tevo::TEVOMarker *named = m.marker(9);
     named->setName(str("done"));
-    EXPECT_EQ(m.pool().make<TEVOMarkerExpr>(named)->evaluate().message, "forward reference to label done");
+    EXPECT_EQ(m.pool().make<zim::tevo::TEVOMarkerExpr>(named)->evaluate().message, "forward reference to label done");
 }
 
 TEST_F(ExprTest, DeepNestingIsAnErrorValueNotACrash)
 {
-    TEVOExpr *e = num(1);
+    zim::tevo::TEVOExpr *e = num(1);
     for (int i = 0; i < 200000; ++i)
         e = bin(0x0B, e, num(1));
     EXPECT_EQ(e->evaluate().message, "expression nested too deeply");

@@ -25,7 +25,7 @@ class Alignment : public testing::TestWithParam<AlignCase>
 
 TEST_P(Alignment, Size)
 {
-    TEVOAlignInsn align(GetParam().n);
+    zim::tevo::TEVOAlignInsn align(GetParam().n);
     align.setAddress(GetParam().address);
     EXPECT_EQ(align.size(), GetParam().size);
 }
@@ -55,7 +55,7 @@ class InstructionSizes : public testing::TestWithParam<SizeCase>
 TEST_P(InstructionSizes, BySizeClass)
 {
     const SizeCase &c = GetParam();
-    EXPECT_EQ(TEVOMSP430Insn::sizeFor(c.code, c.first, c.second), c.size);
+    EXPECT_EQ(zim::tevo::TEVOMSP430Insn::sizeFor(c.code, c.first, c.second), c.size);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -77,17 +77,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Layout, SectionSpansItsSizedAddressedRecords)
 {
-    TEVOModule m;
-    TEVOSection *s = m.section(m.pool().make<TEVOString>(reinterpret_cast<const uint8_t *>("CODE"), 4));
-    auto add = [&](TEVOInsn *r, uint32_t address) {
+    zim::tevo::TEVOModule m;
+    zim::tevo::TEVOSection *s = m.section(m.pool().make<zim::tevo::TEVOString>(reinterpret_cast<const uint8_t *>("CODE"), 4));
+    auto add = [&](zim::tevo::TEVOInsn *r, uint32_t address) {
         r->setAddress(address);
         s->append(r);
     };
-    add(m.pool().make<TEVOOriginInsn>(0x100), 0x100);               // no size
-    add(m.pool().make<TEVOFillInsn>(4, 0xAA), 0xFFFFFFFF);          // no address
-    add(m.pool().make<TEVOFillInsn>(0x10, 0xAA), 0xF010);
-    add(m.pool().make<TEVOFillInsn>(2, 0xAA), 0xF000);
-    add(m.pool().make<TEVOAlignInsn>(0x100), 0xF020);
+    add(m.pool().make<zim::tevo::TEVOOriginInsn>(0x100), 0x100);               // no size
+    add(m.pool().make<zim::tevo::TEVOFillInsn>(4, 0xAA), 0xFFFFFFFF);          // no address
+    add(m.pool().make<zim::tevo::TEVOFillInsn>(0x10, 0xAA), 0xF010);
+    add(m.pool().make<zim::tevo::TEVOFillInsn>(2, 0xAA), 0xF000);
+    add(m.pool().make<zim::tevo::TEVOAlignInsn>(0x100), 0xF020);
     s->layout();
     EXPECT_TRUE(s->isLaidOut());
     EXPECT_EQ(s->start(), 0xF000u);
@@ -96,11 +96,11 @@ TEST(Layout, SectionSpansItsSizedAddressedRecords)
 
 TEST(Layout, BreakStartsANewFragment)
 {
-    TEVOExecutablePlan plan;
-    TEVORecordPlan cut;
-    cut.kind = TEVORecordPlan::Break;
+    zim::tevo::TEVOExecutablePlan plan;
+    zim::tevo::TEVORecordPlan cut;
+    cut.kind = zim::tevo::TEVORecordPlan::Break;
     plan.sections = {loadable("CODE", {insnAt(0x4400, "ab"), cut, insnAt(0x4402, "cd"), insnAt(0x4404, "ef")})};
-    auto module = readStream(writeTEVOExecutable(plan));
+    auto module = readStream(zim::tevo::writeTEVOExecutable(plan));
     const auto &fragments = module->findSection("CODE")->fragments();
     ASSERT_EQ(fragments.size(), 2u);
     EXPECT_EQ(fragments[0]->count(), 1u);
@@ -110,26 +110,26 @@ TEST(Layout, BreakStartsANewFragment)
 
 TEST(Layout, InitCopiesAnotherSectionAndGivesUpOnItself)
 {
-    TEVORecordPlan copy;
-    copy.kind = TEVORecordPlan::Init;
+    zim::tevo::TEVORecordPlan copy;
+    copy.kind = zim::tevo::TEVORecordPlan::Init;
     copy.name = "IDATA";
     copy.address = 0xF000;
-    TEVORecordPlan self = copy;
+    zim::tevo::TEVORecordPlan self = copy;
     self.name = "SELF";
     self.address = 0x300;
-    TEVOExecutablePlan plan;
+    zim::tevo::TEVOExecutablePlan plan;
     plan.sections = {loadable("IDATA", {dataAt(0x200, 2, 0x1234), dataAt(0x204, 1, 0x56)}),
                      loadable("CONST", {copy}),
                      loadable("SELF", {self, dataAt(0x310, 1, 0x77)})};
-    auto module = readStream(writeTEVOExecutable(plan));
-    TEVOInsn *init = module->findSection("CONST")->fragments()[0]->records()[0];
+    auto module = readStream(zim::tevo::writeTEVOExecutable(plan));
+    zim::tevo::TEVOInsn *init = module->findSection("CONST")->fragments()[0]->records()[0];
     ASSERT_EQ(init->size(), 5u);
     uint8_t bytes[5];
     init->copyBytes(bytes, 5);
     EXPECT_EQ(QByteArray(reinterpret_cast<char *>(bytes), 5), QByteArray("\x34\x12\0\0\x56", 5));
     EXPECT_EQ(init->listingText(), "\t.INIT\t\"IDATA\"");
 
-    TEVOSection *selfSection = module->findSection("SELF");
+    zim::tevo::TEVOSection *selfSection = module->findSection("SELF");
     selfSection->layout();
     EXPECT_EQ(selfSection->start(), 0x310u);
     EXPECT_EQ(selfSection->fragments()[0]->records()[0]->size(), 0u);
@@ -137,10 +137,10 @@ TEST(Layout, InitCopiesAnotherSectionAndGivesUpOnItself)
 
 TEST(Layout, DataEncodesLittleEndianForMSP430)
 {
-    TEVOExecutablePlan plan;
+    zim::tevo::TEVOExecutablePlan plan;
     plan.bookkeeping = false;
     plan.sections = {loadable("DATA", {dataAt(0x200, 4, 0x11223344), dataAt(0x204, 3, 0xAABBCC)})};
-    auto module = readStream(writeTEVOExecutable(plan));
+    auto module = readStream(zim::tevo::writeTEVOExecutable(plan));
     const auto &records = module->findSection("DATA")->fragments()[0]->records();
     EXPECT_EQ(records[0]->listing(), "0200\t44332211\tDL\t0x11223344");
     EXPECT_EQ(records[1]->bytesText(), "CCBBAA\t");

@@ -26,7 +26,7 @@ struct Cut
 
 void PrintTo(const Cut &c, std::ostream *os) { *os << c.name << "@" << std::hex << c.address << "+" << c.size; }
 
-std::vector<Cut> cuts(const LoadFileSectionList &list)
+std::vector<Cut> cuts(const zim::loadfile::LoadFileSectionList &list)
 {
     std::vector<Cut> result;
     for (const auto &s : list)
@@ -47,27 +47,27 @@ protected:
     }
     // Each executable gets a file of its own: the cache would take a rewrite of the same size
     // within one modification-time tick for the file it already read.
-    std::unique_ptr<TEVOLoadFile> open(const TEVOExecutablePlan &plan)
+    std::unique_ptr<zim::tevo::TEVOLoadFile> open(const zim::tevo::TEVOExecutablePlan &plan)
     {
         const QString name = QStringLiteral("app%1.hzx").arg(++m_files);
-        return std::make_unique<TEVOLoadFile>(write(writeTEVOExecutable(plan), name), m_cache);
+        return std::make_unique<zim::tevo::TEVOLoadFile>(write(zim::tevo::writeTEVOExecutable(plan), name), m_cache);
     }
-    static QList<TEVORecordPlan> run(uint32_t address, uint32_t size)
+    static QList<zim::tevo::TEVORecordPlan> run(uint32_t address, uint32_t size)
     {
         QByteArray bytes(qsizetype(size), '\0');
         for (uint32_t i = 0; i < size; ++i)
             bytes[i] = char(address + i);
-        return recordsForBytes(address, reinterpret_cast<const uint8_t *>(bytes.constData()), size);
+        return zim::tevo::recordsForBytes(address, reinterpret_cast<const uint8_t *>(bytes.constData()), size);
     }
 
     QTemporaryDir m_dir;
-    TEVOExecutableCache m_cache;
+    zim::tevo::TEVOExecutableCache m_cache;
     int m_files = 0;
 };
 
 TEST_F(LoadFileTest, GapSplitsASectionIntoTwoOfTheSameName)
 {
-    TEVOExecutablePlan plan;
+    zim::tevo::TEVOExecutablePlan plan;
     plan.sections = {loadable("CODE", run(0xF000, 0x100) + run(0xF200, 0x10))};
     auto file = open(plan);
     EXPECT_EQ(cuts(file->sections().primarySections),
@@ -80,7 +80,7 @@ TEST_F(LoadFileTest, GapSplitsASectionIntoTwoOfTheSameName)
 
 TEST_F(LoadFileTest, FirstRecordAtTheSectionStartStartsThere)
 {
-    TEVOExecutablePlan plan;
+    zim::tevo::TEVOExecutablePlan plan;
     plan.sections = {loadable("CODE", run(0x4400, 6))};
     auto file = open(plan);
     EXPECT_EQ(cuts(file->sections().primarySections), (std::vector<Cut>{{"CODE", 0x4400, 6}}));
@@ -89,7 +89,7 @@ TEST_F(LoadFileTest, FirstRecordAtTheSectionStartStartsThere)
 
 TEST_F(LoadFileTest, OverlapStartsANewSection)
 {
-    TEVOExecutablePlan plan;
+    zim::tevo::TEVOExecutablePlan plan;
     plan.sections = {loadable("CODE", run(0x4400, 8) + run(0x4404, 4))};
     auto file = open(plan);
     EXPECT_EQ(cuts(file->sections().primarySections),
@@ -98,26 +98,26 @@ TEST_F(LoadFileTest, OverlapStartsANewSection)
 
 TEST_F(LoadFileTest, RecordsWithoutSizeNeitherSplitNorCount)
 {
-    TEVORecordPlan marker;
-    marker.kind = TEVORecordPlan::Marker;
+    zim::tevo::TEVORecordPlan marker;
+    marker.kind = zim::tevo::TEVORecordPlan::Marker;
     marker.number = 3;
     marker.address = 0x9000;
-    TEVORecordPlan locus;
-    locus.kind = TEVORecordPlan::Locus;
+    zim::tevo::TEVORecordPlan locus;
+    locus.kind = zim::tevo::TEVORecordPlan::Locus;
     locus.name = "a.c";
     locus.number = 3;
     locus.address = 0x1234;
-    TEVORecordPlan origin;
-    origin.kind = TEVORecordPlan::Origin;
+    zim::tevo::TEVORecordPlan origin;
+    origin.kind = zim::tevo::TEVORecordPlan::Origin;
     origin.value = 0x8000;
     origin.address = 0x8000;
-    TEVORecordPlan linkIf;
-    linkIf.kind = TEVORecordPlan::LinkIf;
+    zim::tevo::TEVORecordPlan linkIf;
+    linkIf.kind = zim::tevo::TEVORecordPlan::LinkIf;
     linkIf.value = 1;
-    TEVORecordPlan endLinkIf;
-    endLinkIf.kind = TEVORecordPlan::EndLinkIf;
-    TEVOExecutablePlan plan;
-    plan.sections = {loadable("CODE", run(0x4400, 4) + QList<TEVORecordPlan>{marker, locus, origin, linkIf, endLinkIf}
+    zim::tevo::TEVORecordPlan endLinkIf;
+    endLinkIf.kind = zim::tevo::TEVORecordPlan::EndLinkIf;
+    zim::tevo::TEVOExecutablePlan plan;
+    plan.sections = {loadable("CODE", run(0x4400, 4) + QList<zim::tevo::TEVORecordPlan>{marker, locus, origin, linkIf, endLinkIf}
                                           + run(0x4404, 4))};
     auto file = open(plan);
     EXPECT_EQ(cuts(file->sections().primarySections), (std::vector<Cut>{{"CODE", 0x4400, 8}}));
@@ -125,7 +125,7 @@ TEST_F(LoadFileTest, RecordsWithoutSizeNeitherSplitNorCount)
 
 TEST_F(LoadFileTest, KindSixGoesToTheSecondaryList)
 {
-    TEVOExecutablePlan plan;
+    zim::tevo::TEVOExecutablePlan plan;
     plan.sections = {loadable("CODE", run(0x4400, 4)), loadable("XDATA", run(0x100, 2), 6)};
     auto file = open(plan);
     EXPECT_EQ(cuts(file->sections().primarySections), (std::vector<Cut>{{"CODE", 0x4400, 4}}));
@@ -136,9 +136,9 @@ TEST_F(LoadFileTest, KindSixGoesToTheSecondaryList)
 
 TEST_F(LoadFileTest, SectionWithoutTheLoadableFlagContributesNothing)
 {
-    TEVOSectionPlan debug = loadable("DEBUG", run(0x0, 16));
+    zim::tevo::TEVOSectionPlan debug = loadable("DEBUG", run(0x0, 16));
     debug.flags = 0x7;
-    TEVOExecutablePlan plan;
+    zim::tevo::TEVOExecutablePlan plan;
     plan.sections = {debug, loadable("CODE", run(0x4400, 2))};
     auto file = open(plan);
     EXPECT_EQ(cuts(file->sections().primarySections), (std::vector<Cut>{{"CODE", 0x4400, 2}}));
@@ -147,34 +147,34 @@ TEST_F(LoadFileTest, SectionWithoutTheLoadableFlagContributesNothing)
 
 TEST_F(LoadFileTest, StartAddressOfEmptyOrAbsentSections)
 {
-    TEVOExecutablePlan none;
+    zim::tevo::TEVOExecutablePlan none;
     none.sections = {loadable("XDATA", run(0x100, 2), 6)};
     EXPECT_EQ(open(none)->startAddress(), 0xFFFFFFFFu);
-    TEVOExecutablePlan empty;
+    zim::tevo::TEVOExecutablePlan empty;
     empty.sections = {loadable("BSS", {}), loadable("CODE", run(0x4400, 2))};
     EXPECT_EQ(open(empty)->startAddress(), 0u);
 }
 
 TEST_F(LoadFileTest, FillSpaceAlignAndDataBytes)
 {
-    TEVORecordPlan fill;
-    fill.kind = TEVORecordPlan::Fill;
+    zim::tevo::TEVORecordPlan fill;
+    fill.kind = zim::tevo::TEVORecordPlan::Fill;
     fill.address = 0x200;
     fill.count = 3;
     fill.value = 0x1AB;
-    TEVORecordPlan align;
-    align.kind = TEVORecordPlan::Align;
+    zim::tevo::TEVORecordPlan align;
+    align.kind = zim::tevo::TEVORecordPlan::Align;
     align.address = 0x203;
     align.count = 4;
-    TEVORecordPlan space;
-    space.kind = TEVORecordPlan::Space;
+    zim::tevo::TEVORecordPlan space;
+    space.kind = zim::tevo::TEVORecordPlan::Space;
     space.address = 0x204;
     space.count = 2;
-    TEVORecordPlan address;
-    address.kind = TEVORecordPlan::Address;
+    zim::tevo::TEVORecordPlan address;
+    address.kind = zim::tevo::TEVORecordPlan::Address;
     address.address = 0x206;
     address.value = 0x4400;
-    TEVOExecutablePlan plan;
+    zim::tevo::TEVOExecutablePlan plan;
     plan.sections = {loadable("DATA", {fill, align, space, address, dataAt(0x208, 1, 0x7F)})};
     auto file = open(plan);
     const auto &list = file->sections().primarySections;
@@ -185,84 +185,84 @@ TEST_F(LoadFileTest, FillSpaceAlignAndDataBytes)
 
 TEST_F(LoadFileTest, BadRecordsFailWithTheirMessage)
 {
-    TEVOExecutablePlan shortInsn;
-    TEVORecordPlan insn = insnAt(0x4400, "ab");
+    zim::tevo::TEVOExecutablePlan shortInsn;
+    zim::tevo::TEVORecordPlan insn = insnAt(0x4400, "ab");
     insn.code = 0x20000;
     shortInsn.sections = {loadable("CODE", {insn})};
     EXPECT_EQ(messageOf([&] { open(shortInsn)->sections(); }),
               "bad object file: instruction at 0x4400 has 2 of its 8 bytes");
 
-    TEVOExecutablePlan noAddress;
+    zim::tevo::TEVOExecutablePlan noAddress;
     noAddress.sections = {loadable("CODE", {dataAt(0xFFFFFFFF, 2, 1)})};
     EXPECT_EQ(messageOf([&] { open(noAddress)->sections(); }),
               "bad object file: record without an address in section CODE");
 
-    TEVOExecutablePlan wraps;
+    zim::tevo::TEVOExecutablePlan wraps;
     wraps.sections = {loadable("CODE", {dataAt(0xFFFFFFFE, 4, 1)})};
     EXPECT_EQ(messageOf([&] { open(wraps)->sections(); }),
               "bad object file: 4 bytes at 0xfffffffe pass the end of the address space");
 
-    TEVORecordPlan huge;
-    huge.kind = TEVORecordPlan::Fill;
+    zim::tevo::TEVORecordPlan huge;
+    huge.kind = zim::tevo::TEVORecordPlan::Fill;
     huge.address = 0;
     huge.count = 0xFFFFFFFF;
-    TEVOExecutablePlan tooBig;
+    zim::tevo::TEVOExecutablePlan tooBig;
     tooBig.sections = {loadable("CODE", {huge})};
     EXPECT_EQ(messageOf([&] { open(tooBig)->sections(); }), "bad object file: load sections larger than 16 MB");
 }
 
 TEST_F(LoadFileTest, CircularDataSymbolFailsWithItsMessage)
 {
-    const QByteArray stream = moduleStream([](TEVOWriter &w) {
+    const QByteArray stream = moduleStream([](zim::tevo::TEVOWriter &w) {
         w.string("CODE");
-        w.op(TEVOOpcode::MKSECTION);
-        w.op(TEVOOpcode::DUP);
-        w.op(TEVOOpcode::SECTION);
-        w.op(TEVOOpcode::DROP);
-        w.constant(TEVOSection::loadableFlag);
-        w.op(TEVOOpcode::SETFLAGS);
+        w.op(zim::tevo::TEVOOpcode::MKSECTION);
+        w.op(zim::tevo::TEVOOpcode::DUP);
+        w.op(zim::tevo::TEVOOpcode::SECTION);
+        w.op(zim::tevo::TEVOOpcode::DROP);
+        w.constant(zim::tevo::TEVOSection::loadableFlag);
+        w.op(zim::tevo::TEVOOpcode::SETFLAGS);
         w.string("self");
-        w.op(TEVOOpcode::MKSYMBOL);
-        w.op(TEVOOpcode::DUP);
-        w.op(TEVOOpcode::DUP);
-        w.op(TEVOOpcode::SYMBOLVAL);
+        w.op(zim::tevo::TEVOOpcode::MKSYMBOL);
+        w.op(zim::tevo::TEVOOpcode::DUP);
+        w.op(zim::tevo::TEVOOpcode::DUP);
+        w.op(zim::tevo::TEVOOpcode::SYMBOLVAL);
         w.constant(1);
-        w.op(TEVOOpcode::ADD);
-        w.op(TEVOOpcode::SYMBOLDEF);
+        w.op(zim::tevo::TEVOOpcode::ADD);
+        w.op(zim::tevo::TEVOOpcode::SYMBOLDEF);
         w.constant(0x200);
-        w.op(TEVOOpcode::SETPC);
-        w.op(TEVOOpcode::SYMBOLVAL);
+        w.op(zim::tevo::TEVOOpcode::SETPC);
+        w.op(zim::tevo::TEVOOpcode::SYMBOLVAL);
         w.constant(2);
-        w.op(TEVOOpcode::DEFBYTES);
+        w.op(zim::tevo::TEVOOpcode::DEFBYTES);
     });
-    TEVOLoadFile file(write(stream), m_cache);
+    zim::tevo::TEVOLoadFile file(write(stream), m_cache);
     EXPECT_EQ(messageOf([&] { file.sections(); }), "circular reference to self");
 }
 
 TEST_F(LoadFileTest, MissingFileCannotBeAccessed)
 {
     const QString path = m_dir.filePath("absent.hzx");
-    EXPECT_EQ(messageOf([&] { TEVOLoadFile(path, m_cache); }), "Can't access " + path);
+    EXPECT_EQ(messageOf([&] { zim::tevo::TEVOLoadFile(path, m_cache); }), "Can't access " + path);
 }
 
 TEST_F(LoadFileTest, CacheReadsAnUnchangedFileOnce)
 {
-    TEVOExecutablePlan plan;
+    zim::tevo::TEVOExecutablePlan plan;
     plan.sections = {loadable("CODE", run(0x4400, 2))};
-    const QString path = write(writeTEVOExecutable(plan));
-    TEVOLoadFile first(path, m_cache);
-    TEVOLoadFile second(path, m_cache);
+    const QString path = write(zim::tevo::writeTEVOExecutable(plan));
+    zim::tevo::TEVOLoadFile first(path, m_cache);
+    zim::tevo::TEVOLoadFile second(path, m_cache);
     EXPECT_EQ(m_cache.readCount(), 1);
     EXPECT_EQ(first.objectModule(), second.objectModule());
 
     // A changed file is read again; the first load file keeps its own module.
     plan.sections = {loadable("CODE", run(0x4400, 4))};
     QFile f(path);
-    const QByteArray changed = writeTEVOExecutable(plan);
+    const QByteArray changed = zim::tevo::writeTEVOExecutable(plan);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(changed) == changed.size());
     f.setFileTime(QFileInfo(path).lastModified().addSecs(5), QFileDevice::FileModificationTime);
     f.close();
-    TEVOLoadFile third(path, m_cache);
+    zim::tevo::TEVOLoadFile third(path, m_cache);
     EXPECT_EQ(m_cache.readCount(), 2);
     EXPECT_EQ(cuts(third.sections().primarySections), (std::vector<Cut>{{"CODE", 0x4400, 4}}));
     EXPECT_EQ(cuts(first.sections().primarySections), (std::vector<Cut>{{"CODE", 0x4400, 2}}));
@@ -271,16 +271,16 @@ TEST_F(LoadFileTest, CacheReadsAnUnchangedFileOnce)
     ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("\x1E", 1) == 1);
     f.setFileTime(QFileInfo(path).lastModified().addSecs(10), QFileDevice::FileModificationTime);
     f.close();
-    EXPECT_EQ(messageOf([&] { TEVOLoadFile(path, m_cache); }), "bad object file: unknown tag");
+    EXPECT_EQ(messageOf([&] { zim::tevo::TEVOLoadFile(path, m_cache); }), "bad object file: unknown tag");
 }
 
 TEST_F(LoadFileTest, FactoryCreatesHzxOnceRegistered)
 {
-    TEVOExecutablePlan plan;
+    zim::tevo::TEVOExecutablePlan plan;
     plan.sections = {loadable("CODE", run(0x4400, 2))};
-    const QString path = write(writeTEVOExecutable(plan), QStringLiteral("image.dat"));
-    TEVOLoadFileFactory factory;
-    registerTEVOLoadFile(factory);
+    const QString path = write(zim::tevo::writeTEVOExecutable(plan), QStringLiteral("image.dat"));
+    zim::loadfile::TEVOLoadFileFactory factory;
+    zim::tevo::registerTEVOLoadFile(factory);
     auto file = factory.create(path, QStringLiteral("hzx"));
     ASSERT_TRUE(file);
     EXPECT_TRUE(file->objectModule());

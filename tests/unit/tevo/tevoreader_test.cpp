@@ -15,7 +15,7 @@
 namespace zim::tevo {
 namespace {
 
-using Op = TEVOOpcode;
+using Op = zim::tevo::TEVOOpcode;
 
 QByteArray bytes(std::initializer_list<uint8_t> list)
 {
@@ -26,9 +26,9 @@ QByteArray bytes(std::initializer_list<uint8_t> list)
 }
 
 // A module with section "CODE" selected.
-QByteArray inSection(const std::function<void(TEVOWriter &)> &body)
+QByteArray inSection(const std::function<void(zim::tevo::TEVOWriter &)> &body)
 {
-    return moduleStream([&](TEVOWriter &w) {
+    return moduleStream([&](zim::tevo::TEVOWriter &w) {
         w.string("CODE");
         w.op(Op::MKSECTION);
         w.op(Op::SECTION);
@@ -71,60 +71,60 @@ INSTANTIATE_TEST_SUITE_P(
                   "bad object file: reader stack overflow"},
         ErrorCase{"DupOnAFullStack", [] { return QByteArray(100, char(0x01)) + char(0x4E); },
                   "bad object file: reader stack overflow"},
-        ErrorCase{"ValueLeftAtEnd", [] { return moduleStream([](TEVOWriter &w) { w.constant(1); }); },
+        ErrorCase{"ValueLeftAtEnd", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.constant(1); }); },
                   "bad object file: stack not empty at EOF"},
         ErrorCase{"EmptyFile", [] { return QByteArray(); }, "bad object file: no module defined"},
         ErrorCase{"NoModuleScope", [] { return bytes({0x53, 0x66}); }, "bad object file: no module defined"},
-        ErrorCase{"DefbytesOfFiveBytes", [] { return inSection([](TEVOWriter &w) { w.constant(1); w.constant(5); w.op(Op::DEFBYTES); }); },
+        ErrorCase{"DefbytesOfFiveBytes", [] { return inSection([](zim::tevo::TEVOWriter &w) { w.constant(1); w.constant(5); w.op(Op::DEFBYTES); }); },
                   outOfRange},
-        ErrorCase{"DefbytesOfNoBytes", [] { return inSection([](TEVOWriter &w) { w.constant(1); w.constant(0); w.op(Op::DEFBYTES); }); },
+        ErrorCase{"DefbytesOfNoBytes", [] { return inSection([](zim::tevo::TEVOWriter &w) { w.constant(1); w.constant(0); w.op(Op::DEFBYTES); }); },
                   outOfRange},
         ErrorCase{"MkstringOffsetBeyondPool",
-                  [] { return moduleStream([](TEVOWriter &w) { w.string("ab"); w.op(Op::DROP); w.constant(3); w.op(Op::MKSTRINGZ); }); },
+                  [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.string("ab"); w.op(Op::DROP); w.constant(3); w.op(Op::MKSTRINGZ); }); },
                   outOfRange},
         ErrorCase{"MkstringLengthPastPoolEnd",
-                  [] { return moduleStream([](TEVOWriter &w) { w.string("abcd"); w.op(Op::DROP); w.constant(2); w.constant(3); w.op(Op::MKSTRING); }); },
+                  [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.string("abcd"); w.op(Op::DROP); w.constant(2); w.constant(3); w.op(Op::MKSTRING); }); },
                   outOfRange},
-        ErrorCase{"ConstantAbove32Bits", [] { return moduleStream([](TEVOWriter &w) { w.constant(0x100000000ull); w.op(Op::SETPC); }); },
+        ErrorCase{"ConstantAbove32Bits", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.constant(0x100000000ull); w.op(Op::SETPC); }); },
                   outOfRange},
-        ErrorCase{"UnknownTag1E", [] { return moduleStream([](TEVOWriter &w) { w.raw(bytes({0x1E})); }); },
+        ErrorCase{"UnknownTag1E", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.raw(bytes({0x1E})); }); },
                   "bad object file: unknown tag"},
-        ErrorCase{"UnknownTagAboveTable", [] { return moduleStream([](TEVOWriter &w) { w.raw(bytes({0x72})); }); },
+        ErrorCase{"UnknownTagAboveTable", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.raw(bytes({0x72})); }); },
                   "bad object file: unknown tag"},
-        ErrorCase{"AliasNotDefined", [] { return moduleStream([](TEVOWriter &w) { w.constant(9); w.op(Op::ALIAS); w.op(Op::DROP); }); },
+        ErrorCase{"AliasNotDefined", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.constant(9); w.op(Op::ALIAS); w.op(Op::DROP); }); },
                   "bad object file: alias not defined"},
         ErrorCase{"AliasTwice",
-                  [] { return moduleStream([](TEVOWriter &w) { w.constant(1); w.constant(9); w.op(Op::MKALIAS); w.constant(2); w.constant(9); w.op(Op::MKALIAS); }); },
+                  [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.constant(1); w.constant(9); w.op(Op::MKALIAS); w.constant(2); w.constant(9); w.op(Op::MKALIAS); }); },
                   "bad object file: alias defined more than once"},
-        ErrorCase{"RecordWithoutSection", [] { return moduleStream([](TEVOWriter &w) { w.constant(2); w.op(Op::ALIGN); }); },
+        ErrorCase{"RecordWithoutSection", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.constant(2); w.op(Op::ALIGN); }); },
                   "bad object file: no defined section"},
-        ErrorCase{"SetbytesBeforeAnyInstruction", [] { return inSection([](TEVOWriter &w) { w.string("ab"); w.op(Op::SETBYTES); }); },
+        ErrorCase{"SetbytesBeforeAnyInstruction", [] { return inSection([](zim::tevo::TEVOWriter &w) { w.string("ab"); w.op(Op::SETBYTES); }); },
                   "bad object file: no instruction defined"},
         ErrorCase{"InstrumentationBeforeAnyInstruction",
-                  [] { return inSection([](TEVOWriter &w) { w.constant(1); w.op(Op::INSTRUMENTATION_DATA); }); },
+                  [] { return inSection([](zim::tevo::TEVOWriter &w) { w.constant(1); w.op(Op::INSTRUMENTATION_DATA); }); },
                   "bad object file: no instruction defined"},
-        ErrorCase{"SymbolExpected", [] { return moduleStream([](TEVOWriter &w) { w.constant(1); w.op(Op::PUBLIC); }); },
+        ErrorCase{"SymbolExpected", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.constant(1); w.op(Op::PUBLIC); }); },
                   "bad object file: operand type error: symbol expected"},
-        ErrorCase{"TypeExpected", [] { return moduleStream([](TEVOWriter &w) { w.constant(1); w.op(Op::MEMBER); w.op(Op::DROP); }); },
+        ErrorCase{"TypeExpected", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.constant(1); w.op(Op::MEMBER); w.op(Op::DROP); }); },
                   "bad object file: operand type error (type expected)"},
-        ErrorCase{"SectionExpected", [] { return moduleStream([](TEVOWriter &w) { w.op(Op::NULL_); w.op(Op::SECTION); }); },
+        ErrorCase{"SectionExpected", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.op(Op::NULL_); w.op(Op::SECTION); }); },
                   "bad object file: operand type error (section expected)"},
-        ErrorCase{"StringExpected", [] { return moduleStream([](TEVOWriter &w) { w.constant(1); w.op(Op::MKSYMBOL); w.op(Op::DROP); }); },
+        ErrorCase{"StringExpected", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.constant(1); w.op(Op::MKSYMBOL); w.op(Op::DROP); }); },
                   "bad object file: operand type error (string expected)"},
-        ErrorCase{"ScopeExpected", [] { return moduleStream([](TEVOWriter &w) { w.constant(1); w.string("s"); w.op(Op::MKSYMBOL); w.op(Op::SETSCOPE); w.op(Op::DROP); }); },
+        ErrorCase{"ScopeExpected", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.constant(1); w.string("s"); w.op(Op::MKSYMBOL); w.op(Op::SETSCOPE); w.op(Op::DROP); }); },
                   "bad object file: operand type error (scope expected)"},
-        ErrorCase{"ExpressionExpected", [] { return moduleStream([](TEVOWriter &w) { w.string("a"); w.constant(1); w.op(Op::ADD); w.op(Op::DROP); }); },
+        ErrorCase{"ExpressionExpected", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.string("a"); w.constant(1); w.op(Op::ADD); w.op(Op::DROP); }); },
                   "bad object file: operand type error (expression expected)"},
-        ErrorCase{"FileExpected", [] { return inSection([](TEVOWriter &w) { w.string("f"); w.constant(1); w.op(Op::LOCUS); }); },
+        ErrorCase{"FileExpected", [] { return inSection([](zim::tevo::TEVOWriter &w) { w.string("f"); w.constant(1); w.op(Op::LOCUS); }); },
                   "bad object file: operand type error (file expected)"},
-        ErrorCase{"ConstantExpected", [] { return moduleStream([](TEVOWriter &w) { w.string("a"); w.op(Op::SETPC); }); },
+        ErrorCase{"ConstantExpected", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.string("a"); w.op(Op::SETPC); }); },
                   "bad object file: operand type error (constant expression expected)"}),
     [](const testing::TestParamInfo<ErrorCase> &info) { return std::string(info.param.name); });
 
 TEST(Reader, LitxIsBigEndian)
 {
     auto value = [](const QByteArray &litx) {
-        auto m = readStream(moduleStream([&](TEVOWriter &w) {
+        auto m = readStream(moduleStream([&](zim::tevo::TEVOWriter &w) {
             w.string("v");
             w.op(Op::MKSYMBOL);
             w.op(Op::DUP);
@@ -142,7 +142,7 @@ TEST(Reader, LitxIsBigEndian)
 
 TEST(Reader, MarkersResolveForwardReferences)
 {
-    auto module = readStream(inSection([](TEVOWriter &w) {
+    auto module = readStream(inSection([](zim::tevo::TEVOWriter &w) {
         w.string("target");
         w.op(Op::MKSYMBOL);
         w.op(Op::DUP);
@@ -156,7 +156,7 @@ TEST(Reader, MarkersResolveForwardReferences)
         w.constant(7);
         w.op(Op::MARKERDEF);
     }));
-    const TEVOValue v = module->publicSymbols().value("target")->definition()->evaluate();
+    const zim::tevo::TEVOValue v = module->publicSymbols().value("target")->definition()->evaluate();
     EXPECT_FALSE(v.error);
     EXPECT_EQ(v.value, 0xF010);
     EXPECT_EQ(v.base, module->findSection("CODE"));
@@ -164,7 +164,7 @@ TEST(Reader, MarkersResolveForwardReferences)
 
 TEST(Reader, AliasesReturnTheSameObject)
 {
-    auto module = readStream(moduleStream([](TEVOWriter &w) {
+    auto module = readStream(moduleStream([](zim::tevo::TEVOWriter &w) {
         w.string("s");
         w.op(Op::MKSYMBOL);
         w.constant(300);
@@ -179,7 +179,7 @@ TEST(Reader, AliasesReturnTheSameObject)
 
 TEST(Reader, LocusIsKeptForLoadingAndDroppedByTheClearOpcode)
 {
-    auto module = readStream(inSection([](TEVOWriter &w) {
+    auto module = readStream(inSection([](zim::tevo::TEVOWriter &w) {
         w.string("main.c");
         w.op(Op::MKFILENAME);
         w.constant(42);
@@ -196,7 +196,7 @@ TEST(Reader, LocusIsKeptForLoadingAndDroppedByTheClearOpcode)
     }));
     const auto &records = module->findSection("CODE")->fragments()[0]->records();
     ASSERT_EQ(records.size(), 4u);
-    EXPECT_EQ(records[0]->recordKind(), TEVOInsn::RecordKind::Locus);
+    EXPECT_EQ(records[0]->recordKind(), zim::tevo::TEVOInsn::RecordKind::Locus);
     EXPECT_EQ(records[1]->locus(), records[0]);
     EXPECT_EQ(records[2]->locus(), records[0]);
     EXPECT_EQ(records[3]->locus(), nullptr);
@@ -204,8 +204,8 @@ TEST(Reader, LocusIsKeptForLoadingAndDroppedByTheClearOpcode)
 
 TEST(Reader, TraceNamesOpcodesAndShowsTheStack)
 {
-    HByteStream stream;
-    const QByteArray input = moduleStream([](TEVOWriter &w) {
+    zim::loadfile::HByteStream stream;
+    const QByteArray input = moduleStream([](zim::tevo::TEVOWriter &w) {
         w.string("x");
         w.op(Op::MKSYMBOL);
         w.op(Op::DROP);
@@ -215,7 +215,7 @@ TEST(Reader, TraceNamesOpcodesAndShowsTheStack)
     ASSERT_TRUE(out.open());
     FILE *f = fdopen(dup(out.handle()), "w");
     ASSERT_TRUE(f);
-    TEVOMSP430Reader reader(stream, false);
+    zim::tevo::TEVOMSP430Reader reader(stream, false);
     reader.readModule(true, f);
     fclose(f);
     QFile written(out.fileName());
@@ -231,14 +231,14 @@ TEST(Reader, TraceNamesOpcodesAndShowsTheStack)
 // at a record boundary, is itself an executable whose sections read.
 TEST(Reader, EveryTruncationFails)
 {
-    TEVOExecutablePlan plan;
-    TEVORecordPlan marker;
-    marker.kind = TEVORecordPlan::Marker;
+    zim::tevo::TEVOExecutablePlan plan;
+    zim::tevo::TEVORecordPlan marker;
+    marker.kind = zim::tevo::TEVORecordPlan::Marker;
     marker.number = 1;
     marker.name = "start";
     marker.address = 0x4400;
     plan.sections = {loadable("CODE", {marker, insnAt(0x4400, "\x31\x40\x00\x44"), dataAt(0x4404, 2, 0xBEEF)})};
-    const QByteArray whole = writeTEVOExecutable(plan);
+    const QByteArray whole = zim::tevo::writeTEVOExecutable(plan);
     ASSERT_NO_THROW(readStream(whole));
     int failures = 0;
     for (int n = 0; n < whole.size(); ++n) {

@@ -17,11 +17,11 @@ namespace {
 
 using Memory = std::map<std::pair<int, uint32_t>, uint8_t>; // (list, address) -> byte
 
-Memory memoryOf(LoadFileInterface &file)
+Memory memoryOf(zim::loadfile::LoadFileInterface &file)
 {
     Memory memory;
     int list = 0;
-    for (const LoadFileSectionList *sections : {&file.sections().primarySections, &file.sections().secondarySections}) {
+    for (const zim::loadfile::LoadFileSectionList *sections : {&file.sections().primarySections, &file.sections().secondarySections}) {
         for (const auto &s : *sections) {
             for (uint32_t i = 0; i < s->size(); ++i)
                 memory[{list, s->address() + i}] = s->data()[i];
@@ -48,7 +48,7 @@ class RandomLayouts : public testing::TestWithParam<int>
 TEST_P(RandomLayouts, ComeBackAsWritten)
 {
     QRandomGenerator random{quint32(GetParam())};
-    TEVOExecutablePlan plan;
+    zim::tevo::TEVOExecutablePlan plan;
     plan.bookkeeping = random.bounded(2);
     Memory expected;
     uint32_t next = 0x200;
@@ -56,7 +56,7 @@ TEST_P(RandomLayouts, ComeBackAsWritten)
     for (int s = 0; s < sections; ++s) {
         const bool loadableSection = random.bounded(4) != 0;
         const uint32_t kind = random.bounded(3) == 0 ? 6 : random.bounded(6);
-        TEVOSectionPlan section = loadable("S" + QByteArray::number(s), {}, kind);
+        zim::tevo::TEVOSectionPlan section = loadable("S" + QByteArray::number(s), {}, kind);
         if (!loadableSection)
             section.flags = kind;
         const int runs = 1 + random.bounded(4);
@@ -66,10 +66,10 @@ TEST_P(RandomLayouts, ComeBackAsWritten)
             QByteArray bytes(qsizetype(length), '\0');
             for (auto &b : bytes)
                 b = char(random.bounded(256));
-            section.records += recordsForBytes(next, reinterpret_cast<const uint8_t *>(bytes.constData()), length);
+            section.records += zim::tevo::recordsForBytes(next, reinterpret_cast<const uint8_t *>(bytes.constData()), length);
             if (random.bounded(2)) {
-                TEVORecordPlan cut;
-                cut.kind = TEVORecordPlan::Break;
+                zim::tevo::TEVORecordPlan cut;
+                cut.kind = zim::tevo::TEVORecordPlan::Break;
                 section.records.append(cut);
             }
             if (loadableSection) {
@@ -81,8 +81,8 @@ TEST_P(RandomLayouts, ComeBackAsWritten)
         plan.sections.append(section);
     }
     QTemporaryDir dir;
-    TEVOExecutableCache cache;
-    TEVOLoadFile file(writeFile(dir, "random.hzx", writeTEVOExecutable(plan)), cache);
+    zim::tevo::TEVOExecutableCache cache;
+    zim::tevo::TEVOLoadFile file(writeFile(dir, "random.hzx", zim::tevo::writeTEVOExecutable(plan)), cache);
     EXPECT_EQ(memoryOf(file), expected);
 }
 
@@ -95,13 +95,13 @@ TEST(RoundTrip, IntelHexThroughHzxGivesTheSameFile)
                            ":02FFFE000011F0\n"
                            ":0400000500001100E6\n"
                            ":00000001FF\n";
-    auto original = IntelHexLoadFile::fromText(hex);
+    auto original = zim::loadfile::IntelHexLoadFile::fromText(hex);
     QTemporaryDir dir;
-    TEVOExecutableCache cache;
-    TEVOLoadFile converted(writeFile(dir, "app.hzx", writeTEVOExecutable(describeLoadFile(*original))), cache);
+    zim::tevo::TEVOExecutableCache cache;
+    zim::tevo::TEVOLoadFile converted(writeFile(dir, "app.hzx", zim::tevo::writeTEVOExecutable(zim::tevo::describeLoadFile(*original))), cache);
     EXPECT_EQ(memoryOf(converted), memoryOf(*original));
     // The executable's start address is its lowest code address, which the start record names.
-    EXPECT_EQ(formatLoadFile("ihex", converted), hex);
+    EXPECT_EQ(zim::loadfile::formatLoadFile("ihex", converted), hex);
 }
 
 } // namespace

@@ -7,29 +7,29 @@
 
 namespace zim::tevo {
 
-std::unique_ptr<TEVOModule> readStream(const QByteArray &bytes)
+std::unique_ptr<zim::tevo::TEVOModule> readStream(const QByteArray &bytes)
 {
-    HByteStream stream;
+    zim::loadfile::HByteStream stream;
     stream.write(reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size()));
-    TEVOMSP430Reader reader(stream, true);
+    zim::tevo::TEVOMSP430Reader reader(stream, true);
     return reader.readModule(false);
 }
 
-QByteArray moduleStream(const std::function<void(TEVOWriter &)> &body)
+QByteArray moduleStream(const std::function<void(zim::tevo::TEVOWriter &)> &body)
 {
-    TEVOWriter w;
-    w.op(TEVOOpcode::NULL_NULL);
-    w.op(TEVOOpcode::NULL_);
-    w.op(TEVOOpcode::SCOPE_MODULE);
-    w.op(TEVOOpcode::DROP);
+    zim::tevo::TEVOWriter w;
+    w.op(zim::tevo::TEVOOpcode::NULL_NULL);
+    w.op(zim::tevo::TEVOOpcode::NULL_);
+    w.op(zim::tevo::TEVOOpcode::SCOPE_MODULE);
+    w.op(zim::tevo::TEVOOpcode::DROP);
     body(w);
     return w.finish();
 }
 
-TEVORecordPlan insnAt(uint32_t address, const QByteArray &bytes)
+zim::tevo::TEVORecordPlan insnAt(uint32_t address, const QByteArray &bytes)
 {
-    TEVORecordPlan r;
-    r.kind = TEVORecordPlan::Insn;
+    zim::tevo::TEVORecordPlan r;
+    r.kind = zim::tevo::TEVORecordPlan::Insn;
     r.address = address;
     r.bytes = bytes;
     switch (bytes.size()) {
@@ -41,21 +41,21 @@ TEVORecordPlan insnAt(uint32_t address, const QByteArray &bytes)
     return r;
 }
 
-TEVORecordPlan dataAt(uint32_t address, uint32_t size, uint64_t value)
+zim::tevo::TEVORecordPlan dataAt(uint32_t address, uint32_t size, uint64_t value)
 {
-    TEVORecordPlan r;
-    r.kind = TEVORecordPlan::Data;
+    zim::tevo::TEVORecordPlan r;
+    r.kind = zim::tevo::TEVORecordPlan::Data;
     r.address = address;
     r.size = size;
     r.value = value;
     return r;
 }
 
-TEVOSectionPlan loadable(const QByteArray &name, QList<TEVORecordPlan> records, uint32_t kind)
+zim::tevo::TEVOSectionPlan loadable(const QByteArray &name, QList<zim::tevo::TEVORecordPlan> records, uint32_t kind)
 {
-    TEVOSectionPlan s;
+    zim::tevo::TEVOSectionPlan s;
     s.name = name;
-    s.flags = TEVOSection::loadableFlag | kind;
+    s.flags = zim::tevo::TEVOSection::loadableFlag | kind;
     s.records = std::move(records);
     return s;
 }

@@ -13,7 +13,7 @@
 namespace zim::tevo {
 
 // Reads a stream with a TEVOMSP430Reader that keeps loci; throws the reader's HException.
-std::unique_ptr<TEVOModule> readStream(const QByteArray &bytes);
+std::unique_ptr<zim::tevo::TEVOModule> readStream(const QByteArray &bytes);
 
 // The message of the HException that f throws, or "<no exception>".
 template <class F>
@@ -21,7 +21,7 @@ QString messageOf(F &&f)
 {
     try {
         f();
-    } catch (const HException &e) {
+    } catch (const zim::common::HException &e) {
         return e.message();
     }
     return QStringLiteral("<no exception>");
@@ -34,11 +34,11 @@ inline QString readError(const QByteArray &bytes)
 
 // A stream of opcodes with a module scope around them: SCOPE_MODULE first (dropped again), so
 // that only what the caller writes can fail.
-QByteArray moduleStream(const std::function<void(TEVOWriter &)> &body);
+QByteArray moduleStream(const std::function<void(zim::tevo::TEVOWriter &)> &body);
 
 // Record descriptions.
-TEVORecordPlan insnAt(uint32_t address, const QByteArray &bytes);
-TEVORecordPlan dataAt(uint32_t address, uint32_t size, uint64_t value);
-TEVOSectionPlan loadable(const QByteArray &name, QList<TEVORecordPlan> records, uint32_t kind = 0);
+zim::tevo::TEVORecordPlan insnAt(uint32_t address, const QByteArray &bytes);
+zim::tevo::TEVORecordPlan dataAt(uint32_t address, uint32_t size, uint64_t value);
+zim::tevo::TEVOSectionPlan loadable(const QByteArray &name, QList<zim::tevo::TEVORecordPlan> records, uint32_t kind = 0);
 
 } // namespace zim::tevo

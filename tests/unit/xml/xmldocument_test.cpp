@@ -14,14 +14,14 @@ namespace {
 
 // The tree as text: elements as tags with their attributes, text in [brackets], comments as
 // <!--...-->. Walks with its own stack, so deep trees print too.
-std::string show(const XMLNode *root)
+std::string show(const zim::xml::XMLNode *root)
 {
     std::string out;
-    std::vector<std::pair<const XMLNode *, bool>> stack{{root, false}}; // node, closing
+    std::vector<std::pair<const zim::xml::XMLNode *, bool>> stack{{root, false}}; // node, closing
     while (!stack.empty()) {
         const auto [n, closing] = stack.back();
         stack.pop_back();
-        auto *e = dynamic_cast<const XMLElement *>(n);
+        auto *e = dynamic_cast<const zim::xml::XMLElement *>(n);
         if (closing) {
             out += "</" + e->tagName() + ">";
             continue;
@@ -32,14 +32,14 @@ std::string show(const XMLNode *root)
                 out += " " + name + "=\"" + value + "\"";
             out += ">";
             stack.emplace_back(n, true);
-            std::vector<const XMLNode *> children;
-            for (const XMLNode *c = n->firstChild(); c; c = c->nextSibling())
+            std::vector<const zim::xml::XMLNode *> children;
+            for (const zim::xml::XMLNode *c = n->firstChild(); c; c = c->nextSibling())
                 children.push_back(c);
             for (auto it = children.rbegin(); it != children.rend(); ++it)
                 stack.emplace_back(*it, false);
-        } else if (auto *d = dynamic_cast<const XMLData *>(n)) {
+        } else if (auto *d = dynamic_cast<const zim::xml::XMLData *>(n)) {
             out += "[" + d->text() + "]";
-        } else if (auto *c = dynamic_cast<const XMLComment *>(n)) {
+        } else if (auto *c = dynamic_cast<const zim::xml::XMLComment *>(n)) {
             out += "<!--" + c->text() + "-->";
         }
     }
@@ -60,7 +60,7 @@ class Parsing : public testing::TestWithParam<ParseCase>
 
 TEST_P(Parsing, BuildsTree)
 {
-    XMLDocument doc(GetParam().keepText);
+    zim::xml::XMLDocument doc(GetParam().keepText);
     ASSERT_TRUE(doc.parse(GetParam().text)) << doc.errorText();
     EXPECT_EQ(doc.root() ? show(doc.root()) : std::string(), GetParam().tree);
 }
@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(XMLDocument, ReadsDoctypeName)
 {
-    XMLDocument doc;
+    zim::xml::XMLDocument doc;
     ASSERT_TRUE(doc.parse("<!DOCTYPE Veltrix_Project_File>\n<solution/>"));
     ASSERT_TRUE(doc.doctypeName());
     EXPECT_EQ(*doc.doctypeName(), "Veltrix_Project_File");
@@ -113,7 +113,7 @@ class Errors : public testing::TestWithParam<ErrorCase>
 
 TEST_P(Errors, ReportsTextAndLine)
 {
-    XMLDocument doc;
+    zim::xml::XMLDocument doc;
     EXPECT_FALSE(doc.parse(GetParam().text));
     EXPECT_EQ(doc.errorText(), GetParam().error);
     EXPECT_EQ(doc.errorLine(), GetParam().line);
@@ -138,10 +138,10 @@ TEST(XMLDocument, DeepNestingNeedsNoStack)
         text += "<e>";
     for (int i = 0; i < depth; ++i)
         text += "</e>";
-    XMLDocument doc;
+    zim::xml::XMLDocument doc;
     ASSERT_TRUE(doc.parse(text.c_str()));
     int levels = 0;
-    for (const XMLNode *n = doc.root(); n; n = n->firstChild())
+    for (const zim::xml::XMLNode *n = doc.root(); n; n = n->firstChild())
         ++levels;
     EXPECT_EQ(levels, depth);
     // An unclosed deep document is discarded element by element.
@@ -152,7 +152,7 @@ TEST(XMLDocument, DeepNestingNeedsNoStack)
 
 TEST(XMLDocument, LoadReportsUnreadableFile)
 {
-    XMLDocument doc;
+    zim::xml::XMLDocument doc;
     EXPECT_FALSE(doc.load("no/such/file.xml"));
     EXPECT_EQ(doc.errorText(), "couldn't read no/such/file.xml");
 }
@@ -165,7 +165,7 @@ TEST(XMLDocument, LoadStopsAtZeroByte)
     const char bytes[] = "<a>x</a>\0<b/>";
     ASSERT_EQ(std::fwrite(bytes, 1, sizeof bytes - 1, f), sizeof bytes - 1);
     ASSERT_EQ(std::fclose(f), 0);
-    XMLDocument doc;
+    zim::xml::XMLDocument doc;
     ASSERT_TRUE(doc.load(path));
     EXPECT_EQ(show(doc.root()), "<a>[x]</a>");
     std::remove(path.c_str());

@@ -9,22 +9,22 @@ using namespace zim::xml;
 
 namespace {
 
-std::string names(const XMLNode &parent)
+std::string names(const zim::xml::XMLNode &parent)
 {
     std::string out;
-    for (const XMLNode *n = parent.firstChild(); n; n = n->nextSibling()) {
+    for (const zim::xml::XMLNode *n = parent.firstChild(); n; n = n->nextSibling()) {
         EXPECT_EQ(n->parent(), &parent);
-        out += static_cast<const XMLElement *>(n)->tagName();
+        out += static_cast<const zim::xml::XMLElement *>(n)->tagName();
     }
     return out;
 }
 
 TEST(XMLNode, AppendPrependRemoveReplace)
 {
-    XMLElement p("p");
-    auto *a = new XMLElement("a");
-    auto *b = new XMLElement("b");
-    auto *c = new XMLElement("c");
+    zim::xml::XMLElement p("p");
+    auto *a = new zim::xml::XMLElement("a");
+    auto *b = new zim::xml::XMLElement("b");
+    auto *c = new zim::xml::XMLElement("c");
     p.appendChild(b);
     p.prependChild(a);
     p.appendChild(c);
@@ -36,30 +36,30 @@ TEST(XMLNode, AppendPrependRemoveReplace)
     EXPECT_EQ(names(p), "ac");
     EXPECT_EQ(p.lastChild(), c);
     delete b;
-    XMLElement other("o");
+    zim::xml::XMLElement other("o");
     p.removeChild(&other); // not a child: nothing happens
     EXPECT_EQ(names(p), "ac");
 }
 
 TEST(XMLNode, InsertChildrenAfterChildOrAtEnd)
 {
-    XMLElement p("p");
-    auto *a = new XMLElement("a");
+    zim::xml::XMLElement p("p");
+    auto *a = new zim::xml::XMLElement("a");
     p.appendChild(a);
-    p.appendChild(new XMLElement("d"));
-    XMLElement chain("chain");
-    chain.appendChild(new XMLElement("b"));
-    chain.appendChild(new XMLElement("c"));
+    p.appendChild(new zim::xml::XMLElement("d"));
+    zim::xml::XMLElement chain("chain");
+    chain.appendChild(new zim::xml::XMLElement("b"));
+    chain.appendChild(new zim::xml::XMLElement("c"));
     p.insertChildren(a, chain.takeChildren());
     EXPECT_EQ(names(p), "abcd");
     EXPECT_EQ(chain.firstChild(), nullptr);
 
-    XMLElement more("more");
-    more.appendChild(new XMLElement("e"));
-    XMLElement stranger("s");
+    zim::xml::XMLElement more("more");
+    more.appendChild(new zim::xml::XMLElement("e"));
+    zim::xml::XMLElement stranger("s");
     p.insertChildren(&stranger, more.takeChildren()); // not a child: at the end
     EXPECT_EQ(names(p), "abcde");
-    p.appendChild(new XMLElement("f"));
+    p.appendChild(new zim::xml::XMLElement("f"));
     EXPECT_EQ(names(p), "abcdef");
 }
 
