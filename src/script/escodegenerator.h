@@ -63,6 +63,8 @@ private:
     void load(ESNode *ident);
     void store(ESNode *ident);
     void storeTo(ESNode *target);
+    // Stores into a member target whose object, key and value are on the stack; leaves the value when needed.
+    void storeMember(ESNode *target, bool needed);
     void call(ESNode *n);
     void assignment(ESNode *n, bool needed);
     void increment(ESNode *n, bool needed);

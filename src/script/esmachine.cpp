@@ -150,6 +150,13 @@ void putGlobalSlot(ESContext &context, uint32_t slot, const ESValue &v)
 
 ESObject *makeEnumerator(ESContext &context, const ESValue &value)
 {
+    // for-in over null or undefined runs its body no time, as every engine in use does.
+    if (value.isNull() || value.isUndefined()) {
+        ESObject *e = context.newPlainObject();
+        e->internalValue = ESValue::fromObject(context.global());
+        e->length = 0;
+        return e;
+    }
     ESObject *object = context.toObject(value);
     ESObject *e = context.newPlainObject();
     e->internalValue = ESValue::fromObject(object);
@@ -408,13 +415,15 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     break;
                 }
                 case ESOp::NEWA: {
+                    // The constructor stays in its slot under the arguments, reachable, until the result
+                    // replaces it.
                     const int n = int(u16(pc + 1));
-                    const ESValue f = *sp;
-                    --sp;
+                    const ESValue f = sp[-n];
                     SYNC();
-                    *(sp + 1) = f;   // stays reachable while the arguments are taken
                     ESMachine::constructOnStack(ctx, f, n);
                     sp = ctx.sp;
+                    sp[-1] = sp[0];
+                    --sp;
                     pc += 3;
                     break;
                 }
@@ -524,6 +533,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                 case ESOp::CALLL: case ESOp::CALLLM: case ESOp::CALLX: case ESOp::CALLV: {
                     ESValue fn, self = ESValue::fromObject(global);
                     int n;
+                    int under = 0;   // callee slots under the arguments, replaced by the result
                     switch (op) {
                     case ESOp::CALLW: {
                         ESAtom *atom = record->atoms[u16(pc + 1)];
@@ -541,10 +551,10 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     }
                     case ESOp::CALLF: {
                         n = int(u16(pc + 3));
-                        self = *sp;
+                        self = sp[-n];
+                        SYNC();
                         fn = ctx.getByValue(self, ESValue::fromAtom(record->atoms[u16(pc + 1)]));
-                        sp[0] = fn;   // kept reachable in the slot of the popped object
-                        --sp;
+                        under = 1;
                         pc += 5;
                         break;
                     }
@@ -575,14 +585,17 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                         break;
                     case ESOp::CALLX:
                         n = int(u16(pc + 1));
-                        self = sp[-1];
-                        fn = ctx.getByValue(self, *sp);
-                        sp -= 2;
+                        self = sp[-n - 1];
+                        SYNC();
+                        fn = ctx.getByValue(self, sp[-n]);
+                        sp[-n] = fn;   // the key's slot keeps the callee reachable during the call
+                        under = 2;
                         pc += 3;
                         break;
                     default:
                         n = int(u16(pc + 1));
-                        fn = *sp--;
+                        fn = sp[-n];
+                        under = 1;
                         pc += 3;
                         break;
                     }
@@ -591,6 +604,10 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     SYNC();
                     ESMachine::invoke(ctx, fn.object, self, n);
                     sp = ctx.sp;
+                    if (under) {
+                        sp[-under] = sp[0];
+                        sp -= under;
+                    }
                     break;
                 }
                 case ESOp::GETW: {
@@ -649,8 +666,14 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     break;
                 }
                 case ESOp::PUTF:
-                    ctx.putByValue(sp[0], ESValue::fromAtom(record->atoms[u16(pc + 1)]), sp[-1]);
+                    ctx.putByValue(sp[-1], ESValue::fromAtom(record->atoms[u16(pc + 1)]), sp[0]);
                     sp -= 2;
+                    pc += 3;
+                    break;
+                case ESOp::PUTFV:
+                    ctx.putByValue(sp[-1], ESValue::fromAtom(record->atoms[u16(pc + 1)]), sp[0]);
+                    sp[-1] = sp[0];
+                    --sp;
                     pc += 3;
                     break;
                 case ESOp::PUTG:
@@ -675,8 +698,28 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     pc += 3;
                     break;
                 case ESOp::PUTX:
-                    ctx.putByValue(sp[-1], sp[0], sp[-2]);
+                    ctx.putByValue(sp[-2], sp[-1], sp[0]);
                     sp -= 3;
+                    ++pc;
+                    break;
+                case ESOp::PUTXV:
+                    ctx.putByValue(sp[-2], sp[-1], sp[0]);
+                    sp[-2] = sp[0];
+                    sp -= 2;
+                    ++pc;
+                    break;
+                case ESOp::ROT: {
+                    const ESValue a = sp[-2];
+                    sp[-2] = sp[-1];
+                    sp[-1] = sp[0];
+                    sp[0] = a;
+                    ++pc;
+                    break;
+                }
+                case ESOp::DUP2:
+                    sp[1] = sp[-1];
+                    sp[2] = sp[0];
+                    sp += 2;
                     ++pc;
                     break;
                 case ESOp::ADD:

@@ -153,7 +153,7 @@ public:
     bool isRegExp(const ESValue &value) const { return value.isObject() && value.object->cls == this; }
 };
 
-// Error and its five subclasses share this class; each has its own instance and name.
+// Error and its six subclasses share this class; each has its own instance and name.
 class ESNativeError : public ESNativeClass
 {
 public:

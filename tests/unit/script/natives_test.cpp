@@ -46,4 +46,69 @@ TEST(Natives, LoadOfAMissingFileIsFalse)
     EXPECT_EQ(scripttest::run("load('no/such/file.js')"), "false");
 }
 
+struct MalformedUri
+{
+    const char *name;
+    const char *call;
+};
+
+class UriErrors : public testing::TestWithParam<MalformedUri>
+{
+};
+
+TEST_P(UriErrors, ThrowAUriErrorThatIsAnError)
+{
+    const QString text = QStringLiteral("try { %1; 'no error' } catch (e) {"
+                                        " [e instanceof URIError, e instanceof Error, e.name, e.message].join() }")
+                             .arg(QString::fromUtf8(GetParam().call));
+    EXPECT_EQ(scripttest::run(text), "true,true,URIError,line 1: URI malformed");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Natives, UriErrors,
+    testing::Values(MalformedUri{"PercentAtTheEnd", "decodeURI('abc%')"},
+                    MalformedUri{"PercentWithOneDigit", "decodeURI('%4')"},
+                    MalformedUri{"PercentWithoutHex", "decodeURIComponent('%G0')"},
+                    MalformedUri{"ContinuationByteFirst", "decodeURIComponent('%80')"},
+                    MalformedUri{"TruncatedSequence", "decodeURIComponent('%E4%B8')"},
+                    MalformedUri{"SequenceBrokenByAPlainCharacter", "decodeURI('%E4%B8x')"},
+                    MalformedUri{"OverlongEncoding", "decodeURIComponent('%C0%80')"},
+                    MalformedUri{"EncodedSurrogate", "decodeURIComponent('%ED%A0%80')"},
+                    MalformedUri{"LoneHighSurrogate", "encodeURI('a\\uD800')"},
+                    MalformedUri{"HighSurrogateBeforeNonLow", "encodeURIComponent('\\uD800x')"},
+                    MalformedUri{"LoneLowSurrogate", "encodeURIComponent('\\uDC00')"}),
+    [](const testing::TestParamInfo<MalformedUri> &info) { return std::string(info.param.name); });
+
+TEST(Natives, UriErrorIsAFullErrorClass)
+{
+    EXPECT_EQ(scripttest::run("[typeof URIError, URIError.length, URIError.prototype.name, URIError('m').message,"
+                              " URIError.prototype.constructor === URIError, URIError.prototype instanceof Error,"
+                              " String(new URIError('x')), Object.prototype.toString.call(new URIError())].join()"),
+              "function,1,URIError,m,true,true,URIError: x,[object Error]");
+}
+
+TEST(Natives, WellFormedUrisRoundTrip)
+{
+    EXPECT_EQ(scripttest::run("var s = 'a b/\\u00e4\\u4e2d\\ud83d\\ude00?x=1&y=#z';"
+                              "[decodeURI(encodeURI(s)) == s, decodeURIComponent(encodeURIComponent(s)) == s,"
+                              " decodeURI('%3B%2F%41')].join()"),
+              "true,true,%3B%2FA");
+}
+
+TEST(Natives, MethodsSharingAStringOrArrayClassHaveTheirOwnLength)
+{
+    EXPECT_EQ(scripttest::run("[String.prototype.indexOf.length, String.fromCharCode.length, String.length,"
+                              " Array.prototype.push.length, Array.prototype.splice.length, Array.length,"
+                              " String.prototype.charAt[0]].join()"),
+              "1,1,1,1,2,1,");
+}
+
+TEST(Natives, ErrorInstancesOfEveryClassAreOfClassError)
+{
+    EXPECT_EQ(scripttest::run("var s = ''; var all = [Error, EvalError, RangeError, ReferenceError, SyntaxError,"
+                              " TypeError, URIError]; for (var i = 0; i < all.length; i++)"
+                              " s += Object.prototype.toString.call(new all[i]()) == '[object Error]'; s"),
+              "truetruetruetruetruetruetrue");
+}
+
 } // namespace

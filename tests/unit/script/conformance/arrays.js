@@ -40,4 +40,12 @@ check("toLocaleString", [1, 2].toLocaleString(), "1,2");
 var big = [];
 for (var i = 0; i < 1000; i++) big.push(i);
 check("large arrays", big[999] + big.length, 1999);
+// Method lengths are their standard arities, not an array length.
+var arities = { concat: 1, join: 1, pop: 0, push: 1, reverse: 0, shift: 0, slice: 2, sort: 1, splice: 2,
+                toLocaleString: 0, toString: 0, unshift: 1 };
+for (var method in arities)
+    check("Array.prototype." + method + ".length", Array.prototype[method].length, arities[method]);
+check("Array.length", Array.length, 1);
+check("method length is read-only", (function () { var f = Array.prototype.push; f.length = 9; return f.length; })(), 1);
+check("method length DontDelete", delete Array.prototype.push.length, false);
 done();
