@@ -529,15 +529,13 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     ctx.arrayClass->setLength(ctx, sp->object, u16(pc + 1));
                     pc += 3;
                     break;
-                case ESOp::CALLW: case ESOp::CALLF: case ESOp::CALLG: case ESOp::CALLA: case ESOp::CALLAM:
-                case ESOp::CALLL: case ESOp::CALLLM: case ESOp::CALLX: case ESOp::CALLV: {
+                case ESOp::CALLW: case ESOp::CALLG: case ESOp::CALLA: case ESOp::CALLAM: case ESOp::CALLL:
+                case ESOp::CALLLM: {
                     ESValue fn, self = ESValue::fromObject(global);
-                    int n;
-                    int under = 0;   // callee slots under the arguments, replaced by the result
+                    const int n = int(u16(pc + 3));
                     switch (op) {
                     case ESOp::CALLW: {
                         ESAtom *atom = record->atoms[u16(pc + 1)];
-                        n = int(u16(pc + 3));
                         ESObject *holder = holderOf(ctx, frame.scope, atom);
                         if (holder) {
                             fn = ctx.get(holder, atom);
@@ -546,68 +544,56 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                         } else {
                             fn = ctx.get(global, atom);
                         }
-                        pc += 5;
-                        break;
-                    }
-                    case ESOp::CALLF: {
-                        n = int(u16(pc + 3));
-                        self = sp[-n];
-                        SYNC();
-                        fn = ctx.getByValue(self, ESValue::fromAtom(record->atoms[u16(pc + 1)]));
-                        under = 1;
-                        pc += 5;
                         break;
                     }
                     case ESOp::CALLG:
                         fn = getGlobalSlot(ctx, u16(pc + 1));
-                        n = int(u16(pc + 3));
-                        pc += 5;
                         break;
                     case ESOp::CALLA:
                         fn = args[u16(pc + 1)];
-                        n = int(u16(pc + 3));
-                        pc += 5;
                         break;
                     case ESOp::CALLAM:
                         fn = ACTIVATION(u16(pc + 1));
-                        n = int(u16(pc + 3));
-                        pc += 5;
                         break;
                     case ESOp::CALLL:
                         fn = locals[u16(pc + 1)];
-                        n = int(u16(pc + 3));
-                        pc += 5;
-                        break;
-                    case ESOp::CALLLM:
-                        fn = ACTIVATION(params + int(u16(pc + 1)));
-                        n = int(u16(pc + 3));
-                        pc += 5;
-                        break;
-                    case ESOp::CALLX:
-                        n = int(u16(pc + 1));
-                        self = sp[-n - 1];
-                        SYNC();
-                        fn = ctx.getByValue(self, sp[-n]);
-                        sp[-n] = fn;   // the key's slot keeps the callee reachable during the call
-                        under = 2;
-                        pc += 3;
                         break;
                     default:
-                        n = int(u16(pc + 1));
-                        fn = sp[-n];
-                        under = 1;
-                        pc += 3;
+                        fn = ACTIVATION(params + int(u16(pc + 1)));
                         break;
                     }
+                    pc += 5;
                     if (!fn.isObject() || !fn.object->isCallable())
                         ctx.throwTypeError(QStringLiteral("not a function object"));
                     SYNC();
                     ESMachine::invoke(ctx, fn.object, self, n);
                     sp = ctx.sp;
-                    if (under) {
-                        sp[-under] = sp[0];
-                        sp -= under;
+                    break;
+                }
+                case ESOp::CALLF: case ESOp::CALLX: case ESOp::CALLV: {
+                    // The callee's base (and key, or the function itself) lies under the arguments; the
+                    // result replaces it.
+                    const int n = int(u16(pc + (op == ESOp::CALLF ? 3 : 1)));
+                    const int under = op == ESOp::CALLX ? 2 : 1;
+                    const ESValue self = op == ESOp::CALLV ? ESValue::fromObject(global) : sp[-n - under + 1];
+                    ESValue fn;
+                    if (op == ESOp::CALLF) {
+                        fn = ctx.getByValue(self, ESValue::fromAtom(record->atoms[u16(pc + 1)]));
+                        pc += 5;
+                    } else if (op == ESOp::CALLX) {
+                        fn = ctx.getByValue(self, sp[-n]);
+                        sp[-n] = fn;   // the key's slot keeps the callee reachable during the call
+                        pc += 3;
+                    } else {
+                        fn = sp[-n];
+                        pc += 3;
                     }
+                    if (!fn.isObject() || !fn.object->isCallable())
+                        ctx.throwTypeError(QStringLiteral("not a function object"));
+                    SYNC();
+                    ESMachine::invoke(ctx, fn.object, self, n);
+                    sp = ctx.sp - under;
+                    sp[0] = sp[under];
                     break;
                 }
                 case ESOp::GETW: {
