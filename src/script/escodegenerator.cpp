@@ -677,8 +677,19 @@ void ESCodeGenerator::load(ESNode *ident)
     op1(ESOp::GETW, atomOperand(m_record, ident->atom), 1);
 }
 
+bool ESCodeGenerator::isSelfName(const ESNode *ident) const
+{
+    return m_function->selfName && ident->kind == tok::Identifier && ident->resolution == ESResolution::Local
+           && ident->atom == m_function->selfName;
+}
+
 void ESCodeGenerator::store(ESNode *ident)
 {
+    // A function expression's own name is read-only inside it: stores to it are dropped.
+    if (isSelfName(ident)) {
+        op(ESOp::DROP, -1);
+        return;
+    }
     ESAtom *atom = ident->kind == tok::Function ? ident->function->name : ident->atom;
     const bool m = m_record->captured;
     switch (ident->resolution) {
@@ -851,6 +862,17 @@ void ESCodeGenerator::increment(ESNode *n, bool needed)
     ESNode *target = n->a;
     const bool up = n->kind == tok::PlusPlus || n->kind == tok::PostInc;
     const bool prefix = n->kind == tok::PlusPlus || n->kind == tok::MinusMinus;
+    if (isSelfName(target)) {
+        load(target);
+        op(ESOp::TONUM, 0);
+        if (prefix) {
+            op(ESOp::NUM_1, 1);
+            op(up ? ESOp::ADD : ESOp::SUB, -1);
+        }
+        if (!needed)
+            op(ESOp::DROP, -1);
+        return;
+    }
     if (target->kind == tok::Identifier) {
         const bool m = m_record->captured;
         int slot = -1;

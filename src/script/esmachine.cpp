@@ -503,6 +503,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     break;
                 case ESOp::CATCHSCOPE: {
                     ESObject *holder = ctx.newObject(nullptr, ctx.activationClass);
+                    holder->internalValue = ESValue::boolean(true);   // marks a catch scope, not a variable object
                     holder->define(record->atoms[u16(pc + 1)], *sp, DontDelete);
                     ESObject *link = ctx.newObject(frame.scope, ctx.activationClass);
                     link->internalValue = ESValue::fromObject(holder);
@@ -644,8 +645,17 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     break;
                 }
                 case ESOp::DECLW: {
+                    // Declarations go to the variable object: the innermost function activation, past
+                    // with objects and catch scopes, or the global object.
                     ESAtom *atom = record->atoms[u16(pc + 1)];
-                    ESObject *head = frame.scope ? frame.scope->internalValue.object : global;
+                    ESObject *head = global;
+                    for (ESObject *link = frame.scope; link; link = link->prototype) {
+                        ESObject *o = link->internalValue.object;
+                        if (o->cls == ctx.activationClass && !o->internalValue.isBoolean()) {
+                            head = o;
+                            break;
+                        }
+                    }
                     if (!ctx.hasOwnProperty(head, atom))
                         ctx.put(head, atom, ESValue());
                     pc += 3;

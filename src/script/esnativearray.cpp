@@ -344,7 +344,7 @@ ESValue ESNativeArray::callMember(ESContext &context, int number, const ESValue 
     }
     case 10: {  // sort
         if (!a0.isUndefined() && !(a0.isObject() && a0.object->isCallable()))
-            context.throwPlainError(QStringLiteral("Array.prototype.sort argument is not a function"));
+            context.throwTypeError(QStringLiteral("Array.prototype.sort argument is not a function"));
         const uint32_t n = lengthOf(context, o);
         std::vector<ESValue> values;
         uint32_t holes = 0, undefinedCount = 0;

@@ -48,4 +48,7 @@ for (var method in arities)
 check("Array.length", Array.length, 1);
 check("method length is read-only", (function () { var f = Array.prototype.push; f.length = 9; return f.length; })(), 1);
 check("method length DontDelete", delete Array.prototype.push.length, false);
+checkThrows("sort with a non-function comparison", "[2, 1].sort(5)", TypeError);
+check("concat keeps holes", (function () { var a = [1, , 3].concat([4, , 6]); return a.length + ":" + (1 in a) + (4 in a); })(), "6:falsefalse");
+check("sort moves holes last", (function () { var a = [3, undefined, , 1]; a.sort(); return a.length + ":" + a[0] + a[1] + a[2] + (3 in a); })(), "4:13undefinedfalse");
 done();
