@@ -111,4 +111,64 @@ TEST(Natives, ErrorInstancesOfEveryClassAreOfClassError)
               "truetruetruetruetruetruetrue");
 }
 
+struct PatternCase
+{
+    const char *name;
+    const char *source;
+    const char *flags;
+    const char *input;
+    const char *expected;   // the match joined with "|" and "@" index, "null", or the error's name
+};
+
+class Patterns : public testing::TestWithParam<PatternCase>
+{
+};
+
+TEST_P(Patterns, MatchAsTheStandardReadsThem)
+{
+    zim::script::ESContext context;
+    zim::script::ESObject *global = context.global();
+    context.put(global, zim::script::atoms::intern("source"), context.newString(QString::fromUtf8(GetParam().source)));
+    context.put(global, zim::script::atoms::intern("flags"), context.newString(QString::fromUtf8(GetParam().flags)));
+    context.put(global, zim::script::atoms::intern("input"), context.newString(QString::fromUtf8(GetParam().input)));
+    EXPECT_EQ(scripttest::run(context, "try { var m = new RegExp(source, flags).exec(input);"
+                                       " m === null ? 'null' : m.join('|') + '@' + m.index } catch (e) { e.name }"),
+              QString::fromUtf8(GetParam().expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Natives, Patterns,
+    testing::Values(
+        PatternCase{"DotSkipsCarriageReturn", ".", "", "\r", "null"},
+        PatternCase{"DotSkipsLineSeparator", ".", "", "\u2028", "null"},
+        PatternCase{"DotTakesOneCharacter", "a.c", "", "abc", "abc@0"},
+        PatternCase{"DollarIsTheEndOnly", "a$", "", "a\n", "null"},
+        PatternCase{"MultilineCaretAfterCarriageReturn", "^b", "m", "a\rb", "b@2"},
+        PatternCase{"MultilineDollarBeforeLineSeparator", "a$", "m", "a\u2028b", "a@0"},
+        PatternCase{"SpaceClassTakesNoBreakSpace", "\\s", "", "x\u00a0", "\u00a0@1"},
+        PatternCase{"SpaceClassTakesByteOrderMark", "x[\\s]", "", "x\ufeff", "x\ufeff@0"},
+        PatternCase{"NonSpaceClassSkipsEmSpace", "\\S", "", "\u2003y", "y@1"},
+        PatternCase{"DigitsAreAscii", "\\d", "", "\u0663", "null"},
+        PatternCase{"BackReferenceToAnUnmatchedGroupIsEmpty", "(a)?b\\1", "", "b", "b|@0"},
+        PatternCase{"BackReferenceAheadOfItsGroupIsEmpty", "\\1(a)", "", "a", "a|a@0"},
+        PatternCase{"LetterEscapeStandsForTheLetter", "\\A\\Q\\h", "", "AQh", "AQh@0"},
+        PatternCase{"EmptyClassMatchesNothing", "a[]", "", "a", "null"},
+        PatternCase{"NegatedEmptyClassMatchesAnything", "[^]", "", "\n", "\n@0"},
+        PatternCase{"BracketInsideAClassIsPlain", "[[:a]+", "", "x:[a", ":[a@1"},
+        PatternCase{"BackspaceInAClass", "[\\b]", "", "\b", "\b@0"},
+        PatternCase{"ControlEscape", "\\cJ", "", "\n", "\n@0"},
+        PatternCase{"VerticalTabEscape", "\\v", "", "\n\u000b", "\u000b@1"},
+        PatternCase{"HexAndUnicodeEscapes", "\\x41\\u0042", "", "AB", "AB@0"},
+        PatternCase{"BraceWithoutCountIsPlain", "a{,2}}", "", "a{,2}}", "a{,2}}@0"},
+        PatternCase{"CountedRepetition", "a{2,3}", "", "aaaa", "aaa@0"},
+        PatternCase{"LazyRepetition", "a+?", "", "aaa", "a@0"},
+        PatternCase{"PossessiveIsRejected", "a++", "", "aa", "SyntaxError"},
+        PatternCase{"NamedGroupIsRejected", "(?<n>a)", "", "a", "SyntaxError"},
+        PatternCase{"InlineFlagIsRejected", "(?i)a", "", "A", "SyntaxError"},
+        PatternCase{"LookbehindIsRejected", "(?<=a)b", "", "ab", "SyntaxError"},
+        PatternCase{"UnterminatedClassIsRejected", "[a", "", "a", "SyntaxError"},
+        PatternCase{"TrailingBackslashIsRejected", "a\\", "", "a", "SyntaxError"},
+        PatternCase{"LookaheadsStay", "a(?=b)(?!c)", "", "abd", "a@0"}),
+    [](const testing::TestParamInfo<PatternCase> &info) { return std::string(info.param.name); });
+
 } // namespace
