@@ -316,6 +316,11 @@ ESObject *ESNativeRegExp::fromValue(ESContext &context, const ESValue &value, bo
     return constructMember(context, 0, 1, args);
 }
 
+const QRegularExpression &ESNativeRegExp::expression(ESObject *regexp) const
+{
+    return dataOf(regexp)->expression;
+}
+
 ESValue ESNativeRegExp::exec(ESContext &context, ESObject *regexp, const QString &input)
 {
     RegExpData *d = dataOf(regexp);

@@ -322,13 +322,7 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
             return ESValue::fromObject(result);
         }
         // The standard's SplitMatch: an anchored match at each position.
-        const QString pattern = context.toString(context.get(re, atoms::intern("source")));
-        QRegularExpression::PatternOptions options = QRegularExpression::NoPatternOption;
-        if (context.toBoolean(context.get(re, atoms::intern("ignoreCase"))))
-            options |= QRegularExpression::CaseInsensitiveOption;
-        if (context.toBoolean(context.get(re, atoms::intern("multiline"))))
-            options |= QRegularExpression::MultilineOption;
-        QRegularExpression expression(pattern, options);
+        const QRegularExpression &expression = context.regexpClass->expression(re);
         auto matchAt = [&](qsizetype q) {
             return expression.match(self, q, QRegularExpression::NormalMatch,
                                     QRegularExpression::AnchorAtOffsetMatchOption);

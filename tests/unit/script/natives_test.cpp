@@ -171,4 +171,12 @@ INSTANTIATE_TEST_SUITE_P(
         PatternCase{"LookaheadsStay", "a(?=b)(?!c)", "", "abd", "a@0"}),
     [](const testing::TestParamInfo<PatternCase> &info) { return std::string(info.param.name); });
 
+TEST(Natives, SplitMatchesWithTheTranslatedPattern)
+{
+    EXPECT_EQ(scripttest::run("['x y\\u00a0z'.split(new RegExp('\\\\s')).join('|'), 'ab'.split(new RegExp('[]')).join(),"
+                              " 'a\\rb'.split(new RegExp('^', 'm')).length, 'aXbxc'.split(new RegExp('x', 'i')).join()]"
+                              ".join(' ')"),
+              "x|y|z ab 2 a,b,c");
+}
+
 } // namespace
