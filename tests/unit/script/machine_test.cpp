@@ -184,4 +184,29 @@ INSTANTIATE_TEST_SUITE_P(
         ScriptCase{"FunctionEvalVariable", "(function () { eval('var ev = 1'); return delete ev; })()", "true"}),
     caseName);
 
+class CollectionDuringCalls : public testing::TestWithParam<ScriptCase>
+{
+};
+
+// The callee's base, key or constructor is reachable only from the stack while the call allocates.
+TEST_P(CollectionDuringCalls, KeepsWhatTheCallStillNeeds)
+{
+    const QString churn = QStringLiteral("function churn() { var a = []; for (var i = 0; i < 40000; i++)"
+                                         " a.push({n: i}); return a.length; }\n");
+    EXPECT_EQ(scripttest::run(churn + QString::fromUtf8(GetParam().text)), QString::fromUtf8(GetParam().expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Machine, CollectionDuringCalls,
+    testing::Values(
+        ScriptCase{"MethodOfATemporaryObject", "({v: 7, f: function () { churn(); return this.v; }}).f()", "7"},
+        ScriptCase{"ComputedMethodOfATemporaryObject",
+                   "({v: 8, f: function (x) { churn(); return this.v + x; }})['f'](churn() - 40000)", "8"},
+        ScriptCase{"TemporaryCallee", "(function (x) { churn(); return x * 2; })(churn())", "80000"},
+        ScriptCase{"TemporaryConstructor",
+                   "new (function (x) { churn(); this.x = x; })(churn()).x", "40000"},
+        ScriptCase{"MemberStoreIntoATemporaryTarget",
+                   "var keep = {}; ({inner: keep}).inner[String.fromCharCode(107)] = churn(); keep.k", "40000"}),
+    caseName);
+
 } // namespace
