@@ -90,6 +90,28 @@ TEST_P(RandomLayouts, ComeBackAsWritten)
 
 INSTANTIATE_TEST_SUITE_P(RoundTrip, RandomLayouts, testing::Range(1, 41));
 
+// A file read through the cache's window (strings, pool and operands cut at window edges)
+// gives what the same bytes give from memory.
+TEST(RoundTrip, FileLargerThanTheReadWindowReadsAsFromMemory)
+{
+    QRandomGenerator random{7};
+    QByteArray program(200 * 1024, '\0');
+    for (auto &b : program)
+        b = char(random.bounded(256));
+    zim::tevo::TEVOExecutablePlan plan;
+    plan.sections = {loadable("CODE", zim::tevo::recordsForBytes(0x10000, reinterpret_cast<const uint8_t *>(program.constData()),
+                                                                 uint32_t(program.size())))};
+    const QByteArray executable = zim::tevo::writeTEVOExecutable(plan);
+    ASSERT_GT(executable.size(), 3 * 64 * 1024);
+    QTemporaryDir dir;
+    zim::tevo::TEVOExecutableCache cache;
+    zim::tevo::TEVOLoadFile fromFile(writeFile(dir, "big.hzx", executable), cache);
+    zim::tevo::TEVOLoadFile fromMemory(std::shared_ptr<zim::tevo::TEVOModule>(readStream(executable)));
+    EXPECT_EQ(memoryOf(fromFile), memoryOf(fromMemory));
+    ASSERT_EQ(fromFile.sections().primarySections.size(), 1u);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(fromFile.sections().primarySections[0]->data()), program.size()), program);
+}
+
 TEST(RoundTrip, IntelHexThroughHzxGivesTheSameFile)
 {
     const QByteArray hex = ":101100003140000A3F4000000F9308249210B200C3\n"
