@@ -324,10 +324,13 @@ public:
     uint32_t number() const { return m_number; }
     bool isPlaced() const { return fragment() != nullptr; }
     TEVOSection *section() const;
+    const TEVOString *name() override { return m_name; }
+    void setName(const TEVOString *name) override { m_name = name; }
     uint32_t size() override { return 0; }
     QByteArray listingText() override;
 
 private:
+    const TEVOString *m_name = nullptr;
     uint32_t m_number;
 };
 

@@ -52,7 +52,7 @@ private:
     size_t m_count = 0;
 };
 
-class TEVOSection : public TEVOObject
+class TEVOSection : public TEVONamedObject
 {
 public:
     static constexpr uint32_t loadableFlag = 0x80000;
@@ -62,10 +62,7 @@ public:
     // The most bytes the records of a module may make for loading; more means a corrupt file.
     static constexpr uint32_t maxLoadBytes = 16u << 20;
 
-    TEVOSection(TEVOModule *module, const TEVOString *name) : TEVOObject(Kind::Section), m_module(module)
-    {
-        m_name = name;
-    }
+    TEVOSection(TEVOModule *module, const TEVOString *name) : TEVONamedObject(Kind::Section, name), m_module(module) {}
 
     TEVOModule *module() const { return m_module; }
     uint32_t flags() const { return m_flags; }
