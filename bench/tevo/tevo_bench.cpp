@@ -3,7 +3,6 @@
 // records over eight sections, a source position before each record, and debugging records in
 // a section that is not loaded. "tevo_bench --once FILE" reads one file and exits (run.sh
 // measures its peak memory); ZIM_BENCH_DIR keeps the generated files.
-#include "loadfile/hbytestream.h"
 #include "loadfile/intelhexloadfile.h"
 #include "loadfile/loadfilewriter.h"
 #include "tevo/tevoloadfile.h"
@@ -85,10 +84,15 @@ void save(const QString &name, const QByteArray &bytes)
     }
 }
 
+// Read as the executable cache reads: through the reader's window on the file.
 std::unique_ptr<zim::tevo::TEVOLoadFile> readExecutable(const QString &name)
 {
-    zim::loadfile::HFileInputByteStream stream(name);
-    zim::tevo::TEVOMSP430Reader reader(stream, true);
+    QFile input(name);
+    if (!input.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "cannot read %s\n", qPrintable(name));
+        std::exit(1);
+    }
+    zim::tevo::TEVOMSP430Reader reader(input, true);
     auto file = std::make_unique<zim::tevo::TEVOLoadFile>(std::shared_ptr<zim::tevo::TEVOModule>(reader.readModule(false)));
     file->sections();
     return file;

@@ -112,9 +112,10 @@ QString TEVOLoadFileFactory::typeForFileName(const QString &fileName) const
     return LoadFileFactory::typeForFileName(fileName);
 }
 
-void TEVOLoadFileFactory::setTEVOCreator(Creator creator)
+void TEVOLoadFileFactory::setTEVOCreator(Creator creator, std::shared_ptr<const LoadFileWriter> writer)
 {
     m_entries.front().creator = std::move(creator);
+    m_entries.front().writer = std::move(writer);
 }
 
 } // namespace zim::loadfile

@@ -67,7 +67,7 @@ protected:
 
 // The factory the program uses: the TEVO executable type "hzx" comes first. Its reader lives
 // above this library and is registered with setTEVOCreator() at start-up; until then create()
-// gives null for "hzx".
+// gives null for "hzx" and the type cannot be written.
 class TEVOLoadFileFactory : public LoadFileFactory
 {
 public:
@@ -77,7 +77,8 @@ public:
     // Any name containing ".hzx" (case-sensitive, anywhere) is a TEVO executable.
     QString typeForFileName(const QString &fileName) const override;
 
-    void setTEVOCreator(Creator creator);
+    // The reader of "hzx" and, when given, its writer.
+    void setTEVOCreator(Creator creator, std::shared_ptr<const LoadFileWriter> writer = nullptr);
 };
 
 } // namespace zim::loadfile

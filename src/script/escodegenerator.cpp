@@ -58,23 +58,6 @@ int compoundOperator(int kind)
     }
 }
 
-ESOp memberCompound(int binary)
-{
-    switch (binary) {
-    case '+': return ESOp::ADDX;
-    case '-': return ESOp::SUBX;
-    case '*': return ESOp::MULX;
-    case '/': return ESOp::DIVX;
-    case '%': return ESOp::MODX;
-    case '&': return ESOp::BITANDX;
-    case '|': return ESOp::BITORX;
-    case '^': return ESOp::BITXORX;
-    case tok::Shl: return ESOp::SHLX;
-    case tok::Shr: return ESOp::SHRX;
-    default: return ESOp::USHRX;
-    }
-}
-
 bool isLoop(int kind)
 {
     return kind == tok::While || kind == tok::Do || kind == tok::For || kind == tok::ForIn;
@@ -379,6 +362,9 @@ void ESCodeGenerator::statement(ESNode *n)
             for (ESAtom *l : c.labels)
                 if (l == n->atom)
                     fail(n->line, QStringLiteral("duplicate label ") + n->atom->text);
+        for (ESAtom *l : m_pendingLabels)
+            if (l == n->atom)
+                fail(n->line, QStringLiteral("duplicate label ") + n->atom->text);
         m_pendingLabels.push_back(n->atom);
         ESNode *inner = n->a;
         if (inner->kind == tok::Labelled || isLoop(inner->kind)) {
@@ -691,8 +677,19 @@ void ESCodeGenerator::load(ESNode *ident)
     op1(ESOp::GETW, atomOperand(m_record, ident->atom), 1);
 }
 
+bool ESCodeGenerator::isSelfName(const ESNode *ident) const
+{
+    return m_function->selfName && ident->kind == tok::Identifier && ident->resolution == ESResolution::Local
+           && ident->atom == m_function->selfName;
+}
+
 void ESCodeGenerator::store(ESNode *ident)
 {
+    // A function expression's own name is read-only inside it: stores to it are dropped.
+    if (isSelfName(ident)) {
+        op(ESOp::DROP, -1);
+        return;
+    }
     ESAtom *atom = ident->kind == tok::Function ? ident->function->name : ident->atom;
     const bool m = m_record->captured;
     switch (ident->resolution) {
@@ -725,11 +722,13 @@ void ESCodeGenerator::storeTo(ESNode *target)
         return;
     case '.':
         expression(target->a, true);
+        op(ESOp::SWAP, 0);
         op1(ESOp::PUTF, atomOperand(m_record, target->atom), -2);
         return;
     case '[':
         expression(target->a, true);
         expression(target->b, true);
+        op(ESOp::ROT, 0);
         op(ESOp::PUTX, -3);
         return;
     default:
@@ -742,12 +741,39 @@ void ESCodeGenerator::call(ESNode *n)
     const unsigned argc = unsigned(n->list.size());
     if (argc >= 0x10000)
         fail(n->line, QStringLiteral("too many arguments"));
-    for (ESNode *arg : n->list)
-        expression(arg, true);
     ESNode *callee = n->a;
     const int effect = 1 - int(argc);
     const bool m = m_record->captured;
-    if (callee->kind == tok::Identifier) {
+    // The callee's base object and key are evaluated ahead of the arguments; the function itself is
+    // read after them. A variable callee has no base to evaluate, so its arguments come first.
+    if (callee->kind == '.') {
+        expression(callee->a, true);
+        for (ESNode *arg : n->list)
+            expression(arg, true);
+        setLine(n->line);
+        op2(ESOp::CALLF, atomOperand(m_record, callee->atom), argc, effect - 1);
+        return;
+    }
+    if (callee->kind == '[') {
+        expression(callee->a, true);
+        expression(callee->b, true);
+        for (ESNode *arg : n->list)
+            expression(arg, true);
+        setLine(n->line);
+        op1(ESOp::CALLX, argc, effect - 2);
+        return;
+    }
+    if (callee->kind != tok::Identifier) {
+        expression(callee, true);
+        for (ESNode *arg : n->list)
+            expression(arg, true);
+        setLine(n->line);
+        op1(ESOp::CALLV, argc, effect - 1);
+        return;
+    }
+    for (ESNode *arg : n->list)
+        expression(arg, true);
+    {
         setLine(n->line);
         switch (callee->resolution) {
         case ESResolution::Global: {
@@ -768,24 +794,7 @@ void ESCodeGenerator::call(ESNode *n)
             break;
         }
         op2(ESOp::CALLW, atomOperand(m_record, callee->atom), argc, effect);
-        return;
     }
-    if (callee->kind == '.') {
-        expression(callee->a, true);
-        setLine(n->line);
-        op2(ESOp::CALLF, atomOperand(m_record, callee->atom), argc, effect - 1);
-        return;
-    }
-    if (callee->kind == '[') {
-        expression(callee->a, true);
-        expression(callee->b, true);
-        setLine(n->line);
-        op1(ESOp::CALLX, argc, effect - 2);
-        return;
-    }
-    expression(callee, true);
-    setLine(n->line);
-    op1(ESOp::CALLV, argc, effect - 1);
 }
 
 void ESCodeGenerator::assignment(ESNode *n, bool needed)
@@ -794,6 +803,16 @@ void ESCodeGenerator::assignment(ESNode *n, bool needed)
     if (target->kind == tok::Call)
         fail(n->line, QStringLiteral("invalid assignment target"));
     if (n->kind == '=') {
+        // A member target's object and key are evaluated before the value.
+        if (target->kind == '.' || target->kind == '[') {
+            expression(target->a, true);
+            if (target->kind == '[')
+                expression(target->b, true);
+            expression(n->b, true);
+            setLine(n->line);
+            storeMember(target, needed);
+            return;
+        }
         expression(n->b, true);
         setLine(n->line);
         if (needed)
@@ -812,16 +831,30 @@ void ESCodeGenerator::assignment(ESNode *n, bool needed)
         store(target);
         return;
     }
-    expression(n->b, true);
+    if (target->kind != '.' && target->kind != '[')
+        fail(n->line, QStringLiteral("invalid assignment target"));
+    // The member's old value is read before the right-hand side is evaluated.
     expression(target->a, true);
-    if (target->kind == '.')
-        op1(ESOp::STR, atomOperand(m_record, target->atom), 1);
-    else
+    if (target->kind == '.') {
+        op(ESOp::DUP, 1);
+        op1(ESOp::GETF, atomOperand(m_record, target->atom), 0);
+    } else {
         expression(target->b, true);
+        op(ESOp::DUP2, 2);
+        op(ESOp::GETX, -1);
+    }
+    expression(n->b, true);
     setLine(n->line);
-    op(memberCompound(binary), -2);
-    if (!needed)
-        op(ESOp::DROP, -1);
+    binaryOp(binary);
+    storeMember(target, needed);
+}
+
+void ESCodeGenerator::storeMember(ESNode *target, bool needed)
+{
+    if (target->kind == '.')
+        op1(needed ? ESOp::PUTFV : ESOp::PUTF, atomOperand(m_record, target->atom), needed ? -1 : -2);
+    else
+        op(needed ? ESOp::PUTXV : ESOp::PUTX, needed ? -2 : -3);
 }
 
 void ESCodeGenerator::increment(ESNode *n, bool needed)
@@ -829,6 +862,17 @@ void ESCodeGenerator::increment(ESNode *n, bool needed)
     ESNode *target = n->a;
     const bool up = n->kind == tok::PlusPlus || n->kind == tok::PostInc;
     const bool prefix = n->kind == tok::PlusPlus || n->kind == tok::MinusMinus;
+    if (isSelfName(target)) {
+        load(target);
+        op(ESOp::TONUM, 0);
+        if (prefix) {
+            op(ESOp::NUM_1, 1);
+            op(up ? ESOp::ADD : ESOp::SUB, -1);
+        }
+        if (!needed)
+            op(ESOp::DROP, -1);
+        return;
+    }
     if (target->kind == tok::Identifier) {
         const bool m = m_record->captured;
         int slot = -1;
@@ -977,9 +1021,9 @@ void ESCodeGenerator::expression(ESNode *n, bool needed)
         break;
     case tok::New:
         if (n->flag) {
+            expression(n->a, true);
             for (ESNode *arg : n->list)
                 expression(arg, true);
-            expression(n->a, true);
             setLine(n->line);
             op1(ESOp::NEWA, unsigned(n->list.size()), -int(n->list.size()));
         } else {
@@ -1058,7 +1102,11 @@ void ESCodeGenerator::expression(ESNode *n, bool needed)
     case tok::Delete: {
         ESNode *t = n->a;
         if (t->kind == tok::Identifier) {
-            op1(ESOp::DELETEW, atomOperand(m_record, t->atom), 1);
+            // Parameters and declared variables cannot be deleted.
+            if (t->resolution == ESResolution::Argument || t->resolution == ESResolution::Local)
+                op(ESOp::FALSE, 1);
+            else
+                op1(ESOp::DELETEW, atomOperand(m_record, t->atom), 1);
         } else if (t->kind == '.' || t->kind == '[') {
             expression(t->a, true);
             if (t->kind == '.')

@@ -62,7 +62,10 @@ private:
     void expression(ESNode *n, bool needed);
     void load(ESNode *ident);
     void store(ESNode *ident);
+    bool isSelfName(const ESNode *ident) const;
     void storeTo(ESNode *target);
+    // Stores into a member target whose object, key and value are on the stack; leaves the value when needed.
+    void storeMember(ESNode *target, bool needed);
     void call(ESNode *n);
     void assignment(ESNode *n, bool needed);
     void increment(ESNode *n, bool needed);

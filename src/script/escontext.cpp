@@ -70,6 +70,7 @@ ESContext::ESContext(ESObject *hostGlobal)
     referenceErrorClass = addClass<ESNativeError>(m_classes, "ReferenceError");
     syntaxErrorClass = addClass<ESNativeError>(m_classes, "SyntaxError");
     typeErrorClass = addClass<ESNativeError>(m_classes, "TypeError");
+    uriErrorClass = addClass<ESNativeError>(m_classes, "URIError");
     numberClass = addClass<ESNativeNumber>(m_classes);
     stringClass = addClass<ESNativeString>(m_classes);
     booleanClass = addClass<ESNativeBoolean>(m_classes);
@@ -106,7 +107,8 @@ void ESContext::setUpNatives()
 {
     ESNativeClass *order[] = {objectClass, booleanClass, arrayClass, globalClass, errorClass, rangeErrorClass,
                               referenceErrorClass, syntaxErrorClass, typeErrorClass, evalErrorClass,
-                              numberClass, mathClass, stringClass, functionClass, dateClass, regexpClass};
+                              numberClass, mathClass, stringClass, functionClass, dateClass, regexpClass,
+                              uriErrorClass};
     for (ESNativeClass *cls : order)
         cls->setUp(*this);
     auto empty = std::make_shared<ESCompiledFunction>();
@@ -469,7 +471,9 @@ ESValue ESContext::evalInCaller(const QString &text)
         caller = caller->previous;
     if (!caller)
         return execute(text);
-    std::shared_ptr<ESCompiledFunction> program = compileCached(text, caller->scope != nullptr);
+    // Eval code always resolves names at run time, so that its declarations are ordinary deletable
+    // properties of the caller's variable object, the global object included.
+    std::shared_ptr<ESCompiledFunction> program = compileCached(text, true);
     return ESMachine::runProgram(*this, program, caller->thisValue, caller->scope);
 }
 

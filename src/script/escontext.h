@@ -218,6 +218,7 @@ public:
     ESNativeError *referenceErrorClass = nullptr;
     ESNativeError *syntaxErrorClass = nullptr;
     ESNativeError *typeErrorClass = nullptr;
+    ESNativeError *uriErrorClass = nullptr;
     ESClass *activationClass = nullptr;
     ESArguments *argumentsClass = nullptr;
 

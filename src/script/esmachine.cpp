@@ -150,6 +150,13 @@ void putGlobalSlot(ESContext &context, uint32_t slot, const ESValue &v)
 
 ESObject *makeEnumerator(ESContext &context, const ESValue &value)
 {
+    // for-in over null or undefined runs its body no time, as every engine in use does.
+    if (value.isNull() || value.isUndefined()) {
+        ESObject *e = context.newPlainObject();
+        e->internalValue = ESValue::fromObject(context.global());
+        e->length = 0;
+        return e;
+    }
     ESObject *object = context.toObject(value);
     ESObject *e = context.newPlainObject();
     e->internalValue = ESValue::fromObject(object);
@@ -408,13 +415,15 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     break;
                 }
                 case ESOp::NEWA: {
+                    // The constructor stays in its slot under the arguments, reachable, until the result
+                    // replaces it.
                     const int n = int(u16(pc + 1));
-                    const ESValue f = *sp;
-                    --sp;
+                    const ESValue f = sp[-n];
                     SYNC();
-                    *(sp + 1) = f;   // stays reachable while the arguments are taken
                     ESMachine::constructOnStack(ctx, f, n);
                     sp = ctx.sp;
+                    sp[-1] = sp[0];
+                    --sp;
                     pc += 3;
                     break;
                 }
@@ -494,6 +503,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     break;
                 case ESOp::CATCHSCOPE: {
                     ESObject *holder = ctx.newObject(nullptr, ctx.activationClass);
+                    holder->internalValue = ESValue::boolean(true);   // marks a catch scope, not a variable object
                     holder->define(record->atoms[u16(pc + 1)], *sp, DontDelete);
                     ESObject *link = ctx.newObject(frame.scope, ctx.activationClass);
                     link->internalValue = ESValue::fromObject(holder);
@@ -520,14 +530,13 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     ctx.arrayClass->setLength(ctx, sp->object, u16(pc + 1));
                     pc += 3;
                     break;
-                case ESOp::CALLW: case ESOp::CALLF: case ESOp::CALLG: case ESOp::CALLA: case ESOp::CALLAM:
-                case ESOp::CALLL: case ESOp::CALLLM: case ESOp::CALLX: case ESOp::CALLV: {
+                case ESOp::CALLW: case ESOp::CALLG: case ESOp::CALLA: case ESOp::CALLAM: case ESOp::CALLL:
+                case ESOp::CALLLM: {
                     ESValue fn, self = ESValue::fromObject(global);
-                    int n;
+                    const int n = int(u16(pc + 3));
                     switch (op) {
                     case ESOp::CALLW: {
                         ESAtom *atom = record->atoms[u16(pc + 1)];
-                        n = int(u16(pc + 3));
                         ESObject *holder = holderOf(ctx, frame.scope, atom);
                         if (holder) {
                             fn = ctx.get(holder, atom);
@@ -536,61 +545,56 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                         } else {
                             fn = ctx.get(global, atom);
                         }
-                        pc += 5;
-                        break;
-                    }
-                    case ESOp::CALLF: {
-                        n = int(u16(pc + 3));
-                        self = *sp;
-                        fn = ctx.getByValue(self, ESValue::fromAtom(record->atoms[u16(pc + 1)]));
-                        sp[0] = fn;   // kept reachable in the slot of the popped object
-                        --sp;
-                        pc += 5;
                         break;
                     }
                     case ESOp::CALLG:
                         fn = getGlobalSlot(ctx, u16(pc + 1));
-                        n = int(u16(pc + 3));
-                        pc += 5;
                         break;
                     case ESOp::CALLA:
                         fn = args[u16(pc + 1)];
-                        n = int(u16(pc + 3));
-                        pc += 5;
                         break;
                     case ESOp::CALLAM:
                         fn = ACTIVATION(u16(pc + 1));
-                        n = int(u16(pc + 3));
-                        pc += 5;
                         break;
                     case ESOp::CALLL:
                         fn = locals[u16(pc + 1)];
-                        n = int(u16(pc + 3));
-                        pc += 5;
-                        break;
-                    case ESOp::CALLLM:
-                        fn = ACTIVATION(params + int(u16(pc + 1)));
-                        n = int(u16(pc + 3));
-                        pc += 5;
-                        break;
-                    case ESOp::CALLX:
-                        n = int(u16(pc + 1));
-                        self = sp[-1];
-                        fn = ctx.getByValue(self, *sp);
-                        sp -= 2;
-                        pc += 3;
                         break;
                     default:
-                        n = int(u16(pc + 1));
-                        fn = *sp--;
-                        pc += 3;
+                        fn = ACTIVATION(params + int(u16(pc + 1)));
                         break;
                     }
+                    pc += 5;
                     if (!fn.isObject() || !fn.object->isCallable())
                         ctx.throwTypeError(QStringLiteral("not a function object"));
                     SYNC();
                     ESMachine::invoke(ctx, fn.object, self, n);
                     sp = ctx.sp;
+                    break;
+                }
+                case ESOp::CALLF: case ESOp::CALLX: case ESOp::CALLV: {
+                    // The callee's base (and key, or the function itself) lies under the arguments; the
+                    // result replaces it.
+                    const int n = int(u16(pc + (op == ESOp::CALLF ? 3 : 1)));
+                    const int under = op == ESOp::CALLX ? 2 : 1;
+                    const ESValue self = op == ESOp::CALLV ? ESValue::fromObject(global) : sp[-n - under + 1];
+                    ESValue fn;
+                    if (op == ESOp::CALLF) {
+                        fn = ctx.getByValue(self, ESValue::fromAtom(record->atoms[u16(pc + 1)]));
+                        pc += 5;
+                    } else if (op == ESOp::CALLX) {
+                        fn = ctx.getByValue(self, sp[-n]);
+                        sp[-n] = fn;   // the key's slot keeps the callee reachable during the call
+                        pc += 3;
+                    } else {
+                        fn = sp[-n];
+                        pc += 3;
+                    }
+                    if (!fn.isObject() || !fn.object->isCallable())
+                        ctx.throwTypeError(QStringLiteral("not a function object"));
+                    SYNC();
+                    ESMachine::invoke(ctx, fn.object, self, n);
+                    sp = ctx.sp - under;
+                    sp[0] = sp[under];
                     break;
                 }
                 case ESOp::GETW: {
@@ -641,16 +645,31 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     break;
                 }
                 case ESOp::DECLW: {
+                    // Declarations go to the variable object: the innermost function activation, past
+                    // with objects and catch scopes, or the global object.
                     ESAtom *atom = record->atoms[u16(pc + 1)];
-                    ESObject *head = frame.scope ? frame.scope->internalValue.object : global;
+                    ESObject *head = global;
+                    for (ESObject *link = frame.scope; link; link = link->prototype) {
+                        ESObject *o = link->internalValue.object;
+                        if (o->cls == ctx.activationClass && !o->internalValue.isBoolean()) {
+                            head = o;
+                            break;
+                        }
+                    }
                     if (!ctx.hasOwnProperty(head, atom))
                         ctx.put(head, atom, ESValue());
                     pc += 3;
                     break;
                 }
                 case ESOp::PUTF:
-                    ctx.putByValue(sp[0], ESValue::fromAtom(record->atoms[u16(pc + 1)]), sp[-1]);
+                    ctx.putByValue(sp[-1], ESValue::fromAtom(record->atoms[u16(pc + 1)]), sp[0]);
                     sp -= 2;
+                    pc += 3;
+                    break;
+                case ESOp::PUTFV:
+                    ctx.putByValue(sp[-1], ESValue::fromAtom(record->atoms[u16(pc + 1)]), sp[0]);
+                    sp[-1] = sp[0];
+                    --sp;
                     pc += 3;
                     break;
                 case ESOp::PUTG:
@@ -675,8 +694,28 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     pc += 3;
                     break;
                 case ESOp::PUTX:
-                    ctx.putByValue(sp[-1], sp[0], sp[-2]);
+                    ctx.putByValue(sp[-2], sp[-1], sp[0]);
                     sp -= 3;
+                    ++pc;
+                    break;
+                case ESOp::PUTXV:
+                    ctx.putByValue(sp[-2], sp[-1], sp[0]);
+                    sp[-2] = sp[0];
+                    sp -= 2;
+                    ++pc;
+                    break;
+                case ESOp::ROT: {
+                    const ESValue a = sp[-2];
+                    sp[-2] = sp[-1];
+                    sp[-1] = sp[0];
+                    sp[0] = a;
+                    ++pc;
+                    break;
+                }
+                case ESOp::DUP2:
+                    sp[1] = sp[-1];
+                    sp[2] = sp[0];
+                    sp += 2;
                     ++pc;
                     break;
                 case ESOp::ADD:

@@ -97,7 +97,8 @@ void ESNativeArray::setUp(ESContext &context)
 
 bool ESNativeArray::getOwn(ESContext &context, ESObject *object, ESAtom *atom, ESValue &value)
 {
-    if (atom == context.lengthAtom) {
+    // Array's native methods share this class; their length is their own arity property.
+    if (atom == context.lengthAtom && !object->callCode) {
         value = ESValue::fromNumber(object->length);
         return true;
     }
@@ -148,7 +149,7 @@ void ESNativeArray::putIndex(ESContext &context, ESObject *object, uint32_t inde
 
 void ESNativeArray::put(ESContext &context, ESObject *object, ESAtom *atom, const ESValue &value)
 {
-    if (atom == context.lengthAtom) {
+    if (atom == context.lengthAtom && !object->callCode) {
         const double d = context.toNumber(value);
         const uint32_t n = context.toUint32(value);
         if (double(n) != d)
@@ -189,7 +190,7 @@ bool ESNativeArray::removeProperty(ESContext &, ESObject *object, ESAtom *atom)
 
 bool ESNativeArray::deleteProperty(ESContext &context, ESObject *object, ESAtom *atom)
 {
-    if (atom == context.lengthAtom)
+    if (atom == context.lengthAtom && !object->callCode)
         return false;
     if (atom->arrayIndex >= 0 && uint64_t(atom->arrayIndex) < object->elements.size()) {
         object->elements[size_t(atom->arrayIndex)] = ESValue::hole();
@@ -343,7 +344,7 @@ ESValue ESNativeArray::callMember(ESContext &context, int number, const ESValue 
     }
     case 10: {  // sort
         if (!a0.isUndefined() && !(a0.isObject() && a0.object->isCallable()))
-            context.throwPlainError(QStringLiteral("Array.prototype.sort argument is not a function"));
+            context.throwTypeError(QStringLiteral("Array.prototype.sort argument is not a function"));
         const uint32_t n = lengthOf(context, o);
         std::vector<ESValue> values;
         uint32_t holes = 0, undefinedCount = 0;

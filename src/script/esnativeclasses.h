@@ -5,6 +5,8 @@
 #include "script/esclass.h"
 #include "script/escontext.h"
 
+class QRegularExpression;
+
 namespace zim::script {
 
 // Base of the native classes: member registration and the dispatch of call and construct.
@@ -151,9 +153,11 @@ public:
     // exec as the standard has it: an array with index and input, or null.
     ESValue exec(ESContext &context, ESObject *regexp, const QString &input);
     bool isRegExp(const ESValue &value) const { return value.isObject() && value.object->cls == this; }
+    // The compiled pattern of a RegExp object, in the library's syntax, with its flags.
+    const QRegularExpression &expression(ESObject *regexp) const;
 };
 
-// Error and its five subclasses share this class; each has its own instance and name.
+// Error and its six subclasses share this class; each has its own instance and name.
 class ESNativeError : public ESNativeClass
 {
 public:

@@ -30,10 +30,10 @@ QString encode(ESContext &context, const QString &text, const char *keep)
         }
         uint32_t cp = c;
         if (c >= 0xDC00 && c <= 0xDFFF)
-            context.throwError(context.errorClass, QStringLiteral("URI malformed"));
+            context.throwError(context.uriErrorClass, QStringLiteral("URI malformed"));
         if (c >= 0xD800 && c <= 0xDBFF) {
             if (i + 1 >= text.size() || text[i + 1].unicode() < 0xDC00 || text[i + 1].unicode() > 0xDFFF)
-                context.throwError(context.errorClass, QStringLiteral("URI malformed"));
+                context.throwError(context.uriErrorClass, QStringLiteral("URI malformed"));
             cp = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1].unicode() - 0xDC00);
             ++i;
         }
@@ -67,11 +67,11 @@ QString decode(ESContext &context, const QString &text, const char *reserved)
         auto byteAt = [&](qsizetype at) {
             if (at + 2 >= text.size() || text[at] != QLatin1Char('%') || hexDigit(text[at + 1]) < 0
                 || hexDigit(text[at + 2]) < 0)
-                context.throwError(context.errorClass, QStringLiteral("URI malformed"));
+                context.throwError(context.uriErrorClass, QStringLiteral("URI malformed"));
             return hexDigit(text[at + 1]) * 16 + hexDigit(text[at + 2]);
         };
         if (i + 2 >= text.size())
-            context.throwError(context.errorClass, QStringLiteral("URI malformed"));
+            context.throwError(context.uriErrorClass, QStringLiteral("URI malformed"));
         const int b = byteAt(i);
         if (b < 0x80) {
             if (reserved && std::strchr(reserved, b) && b != 0)
@@ -83,19 +83,20 @@ QString decode(ESContext &context, const QString &text, const char *reserved)
         }
         int n = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
         if (n == 0)
-            context.throwError(context.errorClass, QStringLiteral("URI malformed"));
-        QByteArray bytes(1, char(b));
+            context.throwError(context.uriErrorClass, QStringLiteral("URI malformed"));
+        uint32_t cp = uint32_t(b) & (0x7Fu >> n);
         for (int k = 1; k < n; ++k) {
-            const qsizetype at = i + 3 * k;
-            const int next = byteAt(at);
+            const int next = byteAt(i + 3 * k);
             if ((next & 0xC0) != 0x80)
-                context.throwError(context.errorClass, QStringLiteral("URI malformed"));
-            bytes.append(char(next));
+                context.throwError(context.uriErrorClass, QStringLiteral("URI malformed"));
+            cp = cp << 6 | uint32_t(next & 0x3F);
         }
-        const QString decoded = QString::fromUtf8(bytes);
-        if (decoded.contains(QChar(0xFFFD)))
-            context.throwError(context.errorClass, QStringLiteral("URI malformed"));
-        out += decoded;
+        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+        static const uint32_t shortest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < shortest[n] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
+            context.throwError(context.uriErrorClass, QStringLiteral("URI malformed"));
+        const char32_t ucs4 = cp;
+        out += QString::fromUcs4(&ucs4, 1);
         i += 3 * n - 1;
     }
     return out;

@@ -33,6 +33,8 @@ ESValue ESNativeObject::callMember(ESContext &context, int number, const ESValue
             name = "Function";
         else if (o->cls == context.activationClass)
             name = "Object";
+        else if (dynamic_cast<ESNativeError *>(o->cls))
+            name = "Error";   // the instances of every error class are of class Error
         return context.newString(QStringLiteral("[object ") + QString::fromLatin1(name) + QLatin1Char(']'));
     }
     case 3: {

@@ -1,5 +1,5 @@
-// RegExp: pattern objects backed by QRegularExpression, with the flags g, i and m, lastIndex,
-// source, exec and test.
+// RegExp: pattern objects backed by QRegularExpression (the standard's pattern syntax translated
+// to the library's), with the flags g, i and m, lastIndex, source, exec and test.
 #include "script/esnativeclasses.h"
 
 #include <QRegularExpression>
@@ -22,37 +22,220 @@ RegExpData *dataOf(ESObject *o)
     return static_cast<RegExpData *>(o->data);
 }
 
-// The pattern in the library's syntax: \uXXXX becomes \x{XXXX}, [^] any character, $ the end only.
-QString translate(const QString &pattern, bool multiline)
+// The white space and line terminators that \s stands for.
+const char *const spaceSet = "\\t\\n\\x{0b}\\f\\r \\x{a0}\\x{1680}\\x{180e}\\x{2000}-\\x{200a}\\x{2028}\\x{2029}"
+                             "\\x{202f}\\x{205f}\\x{3000}\\x{feff}";
+const char *const lineTerminators = "[\\n\\r\\x{2028}\\x{2029}]";
+
+bool isHex(QChar c)
 {
-    QString out;
+    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f'))
+           || (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
+}
+
+bool isDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+QString codeUnit(uint32_t u)
+{
+    return QStringLiteral("\\x{%1}").arg(u, 0, 16);
+}
+
+int countGroups(const QString &pattern)
+{
+    int groups = 0;
     bool inClass = false;
     for (qsizetype i = 0; i < pattern.size(); ++i) {
         const QChar c = pattern[i];
-        if (c == QLatin1Char('\\') && i + 1 < pattern.size()) {
-            if (pattern[i + 1] == QLatin1Char('u') && i + 5 < pattern.size()) {
-                out += QStringLiteral("\\x{") + pattern.mid(i + 2, 4) + QLatin1Char('}');
-                i += 5;
-                continue;
-            }
-            out += c;
-            out += pattern[++i];
-            continue;
-        }
-        if (!inClass && c == QLatin1Char('[') && pattern.mid(i, 3) == QLatin1String("[^]")) {
-            out += QStringLiteral("[\\s\\S]");
-            i += 2;
-            continue;
-        }
-        if (c == QLatin1Char('['))
+        if (c == QLatin1Char('\\'))
+            ++i;
+        else if (c == QLatin1Char('['))
             inClass = true;
         else if (c == QLatin1Char(']'))
             inClass = false;
-        else if (!inClass && c == QLatin1Char('$') && !multiline) {
-            out += QStringLiteral("(?!(?s:.))");
+        else if (!inClass && c == QLatin1Char('(') && (i + 1 >= pattern.size() || pattern[i + 1] != QLatin1Char('?')))
+            ++groups;
+    }
+    return groups;
+}
+
+// Length of a {n}, {n,} or {n,m} quantifier at i, or 0 when the brace is a plain character.
+qsizetype quantifierLength(const QString &pattern, qsizetype i)
+{
+    qsizetype j = i + 1;
+    const qsizetype first = j;
+    while (j < pattern.size() && isDigit(pattern[j]))
+        ++j;
+    if (j == first)
+        return 0;
+    if (j < pattern.size() && pattern[j] == QLatin1Char(',')) {
+        ++j;
+        while (j < pattern.size() && isDigit(pattern[j]))
+            ++j;
+    }
+    return j < pattern.size() && pattern[j] == QLatin1Char('}') ? j - i + 1 : 0;
+}
+
+// One escape (pattern[i] is the backslash) in the library's syntax; i is left on its last character.
+QString translateEscape(const QString &pattern, qsizetype &i, bool inClass, int groups)
+{
+    const QChar e = pattern[++i];
+    const char16_t u = e.unicode();
+    switch (u) {
+    case 'd': case 'D': case 'w': case 'W': case 'f': case 'n': case 'r': case 't':
+        return QLatin1Char('\\') + e;
+    case 'b': case 'B':
+        return inClass ? (u == 'b' ? codeUnit(8) : QStringLiteral("B")) : QLatin1Char('\\') + e;
+    case 's':
+        return inClass ? QString::fromLatin1(spaceSet) : QStringLiteral("[") + QLatin1String(spaceSet) + QLatin1Char(']');
+    case 'S':
+        return inClass ? QStringLiteral("\\S") : QStringLiteral("[^") + QLatin1String(spaceSet) + QLatin1Char(']');
+    case 'v':
+        return codeUnit(0x0B);
+    case 'c':
+        if (i + 1 < pattern.size() && pattern[i + 1].isLetter() && pattern[i + 1].unicode() < 128)
+            return codeUnit(pattern[++i].unicode() % 32);
+        return QStringLiteral("\\\\c");
+    case 'x':
+        if (i + 2 < pattern.size() && isHex(pattern[i + 1]) && isHex(pattern[i + 2])) {
+            i += 2;
+            return codeUnit(pattern.mid(i - 1, 2).toUInt(nullptr, 16));
+        }
+        return QStringLiteral("x");
+    case 'u':
+        if (i + 4 < pattern.size() && isHex(pattern[i + 1]) && isHex(pattern[i + 2]) && isHex(pattern[i + 3])
+            && isHex(pattern[i + 4])) {
+            i += 4;
+            return codeUnit(pattern.mid(i - 3, 4).toUInt(nullptr, 16));
+        }
+        return QStringLiteral("u");
+    default:
+        break;
+    }
+    if (isDigit(e)) {
+        qsizetype j = i;
+        while (j + 1 < pattern.size() && isDigit(pattern[j + 1]))
+            ++j;
+        const int n = pattern.mid(i, j - i + 1).toInt();
+        if (!inClass && n > 0 && n <= groups) {
+            // A reference to a group that has not matched matches the empty string.
+            i = j;
+            return QStringLiteral("(?(%1)\\%1|)").arg(n);
+        }
+        // Otherwise an octal escape of up to three digits (\0 is NUL).
+        uint32_t value = 0;
+        qsizetype k = i;
+        while (k < pattern.size() && k < i + 3 && pattern[k] >= QLatin1Char('0') && pattern[k] <= QLatin1Char('7')
+               && value * 8 + (pattern[k].unicode() - '0') <= 0xFF)
+            value = value * 8 + (pattern[k++].unicode() - '0');
+        if (k == i)
+            return QString(e);   // \8 and \9 stand for themselves
+        i = k - 1;
+        return codeUnit(value);
+    }
+    // Any other letter stands for itself; other characters keep their escape.
+    if (e.isLetterOrNumber() || u == '_')
+        return QString(e);
+    return QLatin1Char('\\') + e;
+}
+
+// The pattern in the library's syntax, with the standard's meaning of ., ^, $, \s, classes,
+// back references and escapes. Sets error for what the standard's grammar rejects.
+QString translate(const QString &pattern, bool multiline, QString &error)
+{
+    const int groups = countGroups(pattern);
+    QString out;
+    bool afterQuantifier = false;
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        const QChar c = pattern[i];
+        const char16_t u = c.unicode();
+        const bool quantified = afterQuantifier;
+        afterQuantifier = false;
+        if (u == '\\') {
+            if (i + 1 >= pattern.size()) {
+                error = QStringLiteral("\\ at end of pattern");
+                return {};
+            }
+            out += translateEscape(pattern, i, false, groups);
             continue;
         }
-        out += c;
+        switch (u) {
+        case '[': {
+            qsizetype j = i + 1;
+            const bool negated = j < pattern.size() && pattern[j] == QLatin1Char('^');
+            if (negated)
+                ++j;
+            QString body;
+            for (; j < pattern.size() && pattern[j] != QLatin1Char(']'); ++j) {
+                if (pattern[j] == QLatin1Char('\\') && j + 1 < pattern.size())
+                    body += translateEscape(pattern, j, true, groups);
+                else if (pattern[j] == QLatin1Char('['))
+                    body += QStringLiteral("\\[");
+                else
+                    body += pattern[j];
+            }
+            if (j >= pattern.size()) {
+                error = QStringLiteral("missing terminating ] for character class");
+                return {};
+            }
+            if (body.isEmpty())
+                out += negated ? QStringLiteral("[\\s\\S]") : QStringLiteral("(?!)");
+            else
+                out += (negated ? QStringLiteral("[^") : QStringLiteral("[")) + body + QLatin1Char(']');
+            i = j;
+            break;
+        }
+        case '(':
+            if (i + 1 < pattern.size() && pattern[i + 1] == QLatin1Char('?')) {
+                if (i + 2 >= pattern.size() || (pattern[i + 2] != QLatin1Char(':') && pattern[i + 2] != QLatin1Char('=')
+                                                && pattern[i + 2] != QLatin1Char('!'))) {
+                    error = QStringLiteral("unrecognized character after (?");
+                    return {};
+                }
+            }
+            out += c;
+            break;
+        case '.':
+            out += QStringLiteral("[^\\n\\r\\x{2028}\\x{2029}]");
+            break;
+        case '^':
+            out += multiline ? QStringLiteral("(?:(?<![\\s\\S])|(?<=") + QLatin1String(lineTerminators) + QLatin1Char(')')
+                               + QLatin1Char(')')
+                             : QStringLiteral("(?<![\\s\\S])");
+            break;
+        case '$':
+            out += multiline ? QStringLiteral("(?=") + QLatin1String(lineTerminators) + QStringLiteral("|(?![\\s\\S]))")
+                             : QStringLiteral("(?![\\s\\S])");
+            break;
+        case '*': case '+': case '?':
+            if (quantified && u == '+') {
+                error = QStringLiteral("nothing to repeat");
+                return {};
+            }
+            out += c;
+            // A ? right after a quantifier makes it lazy and ends it.
+            afterQuantifier = !(quantified && u == '?');
+            break;
+        case '{': {
+            const qsizetype n = quantifierLength(pattern, i);
+            if (n == 0) {
+                out += QStringLiteral("\\{");
+                break;
+            }
+            out += pattern.mid(i, n);
+            i += n - 1;
+            afterQuantifier = true;
+            break;
+        }
+        case '}':
+            out += QStringLiteral("\\}");
+            break;
+        default:
+            out += c;
+            break;
+        }
     }
     return out;
 }
@@ -103,9 +286,11 @@ ESObject *ESNativeRegExp::constructMember(ESContext &context, int number, int co
     QRegularExpression::PatternOptions options = QRegularExpression::NoPatternOption;
     if (data->ignoreCase)
         options |= QRegularExpression::CaseInsensitiveOption;
-    if (data->multiline)
-        options |= QRegularExpression::MultilineOption;
-    data->expression = QRegularExpression(translate(source, data->multiline), options);
+    QString error;
+    const QString translated = translate(source, data->multiline, error);
+    if (!error.isEmpty())
+        context.throwError(context.syntaxErrorClass, QStringLiteral("invalid regular expression: ") + error);
+    data->expression = QRegularExpression(translated, options);
     if (!data->expression.isValid())
         context.throwError(context.syntaxErrorClass,
                            QStringLiteral("invalid regular expression: ") + data->expression.errorString());
@@ -129,6 +314,11 @@ ESObject *ESNativeRegExp::fromValue(ESContext &context, const ESValue &value, bo
     ESValue pattern = value.isUndefined() ? ESValue::fromAtom(atoms::intern("")) : context.toStringValue(value);
     ESValue args[1] = {pattern};
     return constructMember(context, 0, 1, args);
+}
+
+const QRegularExpression &ESNativeRegExp::expression(ESObject *regexp) const
+{
+    return dataOf(regexp)->expression;
 }
 
 ESValue ESNativeRegExp::exec(ESContext &context, ESObject *regexp, const QString &input)

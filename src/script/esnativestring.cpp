@@ -85,7 +85,8 @@ void ESNativeString::setUp(ESContext &context)
 
 bool ESNativeString::getOwn(ESContext &context, ESObject *object, ESAtom *atom, ESValue &value)
 {
-    if (object->internalValue.isString()) {
+    // String's native methods share this class and hold their name as internal value.
+    if (object->internalValue.isString() && !object->callCode) {
         const QString &text = object->internalValue.text();
         if (atom == context.lengthAtom) {
             value = ESValue::fromNumber(double(text.size()));
@@ -101,21 +102,21 @@ bool ESNativeString::getOwn(ESContext &context, ESObject *object, ESAtom *atom, 
 
 void ESNativeString::put(ESContext &context, ESObject *object, ESAtom *atom, const ESValue &value)
 {
-    if (atom == context.lengthAtom && object->internalValue.isString())
+    if (atom == context.lengthAtom && object->internalValue.isString() && !object->callCode)
         return;   // read-only
     ESClass::put(context, object, atom, value);
 }
 
 bool ESNativeString::deleteProperty(ESContext &context, ESObject *object, ESAtom *atom)
 {
-    if (atom == context.lengthAtom && object->internalValue.isString())
+    if (atom == context.lengthAtom && object->internalValue.isString() && !object->callCode)
         return false;
     return ESClass::deleteProperty(context, object, atom);
 }
 
 void ESNativeString::enumerate(ESContext &context, ESObject *object, std::vector<ESAtom *> &names)
 {
-    if (object->internalValue.isString())
+    if (object->internalValue.isString() && !object->callCode)
         for (qsizetype i = 0; i < object->internalValue.text().size(); ++i)
             names.push_back(atoms::forIndex(uint32_t(i)));
     ESClass::enumerate(context, object, names);
@@ -321,13 +322,7 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
             return ESValue::fromObject(result);
         }
         // The standard's SplitMatch: an anchored match at each position.
-        const QString pattern = context.toString(context.get(re, atoms::intern("source")));
-        QRegularExpression::PatternOptions options = QRegularExpression::NoPatternOption;
-        if (context.toBoolean(context.get(re, atoms::intern("ignoreCase"))))
-            options |= QRegularExpression::CaseInsensitiveOption;
-        if (context.toBoolean(context.get(re, atoms::intern("multiline"))))
-            options |= QRegularExpression::MultilineOption;
-        QRegularExpression expression(pattern, options);
+        const QRegularExpression &expression = context.regexpClass->expression(re);
         auto matchAt = [&](qsizetype q) {
             return expression.match(self, q, QRegularExpression::NormalMatch,
                                     QRegularExpression::AnchorAtOffsetMatchOption);

@@ -2,10 +2,10 @@
 #include "tevo/tevoexecutablecache.h"
 
 #include "common/hexception.h"
-#include "loadfile/hbytestream.h"
 #include "tevo/tevomodule.h"
 #include "tevo/tevomsp430reader.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 namespace zim::tevo {
@@ -26,8 +26,10 @@ std::shared_ptr<TEVOModule> TEVOExecutableCache::load(const QString &fileName)
     if (it != m_entries.end() && it->modified == modified && it->size == size)
         return it->module;
 
-    loadfile::HFileInputByteStream stream(fileName);
-    TEVOMSP430Reader reader(stream, true);
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw common::HException(QStringLiteral("can't open file ") + fileName);
+    TEVOMSP430Reader reader(file, true);
     ++m_reads;
     std::shared_ptr<TEVOModule> module = reader.readModule(false);
     // Load files still holding the old module keep it alive through their own reference.

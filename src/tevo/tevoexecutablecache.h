@@ -18,7 +18,7 @@ public:
     ~TEVOExecutableCache();
 
     // The module of the executable fileName: the cached one when the file's modification time
-    // (and size) are unchanged, otherwise read anew with a TEVOMSP430Reader that keeps loci.
+    // (and size) are unchanged, otherwise read anew, through a window, with a TEVOMSP430Reader that keeps loci.
     // Throws HException "Can't access <fileName>" for a missing file and the reader's
     // messages for a malformed one; on failure the previous entry stays.
     std::shared_ptr<TEVOModule> load(const QString &fileName);

@@ -28,7 +28,7 @@ struct TEVOValue
     static TEVOValue failure(const QString &message);
 };
 
-class TEVOExpr : public TEVOObject
+class TEVOExpr : public TEVONamedObject
 {
 public:
     enum class ExprKind : uint8_t { Const, Symbol, Marker, Register, Binary };
@@ -37,7 +37,7 @@ public:
     // that a crafted stream cannot exhaust the stack.
     static constexpr int maxDepth = 1000;
 
-    explicit TEVOExpr(ExprKind exprKind) : TEVOObject(Kind::Expr), m_exprKind(exprKind) {}
+    explicit TEVOExpr(ExprKind exprKind) : TEVONamedObject(Kind::Expr), m_exprKind(exprKind) {}
 
     ExprKind exprKind() const { return m_exprKind; }
 

@@ -29,15 +29,19 @@ void encodeValue(uint8_t *out, uint32_t size, int64_t value, bool bigEndian)
 
 } // namespace
 
-uint8_t TEVOInsn::byte(uint32_t i)
-{
-    return i < m_byteCount ? m_bytes[i] : 0;
-}
-
 void TEVOInsn::copyBytes(uint8_t *dest, uint32_t n)
 {
     for (uint32_t i = 0; i < n; ++i)
         dest[i] = byte(i);
+}
+
+void TEVOProcessorInsn::copyBytes(uint8_t *dest, uint32_t n)
+{
+    const uint32_t have = std::min(n, m_byteCount);
+    if (have)
+        std::memcpy(dest, m_bytes, have);
+    if (n > have)
+        std::memset(dest + have, 0, n - have);
 }
 
 QByteArray TEVOInsn::addressText() const
@@ -75,6 +79,13 @@ void TEVOInsn::appendReferences(std::vector<TEVOObject *> &out) const
 
 // Data ----------------------------------------------------------------------------------
 
+TEVODefBytesInsn::TEVODefBytesInsn(RecordKind kind, int64_t constant, uint32_t size, bool bigEndian)
+    : TEVOInsn(kind), m_constant(constant), m_size(uint8_t(size)), m_bigEndian(bigEndian), m_encoded(true),
+      m_isConstant(true)
+{
+    encodeValue(m_value, m_size, constant, m_bigEndian);
+}
+
 void TEVODefBytesInsn::encode()
 {
     if (m_encoded)
@@ -87,71 +98,52 @@ void TEVODefBytesInsn::encode()
 
 uint8_t TEVODefBytesInsn::byte(uint32_t i)
 {
-    if (storedSize())
-        return TEVOInsn::byte(i);
     encode();
     return i < m_size ? m_value[i] : 0;
 }
 
+void TEVODefBytesInsn::copyBytes(uint8_t *dest, uint32_t n)
+{
+    encode();
+    const uint32_t have = std::min<uint32_t>(n, m_size);
+    std::memcpy(dest, m_value, have);
+    if (n > have)
+        std::memset(dest + have, 0, n - have);
+}
+
 QString TEVODefBytesInsn::problem()
 {
-    if (storedSize())
+    if (m_isConstant)
         return QString();
     const TEVOValue v = m_expr->evaluate();
     return v.error ? v.message : QString();
 }
 
+QByteArray TEVODefBytesInsn::operandText()
+{
+    return m_isConstant ? TEVOConstExpr(m_constant).text() : exprText(m_expr);
+}
+
 QByteArray TEVODefBytesInsn::listingText()
 {
     switch (m_size) {
-    case 1: return "\tDB\t" + exprText(m_expr);
-    case 2: return "\tDW\t" + exprText(m_expr);
-    case 4: return "\tDL\t" + exprText(m_expr);
-    default: return "\tDC" + QByteArray::number(m_size) + '\t' + exprText(m_expr);
+    case 1: return "\tDB\t" + operandText();
+    case 2: return "\tDW\t" + operandText();
+    case 4: return "\tDL\t" + operandText();
+    default: return "\tDC" + QByteArray::number(m_size) + '\t' + operandText();
     }
 }
 
 void TEVODefBytesInsn::appendReferences(std::vector<TEVOObject *> &out) const
 {
     TEVOInsn::appendReferences(out);
-    out.push_back(m_expr);
-}
-
-void TEVODefAddrInsn::encode()
-{
-    if (m_encoded)
-        return;
-    m_encoded = true;
-    const TEVOValue v = m_expr->evaluate();
-    if (!v.error)
-        encodeValue(m_value, m_size, v.value, m_bigEndian);
-}
-
-uint8_t TEVODefAddrInsn::byte(uint32_t i)
-{
-    if (storedSize())
-        return TEVOInsn::byte(i);
-    encode();
-    return i < m_size ? m_value[i] : 0;
-}
-
-QString TEVODefAddrInsn::problem()
-{
-    if (storedSize())
-        return QString();
-    const TEVOValue v = m_expr->evaluate();
-    return v.error ? v.message : QString();
+    if (!m_isConstant)
+        out.push_back(m_expr);
 }
 
 QByteArray TEVODefAddrInsn::listingText()
 {
-    return "\tDA\t" + exprText(m_expr);
-}
-
-void TEVODefAddrInsn::appendReferences(std::vector<TEVOObject *> &out) const
-{
-    TEVOInsn::appendReferences(out);
-    out.push_back(m_expr);
+    return "\tDA\t" + operandText();
 }
 
 // Directives ----------------------------------------------------------------------------
@@ -267,7 +259,7 @@ const QByteArray &TEVOInitInsn::image()
     m_module->enterLayout();
     QByteArray recordBytes;
     for (TEVOFragment *fragment : section->fragments()) {
-        for (TEVOInsn *record : fragment->records()) {
+        for (TEVOInsn *record = fragment->first(); record; record = record->next()) {
             const uint32_t size = record->size();
             if (!size || record->address() == noAddress || record->address() < section->start())
                 continue;

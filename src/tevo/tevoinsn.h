@@ -16,8 +16,9 @@ class TEVOLocus;
 class TEVOModule;
 class TEVOSection;
 
-// One record. The address is 0xFFFFFFFF when the record has none. Stored bytes are a view of
-// bytes owned by the module's pool (SETBYTES); records that compute their bytes do so on demand.
+// One record. The address is 0xFFFFFFFF when the record has none. Records are linked in the
+// order of their fragment; the fields that only processor instructions use live in
+// TEVOProcessorInsn, so that the many small data and directive records stay small.
 class TEVOInsn : public TEVOObject
 {
 public:
@@ -34,30 +35,15 @@ public:
     uint32_t address() const { return m_address; }
     void setAddress(uint32_t address) { m_address = address; }
     TEVOFragment *fragment() const { return m_fragment; }
-    void setFragment(TEVOFragment *fragment) { m_fragment = fragment; }
     TEVOLocus *locus() const { return m_locus; }
     void setLocus(TEVOLocus *locus) { m_locus = locus; }
-    int32_t stackAdjustment() const { return m_stackAdjustment; }
-    void setStackAdjustment(int32_t adjustment) { m_stackAdjustment = adjustment; }
-    uint32_t attribute() const { return m_attribute; }
-    void setAttribute(uint32_t word) { m_attribute = word; }
-    uint32_t instrumentation() const { return m_instrumentation; }
-    void setInstrumentation(uint32_t value) { m_instrumentation = value; }
-    bool isMarkedInsn() const { return m_markedInsn; }
-    void setMarkedInsn(bool marked) { m_markedInsn = marked; }
-
-    const uint8_t *storedBytes() const { return m_bytes; }
-    uint32_t storedSize() const { return m_byteCount; }
-    void setStoredBytes(const uint8_t *bytes, uint32_t count)
-    {
-        m_bytes = bytes;
-        m_byteCount = count;
-    }
+    // The record after this one in its fragment.
+    TEVOInsn *next() const { return m_next; }
 
     // Number of bytes the record occupies at its address.
     virtual uint32_t size() = 0;
     // Byte i (below size()).
-    virtual uint8_t byte(uint32_t i);
+    virtual uint8_t byte(uint32_t i) { (void)i; return 0; }
     // Copies bytes 0 .. n-1 to dest; n is the size the caller took from size().
     virtual void copyBytes(uint8_t *dest, uint32_t n);
     // Computes the stored bytes from the operands where the record can; the default keeps them.
@@ -79,70 +65,114 @@ protected:
     void appendReferences(std::vector<TEVOObject *> &out) const override;
 
 private:
-    const uint8_t *m_bytes = nullptr;
-    TEVOFragment *m_fragment = nullptr;
-    TEVOLocus *m_locus = nullptr;
-    uint32_t m_byteCount = 0;
+    friend class TEVOFragment;
+
+    // Declared first so that they share the padding at the end of TEVOObject.
+    RecordKind m_recordKind;
     uint32_t m_address = noAddress;
+    TEVOLocus *m_locus = nullptr;
+    TEVOFragment *m_fragment = nullptr;
+    TEVOInsn *m_next = nullptr;
+};
+
+// A processor instruction record: the bytes the linker stored for it (a view of bytes owned by
+// the module's pool, SETBYTES) and the debugging and code-generation words the stream gives it.
+class TEVOProcessorInsn : public TEVOInsn
+{
+public:
+    TEVOProcessorInsn() : TEVOInsn(RecordKind::Processor) {}
+
+    int32_t stackAdjustment() const { return m_stackAdjustment; }
+    void setStackAdjustment(int32_t adjustment) { m_stackAdjustment = adjustment; }
+    uint32_t attribute() const { return m_attribute; }
+    void setAttribute(uint32_t word) { m_attribute = word; }
+    uint32_t instrumentation() const { return m_instrumentation; }
+    void setInstrumentation(uint32_t value) { m_instrumentation = value; }
+    bool isMarkedInsn() const { return m_markedInsn; }
+    void setMarkedInsn(bool marked) { m_markedInsn = marked; }
+
+    const uint8_t *storedBytes() const { return m_bytes; }
+    uint32_t storedSize() const { return m_byteCount; }
+    void setStoredBytes(const uint8_t *bytes, uint32_t count)
+    {
+        m_bytes = bytes;
+        m_byteCount = count;
+    }
+
+    uint8_t byte(uint32_t i) override { return i < m_byteCount ? m_bytes[i] : 0; }
+    // The stored bytes, zeros past them.
+    void copyBytes(uint8_t *dest, uint32_t n) override;
+
+private:
+    const uint8_t *m_bytes = nullptr;
+    uint32_t m_byteCount = 0;
     int32_t m_stackAdjustment = 0;
     uint32_t m_attribute = 0xFFFFFFFF;
     uint32_t m_instrumentation = 0;
-    RecordKind m_recordKind;
     bool m_markedInsn = false;
 };
 
-// DB, DW, DL: 1 to 4 bytes holding an expression's value.
+// DB, DW, DL: 1 to 4 bytes holding an expression's value. A constant operand is kept as its
+// value, encoded at once, without an expression object.
 class TEVODefBytesInsn : public TEVOInsn
 {
 public:
     static constexpr bool ownsNothing = true;
     TEVODefBytesInsn(TEVOExpr *expr, uint32_t size, bool bigEndian)
-        : TEVOInsn(RecordKind::DefBytes), m_expr(expr), m_size(size), m_bigEndian(bigEndian)
+        : TEVODefBytesInsn(RecordKind::DefBytes, expr, size, bigEndian)
     {
     }
-    TEVOExpr *expr() const { return m_expr; }
+    TEVODefBytesInsn(int64_t constant, uint32_t size, bool bigEndian)
+        : TEVODefBytesInsn(RecordKind::DefBytes, constant, size, bigEndian)
+    {
+    }
+    // The operand; null when it was a constant.
+    TEVOExpr *expr() const { return m_isConstant ? nullptr : m_expr; }
+    bool isConstant() const { return m_isConstant; }
     uint32_t size() override { return m_size; }
     uint8_t byte(uint32_t i) override;
+    void copyBytes(uint8_t *dest, uint32_t n) override;
     void encode() override;
     QString problem() override;
     QByteArray listingText() override;
 
 protected:
+    // size is 1 to 4.
+    TEVODefBytesInsn(RecordKind kind, TEVOExpr *expr, uint32_t size, bool bigEndian)
+        : TEVOInsn(kind), m_expr(expr), m_size(uint8_t(size)), m_bigEndian(bigEndian)
+    {
+    }
+    TEVODefBytesInsn(RecordKind kind, int64_t constant, uint32_t size, bool bigEndian);
+    // The operand's listing text.
+    QByteArray operandText();
     void appendReferences(std::vector<TEVOObject *> &out) const override;
 
 private:
-    TEVOExpr *m_expr;
-    uint32_t m_size;
+    union {
+        TEVOExpr *m_expr;
+        int64_t m_constant;   // when m_isConstant
+    };
+    uint8_t m_value[4] = {};  // the encoded bytes
+    uint8_t m_size;
     bool m_bigEndian;
     bool m_encoded = false;
-    uint8_t m_value[4] = {};
+    bool m_isConstant = false;
 };
 
 // DA: an address (2 bytes on MSP430).
-class TEVODefAddrInsn : public TEVOInsn
+class TEVODefAddrInsn : public TEVODefBytesInsn
 {
 public:
     static constexpr bool ownsNothing = true;
     TEVODefAddrInsn(TEVOExpr *expr, uint32_t size, bool bigEndian)
-        : TEVOInsn(RecordKind::DefAddr), m_expr(expr), m_size(size), m_bigEndian(bigEndian)
+        : TEVODefBytesInsn(RecordKind::DefAddr, expr, size, bigEndian)
     {
     }
-    TEVOExpr *expr() const { return m_expr; }
-    uint32_t size() override { return m_size; }
-    uint8_t byte(uint32_t i) override;
-    void encode() override;
-    QString problem() override;
+    TEVODefAddrInsn(int64_t constant, uint32_t size, bool bigEndian)
+        : TEVODefBytesInsn(RecordKind::DefAddr, constant, size, bigEndian)
+    {
+    }
     QByteArray listingText() override;
-
-protected:
-    void appendReferences(std::vector<TEVOObject *> &out) const override;
-
-private:
-    TEVOExpr *m_expr;
-    uint32_t m_size;
-    bool m_bigEndian;
-    bool m_encoded = false;
-    uint8_t m_value[4] = {};
 };
 
 // .ALIGN: pads to the next multiple of n; no bytes without an address.
@@ -294,10 +324,13 @@ public:
     uint32_t number() const { return m_number; }
     bool isPlaced() const { return fragment() != nullptr; }
     TEVOSection *section() const;
+    const TEVOString *name() override { return m_name; }
+    void setName(const TEVOString *name) override { m_name = name; }
     uint32_t size() override { return 0; }
     QByteArray listingText() override;
 
 private:
+    const TEVOString *m_name = nullptr;
     uint32_t m_number;
 };
 

@@ -51,7 +51,7 @@ bool TEVOLoadFile::readSections()
         if (!section->isLoadable())
             continue;
         for (TEVOFragment *fragment : section->fragments()) {
-            for (TEVOInsn *record : fragment->records()) {
+            for (TEVOInsn *record = fragment->first(); record; record = record->next()) {
                 const uint32_t n = record->size();
                 sizes.push_back(n);
                 total += n;
@@ -82,7 +82,7 @@ bool TEVOLoadFile::readSections()
                 list.push_back(std::make_unique<loadfile::StandardLoadFileSection>(name.constData(), start, size, bytes));
         };
         for (TEVOFragment *fragment : section->fragments()) {
-            for (TEVOInsn *record : fragment->records()) {
+            for (TEVOInsn *record = fragment->first(); record; record = record->next()) {
                 const uint32_t n = sizes[index++];
                 if (!n)
                     continue;

@@ -38,6 +38,17 @@ TEVOMarker *TEVOModule::marker(uint32_t number)
     return made;
 }
 
+TEVOMarker *TEVOModule::markerToPlace(uint32_t number)
+{
+    TEVOMarker *found = marker(number);
+    if (!found->isPlaced())
+        return found;
+    TEVOMarker *made = m_pool.make<TEVOMarker>(number);
+    made->setName(found->name());
+    m_markers.insert(number, made);
+    return made;
+}
+
 void TEVOModule::bindMarkers()
 {
     for (TEVOMarkerExpr *expr : m_markerExprs)

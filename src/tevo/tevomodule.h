@@ -51,6 +51,10 @@ public:
     QHash<uint32_t, TEVOObject *> &aliases() { return m_aliases; }
     // Marker n, made when it does not exist yet.
     TEVOMarker *marker(uint32_t number);
+    // Marker n for MARKERDEF to place: when n is placed already, a new marker n (with the old
+    // one's name) takes its place in the table, so that a record is in one fragment only and
+    // references see the last definition.
+    TEVOMarker *markerToPlace(uint32_t number);
     const QHash<uint32_t, TEVOMarker *> &markers() const { return m_markers; }
     void addMarkerExpr(TEVOMarkerExpr *expr) { m_markerExprs.push_back(expr); }
     // Binds every marker expression to its marker, as the reader does at the end.

@@ -3,9 +3,6 @@
 
 #include "tevo/tevoexpr.h"
 
-#include <algorithm>
-#include <cstring>
-
 namespace zim::tevo {
 
 uint32_t TEVOMSP430Insn::sizeFor(uint32_t code, bool hasFirst, bool hasSecond)
@@ -20,20 +17,6 @@ uint32_t TEVOMSP430Insn::sizeFor(uint32_t code, bool hasFirst, bool hasSecond)
     if ((code & 0xFFFF) >= 0x2000 && (code & 0xFFFF) <= 0x3FFF)
         return 2;
     return 2 + operands;
-}
-
-uint8_t TEVOMSP430Insn::byte(uint32_t i)
-{
-    return i < storedSize() ? storedBytes()[i] : 0;
-}
-
-void TEVOMSP430Insn::copyBytes(uint8_t *dest, uint32_t n)
-{
-    const uint32_t have = std::min(n, storedSize());
-    if (have)
-        std::memcpy(dest, storedBytes(), have);
-    if (n > have)
-        std::memset(dest + have, 0, n - have);
 }
 
 QString TEVOMSP430Insn::problem()

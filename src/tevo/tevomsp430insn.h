@@ -6,12 +6,12 @@
 
 namespace zim::tevo {
 
-class TEVOMSP430Insn : public TEVOInsn
+class TEVOMSP430Insn : public TEVOProcessorInsn
 {
 public:
     static constexpr bool ownsNothing = true;
     TEVOMSP430Insn(uint32_t code, TEVOExpr *first, TEVOExpr *second)
-        : TEVOInsn(RecordKind::Processor), m_code(code), m_first(first), m_second(second)
+        : m_code(code), m_first(first), m_second(second)
     {
     }
 
@@ -24,8 +24,6 @@ public:
     static uint32_t sizeFor(uint32_t code, bool hasFirst, bool hasSecond);
 
     uint32_t size() override { return sizeFor(m_code, m_first, m_second); }
-    uint8_t byte(uint32_t i) override;
-    void copyBytes(uint8_t *dest, uint32_t n) override;
     // Loading needs the stored bytes: fewer than the size is a problem.
     QString problem() override;
     QByteArray listingText() override;

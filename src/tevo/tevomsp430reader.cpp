@@ -6,7 +6,7 @@
 
 namespace zim::tevo {
 
-TEVOInsn *TEVOMSP430Reader::readInstruction()
+TEVOProcessorInsn *TEVOMSP430Reader::readInstruction()
 {
     const uint32_t code = popConstant(0, 0xFFFFFFFF);
     TEVOExpr *second = popExpr(true);

@@ -15,7 +15,7 @@ public:
 protected:
     // Pops the instruction code, then the second and the first operand (each an expression or
     // null), and makes a TEVOMSP430Insn.
-    TEVOInsn *readInstruction() override;
+    TEVOProcessorInsn *readInstruction() override;
 };
 
 } // namespace zim::tevo

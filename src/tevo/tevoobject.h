@@ -22,9 +22,11 @@ public:
 
     Kind kind() const { return m_kind; }
 
-    // The object's name; computed on first use by the classes that have no given name.
-    virtual const TEVOString *name() { return m_name; }
-    void setName(const TEVOString *name) { m_name = name; }
+    // The object's name; computed on first use by the classes that have no given name. Records
+    // other than markers never reach the operand stack, so they have no name to keep.
+    virtual const TEVOString *name() { return nullptr; }
+    // Objects without a name of their own (records, strings) ignore it.
+    virtual void setName(const TEVOString *name) { (void)name; }
 
     // Sets the "used" mark on this object and everything it refers to (without recursion, so
     // deep expressions cannot exhaust the stack).
@@ -35,11 +37,22 @@ protected:
     // The objects this one refers to, for mark().
     virtual void appendReferences(std::vector<TEVOObject *> &out) const { (void)out; }
 
-    const TEVOString *m_name = nullptr;
-
 private:
     Kind m_kind;
     bool m_marked = false;
+};
+
+// An object that keeps the name SETNAME (or its maker) gives it.
+class TEVONamedObject : public TEVOObject
+{
+public:
+    explicit TEVONamedObject(Kind kind, const TEVOString *name = nullptr) : TEVOObject(kind), m_name(name) {}
+
+    const TEVOString *name() override { return m_name; }
+    void setName(const TEVOString *name) override { m_name = name; }
+
+protected:
+    const TEVOString *m_name;
 };
 
 // A byte string cut from a string pool; the bytes belong to the module's pool.
@@ -63,11 +76,11 @@ private:
 QByteArray nameText(const TEVOString *name);
 
 // A source file name, as LOCUS and SYMBOL_LOCUS refer to it.
-class TEVOFilename : public TEVOObject
+class TEVOFilename : public TEVONamedObject
 {
 public:
     static constexpr bool ownsNothing = true;
-    explicit TEVOFilename(const TEVOString *fileName) : TEVOObject(Kind::Filename) { m_name = fileName; }
+    explicit TEVOFilename(const TEVOString *fileName) : TEVONamedObject(Kind::Filename, fileName) {}
 };
 
 } // namespace zim::tevo

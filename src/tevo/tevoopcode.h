@@ -1,6 +1,7 @@
 // The TEVO opcode numbers and their table entries (name and stack effect), from tevoopcodes.def.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace zim::tevo {
@@ -18,9 +19,31 @@ struct TEVOOpcodeInfo
     uint8_t pops;
     uint8_t pushes;
     bool needsSection;
+    bool known;
 };
 
+// The table by opcode byte; built at compile time so that the reader's lookup per opcode is
+// one load.
+struct TEVOOpcodeTable
+{
+    std::array<TEVOOpcodeInfo, 256> entries{};
+
+    constexpr TEVOOpcodeTable()
+    {
+#define TEVO_OPCODE(value, id, name, pops, pushes, section)                                                   \
+    entries[value] = TEVOOpcodeInfo{value, name, pops, pushes, section != 0, true};
+#include "tevo/tevoopcodes.def"
+#undef TEVO_OPCODE
+    }
+};
+
+inline constexpr TEVOOpcodeTable tevoOpcodeTable;
+
 // The table entry of an opcode byte, or null for an unknown tag.
-const TEVOOpcodeInfo *tevoOpcodeInfo(uint8_t value);
+inline const TEVOOpcodeInfo *tevoOpcodeInfo(uint8_t value)
+{
+    const TEVOOpcodeInfo &info = tevoOpcodeTable.entries[value];
+    return info.known ? &info : nullptr;
+}
 
 } // namespace zim::tevo

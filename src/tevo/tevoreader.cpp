@@ -11,6 +11,8 @@
 #include "tevo/tevosymbol.h"
 #include "tevo/tevotype.h"
 
+#include <QFile>
+#include <algorithm>
 #include <cstring>
 
 namespace zim::tevo {
@@ -29,9 +31,54 @@ namespace {
 
 } // namespace
 
-TEVOReader::TEVOReader(loadfile::HByteStream &stream, bool keepLocus) : m_stream(stream), m_keepLocus(keepLocus) {}
+TEVOReader::TEVOReader(loadfile::HByteStream &stream, bool keepLocus)
+    : m_stream(&stream), m_cursor(stream.cursor()), m_end(stream.data() + stream.size()),
+      m_consumed(stream.size() - stream.position()), m_size(m_consumed), m_keepLocus(keepLocus)
+{
+}
+
+TEVOReader::TEVOReader(QFile &file, bool keepLocus)
+    : m_file(&file), m_window(new uint8_t[chunkSize]), m_size(size_t(std::max<qint64>(0, file.size() - file.pos()))),
+      m_keepLocus(keepLocus)
+{
+}
 
 TEVOReader::~TEVOReader() = default;
+
+// Input ---------------------------------------------------------------------------------
+
+bool TEVOReader::refill()
+{
+    if (!m_file)
+        return false;
+    const qint64 got = m_file->read(reinterpret_cast<char *>(m_window.get()), qint64(chunkSize));
+    if (got < 0)
+        throw common::HException(QStringLiteral("can't read file ") + m_file->fileName());
+    m_cursor = m_window.get();
+    m_end = m_cursor + got;
+    m_consumed += size_t(got);
+    return got > 0;
+}
+
+uint8_t TEVOReader::nextByte()
+{
+    if (m_cursor == m_end && !refill())
+        fail("premature end of TEVO file");
+    return *m_cursor++;
+}
+
+void TEVOReader::readPool(uint8_t *dest, uint32_t size)
+{
+    while (size) {
+        if (m_cursor == m_end && !refill())
+            fail("premature end of TEVO file");
+        const uint32_t n = uint32_t(std::min<size_t>(size, size_t(m_end - m_cursor)));
+        std::memcpy(dest, m_cursor, n);
+        m_cursor += n;
+        dest += n;
+        size -= n;
+    }
+}
 
 // Operand stack -------------------------------------------------------------------------
 
@@ -39,14 +86,28 @@ void TEVOReader::push(TEVOObject *object)
 {
     if (m_depth >= maxStack)
         fail("bad object file: reader stack overflow");
-    m_stack[m_depth++] = Entry{object, 0, false};
+    Entry &e = m_stack[m_depth++];
+    e.object = object;
+    e.tag = Entry::Object;
 }
 
-void TEVOReader::pushImmediate(uint64_t value)
+void TEVOReader::pushConstant(uint64_t value)
 {
     if (m_depth >= maxStack)
         fail("bad object file: reader stack overflow");
-    m_stack[m_depth++] = Entry{nullptr, int64_t(value), true};
+    Entry &e = m_stack[m_depth++];
+    e.value = int64_t(value);
+    e.tag = Entry::Constant;
+}
+
+void TEVOReader::pushString(const uint8_t *bytes, uint32_t size)
+{
+    if (m_depth >= maxStack)
+        fail("bad object file: reader stack overflow");
+    Entry &e = m_stack[m_depth++];
+    e.bytes = bytes;
+    e.size = size;
+    e.tag = Entry::String;
 }
 
 TEVOReader::Entry TEVOReader::popEntry()
@@ -56,10 +117,34 @@ TEVOReader::Entry TEVOReader::popEntry()
     return m_stack[--m_depth];
 }
 
+TEVOObject *TEVOReader::materialize(const Entry &e)
+{
+    switch (e.tag) {
+    case Entry::Constant:
+        return constant(uint64_t(e.value));
+    case Entry::String:
+        return m_module->pool().make<TEVOString>(e.bytes, e.size);
+    case Entry::Object:
+        break;
+    }
+    return e.object;
+}
+
 TEVOObject *TEVOReader::pop()
 {
+    return materialize(popEntry());
+}
+
+TEVOReader::Bytes TEVOReader::popBytes()
+{
     const Entry e = popEntry();
-    return e.immediate ? constant(uint64_t(e.value)) : e.object;
+    if (e.tag == Entry::String)
+        return Bytes{e.bytes, e.size};
+    TEVOObject *o = materialize(e);
+    if (!o || o->kind() != TEVOObject::Kind::String)
+        typeError("string");
+    auto *string = static_cast<TEVOString *>(o);
+    return Bytes{string->data(), string->size()};
 }
 
 TEVOSymbol *TEVOReader::popSymbol()
@@ -127,9 +212,9 @@ TEVOFilename *TEVOReader::popFile()
 int64_t TEVOReader::popConstantValue()
 {
     const Entry e = popEntry();
-    if (e.immediate)
+    if (e.tag == Entry::Constant)
         return e.value;
-    TEVOObject *o = e.object;
+    TEVOObject *o = materialize(e);
     if (!o || o->kind() != TEVOObject::Kind::Expr
         || static_cast<TEVOExpr *>(o)->exprKind() != TEVOExpr::ExprKind::Const)
         typeError("constant expression");
@@ -142,15 +227,6 @@ uint32_t TEVOReader::popConstant(uint32_t low, uint32_t high)
     if (value > 0xFFFFFFFFu || value < low || value > high)
         fail("bad object file: operand value error (constant out of range)");
     return uint32_t(value);
-}
-
-// Stream --------------------------------------------------------------------------------
-
-uint8_t TEVOReader::nextByte()
-{
-    if (m_stream.atEnd())
-        fail("premature end of TEVO file");
-    return m_stream.readByte();
 }
 
 TEVOConstExpr *TEVOReader::constant(uint64_t value)
@@ -168,7 +244,7 @@ void TEVOReader::append(TEVOInsn *record)
     m_section->append(record);
 }
 
-TEVOInsn &TEVOReader::lastInstruction()
+TEVOProcessorInsn &TEVOReader::lastInstruction()
 {
     if (!m_lastInsn)
         fail("bad object file: no instruction defined");
@@ -184,15 +260,16 @@ std::unique_ptr<TEVOModule> TEVOReader::readModule(bool trace, std::FILE *traceO
     m_trace = trace;
     m_traceOut = traceOut;
 
-    while (!m_stream.atEnd()) {
-        const size_t offset = m_stream.position();
-        const uint8_t op = m_stream.readByte();
+    while (m_cursor != m_end || refill()) {
+        const uint8_t op = *m_cursor++;
         if (m_trace)
-            traceOpcode(offset, op);
+            traceOpcode(position() - 1, op);
         execute(op);
         if (m_trace)
             traceStack();
     }
+    if (m_stream)
+        m_stream->skip(m_stream->available());
     if (m_depth != 0)
         fail("bad object file: stack not empty at EOF");
     if (!m_moduleScopeMade)
@@ -218,14 +295,14 @@ void TEVOReader::execute(uint8_t op)
     switch (TEVOOpcode(op)) {
     case TEVOOpcode::LIT0: case TEVOOpcode::LIT1: case TEVOOpcode::LIT2: case TEVOOpcode::LIT3:
     case TEVOOpcode::LIT4: case TEVOOpcode::LIT5: case TEVOOpcode::LIT6: case TEVOOpcode::LIT7:
-        pushImmediate(op);
+        pushConstant(op);
         break;
     case TEVOOpcode::LITX: {
         const uint8_t count = nextByte();
         uint64_t value = 0;
         for (int i = 0; i < count; ++i)
             value = (value << 8) | nextByte();
-        pushImmediate(value);
+        pushConstant(value);
         break;
     }
     case TEVOOpcode::NULL_:
@@ -276,7 +353,7 @@ void TEVOReader::execute(uint8_t op)
         const uint8_t *start = m_pool + offset;
         const void *zero = offset < m_poolSize ? std::memchr(start, 0, m_poolSize - offset) : nullptr;
         const uint32_t length = zero ? uint32_t(static_cast<const uint8_t *>(zero) - start) : m_poolSize - offset;
-        push(pool.make<TEVOString>(start, length));
+        pushString(start, length);
         break;
     }
     case TEVOOpcode::MKSTRING: {
@@ -284,13 +361,13 @@ void TEVOReader::execute(uint8_t op)
         const uint32_t offset = popConstant(0, m_poolSize);
         if (uint64_t(offset) + length > m_poolSize)
             fail("bad object file: operand value error (constant out of range)");
-        push(pool.make<TEVOString>(m_pool + offset, length));
+        pushString(m_pool + offset, length);
         break;
     }
     case TEVOOpcode::MARKERDEF: {
         const uint32_t n = popConstant(0, 0xFFFFFFFF);
         TEVOString *name = popString(true);
-        TEVOMarker *marker = m_module->marker(n);
+        TEVOMarker *marker = m_module->markerToPlace(n);
         if (name)
             marker->setName(name);
         append(marker);
@@ -305,10 +382,10 @@ void TEVOReader::execute(uint8_t op)
     case TEVOOpcode::STRINGPOOL: {
         const uint32_t size = popConstant(0, 0xFFFFFF);
         // Checked before allocating, so a pool larger than the file costs nothing.
-        if (m_stream.available() < size)
+        if (m_size - position() < size)
             fail("premature end of TEVO file");
         uint8_t *bytes = pool.allocateBytes(size);
-        m_stream.read(bytes, size);
+        readPool(bytes, size);
         m_pool = bytes;
         m_poolSize = size;
         break;
@@ -340,13 +417,15 @@ void TEVOReader::execute(uint8_t op)
     }
     case TEVOOpcode::DEFBYTES: {
         const uint32_t size = popConstant(1, 4);
-        TEVOExpr *expr = popExpr();
-        append(pool.make<TEVODefBytesInsn>(expr, size, isBigEndian()));
+        if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Constant)
+            append(pool.make<TEVODefBytesInsn>(popEntry().value, size, isBigEndian()));
+        else
+            append(pool.make<TEVODefBytesInsn>(popExpr(), size, isBigEndian()));
         break;
     }
     case TEVOOpcode::INSN:
     case TEVOOpcode::INSN_MARKED: {
-        TEVOInsn *insn = readInstruction();
+        TEVOProcessorInsn *insn = readInstruction();
         insn->setMarkedInsn(op == uint8_t(TEVOOpcode::INSN_MARKED));
         insn->setStackAdjustment(m_stackAdjustment);
         append(insn);
@@ -388,8 +467,8 @@ void TEVOReader::execute(uint8_t op)
         m_address = popConstant(0, 0xFFFFFFFF);
         break;
     case TEVOOpcode::SETBYTES: {
-        TEVOString *bytes = popString();
-        lastInstruction().setStoredBytes(bytes->data(), bytes->size());
+        const Bytes bytes = popBytes();
+        lastInstruction().setStoredBytes(bytes.data, bytes.size);
         break;
     }
     case TEVOOpcode::CHAR:
@@ -502,13 +581,15 @@ void TEVOReader::execute(uint8_t op)
         break;
     }
     case TEVOOpcode::DUP: {
+        // A string becomes one object first, so that both copies are the same object.
         const Entry e = popEntry();
-        if (e.immediate) {
-            pushImmediate(uint64_t(e.value));
-            pushImmediate(uint64_t(e.value));
+        if (e.tag == Entry::Constant) {
+            pushConstant(uint64_t(e.value));
+            pushConstant(uint64_t(e.value));
         } else {
-            push(e.object);
-            push(e.object);
+            TEVOObject *object = materialize(e);
+            push(object);
+            push(object);
         }
         break;
     }
@@ -606,7 +687,10 @@ void TEVOReader::execute(uint8_t op)
         break;
     }
     case TEVOOpcode::DEFADDR:
-        append(pool.make<TEVODefAddrInsn>(popExpr(), 2, isBigEndian()));
+        if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Constant)
+            append(pool.make<TEVODefAddrInsn>(popEntry().value, 2, isBigEndian()));
+        else
+            append(pool.make<TEVODefAddrInsn>(popExpr(), 2, isBigEndian()));
         break;
     case TEVOOpcode::MEMSPACE0: case TEVOOpcode::MEMSPACE1:
     case TEVOOpcode::MEMSPACE2: case TEVOOpcode::MEMSPACE3: {
@@ -642,8 +726,12 @@ void TEVOReader::traceStack()
     for (int i = 0; i < m_depth; ++i) {
         if (i)
             line += ' ';
-        if (m_stack[i].immediate) {
+        if (m_stack[i].tag == Entry::Constant) {
             line += "n:" + TEVOConstExpr(m_stack[i].value).text();
+            continue;
+        }
+        if (m_stack[i].tag == Entry::String) {
+            line += "str:" + QByteArray(reinterpret_cast<const char *>(m_stack[i].bytes), qsizetype(m_stack[i].size));
             continue;
         }
         TEVOObject *o = m_stack[i].object;

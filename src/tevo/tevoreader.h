@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+class QFile;
 namespace zim::loadfile { class HByteStream; }
 
 namespace zim::tevo {
@@ -17,6 +18,7 @@ class TEVOInsn;
 class TEVOLocus;
 class TEVOModule;
 class TEVOObject;
+class TEVOProcessorInsn;
 class TEVOScope;
 class TEVOSection;
 class TEVOString;
@@ -32,7 +34,11 @@ public:
 
     // keepLocus: keep the pending source position after an instruction (true when reading an
     // executable for loading); otherwise it is dropped after one instruction.
+    // Reads the stream's bytes from its cursor to its end, in place.
     TEVOReader(loadfile::HByteStream &stream, bool keepLocus);
+    // Reads an open file through a window of chunkSize bytes, so that the file's contents are
+    // never held whole; a read error throws HException "can't read file <name>".
+    TEVOReader(QFile &file, bool keepLocus);
     TEVOReader(const TEVOReader &) = delete;
     TEVOReader &operator=(const TEVOReader &) = delete;
     virtual ~TEVOReader();
@@ -46,7 +52,7 @@ public:
 
 protected:
     // Builds one instruction record from the operands on the stack.
-    virtual TEVOInsn *readInstruction() = 0;
+    virtual TEVOProcessorInsn *readInstruction() = 0;
     virtual bool isBigEndian() const { return false; }
 
     TEVOModule &module() { return *m_module; }
@@ -66,34 +72,65 @@ protected:
     uint32_t popConstant(uint32_t low, uint32_t high);
 
 private:
-    // An operand stack entry. Constants are pushed as immediate values and become objects
-    // only when an opcode keeps them, so addresses, sizes and counts allocate nothing.
+    static constexpr size_t chunkSize = 64 * 1024;
+
+    // An operand stack entry. Constants and pool strings are pushed as values and become
+    // objects only when an opcode keeps them, so addresses, sizes, counts and instruction
+    // bytes allocate nothing.
     struct Entry
     {
-        TEVOObject *object;
-        int64_t value;
-        bool immediate;
+        enum Tag : uint8_t { Object, Constant, String };
+        union {
+            TEVOObject *object;
+            int64_t value;
+            const uint8_t *bytes;
+        };
+        uint32_t size;   // of a String
+        Tag tag;
+    };
+    struct Bytes
+    {
+        const uint8_t *data;
+        uint32_t size;
     };
 
     void push(TEVOObject *object);
-    void pushImmediate(uint64_t value);
+    void pushConstant(uint64_t value);
+    void pushString(const uint8_t *bytes, uint32_t size);
     Entry popEntry();
+    TEVOObject *materialize(const Entry &e);
+    // A string's bytes without making a string object.
+    Bytes popBytes();
+    // Moves the window on; false at the end of the input.
+    bool refill();
     uint8_t nextByte();
+    // Offset of the next byte from the start of the input.
+    size_t position() const { return m_consumed - size_t(m_end - m_cursor); }
+    void readPool(uint8_t *dest, uint32_t size);
     void execute(uint8_t op);
     void append(TEVOInsn *record);
     TEVOConstExpr *constant(uint64_t value);
-    TEVOInsn &lastInstruction();
+    TEVOProcessorInsn &lastInstruction();
     void traceOpcode(size_t offset, uint8_t op);
     void traceStack();
 
-    loadfile::HByteStream &m_stream;
+    // The input: [m_cursor, m_end) is the part of the window not yet read; m_consumed counts
+    // the bytes up to m_end; m_size is the length of the whole input.
+    loadfile::HByteStream *m_stream = nullptr;
+    QFile *m_file = nullptr;
+    std::unique_ptr<uint8_t[]> m_window;
+    const uint8_t *m_cursor = nullptr;
+    const uint8_t *m_end = nullptr;
+    size_t m_consumed = 0;
+    size_t m_size = 0;
+
     std::unique_ptr<TEVOModule> m_module;
     Entry m_stack[maxStack] = {};
     int m_depth = 0;
     const uint8_t *m_pool = nullptr;
     uint32_t m_poolSize = 0;
     TEVOSection *m_section = nullptr;
-    TEVOInsn *m_lastInsn = nullptr;
+    TEVOProcessorInsn *m_lastInsn = nullptr;
     TEVOLocus *m_pendingLocus = nullptr;
     TEVOConstExpr *m_small[8] = {};
     uint32_t m_address = 0xFFFFFFFF;

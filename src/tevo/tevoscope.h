@@ -10,12 +10,12 @@ namespace zim::tevo {
 class TEVOExpr;
 class TEVOSymbol;
 
-class TEVOScope : public TEVOObject
+class TEVOScope : public TEVONamedObject
 {
 public:
     enum class ScopeKind : uint8_t { Block, Function, Module };
 
-    explicit TEVOScope(ScopeKind scopeKind) : TEVOObject(Kind::Scope), m_scopeKind(scopeKind) {}
+    explicit TEVOScope(ScopeKind scopeKind) : TEVONamedObject(Kind::Scope), m_scopeKind(scopeKind) {}
 
     ScopeKind scopeKind() const { return m_scopeKind; }
     TEVOScope *parent() const { return m_parent; }

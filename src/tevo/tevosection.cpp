@@ -8,6 +8,23 @@
 
 namespace zim::tevo {
 
+TEVOFragment::Iterator &TEVOFragment::Iterator::operator++()
+{
+    m_record = m_record->next();
+    return *this;
+}
+
+void TEVOFragment::append(TEVOInsn *record)
+{
+    record->m_fragment = this;
+    if (m_last)
+        m_last->m_next = record;
+    else
+        m_first = record;
+    m_last = record;
+    ++m_count;
+}
+
 void TEVOSection::append(TEVOInsn *record)
 {
     if (!m_current) {
@@ -15,7 +32,6 @@ void TEVOSection::append(TEVOInsn *record)
         m_fragments.push_back(m_current);
     }
     m_current->append(record);
-    record->setFragment(m_current);
 }
 
 void TEVOSection::layout()
@@ -26,7 +42,7 @@ void TEVOSection::layout()
     uint32_t start = 0xFFFFFFFF;
     uint64_t end = 0;
     for (TEVOFragment *fragment : m_fragments) {
-        for (TEVOInsn *record : fragment->records()) {
+        for (TEVOInsn *record = fragment->first(); record; record = record->next()) {
             if (record->address() == TEVOInsn::noAddress)
                 continue;
             const uint32_t size = record->size();

@@ -12,23 +12,47 @@ class TEVOInsn;
 class TEVOModule;
 class TEVOSection;
 
-// An ordered group of records; BREAK starts a new one.
+// An ordered group of records; BREAK starts a new one. The records are linked through
+// TEVOInsn::next(), so a fragment of any length costs one pointer per record.
 class TEVOFragment : public PoolObject
 {
 public:
+    static constexpr bool ownsNothing = true;
     explicit TEVOFragment(TEVOSection *section) : m_section(section) {}
 
+    class Iterator
+    {
+    public:
+        explicit Iterator(TEVOInsn *record) : m_record(record) {}
+        TEVOInsn *operator*() const { return m_record; }
+        Iterator &operator++();
+        bool operator==(const Iterator &other) const = default;
+
+    private:
+        TEVOInsn *m_record;
+    };
+    struct Records
+    {
+        TEVOInsn *head;
+        Iterator begin() const { return Iterator(head); }
+        Iterator end() const { return Iterator(nullptr); }
+    };
+
     TEVOSection *section() const { return m_section; }
-    const std::vector<TEVOInsn *> &records() const { return m_records; }
-    size_t count() const { return m_records.size(); }
-    void append(TEVOInsn *record) { m_records.push_back(record); }
+    // The records in order, for range loops.
+    Records records() const { return Records{m_first}; }
+    TEVOInsn *first() const { return m_first; }
+    size_t count() const { return m_count; }
+    void append(TEVOInsn *record);
 
 private:
     TEVOSection *m_section;
-    std::vector<TEVOInsn *> m_records;
+    TEVOInsn *m_first = nullptr;
+    TEVOInsn *m_last = nullptr;
+    size_t m_count = 0;
 };
 
-class TEVOSection : public TEVOObject
+class TEVOSection : public TEVONamedObject
 {
 public:
     static constexpr uint32_t loadableFlag = 0x80000;
@@ -38,10 +62,7 @@ public:
     // The most bytes the records of a module may make for loading; more means a corrupt file.
     static constexpr uint32_t maxLoadBytes = 16u << 20;
 
-    TEVOSection(TEVOModule *module, const TEVOString *name) : TEVOObject(Kind::Section), m_module(module)
-    {
-        m_name = name;
-    }
+    TEVOSection(TEVOModule *module, const TEVOString *name) : TEVONamedObject(Kind::Section, name), m_module(module) {}
 
     TEVOModule *module() const { return m_module; }
     uint32_t flags() const { return m_flags; }

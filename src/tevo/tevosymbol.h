@@ -11,11 +11,11 @@ class TEVOExpr;
 class TEVOFilename;
 class TEVOScope;
 
-class TEVOSymbol : public TEVOObject
+class TEVOSymbol : public TEVONamedObject
 {
 public:
     static constexpr bool ownsNothing = true;
-    explicit TEVOSymbol(const TEVOString *name) : TEVOObject(Kind::Symbol) { m_name = name; }
+    explicit TEVOSymbol(const TEVOString *name) : TEVONamedObject(Kind::Symbol, name) {}
 
     TEVOExpr *definition() const { return m_definition; }
     void setDefinition(TEVOExpr *definition) { m_definition = definition; }

@@ -14,7 +14,7 @@ namespace zim::tevo {
 class TEVOExpr;
 class TEVOSymbol;
 
-class TEVOType : public TEVOObject
+class TEVOType : public TEVONamedObject
 {
 public:
     enum class TypeKind : uint8_t {
@@ -31,7 +31,7 @@ public:
         uint64_t bits;
     };
 
-    TEVOType(TypeKind typeKind, uint64_t size) : TEVOObject(Kind::Type), m_typeKind(typeKind), m_size(size) {}
+    TEVOType(TypeKind typeKind, uint64_t size) : TEVONamedObject(Kind::Type), m_typeKind(typeKind), m_size(size) {}
 
     TypeKind typeKind() const { return m_typeKind; }
     uint64_t size() const { return m_size; }

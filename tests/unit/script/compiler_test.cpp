@@ -118,4 +118,13 @@ TEST(Compiler, FunctionInBlockExistsOnceTheBlockRuns)
     EXPECT_EQ(scripttest::run("var r = typeof g; { function g() {} } r + ' ' + typeof g"), "undefined function");
 }
 
+TEST(Compiler, ALabelInsideTheSameLabelIsASyntaxError)
+{
+    EXPECT_EQ(scripttest::run("try { eval('L: L: 1'); 'accepted' } catch (e) { e.name }"), "SyntaxError");
+    EXPECT_EQ(scripttest::run("try { eval('L: { L: for (;;) break L; }'); 'accepted' } catch (e) { e.name }"),
+              "SyntaxError");
+    EXPECT_EQ(scripttest::run("L: { break L; } L: for (;;) { break L; } function f() { L: return 1; } 'accepted'"),
+              "accepted");
+}
+
 } // namespace

@@ -46,4 +46,137 @@ TEST(Natives, LoadOfAMissingFileIsFalse)
     EXPECT_EQ(scripttest::run("load('no/such/file.js')"), "false");
 }
 
+struct MalformedUri
+{
+    const char *name;
+    const char *call;
+};
+
+class UriErrors : public testing::TestWithParam<MalformedUri>
+{
+};
+
+TEST_P(UriErrors, ThrowAUriErrorThatIsAnError)
+{
+    const QString text = QStringLiteral("try { %1; 'no error' } catch (e) {"
+                                        " [e instanceof URIError, e instanceof Error, e.name, e.message].join() }")
+                             .arg(QString::fromUtf8(GetParam().call));
+    EXPECT_EQ(scripttest::run(text), "true,true,URIError,line 1: URI malformed");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Natives, UriErrors,
+    testing::Values(MalformedUri{"PercentAtTheEnd", "decodeURI('abc%')"},
+                    MalformedUri{"PercentWithOneDigit", "decodeURI('%4')"},
+                    MalformedUri{"PercentWithoutHex", "decodeURIComponent('%G0')"},
+                    MalformedUri{"ContinuationByteFirst", "decodeURIComponent('%80')"},
+                    MalformedUri{"TruncatedSequence", "decodeURIComponent('%E4%B8')"},
+                    MalformedUri{"SequenceBrokenByAPlainCharacter", "decodeURI('%E4%B8x')"},
+                    MalformedUri{"OverlongEncoding", "decodeURIComponent('%C0%80')"},
+                    MalformedUri{"EncodedSurrogate", "decodeURIComponent('%ED%A0%80')"},
+                    MalformedUri{"LoneHighSurrogate", "encodeURI('a\\uD800')"},
+                    MalformedUri{"HighSurrogateBeforeNonLow", "encodeURIComponent('\\uD800x')"},
+                    MalformedUri{"LoneLowSurrogate", "encodeURIComponent('\\uDC00')"}),
+    [](const testing::TestParamInfo<MalformedUri> &info) { return std::string(info.param.name); });
+
+TEST(Natives, UriErrorIsAFullErrorClass)
+{
+    EXPECT_EQ(scripttest::run("[typeof URIError, URIError.length, URIError.prototype.name, URIError('m').message,"
+                              " URIError.prototype.constructor === URIError, URIError.prototype instanceof Error,"
+                              " String(new URIError('x')), Object.prototype.toString.call(new URIError())].join()"),
+              "function,1,URIError,m,true,true,URIError: x,[object Error]");
+}
+
+TEST(Natives, WellFormedUrisRoundTrip)
+{
+    EXPECT_EQ(scripttest::run("var s = 'a b/\\u00e4\\u4e2d\\ud83d\\ude00?x=1&y=#z';"
+                              "[decodeURI(encodeURI(s)) == s, decodeURIComponent(encodeURIComponent(s)) == s,"
+                              " decodeURI('%3B%2F%41')].join()"),
+              "true,true,%3B%2FA");
+}
+
+TEST(Natives, MethodsSharingAStringOrArrayClassHaveTheirOwnLength)
+{
+    EXPECT_EQ(scripttest::run("[String.prototype.indexOf.length, String.fromCharCode.length, String.length,"
+                              " Array.prototype.push.length, Array.prototype.splice.length, Array.length,"
+                              " String.prototype.charAt[0]].join()"),
+              "1,1,1,1,2,1,");
+}
+
+TEST(Natives, ErrorInstancesOfEveryClassAreOfClassError)
+{
+    EXPECT_EQ(scripttest::run("var s = ''; var all = [Error, EvalError, RangeError, ReferenceError, SyntaxError,"
+                              " TypeError, URIError]; for (var i = 0; i < all.length; i++)"
+                              " s += Object.prototype.toString.call(new all[i]()) == '[object Error]'; s"),
+              "truetruetruetruetruetruetrue");
+}
+
+struct PatternCase
+{
+    const char *name;
+    const char *source;
+    const char *flags;
+    const char *input;
+    const char *expected;   // the match joined with "|" and "@" index, "null", or the error's name
+};
+
+class Patterns : public testing::TestWithParam<PatternCase>
+{
+};
+
+TEST_P(Patterns, MatchAsTheStandardReadsThem)
+{
+    zim::script::ESContext context;
+    zim::script::ESObject *global = context.global();
+    context.put(global, zim::script::atoms::intern("source"), context.newString(QString::fromUtf8(GetParam().source)));
+    context.put(global, zim::script::atoms::intern("flags"), context.newString(QString::fromUtf8(GetParam().flags)));
+    context.put(global, zim::script::atoms::intern("input"), context.newString(QString::fromUtf8(GetParam().input)));
+    EXPECT_EQ(scripttest::run(context, "try { var m = new RegExp(source, flags).exec(input);"
+                                       " m === null ? 'null' : m.join('|') + '@' + m.index } catch (e) { e.name }"),
+              QString::fromUtf8(GetParam().expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Natives, Patterns,
+    testing::Values(
+        PatternCase{"DotSkipsCarriageReturn", ".", "", "\r", "null"},
+        PatternCase{"DotSkipsLineSeparator", ".", "", "\u2028", "null"},
+        PatternCase{"DotTakesOneCharacter", "a.c", "", "abc", "abc@0"},
+        PatternCase{"DollarIsTheEndOnly", "a$", "", "a\n", "null"},
+        PatternCase{"MultilineCaretAfterCarriageReturn", "^b", "m", "a\rb", "b@2"},
+        PatternCase{"MultilineDollarBeforeLineSeparator", "a$", "m", "a\u2028b", "a@0"},
+        PatternCase{"SpaceClassTakesNoBreakSpace", "\\s", "", "x\u00a0", "\u00a0@1"},
+        PatternCase{"SpaceClassTakesByteOrderMark", "x[\\s]", "", "x\ufeff", "x\ufeff@0"},
+        PatternCase{"NonSpaceClassSkipsEmSpace", "\\S", "", "\u2003y", "y@1"},
+        PatternCase{"DigitsAreAscii", "\\d", "", "\u0663", "null"},
+        PatternCase{"BackReferenceToAnUnmatchedGroupIsEmpty", "(a)?b\\1", "", "b", "b|@0"},
+        PatternCase{"BackReferenceAheadOfItsGroupIsEmpty", "\\1(a)", "", "a", "a|a@0"},
+        PatternCase{"LetterEscapeStandsForTheLetter", "\\A\\Q\\h", "", "AQh", "AQh@0"},
+        PatternCase{"EmptyClassMatchesNothing", "a[]", "", "a", "null"},
+        PatternCase{"NegatedEmptyClassMatchesAnything", "[^]", "", "\n", "\n@0"},
+        PatternCase{"BracketInsideAClassIsPlain", "[[:a]+", "", "x:[a", ":[a@1"},
+        PatternCase{"BackspaceInAClass", "[\\b]", "", "\b", "\b@0"},
+        PatternCase{"ControlEscape", "\\cJ", "", "\n", "\n@0"},
+        PatternCase{"VerticalTabEscape", "\\v", "", "\n\u000b", "\u000b@1"},
+        PatternCase{"HexAndUnicodeEscapes", "\\x41\\u0042", "", "AB", "AB@0"},
+        PatternCase{"BraceWithoutCountIsPlain", "a{,2}}", "", "a{,2}}", "a{,2}}@0"},
+        PatternCase{"CountedRepetition", "a{2,3}", "", "aaaa", "aaa@0"},
+        PatternCase{"LazyRepetition", "a+?", "", "aaa", "a@0"},
+        PatternCase{"PossessiveIsRejected", "a++", "", "aa", "SyntaxError"},
+        PatternCase{"NamedGroupIsRejected", "(?<n>a)", "", "a", "SyntaxError"},
+        PatternCase{"InlineFlagIsRejected", "(?i)a", "", "A", "SyntaxError"},
+        PatternCase{"LookbehindIsRejected", "(?<=a)b", "", "ab", "SyntaxError"},
+        PatternCase{"UnterminatedClassIsRejected", "[a", "", "a", "SyntaxError"},
+        PatternCase{"TrailingBackslashIsRejected", "a\\", "", "a", "SyntaxError"},
+        PatternCase{"LookaheadsStay", "a(?=b)(?!c)", "", "abd", "a@0"}),
+    [](const testing::TestParamInfo<PatternCase> &info) { return std::string(info.param.name); });
+
+TEST(Natives, SplitMatchesWithTheTranslatedPattern)
+{
+    EXPECT_EQ(scripttest::run("['x y\\u00a0z'.split(new RegExp('\\\\s')).join('|'), 'ab'.split(new RegExp('[]')).join(),"
+                              " 'a\\rb'.split(new RegExp('^', 'm')).length, 'aXbxc'.split(new RegExp('x', 'i')).join()]"
+                              ".join(' ')"),
+              "x|y|z ab 2 a,b,c");
+}
+
 } // namespace

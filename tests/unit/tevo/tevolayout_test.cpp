@@ -105,7 +105,7 @@ TEST(Layout, BreakStartsANewFragment)
     ASSERT_EQ(fragments.size(), 2u);
     EXPECT_EQ(fragments[0]->count(), 1u);
     EXPECT_EQ(fragments[1]->count(), 2u);
-    EXPECT_EQ(fragments[1]->records()[0]->fragment(), fragments[1]);
+    EXPECT_EQ(recordsOf(fragments[1])[0]->fragment(), fragments[1]);
 }
 
 TEST(Layout, InitCopiesAnotherSectionAndGivesUpOnItself)
@@ -122,7 +122,7 @@ TEST(Layout, InitCopiesAnotherSectionAndGivesUpOnItself)
                      loadable("CONST", {copy}),
                      loadable("SELF", {self, dataAt(0x310, 1, 0x77)})};
     auto module = readStream(zim::tevo::writeTEVOExecutable(plan));
-    zim::tevo::TEVOInsn *init = module->findSection("CONST")->fragments()[0]->records()[0];
+    zim::tevo::TEVOInsn *init = recordsOf(module->findSection("CONST")->fragments()[0])[0];
     ASSERT_EQ(init->size(), 5u);
     uint8_t bytes[5];
     init->copyBytes(bytes, 5);
@@ -132,7 +132,7 @@ TEST(Layout, InitCopiesAnotherSectionAndGivesUpOnItself)
     zim::tevo::TEVOSection *selfSection = module->findSection("SELF");
     selfSection->layout();
     EXPECT_EQ(selfSection->start(), 0x310u);
-    EXPECT_EQ(selfSection->fragments()[0]->records()[0]->size(), 0u);
+    EXPECT_EQ(recordsOf(selfSection->fragments()[0])[0]->size(), 0u);
 }
 
 TEST(Layout, DataEncodesLittleEndianForMSP430)
@@ -141,7 +141,7 @@ TEST(Layout, DataEncodesLittleEndianForMSP430)
     plan.bookkeeping = false;
     plan.sections = {loadable("DATA", {dataAt(0x200, 4, 0x11223344), dataAt(0x204, 3, 0xAABBCC)})};
     auto module = readStream(zim::tevo::writeTEVOExecutable(plan));
-    const auto &records = module->findSection("DATA")->fragments()[0]->records();
+    const auto records = recordsOf(module->findSection("DATA")->fragments()[0]);
     EXPECT_EQ(records[0]->listing(), "0200\t44332211\tDL\t0x11223344");
     EXPECT_EQ(records[1]->bytesText(), "CCBBAA\t");
     EXPECT_EQ(records[1]->listingText(), "\tDC3\t0xaabbcc");

@@ -162,6 +162,34 @@ TEST(Reader, MarkersResolveForwardReferences)
     EXPECT_EQ(v.base, module->findSection("CODE"));
 }
 
+// A marker placed twice is in both places, each record in one fragment only, and its
+// references see the last place.
+TEST(Reader, MarkerPlacedTwiceIsReferencedAtItsLastPlace)
+{
+    auto module = readStream(inSection([](zim::tevo::TEVOWriter &w) {
+        w.string("target");
+        w.op(Op::MKSYMBOL);
+        w.op(Op::DUP);
+        w.op(Op::PUBLIC);
+        w.constant(7);
+        w.op(Op::MARKERREF);
+        w.op(Op::SYMBOLDEF);
+        for (uint32_t address : {0xF010u, 0xF020u}) {
+            w.constant(address);
+            w.op(Op::SETPC);
+            w.stringZ("done");
+            w.constant(7);
+            w.op(Op::MARKERDEF);
+            w.op(Op::BREAK);
+        }
+    }));
+    const auto &fragments = module->findSection("CODE")->fragments();
+    ASSERT_EQ(fragments.size(), 2u);
+    EXPECT_EQ(recordsOf(fragments[0]).size(), 1u);
+    EXPECT_EQ(recordsOf(fragments[1]).size(), 1u);
+    EXPECT_EQ(module->publicSymbols().value("target")->definition()->evaluate().value, 0xF020);
+}
+
 TEST(Reader, AliasesReturnTheSameObject)
 {
     auto module = readStream(moduleStream([](zim::tevo::TEVOWriter &w) {
@@ -194,7 +222,7 @@ TEST(Reader, LocusIsKeptForLoadingAndDroppedByTheClearOpcode)
         w.constant(0x4303);
         w.op(Op::INSN);
     }));
-    const auto &records = module->findSection("CODE")->fragments()[0]->records();
+    const auto records = recordsOf(module->findSection("CODE")->fragments()[0]);
     ASSERT_EQ(records.size(), 4u);
     EXPECT_EQ(records[0]->recordKind(), zim::tevo::TEVOInsn::RecordKind::Locus);
     EXPECT_EQ(records[1]->locus(), records[0]);

@@ -1,8 +1,10 @@
 // Round trips: random layouts through the writer and the reader, and Intel hex through .hzx.
 #include "loadfile/intelhexloadfile.h"
+#include "loadfile/loadfilefactory.h"
 #include "loadfile/loadfilewriter.h"
 #include "tevo/tevoexecutablecache.h"
 #include "tevo/tevoloadfile.h"
+#include "tevo/tevoregistration.h"
 #include "tevo/tevosection.h"
 #include "unit/tevo/tevotestutil.h"
 
@@ -88,6 +90,28 @@ TEST_P(RandomLayouts, ComeBackAsWritten)
 
 INSTANTIATE_TEST_SUITE_P(RoundTrip, RandomLayouts, testing::Range(1, 41));
 
+// A file read through the cache's window (strings, pool and operands cut at window edges)
+// gives what the same bytes give from memory.
+TEST(RoundTrip, FileLargerThanTheReadWindowReadsAsFromMemory)
+{
+    QRandomGenerator random{7};
+    QByteArray program(200 * 1024, '\0');
+    for (auto &b : program)
+        b = char(random.bounded(256));
+    zim::tevo::TEVOExecutablePlan plan;
+    plan.sections = {loadable("CODE", zim::tevo::recordsForBytes(0x10000, reinterpret_cast<const uint8_t *>(program.constData()),
+                                                                 uint32_t(program.size())))};
+    const QByteArray executable = zim::tevo::writeTEVOExecutable(plan);
+    ASSERT_GT(executable.size(), 3 * 64 * 1024);
+    QTemporaryDir dir;
+    zim::tevo::TEVOExecutableCache cache;
+    zim::tevo::TEVOLoadFile fromFile(writeFile(dir, "big.hzx", executable), cache);
+    zim::tevo::TEVOLoadFile fromMemory(std::shared_ptr<zim::tevo::TEVOModule>(readStream(executable)));
+    EXPECT_EQ(memoryOf(fromFile), memoryOf(fromMemory));
+    ASSERT_EQ(fromFile.sections().primarySections.size(), 1u);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(fromFile.sections().primarySections[0]->data()), program.size()), program);
+}
+
 TEST(RoundTrip, IntelHexThroughHzxGivesTheSameFile)
 {
     const QByteArray hex = ":101100003140000A3F4000000F9308249210B200C3\n"
@@ -102,6 +126,31 @@ TEST(RoundTrip, IntelHexThroughHzxGivesTheSameFile)
     EXPECT_EQ(memoryOf(converted), memoryOf(*original));
     // The executable's start address is its lowest code address, which the start record names.
     EXPECT_EQ(zim::loadfile::formatLoadFile("ihex", converted), hex);
+}
+
+// The writer the factory holds for "hzx" (what -upload uses) writes an executable that the
+// factory's own reader gives back byte for byte, in both memory spaces.
+TEST(RoundTrip, FactoryWriterOfHzxWritesWhatItsReaderReadsBack)
+{
+    zim::loadfile::TEVOLoadFileFactory factory;
+    zim::tevo::registerTEVOLoadFile(factory);
+    const QByteArray hex = ":101100003140000A3F4000000F9308249210B200C3\n"
+                           ":03111000FF3F009E\n"
+                           ":02FFFE000011F0\n"
+                           ":00000001FF\n";
+    auto original = zim::loadfile::IntelHexLoadFile::fromText(hex);
+    zim::tevo::TEVOExecutablePlan plan = zim::tevo::describeLoadFile(*original);
+    plan.sections.append(loadable("INFO", zim::tevo::recordsForBytes(0x1000, reinterpret_cast<const uint8_t *>("abc"), 3), 6));
+    QTemporaryDir dir;
+    zim::tevo::TEVOExecutableCache cache;
+    zim::tevo::TEVOLoadFile withSecondary(writeFile(dir, "both.hzx", zim::tevo::writeTEVOExecutable(plan)), cache);
+
+    const zim::loadfile::LoadFileWriter &writer = factory.requireWriter(QStringLiteral("hzx"));
+    const QString written = writeFile(dir, "out.hzx", writer.contents(withSecondary, dir.filePath("out.hzx")));
+    std::unique_ptr<zim::loadfile::LoadFileInterface> readBack = factory.create(written, factory.typeForFileName(written));
+    ASSERT_TRUE(readBack);
+    EXPECT_EQ(memoryOf(*readBack), memoryOf(withSecondary));
+    EXPECT_EQ(readBack->sections().secondarySections.size(), 1u);
 }
 
 } // namespace

@@ -3,12 +3,14 @@
 
 #include "common/hexception.h"
 #include "tevo/tevomodule.h"
+#include "tevo/tevosection.h"
 #include "tevo/tevowriter.h"
 
 #include <QByteArray>
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace zim::tevo {
 
@@ -35,6 +37,15 @@ inline QString readError(const QByteArray &bytes)
 // A stream of opcodes with a module scope around them: SCOPE_MODULE first (dropped again), so
 // that only what the caller writes can fail.
 QByteArray moduleStream(const std::function<void(zim::tevo::TEVOWriter &)> &body);
+
+// The records of a fragment, in order.
+inline std::vector<zim::tevo::TEVOInsn *> recordsOf(const zim::tevo::TEVOFragment *fragment)
+{
+    std::vector<zim::tevo::TEVOInsn *> records;
+    for (zim::tevo::TEVOInsn *record : fragment->records())
+        records.push_back(record);
+    return records;
+}
 
 // Record descriptions.
 zim::tevo::TEVORecordPlan insnAt(uint32_t address, const QByteArray &bytes);

@@ -40,4 +40,15 @@ check("toLocaleString", [1, 2].toLocaleString(), "1,2");
 var big = [];
 for (var i = 0; i < 1000; i++) big.push(i);
 check("large arrays", big[999] + big.length, 1999);
+// Method lengths are their standard arities, not an array length.
+var arities = { concat: 1, join: 1, pop: 0, push: 1, reverse: 0, shift: 0, slice: 2, sort: 1, splice: 2,
+                toLocaleString: 0, toString: 0, unshift: 1 };
+for (var method in arities)
+    check("Array.prototype." + method + ".length", Array.prototype[method].length, arities[method]);
+check("Array.length", Array.length, 1);
+check("method length is read-only", (function () { var f = Array.prototype.push; f.length = 9; return f.length; })(), 1);
+check("method length DontDelete", delete Array.prototype.push.length, false);
+checkThrows("sort with a non-function comparison", "[2, 1].sort(5)", TypeError);
+check("concat keeps holes", (function () { var a = [1, , 3].concat([4, , 6]); return a.length + ":" + (1 in a) + (4 in a); })(), "6:falsefalse");
+check("sort moves holes last", (function () { var a = [3, undefined, , 1]; a.sort(); return a.length + ":" + a[0] + a[1] + a[2] + (3 in a); })(), "4:13undefinedfalse");
 done();

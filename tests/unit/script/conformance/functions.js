@@ -53,4 +53,16 @@ check("closures share the loop variable", loopFns[0](), 3);
 checkThrows("eval syntax error", "eval('1 +')", SyntaxError);
 check("eval returns non-strings", eval(5), 5);
 check("eval of statements", eval("var ev = 3; ev * 2"), 6);
+var selfNamed = function inner() { inner = 1; inner++; ++inner; inner += 2; return typeof inner; };
+check("function expression name is read-only inside", selfNamed(), "function");
+check("function expression name shadowed by var", (function inner() { var inner = 1; return inner; })(), 1);
+check("eval declares in the function, not the with object", (function () {
+    var scope = {};
+    with (scope) { eval("var declared = 4"); }
+    return typeof declared + ":" + typeof scope.declared;
+})(), "number:undefined");
+check("eval declares in the function, not the catch scope", (function () {
+    try { throw 1; } catch (e) { eval("var fromCatch = 5"); }
+    return fromCatch;
+})(), 5);
 done();

@@ -49,4 +49,22 @@ check("dollar is the end", new RegExp("a$").test("a\n"), false);
 checkThrows("bad flags", "new RegExp('a', 'q')", SyntaxError);
 check("RegExp toString", String(new RegExp("x", "g")), "/x/g");
 check("slash is division", eval("4 / 2 / 2"), 1);
+// URIError from the URI functions on malformed input.
+function uriError(code) {
+    try { eval(code); } catch (e) { return e instanceof URIError && e instanceof Error && e.name == "URIError"; }
+    return "no error";
+}
+check("decodeURI lone percent", uriError("decodeURI('%')"), true);
+check("decodeURI bad hex", uriError("decodeURI('%zz')"), true);
+check("decodeURIComponent truncated sequence", uriError("decodeURIComponent('%E4%B8')"), true);
+check("decodeURIComponent overlong", uriError("decodeURIComponent('%C0%80')"), true);
+check("encodeURI lone high surrogate", uriError("encodeURI('\\uD800')"), true);
+check("encodeURIComponent lone low surrogate", uriError("encodeURIComponent('\\uDC00x')"), true);
+check("URIError constructor", new URIError("m").message, "m");
+check("URIError called as function", URIError("m") instanceof URIError, true);
+check("URIError prototype chain", URIError.prototype instanceof Error, true);
+check("URIError name", URIError.prototype.name, "URIError");
+check("URIError length", URIError.length, 1);
+check("URIError class", Object.prototype.toString.call(new URIError()), "[object Error]");
+check("URIError toString", String(new URIError("bad")), "URIError: bad");
 done();

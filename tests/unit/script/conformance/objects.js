@@ -33,4 +33,36 @@ Dog.prototype.constructor = Dog;
 var dog = new Dog("rex");
 check("prototype chain methods", dog.speak(), "rex speaks");
 check("instanceof through chain", dog instanceof Animal, true);
+// Attributes of the built-in constructors and functions.
+var builtins = ["Object", "Function", "Array", "String", "Boolean", "Number", "Date", "RegExp", "Error", "EvalError",
+                "RangeError", "ReferenceError", "SyntaxError", "TypeError", "URIError"];
+var globalObject = this;
+for (var i = 0; i < builtins.length; i++) {
+    var name = builtins[i], C = globalObject[name];
+    check(name + " is not enumerable", globalObject.propertyIsEnumerable(name), false);
+    check(name + ".prototype is not enumerable", C.propertyIsEnumerable("prototype"), false);
+    var before = C.prototype;
+    C.prototype = null;
+    check(name + ".prototype is read-only", C.prototype, before);
+    check(name + ".prototype cannot be deleted", delete C.prototype, false);
+    check(name + ".prototype.constructor", C.prototype.constructor, C);
+    check(name + ".prototype.constructor is not enumerable", C.prototype.propertyIsEnumerable("constructor"), false);
+    var listed = "";
+    for (var key in C.prototype) listed += key;
+    check(name + ".prototype enumerates nothing", listed, "");
+    check(name + " is a Function", C instanceof Function, true);
+}
+var functions = ["eval", "parseInt", "parseFloat", "isNaN", "isFinite", "decodeURI", "decodeURIComponent", "encodeURI",
+                 "encodeURIComponent", "escape", "unescape"];
+for (var i = 0; i < functions.length; i++) {
+    var f = globalObject[functions[i]];
+    check(functions[i] + " has no prototype", f.hasOwnProperty("prototype"), false);
+    check(functions[i] + " is not a constructor", (function () { try { new f(); } catch (e) { return e instanceof TypeError; } return false; })(), true);
+    check(functions[i] + ".length is not enumerable", f.propertyIsEnumerable("length"), false);
+}
+check("method is not a constructor", (function () { try { new String.prototype.charAt(); } catch (e) { return e instanceof TypeError; } return false; })(), true);
+check("user function prototype is enumerable", (function () { function f() {} return f.propertyIsEnumerable("prototype"); })(), true);
+check("user function length is read-only", (function () { function f(a, b) {} f.length = 0; return f.length; })(), 2);
+check("Array.prototype.toString is not generic", (function () { try { Array.prototype.toString.call({}); } catch (e) { return e instanceof TypeError; } return false; })(), true);
+check("apply takes only arrays and arguments", (function () { try { (function () {}).apply(null, {length: 0}); } catch (e) { return e instanceof TypeError; } return false; })(), true);
 done();

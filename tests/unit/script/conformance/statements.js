@@ -78,4 +78,14 @@ try { try { throw 1; } catch (x) { throw x + 1; } } catch (y) { rethrown = y; }
 check("rethrow from catch", rethrown, 2);
 check("function declared later is callable", hoisted(), "hoisted");
 function hoisted() { return "hoisted"; }
+var visits = 0;
+for (var none in null) visits++;
+for (var none in undefined) visits++;
+check("for-in over null and undefined", visits, 0);
+var holder = {}, seen = [];
+for (holder.key in { a: 1 }) seen.push(holder.key);
+check("for-in member target", seen.join(), "a");
+var names = [];
+for (names[names.length] in { p: 1, q: 2 });
+check("for-in index target", names.join(), "p,q");
 done();

@@ -40,4 +40,12 @@ var long = "";
 for (var i = 0; i < 1000; i++) long += "ab";
 check("long appends", long.length, 2000);
 check("long appends text", long.substring(1996), "abab");
+var arities = { charAt: 1, charCodeAt: 1, concat: 1, indexOf: 1, lastIndexOf: 1, localeCompare: 1, match: 1,
+                replace: 2, search: 1, slice: 2, split: 2, substr: 2, substring: 2, toLowerCase: 0,
+                toUpperCase: 0, toString: 0, valueOf: 0 };
+for (var method in arities)
+    check("String.prototype." + method + ".length", String.prototype[method].length, arities[method]);
+check("String.length", String.length, 1);
+check("String.fromCharCode.length", String.fromCharCode.length, 1);
+check("method is not a string", String.prototype.charAt.hasOwnProperty("0"), false);
 done();
