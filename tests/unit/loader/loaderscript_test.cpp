@@ -217,12 +217,6 @@ TEST_F(LoaderScripts, AReplacedTargetStaysCallableFromOldReferences)
     EXPECT_FALSE(made[0]->isConnected());
 }
 
-TEST_F(LoaderScripts, ConsoleWritesOnTheLoadersOutput)
-{
-    EXPECT_EQ(failure("Console.WriteLine(4096); Console.WriteLine('x' + 1)"), "completed");
-    EXPECT_EQ(out.text(), "4096\nx1\n");
-}
-
 TEST_F(LoaderScripts, CtrlCStopsARunawayScriptWithAnError)
 {
     HostAction interrupt([] { std::raise(SIGINT); });

@@ -141,17 +141,6 @@ TEST_F(ScriptTarget, EraseIsBracketedAlsoWhenItFails)
     EXPECT_THAT(target.log, ElementsAre("main.beginErase", "main.eraseRange 1000 16", "main.endErase"));
 }
 
-TEST_F(ScriptTarget, ResetAndMessageReachTheTarget)
-{
-    QStringList messages;
-    QObject::connect(&target, qOverload<const QString &>(&zim::target::TargetInterface::message), &target,
-                     [&](const QString &text) { messages.append(text); });
-    target.log.clear();
-    EXPECT_EQ(eval("TargetInterface.reset(); TargetInterface.message('hello ' + 1)"), "undefined");
-    EXPECT_THAT(target.log, ElementsAre("reset 0"));
-    EXPECT_THAT(messages, ElementsAre("hello 1"));
-}
-
 TEST_F(ScriptTarget, ReadBinaryGivesTheFileBytesOrNamesTheFile)
 {
     QTemporaryDir dir;
@@ -236,13 +225,6 @@ TEST_F(ResetScripts, WithoutAConfigurationTheProjectIsNotAsked)
     openProject("target_reset_script=\"go()\"", "");
     host.configuration.clear();
     EXPECT_TRUE(target.runResetScript());
-    EXPECT_TRUE(host.evaluated.isEmpty());
-}
-
-TEST_F(ResetScripts, ATargetOutsideTheRegistryRunsNoScript)
-{
-    FakeTarget bare;
-    EXPECT_TRUE(bare.runResetScript());
     EXPECT_TRUE(host.evaluated.isEmpty());
 }
 
