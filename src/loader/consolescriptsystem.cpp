@@ -1,9 +1,10 @@
-// ConsoleScriptSystem: Console.WriteLine, Script.Echo on standard output, script files run from
-// the command line and Ctrl-C as a stop request.
+// ConsoleScriptSystem: evaluation with Ctrl-C as a stop request, the conversion of uncaught
+// script exceptions into the loader's errors, and script files run from the command line.
 #include "loader/consolescriptsystem.h"
 
 #include "common/hexception.h"
-#include "script/esnativeclasses.h"
+#include "loader/console.h"
+#include "script/esexception.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -11,10 +12,9 @@
 
 namespace zim::loader {
 
-using namespace zim::script;
-
 namespace {
 
+// Set by the Ctrl-C handler while a script runs; read by the context's keep-running hook.
 volatile std::sig_atomic_t interrupted = 0;
 
 extern "C" void onInterrupt(int)
@@ -22,47 +22,51 @@ extern "C" void onInterrupt(int)
     interrupted = 1;
 }
 
-void writeLine(FILE *out, const QString &text)
+// Takes Ctrl-C for the outermost evaluation and gives the previous handler back afterwards.
+class InterruptScope
 {
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out);
-    std::fflush(out);
-}
+public:
+    explicit InterruptScope(bool outermost) : m_outermost(outermost)
+    {
+        if (m_outermost) {
+            interrupted = 0;
+            m_previous = std::signal(SIGINT, onInterrupt);
+        }
+    }
+    ~InterruptScope()
+    {
+        if (m_outermost)
+            std::signal(SIGINT, m_previous);
+    }
+    InterruptScope(const InterruptScope &) = delete;
+    InterruptScope &operator=(const InterruptScope &) = delete;
 
-// Restores the previous Ctrl-C handler when a script run ends.
-struct InterruptScope
-{
-    InterruptScope() { previous = std::signal(SIGINT, onInterrupt); }
-    ~InterruptScope() { std::signal(SIGINT, previous); }
-    void (*previous)(int);
+private:
+    bool m_outermost;
+    void (*m_previous)(int) = SIG_DFL;
 };
+
+// The loader's message for a value thrown by a script and not caught there.
+QString uncaughtMessage(script::ESContext &context, const script::ESValue &value)
+{
+    try {
+        if (value.isObject()) {
+            script::ESAtom *message = context.messageAtom;
+            if (context.hasProperty(value.object, message))
+                return context.toString(context.get(value.object, message));
+        }
+        return QStringLiteral("uncaught exception - ") + context.toString(value);
+    } catch (const script::ESException &) {
+        // The value's own conversion to text threw in turn.
+        return QStringLiteral("uncaught exception - the thrown value could not be converted to text");
+    }
+}
 
 } // namespace
 
-Console::Console(FILE *out, QObject *parent) : script::ESQObject(parent), m_out(out)
-{
-}
-
-script::ESObject *Console::registerObject(script::ESContext &context)
-{
-    script::ESObject *object = script::ESQObject::registerObject(context);
-    addMethod(context, object, "WriteLine", 1, 2);
-    return object;
-}
-
-script::ESValue Console::callMethod(script::ESContext &context, int number, int count, script::ESValue *args)
-{
-    if (number == 2) {
-        writeLine(m_out, context.toString(script::argument(count, args, 0)));
-        return script::ESValue();
-    }
-    return script::ESQObject::callMethod(context, number, count, args);
-}
-
 ConsoleScriptSystem::ConsoleScriptSystem(FILE *out, QObject *parent)
-    : script::ScriptSystem(parent), m_out(out), m_console(out), m_builtin([out](const QString &text) { writeLine(out, text); })
+    : script::ScriptSystem(parent), m_out(out), m_builtin([out](const QString &text) { Console::writeLine(out, text); })
 {
-    m_console.registerObject(context());
 }
 
 ConsoleScriptSystem::~ConsoleScriptSystem() = default;
@@ -72,13 +76,42 @@ bool ConsoleScriptSystem::stopRequested() const
     return interrupted || script::ScriptSystem::stopRequested();
 }
 
-void ConsoleScriptSystem::evaluate(const QString &text, const QString &name)
+void ConsoleScriptSystem::evaluate(const QString &text, const QString &)
 {
+    const bool outermost = m_depth == 0;
+    if (outermost)
+        clearStop();
+    InterruptScope interrupt(outermost);
+    struct Depth
+    {
+        int &depth;
+        explicit Depth(int &d) : depth(d) { ++depth; }
+        ~Depth() { --depth; }
+    } depth(m_depth);
+
+    script::ESEvaluation result;
     try {
-        script::ScriptSystem::evaluate(text, name);
+        result = context().evaluate(text);
     } catch (const script::ESFatalError &e) {
+        // The machine ends a stopped script with a fault of its own; the reason is known here.
+        throwIfStopped();
         throw common::HException(e.text());
+    } catch (const script::ESException &e) {
+        // Thrown while the engine turned an uncaught value into its own message.
+        throw common::HException(uncaughtMessage(context(), e.value()));
     }
+    if (result.status == script::ESEvaluation::Thrown)
+        throw common::HException(uncaughtMessage(context(), result.value));
+    // A stop that came after the last check must still not pass for a completed script.
+    throwIfStopped();
+}
+
+void ConsoleScriptSystem::throwIfStopped() const
+{
+    if (interrupted)
+        throw common::HException(QStringLiteral("script interrupted by Ctrl-C"));
+    if (script::ScriptSystem::stopRequested())
+        throw common::HException(QStringLiteral("script stopped on request"));
 }
 
 bool ConsoleScriptSystem::evaluateText(const QString &text, const QString &name)
@@ -92,12 +125,14 @@ void ConsoleScriptSystem::runFile(const QString &path, const QStringList &argume
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw common::HException(QStringLiteral("cannot open script \u201C") + path + QStringLiteral("\u201D: ")
-                         + file.errorString());
-    const QString text = QString::fromUtf8(file.readAll());
+                                 + file.errorString());
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw common::HException(QStringLiteral("cannot read script \u201C") + path + QStringLiteral("\u201D: ")
+                                 + file.errorString());
     context().loadPath.prepend(QFileInfo(path).absolutePath());
     m_builtin.setUp(context(), arguments);
-    InterruptScope interrupt;
-    evaluate(text, path);
+    evaluate(QString::fromUtf8(bytes), path);
 }
 
 } // namespace zim::loader

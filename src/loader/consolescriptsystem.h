@@ -1,56 +1,46 @@
-// ConsoleScriptSystem: the loader's script system, with the Console object and the run of a
-// script file given on the command line.
+// ConsoleScriptSystem: the loader's one script system. Its context holds the Console, the
+// Loader and the selected target; reset and attach scripts and script files given on the
+// command line all run there. Ctrl-C stops a running script.
 #pragma once
 
 #include "script/builtinscript.h"
-#include "script/esqobject.h"
 #include "script/scriptsystem.h"
 
 #include <QStringList>
 #include <cstdio>
-#include <memory>
 
-// Console: prints script values on the loader's output.
 namespace zim::loader {
 
-class Console : public zim::script::ESQObject
+class ConsoleScriptSystem : public script::ScriptSystem
 {
     Q_OBJECT
 public:
-    // out is not owned.
-    explicit Console(FILE *out, QObject *parent = nullptr);
-    zim::script::ESObject *registerObject(zim::script::ESContext &context) override;
-
-protected:
-    zim::script::ESValue callMethod(zim::script::ESContext &context, int number, int count,
-                                    zim::script::ESValue *args) override;
-
-private:
-    FILE *m_out;
-};
-
-class ConsoleScriptSystem : public zim::script::ScriptSystem
-{
-    Q_OBJECT
-public:
-    // out receives Console.WriteLine and Script.Echo lines (not owned).
+    // out receives Script.Echo lines (not owned).
     explicit ConsoleScriptSystem(FILE *out = stdout, QObject *parent = nullptr);
     ~ConsoleScriptSystem() override;
 
-    // Runs the text; failures of the script and of the engine are HExceptions with their text.
-    // Returns true when the script completes.
+    // Runs the text; true when the script completes. A value the script throws and does not
+    // catch fails with the text of its message property when it is an object that has one,
+    // otherwise with "uncaught exception - " and the value; engine failures with their own
+    // text; a script stopped by Ctrl-C or requestStop with "script interrupted by Ctrl-C" or
+    // "script stopped on request". Failures are HExceptions; HExceptions that the loader's
+    // own methods throw inside the script pass through unchanged.
     bool evaluateText(const QString &text, const QString &name = QString());
     void evaluate(const QString &text, const QString &name = QString()) override;
     bool stopRequested() const override;
 
     // Runs a script file with its argument list: Script.Arguments, and load searching the
-    // file's directory. Ctrl-C stops the script. Failures are HExceptions.
+    // file's directory. Failures as for evaluateText.
     void runFile(const QString &path, const QStringList &arguments);
 
 private:
+    void throwIfStopped() const;
+
     FILE *m_out;
-    Console m_console;
-    zim::script::BuiltinScript m_builtin;
+    script::BuiltinScript m_builtin;
+    // Evaluations in progress; an evaluation started by a script (a reset the script causes)
+    // is nested in another.
+    int m_depth = 0;
 };
 
 } // namespace zim::loader

@@ -6,13 +6,14 @@
 #include "loader/loadertext.h"
 #include "loadfile/loadfilefactory.h"
 #include "loadfile/loadfileinterface.h"
+#include "script/esnativeclasses.h"
 #include "target/targetinterface.h"
 #include "target/programstate.h"
 
 namespace zim::loader {
 
 Loader::Loader(ConsoleOutput &out, target::ProgramState &state, TextProgressBar::Clock clock, QObject *parent)
-    : QObject(parent), m_out(out), m_state(state), m_progressBar(80, out, std::move(clock))
+    : script::ESQObject(parent), m_out(out), m_state(state), m_progressBar(80, out, std::move(clock))
 {
 }
 
@@ -55,6 +56,10 @@ void Loader::SetTarget(const QString &name)
     if (m_target) {
         if (m_target->isConnected())
             m_target->disconnect();
+        QObject::disconnect(m_target.get(), nullptr, this, nullptr);
+        // Script objects of the old target may still be called or reclaimed: it stays alive.
+        if (m_target->hasScriptObjects())
+            m_retiredTargets.push_back(std::move(m_target));
         m_target.reset();
     }
 
@@ -98,9 +103,9 @@ void Loader::DisconnectTarget()
 
 void Loader::SetLoadFile(const QString &path)
 {
-    m_fileInfo = QFileInfo(path);
+    const QFileInfo info(path);
     const QString name = quoted(common::fileNameOnly(path));
-    if (!m_fileInfo.exists())
+    if (!info.exists())
         throw common::HException(QStringLiteral("The file ") + name + QStringLiteral(" does not exist"));
 
     const QString type = m_fileType.isEmpty() ? m_state.loadFileFactory().typeForFileName(path) : m_fileType;
@@ -117,6 +122,7 @@ void Loader::SetLoadFile(const QString &path)
         file->setLoadAddress(m_loadAddress);
     }
     m_loadFile = std::move(file);
+    m_fileInfo = info;
 }
 
 void Loader::Download()
@@ -138,6 +144,74 @@ void Loader::setLoadAddress(uint32_t address)
 {
     m_loadAddress = address;
     m_loadAddressGiven = true;
+}
+
+script::ESObject *Loader::registerObject(script::ESContext &context)
+{
+    m_scriptContext = &context;
+    script::ESObject *object = script::ESQObject::registerObject(context);
+    struct Method
+    {
+        const char *name;
+        int number;
+        int arity;
+    };
+    static const Method methods[] = {
+#define LOADER_SCRIPT_METHOD(name, number, arity) {#name, number, arity},
+#include "loader/loaderscriptmethods.def"
+#undef LOADER_SCRIPT_METHOD
+    };
+    for (const Method &m : methods)
+        addMethod(context, object, m.name, m.arity, m.number);
+    return object;
+}
+
+void Loader::setTargetProperty(const QString &name)
+{
+    SetTarget(name);
+    if (m_scriptContext)
+        m_target->addScriptMethods(m_scriptContext);
+}
+
+script::ESValue Loader::callMethod(script::ESContext &context, int number, int count, script::ESValue *args)
+{
+    auto text = [&](int i) { return context.toString(script::argument(count, args, i)); };
+    switch (ScriptMethod(number)) {
+    case ScriptMethod::SetTarget:
+        setTargetProperty(text(0));
+        return script::ESValue();
+    case ScriptMethod::GetArguments: {
+        std::vector<script::ESValue> values;
+        values.reserve(size_t(m_arguments.size()));
+        for (const QString &a : std::as_const(m_arguments))
+            values.push_back(context.newString(a));
+        // The strings are held only here until the array holds them.
+        script::ESContext::TempRoot root(context, values);
+        return script::ESValue::fromObject(context.arrayFromValues(int(values.size()), values.data()));
+    }
+    case ScriptMethod::ConnectTarget:
+        return script::ESValue::boolean(ConnectTarget());
+    case ScriptMethod::DisconnectTarget:
+        DisconnectTarget();
+        return script::ESValue();
+    case ScriptMethod::SetLoadFile:
+        SetLoadFile(text(0));
+        return script::ESValue();
+    case ScriptMethod::Download:
+        Download();
+        return script::ESValue();
+    case ScriptMethod::Verify:
+        return script::ESValue::boolean(Verify());
+    case ScriptMethod::ResetTarget:
+        ResetTarget();
+        return script::ESValue();
+    case ScriptMethod::SetTargetProperty:
+        script::ESQObject::setProperty(context, &target(), text(0), script::argument(count, args, 1));
+        return script::ESValue();
+    case ScriptMethod::GetTargetProperty:
+        return script::ESQObject::getProperty(context, &target(), text(0));
+    }
+    return script::ESQObject::callMethod(context, number, count, args);
 }
 
 void Loader::message(const QString &text)

@@ -5,6 +5,7 @@
 
 #include "loader/consoleoutput.h"
 #include "loader/textprogressbar.h"
+#include "script/esqobject.h"
 
 #include <QFileInfo>
 #include <QObject>
@@ -12,6 +13,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace zim::loadfile {
 class LoadFileInterface; class TEVOLoadFileFactory;
@@ -23,10 +25,25 @@ class MSP430TargetInterfaceFactory; class ProgramState; class TargetInterface;
 namespace zim::loader {
 
 
-class Loader : public QObject
+// Scripts see the Loader as the global object Loader, with the methods of
+// loaderscriptmethods.def and the properties below.
+class Loader : public script::ESQObject
 {
     Q_OBJECT
+    // Writing selects a target; reading always gives the empty string.
+    Q_PROPERTY(QString target READ targetProperty WRITE setTargetProperty)
+    // Writing makes the file current; reading gives the current load file's path.
+    Q_PROPERTY(QString loadFile READ loadFilePath WRITE SetLoadFile)
+    Q_PROPERTY(uint loadAddress READ loadAddress WRITE setLoadAddress)
+
 public:
+    // The member numbers of the script methods.
+    enum class ScriptMethod {
+#define LOADER_SCRIPT_METHOD(name, number, arity) name = number,
+#include "loader/loaderscriptmethods.def"
+#undef LOADER_SCRIPT_METHOD
+    };
+
     // out receives progress and messages and decides which are shown; targets and load files
     // are made through state's registry and factory. Neither is owned. clock as for
     // TextProgressBar.
@@ -39,8 +56,8 @@ public:
     loadfile::LoadFileInterface &loadFile() const;
     bool hasTarget() const { return m_target != nullptr; }
     bool hasLoadFile() const { return m_loadFile != nullptr; }
-    // The path of the current load file as it was given.
-    QString loadFilePath() const { return m_fileInfo.filePath(); }
+    // The path of the current load file as it was given; empty without one.
+    QString loadFilePath() const { return m_loadFile ? m_fileInfo.filePath() : QString(); }
 
     // Replaces the target by a new one of class name, or of the class whose short name is name.
     // Throws "unknown target ..." with the list of targets for a name the registry does not
@@ -49,7 +66,7 @@ public:
     void SetTarget(const QString &name);
     bool ConnectTarget();
     void DisconnectTarget();
-    // Makes the file at path the current load file.
+    // Makes the file at path the current load file. After a failure the previous one stays.
     void SetLoadFile(const QString &path);
     void Download();
     bool Verify();
@@ -65,6 +82,13 @@ public:
     void setArguments(const QStringList &arguments) { m_arguments = arguments; }
     const QStringList &arguments() const { return m_arguments; }
 
+    // Publishes the Loader in context, which also receives every target that scripts select
+    // (the context must outlive the Loader's use of it).
+    script::ESObject *registerObject(script::ESContext &context) override;
+    // SetTarget as scripts ask for it: the new target joins the Loader's script context.
+    void setTargetProperty(const QString &name);
+    QString targetProperty() const { return QString(); }
+
     target::MSP430TargetInterfaceFactory &targetFactory() const;
     loadfile::TEVOLoadFileFactory &loadFileFactory() const;
 
@@ -72,10 +96,16 @@ public slots:
     void message(const QString &text);
     void progress(int step, int steps, const char *task, const char *units);
 
+protected:
+    script::ESValue callMethod(script::ESContext &context, int number, int count, script::ESValue *args) override;
+
 private:
     target::TargetInterface &connectedTarget() const;
 
     std::unique_ptr<target::TargetInterface> m_target;
+    // Replaced targets that script contexts may still call: kept, disconnected, until the end.
+    std::vector<std::unique_ptr<target::TargetInterface>> m_retiredTargets;
+    script::ESContext *m_scriptContext = nullptr;
     std::unique_ptr<loadfile::LoadFileInterface> m_loadFile;
     QFileInfo m_fileInfo;
     uint32_t m_loadAddress = 0;

@@ -3,7 +3,6 @@
 
 #include "common/hexception.h"
 #include "common/text.h"
-#include "loader/consolescriptsystem.h"
 #include "loader/loadertext.h"
 #include "loader/targetproperties.h"
 #include "loadfile/loadfiledestination.h"
@@ -30,13 +29,25 @@ QString fromWord(const char *word)
 } // namespace
 
 System::System(target::ProgramState &state, ArgParseReporter &reporter, FILE *out, TextProgressBar::Clock clock)
-    : ArgParse(reporter), m_state(state), m_output(out), m_loader(m_output, state, std::move(clock)),
-      m_selection(state.projectSystem(), state.buildSystem(), state.propertyGroups())
+    : ArgParse(reporter), m_state(state), m_output(out), m_console(out), m_loader(m_output, state, std::move(clock)),
+      m_scripts(out), m_selection(state.projectSystem(), state.buildSystem(), state.propertyGroups())
 {
     registerOptions();
+    m_loader.registerObject(m_scripts.context());
+    m_console.registerObject(m_scripts.context());
+    m_state.setScriptHost(this);
 }
 
-System::~System() = default;
+System::~System()
+{
+    if (m_state.scriptHost() == this)
+        m_state.setScriptHost(nullptr);
+}
+
+bool System::evaluateScript(const QString &text, const QString &name)
+{
+    return m_scripts.evaluateText(text, name);
+}
 
 const std::vector<System::OptionEntry> &System::optionTable()
 {
@@ -187,7 +198,7 @@ void System::selectSolution()
 {
     if (!m_solutionPath.isEmpty()) {
         m_selection.select(m_solutionPath, m_projectName, m_configName);
-    } else {
+    } else if (m_loader.hasTarget()) {
         // The registry names classes without the namespace that the meta-object includes.
         const QString className = QString::fromLatin1(m_loader.target().metaObject()->className()).section(QStringLiteral("::"), -1);
         for (const target::TargetRegistryEntry &entry : m_state.targetFactory().entries())
@@ -236,6 +247,17 @@ void System::loadOne(const QString &fileName)
         m_uploadRanges.add(m_loader.loadFile());
 }
 
+void System::runScript()
+{
+    // A target and a solution named before -script are in place when the script starts, so
+    // that it can use them and the project's reset script runs on its resets.
+    if (m_loader.hasTarget())
+        m_loader.target().addScriptMethods(&m_scripts.context());
+    selectSolution();
+    m_loader.setArguments(m_scriptArguments);
+    m_scripts.runFile(m_scriptPath, m_scriptArguments);
+}
+
 int System::run(int count, const char *const *words)
 {
     const int status = runSequence(count, words);
@@ -262,12 +284,12 @@ int System::runSequence(int count, const char *const *words)
         return 0;
     }
     if (!m_scriptPath.isEmpty()) {
-        ConsoleScriptSystem scripts(m_output.stream());
-        scripts.runFile(m_scriptPath, m_scriptArguments);
+        runScript();
         return 0;
     }
     if (!m_loader.hasTarget())
         throw common::HException(QStringLiteral("no target interface specified (use -target)"));
+    m_loader.target().addScriptMethods(&m_scripts.context());
     selectSolution();
     if (m_files.isEmpty())
         return 0;

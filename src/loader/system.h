@@ -3,10 +3,13 @@
 #pragma once
 
 #include "loader/argparse.h"
+#include "loader/console.h"
 #include "loader/consoleoutput.h"
+#include "loader/consolescriptsystem.h"
 #include "loader/loader.h"
 #include "loader/solutionselection.h"
 #include "target/loadedranges.h"
+#include "target/targetscripthost.h"
 
 #include <QString>
 #include <QStringList>
@@ -24,11 +27,14 @@ class ProgramState;
 namespace zim::loader {
 
 
-class System : public ArgParse
+// The System is also the targets' way to the project configuration of the run and to the
+// loader's script system: it installs itself as the state's script host while it lives.
+class System : public ArgParse, public target::TargetScriptHost
 {
 public:
     // The entry makes one System over the program state; tests make their own with their own
-    // state and streams. out receives listings, the usage text and progress (not owned).
+    // state and streams. out receives listings, the usage text, progress and script output
+    // (not owned). The constructor publishes Console and Loader in the script system.
     System(target::ProgramState &state, ArgParseReporter &reporter, FILE *out = stdout,
            TextProgressBar::Clock clock = TextProgressBar::Clock());
     ~System() override;
@@ -41,6 +47,7 @@ public:
     void argument(const char *word) override;
 
     Loader &loader() { return m_loader; }
+    ConsoleScriptSystem &scriptSystem() { return m_scripts; }
     bool quiet() const { return m_output.quiet(); }
     bool verbose() const { return m_output.verbose(); }
     bool download() const { return m_download; }
@@ -51,9 +58,11 @@ public:
     const QString &targetName() const { return m_targetName; }
     const QString &solutionPath() const { return m_solutionPath; }
     const QString &projectName() const { return m_projectName; }
-    const QString &configName() const { return m_configName; }
-    // The project selected from the solution; nullptr without one.
-    project::ProjectElement *currentProject() const { return m_selection.currentProject(); }
+    // The configuration and project selected from the solution; nullptr without one.
+    const QString &configName() const override { return m_configName; }
+    project::ProjectElement *currentProject() const override { return m_selection.currentProject(); }
+    // Runs text in the loader's script system (TargetScriptHost).
+    bool evaluateScript(const QString &text, const QString &name) override;
     const QString &deviceName() const { return m_deviceName; }
     const SolutionSelection &solutionSelection() const { return m_selection; }
     const QString &uploadPath() const { return m_uploadPath; }
@@ -90,6 +99,8 @@ private:
     // Opens the solution and selects the project configuration, or checks that the target
     // needs none; then the device, and the project's output file when no file was named.
     void selectSolution();
+    // -script: the file runs with the words after it as the Loader's arguments.
+    void runScript();
     // The writer and the destination of the -upload file, checked before connecting.
     void prepareUpload();
     void finishUpload();
@@ -97,8 +108,9 @@ private:
 
     target::ProgramState &m_state;
     ConsoleOutput m_output;
-    // The Console script object and the ConsoleScriptSystem join the Loader here.
+    Console m_console;
     Loader m_loader;
+    ConsoleScriptSystem m_scripts;
     bool m_download = true;
     bool m_verify = true;
     bool m_help = false;

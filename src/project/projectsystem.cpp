@@ -404,6 +404,29 @@ bool ProjectSystem::findPropertyValue(ProjectElement *element, const QString &na
     return found;
 }
 
+QString ProjectSystem::fileType(const ProjectElement *element) const
+{
+    if (!element || element->type() != ProjectElement::File)
+        return QString();
+    if (element->hasProperty(QStringLiteral("file_type")))
+        return element->property(QStringLiteral("file_type"));
+    struct Kind
+    {
+        const char *extension;
+        const char *kind;
+    };
+    static const Kind kinds[] = {
+#define FILE_TYPE(extension, kind) {extension, kind},
+#include "project/filetypes.def"
+#undef FILE_TYPE
+    };
+    const QString extension = QFileInfo(element->property(QStringLiteral("file_name"))).suffix().toLower();
+    for (const Kind &k : kinds)
+        if (extension == QLatin1String(k.extension))
+            return QString::fromLatin1(k.kind);
+    return QString();
+}
+
 QString ProjectSystem::propertyValue(ProjectElement *element, const PropertyValue &property,
                                      const QString &configuration) const
 {

@@ -51,6 +51,10 @@ public:
     bool findPropertyValue(ProjectElement *element, const QString &name, bool accumulate,
                            const QString &configuration, QString &value) const;
     QString name(ProjectElement *element) const { return element ? element->name() : QString(); }
+    // The kind of a file element ("C", "Assembly", "Reset Script", ...): its file_type property
+    // when it has one, otherwise the kind its file name's extension stands for (any case);
+    // empty for other elements and unknown extensions.
+    virtual QString fileType(const ProjectElement *element) const;
 
     // "$(VeltDir)/targets/project_templates.xml", expanded.
     QString templatesFile() const;

@@ -82,6 +82,10 @@ const ProjectPropertyValue kProjectType(QStringLiteral("project_type"), 0, QStri
                                         QStringLiteral("Project Type"),
                                         QStringLiteral("The kind of output the project builds."),
                                         QStringLiteral("Executable"), PropertyValue::Text);
+const ProjectPropertyValue kExcludeFromBuild(QStringLiteral("build_exclude_from_build"), 0,
+                                            QStringLiteral("Build Options"), QStringLiteral("Exclude From Build"),
+                                            QStringLiteral("Leave this project element out of the build."),
+                                            QStringLiteral("No"), PropertyValue::YesNo);
 // No default device: without one the targets keep their own memory map.
 const PropertyValueGroupValue kTarget(QStringLiteral("Target"), 0, QStringLiteral("Target Options"),
                                       QStringLiteral("Target Processor"),
@@ -104,6 +108,11 @@ const ProjectPropertyValue &PropertyDefinitions::projectType()
     return kProjectType;
 }
 
+const ProjectPropertyValue &PropertyDefinitions::excludeFromBuild()
+{
+    return kExcludeFromBuild;
+}
+
 const PropertyValueGroupValue &PropertyDefinitions::target()
 {
     return kTarget;
@@ -120,6 +129,7 @@ const PropertyValueList &PropertyDefinitions::all()
         l.appendUnique(&targetResetScript());
         l.appendUnique(&targetAttachScript());
         l.appendUnique(&projectType());
+        l.appendUnique(&excludeFromBuild());
         l.appendUnique(&target());
         return l;
     }();

@@ -72,6 +72,7 @@ struct PropertyDefinitions
     static const ProjectPropertyValue &targetResetScript();        // target_reset_script
     static const ProjectPropertyValue &targetAttachScript();       // target_attach_script
     static const ProjectPropertyValue &projectType();              // project_type: "Executable", "Library", ...
+    static const ProjectPropertyValue &excludeFromBuild();         // build_exclude_from_build: "Yes" or "No"
     // "Target": the name of the device's entry in the "Target" group of the target description.
     static const PropertyValueGroupValue &target();
     // Every definition above, in declaration order.

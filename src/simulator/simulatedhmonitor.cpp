@@ -164,7 +164,8 @@ bool SimulatedHMonitor::reset(bool stop)
 {
     requireConnected();
     resetCore();
-    // A command-line run has no project reset script, so that step always succeeds here.
+    if (!runResetScript())
+        return false;
     if (stop)
         return true;
     return go();

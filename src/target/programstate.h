@@ -10,6 +10,7 @@
 #include "project/msp430projectsystem.h"
 #include "project/propertygroups.h"
 #include "target/targetregistry.h"
+#include "target/targetscripthost.h"
 
 #include <QString>
 #include <memory>
@@ -58,6 +59,11 @@ public:
     const QString &hardwareMultiplierSetting() const { return m_hardwareMultiplier; }
     void setHardwareMultiplierSetting(const QString &value) { m_hardwareMultiplier = value; }
 
+    // The loader's side of target scripts; nullptr while no loader provides one, and then
+    // targets run no reset or attach scripts. Not owned.
+    TargetScriptHost *scriptHost() const { return m_scriptHost; }
+    void setScriptHost(TargetScriptHost *host) { m_scriptHost = host; }
+
     // The one T of this state; T derives from Service and is constructed from ProgramState&.
     template<typename T>
     T &service()
@@ -81,6 +87,7 @@ private:
     project::MSP430BuildSystem m_buildSystem;
     QString m_selectedDevice;
     QString m_hardwareMultiplier;
+    TargetScriptHost *m_scriptHost = nullptr;
     std::vector<std::pair<std::type_index, std::unique_ptr<Service>>> m_services;
 };
 

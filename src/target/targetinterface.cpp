@@ -27,6 +27,7 @@ const project::PropertyValue &TargetPropertyDefinitions::eraseAll()
 
 TargetInterface::TargetInterface(uint32_t flags, QObject *parent, const QString &name)
     : ObjectTreeObject(parent),
+      script::ESClass("TargetInterface"),
       m_flags(flags),
       m_deviceTypeBinding(std::make_unique<VeltObjectPropertyValue>(TargetPropertyDefinitions::deviceType(), this)),
       m_eraseAllBinding(std::make_unique<VeltObjectPropertyValue>(TargetPropertyDefinitions::eraseAll(), this))
@@ -55,12 +56,6 @@ const VeltObjectPropertyValue *TargetInterface::propertyDefinition(const QString
     if (property == QLatin1String("loaderEraseAll"))
         return m_eraseAllBinding.get();
     return nullptr;
-}
-
-bool TargetInterface::runAttachScript()
-{
-    // Projects and their attach scripts are not part of a plain command-line run.
-    return true;
 }
 
 void TargetInterface::download(loadfile::LoadFileInterface &file, const QString &fileName, bool check)

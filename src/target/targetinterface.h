@@ -4,6 +4,7 @@
 // Failures of operations are HExceptions.
 #pragma once
 
+#include "script/esclass.h"
 #include "target/objecttreeobject.h"
 #include "target/veltobjectpropertyvalue.h"
 
@@ -14,16 +15,19 @@
 namespace zim::loadfile {
 class LoadFileInterface;
 }
-namespace zim::script {
-class ESContext;
+namespace zim::project {
+class PropertyValue;
 }
 
 namespace zim::target {
 
+class ProgramState;
 class TargetMemoryInterface;
 class TargetRegisterInterface;
 
-class TargetInterface : public ObjectTreeObject
+// The script class "TargetInterface": scripts reach a target through the methods that
+// addScriptMethods publishes, each call dispatched on its member number.
+class TargetInterface : public ObjectTreeObject, public script::ESClass
 {
     Q_OBJECT
     Q_PROPERTY(QString device_id READ deviceType)
@@ -45,8 +49,23 @@ public:
     static constexpr int MessageCompletion = 0x100;
     static constexpr int MessageFailure = 0x104;
 
+    // The member numbers of the script methods.
+    enum class ScriptMethod {
+#define TARGET_SCRIPT_METHOD(name, number, arity) name = number,
+#include "target/targetscriptmethods.def"
+#undef TARGET_SCRIPT_METHOD
+    };
+    // The most elements one script call moves to or from the target, and the largest file
+    // readBinary reads: more would only exhaust memory.
+    static constexpr uint32_t kMaxScriptTransfer = 0x100000;
+    static constexpr qint64 kMaxScriptFileSize = 16 * 1024 * 1024;
+
     TargetInterface(uint32_t flags, QObject *parent, const QString &name);
     ~TargetInterface() override;
+
+    // The program state whose project selection and script system the reset and attach
+    // scripts use; the registry sets it on every target it makes. Not owned.
+    void setProgramState(ProgramState *state) { m_programState = state; }
 
     QString deviceType() const { return m_deviceType; }
     bool loaderEraseAll() const { return m_eraseAll; }
@@ -78,6 +97,11 @@ public:
     virtual bool go() = 0;
     // Starts the loaded program; release leaves the device running without the debugger.
     virtual bool run(uint32_t address, bool release) = 0;
+    // The project's reset and attach scripts, run in the loader's script system with the
+    // target script file of the project before them. True at once when the project gives no
+    // script (or there is no project); a failing script is an HException. A reset or attach
+    // that a running target script causes runs no script again.
+    virtual bool runResetScript();
     virtual bool runAttachScript();
     virtual bool stop() = 0;
     virtual bool waitForStop(int timeoutMs) = 0;
@@ -93,8 +117,15 @@ public:
     virtual void checkSectionsFit(loadfile::LoadFileInterface &file);
     virtual bool verify(loadfile::LoadFileInterface &file, const QString &fileName);
 
-    // Makes the target visible to scripts in context.
-    virtual void addScriptMethods(script::ESContext *context) { Q_UNUSED(context); }
+    // Defines the global TargetInterface of context (not enumerable) with the script methods.
+    // Any number of contexts may hold the target at once; the target must outlive them or
+    // stay alive while their objects can still be called (see hasScriptObjects).
+    virtual void addScriptMethods(script::ESContext *context);
+    // True once addScriptMethods has put the target into a context.
+    bool hasScriptObjects() const { return m_hasScriptObjects; }
+    // The dispatch of the script methods; failures are HExceptions or script errors.
+    void call(script::ESContext &context, script::ESObject *function, const script::ESValue &thisValue, int count,
+              script::ESValue *args) override;
     virtual bool eraseAllBeforeDownload() const { return m_eraseAll; }
     virtual bool canDownload() { return true; }
     // "%04x" of the address.
@@ -121,7 +152,16 @@ protected:
     void setDeviceType(const QString &type) { m_deviceType = type; }
 
 private:
+    // runResetScript and runAttachScript: the script text of property, announced by
+    // announcement, after the contents of the project's target script file.
+    bool runTargetScript(const project::PropertyValue &property, const QString &announcement);
+    script::ESValue callScriptMethod(script::ESContext &context, ScriptMethod method, int count, script::ESValue *args);
+    TargetMemoryInterface &scriptMemory();
+
     uint32_t m_flags;
+    ProgramState *m_programState = nullptr;
+    bool m_hasScriptObjects = false;
+    bool m_runningTargetScript = false;
     QString m_deviceType;
     bool m_eraseAll = false;
     std::unique_ptr<VeltObjectPropertyValue> m_deviceTypeBinding;

@@ -45,9 +45,14 @@ TargetInterface *MSP430TargetInterfaceFactory::create(const QString &className, 
     for (const TargetRegistryEntry &e : std::as_const(m_entries)) {
         if (className != QLatin1String(e.className))
             continue;
-        for (const auto &c : std::as_const(m_creators))
-            if (c.first == className)
-                return c.second(state, parent);
+        for (const auto &c : std::as_const(m_creators)) {
+            if (c.first != className)
+                continue;
+            TargetInterface *target = c.second(state, parent);
+            if (target)
+                target->setProgramState(&state);
+            return target;
+        }
         return nullptr;
     }
     return TargetInterfaceFactory::create(className, state, parent);
