@@ -773,28 +773,26 @@ void ESCodeGenerator::call(ESNode *n)
     }
     for (ESNode *arg : n->list)
         expression(arg, true);
-    {
-        setLine(n->line);
-        switch (callee->resolution) {
-        case ESResolution::Global: {
-            const int slot = globalSlot(callee->atom, false);
-            if (slot >= 0) {
-                op2(ESOp::CALLG, unsigned(slot), argc, effect);
-                return;
-            }
-            break;
-        }
-        case ESResolution::Argument:
-            op2(m ? ESOp::CALLAM : ESOp::CALLA, unsigned(callee->index), argc, effect);
+    setLine(n->line);
+    switch (callee->resolution) {
+    case ESResolution::Global: {
+        const int slot = globalSlot(callee->atom, false);
+        if (slot >= 0) {
+            op2(ESOp::CALLG, unsigned(slot), argc, effect);
             return;
-        case ESResolution::Local:
-            op2(m ? ESOp::CALLLM : ESOp::CALLL, unsigned(callee->index), argc, effect);
-            return;
-        case ESResolution::ByName:
-            break;
         }
-        op2(ESOp::CALLW, atomOperand(m_record, callee->atom), argc, effect);
+        break;
     }
+    case ESResolution::Argument:
+        op2(m ? ESOp::CALLAM : ESOp::CALLA, unsigned(callee->index), argc, effect);
+        return;
+    case ESResolution::Local:
+        op2(m ? ESOp::CALLLM : ESOp::CALLL, unsigned(callee->index), argc, effect);
+        return;
+    case ESResolution::ByName:
+        break;
+    }
+    op2(ESOp::CALLW, atomOperand(m_record, callee->atom), argc, effect);
 }
 
 void ESCodeGenerator::assignment(ESNode *n, bool needed)
