@@ -28,7 +28,7 @@ struct TEVOValue
     static TEVOValue failure(const QString &message);
 };
 
-class TEVOExpr : public TEVONamedObject
+class TEVOExpr : public TEVOObject
 {
 public:
     enum class ExprKind : uint8_t { Const, Symbol, Marker, Register, Binary };
@@ -37,9 +37,11 @@ public:
     // that a crafted stream cannot exhaust the stack.
     static constexpr int maxDepth = 1000;
 
-    explicit TEVOExpr(ExprKind exprKind) : TEVONamedObject(Kind::Expr), m_exprKind(exprKind) {}
+    explicit TEVOExpr(ExprKind exprKind) : TEVOObject(Kind::Expr), m_exprKind(exprKind) {}
 
     ExprKind exprKind() const { return m_exprKind; }
+    const TEVOString *name() override { return m_name; }
+    void setName(const TEVOString *name) override { m_name = name; }
 
     TEVOValue evaluate() { return evaluateAt(0); }
     // The listing text of the expression.
@@ -49,7 +51,9 @@ public:
     virtual QByteArray textAt(int depth) = 0;
 
 private:
+    // The kind first, so that it shares the padding at the end of TEVOObject.
     ExprKind m_exprKind;
+    const TEVOString *m_name = nullptr;
 };
 
 class TEVOConstExpr : public TEVOExpr
