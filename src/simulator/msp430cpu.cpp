@@ -406,10 +406,12 @@ uint32_t MSP430Cpu::run(const RunSlice &slice)
         const uint32_t pc = m_r[PC];
         if (pc - slice.profileBase < slice.profileLength)
             ++slice.profile[pc - slice.profileBase];
+        m_sliceCycles = used;
         used += step();
         if ((m_finish != Finish::None) | *slice.attention) [[unlikely]]
             break;
     } while (used < slice.cycleBudget);
+    m_sliceCycles = 0;
     return used;
 }
 

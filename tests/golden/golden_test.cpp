@@ -164,7 +164,15 @@ TEST_P(GoldenTest, Run)
     const QByteArray out = normalise(process.readAllStandardOutput(), exe, tmp);
     const QByteArray err = normalise(process.readAllStandardError(), exe, tmp);
     bool checkedOut = false, checkedErr = false;
-    for (const GoldenExpectation &e : gc.expectations) {
+    for (GoldenExpectation e : gc.expectations) {
+        if (!e.fromFile.isEmpty()) {
+            QFile expected(substitute(e.fromFile, tmp));
+            if (!expected.open(QIODevice::ReadOnly))
+                GTEST_SKIP() << "no expected text at " << expected.fileName().toStdString();
+            e.text = expected.readAll();
+            if (e.noeol && e.text.endsWith('\n'))
+                e.text.chop(1);
+        }
         if (e.what == QLatin1String("stdout")) {
             checkedOut = true;
             expectMatch(e, out);
