@@ -124,9 +124,6 @@ GoldenCase readGoldenCase(const QString &path, const QString &name)
             e.what = kind == QLatin1String("file") ? s.header.value(1) : kind;
             e.match = mods.contains(QLatin1String("regex")) ? GoldenExpectation::Regex : GoldenExpectation::Exact;
             e.text = mods.contains(QLatin1String("hex")) ? parseHexBytes(text) : text;
-            if (const qsizetype from = mods.indexOf(QLatin1String("from")); from >= 0)
-                e.fromFile = mods.value(from + 1);
-            e.noeol = mods.contains(QLatin1String("noeol"));
             gc.expectations.append(e);
         } else {
             gc.parseError = QStringLiteral("unknown section: ") + kind;

@@ -14,8 +14,6 @@ struct GoldenExpectation
     QString what;      // "stdout", "stderr" or a file name
     Match match = Exact;
     QByteArray text;
-    QString fromFile;  // when set, the expected text is this file's content (${...} substituted)
-    bool noeol = false; // the file's last line end is not expected
 };
 
 struct GoldenInput
