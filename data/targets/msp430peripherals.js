@@ -23,7 +23,8 @@
 //   Timer_A3 and Timer_B7 (stop, up, continuous and up/down modes; compare and capture flags,
 //   capture of ACLK on Timer_A CCR2 and Timer_B CCR6; TAIV/TBIV; interrupts);
 //   USART0 and USART1 in UART mode and USCI_A0: transmit buffer and shift register, ready flags,
-//   interrupts; reception from the peripheral input file;
+//   interrupts; reception from the peripheral input file; USCI_B0 as an SPI port whose device
+//   answers every byte with the byte itself;
 //   digital I/O ports 1 to 6 (inputs read back the outputs; P1 and P2 interrupt flags).
 // Any other address below 0x200 reads back what was last written to it (0 before that).
 
@@ -73,7 +74,7 @@ var wdtctl, wdtCount, wdtLast;
 var oscSettled;
 var quietUntil;  // polls before this cycle find no interrupt (see cyclesToNextEvent)
 var timerA, timerB;
-var usart0, usart1, usciA0;
+var usart0, usart1, usciA0, usciB0;
 
 function cycleNow() {
     var c = Simulator.cycles();
@@ -430,6 +431,7 @@ function syncAll(t) {
     syncSerial(usart0, t);
     syncSerial(usart1, t);
     syncSerial(usciA0, t);
+    syncSerial(usciB0, t);
     syncWatchdog(t);
     // The oscillators raise their fault flag until they have settled; after that it stays as
     // the firmware leaves it.
@@ -472,11 +474,13 @@ function reset() {
     usart1 = makeSerial("usart", 0x78, 1, 0x20, 0x10, USART1_OUTPUT, false, vectors.usart1tx, vectors.usart1rx);
     usciA0 = makeSerial("usci", 0x60, 1, 0x02, 0x01, USCIA0_OUTPUT, false, vectors.usciA0tx, vectors.usciA0rx);
     usciA0.ctl0 = 0; usciA0.ctl1 = 1; usciA0.stat = 0;
+    usciB0 = makeSerial("usci", 0x68, 1, 0x08, 0x04, false, true, vectors.usciA0tx, vectors.usciA0rx);
+    usciB0.ctl0 = 1; usciB0.ctl1 = 1; usciB0.stat = 0;
     // After a power-up clear the transmitters are empty and ready, and the oscillator fault
     // flag is set.
     sfr[2] = 0x82;
     oscSettled = false;
-    sfr[3] = 0x20 | 0x02;
+    sfr[3] = 0x20 | 0x08 | 0x02;
     usart0.tctl = 1;
     usart1.tctl = 1;
     updateClocks();
@@ -516,6 +520,8 @@ function reset() {
         writers[0x78 + a] = function (x, v) { usartWrite(usart1, x - 0x78, v); };
         readers[0x60 + a] = function (x) { return usciRead(usciA0, x - 0x60); };
         writers[0x60 + a] = function (x, v) { usciWrite(usciA0, x - 0x60, v); };
+        readers[0x68 + a] = function (x) { return usciRead(usciB0, x - 0x68); };
+        writers[0x68 + a] = function (x, v) { usciWrite(usciB0, x - 0x68, v); };
     }
 
     // PxIN of ports 1 to 6: (in, out, dir).
@@ -606,6 +612,7 @@ function cyclesToNextEvent(t) {
     serialEvents(usart0, t);
     serialEvents(usart1, t);
     serialEvents(usciA0, t);
+    serialEvents(usciB0, t);
     if (!(wdtctl & 0x80))
         eventAtTicks((wdtctl & 4) ? 1 : 2, wdtLast + WDT_INTERVALS[wdtctl & 3] - wdtCount, t);
     if (!oscSettled && OSC_SETTLE_CYCLES - t < nextEvent)
@@ -632,8 +639,8 @@ function pollForInterrupts(cycles) {
     offer(vectors.usart0rx, ie1 & ifg1 & 0x40, function () { sfr[2] &= ~0x40; });
     offer(vectors.usart1tx, ie2 & ifg2 & 0x20, function () { sfr[3] &= ~0x20; });
     offer(vectors.usart1rx, ie2 & ifg2 & 0x10, function () { sfr[3] &= ~0x10; });
-    offer(vectors.usciA0tx, ie2 & ifg2 & 0x02, null);
-    offer(vectors.usciA0rx, ie2 & ifg2 & 0x01, null);
+    offer(vectors.usciA0tx, ie2 & ifg2 & 0x0A, null);
+    offer(vectors.usciA0rx, ie2 & ifg2 & 0x05, null);
     offer(vectors.port1, regs[0x23] & regs[0x25], null);
     offer(vectors.port2, regs[0x2B] & regs[0x2D], null);
     if (best < 0) {
