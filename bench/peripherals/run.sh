@@ -29,12 +29,6 @@ timed() { # output file, command...
 per_second() { # count, seconds
     awk -v n="$1" -v s="$2" 'BEGIN { if (s <= 0) print "n/a"; else printf "%.2f M/s", n / s / 1e6 }'
 }
-run() { # peripheral file, cycles, extra options...
-    file=$1 cycles=$2
-    shift 2
-    "$zimprog" -target sim -quiet -setprop "Enable Peripheral File=Yes" -setprop "Peripheral File=$file" \
-        -setprop "Run Cycle Limit=$cycles" "$@"
-}
 
 timed "$tmp/base.time" "$zimprog" -target sim -quiet "$hammer"
 read baseWall baseUser baseRss < "$tmp/base.time"
@@ -43,27 +37,28 @@ read baseWall baseUser baseRss < "$tmp/base.time"
 cycles=10000000
 calls=$((cycles / 14 * 3))
 for file in "$here/trivial.js" "$build/targets/msp430peripherals.js"; do
-    timed "$tmp/calls.time" run "$file" $cycles "$hammer"
+    timed "$tmp/calls.time" "$zimprog" -target sim -quiet -setprop "Enable Peripheral File=Yes" \
+        -setprop "Peripheral File=$file" -setprop "Run Cycle Limit=$cycles" "$hammer"
     read wall user rss < "$tmp/calls.time"
     net=$(awk -v a="$wall" -v b="$baseWall" 'BEGIN { print a - b }')
-    echo "$(basename "$file"): $calls calls in $wall s: $(per_second $calls "$net") calls per second (minus start-up), peak $rss KB"
+    echo "$(basename "$file"): $calls calls in $wall s ($user s user): $(per_second $calls "$net") calls per second (wall minus start-up), $(per_second $calls "$user") (user), peak $rss KB"
 done
 
 if [ -f "$cputest" ]; then
-    shipped="$build/targets/msp430peripherals.js"
     timed "$tmp/cpu.time" "$zimprog" -target sim -device MSP430F1611 -verbose -setprop "Enable Peripheral File=Yes" \
-        -setprop "Interrupt poll interval=10" -setprop "Run Cycle Limit=4000000" "$cputest"
+        -setprop "Interrupt poll interval=1" -setprop "Run Cycle Limit=4000000" "$cputest"
     read wall user rss < "$tmp/cpu.time"
     stop=$(grep -a "Simulation stopped" "$tmp/last.out" | sed 's/.*\r//; s/^ *//')
     ran=$(echo "$stop" | sed -n 's/.* after \([0-9,]*\) cycles.*/\1/p' | tr -d ,)
     echo "cputest: $stop"
-    echo "cputest: $wall s wall: $(per_second "${ran:-0}" "$wall") simulated cycles per second, peak $rss KB"
+    echo "cputest: $wall s wall, $user s user: $(per_second "${ran:-0}" "$wall") simulated cycles per second (wall), $(per_second "${ran:-0}" "$user") (user), peak $rss KB"
 else
     echo "cputest: no $cputest, skipped"
 fi
 
 for cycles in 10000000 100000000; do
-    /usr/bin/time -f "%e %M" -o "$tmp/mem.time" run "$build/targets/msp430peripherals.js" $cycles "$hammer" > /dev/null
+    /usr/bin/time -f "%e %M" -o "$tmp/mem.time" "$zimprog" -target sim -quiet -setprop "Enable Peripheral File=Yes" \
+        -setprop "Run Cycle Limit=$cycles" "$hammer" > /dev/null
     read wall rss < "$tmp/mem.time"
     echo "memory: $cycles cycles with the shipped model: peak $rss KB ($wall s)"
 done

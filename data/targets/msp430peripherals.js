@@ -625,29 +625,37 @@ function pollForInterrupts(cycles) {
     if (t < quietUntil) return undefined;
     syncAll(t);
     var ie1 = sfr[0], ifg1 = sfr[2], ie2 = sfr[1], ifg2 = sfr[3];
-    var best = -1, take = null;
-    function offer(vector, pending, accept) {
-        if (pending && vector > best) { best = vector; take = accept; }
-    }
-    offer(vectors.watchdog, (ie1 & ifg1 & 1) && (wdtctl & 0x10), function () { sfr[2] &= ~1; });
-    offer(vectors.nmi, ie1 & ifg1 & 2, null);
-    offer(vectors.timerA0, (timerA.cctl[0] & 0x11) == 0x11, function () { timerA.cctl[0] &= ~1; });
-    offer(vectors.timerA1, timerIv(timerA) != 0, null);
-    offer(vectors.timerB0, (timerB.cctl[0] & 0x11) == 0x11, function () { timerB.cctl[0] &= ~1; });
-    offer(vectors.timerB1, timerIv(timerB) != 0, null);
-    offer(vectors.usart0tx, ie1 & ifg1 & 0x80, function () { sfr[2] &= ~0x80; });
-    offer(vectors.usart0rx, ie1 & ifg1 & 0x40, function () { sfr[2] &= ~0x40; });
-    offer(vectors.usart1tx, ie2 & ifg2 & 0x20, function () { sfr[3] &= ~0x20; });
-    offer(vectors.usart1rx, ie2 & ifg2 & 0x10, function () { sfr[3] &= ~0x10; });
-    offer(vectors.usciA0tx, ie2 & ifg2 & 0x0A, null);
-    offer(vectors.usciA0rx, ie2 & ifg2 & 0x05, null);
-    offer(vectors.port1, regs[0x23] & regs[0x25], null);
-    offer(vectors.port2, regs[0x2B] & regs[0x2D], null);
+    // The pending sources, highest vector first; what the device clears when it takes one.
+    var best = -1, take = 0;
+    if ((ie1 & ifg1 & 1) && (wdtctl & 0x10) && vectors.watchdog > best) { best = vectors.watchdog; take = 1; }
+    if ((ie1 & ifg1 & 2) && vectors.nmi > best) { best = vectors.nmi; take = 0; }
+    if ((timerA.cctl[0] & 0x11) == 0x11 && vectors.timerA0 > best) { best = vectors.timerA0; take = 2; }
+    if (vectors.timerA1 > best && timerIv(timerA) != 0) { best = vectors.timerA1; take = 0; }
+    if ((timerB.cctl[0] & 0x11) == 0x11 && vectors.timerB0 > best) { best = vectors.timerB0; take = 3; }
+    if (vectors.timerB1 > best && timerIv(timerB) != 0) { best = vectors.timerB1; take = 0; }
+    if ((ie1 & ifg1 & 0x80) && vectors.usart0tx > best) { best = vectors.usart0tx; take = 4; }
+    if ((ie1 & ifg1 & 0x40) && vectors.usart0rx > best) { best = vectors.usart0rx; take = 5; }
+    if ((ie2 & ifg2 & 0x20) && vectors.usart1tx > best) { best = vectors.usart1tx; take = 6; }
+    if ((ie2 & ifg2 & 0x10) && vectors.usart1rx > best) { best = vectors.usart1rx; take = 7; }
+    if ((ie2 & ifg2 & 0x0A) && vectors.usciA0tx > best) { best = vectors.usciA0tx; take = 0; }
+    if ((ie2 & ifg2 & 0x05) && vectors.usciA0rx > best) { best = vectors.usciA0rx; take = 0; }
+    if ((regs[0x23] & regs[0x25]) && vectors.port1 > best) { best = vectors.port1; take = 0; }
+    if ((regs[0x2B] & regs[0x2D]) && vectors.port2 > best) { best = vectors.port2; take = 0; }
     if (best < 0) {
         quietUntil = t + cyclesToNextEvent(t);
         return undefined;
     }
-    if (take) take();
+    // Single-source flags are cleared as the interrupt is taken; the others stay until the
+    // firmware clears them (through TAIV/TBIV, RXBUF, TXBUF or the flag registers).
+    switch (take) {
+    case 1: sfr[2] &= ~1; break;
+    case 2: timerA.cctl[0] &= ~1; break;
+    case 3: timerB.cctl[0] &= ~1; break;
+    case 4: sfr[2] &= ~0x80; break;
+    case 5: sfr[2] &= ~0x40; break;
+    case 6: sfr[3] &= ~0x20; break;
+    case 7: sfr[3] &= ~0x10; break;
+    }
     return best;
 }
 
