@@ -22,7 +22,7 @@
 //   the oscillator fault flag settles a while after reset);
 //   Timer_A3 and Timer_B7 (stop, up, continuous and up/down modes; compare and capture flags,
 //   capture of ACLK on Timer_A CCR2 and Timer_B CCR6; TAIV/TBIV; interrupts);
-//   USART0 and USART1 in UART mode and USCI_A0: transmit buffer and shift register, ready flags,
+//   USART0 and USART1 (UART or SPI) and USCI_A0: transmit buffer and shift register, ready flags,
 //   interrupts; reception from the peripheral input file; USCI_B0 as an SPI port whose device
 //   answers every byte with the byte itself;
 //   digital I/O ports 1 to 6 (inputs read back the outputs; P1 and P2 interrupt flags).
@@ -273,6 +273,8 @@ function makeSerial(kind, base, sfrIndex, txBit, rxBit, output, echo, txVector, 
 
 function serialEnabled(s, bit) {
     if (s.kind == "usci") return (s.ctl1 & 1) == 0;
+    // In SPI mode (SYNC) one bit, USPIEx where URXEx is, enables both directions.
+    if (s.ctl & 4) return (sfr[s.sfr + 4] & s.rxBit) != 0;
     return (sfr[s.sfr + 4] & bit) != 0;
 }
 
