@@ -548,6 +548,11 @@ function sfrRead(address) {
 function sfrWrite(address, value) {
     if (address == 2 || address == 3) syncAll(cycleNow());
     sfr[address] = value & 0xFF;
+    // A USCI held in reset keeps its transmit flag set.
+    if (address == 3) {
+        if (usciA0.ctl1 & 1) sfr[3] |= usciA0.txBit;
+        if (usciB0.ctl1 & 1) sfr[3] |= usciB0.txBit;
+    }
 }
 
 // Cycles from t until the earliest moment an enabled interrupt could become pending without a
