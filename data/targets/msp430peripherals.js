@@ -72,7 +72,10 @@ var dcoctl, bcsctl1, bcsctl2, bcsctl3;
 
 var wdtctl, wdtCount, wdtLast;
 var oscSettled;
-var quietUntil;  // polls before this cycle find no interrupt (see cyclesToNextEvent)
+var quietUntil;
+var boundary;    // the cycle of the last poll
+// The longest MSP430 instruction, in cycles.
+var MAX_INSTRUCTION_CYCLES = 6;  // polls before this cycle find no interrupt (see cyclesToNextEvent)
 var timerA, timerB;
 var usart0, usart1, usciA0, usciB0;
 
@@ -94,9 +97,16 @@ function aclkTicks(t) { return aclkBase + (t - clockBase) * aclkHz / mclkHz; }
 function smclkTicks(t) { return smclkBase + (t - clockBase) * smclkHz / mclkHz; }
 
 // Recomputes the clock rates after a write to a clock register; time so far keeps its count.
-function updateClocks() {
+// ACLK timers restart their tick after every write to BCSCTL1 and whenever the ratio of MCLK to
+// ACLK changes.
+function updateClocks(fromBcsctl1) {
     var t = cycleNow();
     syncAll(t);
+    var ratio = mclkHz / aclkHz;
+    if (fromBcsctl1 && timerA) {
+        rephaseTimer(timerA, t);
+        rephaseTimer(timerB, t);
+    }
     aclkBase = aclkTicks(t);
     smclkBase = smclkTicks(t);
     clockBase = t;
@@ -107,6 +117,10 @@ function updateClocks() {
     var smclkSource = (bcsctl2 & 8) ? XT2_HZ : dco;
     smclkHz = smclkSource / (1 << ((bcsctl2 >> 1) & 3));
     aclkHz = ACLK_HZ / (1 << ((bcsctl1 >> 4) & 3));
+    if (timerA && mclkHz / aclkHz != ratio) {
+        rephaseTimer(timerA, t);
+        rephaseTimer(timerB, t);
+    }
 }
 
 function sourceTicks(source, t) {
@@ -120,7 +134,50 @@ function sourceTicks(source, t) {
 function makeTimer(base, counter, iv, count, vector0, vector1, acklCapture, overflowIv) {
     return { base: base, counterAddress: counter, ivAddress: iv, n: count, ctl: 0, r: 0, pos: 0,
              ccr: [0, 0, 0, 0, 0, 0, 0], cctl: [0, 0, 0, 0, 0, 0, 0], lastTicks: 0, pre: 0,
-             vector0: vector0, vector1: vector1, aclkCapture: acklCapture, overflowIv: overflowIv };
+             vector0: vector0, vector1: vector1, aclkCapture: acklCapture, overflowIv: overflowIv,
+             start: 0, startTicks: 0, due: [-1, -1, -1, -1, -1, -1, -1] };
+}
+
+// A timer counting ACLK counts whole MCLK cycles per ACLK tick from the cycle `start` of its last
+// restart, when it had counted startTicks ticks. Restarts happen when the timer is cleared,
+// started or loaded and when the clocks change; a restart keeps the part of a tick already
+// counted, measured in the new tick length. Its compare registers fire at cycles computed when
+// they are written (due), one cycle after the tick they wait for.
+function cyclesPerAclk() { return mclkHz / aclkHz; }
+
+function countsAclk(tm) { return ((tm.ctl >> 8) & 3) == 1; }
+
+function aclkTimerTicks(tm, t) { return tm.startTicks + Math.floor((t - tm.start) / cyclesPerAclk()); }
+
+// Cycles of the current tick already passed at t, in whole cycles.
+function tickPassed(tm, t) {
+    var d = cyclesPerAclk(), ticks = (t - tm.start) / d;
+    return Math.floor(d * (ticks - Math.floor(ticks)));
+}
+
+function rephaseTimer(tm, t) {
+    if (!countsAclk(tm)) return;
+    var passed = tickPassed(tm, t);
+    tm.startTicks = tm.lastTicks;
+    tm.start = t - passed;
+}
+
+function timerTicks(tm, source, t) {
+    return source == 1 ? aclkTimerTicks(tm, t) : sourceTicks(source, t);
+}
+
+// Sets the compare flags of an ACLK timer whose compare cycles have come.
+function fireCompares(tm, t) {
+    var span = Math.floor(0x10000 * cyclesPerAclk() * (1 << ((tm.ctl >> 6) & 3)));
+    for (var i = 0; i < tm.n; ++i) {
+        if (tm.due[i] < 0 || t < tm.due[i] || (tm.cctl[i] & 0x100)) continue;
+        if (tm.r < tm.ccr[i]) {
+            tm.due[i] = t + Math.floor((tm.ccr[i] - tm.r) * cyclesPerAclk());
+            continue;
+        }
+        tm.cctl[i] |= 1;
+        tm.due[i] += span;
+    }
 }
 
 function timerSource(tm) {
@@ -141,6 +198,12 @@ function countTimer(tm, steps) {
     if (steps <= 0) return;
     var mode = (tm.ctl >> 4) & 3;
     var i, ccr0 = tm.ccr[0];
+    if (mode == 2 && countsAclk(tm)) {
+        if (reached(0, tm.r, steps, 0x10000)) tm.ctl |= 1;
+        tm.r = (tm.r + steps) % 0x10000;
+        tm.pos = tm.r;
+        return;
+    }
     if (mode == 2 || (mode == 1 && tm.r > ccr0)) {
         for (i = 0; i < tm.n; ++i)
             if (!(tm.cctl[i] & 0x100) && reached(tm.ccr[i], tm.r, steps, 0x10000)) tm.cctl[i] |= 1;
@@ -193,7 +256,7 @@ function lastEdge(cm, a, b) {
     return { at: last / scale + offset, count: last - first };
 }
 
-function syncTimer(tm, t) {
+function syncTimer(tm, t, h) {
     var source = timerSource(tm);
     if (source == 0) { tm.lastTicks = 0; return; }
     var ch = tm.aclkCapture;
@@ -210,13 +273,16 @@ function syncTimer(tm, t) {
             tm.ccr[ch] = tm.r;
         }
     }
-    runTimerTo(tm, sourceTicks(source, t));
+    runTimerTo(tm, timerTicks(tm, source, t));
+    if (source == 1 && ((tm.ctl >> 4) & 3) == 2) fireCompares(tm, h === undefined ? t : h);
     tm.syncedAt = t;
 }
 
 function restartTimer(tm, t) {
     var source = timerSource(tm);
-    tm.lastTicks = source == 0 ? 0 : Math.floor(sourceTicks(source, t));
+    tm.start = source == 1 ? t - tickPassed(tm, t) : t;
+    tm.startTicks = 0;
+    tm.lastTicks = source == 0 ? 0 : Math.floor(timerTicks(tm, source, t));
     tm.syncedAt = t;
 }
 
@@ -240,18 +306,27 @@ function timerWrite(tm, offset, value) {
     var t = cycleNow();
     syncAll(t);
     if (offset == 0) {
-        var oldSource = timerSource(tm);
+        var oldSource = timerSource(tm), wasStopped = ((tm.ctl >> 4) & 3) == 0;
         tm.ctl = value & 0x03F7;
         if (value & 4) { tm.r = 0; tm.pos = 0; tm.pre = 0; }
         if (timerSource(tm) != oldSource) restartTimer(tm, t);
+        else if ((value & 4) || (wasStopped && ((value >> 4) & 3) != 0)) rephaseTimer(tm, t);
     } else if (offset >= 2 && offset <= 0x0E) {
         var i = (offset - 2) >> 1;
         tm.cctl[i] = value & 0xFFF7 | (tm.cctl[i] & 8);
     } else if (offset == 0x10) {
         tm.r = value & 0xFFFF;
         tm.pos = tm.r;
+        rephaseTimer(tm, t);
     } else {
-        tm.ccr[(offset - 0x12) >> 1] = value & 0xFFFF;
+        var n = (offset - 0x12) >> 1;
+        tm.ccr[n] = value & 0xFFFF;
+        if (countsAclk(tm)) {
+            var diff = tm.ccr[n] - tm.r;
+            if (diff <= 0) diff += 0x10000;
+            var d = cyclesPerAclk() * (1 << ((tm.ctl >> 6) & 3));
+            tm.due[n] = t + Math.floor(d * diff + 1) - tickPassed(tm, t);
+        }
     }
 }
 
@@ -278,13 +353,19 @@ function serialEnabled(s, bit) {
     return (sfr[s.sfr + 4] & bit) != 0;
 }
 
-// Cycles to shift one byte out: eight bit times of the baud-rate clock.
-function byteCycles(s) {
+// Cycles to shift one byte out: eight bit times of the baud-rate clock, at the clock rates of
+// the last write to the port's clock and rate registers (the port does not follow later changes
+// of the DCO).
+function byteCycles(s) { return s.byteCycles; }
+
+function updateByteCycles(s) {
     var div = s.br0 + 256 * s.br1;
     if (div < 1) div = 1;
     var ssel = s.kind == "usci" ? (s.ctl1 >> 6) & 3 : (s.tctl >> 4) & 3;
     var hz = ssel == 1 ? aclkHz : smclkHz;
-    return Math.floor(8 * div * mclkHz / hz) + 1;
+    var baud = Math.floor(hz / div);
+    if (baud < 1) baud = 1;
+    s.byteCycles = Math.floor(8 * mclkHz / baud) + 1;
 }
 
 function syncSerial(s, t) {
@@ -292,7 +373,7 @@ function syncSerial(s, t) {
         if (s.shift == -1 && s.pending != -1 && t >= s.loadAt) {
             s.shift = s.pending;
             s.pending = -1;
-            s.shiftEnd = s.loadAt + byteCycles(s);
+            s.shiftEnd = t + byteCycles(s);
             sfr[s.sfr + 2] |= s.txBit;
         } else if (s.shift != -1 && t >= s.shiftEnd) {
             if (s.output) Simulator.write(s.shift);
@@ -302,7 +383,7 @@ function syncSerial(s, t) {
             }
             s.shift = -1;
             if (s.pending != -1) {
-                s.loadAt = s.shiftEnd;
+                s.loadAt = t;
             } else if (s.kind == "usci") {
                 s.stat &= ~1;
             } else {
@@ -332,7 +413,7 @@ function serialTransmit(s, value) {
     sfr[s.sfr + 2] &= ~s.txBit;
     if (s.kind == "usci") s.stat |= 1; else s.tctl &= ~1;
     s.pending = value;
-    if (s.shift == -1) s.loadAt = t + 3;
+    if (s.shift == -1) s.loadAt = t + 1;
 }
 
 function serialReceive(s) {
@@ -357,11 +438,11 @@ function usartRead(s, offset) {
 function usartWrite(s, offset, value) {
     switch (offset) {
     case 0: s.ctl = value; break;
-    case 1: s.tctl = value; break;
+    case 1: s.tctl = value; updateByteCycles(s); break;
     case 2: s.rctl = value; break;
     case 3: s.mctl = value; break;
-    case 4: s.br0 = value; break;
-    case 5: s.br1 = value; break;
+    case 4: s.br0 = value; updateByteCycles(s); break;
+    case 5: s.br1 = value; updateByteCycles(s); break;
     case 7: serialTransmit(s, value); break;
     }
 }
@@ -386,9 +467,10 @@ function usciWrite(s, offset, value) {
         s.ctl1 = value;
         // Holding the module in reset leaves the transmitter ready and the receiver empty.
         if (value & 1) { sfr[s.sfr + 2] = (sfr[s.sfr + 2] & ~s.rxBit) | s.txBit; s.pending = -1; s.shift = -1; }
+        updateByteCycles(s);
         break;
-    case 2: s.br0 = value; break;
-    case 3: s.br1 = value; break;
+    case 2: s.br0 = value; updateByteCycles(s); break;
+    case 3: s.br1 = value; updateByteCycles(s); break;
     case 4: s.mctl = value; break;
     case 5: s.stat = (s.stat & 1) | (value & 0xFE); break;
     case 7: serialTransmit(s, value); break;
@@ -427,13 +509,17 @@ function watchdogWrite(value) {
     wdtLast = Math.floor(sourceTicks((wdtctl & 4) ? 1 : 2, t));
 }
 
+// Counters are read at the end of the accessing instruction (t); events that set flags happen
+// between instructions, so an access sees those due by the start of its instruction: the last
+// poll, when polls come before every instruction.
 function syncAll(t) {
-    syncTimer(timerA, t);
-    syncTimer(timerB, t);
-    syncSerial(usart0, t);
-    syncSerial(usart1, t);
-    syncSerial(usciA0, t);
-    syncSerial(usciB0, t);
+    var h = t >= boundary && t - boundary <= MAX_INSTRUCTION_CYCLES ? boundary : t;
+    syncTimer(timerA, t, h);
+    syncTimer(timerB, t, h);
+    syncSerial(usart0, h);
+    syncSerial(usart1, h);
+    syncSerial(usciA0, h);
+    syncSerial(usciB0, h);
     syncWatchdog(t);
     // The oscillators raise their fault flag until they have settled; after that it stays as
     // the firmware leaves it.
@@ -462,6 +548,7 @@ function reset() {
     rawCycles = 0;
     now = 0;
     quietUntil = 0;
+    boundary = -1;
     dcoctl = 0x60;
     bcsctl1 = 0x84;
     bcsctl2 = 0;
@@ -486,6 +573,10 @@ function reset() {
     usart0.tctl = 1;
     usart1.tctl = 1;
     updateClocks();
+    updateByteCycles(usart0);
+    updateByteCycles(usart1);
+    updateByteCycles(usciA0);
+    updateByteCycles(usciB0);
     restartTimer(timerA, 0);
     restartTimer(timerB, 0);
     wdtctl = 0x00; // running, watchdog mode, SMCLK / 32768
@@ -500,7 +591,7 @@ function reset() {
     readers[0x58] = function () { return bcsctl2; };
     readers[0x53] = function () { syncAll(cycleNow()); return bcsctl3; };
     writers[0x56] = function (x, v) { dcoctl = v; updateClocks(); };
-    writers[0x57] = function (x, v) { bcsctl1 = v; updateClocks(); };
+    writers[0x57] = function (x, v) { bcsctl1 = v; updateClocks(true); };
     writers[0x58] = function (x, v) { bcsctl2 = v; updateClocks(); };
     writers[0x53] = function (x, v) { bcsctl3 = v; };
     readers[0x120] = function () { syncAll(cycleNow()); return 0x6900 | wdtctl; };
@@ -580,9 +671,14 @@ function timerEvents(tm, t) {
     var period = mode == 2 || (mode == 1 && tm.r > ccr0) ? 0x10000 : mode == 1 ? ccr0 + 1 : 2 * ccr0;
     if (period <= 0) return;
     var pos = mode == 3 ? tm.pos : tm.r, steps = 0x7FFFFFFF, i, cctl, d;
+    var aclkCompares = source == 1 && mode == 2;
     for (i = 0; i < tm.n; ++i) {
         cctl = tm.cctl[i];
         if (!(cctl & 0x10)) continue;
+        if (aclkCompares && !(cctl & 0x100)) {
+            if (tm.due[i] >= 0 && tm.due[i] - t < nextEvent) nextEvent = tm.due[i] - t;
+            continue;
+        }
         if (cctl & 0x100) {
             if (i == tm.aclkCapture) eventAtTicks(1, Math.floor(aclkTicks(t) * 2 + 1) / 2, t);
             continue;
@@ -598,8 +694,14 @@ function timerEvents(tm, t) {
         d = stepsTo(0, pos, period);
         if (d < steps) steps = d;
     }
-    if (steps != 0x7FFFFFFF)
-        eventAtTicks(source, tm.lastTicks + steps * (1 << ((tm.ctl >> 6) & 3)) - tm.pre, t);
+    if (steps == 0x7FFFFFFF) return;
+    var ticks = tm.lastTicks + steps * (1 << ((tm.ctl >> 6) & 3)) - tm.pre;
+    if (source == 1) {
+        var c = tm.start + Math.ceil((ticks - tm.startTicks) * cyclesPerAclk()) - t;
+        if (c < nextEvent) nextEvent = c;
+    } else {
+        eventAtTicks(source, ticks, t);
+    }
 }
 
 function serialEvents(s, t) {
@@ -629,6 +731,7 @@ function cyclesToNextEvent(t) {
 
 function pollForInterrupts(cycles) {
     var t = cycleNow();
+    boundary = t;
     if (t < quietUntil) return undefined;
     syncAll(t);
     var ie1 = sfr[0], ifg1 = sfr[2], ie2 = sfr[1], ifg2 = sfr[3];

@@ -142,6 +142,15 @@ unsigned MSP430Cpu::formatIOperation(uint32_t op)
     const uint32_t mask = byte ? 0xFF : 0xFFFF;
     const uint32_t msb = byte ? 0x80 : 0x8000;
 
+    // Peripherals see the cycle count at the end of the instruction, when its reads and writes
+    // take effect; the class of the source follows the addressing mode as source() decodes it.
+    const unsigned srcClass = as == 0 ? MSP430Cycles::Register
+                              : as == 1 ? (rs == 3 ? MSP430Cycles::Register : MSP430Cycles::Indexed)
+                              : (rs == SR || rs == 3) ? MSP430Cycles::Register
+                                                      : MSP430Cycles::Indirect;
+    const unsigned cycles = MSP430Cycles::kFormatI[srcClass][indexedDst ? 2 : (rd == PC ? 1 : 0)];
+    m_sliceCycles += cycles;
+
     const Operand src = source(rs, as, byte);
     const uint32_t s = src.value;
 
@@ -167,8 +176,6 @@ unsigned MSP430Cpu::formatIOperation(uint32_t op)
     const uint32_t d = dst.value;
     const uint32_t carry = m_r[SR] & C;
 
-    const unsigned dstClass = indexedDst ? 2 : (rd == PC ? 1 : 0);
-    const unsigned cycles = MSP430Cycles::kFormatI[src.cycleClass][dstClass];
 
     uint32_t result = 0;
     uint32_t flags = 0;

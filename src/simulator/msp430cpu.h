@@ -34,7 +34,8 @@ public:
     uint32_t run(const RunSlice &slice);
     // What the last instruction of the last run() finished with.
     Finish finish() const { return m_finish; }
-    // Cycles the running slice has used before the instruction being executed; 0 between slices.
+    // Cycles the running slice has used before the instruction being executed (during a
+    // double-operand instruction: up to its end); 0 between slices.
     uint32_t sliceCycles() const { return m_sliceCycles; }
     // Pushes PC and SR, clears GIE and continues at the vector of interrupt n (0..15).
     void enterInterrupt(unsigned n);
