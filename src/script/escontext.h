@@ -241,6 +241,8 @@ public:
     volatile bool stopRequested = false;
     // Counts instructions between keep-running checks.
     uint32_t pollCounter = 0;
+    // Frames of the machine now running, at most StackSlots.
+    int frameDepth = 0;
 
 private:
     friend class ESMachine;

@@ -23,12 +23,18 @@ struct FrameScope
 {
     FrameScope(ESContext &c, ESFrame &f, ESValue *restoreSp) : context(c), frame(f), sp(restoreSp)
     {
+        // Calls without arguments or locals take no value slots, so the frames are counted too:
+        // each one is a native stack frame of the machine.
+        if (c.frameDepth >= ESContext::StackSlots)
+            stackTooSmall();
+        ++c.frameDepth;
         f.previous = c.frame;
         f.handlerBase = c.handlers.size();
         c.frame = &f;
     }
     ~FrameScope()
     {
+        --context.frameDepth;
         context.frame = frame.previous;
         context.handlers.resize(frame.handlerBase);
         context.sp = sp;

@@ -142,6 +142,15 @@ unsigned MSP430Cpu::formatIOperation(uint32_t op)
     const uint32_t mask = byte ? 0xFF : 0xFFFF;
     const uint32_t msb = byte ? 0x80 : 0x8000;
 
+    // Peripherals see the cycle count at the end of the instruction, when its reads and writes
+    // take effect; the class of the source follows the addressing mode as source() decodes it.
+    const unsigned srcClass = as == 0 ? MSP430Cycles::Register
+                              : as == 1 ? (rs == 3 ? MSP430Cycles::Register : MSP430Cycles::Indexed)
+                              : (rs == SR || rs == 3) ? MSP430Cycles::Register
+                                                      : MSP430Cycles::Indirect;
+    const unsigned cycles = MSP430Cycles::kFormatI[srcClass][indexedDst ? 2 : (rd == PC ? 1 : 0)];
+    m_sliceCycles += cycles;
+
     const Operand src = source(rs, as, byte);
     const uint32_t s = src.value;
 
@@ -167,8 +176,6 @@ unsigned MSP430Cpu::formatIOperation(uint32_t op)
     const uint32_t d = dst.value;
     const uint32_t carry = m_r[SR] & C;
 
-    const unsigned dstClass = indexedDst ? 2 : (rd == PC ? 1 : 0);
-    const unsigned cycles = MSP430Cycles::kFormatI[src.cycleClass][dstClass];
 
     uint32_t result = 0;
     uint32_t flags = 0;
@@ -315,6 +322,8 @@ unsigned MSP430Cpu::formatII(uint32_t op)
         setReg(SP, sp);
         const Operand operand = source(r, as, byte);
         m_memory.write(sp, byte, operand.value);
+        if (as == 3 && operand.kind == InMemory)
+            return MSP430Cycles::kPushAutoincrement;
         return MSP430Cycles::kPush[operand.cycleClass];
     }
     case 0x4A: { // CALL
@@ -406,10 +415,12 @@ uint32_t MSP430Cpu::run(const RunSlice &slice)
         const uint32_t pc = m_r[PC];
         if (pc - slice.profileBase < slice.profileLength)
             ++slice.profile[pc - slice.profileBase];
+        m_sliceCycles = used;
         used += step();
         if ((m_finish != Finish::None) | *slice.attention) [[unlikely]]
             break;
     } while (used < slice.cycleBudget);
+    m_sliceCycles = 0;
     return used;
 }
 

@@ -34,6 +34,9 @@ public:
     uint32_t run(const RunSlice &slice);
     // What the last instruction of the last run() finished with.
     Finish finish() const { return m_finish; }
+    // Cycles the running slice has used before the instruction being executed (during a
+    // double-operand instruction: up to its end); 0 between slices.
+    uint32_t sliceCycles() const { return m_sliceCycles; }
     // Pushes PC and SR, clears GIE and continues at the vector of interrupt n (0..15).
     void enterInterrupt(unsigned n);
     // SR = 0 and PC from the reset vector at 0xFFFE.
@@ -154,6 +157,7 @@ private:
     bool m_reportPcWrites = false;
     bool m_slowRegisterWrites = false; // either of the two above
     Finish m_finish = Finish::None;
+    uint32_t m_sliceCycles = 0;
 };
 
 } // namespace zim::simulator

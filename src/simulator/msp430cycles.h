@@ -24,6 +24,8 @@ struct MSP430Cycles
     static constexpr uint8_t kShiftSwap[3] = {1, 4, 3};
     // PUSH by operand class.
     static constexpr uint8_t kPush[3] = {3, 5, 4};
+    // PUSH @Rn+ and PUSH #N (an immediate is @PC+; TI's CPU4 erratum gives PUSH #N 5 cycles).
+    static constexpr uint8_t kPushAutoincrement = 5;
     // CALL: register, constant or @Rn take 4; x(Rn), EDE, &EDE, @Rn+ and #N take 5.
     static constexpr uint8_t kCallShort = 4;
     static constexpr uint8_t kCallLong = 5;

@@ -59,6 +59,7 @@ protected:
     void serviceInterrupts() override;
     uint32_t cyclesToNextPoll() const override;
     uint32_t executeInstructions(const RunSlice &slice) override { return m_cpu->run(slice); }
+    uint32_t cyclesInSlice() const override { return m_cpu ? m_cpu->sliceCycles() : 0; }
     uint32_t programCounter() const override;
     StopReason finishedReason() const override;
     void setAccessWatching(bool memory, bool registers, bool pcWrites) override;

@@ -1,6 +1,7 @@
 // The run loop and debugging bookkeeping shared by simulator targets.
 #include "simulator/simulatedhmonitor.h"
 
+#include "simulator/peripheralsimulator.h"
 #include "target/programstate.h"
 #include "common/hexception.h"
 #include "platform/platform.h"
@@ -56,6 +57,14 @@ SimulatedHMonitor::SimulatedHMonitor(target::ProgramState &state, QObject *paren
                      QStringLiteral("Enable JavaScript simulation of peripherals."), false);
     registerProperty(QStringLiteral("peripheralFile"), QStringLiteral("Peripherals"), QStringLiteral("Peripheral File"),
                      QStringLiteral("JavaScript file that simulates peripherals."), defaultPeripheralFile);
+    registerProperty(QStringLiteral("peripheralOutputFile"), QStringLiteral("Peripherals"),
+                     QStringLiteral("Peripheral Output File"),
+                     QStringLiteral("File that receives the bytes the peripheral file writes; empty for standard output."),
+                     QString());
+    registerProperty(QStringLiteral("peripheralInputFile"), QStringLiteral("Peripherals"),
+                     QStringLiteral("Peripheral Input File"),
+                     QStringLiteral("File whose bytes the peripheral file reads, for example as received serial data."),
+                     QString());
     registerProperty(QStringLiteral("jumpCountEnabled"), QStringLiteral("Diagnostic"),
                      QStringLiteral("Jump Counting Enabled"),
                      QStringLiteral("Enables simulator to count jump instructions."), false);
@@ -123,8 +132,11 @@ std::unique_ptr<PeripheralBus> SimulatedHMonitor::loadPeripherals()
         return nullptr;
     QFile file(project::expandMacros(m_programState.environmentMacros(), m_peripheralFile));
     // A peripheral file that cannot be read leaves the peripheral range on plain memory.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        emit message(QStringLiteral("Simulating without peripherals: cannot open peripheral file \u201C%1\u201D: %2")
+                         .arg(file.fileName(), file.errorString()));
         return nullptr;
+    }
     return createPeripheralBus(QString::fromUtf8(file.readAll()) + QLatin1Char('\n'));
 }
 
@@ -146,9 +158,16 @@ void SimulatedHMonitor::disconnectSimulation()
 
 std::unique_ptr<PeripheralBus> SimulatedHMonitor::createPeripheralBus(const QString &text)
 {
-    // Peripheral files need the script engine's bridge; without it the range stays plain memory.
-    Q_UNUSED(text);
-    return nullptr;
+    m_peripheralResetPending = false;
+    return std::make_unique<PeripheralSimulator>(text, *this);
+}
+
+void SimulatedHMonitor::takePeripheralReset()
+{
+    if (!m_peripheralResetPending)
+        return;
+    m_peripheralResetPending = false;
+    resetCore();
 }
 
 void SimulatedHMonitor::resetCore()
@@ -222,6 +241,7 @@ bool SimulatedHMonitor::step()
 {
     requireConnected();
     m_errorKind = SimulatorError::None;
+    takePeripheralReset();
     serviceInterrupts();
     executeInstruction();
     return true;
@@ -265,6 +285,8 @@ SimulatedHMonitor::StopReason SimulatedHMonitor::runInstructions(uint64_t maxCyc
 {
     for (;;) {
         m_errorKind = SimulatorError::None;
+        if (m_peripheralResetPending) [[unlikely]]
+            takePeripheralReset();
         serviceInterrupts();
         if (m_stopRequested) [[unlikely]]
             return StopReason::Requested;

@@ -27,6 +27,8 @@ class SimulatedHMonitor : public target::HMonitor, public SimulatorObserver
     Q_OBJECT
     Q_PROPERTY(bool enablePeripheralFile READ enablePeripheralFile WRITE setEnablePeripheralFile)
     Q_PROPERTY(QString peripheralFile READ peripheralFile WRITE setPeripheralFile)
+    Q_PROPERTY(QString peripheralOutputFile READ peripheralOutputFile WRITE setPeripheralOutputFile)
+    Q_PROPERTY(QString peripheralInputFile READ peripheralInputFile WRITE setPeripheralInputFile)
     Q_PROPERTY(bool jumpCountEnabled READ jumpCountEnabled WRITE setJumpCountEnabled)
     Q_PROPERTY(int traceBufferSize READ traceBufferSize WRITE setTraceBufferSize)
     Q_PROPERTY(uint runCycleLimit READ runCycleLimit WRITE setRunCycleLimit)
@@ -65,6 +67,12 @@ public:
     void setEnablePeripheralFile(bool on) { m_enablePeripheralFile = on; }
     QString peripheralFile() const { return m_peripheralFile; }
     void setPeripheralFile(const QString &file) { m_peripheralFile = file; }
+    // Where the peripheral file's raw output goes (empty: standard output) and where its input
+    // comes from (empty: none).
+    QString peripheralOutputFile() const { return m_peripheralOutputFile; }
+    void setPeripheralOutputFile(const QString &file) { m_peripheralOutputFile = file; }
+    QString peripheralInputFile() const { return m_peripheralInputFile; }
+    void setPeripheralInputFile(const QString &file) { m_peripheralInputFile = file; }
     bool jumpCountEnabled() const { return m_jumpCountEnabled; }
     void setJumpCountEnabled(bool on);
     int traceBufferSize() const { return m_traceBufferSize; }
@@ -92,6 +100,17 @@ public:
     StopReason runFor(uint64_t maxCycles);
 
     uint32_t cycles() const { return m_cycles; }
+    // The peripheral simulation of the connection, or none.
+    PeripheralBus *peripherals() const { return m_peripherals.get(); }
+    // The cycle counter as of the instruction being executed, for peripherals that keep time.
+    uint32_t currentCycles() const { return m_cycles + cyclesInSlice(); }
+    // A reset asked for by the peripheral simulation (a watchdog, say): taken, as by the reset
+    // operation, before the next instruction.
+    void requestPeripheralReset()
+    {
+        m_peripheralResetPending = true;
+        m_attention = true;
+    }
     SimulatorError errorKind() const { return m_errorKind; }
     uint32_t errorDatum() const { return m_errorDatum; }
 
@@ -129,6 +148,8 @@ protected:
     // Executes the instructions of one slice and returns the cycles they took.
     virtual uint32_t executeInstructions(const RunSlice &slice) = 0;
     virtual uint32_t programCounter() const = 0;
+    // Cycles the slice being executed has used so far; 0 between slices.
+    virtual uint32_t cyclesInSlice() const { return 0; }
     // Why the program has clearly finished with the slice just executed (a jump to itself, or the
     // program turning the CPU off with interrupts disabled); None while it goes on.
     virtual StopReason finishedReason() const { return StopReason::None; }
@@ -185,10 +206,14 @@ private:
     // Runs the program as go does, then tells how it ended.
     bool runWithLimit();
     void reportStop();
+    void takePeripheralReset();
 
     bool m_enablePeripheralFile = false;
     target::ProgramState &m_programState;
     QString m_peripheralFile;
+    QString m_peripheralOutputFile;
+    QString m_peripheralInputFile;
+    bool m_peripheralResetPending = false;
     bool m_jumpCountEnabled = false;
     int m_traceBufferSize = 8;
     uint m_runCycleLimit = 0;

@@ -164,7 +164,14 @@ TEST_P(GoldenTest, Run)
     const QByteArray out = normalise(process.readAllStandardOutput(), exe, tmp);
     const QByteArray err = normalise(process.readAllStandardError(), exe, tmp);
     bool checkedOut = false, checkedErr = false;
-    for (const GoldenExpectation &e : gc.expectations) {
+    for (GoldenExpectation e : gc.expectations) {
+        if (!e.from.isEmpty()) {
+            QFile source(substitute(e.from, tmp));
+            ASSERT_TRUE(source.open(QIODevice::ReadOnly)) << "cannot read " << source.fileName().toStdString();
+            e.text = source.readAll();
+            if (e.noeol && e.text.endsWith('\n'))
+                e.text.chop(1);
+        }
         if (e.what == QLatin1String("stdout")) {
             checkedOut = true;
             expectMatch(e, out);

@@ -124,6 +124,14 @@ GoldenCase readGoldenCase(const QString &path, const QString &name)
             e.what = kind == QLatin1String("file") ? s.header.value(1) : kind;
             e.match = mods.contains(QLatin1String("regex")) ? GoldenExpectation::Regex : GoldenExpectation::Exact;
             e.text = mods.contains(QLatin1String("hex")) ? parseHexBytes(text) : text;
+            e.noeol = mods.contains(QLatin1String("noeol"));
+            if (const qsizetype at = mods.indexOf(QLatin1String("from")); at >= 0) {
+                if (at + 1 >= mods.size() || !s.text.trimmed().isEmpty()) {
+                    gc.parseError = QStringLiteral("\"from\" needs a file name and no text");
+                    continue;
+                }
+                e.from = mods.at(at + 1);
+            }
             gc.expectations.append(e);
         } else {
             gc.parseError = QStringLiteral("unknown section: ") + kind;

@@ -14,6 +14,8 @@ struct GoldenExpectation
     QString what;      // "stdout", "stderr" or a file name
     Match match = Exact;
     QByteArray text;
+    QString from;        // set: the expected text is this file's content (no text in the case)
+    bool noeol = false;  // the expected text's final newline is not part of it
 };
 
 struct GoldenInput

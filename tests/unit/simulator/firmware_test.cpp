@@ -1,6 +1,6 @@
 // Real firmware on the simulator: the cputest image checks the CPU itself and reports on USART1,
 // which a small stand-in for the peripherals records. Its tests 1 to 7 exercise only the CPU;
-// test 8 onwards needs USART interrupts and timers, which the stand-in does not have.
+// test 8 onwards needs USART interrupts and timers, which the shipped peripheral model supplies.
 #include "fakes/teststate.h"
 #include "simulatortestutil.h"
 
@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QMap>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -86,6 +87,44 @@ TEST(Firmware, CputestPassesItsCpuChecks)
     EXPECT_EQ(output.count("OK: "), 40);
     EXPECT_EQ(output.count("FAIL"), 0);
     EXPECT_EQ(sim.errorKind(), zim::simulator::SimulatorError::None);
+}
+
+// With the shipped peripheral model the whole firmware runs: USART0 and Timer_B interrupts, the
+// timed checks and the DCO calibrations, and its transcript is the reference one byte for byte.
+// The reference ends with an empty line that the firmware never sends: after "EXIT" it sleeps.
+TEST(Firmware, CputestWithThePeripheralModelPrintsTheReferenceTranscript)
+{
+    const QString hex = kShared + QStringLiteral("mspsim-cputest-f1611.hex");
+    QFile expectedFile(kShared + QStringLiteral("mspsim-cputest-f1611.uart-expected.txt"));
+    if (!QFile::exists(hex) || !expectedFile.open(QIODevice::ReadOnly))
+        GTEST_SKIP() << "no firmware in " << kShared.toStdString();
+    const QByteArray expected = expectedFile.readAll();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString uart = dir.filePath(QStringLiteral("uart.txt"));
+
+    TestState state;
+    state.setSelectedDevice(QStringLiteral("MSP430F1611"));
+    zim::simulator::MSP430Monitor sim(state);
+    sim.setEnablePeripheralFile(true);
+    sim.setPeripheralFile(QStringLiteral(ZIM_SOURCE_DIR "/data/targets/msp430peripherals.js"));
+    sim.setPeripheralOutputFile(uart);
+    sim.setInterruptPollInterval(1);
+    sim.connect();
+    zim::loadfile::IntelHexLoadFile file(hex);
+    sim.reset(true);
+    sim.download(file, hex, true);
+    sim.reset(true);
+    sim.runFor(4000000);
+    sim.disconnect();
+
+    QFile uartFile(uart);
+    ASSERT_TRUE(uartFile.open(QIODevice::ReadOnly));
+    const QByteArray output = uartFile.readAll();
+    EXPECT_EQ(output.count("OK: "), 50);
+    EXPECT_EQ(output.count("FAIL"), 0);
+    const QByteArray reference = expected.endsWith("\n\n") ? expected.chopped(1) : expected;
+    EXPECT_EQ(output.toStdString(), reference.toStdString());
 }
 
 } // namespace

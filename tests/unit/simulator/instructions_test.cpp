@@ -53,7 +53,8 @@ const InstructionCase kCases[] = {
     {"CALL #sub pushes the return address", {0x12B0, 0xF010}, 1, {}, {{PC, 0xF010}, {SP, 0x09FE}}, 5},
     {"CALL then RET", {0x12B0, 0xF006, 0x3FFF, 0x4130}, 2, {}, {{PC, 0xF004}, {SP, 0x0A00}}, 5 + 3},
     {"PUSH SR, PUSH PC-label, RETI", {0x1230, 0xF00A, 0x1202, 0x1300, 0x3FFF, 0x3FFF}, 3, {{SR, 0x0105}},
-     {{PC, 0xF00A}, {SR, 0x0105}, {SP, 0x0A00}}, 4 + 3 + 5},
+     {{PC, 0xF00A}, {SR, 0x0105}, {SP, 0x0A00}}, 5 + 3 + 5},
+    {"PUSH @R5+ takes five cycles", {0x1235}, 1, {{5, 0x0200}}, {{5, 0x0202}, {SP, 0x09FE}}, 5},
     // Jumps
     {"JNE not taken with Z", {0x2001}, 1, {{SR, 2}}, {{PC, 0xF002}}, 2},
     {"JL taken when N differs from V", {0x3801}, 1, {{SR, 0x0004}}, {{PC, 0xF004}}, 2},

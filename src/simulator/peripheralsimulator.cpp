@@ -1,0 +1,328 @@
+// PeripheralSimulator: the bridge between the core simulator and a peripheral file.
+#include "simulator/peripheralsimulator.h"
+
+#include "common/hexception.h"
+#include "script/esnativeclasses.h"
+#include "simulator/simulatedhmonitor.h"
+
+#include <QFile>
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstring>
+
+namespace zim::simulator {
+
+using namespace zim::script;
+
+namespace {
+
+// Set by Ctrl-C while a peripheral simulation exists; read at every script call and by the
+// engine's keep-running hook, so that both a running script and a long simulation end.
+volatile std::sig_atomic_t interruptedByUser = 0;
+
+extern "C" void onPeripheralInterrupt(int)
+{
+    interruptedByUser = 1;
+    // A second Ctrl-C ends the process the ordinary way.
+    std::signal(SIGINT, SIG_DFL);
+}
+
+// Member numbers of the Simulator object's methods (1 is Script.Echo).
+enum Member { Echo = 1, Cycles = 2, Write = 3, Read = 4, ResetTarget = 5 };
+
+constexpr const char *kFunctionNames[] = {"reset", "pollForInterrupts", "loadPeripheral", "storePeripheral"};
+
+QString hex(uint32_t value)
+{
+    return QStringLiteral("0x") + QString::number(value, 16);
+}
+
+QString withoutLineEnd(const QString &text)
+{
+    return text.endsWith(QLatin1Char('\n')) ? text.chopped(1) : text;
+}
+
+QString interruptedText()
+{
+    return QStringLiteral("peripheral simulation interrupted (Ctrl-C)");
+}
+
+} // namespace
+
+// The peripheral file's context: its keep-running hook ends a call that runs past the budget or
+// is interrupted by Ctrl-C.
+class PeripheralSimulator::Context : public ESContext
+{
+public:
+    bool keepRunning() override
+    {
+        if (interruptedByUser) {
+            m_stop = Stop::Interrupted;
+            return false;
+        }
+        // The machine asks once every 64 loop iterations and calls.
+        m_checks += 64;
+        if (m_checks > budget) {
+            m_stop = Stop::Budget;
+            return false;
+        }
+        return true;
+    }
+
+    enum class Stop { None, Budget, Interrupted };
+    void startCall()
+    {
+        m_checks = 0;
+        m_stop = Stop::None;
+        stopRequested = false;
+    }
+    Stop stop() const { return m_stop; }
+    uint64_t budget = kCallBudget;
+
+private:
+    uint64_t m_checks = 0;
+    Stop m_stop = Stop::None;
+};
+
+PeripheralSimulator::PeripheralSimulator(const QString &text, SimulatedHMonitor &owner)
+    : BuiltinScript(nullptr),
+      m_context(std::make_unique<Context>()), m_owner(owner)
+{
+    for (int i = 0; i < 4; ++i)
+        m_functionAtoms[i] = atoms::intern(QLatin1String(kFunctionNames[i]));
+    openFiles();
+
+    setUp(*m_context, QStringList());
+    ESObject *simulator = m_context->newPlainObject();
+    m_context->global()->define(atoms::intern("Simulator"), ESValue::fromObject(simulator), DontEnum);
+    makeNativeFunction(*m_context, this, simulator, "cycles", QStringLiteral("Simulator.prototype.cycles"), 0, Cycles);
+    makeNativeFunction(*m_context, this, simulator, "write", QStringLiteral("Simulator.prototype.write"), 1, Write);
+    makeNativeFunction(*m_context, this, simulator, "read", QStringLiteral("Simulator.prototype.read"), 0, Read);
+    makeNativeFunction(*m_context, this, simulator, "resetTarget", QStringLiteral("Simulator.prototype.resetTarget"),
+                       0, ResetTarget);
+
+    m_owner.addScriptMethods(m_context.get());
+    const ESValue target = m_context->get(m_context->global(), atoms::intern("TargetInterface"));
+    m_targetObject = target.isObject() ? target.object : nullptr;
+
+    interruptedByUser = 0;
+    std::signal(SIGINT, onPeripheralInterrupt);
+
+    m_context->startCall();
+    try {
+        const ESEvaluation result = m_context->evaluate(text);
+        if (result.status == ESEvaluation::Thrown)
+            throwScriptFailure(result.value);
+    } catch (const ESFatalError &e) {
+        std::signal(SIGINT, SIG_DFL);
+        if (m_context->stop() == Context::Stop::Interrupted)
+            throw common::HException(interruptedText());
+        if (m_context->stop() == Context::Stop::Budget)
+            throw common::HException(QStringLiteral("peripheral file did not finish within %L1 loop iterations and calls")
+                                         .arg(qulonglong(kCallBudget)));
+        throw common::HException(e.text());
+    } catch (...) {
+        std::signal(SIGINT, SIG_DFL);
+        throw;
+    }
+}
+
+PeripheralSimulator::~PeripheralSimulator()
+{
+    std::signal(SIGINT, SIG_DFL);
+    m_context.reset();
+    if (m_output) {
+        std::fflush(m_output);
+        if (m_ownsOutput)
+            std::fclose(m_output);
+    }
+}
+
+void PeripheralSimulator::openFiles()
+{
+    const QString outputName = m_owner.peripheralOutputFile();
+    if (outputName.isEmpty()) {
+        m_output = stdout;
+        m_outputName = QStringLiteral("standard output");
+    } else {
+        m_output = std::fopen(QFile::encodeName(outputName).constData(), "wb");
+        if (!m_output)
+            throw common::HException(QStringLiteral("cannot create peripheral output file \u201C%1\u201D: %2")
+                                         .arg(outputName, QString::fromLocal8Bit(std::strerror(errno))));
+        m_ownsOutput = true;
+        m_outputName = QStringLiteral("\u201C%1\u201D").arg(outputName);
+    }
+    const QString inputName = m_owner.peripheralInputFile();
+    if (!inputName.isEmpty()) {
+        QFile input(inputName);
+        if (!input.open(QIODevice::ReadOnly))
+            throw common::HException(QStringLiteral("cannot open peripheral input file \u201C%1\u201D: %2")
+                                         .arg(inputName, input.errorString()));
+        m_input = input.readAll();
+        if (input.error() != QFileDevice::NoError)
+            throw common::HException(QStringLiteral("cannot read peripheral input file \u201C%1\u201D: %2")
+                                         .arg(inputName, input.errorString()));
+    }
+}
+
+QString PeripheralSimulator::callText(Call call, uint32_t first, uint32_t second)
+{
+    switch (call) {
+    case Call::Reset:
+        return QStringLiteral("reset()\n");
+    case Call::Poll:
+        return QStringLiteral("pollForInterrupts(") + hex(first) + QStringLiteral(")\n");
+    case Call::Load:
+        return QStringLiteral("loadPeripheral(") + hex(first) + QStringLiteral(")\n");
+    case Call::Store:
+        return QStringLiteral("storePeripheral(") + hex(first) + QStringLiteral(", ") + hex(second)
+            + QStringLiteral(")\n");
+    }
+    return QString();
+}
+
+void PeripheralSimulator::reset()
+{
+    evaluateCall(Call::Reset, 0, 0);
+}
+
+int PeripheralSimulator::pollForInterrupts(uint32_t cycles)
+{
+    const double n = evaluateCall(Call::Poll, cycles, 0);
+    return n >= 0 && n <= 15 ? int(n) : -1;
+}
+
+uint32_t PeripheralSimulator::loadPeripheral(uint32_t address)
+{
+    const double value = evaluateCall(Call::Load, address, 0);
+    if (!std::isfinite(value)) // NaN and the infinities read as 0
+        return 0;
+    // Modulo 0x10000, negative values wrapping as two's complement.
+    return uint32_t(int64_t(std::fmod(value, 65536.0)) & 0xFFFF);
+}
+
+void PeripheralSimulator::storePeripheral(uint32_t address, uint32_t value)
+{
+    evaluateCall(Call::Store, address, value);
+}
+
+// A call whose function is a global function object calls it directly with the numbers, which
+// is what evaluating the call text does, without compiling a new text for every address and
+// value; anything else (a missing or non-callable name) evaluates the text, so that the script
+// sees the failure the text itself gives.
+double PeripheralSimulator::evaluateCall(Call call, uint32_t first, uint32_t second)
+{
+    if (interruptedByUser) [[unlikely]]
+        throw common::HException(interruptedText());
+    Context &context = *m_context;
+    context.startCall();
+    if (!context.frame)
+        context.maybeCollect();
+    ESValue *const sp = context.sp;
+    try {
+        const ESValue function = context.get(context.global(), m_functionAtoms[int(call)]);
+        if (function.isObject() && function.object->isCallable()) [[likely]] {
+            const ESValue args[2] = {ESValue::fromNumber(first), ESValue::fromNumber(second)};
+            const int count = call == Call::Reset ? 0 : call == Call::Store ? 2 : 1;
+            return resultNumber(context.call(function.object, ESValue::fromObject(context.global()), count, args));
+        }
+        const ESEvaluation result = context.evaluate(callText(call, first, second));
+        if (result.status == ESEvaluation::Thrown)
+            throwScriptFailure(result.value);
+        return resultNumber(result.value);
+    } catch (const ESException &e) {
+        context.sp = sp;
+        throwScriptFailure(e.value());
+    } catch (const ESFatalError &e) {
+        context.sp = sp;
+        if (context.stop() == Context::Stop::Interrupted)
+            throw common::HException(interruptedText());
+        if (context.stop() == Context::Stop::Budget)
+            throw common::HException(
+                QStringLiteral("peripheral script did not return from %1 within %L2 loop iterations and calls")
+                    .arg(withoutLineEnd(callText(call, first, second)))
+                    .arg(qulonglong(context.budget)));
+        throw common::HException(e.text());
+    }
+}
+
+ESContext &PeripheralSimulator::context()
+{
+    return *m_context;
+}
+
+void PeripheralSimulator::setCallBudget(uint64_t budget)
+{
+    m_context->budget = budget;
+}
+
+double PeripheralSimulator::resultNumber(const ESValue &value)
+{
+    if (value.isUndefined())
+        return 0xCD;
+    const double number = value.isNumber() ? value.number : m_context->toNumber(value);
+    return std::isfinite(number) ? std::trunc(number) : number;
+}
+
+void PeripheralSimulator::throwScriptFailure(const ESValue &thrown)
+{
+    // An Error's message is the failure; any other value is reported as what was thrown.
+    if (m_context->isError(thrown))
+        throw common::HException(m_context->toString(m_context->get(thrown.object, m_context->messageAtom)));
+    throw common::HException(QStringLiteral("Uncaught exception: ") + m_context->toString(thrown));
+}
+
+void PeripheralSimulator::writeOutput(const QByteArray &bytes)
+{
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_output) != size_t(bytes.size())
+        || (bytes.contains('\n') && std::fflush(m_output) != 0))
+        throw common::HException(QStringLiteral("cannot write peripheral output to %1: %2")
+                                     .arg(m_outputName, QString::fromLocal8Bit(std::strerror(errno))));
+}
+
+void PeripheralSimulator::call(ESContext &context, ESObject *function, const ESValue &thisValue, int count,
+                               ESValue *args)
+{
+    switch (function->builtinIndex) {
+    case Echo: {
+        // Echo is a line on standard output, like the loader's own Script.Echo.
+        const QByteArray line = (count > 0 ? context.toString(args[0]) : QString()).toUtf8() + '\n';
+        if (std::fwrite(line.constData(), 1, size_t(line.size()), stdout) != size_t(line.size()) || std::fflush(stdout) != 0)
+            context.throwPlainError(QStringLiteral("cannot write to standard output: %1")
+                                        .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        args[0] = ESValue();
+        return;
+    }
+    case Cycles:
+        args[0] = ESValue::fromNumber(m_owner.currentCycles());
+        return;
+    case Write: {
+        const ESValue value = argument(count, args, 0);
+        QByteArray bytes;
+        if (value.isString())
+            bytes = context.toString(value).toUtf8();
+        else
+            bytes.append(char(context.toUint32(value) & 0xFF));
+        try {
+            writeOutput(bytes);
+        } catch (const common::HException &e) {
+            context.throwPlainError(e.message());
+        }
+        args[0] = ESValue();
+        return;
+    }
+    case Read:
+        args[0] = ESValue::fromNumber(m_inputPosition < m_input.size() ? uint8_t(m_input[m_inputPosition++]) : -1);
+        return;
+    case ResetTarget:
+        m_owner.requestPeripheralReset();
+        args[0] = ESValue();
+        return;
+    default:
+        BuiltinScript::call(context, function, thisValue, count, args);
+        return;
+    }
+}
+
+} // namespace zim::simulator

@@ -1,0 +1,73 @@
+// PeripheralSimulator: runs a peripheral file in its own script context and answers the core
+// simulator's peripheral loads, stores, interrupt polls and resets by calling the file's functions.
+#pragma once
+
+#include "simulator/peripheralbus.h"
+#include "script/builtinscript.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdio>
+#include <memory>
+
+namespace zim::simulator {
+
+class SimulatedHMonitor;
+
+class PeripheralSimulator : public script::BuiltinScript, public PeripheralBus
+{
+public:
+    // The four calls a peripheral file answers.
+    enum class Call { Reset, Poll, Load, Store };
+
+    // A call may run at most this many loop iterations and function calls before it is ended
+    // as a script that does not return.
+    static constexpr uint64_t kCallBudget = 64'000'000;
+
+    // Evaluates text (the whole peripheral file) in a new context that holds Script, WScript,
+    // Simulator and the owner's script methods. Throws HException when the file fails, or when
+    // the owner's peripheral input or output file cannot be opened. owner must outlive this.
+    PeripheralSimulator(const QString &text, SimulatedHMonitor &owner);
+    ~PeripheralSimulator() override;
+
+    // The text evaluated for a call: "loadPeripheral(0x21)\n", "storePeripheral(0x160, 0x1234)\n".
+    static QString callText(Call call, uint32_t first = 0, uint32_t second = 0);
+
+    // PeripheralBus. Each throws HException with the script's message when the call fails.
+    void reset() override;
+    int pollForInterrupts(uint32_t cycles) override;
+    uint32_t loadPeripheral(uint32_t address) override;
+    void storePeripheral(uint32_t address, uint32_t value) override;
+
+    // Script.Echo and the Simulator methods.
+    void call(script::ESContext &context, script::ESObject *function, const script::ESValue &thisValue, int count,
+              script::ESValue *args) override;
+
+    script::ESContext &context();
+    // Loop iterations and calls one call may take (kCallBudget unless changed).
+    void setCallBudget(uint64_t budget);
+
+private:
+    class Context;
+
+    // Runs one call and gives its result as a number: 0xCD for undefined, else the value's
+    // number truncated toward zero (NaN and the infinities as they are).
+    double evaluateCall(Call call, uint32_t first, uint32_t second);
+    double resultNumber(const script::ESValue &value);
+    [[noreturn]] void throwScriptFailure(const script::ESValue &thrown);
+    void writeOutput(const QByteArray &bytes);
+    void openFiles();
+
+    std::unique_ptr<Context> m_context;
+    script::ESObject *m_targetObject = nullptr;
+    SimulatedHMonitor &m_owner;
+    script::ESAtom *m_functionAtoms[4] = {};
+    // Raw output of Simulator.write: standard output, or the owner's peripheral output file.
+    FILE *m_output = nullptr;
+    bool m_ownsOutput = false;
+    QString m_outputName;
+    QByteArray m_input;
+    qsizetype m_inputPosition = 0;
+};
+
+} // namespace zim::simulator
