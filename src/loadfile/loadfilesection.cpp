@@ -72,12 +72,8 @@ void ExpandingLoadFileSection::close()
         if (m_claiming)
             m_arena->giveBack(m_buffer + m_size);
         m_claiming = false;
-    } else if (m_capacity > m_size && m_size > 0) {
-        if (void *shrunk = std::realloc(m_buffer, m_size))
-            m_buffer = static_cast<uint8_t *>(shrunk);
-        m_data = m_buffer;
+        m_capacity = m_size;
     }
-    m_capacity = m_size;
 }
 
 void ExpandingLoadFileSection::moveTo(uint32_t address)

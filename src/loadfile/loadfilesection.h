@@ -65,8 +65,8 @@ public:
         m_size += n;
         return bytes;
     }
-    // Says that the section will not grow any more for now: its unused room goes back to the
-    // arena or the allocator. A later append still works, at the cost of a copy.
+    // Says that the section will not grow any more for now: the room it holds in an arena
+    // goes back for the next section. A later append still works, at the cost of a copy.
     void close();
     // Places a section that is still empty at another start address.
     void moveTo(uint32_t address);
