@@ -7,33 +7,37 @@ namespace zim::loadfile {
 
 namespace {
 
-constexpr int digitValue(int c)
+// Value of each character as a hex digit, or -1.
+constexpr std::array<int8_t, 256> makeDigits()
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
+    std::array<int8_t, 256> digits{};
+    for (int c = 0; c < 256; ++c)
+        digits[size_t(c)] = int8_t(c >= '0' && c <= '9' ? c - '0'
+                                   : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                   : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                          : -1);
+    return digits;
 }
 
-constexpr std::array<uint16_t, 65536> makeTable()
+// Indexed by the low seven bits of both characters; characters from 0x80 on are refused
+// before the lookup. Kept to a few steps an entry so that compilers evaluate it within their
+// default limits.
+constexpr std::array<uint16_t, 16384> makeTable()
 {
-    std::array<uint16_t, 65536> table{};
-    for (int index = 0; index < 65536; ++index) {
+    constexpr std::array<int8_t, 256> digits = makeDigits();
+    constexpr bool little = std::endian::native == std::endian::little;
+    std::array<uint16_t, 16384> table{};
+    for (unsigned index = 0; index < 16384; ++index) {
         // The character at the lower address is the high digit.
-        const int first = std::endian::native == std::endian::little ? index & 0xFF : index >> 8;
-        const int second = std::endian::native == std::endian::little ? index >> 8 : index & 0xFF;
-        const int high = digitValue(first);
-        const int low = digitValue(second);
-        table[size_t(index)] = high < 0 || low < 0 ? HexPair::invalid : uint16_t(high << 4 | low);
+        const int high = digits[little ? index & 0x7F : index >> 7];
+        const int low = digits[little ? index >> 7 : index & 0x7F];
+        table[index] = (high | low) < 0 ? HexPair::invalid : uint16_t(high << 4 | low);
     }
     return table;
 }
 
 } // namespace
 
-constinit const std::array<uint16_t, 65536> HexPair::s_table = makeTable();
+constinit const std::array<uint16_t, 16384> HexPair::s_table = makeTable();
 
 } // namespace zim::loadfile

@@ -23,9 +23,10 @@ public:
     // Reads exactly two characters.
     static uint16_t decode(const char *text)
     {
-        uint16_t index;
-        std::memcpy(&index, text, 2);
-        return s_table[index];
+        uint16_t pair;
+        std::memcpy(&pair, text, 2);
+        const uint16_t beyondAscii = (pair & 0x8080) ? invalid : 0;
+        return uint16_t(s_table[(pair & 0x7F) | (pair & 0x7F00) >> 1] | beyondAscii);
     }
 
     // Decodes n bytes from the 2n characters at text into out and adds each byte to sum.
@@ -96,8 +97,9 @@ private:
     }
 #endif
 
-    // Indexed by the two characters as they lie in memory, read as one 16-bit number.
-    static const std::array<uint16_t, 65536> s_table;
+    // Indexed by the low seven bits of the two characters as they lie in memory, read as one
+    // 16-bit number.
+    static const std::array<uint16_t, 16384> s_table;
 };
 
 } // namespace zim::loadfile
