@@ -42,8 +42,9 @@ protected:
     const uint8_t *m_data;
 };
 
-// A section that starts empty and grows at its end; it owns its buffer. The text readers
-// build every section they make from this class.
+// A section that starts empty and grows at its end; it owns its buffer, or its share of an
+// arena together with the arena itself. The text readers build every section they make from
+// this class.
 class ExpandingLoadFileSection final : public StandardLoadFileSection
 {
 public:
