@@ -7,7 +7,7 @@ namespace zim::loadfile {
 
 static constexpr int lineBufferSize = 64;
 
-HexLoadFile::HexLoadFile() : TextLoadFile(lineBufferSize) {}
+HexLoadFile::HexLoadFile() : TextLoadFile(lineBufferSize, LineEnd::Known) {}
 
 HexLoadFile::HexLoadFile(const QString &fileName) : HexLoadFile()
 {

@@ -8,7 +8,7 @@ namespace zim::loadfile {
 
 static constexpr int lineBufferSize = 530;
 
-IntelHexLoadFile::IntelHexLoadFile() : TextLoadFile(lineBufferSize) {}
+IntelHexLoadFile::IntelHexLoadFile() : TextLoadFile(lineBufferSize, LineEnd::AfterRecord) {}
 
 IntelHexLoadFile::IntelHexLoadFile(const QString &fileName) : IntelHexLoadFile()
 {
@@ -28,16 +28,17 @@ bool IntelHexLoadFile::parseLine(Line &line)
         throw common::HException("missing record mark in hex file");
     ++line.cursor;
     m_sum = 0;
-    const uint8_t count = readHexByte(line);
-    const uint32_t offset = readBigEndian(line, 2);
-    const uint8_t type = readHexByte(line);
+    // Byte count, address high and low, record type.
+    uint8_t header[4];
+    readHexBytes(line, header, 4);
+    const uint8_t count = header[0];
+    const uint32_t offset = uint32_t(header[1]) << 8 | header[2];
+    const uint8_t type = header[3];
     bool finished = false;
     switch (type) {
     case 0x00: {
         const uint32_t address = ((m_upperLinearBase << 16) | offset) + (m_segmentBase << 4);
-        uint8_t *bytes = sectionBytes(address, count);
-        for (int i = 0; i < count; ++i)
-            bytes[i] = readHexByte(line);
+        readHexBytes(line, sectionBytes(address, count), count);
         break;
     }
     case 0x01:

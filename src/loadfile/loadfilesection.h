@@ -9,6 +9,8 @@
 // One run of bytes destined for consecutive target addresses.
 namespace zim::loadfile {
 
+class SectionArena;
+
 class LoadFileSectionInterface
 {
 public:
@@ -40,12 +42,15 @@ protected:
     const uint8_t *m_data;
 };
 
-// A section that starts empty and grows at its end; it owns its buffer. The text readers
-// build every section they make from this class.
-class ExpandingLoadFileSection : public StandardLoadFileSection
+// A section that starts empty and grows at its end; it owns its buffer, or its share of an
+// arena together with the arena itself. The text readers build every section they make from
+// this class.
+class ExpandingLoadFileSection final : public StandardLoadFileSection
 {
 public:
     ExpandingLoadFileSection(const char *name, uint32_t address);
+    // A section that grows in the room left in arena, which it holds until it is destroyed.
+    ExpandingLoadFileSection(const char *name, uint32_t address, std::shared_ptr<SectionArena> arena);
     ExpandingLoadFileSection(const ExpandingLoadFileSection &) = delete;
     ExpandingLoadFileSection &operator=(const ExpandingLoadFileSection &) = delete;
     ~ExpandingLoadFileSection() override;
@@ -53,13 +58,29 @@ public:
     // Grows the section by n bytes and returns the first of them, not yet set, for the caller
     // to fill. The pointer (and data()) stays valid until the next append. Throws HException
     // when memory runs out.
-    uint8_t *append(uint32_t n);
+    uint8_t *append(uint32_t n)
+    {
+        if (n > m_capacity - m_size)
+            return appendElsewhere(n);
+        uint8_t *bytes = m_buffer + m_size;
+        m_size += n;
+        return bytes;
+    }
+    // Says that the section will not grow any more for now: the room it holds in an arena
+    // goes back for the next section. A later append still works, at the cost of a copy.
+    void close();
     // Places a section that is still empty at another start address.
     void moveTo(uint32_t address);
 
 private:
+    // append() when the room is used up: grows into a buffer of the section's own.
+    uint8_t *appendElsewhere(uint32_t n);
+
     uint8_t *m_buffer = nullptr;
     size_t m_capacity = 0;
+    // Set while the bytes lie in an arena rather than in a buffer of the section's own.
+    std::shared_ptr<SectionArena> m_arena;
+    bool m_claiming = false;
 };
 
 // A section that owns a zero-filled buffer of its size, made to receive bytes read back

@@ -8,7 +8,7 @@ namespace zim::loadfile {
 
 static constexpr int lineBufferSize = 530;
 
-SRecordLoadFile::SRecordLoadFile() : TextLoadFile(lineBufferSize) {}
+SRecordLoadFile::SRecordLoadFile() : TextLoadFile(lineBufferSize, LineEnd::AfterRecord) {}
 
 SRecordLoadFile::SRecordLoadFile(const QString &fileName) : SRecordLoadFile()
 {
@@ -28,15 +28,18 @@ bool SRecordLoadFile::parseLine(Line &line)
         throw common::HException("no leading 'S' character");
     ++line.cursor;
     const char type = line.peek();
-    if (line.cursor < line.end)
+    // A line end in place of the type is left for the byte count to fail on.
+    if (line.cursor < line.end && type != '\n' && type != '\r')
         ++line.cursor;
     m_sum = 0;
     const int count = readHexByte(line);
     switch (type) {
-    case '0':
-        for (int i = 1; i < count; ++i)
-            readHexByte(line);
+    case '0': {
+        uint8_t header[255];
+        if (count > 1)
+            readHexBytes(line, header, uint32_t(count - 1));
         break;
+    }
     case '1':
     case '2':
     case '3': {
@@ -45,9 +48,7 @@ bool SRecordLoadFile::parseLine(Line &line)
         const int length = count - 1 - addressLength;
         if (length < 0)
             throw common::HException(QStringLiteral("byte count %1 too small for an S%2 record").arg(count).arg(QChar(type)));
-        uint8_t *bytes = sectionBytes(m_address, uint32_t(length));
-        for (int i = 0; i < length; ++i)
-            bytes[i] = readHexByte(line);
+        readHexBytes(line, sectionBytes(m_address, uint32_t(length)), uint32_t(length));
         m_address += uint32_t(length);
         ++m_dataRecords;
         break;

@@ -2,11 +2,12 @@
 // and line numbers in messages.
 #pragma once
 
+#include "loadfile/hexpair.h"
 #include "loadfile/loadfileinterface.h"
 
 #include <QByteArray>
 #include <QString>
-#include <array>
+#include <memory>
 
 namespace zim::common {
 class HException;
@@ -14,23 +15,7 @@ class HException;
 
 namespace zim::loadfile {
 
-class ExpandingLoadFileSection;
-
-// Value of each character as a hex digit, or -1.
-constexpr std::array<int8_t, 256> makeHexDigitTable()
-{
-    std::array<int8_t, 256> table{};
-    for (int c = 0; c < 256; ++c)
-        table[c] = -1;
-    for (int c = '0'; c <= '9'; ++c)
-        table[c] = int8_t(c - '0');
-    for (int c = 'A'; c <= 'F'; ++c)
-        table[c] = int8_t(c - 'A' + 10);
-    for (int c = 'a'; c <= 'f'; ++c)
-        table[c] = int8_t(c - 'a' + 10);
-    return table;
-}
-inline constexpr std::array<int8_t, 256> hexDigitValue = makeHexDigitTable();
+class SectionArena;
 
 // Base of the text readers. A derived constructor calls readFile() or readText(), which cut
 // the text into lines as a reader with a fixed line buffer sees them and hand each to
@@ -49,7 +34,18 @@ public:
     bool readSections() override { return true; }
 
 protected:
-    // One line as read, line end included; the cursor moves as bytes are decoded.
+    // Where a reader's lines end when parseLine() sees them.
+    enum class LineEnd {
+        // Line::end is just past the line end: for readers that take the line's length into
+        // account.
+        Known,
+        // Line::end is as far as the line could reach, and the line end is looked for after
+        // parseLine() from where it left the cursor: for readers whose records give their own
+        // length. Such a reader must fail on a line-end character, never step over one.
+        AfterRecord,
+    };
+
+    // One line as read, line end included (see LineEnd); the cursor moves as bytes are decoded.
     struct Line
     {
         const char *begin;
@@ -63,7 +59,7 @@ protected:
 
     // bufferSize is the reader's line buffer: a line longer than bufferSize - 1 characters
     // is read as several lines.
-    explicit TextLoadFile(int bufferSize) : m_bufferSize(bufferSize) {}
+    TextLoadFile(int bufferSize, LineEnd lineEnd) : m_bufferSize(bufferSize), m_lineEnd(lineEnd) {}
 
     // Throws "cannot open <name>" when the file cannot be opened, and "cannot read <name>"
     // (with the line) when reading fails or the file changes length while it is read.
@@ -87,12 +83,18 @@ protected:
     {
         if (line.end - line.cursor < 2)
             invalidByte();
-        const int high = hexDigitValue[uint8_t(line.cursor[0])];
-        const int low = hexDigitValue[uint8_t(line.cursor[1])];
-        if ((high | low) < 0)
+        const uint16_t value = HexPair::decode(line.cursor);
+        if (value & HexPair::invalid)
             invalidByte();
         line.cursor += 2;
-        return uint8_t(high << 4 | low);
+        return uint8_t(value);
+    }
+    // Decodes n bytes at the cursor into out, each added to the running sum.
+    void readHexBytes(Line &line, uint8_t *out, uint32_t n)
+    {
+        if (uint64_t(line.end - line.cursor) < 2 * uint64_t(n) || !HexPair::decodeRun(line.cursor, out, n, m_sum))
+            invalidByte();
+        line.cursor += 2 * size_t(n);
     }
     // Decodes n bytes as one big-endian number, summed.
     uint32_t readBigEndian(Line &line, int n);
@@ -102,15 +104,29 @@ protected:
     // section that is still empty moves to address instead, so address-only records cost no
     // memory. Bytes that would run past address 0xffffffff, or take the file's data beyond
     // 4 GB, are refused.
-    uint8_t *sectionBytes(uint32_t address, uint32_t n);
+    uint8_t *sectionBytes(uint32_t address, uint32_t n)
+    {
+        if (address == m_lastEnd && m_lastSection && m_lastEnd + n <= uint64_t(0x100000000)
+            && m_dataBytes + n <= 0xFFFFFFFFu) {
+            m_lastEnd += n;
+            m_dataBytes += n;
+            return m_lastSection->append(n);
+        }
+        return placeBytes(address, n);
+    }
 
     uint8_t m_sum = 0;
     uint32_t m_startAddress = 0;
 
-private:
     [[noreturn]] static void invalidByte();
-    // Appends a new empty section at address and remembers it.
+
+private:
+    // sectionBytes() for everything but data that continues the remembered section.
+    uint8_t *placeBytes(uint32_t address, uint32_t n);
+    // Closes the remembered section, appends a new empty one at address and remembers it.
     void newSection(uint32_t address);
+    // Makes the sections of a text of size bytes grow in one arena when the text is large.
+    void prepareArena(uint64_t size);
     // Hands the whole lines of [pos, end) to parseLine() and returns where the first line left
     // over begins. Unless final, a line is only cut with m_bufferSize characters in view, so
     // that it and the character after a carriage return are known.
@@ -120,7 +136,12 @@ private:
     [[noreturn]] void rethrowWithLine(const common::HException &e) const;
 
     int m_bufferSize;
+    LineEnd m_lineEnd;
     ExpandingLoadFileSection *m_lastSection = nullptr;
+    // Where the remembered section ends, in 64 bits so that the top of the address space
+    // is not taken for 0.
+    uint64_t m_lastEnd = 0;
+    std::shared_ptr<SectionArena> m_arena;
     uint64_t m_dataBytes = 0;
     int64_t m_lineNumber = 0;
     bool m_finished = false;

@@ -7,7 +7,7 @@ namespace zim::loadfile {
 
 static constexpr int lineBufferSize = 64;
 
-TIHexLoadFile::TIHexLoadFile() : TextLoadFile(lineBufferSize) {}
+TIHexLoadFile::TIHexLoadFile() : TextLoadFile(lineBufferSize, LineEnd::Known) {}
 
 TIHexLoadFile::TIHexLoadFile(const QString &fileName) : TIHexLoadFile()
 {
@@ -45,11 +45,9 @@ bool TIHexLoadFile::parseLine(Line &line)
             throw common::HException("data runs past the end of the 32-bit address space");
         if (m_address > 0xFFFFFFFFu)
             return true; // an empty line right after data that reached the top
-        uint8_t *bytes = sectionBytes(uint32_t(m_address), uint32_t(count));
-        for (int i = 0; i < count; ++i) {
-            line.cursor = line.begin + 3 * i;
-            bytes[i] = readHexByte(line);
-        }
+        // (L + 1) / 3 cells leave both digits of the last one inside the line.
+        if (!HexPair::decodeCells(line.begin, 3, sectionBytes(uint32_t(m_address), uint32_t(count)), size_t(count)))
+            invalidByte();
         m_address += uint64_t(count);
         return true;
     }
