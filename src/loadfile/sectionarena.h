@@ -3,6 +3,8 @@
 // come in large pages.
 #pragma once
 
+#include "platform/memoryreservation.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -32,10 +34,9 @@ public:
     void giveBack(uint8_t *from);
 
 private:
-    SectionArena(void *mapping, size_t mappingSize, uint8_t *base, size_t capacity);
+    SectionArena(const platform::MemoryReservation &reservation, size_t capacity);
 
-    void *m_mapping;
-    size_t m_mappingSize;
+    platform::MemoryReservation m_reservation;
     uint8_t *m_base;
     size_t m_capacity;
     size_t m_used = 0;
