@@ -2,11 +2,11 @@
 #include "loader/argparse.h"
 
 #include "common/hexception.h"
+#include "platform/filestatus.h"
 
 #include <QString>
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 
 namespace zim::loader {
 
@@ -132,8 +132,7 @@ void ArgParse::readIndirectFile(const char *fileName)
         }
     } close{file, m_indirectDepth};
 
-    struct stat st = {};
-    if (::fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode))
+    if (platform::isDirectory(file))
         throw common::HException(QStringLiteral("cannot read indirect file %1: %2")
                              .arg(QString::fromLocal8Bit(fileName), QString::fromLocal8Bit(std::strerror(EISDIR))));
 

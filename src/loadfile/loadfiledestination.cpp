@@ -2,46 +2,15 @@
 #include "loadfile/loadfiledestination.h"
 
 #include "common/hexception.h"
+#include "platform/filestatus.h"
+#include "platform/rawfile.h"
 
-#include <QFile>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace zim::loadfile {
 
 namespace {
-
-QByteArray directoryOf(const QByteArray &path)
-{
-    const qsizetype slash = path.lastIndexOf('/');
-    if (slash < 0)
-        return ".";
-    return slash == 0 ? QByteArray("/") : path.left(slash);
-}
-
-// Follows the links of a path whose final target may not exist yet, as opening it for writing
-// with O_CREAT would. Gives up after 40 links (ELOOP), as the kernel does.
-bool followLinks(QByteArray &path)
-{
-    for (int links = 0; links < 40; ++links) {
-        struct stat st = {};
-        if (::lstat(path.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return true;
-        char target[PATH_MAX];
-        const ssize_t n = ::readlink(path.constData(), target, sizeof target - 1);
-        if (n < 0)
-            return false;
-        const QByteArray next(target, n);
-        path = next.startsWith('/') ? next : directoryOf(path) + '/' + next;
-    }
-    errno = ELOOP;
-    return false;
-}
 
 // Closes a descriptor on every way out; close() reports its own error where it matters.
 struct Descriptor
@@ -50,20 +19,20 @@ struct Descriptor
     ~Descriptor()
     {
         if (fd >= 0)
-            ::close(fd);
+            platform::closeFile(fd);
     }
-    int release()
+    bool release()
     {
-        const int result = ::close(fd);
+        const bool closed = platform::closeFile(fd);
         fd = -1;
-        return result;
+        return closed;
     }
 };
 
 } // namespace
 
 LoadFileDestination::LoadFileDestination(const QString &path, WriteFunction write)
-    : m_path(path), m_write(write ? write : ::write)
+    : m_path(path), m_write(write ? write : platform::writeFile)
 {
     examine();
 }
@@ -82,36 +51,34 @@ void LoadFileDestination::examine()
 {
     if (m_path.isEmpty())
         fail(ENOENT);
-    m_target = QFile::encodeName(m_path);
-    if (!followLinks(m_target))
-        fail(errno);
-
-    struct stat st = {};
-    if (::stat(m_target.constData(), &st) != 0) {
-        if (errno != ENOENT)
-            fail(errno);
+    const platform::FileStatus status = platform::destinationStatus(m_path);
+    m_target = status.target;
+    m_mode = status.mode;
+    switch (status.kind) {
+    case platform::FileStatus::Failed:
+        fail(status.error);
+    case platform::FileStatus::Missing:
         m_kind = NewFile;
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        m_mode = 0666 & ~mask;
-    } else if (S_ISDIR(st.st_mode)) {
+        break;
+    case platform::FileStatus::Directory:
         fail(EISDIR);
-    } else if (S_ISREG(st.st_mode)) {
+    case platform::FileStatus::RegularFile:
         m_kind = RegularFile;
-        m_mode = st.st_mode & 07777;
-        if (::access(m_target.constData(), W_OK) != 0)
-            fail(errno);
-    } else if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) {
+        if (status.writeError)
+            fail(status.writeError);
+        break;
+    case platform::FileStatus::CharacterDevice:
+    case platform::FileStatus::Fifo:
         m_kind = WriteThrough;
-        if (::access(m_target.constData(), W_OK) != 0)
-            fail(errno);
+        if (status.writeError)
+            fail(status.writeError);
         return;
-    } else {
+    case platform::FileStatus::Other:
         fail(QStringLiteral("it is neither a regular file, a character device nor a FIFO"));
     }
     // The new contents are written beside the file and renamed over it.
-    if (::access(directoryOf(m_target).constData(), W_OK | X_OK) != 0)
-        fail(errno);
+    if (status.directoryError)
+        fail(status.directoryError);
 }
 
 void LoadFileDestination::write(const QByteArray &bytes) const
@@ -129,7 +96,7 @@ void LoadFileDestination::writeAll(int fd, const QByteArray &bytes) const
     const char *next = bytes.constData();
     size_t left = size_t(bytes.size());
     while (left) {
-        const ssize_t n = m_write(fd, next, left);
+        const std::ptrdiff_t n = m_write(fd, next, left);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -142,11 +109,11 @@ void LoadFileDestination::writeAll(int fd, const QByteArray &bytes) const
 void LoadFileDestination::writeThrough(const QByteArray &bytes) const
 {
     Descriptor file;
-    file.fd = ::open(m_target.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    file.fd = platform::openWriteThrough(m_target);
     if (file.fd < 0)
         fail(errno);
     writeAll(file.fd, bytes);
-    if (file.release() != 0)
+    if (!file.release())
         fail(errno);
 }
 
@@ -154,7 +121,7 @@ void LoadFileDestination::replaceFile(const QByteArray &bytes) const
 {
     QByteArray temporary = m_target + ".XXXXXX";
     Descriptor file;
-    file.fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    file.fd = platform::createTemporaryFile(temporary);
     if (file.fd < 0)
         fail(errno);
     // The temporary file goes whenever the new contents do not make it to the file's place.
@@ -165,19 +132,19 @@ void LoadFileDestination::replaceFile(const QByteArray &bytes) const
         ~Remove()
         {
             if (!done)
-                ::unlink(path.constData());
+                platform::removeFile(path);
         }
     } remove{temporary};
 
-    if (::fchmod(file.fd, m_mode) != 0)
+    if (!platform::setFileMode(file.fd, m_mode))
         fail(errno);
     writeAll(file.fd, bytes);
     // Some file systems report a full disk only when the data reach it.
-    if (::fsync(file.fd) != 0)
+    if (!platform::syncFile(file.fd))
         fail(errno);
-    if (file.release() != 0)
+    if (!file.release())
         fail(errno);
-    if (::rename(temporary.constData(), m_target.constData()) != 0)
+    if (!platform::renameFile(temporary, m_target))
         fail(errno);
     remove.done = true;
 }

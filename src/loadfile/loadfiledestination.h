@@ -4,15 +4,15 @@
 
 #include <QByteArray>
 #include <QString>
-#include <sys/types.h>
+#include <cstddef>
 
 namespace zim::loadfile {
 
 class LoadFileDestination
 {
 public:
-    // The system's write(2); tests pass one that fails part way.
-    using WriteFunction = ssize_t (*)(int fd, const void *buffer, size_t size);
+    // Writes to a descriptor as the system's write(2) does; tests pass one that fails part way.
+    using WriteFunction = std::ptrdiff_t (*)(int fd, const void *buffer, size_t size);
 
     // What the path names, following symbolic links.
     enum Kind {
@@ -47,7 +47,7 @@ private:
     // The file the bytes end up in: m_path with its links followed.
     QByteArray m_target;
     Kind m_kind = NewFile;
-    mode_t m_mode = 0;
+    unsigned m_mode = 0;
     WriteFunction m_write;
 };
 
