@@ -4,46 +4,42 @@
 
 #include "common/hexception.h"
 #include "loader/console.h"
+#include "platform/interruptguard.h"
 #include "script/esexception.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <csignal>
 
 namespace zim::loader {
 
 namespace {
 
-// Set by the Ctrl-C handler while a script runs; read by the context's keep-running hook.
-volatile std::sig_atomic_t interrupted = 0;
-
-extern "C" void onInterrupt(int)
-{
-    interrupted = 1;
-}
-
-// Takes Ctrl-C for the outermost evaluation and gives the previous handler back afterwards.
+// Takes Ctrl-C for the outermost evaluation, gives it back afterwards and keeps whether it came.
 class InterruptScope
 {
 public:
-    explicit InterruptScope(bool outermost) : m_outermost(outermost)
+    InterruptScope(bool outermost, std::unique_ptr<platform::InterruptGuard> &guard, bool &interrupted)
+        : m_outermost(outermost), m_guard(guard), m_interrupted(interrupted)
     {
         if (m_outermost) {
-            interrupted = 0;
-            m_previous = std::signal(SIGINT, onInterrupt);
+            m_interrupted = false;
+            m_guard = std::make_unique<platform::InterruptGuard>(platform::InterruptGuard::CountEveryPress);
         }
     }
     ~InterruptScope()
     {
-        if (m_outermost)
-            std::signal(SIGINT, m_previous);
+        if (m_outermost) {
+            m_interrupted = m_guard->interrupted();
+            m_guard.reset();
+        }
     }
     InterruptScope(const InterruptScope &) = delete;
     InterruptScope &operator=(const InterruptScope &) = delete;
 
 private:
     bool m_outermost;
-    void (*m_previous)(int) = SIG_DFL;
+    std::unique_ptr<platform::InterruptGuard> &m_guard;
+    bool &m_interrupted;
 };
 
 // The loader's message for a value thrown by a script and not caught there.
@@ -73,7 +69,12 @@ ConsoleScriptSystem::~ConsoleScriptSystem() = default;
 
 bool ConsoleScriptSystem::stopRequested() const
 {
-    return interrupted || script::ScriptSystem::stopRequested();
+    return interrupted() || script::ScriptSystem::stopRequested();
+}
+
+bool ConsoleScriptSystem::interrupted() const
+{
+    return m_interrupt ? m_interrupt->interrupted() : m_interrupted;
 }
 
 void ConsoleScriptSystem::evaluate(const QString &text, const QString &)
@@ -81,7 +82,7 @@ void ConsoleScriptSystem::evaluate(const QString &text, const QString &)
     const bool outermost = m_depth == 0;
     if (outermost)
         clearStop();
-    InterruptScope interrupt(outermost);
+    InterruptScope interrupt(outermost, m_interrupt, m_interrupted);
     struct Depth
     {
         int &depth;
@@ -108,7 +109,7 @@ void ConsoleScriptSystem::evaluate(const QString &text, const QString &)
 
 void ConsoleScriptSystem::throwIfStopped() const
 {
-    if (interrupted)
+    if (interrupted())
         throw common::HException(QStringLiteral("script interrupted by Ctrl-C"));
     if (script::ScriptSystem::stopRequested())
         throw common::HException(QStringLiteral("script stopped on request"));

@@ -8,6 +8,11 @@
 
 #include <QStringList>
 #include <cstdio>
+#include <memory>
+
+namespace zim::platform {
+class InterruptGuard;
+}
 
 namespace zim::loader {
 
@@ -35,12 +40,17 @@ public:
 
 private:
     void throwIfStopped() const;
+    // Whether Ctrl-C came during the running outermost evaluation, or else the last one.
+    bool interrupted() const;
 
     FILE *m_out;
     script::BuiltinScript m_builtin;
     // Evaluations in progress; an evaluation started by a script (a reset the script causes)
     // is nested in another.
     int m_depth = 0;
+    // Takes Ctrl-C while an outermost evaluation runs.
+    std::unique_ptr<platform::InterruptGuard> m_interrupt;
+    bool m_interrupted = false;
 };
 
 } // namespace zim::loader

@@ -2,13 +2,13 @@
 #include "simulator/peripheralsimulator.h"
 
 #include "common/hexception.h"
+#include "platform/interruptguard.h"
 #include "script/esnativeclasses.h"
 #include "simulator/simulatedhmonitor.h"
 
 #include <QFile>
 #include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <cstring>
 
 namespace zim::simulator {
@@ -16,17 +16,6 @@ namespace zim::simulator {
 using namespace zim::script;
 
 namespace {
-
-// Set by Ctrl-C while a peripheral simulation exists; read at every script call and by the
-// engine's keep-running hook, so that both a running script and a long simulation end.
-volatile std::sig_atomic_t interruptedByUser = 0;
-
-extern "C" void onPeripheralInterrupt(int)
-{
-    interruptedByUser = 1;
-    // A second Ctrl-C ends the process the ordinary way.
-    std::signal(SIGINT, SIG_DFL);
-}
 
 // Member numbers of the Simulator object's methods (1 is Script.Echo).
 enum Member { Echo = 1, Cycles = 2, Write = 3, Read = 4, ResetTarget = 5 };
@@ -57,7 +46,7 @@ class PeripheralSimulator::Context : public ESContext
 public:
     bool keepRunning() override
     {
-        if (interruptedByUser) {
+        if (interrupt && interrupt->interrupted()) {
             m_stop = Stop::Interrupted;
             return false;
         }
@@ -79,6 +68,9 @@ public:
     }
     Stop stop() const { return m_stop; }
     uint64_t budget = kCallBudget;
+    // Read at every call and by this hook, so that both a running script and a long
+    // simulation end on Ctrl-C.
+    const platform::InterruptGuard *interrupt = nullptr;
 
 private:
     uint64_t m_checks = 0;
@@ -106,8 +98,8 @@ PeripheralSimulator::PeripheralSimulator(const QString &text, SimulatedHMonitor 
     const ESValue target = m_context->get(m_context->global(), atoms::intern("TargetInterface"));
     m_targetObject = target.isObject() ? target.object : nullptr;
 
-    interruptedByUser = 0;
-    std::signal(SIGINT, onPeripheralInterrupt);
+    m_interrupt = std::make_unique<platform::InterruptGuard>(platform::InterruptGuard::SecondPressEnds);
+    m_context->interrupt = m_interrupt.get();
 
     m_context->startCall();
     try {
@@ -115,7 +107,7 @@ PeripheralSimulator::PeripheralSimulator(const QString &text, SimulatedHMonitor 
         if (result.status == ESEvaluation::Thrown)
             throwScriptFailure(result.value);
     } catch (const ESFatalError &e) {
-        std::signal(SIGINT, SIG_DFL);
+        dropInterruptGuard();
         if (m_context->stop() == Context::Stop::Interrupted)
             throw common::HException(interruptedText());
         if (m_context->stop() == Context::Stop::Budget)
@@ -123,14 +115,20 @@ PeripheralSimulator::PeripheralSimulator(const QString &text, SimulatedHMonitor 
                                          .arg(qulonglong(kCallBudget)));
         throw common::HException(e.text());
     } catch (...) {
-        std::signal(SIGINT, SIG_DFL);
+        dropInterruptGuard();
         throw;
     }
 }
 
+void PeripheralSimulator::dropInterruptGuard()
+{
+    m_context->interrupt = nullptr;
+    m_interrupt.reset();
+}
+
 PeripheralSimulator::~PeripheralSimulator()
 {
-    std::signal(SIGINT, SIG_DFL);
+    dropInterruptGuard();
     m_context.reset();
     if (m_output) {
         std::fflush(m_output);
@@ -213,7 +211,7 @@ void PeripheralSimulator::storePeripheral(uint32_t address, uint32_t value)
 // sees the failure the text itself gives.
 double PeripheralSimulator::evaluateCall(Call call, uint32_t first, uint32_t second)
 {
-    if (interruptedByUser) [[unlikely]]
+    if (m_interrupt && m_interrupt->interrupted()) [[unlikely]]
         throw common::HException(interruptedText());
     Context &context = *m_context;
     context.startCall();

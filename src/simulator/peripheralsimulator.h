@@ -10,6 +10,10 @@
 #include <cstdio>
 #include <memory>
 
+namespace zim::platform {
+class InterruptGuard;
+}
+
 namespace zim::simulator {
 
 class SimulatedHMonitor;
@@ -57,8 +61,12 @@ private:
     [[noreturn]] void throwScriptFailure(const script::ESValue &thrown);
     void writeOutput(const QByteArray &bytes);
     void openFiles();
+    // Gives Ctrl-C back to whoever had it before this simulator.
+    void dropInterruptGuard();
 
     std::unique_ptr<Context> m_context;
+    // Takes Ctrl-C while the peripheral file runs; a second press ends the process.
+    std::unique_ptr<platform::InterruptGuard> m_interrupt;
     script::ESObject *m_targetObject = nullptr;
     SimulatedHMonitor &m_owner;
     script::ESAtom *m_functionAtoms[4] = {};

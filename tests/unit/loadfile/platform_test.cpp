@@ -1,17 +1,21 @@
-// The system services under the load-file writer: what a path names once its links are
-// followed.
+// The system services under the load-file writer and the Ctrl-C handling: what a path names
+// once its links are followed, and which guard a press reaches.
 #include "platform/filestatus.h"
+#include "platform/interruptguard.h"
 #include "loadfiletestutil.h"
 
 #include <QFile>
 #include <cerrno>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 using zim::platform::FileStatus;
+using zim::platform::InterruptGuard;
 
 bool makeLink(const char *target, const QString &link)
 {
@@ -65,6 +69,56 @@ TEST(DestinationStatus, AFifoIsWrittenThroughWithoutOpeningIt)
     const FileStatus status = zim::platform::destinationStatus(fifo);
     EXPECT_EQ(status.kind, FileStatus::Fifo);
     EXPECT_EQ(status.writeError, 0);
+}
+
+// The handler in place for SIGINT, left as it was.
+void (*currentHandler())(int)
+{
+    void (*handler)(int) = std::signal(SIGINT, SIG_IGN);
+    std::signal(SIGINT, handler);
+    return handler;
+}
+
+TEST(InterruptGuard, APressReachesTheInnermostGuardOnly)
+{
+    void (*const before)(int) = currentHandler();
+    {
+        InterruptGuard outer(InterruptGuard::CountEveryPress);
+        {
+            InterruptGuard inner(InterruptGuard::CountEveryPress);
+            ASSERT_EQ(std::raise(SIGINT), 0);
+            ASSERT_EQ(std::raise(SIGINT), 0);
+            EXPECT_EQ(inner.presses(), 2);
+            EXPECT_FALSE(outer.interrupted());
+        }
+        ASSERT_EQ(std::raise(SIGINT), 0);
+        EXPECT_EQ(outer.presses(), 1);
+    }
+    EXPECT_EQ(currentHandler(), before);
+}
+
+TEST(InterruptGuard, AfterOnePressTheNextEndsTheProcess)
+{
+    void (*const before)(int) = currentHandler();
+    {
+        InterruptGuard guard(InterruptGuard::SecondPressEnds);
+        ASSERT_EQ(std::raise(SIGINT), 0);
+        EXPECT_TRUE(guard.interrupted());
+        EXPECT_EQ(currentHandler(), SIG_DFL);
+    }
+    EXPECT_EQ(currentHandler(), before);
+}
+
+TEST(InterruptGuard, AnOuterGuardDroppedFirstLeavesTheInnerOneCatchingAndRestoringTheOriginal)
+{
+    void (*const before)(int) = currentHandler();
+    auto outer = std::make_unique<InterruptGuard>(InterruptGuard::CountEveryPress);
+    auto inner = std::make_unique<InterruptGuard>(InterruptGuard::CountEveryPress);
+    outer.reset();
+    ASSERT_EQ(std::raise(SIGINT), 0);
+    EXPECT_EQ(inner->presses(), 1);
+    inner.reset();
+    EXPECT_EQ(currentHandler(), before);
 }
 
 } // namespace
