@@ -15,17 +15,7 @@ trap 'rm -rf "$tmp"' EXIT
 
 [ -x "$zimprog" ] || { echo "no $zimprog: build the zimprog target first" >&2; exit 2; }
 
-# Fastest of three runs: elapsed seconds, user seconds, maximum resident set size in KB.
-timed() { # output file, command...
-    out=$1
-    shift
-    for i in 1 2 3; do
-        /usr/bin/time -f "%e %U %M" -o "$tmp/one.time" "$@" > "$tmp/last.out" 2>&1
-        cat "$tmp/one.time" >> "$tmp/all.time"
-    done
-    sort -n "$tmp/all.time" | head -1 > "$out"
-    rm -f "$tmp/all.time"
-}
+. "$here/../timed.sh"
 per_second() { # count, seconds
     awk -v n="$1" -v s="$2" 'BEGIN { if (s <= 0) print "n/a"; else printf "%.2f M/s", n / s / 1e6 }'
 }

@@ -17,18 +17,7 @@ trap 'rm -rf "$tmp"' EXIT
 
 [ -x "$zimprog" ] || { echo "no $zimprog: build the zimprog target first" >&2; exit 2; }
 
-# Runs a command three times under time(1) and keeps the fastest line: elapsed seconds, user
-# seconds, maximum resident set size in KB. The machine may be busy, so the best run is the fair one.
-timed() { # output file, command...
-    out=$1
-    shift
-    for i in 1 2 3; do
-        /usr/bin/time -f "%e %U %M" -o "$tmp/one.time" "$@" > "$tmp/last.out" 2>&1
-        cat "$tmp/one.time" >> "$tmp/all.time"
-    done
-    sort -n "$tmp/all.time" | head -1 > "$out"
-    rm -f "$tmp/all.time"
-}
+. "$here/../timed.sh"
 timed "$tmp/zim.time" "$zimprog" -target sim -verbose -setprop "Run Cycle Limit=$limit" "$hex"
 stopLine=$(grep "Simulation stopped" "$tmp/last.out" | sed 's/.*\r//; s/^ *//')
 timed "$tmp/zim0.time" "$zimprog" -target sim -quiet "$hex"
