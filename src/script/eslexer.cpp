@@ -58,6 +58,13 @@ bool isIdentPart(QChar c)
            || c.category() == QChar::Mark_SpacingCombining || c.category() == QChar::Punctuation_Connector;
 }
 
+bool isLineBreak(char16_t u)
+{
+    return u == '\n' || u == '\r' || u == 0x2028 || u == 0x2029;
+}
+
+} // namespace
+
 int hexValue(QChar c)
 {
     const char16_t u = c.unicode();
@@ -69,13 +76,6 @@ int hexValue(QChar c)
         return u - 'A' + 10;
     return -1;
 }
-
-bool isLineBreak(char16_t u)
-{
-    return u == '\n' || u == '\r' || u == 0x2028 || u == 0x2029;
-}
-
-} // namespace
 
 QString tokenName(int code)
 {

@@ -31,6 +31,9 @@ enum : int {
 // The name of a token code as messages show it.
 QString tokenName(int code);
 
+// The value of a hexadecimal digit, or -1 for any other character.
+int hexValue(QChar c);
+
 struct ESToken
 {
     int code = tok::End;

@@ -1,6 +1,7 @@
 // The global object's functions: eval, parseInt, parseFloat, isNaN, isFinite, load, and the URI
 // and escape coders, with the value properties NaN, Infinity and undefined.
 #include "script/esnativeclasses.h"
+#include "script/eslexer.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -44,18 +45,6 @@ QString encode(ESContext &context, const QString &text, const char *keep)
     return out;
 }
 
-int hexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
-}
-
 QString decode(ESContext &context, const QString &text, const char *reserved)
 {
     QString out;
@@ -65,10 +54,10 @@ QString decode(ESContext &context, const QString &text, const char *reserved)
             continue;
         }
         auto byteAt = [&](qsizetype at) {
-            if (at + 2 >= text.size() || text[at] != QLatin1Char('%') || hexDigit(text[at + 1]) < 0
-                || hexDigit(text[at + 2]) < 0)
+            if (at + 2 >= text.size() || text[at] != QLatin1Char('%') || hexValue(text[at + 1]) < 0
+                || hexValue(text[at + 2]) < 0)
                 context.throwError(context.uriErrorClass, QStringLiteral("URI malformed"));
-            return hexDigit(text[at + 1]) * 16 + hexDigit(text[at + 2]);
+            return hexValue(text[at + 1]) * 16 + hexValue(text[at + 2]);
         };
         if (i + 2 >= text.size())
             context.throwError(context.uriErrorClass, QStringLiteral("URI malformed"));
@@ -129,7 +118,7 @@ double parseInteger(ESContext &context, const QString &input, int radix)
     const qsizetype start = i;
     double value = 0;
     for (; i < input.size(); ++i) {
-        int d = hexDigit(input[i]);
+        int d = hexValue(input[i]);
         const char16_t u = input[i].unicode();
         if (u >= 'g' && u <= 'z')
             d = u - 'a' + 10;
@@ -277,15 +266,15 @@ ESValue ESNativeGlobal::callMember(ESContext &context, int number, const ESValue
         QString out;
         for (qsizetype i = 0; i < text.size(); ++i) {
             if (text[i] == QLatin1Char('%')) {
-                if (i + 5 < text.size() && text[i + 1] == QLatin1Char('u') && hexDigit(text[i + 2]) >= 0
-                    && hexDigit(text[i + 3]) >= 0 && hexDigit(text[i + 4]) >= 0 && hexDigit(text[i + 5]) >= 0) {
-                    out += QChar(char16_t(hexDigit(text[i + 2]) << 12 | hexDigit(text[i + 3]) << 8
-                                          | hexDigit(text[i + 4]) << 4 | hexDigit(text[i + 5])));
+                if (i + 5 < text.size() && text[i + 1] == QLatin1Char('u') && hexValue(text[i + 2]) >= 0
+                    && hexValue(text[i + 3]) >= 0 && hexValue(text[i + 4]) >= 0 && hexValue(text[i + 5]) >= 0) {
+                    out += QChar(char16_t(hexValue(text[i + 2]) << 12 | hexValue(text[i + 3]) << 8
+                                          | hexValue(text[i + 4]) << 4 | hexValue(text[i + 5])));
                     i += 5;
                     continue;
                 }
-                if (i + 2 < text.size() && hexDigit(text[i + 1]) >= 0 && hexDigit(text[i + 2]) >= 0) {
-                    out += QChar(char16_t(hexDigit(text[i + 1]) << 4 | hexDigit(text[i + 2])));
+                if (i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
+                    out += QChar(char16_t(hexValue(text[i + 1]) << 4 | hexValue(text[i + 2])));
                     i += 2;
                     continue;
                 }
