@@ -19,12 +19,13 @@ namespace zim::tevo {
 
 namespace {
 
-[[noreturn]] void fail(const char *message)
+// Out of line and cold, so that the checks before them cost the hot paths a compare each.
+[[noreturn]] Q_NEVER_INLINE Q_DECL_COLD_FUNCTION void fail(const char *message)
 {
     throw common::HException(QString::fromLatin1(message));
 }
 
-[[noreturn]] void typeError(const char *kind)
+[[noreturn]] Q_NEVER_INLINE Q_DECL_COLD_FUNCTION void typeError(const char *kind)
 {
     throw common::HException(QStringLiteral("bad object file: operand type error (%1 expected)").arg(QLatin1String(kind)));
 }
@@ -257,16 +258,20 @@ std::unique_ptr<TEVOModule> TEVOReader::readModule(bool trace, std::FILE *traceO
     m_module->setProcessor(processorName(), isBigEndian());
     for (int i = 0; i < 8; ++i)
         m_small[i] = m_module->pool().make<TEVOConstExpr>(i);
+    m_module->pool().expect(m_size);
+    m_bigEndian = isBigEndian();
     m_trace = trace;
     m_traceOut = traceOut;
 
-    while (m_cursor != m_end || refill()) {
-        const uint8_t op = *m_cursor++;
-        if (m_trace)
+    if (m_trace) {
+        while (m_cursor != m_end || refill()) {
+            const uint8_t op = *m_cursor++;
             traceOpcode(position() - 1, op);
-        execute(op);
-        if (m_trace)
+            execute(op);
             traceStack();
+        }
+    } else {
+        run();
     }
     if (m_stream)
         m_stream->skip(m_stream->available());
@@ -282,6 +287,65 @@ std::unique_ptr<TEVOModule> TEVOReader::readModule(bool trace, std::FILE *traceO
 }
 
 // Opcodes -------------------------------------------------------------------------------
+
+// Most of an executable is constants, SETPC and data records with constant operands; those are
+// done here without a call. Every other opcode, and every case in which one of these could
+// fail, goes to execute(), which alone gives the messages.
+void TEVOReader::run()
+{
+    for (;;) {
+        if (m_cursor == m_end && !refill())
+            return;
+        const uint8_t op = *m_cursor++;
+        switch (TEVOOpcode(op)) {
+        case TEVOOpcode::LIT0: case TEVOOpcode::LIT1: case TEVOOpcode::LIT2: case TEVOOpcode::LIT3:
+        case TEVOOpcode::LIT4: case TEVOOpcode::LIT5: case TEVOOpcode::LIT6: case TEVOOpcode::LIT7:
+            if (m_depth < maxStack) {
+                Entry &e = m_stack[m_depth++];
+                e.value = op;
+                e.tag = Entry::Constant;
+                continue;
+            }
+            break;
+        case TEVOOpcode::LITX: {
+            // The count and all its bytes in the window: read them in place.
+            const size_t available = size_t(m_end - m_cursor);
+            if (available && m_cursor[0] < available && m_depth < maxStack) {
+                const uint8_t count = m_cursor[0];
+                uint64_t value = 0;
+                for (uint8_t i = 1; i <= count; ++i)
+                    value = (value << 8) | m_cursor[i];
+                m_cursor += 1 + count;
+                Entry &e = m_stack[m_depth++];
+                e.value = int64_t(value);
+                e.tag = Entry::Constant;
+                continue;
+            }
+            break;
+        }
+        case TEVOOpcode::SETPC:
+            if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Constant
+                && uint64_t(m_stack[m_depth - 1].value) <= 0xFFFFFFFFu) {
+                m_address = uint32_t(m_stack[--m_depth].value);
+                continue;
+            }
+            break;
+        case TEVOOpcode::DEFBYTES:
+            if (m_section && m_depth >= 2 && m_stack[m_depth - 1].tag == Entry::Constant
+                && m_stack[m_depth - 2].tag == Entry::Constant && uint64_t(m_stack[m_depth - 1].value) - 1 < 4) {
+                const uint32_t size = uint32_t(m_stack[m_depth - 1].value);
+                const int64_t value = m_stack[m_depth - 2].value;
+                m_depth -= 2;
+                append(m_module->pool().make<TEVODefBytesInsn>(value, size, m_bigEndian));
+                continue;
+            }
+            break;
+        default:
+            break;
+        }
+        execute(op);
+    }
+}
 
 void TEVOReader::execute(uint8_t op)
 {
@@ -418,9 +482,9 @@ void TEVOReader::execute(uint8_t op)
     case TEVOOpcode::DEFBYTES: {
         const uint32_t size = popConstant(1, 4);
         if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Constant)
-            append(pool.make<TEVODefBytesInsn>(popEntry().value, size, isBigEndian()));
+            append(pool.make<TEVODefBytesInsn>(popEntry().value, size, m_bigEndian));
         else
-            append(pool.make<TEVODefBytesInsn>(popExpr(), size, isBigEndian()));
+            append(pool.make<TEVODefBytesInsn>(popExpr(), size, m_bigEndian));
         break;
     }
     case TEVOOpcode::INSN:
@@ -688,9 +752,9 @@ void TEVOReader::execute(uint8_t op)
     }
     case TEVOOpcode::DEFADDR:
         if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Constant)
-            append(pool.make<TEVODefAddrInsn>(popEntry().value, 2, isBigEndian()));
+            append(pool.make<TEVODefAddrInsn>(popEntry().value, 2, m_bigEndian));
         else
-            append(pool.make<TEVODefAddrInsn>(popExpr(), 2, isBigEndian()));
+            append(pool.make<TEVODefAddrInsn>(popExpr(), 2, m_bigEndian));
         break;
     case TEVOOpcode::MEMSPACE0: case TEVOOpcode::MEMSPACE1:
     case TEVOOpcode::MEMSPACE2: case TEVOOpcode::MEMSPACE3: {

@@ -107,6 +107,8 @@ private:
     // Offset of the next byte from the start of the input.
     size_t position() const { return m_consumed - size_t(m_end - m_cursor); }
     void readPool(uint8_t *dest, uint32_t size);
+    // Executes the stream to its end without trace.
+    void run();
     void execute(uint8_t op);
     void append(TEVOInsn *record);
     TEVOConstExpr *constant(uint64_t value);
@@ -136,6 +138,7 @@ private:
     uint32_t m_address = 0xFFFFFFFF;
     int32_t m_stackAdjustment = 0;
     bool m_keepLocus;
+    bool m_bigEndian = false;
     bool m_moduleScopeMade = false;
     bool m_trace = false;
     std::FILE *m_traceOut = nullptr;
