@@ -47,13 +47,8 @@ uint8_t *TEVOPool::newBlock(size_t size)
     return block.heap.get();
 }
 
-void *TEVOPool::allocate(size_t size, size_t align)
+void *TEVOPool::allocateInNewBlock(size_t size, size_t align)
 {
-    uintptr_t at = (reinterpret_cast<uintptr_t>(m_next) + align - 1) & ~uintptr_t(align - 1);
-    if (m_next && at + size <= reinterpret_cast<uintptr_t>(m_end)) {
-        m_next = reinterpret_cast<uint8_t *>(at + size);
-        return reinterpret_cast<void *>(at);
-    }
     // Large requests (string pools) get a block of their own so the current block stays in use.
     if (size + align > m_nextBlockSize / 4) {
         uint8_t *block = newBlock(size + align);
@@ -62,7 +57,7 @@ void *TEVOPool::allocate(size_t size, size_t align)
     m_next = newBlock(m_nextBlockSize);
     m_end = m_next + m_nextBlockSize;
     m_nextBlockSize = std::min(m_nextBlockSize * 2, largestBlockSize);
-    at = (reinterpret_cast<uintptr_t>(m_next) + align - 1) & ~uintptr_t(align - 1);
+    const uintptr_t at = (reinterpret_cast<uintptr_t>(m_next) + align - 1) & ~uintptr_t(align - 1);
     m_next = reinterpret_cast<uint8_t *>(at + size);
     return reinterpret_cast<void *>(at);
 }

@@ -4,6 +4,8 @@
 
 #include "platform/memoryreservation.h"
 
+#include <QtGlobal>
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -67,7 +69,16 @@ private:
         std::unique_ptr<uint8_t[]> heap;
     };
 
-    void *allocate(size_t size, size_t align);
+    Q_ALWAYS_INLINE void *allocate(size_t size, size_t align)
+    {
+        const uintptr_t at = (reinterpret_cast<uintptr_t>(m_next) + align - 1) & ~uintptr_t(align - 1);
+        if (m_next && at + size <= reinterpret_cast<uintptr_t>(m_end)) {
+            m_next = reinterpret_cast<uint8_t *>(at + size);
+            return reinterpret_cast<void *>(at);
+        }
+        return allocateInNewBlock(size, align);
+    }
+    void *allocateInNewBlock(size_t size, size_t align);
     // A fresh block of at least size bytes; its start.
     uint8_t *newBlock(size_t size);
 

@@ -107,9 +107,12 @@ private:
     // Offset of the next byte from the start of the input.
     size_t position() const { return m_consumed - size_t(m_end - m_cursor); }
     void readPool(uint8_t *dest, uint32_t size);
-    // Executes the stream to its end without trace.
+    // Executes the stream to its end.
     void run();
-    void execute(uint8_t op);
+    // popConstantValue() and popConstant() made inline for the common case of a plain
+    // constant on top; anything else goes to them.
+    int64_t takeConstantValue();
+    uint32_t takeConstant(uint32_t low, uint32_t high);
     void append(TEVOInsn *record);
     TEVOConstExpr *constant(uint64_t value);
     TEVOProcessorInsn &lastInstruction();

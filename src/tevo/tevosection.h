@@ -48,7 +48,7 @@ public:
     Records records() const { return Records{m_first}; }
     TEVOInsn *first() const { return m_first; }
     size_t count() const { return m_count; }
-    void append(TEVOInsn *record)
+    Q_ALWAYS_INLINE void append(TEVOInsn *record)
     {
         // The last record links to the fragment, so that records need no field for it.
         record->m_link = reinterpret_cast<uintptr_t>(this) | TEVOInsn::fragmentTag;
@@ -90,7 +90,7 @@ public:
     const std::vector<TEVOFragment *> &fragments() const { return m_fragments; }
     TEVOFragment *currentFragment() const { return m_current; }
     // Appends to the current fragment, making one when there is none.
-    void append(TEVOInsn *record)
+    Q_ALWAYS_INLINE void append(TEVOInsn *record)
     {
         if (!m_current)
             startFragment();
