@@ -12,6 +12,7 @@
 #include "tevo/tevotype.h"
 
 #include <QFile>
+#include <QtEndian>
 #include <algorithm>
 #include <cstring>
 
@@ -327,7 +328,13 @@ void TEVOReader::run()
             uint64_t value = 0;
             const uint8_t *c = m_cursor;
             const size_t available = size_t(m_end - c);
-            if (available && c[0] < available) {
+            if (available > 8 && c[0] <= 8) {
+                // The count and eight bytes after it are in the window: one load, with the
+                // bytes past the constant shifted out.
+                const uint8_t count = c[0];
+                value = count ? qFromBigEndian<quint64>(c + 1) >> (64 - 8 * count) : 0;
+                m_cursor = c + 1 + count;
+            } else if (available && c[0] < available) {
                 // The count and all its bytes are in the window: read them in place.
                 const uint8_t count = c[0];
                 for (uint8_t i = 1; i <= count; ++i)
