@@ -337,7 +337,7 @@ void TEVOReader::run()
             } else if (available && c[0] < available) {
                 // The count and all its bytes are in the window: read them in place.
                 const uint8_t count = c[0];
-                for (uint8_t i = 1; i <= count; ++i)
+                for (unsigned i = 1; i <= count; ++i)
                     value = (value << 8) | c[i];
                 m_cursor = c + 1 + count;
             } else {

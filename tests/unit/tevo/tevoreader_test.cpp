@@ -148,6 +148,22 @@ TEST(Reader, LitxIsBigEndian)
     EXPECT_EQ(value(bytes({0x08, 0x0A, 0xAA, 0xBB, 0, 0, 0, 0, 0, 0, 0x12, 0x34})), 0x1234);
 }
 
+// A constant of more than eight bytes keeps its last eight, whether its bytes are read in the
+// window or across reads.
+TEST(Reader, LongestLitxKeepsItsLastEightBytes)
+{
+    QByteArray constant(255, char(0xFF));
+    constant.replace(255 - 4, 4, bytes({0x12, 0x34, 0x56, 0x78}));
+    const QByteArray stream = inSection([&](zim::tevo::TEVOWriter &w) {
+        w.raw(bytes({0x08, 0xFF}) + constant);
+        w.constant(4);
+        w.op(Op::DEFBYTES);
+    });
+    auto module = readStream(stream);
+    zim::tevo::TEVOInsn *record = recordsOf(module->findSection("CODE")->fragments()[0])[0];
+    EXPECT_EQ(record->bytesText(), "78563412");
+}
+
 TEST(Reader, MarkersResolveForwardReferences)
 {
     auto module = readStream(inSection([](zim::tevo::TEVOWriter &w) {
