@@ -139,8 +139,8 @@ void intelHex(benchmark::State &state)
     state.counters["file_bytes"] = double(QFileInfo(name).size());
 }
 
-BENCHMARK(tevo)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
-BENCHMARK(intelHex)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
+BENCHMARK(tevo)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
+BENCHMARK(intelHex)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

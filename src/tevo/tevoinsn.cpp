@@ -29,6 +29,16 @@ void encodeValue(uint8_t *out, uint32_t size, int64_t value, bool bigEndian)
 
 } // namespace
 
+TEVOFragment *TEVOInsn::fragment() const
+{
+    if (m_recordKind == RecordKind::Marker)
+        return static_cast<const TEVOMarker *>(this)->m_fragment;
+    const TEVOInsn *record = this;
+    while (record->m_link && !(record->m_link & fragmentTag))
+        record = reinterpret_cast<const TEVOInsn *>(record->m_link);
+    return reinterpret_cast<TEVOFragment *>(record->m_link & ~fragmentTag);
+}
+
 void TEVOInsn::copyBytes(uint8_t *dest, uint32_t n)
 {
     for (uint32_t i = 0; i < n; ++i)
@@ -79,41 +89,41 @@ void TEVOInsn::appendReferences(std::vector<TEVOObject *> &out) const
 
 // Data ----------------------------------------------------------------------------------
 
-TEVODefBytesInsn::TEVODefBytesInsn(RecordKind kind, int64_t constant, uint32_t size, bool bigEndian)
-    : TEVOInsn(kind), m_constant(constant), m_size(uint8_t(size)), m_bigEndian(bigEndian), m_encoded(true),
-      m_isConstant(true)
+void TEVODefBytesInsn::encode(uint8_t out[4])
 {
-    encodeValue(m_value, m_size, constant, m_bigEndian);
-}
-
-void TEVODefBytesInsn::encode()
-{
-    if (m_encoded)
+    const uint32_t n = size();
+    const bool bigEndian = detail() & bigEndianBit;
+    if (isConstant()) {
+        encodeValue(out, n, m_constant, bigEndian);
         return;
-    m_encoded = true;
+    }
     const TEVOValue v = m_expr->evaluate();
-    if (!v.error)
-        encodeValue(m_value, m_size, v.value, m_bigEndian);
+    if (v.error)
+        std::memset(out, 0, 4);
+    else
+        encodeValue(out, n, v.value, bigEndian);
 }
 
 uint8_t TEVODefBytesInsn::byte(uint32_t i)
 {
-    encode();
-    return i < m_size ? m_value[i] : 0;
+    uint8_t value[4] = {};
+    encode(value);
+    return i < size() ? value[i] : 0;
 }
 
 void TEVODefBytesInsn::copyBytes(uint8_t *dest, uint32_t n)
 {
-    encode();
-    const uint32_t have = std::min<uint32_t>(n, m_size);
-    std::memcpy(dest, m_value, have);
+    uint8_t value[4] = {};
+    encode(value);
+    const uint32_t have = std::min<uint32_t>(n, size());
+    std::memcpy(dest, value, have);
     if (n > have)
         std::memset(dest + have, 0, n - have);
 }
 
 QString TEVODefBytesInsn::problem()
 {
-    if (m_isConstant)
+    if (isConstant())
         return QString();
     const TEVOValue v = m_expr->evaluate();
     return v.error ? v.message : QString();
@@ -121,23 +131,23 @@ QString TEVODefBytesInsn::problem()
 
 QByteArray TEVODefBytesInsn::operandText()
 {
-    return m_isConstant ? TEVOConstExpr(m_constant).text() : exprText(m_expr);
+    return isConstant() ? TEVOConstExpr(m_constant).text() : exprText(m_expr);
 }
 
 QByteArray TEVODefBytesInsn::listingText()
 {
-    switch (m_size) {
+    switch (size()) {
     case 1: return "\tDB\t" + operandText();
     case 2: return "\tDW\t" + operandText();
     case 4: return "\tDL\t" + operandText();
-    default: return "\tDC" + QByteArray::number(m_size) + '\t' + operandText();
+    default: return "\tDC" + QByteArray::number(size()) + '\t' + operandText();
     }
 }
 
 void TEVODefBytesInsn::appendReferences(std::vector<TEVOObject *> &out) const
 {
     TEVOInsn::appendReferences(out);
-    if (!m_isConstant)
+    if (!isConstant())
         out.push_back(m_expr);
 }
 
@@ -321,7 +331,7 @@ void TEVOLinkIf::appendReferences(std::vector<TEVOObject *> &out) const
 
 TEVOSection *TEVOMarker::section() const
 {
-    return fragment() ? fragment()->section() : nullptr;
+    return m_fragment ? m_fragment->section() : nullptr;
 }
 
 QByteArray TEVOMarker::listingText()

@@ -18,7 +18,8 @@ class TEVOSection;
 
 // One record. The address is 0xFFFFFFFF when the record has none. Records are linked in the
 // order of their fragment; the fields that only processor instructions use live in
-// TEVOProcessorInsn, so that the many small data and directive records stay small.
+// TEVOProcessorInsn, so that the many small data and directive records stay small: a record
+// costs 32 bytes before the fields of its class.
 class TEVOInsn : public TEVOObject
 {
 public:
@@ -34,11 +35,13 @@ public:
 
     uint32_t address() const { return m_address; }
     void setAddress(uint32_t address) { m_address = address; }
-    TEVOFragment *fragment() const { return m_fragment; }
+    // The fragment holding the record; null before it is appended. Markers keep theirs; other
+    // records find it at the end of their fragment, in time linear in the records after them.
+    TEVOFragment *fragment() const;
     TEVOLocus *locus() const { return m_locus; }
     void setLocus(TEVOLocus *locus) { m_locus = locus; }
     // The record after this one in its fragment.
-    TEVOInsn *next() const { return m_next; }
+    TEVOInsn *next() const { return (m_link & fragmentTag) ? nullptr : reinterpret_cast<TEVOInsn *>(m_link); }
 
     // Number of bytes the record occupies at its address.
     virtual uint32_t size() = 0;
@@ -46,8 +49,6 @@ public:
     virtual uint8_t byte(uint32_t i) { (void)i; return 0; }
     // Copies bytes 0 .. n-1 to dest; n is the size the caller took from size().
     virtual void copyBytes(uint8_t *dest, uint32_t n);
-    // Computes the stored bytes from the operands where the record can; the default keeps them.
-    virtual void encode() {}
     // Why the record's bytes cannot be loaded (an expression error, missing instruction
     // bytes), or an empty text.
     virtual QString problem() { return QString(); }
@@ -64,15 +65,22 @@ public:
 protected:
     void appendReferences(std::vector<TEVOObject *> &out) const override;
 
+    // A byte the record classes keep small fields of their own in; it fills padding.
+    uint8_t detail() const { return m_detail; }
+    void setDetail(uint8_t detail) { m_detail = detail; }
+
 private:
     friend class TEVOFragment;
+    // Set in m_link when it holds the fragment: the record is the last of its fragment.
+    static constexpr uintptr_t fragmentTag = 1;
 
     // Declared first so that they share the padding at the end of TEVOObject.
     RecordKind m_recordKind;
+    uint8_t m_detail = 0;
     uint32_t m_address = noAddress;
     TEVOLocus *m_locus = nullptr;
-    TEVOFragment *m_fragment = nullptr;
-    TEVOInsn *m_next = nullptr;
+    // The next record, or the fragment with fragmentTag set; 0 before appending.
+    uintptr_t m_link = 0;
 };
 
 // A processor instruction record: the bytes the linker stored for it (a view of bytes owned by
@@ -113,7 +121,9 @@ private:
 };
 
 // DB, DW, DL: 1 to 4 bytes holding an expression's value. A constant operand is kept as its
-// value, encoded at once, without an expression object.
+// value, without an expression object; an expression is evaluated when its bytes are asked
+// for. Size and byte order live in the record's detail byte, so a constant record takes 40
+// bytes.
 class TEVODefBytesInsn : public TEVOInsn
 {
 public:
@@ -127,36 +137,42 @@ public:
     {
     }
     // The operand; null when it was a constant.
-    TEVOExpr *expr() const { return m_isConstant ? nullptr : m_expr; }
-    bool isConstant() const { return m_isConstant; }
-    uint32_t size() override { return m_size; }
+    TEVOExpr *expr() const { return isConstant() ? nullptr : m_expr; }
+    bool isConstant() const { return detail() & constantBit; }
+    uint32_t size() override { return detail() & sizeBits; }
     uint8_t byte(uint32_t i) override;
     void copyBytes(uint8_t *dest, uint32_t n) override;
-    void encode() override;
     QString problem() override;
     QByteArray listingText() override;
 
 protected:
     // size is 1 to 4.
     TEVODefBytesInsn(RecordKind kind, TEVOExpr *expr, uint32_t size, bool bigEndian)
-        : TEVOInsn(kind), m_expr(expr), m_size(uint8_t(size)), m_bigEndian(bigEndian)
+        : TEVOInsn(kind), m_expr(expr)
     {
+        setDetail(uint8_t((size & sizeBits) | (bigEndian ? bigEndianBit : 0)));
     }
-    TEVODefBytesInsn(RecordKind kind, int64_t constant, uint32_t size, bool bigEndian);
+    TEVODefBytesInsn(RecordKind kind, int64_t constant, uint32_t size, bool bigEndian)
+        : TEVOInsn(kind), m_constant(constant)
+    {
+        setDetail(uint8_t((size & sizeBits) | (bigEndian ? bigEndianBit : 0) | constantBit));
+    }
     // The operand's listing text.
     QByteArray operandText();
     void appendReferences(std::vector<TEVOObject *> &out) const override;
 
 private:
+    static constexpr uint8_t sizeBits = 0x7;
+    static constexpr uint8_t bigEndianBit = 0x8;
+    static constexpr uint8_t constantBit = 0x10;
+
+    // The bytes as they are loaded: the operand's value, or zeros when it is an error.
+    void encode(uint8_t out[4]);
+
     union {
         TEVOExpr *m_expr;
-        int64_t m_constant;   // when m_isConstant
+        int64_t m_constant;   // when isConstant()
     };
-    uint8_t m_value[4] = {};  // the encoded bytes
-    uint8_t m_size;
-    bool m_bigEndian;
-    bool m_encoded = false;
-    bool m_isConstant = false;
 };
 
 // DA: an address (2 bytes on MSP430).
@@ -322,7 +338,7 @@ public:
     static constexpr bool ownsNothing = true;
     explicit TEVOMarker(uint32_t number) : TEVOInsn(RecordKind::Marker), m_number(number) {}
     uint32_t number() const { return m_number; }
-    bool isPlaced() const { return fragment() != nullptr; }
+    bool isPlaced() const { return m_fragment != nullptr; }
     TEVOSection *section() const;
     const TEVOString *name() override { return m_name; }
     void setName(const TEVOString *name) override { m_name = name; }
@@ -330,7 +346,11 @@ public:
     QByteArray listingText() override;
 
 private:
+    friend class TEVOInsn;
+    friend class TEVOFragment;
+
     const TEVOString *m_name = nullptr;
+    TEVOFragment *m_fragment = nullptr;
     uint32_t m_number;
 };
 

@@ -26,12 +26,18 @@ struct TEVOOpcodeInfo
 // one load.
 struct TEVOOpcodeTable
 {
+    // What the reader checks before each opcode, one byte per opcode: 0 for an unknown tag.
+    static constexpr uint8_t knownBit = 1;
+    static constexpr uint8_t needsSectionBit = 2;
+
     std::array<TEVOOpcodeInfo, 256> entries{};
+    std::array<uint8_t, 256> checks{};
 
     constexpr TEVOOpcodeTable()
     {
 #define TEVO_OPCODE(value, id, name, pops, pushes, section)                                                   \
-    entries[value] = TEVOOpcodeInfo{value, name, pops, pushes, section != 0, true};
+    entries[value] = TEVOOpcodeInfo{value, name, pops, pushes, section != 0, true};                          \
+    checks[value] = knownBit | (section ? needsSectionBit : 0);
 #include "tevo/tevoopcodes.def"
 #undef TEVO_OPCODE
     }

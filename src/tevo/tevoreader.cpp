@@ -12,6 +12,7 @@
 #include "tevo/tevotype.h"
 
 #include <QFile>
+#include <QtEndian>
 #include <algorithm>
 #include <cstring>
 
@@ -19,12 +20,13 @@ namespace zim::tevo {
 
 namespace {
 
-[[noreturn]] void fail(const char *message)
+// Out of line and cold, so that the checks before them cost the hot paths a compare each.
+[[noreturn]] Q_NEVER_INLINE Q_DECL_COLD_FUNCTION void fail(const char *message)
 {
     throw common::HException(QString::fromLatin1(message));
 }
 
-[[noreturn]] void typeError(const char *kind)
+[[noreturn]] Q_NEVER_INLINE Q_DECL_COLD_FUNCTION void typeError(const char *kind)
 {
     throw common::HException(QStringLiteral("bad object file: operand type error (%1 expected)").arg(QLatin1String(kind)));
 }
@@ -91,7 +93,7 @@ void TEVOReader::push(TEVOObject *object)
     e.tag = Entry::Object;
 }
 
-void TEVOReader::pushConstant(uint64_t value)
+Q_ALWAYS_INLINE void TEVOReader::pushConstant(uint64_t value)
 {
     if (m_depth >= maxStack)
         fail("bad object file: reader stack overflow");
@@ -110,7 +112,7 @@ void TEVOReader::pushString(const uint8_t *bytes, uint32_t size)
     e.tag = Entry::String;
 }
 
-TEVOReader::Entry TEVOReader::popEntry()
+Q_ALWAYS_INLINE TEVOReader::Entry TEVOReader::popEntry()
 {
     if (m_depth <= 0)
         fail("bad object file: reader empty stack");
@@ -229,6 +231,25 @@ uint32_t TEVOReader::popConstant(uint32_t low, uint32_t high)
     return uint32_t(value);
 }
 
+Q_ALWAYS_INLINE int64_t TEVOReader::takeConstantValue()
+{
+    if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Constant)
+        return m_stack[--m_depth].value;
+    return popConstantValue();
+}
+
+Q_ALWAYS_INLINE uint32_t TEVOReader::takeConstant(uint32_t low, uint32_t high)
+{
+    if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Constant) {
+        const uint64_t value = uint64_t(m_stack[m_depth - 1].value);
+        if (value >= low && value <= high) {
+            --m_depth;
+            return uint32_t(value);
+        }
+    }
+    return popConstant(low, high);
+}
+
 TEVOConstExpr *TEVOReader::constant(uint64_t value)
 {
     // The eight small constants are shared: a stream of LIT/DROP pairs allocates nothing.
@@ -237,7 +258,7 @@ TEVOConstExpr *TEVOReader::constant(uint64_t value)
     return m_module->pool().make<TEVOConstExpr>(int64_t(value));
 }
 
-void TEVOReader::append(TEVOInsn *record)
+Q_ALWAYS_INLINE void TEVOReader::append(TEVOInsn *record)
 {
     record->setAddress(m_address);
     record->setLocus(m_pendingLocus);
@@ -257,17 +278,12 @@ std::unique_ptr<TEVOModule> TEVOReader::readModule(bool trace, std::FILE *traceO
     m_module->setProcessor(processorName(), isBigEndian());
     for (int i = 0; i < 8; ++i)
         m_small[i] = m_module->pool().make<TEVOConstExpr>(i);
+    m_module->pool().expect(m_size);
+    m_bigEndian = isBigEndian();
     m_trace = trace;
     m_traceOut = traceOut;
 
-    while (m_cursor != m_end || refill()) {
-        const uint8_t op = *m_cursor++;
-        if (m_trace)
-            traceOpcode(position() - 1, op);
-        execute(op);
-        if (m_trace)
-            traceStack();
-    }
+    run();
     if (m_stream)
         m_stream->skip(m_stream->available());
     if (m_depth != 0)
@@ -283,429 +299,459 @@ std::unique_ptr<TEVOModule> TEVOReader::readModule(bool trace, std::FILE *traceO
 
 // Opcodes -------------------------------------------------------------------------------
 
-void TEVOReader::execute(uint8_t op)
+// One loop and one switch for every opcode, with and without trace. The cases take their
+// operands through the inline pops, which handle plain constants in place and leave the rest,
+// and every error, to the general pops.
+void TEVOReader::run()
 {
-    const TEVOOpcodeInfo *info = tevoOpcodeInfo(op);
-    if (!info)
-        fail("bad object file: unknown tag");
-    if (info->needsSection && !m_section)
-        fail("bad object file: no defined section");
     TEVOPool &pool = m_module->pool();
+    for (;;) {
+        if (m_cursor == m_end && !refill())
+            return;
+        const uint8_t op = *m_cursor++;
+        if (m_trace)
+            traceOpcode(position() - 1, op);
+        const uint8_t checks = tevoOpcodeTable.checks[op];
+        if (checks != TEVOOpcodeTable::knownBit) {
+            if (!checks)
+                fail("bad object file: unknown tag");
+            if (!m_section)
+                fail("bad object file: no defined section");
+        }
 
-    switch (TEVOOpcode(op)) {
-    case TEVOOpcode::LIT0: case TEVOOpcode::LIT1: case TEVOOpcode::LIT2: case TEVOOpcode::LIT3:
-    case TEVOOpcode::LIT4: case TEVOOpcode::LIT5: case TEVOOpcode::LIT6: case TEVOOpcode::LIT7:
-        pushConstant(op);
-        break;
-    case TEVOOpcode::LITX: {
-        const uint8_t count = nextByte();
-        uint64_t value = 0;
-        for (int i = 0; i < count; ++i)
-            value = (value << 8) | nextByte();
-        pushConstant(value);
-        break;
-    }
-    case TEVOOpcode::NULL_:
-        push(nullptr);
-        break;
-    case TEVOOpcode::NULL_NULL:
-        push(nullptr);
-        push(nullptr);
-        break;
-    case TEVOOpcode::ADD: case TEVOOpcode::SUB: case TEVOOpcode::MUL: case TEVOOpcode::DIV:
-    case TEVOOpcode::MOD: case TEVOOpcode::AND: case TEVOOpcode::OR: case TEVOOpcode::XOR:
-    case TEVOOpcode::SHL: case TEVOOpcode::SHR: case TEVOOpcode::EQ: case TEVOOpcode::NE:
-    case TEVOOpcode::GT: case TEVOOpcode::LT: case TEVOOpcode::GE: case TEVOOpcode::LE:
-    case TEVOOpcode::LAND: case TEVOOpcode::LOR: case TEVOOpcode::ASHR: case TEVOOpcode::BINOP:
-    case TEVOOpcode::TEVO_WORD_ADDRESS: {
-        TEVOExpr *right = popExpr();
-        TEVOExpr *left = popExpr();
-        push(pool.make<TEVOBinaryExpr>(op, left, right));
-        break;
-    }
-    case TEVOOpcode::MKSYMBOL: {
-        TEVOSymbol *symbol = pool.make<TEVOSymbol>(popString());
-        m_module->addToSymbolList(symbol);
-        push(symbol);
-        break;
-    }
-    case TEVOOpcode::SYMBOLVAL:
-        push(pool.make<TEVOSymbolExpr>(popSymbol()));
-        break;
-    case TEVOOpcode::ALIAS: {
-        const uint32_t n = popConstant(0, 0xFFFFFFFF);
-        auto it = m_module->aliases().constFind(n);
-        if (it == m_module->aliases().constEnd())
-            fail("bad object file: alias not defined");
-        push(it.value());
-        break;
-    }
-    case TEVOOpcode::MKALIAS: {
-        const uint32_t n = popConstant(0, 0xFFFFFFFF);
-        TEVOObject *object = pop();
-        if (m_module->aliases().contains(n))
-            fail("bad object file: alias defined more than once");
-        m_module->aliases().insert(n, object);
-        break;
-    }
-    case TEVOOpcode::MKSTRINGZ: {
-        const uint32_t offset = popConstant(0, m_poolSize);
-        const uint8_t *start = m_pool + offset;
-        const void *zero = offset < m_poolSize ? std::memchr(start, 0, m_poolSize - offset) : nullptr;
-        const uint32_t length = zero ? uint32_t(static_cast<const uint8_t *>(zero) - start) : m_poolSize - offset;
-        pushString(start, length);
-        break;
-    }
-    case TEVOOpcode::MKSTRING: {
-        const uint32_t length = popConstant(0, m_poolSize);
-        const uint32_t offset = popConstant(0, m_poolSize);
-        if (uint64_t(offset) + length > m_poolSize)
-            fail("bad object file: operand value error (constant out of range)");
-        pushString(m_pool + offset, length);
-        break;
-    }
-    case TEVOOpcode::MARKERDEF: {
-        const uint32_t n = popConstant(0, 0xFFFFFFFF);
-        TEVOString *name = popString(true);
-        TEVOMarker *marker = m_module->markerToPlace(n);
-        if (name)
-            marker->setName(name);
-        append(marker);
-        break;
-    }
-    case TEVOOpcode::MARKERREF: {
-        TEVOMarkerExpr *expr = pool.make<TEVOMarkerExpr>(m_module->marker(popConstant(0, 0xFFFFFFFF)));
-        m_module->addMarkerExpr(expr);
-        push(expr);
-        break;
-    }
-    case TEVOOpcode::STRINGPOOL: {
-        const uint32_t size = popConstant(0, 0xFFFFFF);
-        // Checked before allocating, so a pool larger than the file costs nothing.
-        if (m_size - position() < size)
-            fail("premature end of TEVO file");
-        uint8_t *bytes = pool.allocateBytes(size);
-        readPool(bytes, size);
-        m_pool = bytes;
-        m_poolSize = size;
-        break;
-    }
-    case TEVOOpcode::SECTION:
-        m_section = popSection();
-        break;
-    case TEVOOpcode::MKSECTION:
-        push(m_module->section(popString()));
-        break;
-    case TEVOOpcode::SYMBOLDEF: {
-        TEVOExpr *expr = popExpr();
-        popSymbol()->setDefinition(expr);
-        break;
-    }
-    case TEVOOpcode::SETTYPE: {
-        TEVOType *type = popType();
-        if (TEVOObject *object = pop())
-            m_module->setTypeOf(object, type);
-        break;
-    }
-    case TEVOOpcode::SETNAME: {
-        TEVOString *name = popString();
-        TEVOObject *object = pop();
-        if (object)
-            object->setName(name);
-        push(object);
-        break;
-    }
-    case TEVOOpcode::DEFBYTES: {
-        const uint32_t size = popConstant(1, 4);
-        if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Constant)
-            append(pool.make<TEVODefBytesInsn>(popEntry().value, size, isBigEndian()));
-        else
-            append(pool.make<TEVODefBytesInsn>(popExpr(), size, isBigEndian()));
-        break;
-    }
-    case TEVOOpcode::INSN:
-    case TEVOOpcode::INSN_MARKED: {
-        TEVOProcessorInsn *insn = readInstruction();
-        insn->setMarkedInsn(op == uint8_t(TEVOOpcode::INSN_MARKED));
-        insn->setStackAdjustment(m_stackAdjustment);
-        append(insn);
-        m_lastInsn = insn;
-        if (!m_keepLocus)
+        switch (TEVOOpcode(op)) {
+        case TEVOOpcode::LIT0: case TEVOOpcode::LIT1: case TEVOOpcode::LIT2: case TEVOOpcode::LIT3:
+        case TEVOOpcode::LIT4: case TEVOOpcode::LIT5: case TEVOOpcode::LIT6: case TEVOOpcode::LIT7:
+            pushConstant(op);
+            break;
+        case TEVOOpcode::LITX: {
+            uint64_t value = 0;
+            const uint8_t *c = m_cursor;
+            const size_t available = size_t(m_end - c);
+            if (available > 8 && c[0] <= 8) {
+                // The count and eight bytes after it are in the window: one load, with the
+                // bytes past the constant shifted out.
+                const uint8_t count = c[0];
+                value = count ? qFromBigEndian<quint64>(c + 1) >> (64 - 8 * count) : 0;
+                m_cursor = c + 1 + count;
+            } else if (available && c[0] < available) {
+                // The count and all its bytes are in the window: read them in place.
+                const uint8_t count = c[0];
+                for (unsigned i = 1; i <= count; ++i)
+                    value = (value << 8) | c[i];
+                m_cursor = c + 1 + count;
+            } else {
+                const uint8_t count = nextByte();
+                for (int i = 0; i < count; ++i)
+                    value = (value << 8) | nextByte();
+            }
+            pushConstant(value);
+            break;
+        }
+        case TEVOOpcode::NULL_:
+            push(nullptr);
+            break;
+        case TEVOOpcode::NULL_NULL:
+            push(nullptr);
+            push(nullptr);
+            break;
+        case TEVOOpcode::ADD: case TEVOOpcode::SUB: case TEVOOpcode::MUL: case TEVOOpcode::DIV:
+        case TEVOOpcode::MOD: case TEVOOpcode::AND: case TEVOOpcode::OR: case TEVOOpcode::XOR:
+        case TEVOOpcode::SHL: case TEVOOpcode::SHR: case TEVOOpcode::EQ: case TEVOOpcode::NE:
+        case TEVOOpcode::GT: case TEVOOpcode::LT: case TEVOOpcode::GE: case TEVOOpcode::LE:
+        case TEVOOpcode::LAND: case TEVOOpcode::LOR: case TEVOOpcode::ASHR: case TEVOOpcode::BINOP:
+        case TEVOOpcode::TEVO_WORD_ADDRESS: {
+            TEVOExpr *right = popExpr();
+            TEVOExpr *left = popExpr();
+            push(pool.make<TEVOBinaryExpr>(op, left, right));
+            break;
+        }
+        case TEVOOpcode::MKSYMBOL: {
+            TEVOSymbol *symbol = pool.make<TEVOSymbol>(popString());
+            m_module->addToSymbolList(symbol);
+            push(symbol);
+            break;
+        }
+        case TEVOOpcode::SYMBOLVAL:
+            push(pool.make<TEVOSymbolExpr>(popSymbol()));
+            break;
+        case TEVOOpcode::ALIAS: {
+            const uint32_t n = takeConstant(0, 0xFFFFFFFF);
+            auto it = m_module->aliases().constFind(n);
+            if (it == m_module->aliases().constEnd())
+                fail("bad object file: alias not defined");
+            push(it.value());
+            break;
+        }
+        case TEVOOpcode::MKALIAS: {
+            const uint32_t n = takeConstant(0, 0xFFFFFFFF);
+            TEVOObject *object = pop();
+            if (m_module->aliases().contains(n))
+                fail("bad object file: alias defined more than once");
+            m_module->aliases().insert(n, object);
+            break;
+        }
+        case TEVOOpcode::MKSTRINGZ: {
+            const uint32_t offset = takeConstant(0, m_poolSize);
+            const uint8_t *start = m_pool + offset;
+            const void *zero = offset < m_poolSize ? std::memchr(start, 0, m_poolSize - offset) : nullptr;
+            const uint32_t length = zero ? uint32_t(static_cast<const uint8_t *>(zero) - start) : m_poolSize - offset;
+            pushString(start, length);
+            break;
+        }
+        case TEVOOpcode::MKSTRING: {
+            const uint32_t length = takeConstant(0, m_poolSize);
+            const uint32_t offset = takeConstant(0, m_poolSize);
+            if (uint64_t(offset) + length > m_poolSize)
+                fail("bad object file: operand value error (constant out of range)");
+            pushString(m_pool + offset, length);
+            break;
+        }
+        case TEVOOpcode::MARKERDEF: {
+            const uint32_t n = takeConstant(0, 0xFFFFFFFF);
+            TEVOString *name = popString(true);
+            TEVOMarker *marker = m_module->markerToPlace(n);
+            if (name)
+                marker->setName(name);
+            append(marker);
+            break;
+        }
+        case TEVOOpcode::MARKERREF: {
+            TEVOMarkerExpr *expr = pool.make<TEVOMarkerExpr>(m_module->marker(takeConstant(0, 0xFFFFFFFF)));
+            m_module->addMarkerExpr(expr);
+            push(expr);
+            break;
+        }
+        case TEVOOpcode::STRINGPOOL: {
+            const uint32_t size = takeConstant(0, 0xFFFFFF);
+            // Checked before allocating, so a pool larger than the file costs nothing.
+            if (m_size - position() < size)
+                fail("premature end of TEVO file");
+            uint8_t *bytes = pool.allocateBytes(size);
+            readPool(bytes, size);
+            m_pool = bytes;
+            m_poolSize = size;
+            break;
+        }
+        case TEVOOpcode::SECTION:
+            m_section = popSection();
+            break;
+        case TEVOOpcode::MKSECTION:
+            push(m_module->section(popString()));
+            break;
+        case TEVOOpcode::SYMBOLDEF: {
+            TEVOExpr *expr = popExpr();
+            popSymbol()->setDefinition(expr);
+            break;
+        }
+        case TEVOOpcode::SETTYPE: {
+            TEVOType *type = popType();
+            if (TEVOObject *object = pop())
+                m_module->setTypeOf(object, type);
+            break;
+        }
+        case TEVOOpcode::SETNAME: {
+            TEVOString *name = popString();
+            TEVOObject *object = pop();
+            if (object)
+                object->setName(name);
+            push(object);
+            break;
+        }
+        case TEVOOpcode::DEFBYTES: {
+            const uint32_t size = takeConstant(1, 4);
+            if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Constant)
+                append(pool.make<TEVODefBytesInsn>(popEntry().value, size, m_bigEndian));
+            else
+                append(pool.make<TEVODefBytesInsn>(popExpr(), size, m_bigEndian));
+            break;
+        }
+        case TEVOOpcode::INSN:
+        case TEVOOpcode::INSN_MARKED: {
+            TEVOProcessorInsn *insn = readInstruction();
+            insn->setMarkedInsn(op == uint8_t(TEVOOpcode::INSN_MARKED));
+            insn->setStackAdjustment(m_stackAdjustment);
+            append(insn);
+            m_lastInsn = insn;
+            if (!m_keepLocus)
+                m_pendingLocus = nullptr;
+            break;
+        }
+        case TEVOOpcode::FILL: {
+            const uint64_t value = uint64_t(takeConstantValue());
+            const uint32_t count = takeConstant(0, 0xFFFFFFFF);
+            append(pool.make<TEVOFillInsn>(count, value));
+            break;
+        }
+        case TEVOOpcode::ALIGN:
+            append(pool.make<TEVOAlignInsn>(takeConstant(0, 0xFFFFFFFF)));
+            break;
+        case TEVOOpcode::ORIGIN:
+            append(pool.make<TEVOOriginInsn>(takeConstant(0, 0xFFFFFFFF)));
+            break;
+        case TEVOOpcode::BREAK:
+            if (m_section)
+                m_section->breakFragment();
+            break;
+        case TEVOOpcode::PUBLIC:
+            m_module->addPublic(popSymbol());
+            break;
+        case TEVOOpcode::LOCUS: {
+            const uint32_t line = takeConstant(0, 0xFFFFFFFF);
+            TEVOLocus *locus = pool.make<TEVOLocus>(popFile(), line);
+            append(locus);
+            m_pendingLocus = locus;
+            break;
+        }
+        case TEVOOpcode::MKFILENAME:
+            push(pool.make<TEVOFilename>(popString()));
+            break;
+        case TEVOOpcode::SETPC:
+            m_address = takeConstant(0, 0xFFFFFFFF);
+            break;
+        case TEVOOpcode::SETBYTES: {
+            const Bytes bytes = popBytes();
+            lastInstruction().setStoredBytes(bytes.data, bytes.size);
+            break;
+        }
+        case TEVOOpcode::CHAR:
+        case TEVOOpcode::INT:
+            push(pool.make<TEVOType>(TEVOType::TypeKind::Unsigned, takeConstant(0, 0xFFFFFFFF)));
+            break;
+        case TEVOOpcode::UNSIGNED:
+            push(pool.make<TEVOType>(TEVOType::TypeKind::Int, takeConstant(0, 0xFFFFFFFF)));
+            break;
+        case TEVOOpcode::STRUC_OLD:
+            push(pool.make<TEVOType>(TEVOType::TypeKind::Structure, 0));
+            break;
+        case TEVOOpcode::ARRAY: {
+            const uint32_t count = takeConstant(0, 0xFFFFFFFF);
+            TEVOType *array = pool.make<TEVOType>(TEVOType::TypeKind::Array, count);
+            array->setInner(popType());
+            push(array);
+            break;
+        }
+        case TEVOOpcode::COUNTED_ARRAY: {
+            const uint32_t count = takeConstant(0, 0xFFFFFFFF);
+            TEVOType *second = popType();
+            TEVOType *first = popType();
+            TEVOType *array = pool.make<TEVOType>(TEVOType::TypeKind::CountedArray, count);
+            array->setInner(first, second);
+            push(array);
+            break;
+        }
+        case TEVOOpcode::PTR: {
+            TEVOType *second = popType();
+            TEVOType *first = popType();
+            TEVOType *pointer = pool.make<TEVOType>(TEVOType::TypeKind::Pointer, 0);
+            pointer->setInner(first, second);
+            push(pointer);
+            break;
+        }
+        case TEVOOpcode::UNTYPED:
+            push(pool.make<TEVOType>(TEVOType::TypeKind::Untyped, takeConstant(0, 0xFFFFFFFF)));
+            break;
+        case TEVOOpcode::FLOAT:
+            push(pool.make<TEVOType>(TEVOType::TypeKind::Float, takeConstant(0, 0xFFFFFFFF)));
+            break;
+        case TEVOOpcode::FUNCTION:
+            takeConstantValue();
+            takeConstantValue();
+            takeConstantValue();
+            push(pool.make<TEVOType>(TEVOType::TypeKind::Function, 0));
+            break;
+        case TEVOOpcode::MEMBER: {
+            TEVOType *member = pool.make<TEVOType>(TEVOType::TypeKind::Member, 0);
+            member->setInner(popType());
+            push(member);
+            break;
+        }
+        case TEVOOpcode::STATIC_FIELD: {
+            TEVOType *type = popType();
+            TEVOExpr *address = popExpr(true);
+            TEVOString *name = popString();
+            popType()->addField({name, type, address, 0, 0});
+            break;
+        }
+        case TEVOOpcode::DYNAMIC_FIELD: {
+            TEVOType *type = popType();
+            const uint64_t bits = uint64_t(takeConstantValue());
+            const uint64_t offset = uint64_t(takeConstantValue());
+            TEVOString *name = popString();
+            TEVOType *structure = popType();
+            structure->addField({name, type, nullptr, offset, bits});
+            push(structure);
+            break;
+        }
+        case TEVOOpcode::PARAMIN:
+        case TEVOOpcode::PARAMOUT: {
+            TEVOSymbol *symbol = popSymbol();
+            TEVOType *function = popType();
+            function->addParameter(symbol, op == uint8_t(TEVOOpcode::PARAMOUT));
+            push(function);
+            break;
+        }
+        case TEVOOpcode::LIBRARY:
+            m_module->addLibrary(popString());
+            break;
+        case TEVOOpcode::SETSCOPE: {
+            TEVOSymbol *symbol = popSymbol();
+            TEVOScope *scope = popScope();
+            symbol->setScope(scope);
+            scope->addSymbol(symbol);
+            push(symbol);
+            break;
+        }
+        case TEVOOpcode::SCOPE_BLOCK:
+        case TEVOOpcode::SCOPE_FUNCTION:
+        case TEVOOpcode::SCOPE_MODULE: {
+            TEVOExpr *high = popExpr(true);
+            TEVOExpr *low = popExpr(true);
+            TEVOScope *parent = popScope(true);
+            TEVOScope *scope;
+            if (op == uint8_t(TEVOOpcode::SCOPE_MODULE) && !m_moduleScopeMade) {
+                // The first module scope is the module itself.
+                scope = m_module.get();
+                m_moduleScopeMade = true;
+            } else {
+                const auto kind = op == uint8_t(TEVOOpcode::SCOPE_BLOCK)      ? TEVOScope::ScopeKind::Block
+                                  : op == uint8_t(TEVOOpcode::SCOPE_FUNCTION) ? TEVOScope::ScopeKind::Function
+                                                                              : TEVOScope::ScopeKind::Module;
+                scope = pool.make<TEVOScope>(kind);
+            }
+            scope->setRange(parent == scope ? nullptr : parent, low, high);
+            push(scope);
+            break;
+        }
+        case TEVOOpcode::DUP: {
+            // A string becomes one object first, so that both copies are the same object.
+            const Entry e = popEntry();
+            if (e.tag == Entry::Constant) {
+                pushConstant(uint64_t(e.value));
+                pushConstant(uint64_t(e.value));
+            } else {
+                TEVOObject *object = materialize(e);
+                push(object);
+                push(object);
+            }
+            break;
+        }
+        case TEVOOpcode::DROP:
+            popEntry();
+            break;
+        case TEVOOpcode::SPACE:
+            append(pool.make<TEVOSpaceInsn>(popExpr()));
+            break;
+        case TEVOOpcode::ATTRIBUTE: {
+            TEVOString *name = popString();
+            TEVOString *value = popString();
+            m_module->setAttribute(name, value);
+            break;
+        }
+        case TEVOOpcode::FORWARDTYPE: {
+            const uint32_t n = takeConstant(0, 0xFFFFFFFF);
+            TEVOType *forward = pool.make<TEVOType>(TEVOType::TypeKind::Forward, 0);
+            forward->setQualifier(n);
+            push(forward);
+            break;
+        }
+        case TEVOOpcode::NOP:
+        case TEVOOpcode::END_OF_INFO:
+        case TEVOOpcode::PTR_REP0:
+        case TEVOOpcode::PTR_REP1:
+            break;
+        case TEVOOpcode::PROTECTED:
+            m_module->setProtected(true);
+            break;
+        case TEVOOpcode::CODELET:
+            takeConstantValue();
+            popSymbol();
+            break;
+        case TEVOOpcode::STRUC:
+            push(pool.make<TEVOType>(TEVOType::TypeKind::Structure, takeConstant(0, 0xFFFFFFFF)));
+            break;
+        case TEVOOpcode::LINK_ORDER_PRIORITY:
+            takeConstantValue();
+            break;
+        case TEVOOpcode::PATCHABLE: {
+            takeConstantValue();
+            TEVOSymbol *symbol = popSymbol();
+            symbol->setPatchable(true);
+            push(symbol);
+            break;
+        }
+        case TEVOOpcode::INSTRUMENTATION_DATA: {
+            const uint32_t value = takeConstant(0, 0xFFFFFFFF);
+            lastInstruction().setInstrumentation(value);
+            break;
+        }
+        case TEVOOpcode::PATCHED: {
+            takeConstantValue();
+            push(popSymbol());
+            break;
+        }
+        case TEVOOpcode::REGISTER:
+            push(pool.make<TEVORegisterExpr>(int(takeConstant(0, 0x7FFFFFFF))));
+            break;
+        case TEVOOpcode::LOCAL_INSN:
+            append(pool.make<TEVOLocalInsn>(popExpr()));
+            break;
+        case TEVOOpcode::SETFLAGS:
+            m_section->setFlags(takeConstant(0, 0xFFFFFFFF));
+            break;
+        case TEVOOpcode::CLEAR_LOCUS:
             m_pendingLocus = nullptr;
-        break;
-    }
-    case TEVOOpcode::FILL: {
-        const uint64_t value = uint64_t(popConstantValue());
-        const uint32_t count = popConstant(0, 0xFFFFFFFF);
-        append(pool.make<TEVOFillInsn>(count, value));
-        break;
-    }
-    case TEVOOpcode::ALIGN:
-        append(pool.make<TEVOAlignInsn>(popConstant(0, 0xFFFFFFFF)));
-        break;
-    case TEVOOpcode::ORIGIN:
-        append(pool.make<TEVOOriginInsn>(popConstant(0, 0xFFFFFFFF)));
-        break;
-    case TEVOOpcode::BREAK:
-        if (m_section)
-            m_section->breakFragment();
-        break;
-    case TEVOOpcode::PUBLIC:
-        m_module->addPublic(popSymbol());
-        break;
-    case TEVOOpcode::LOCUS: {
-        const uint32_t line = popConstant(0, 0xFFFFFFFF);
-        TEVOLocus *locus = pool.make<TEVOLocus>(popFile(), line);
-        append(locus);
-        m_pendingLocus = locus;
-        break;
-    }
-    case TEVOOpcode::MKFILENAME:
-        push(pool.make<TEVOFilename>(popString()));
-        break;
-    case TEVOOpcode::SETPC:
-        m_address = popConstant(0, 0xFFFFFFFF);
-        break;
-    case TEVOOpcode::SETBYTES: {
-        const Bytes bytes = popBytes();
-        lastInstruction().setStoredBytes(bytes.data, bytes.size);
-        break;
-    }
-    case TEVOOpcode::CHAR:
-    case TEVOOpcode::INT:
-        push(pool.make<TEVOType>(TEVOType::TypeKind::Unsigned, popConstant(0, 0xFFFFFFFF)));
-        break;
-    case TEVOOpcode::UNSIGNED:
-        push(pool.make<TEVOType>(TEVOType::TypeKind::Int, popConstant(0, 0xFFFFFFFF)));
-        break;
-    case TEVOOpcode::STRUC_OLD:
-        push(pool.make<TEVOType>(TEVOType::TypeKind::Structure, 0));
-        break;
-    case TEVOOpcode::ARRAY: {
-        const uint32_t count = popConstant(0, 0xFFFFFFFF);
-        TEVOType *array = pool.make<TEVOType>(TEVOType::TypeKind::Array, count);
-        array->setInner(popType());
-        push(array);
-        break;
-    }
-    case TEVOOpcode::COUNTED_ARRAY: {
-        const uint32_t count = popConstant(0, 0xFFFFFFFF);
-        TEVOType *second = popType();
-        TEVOType *first = popType();
-        TEVOType *array = pool.make<TEVOType>(TEVOType::TypeKind::CountedArray, count);
-        array->setInner(first, second);
-        push(array);
-        break;
-    }
-    case TEVOOpcode::PTR: {
-        TEVOType *second = popType();
-        TEVOType *first = popType();
-        TEVOType *pointer = pool.make<TEVOType>(TEVOType::TypeKind::Pointer, 0);
-        pointer->setInner(first, second);
-        push(pointer);
-        break;
-    }
-    case TEVOOpcode::UNTYPED:
-        push(pool.make<TEVOType>(TEVOType::TypeKind::Untyped, popConstant(0, 0xFFFFFFFF)));
-        break;
-    case TEVOOpcode::FLOAT:
-        push(pool.make<TEVOType>(TEVOType::TypeKind::Float, popConstant(0, 0xFFFFFFFF)));
-        break;
-    case TEVOOpcode::FUNCTION:
-        popConstantValue();
-        popConstantValue();
-        popConstantValue();
-        push(pool.make<TEVOType>(TEVOType::TypeKind::Function, 0));
-        break;
-    case TEVOOpcode::MEMBER: {
-        TEVOType *member = pool.make<TEVOType>(TEVOType::TypeKind::Member, 0);
-        member->setInner(popType());
-        push(member);
-        break;
-    }
-    case TEVOOpcode::STATIC_FIELD: {
-        TEVOType *type = popType();
-        TEVOExpr *address = popExpr(true);
-        TEVOString *name = popString();
-        popType()->addField({name, type, address, 0, 0});
-        break;
-    }
-    case TEVOOpcode::DYNAMIC_FIELD: {
-        TEVOType *type = popType();
-        const uint64_t bits = uint64_t(popConstantValue());
-        const uint64_t offset = uint64_t(popConstantValue());
-        TEVOString *name = popString();
-        TEVOType *structure = popType();
-        structure->addField({name, type, nullptr, offset, bits});
-        push(structure);
-        break;
-    }
-    case TEVOOpcode::PARAMIN:
-    case TEVOOpcode::PARAMOUT: {
-        TEVOSymbol *symbol = popSymbol();
-        TEVOType *function = popType();
-        function->addParameter(symbol, op == uint8_t(TEVOOpcode::PARAMOUT));
-        push(function);
-        break;
-    }
-    case TEVOOpcode::LIBRARY:
-        m_module->addLibrary(popString());
-        break;
-    case TEVOOpcode::SETSCOPE: {
-        TEVOSymbol *symbol = popSymbol();
-        TEVOScope *scope = popScope();
-        symbol->setScope(scope);
-        scope->addSymbol(symbol);
-        push(symbol);
-        break;
-    }
-    case TEVOOpcode::SCOPE_BLOCK:
-    case TEVOOpcode::SCOPE_FUNCTION:
-    case TEVOOpcode::SCOPE_MODULE: {
-        TEVOExpr *high = popExpr(true);
-        TEVOExpr *low = popExpr(true);
-        TEVOScope *parent = popScope(true);
-        TEVOScope *scope;
-        if (op == uint8_t(TEVOOpcode::SCOPE_MODULE) && !m_moduleScopeMade) {
-            // The first module scope is the module itself.
-            scope = m_module.get();
-            m_moduleScopeMade = true;
-        } else {
-            const auto kind = op == uint8_t(TEVOOpcode::SCOPE_BLOCK)      ? TEVOScope::ScopeKind::Block
-                              : op == uint8_t(TEVOOpcode::SCOPE_FUNCTION) ? TEVOScope::ScopeKind::Function
-                                                                          : TEVOScope::ScopeKind::Module;
-            scope = pool.make<TEVOScope>(kind);
+            break;
+        case TEVOOpcode::SET_FCT_SYMBOL: {
+            TEVOSymbol *symbol = popSymbol();
+            TEVOScope *scope = popScope();
+            scope->setFunctionSymbol(symbol);
+            symbol->setFunctionScope(scope);
+            break;
         }
-        scope->setRange(parent == scope ? nullptr : parent, low, high);
-        push(scope);
-        break;
-    }
-    case TEVOOpcode::DUP: {
-        // A string becomes one object first, so that both copies are the same object.
-        const Entry e = popEntry();
-        if (e.tag == Entry::Constant) {
-            pushConstant(uint64_t(e.value));
-            pushConstant(uint64_t(e.value));
-        } else {
-            TEVOObject *object = materialize(e);
-            push(object);
-            push(object);
+        case TEVOOpcode::ADJUST_STACK:
+            m_stackAdjustment = int32_t(takeConstant(0, 0xFFFFFFFF));
+            break;
+        case TEVOOpcode::INIT:
+            append(pool.make<TEVOInitInsn>(m_module.get(), popString()));
+            break;
+        case TEVOOpcode::SYMBOL_LOCUS: {
+            const uint32_t line = takeConstant(0, 0xFFFFFFFF);
+            TEVOFilename *file = popFile();
+            TEVOSymbol *symbol = popSymbol();
+            symbol->setLocus(file, line);
+            push(symbol);
+            break;
         }
-        break;
-    }
-    case TEVOOpcode::DROP:
-        popEntry();
-        break;
-    case TEVOOpcode::SPACE:
-        append(pool.make<TEVOSpaceInsn>(popExpr()));
-        break;
-    case TEVOOpcode::ATTRIBUTE: {
-        TEVOString *name = popString();
-        TEVOString *value = popString();
-        m_module->setAttribute(name, value);
-        break;
-    }
-    case TEVOOpcode::FORWARDTYPE: {
-        const uint32_t n = popConstant(0, 0xFFFFFFFF);
-        TEVOType *forward = pool.make<TEVOType>(TEVOType::TypeKind::Forward, 0);
-        forward->setQualifier(n);
-        push(forward);
-        break;
-    }
-    case TEVOOpcode::NOP:
-    case TEVOOpcode::END_OF_INFO:
-    case TEVOOpcode::PTR_REP0:
-    case TEVOOpcode::PTR_REP1:
-        break;
-    case TEVOOpcode::PROTECTED:
-        m_module->setProtected(true);
-        break;
-    case TEVOOpcode::CODELET:
-        popConstantValue();
-        popSymbol();
-        break;
-    case TEVOOpcode::STRUC:
-        push(pool.make<TEVOType>(TEVOType::TypeKind::Structure, popConstant(0, 0xFFFFFFFF)));
-        break;
-    case TEVOOpcode::LINK_ORDER_PRIORITY:
-        popConstantValue();
-        break;
-    case TEVOOpcode::PATCHABLE: {
-        popConstantValue();
-        TEVOSymbol *symbol = popSymbol();
-        symbol->setPatchable(true);
-        push(symbol);
-        break;
-    }
-    case TEVOOpcode::INSTRUMENTATION_DATA: {
-        const uint32_t value = popConstant(0, 0xFFFFFFFF);
-        lastInstruction().setInstrumentation(value);
-        break;
-    }
-    case TEVOOpcode::PATCHED: {
-        popConstantValue();
-        push(popSymbol());
-        break;
-    }
-    case TEVOOpcode::REGISTER:
-        push(pool.make<TEVORegisterExpr>(int(popConstant(0, 0x7FFFFFFF))));
-        break;
-    case TEVOOpcode::LOCAL_INSN:
-        append(pool.make<TEVOLocalInsn>(popExpr()));
-        break;
-    case TEVOOpcode::SETFLAGS:
-        m_section->setFlags(popConstant(0, 0xFFFFFFFF));
-        break;
-    case TEVOOpcode::CLEAR_LOCUS:
-        m_pendingLocus = nullptr;
-        break;
-    case TEVOOpcode::SET_FCT_SYMBOL: {
-        TEVOSymbol *symbol = popSymbol();
-        TEVOScope *scope = popScope();
-        scope->setFunctionSymbol(symbol);
-        symbol->setFunctionScope(scope);
-        break;
-    }
-    case TEVOOpcode::ADJUST_STACK:
-        m_stackAdjustment = int32_t(popConstant(0, 0xFFFFFFFF));
-        break;
-    case TEVOOpcode::INIT:
-        append(pool.make<TEVOInitInsn>(m_module.get(), popString()));
-        break;
-    case TEVOOpcode::SYMBOL_LOCUS: {
-        const uint32_t line = popConstant(0, 0xFFFFFFFF);
-        TEVOFilename *file = popFile();
-        TEVOSymbol *symbol = popSymbol();
-        symbol->setLocus(file, line);
-        push(symbol);
-        break;
-    }
-    case TEVOOpcode::SET_INSN_ATTRIBUTE: {
-        const uint32_t word = popConstant(0, 0xFFFFFFFF);
-        if (m_lastInsn)
-            m_lastInsn->setAttribute(word);
-        break;
-    }
-    case TEVOOpcode::DEFADDR:
-        if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Constant)
-            append(pool.make<TEVODefAddrInsn>(popEntry().value, 2, isBigEndian()));
-        else
-            append(pool.make<TEVODefAddrInsn>(popExpr(), 2, isBigEndian()));
-        break;
-    case TEVOOpcode::MEMSPACE0: case TEVOOpcode::MEMSPACE1:
-    case TEVOOpcode::MEMSPACE2: case TEVOOpcode::MEMSPACE3: {
-        TEVOType *qualified = pool.make<TEVOType>(TEVOType::TypeKind::Qualified, 0);
-        qualified->setInner(popType());
-        qualified->setQualifier(op - uint8_t(TEVOOpcode::MEMSPACE0));
-        push(qualified);
-        break;
-    }
-    case TEVOOpcode::LINKIF:
-        append(pool.make<TEVOLinkIf>(popExpr()));
-        break;
-    case TEVOOpcode::ENDLINKIF:
-        append(pool.make<TEVOEndLinkIf>());
-        break;
+        case TEVOOpcode::SET_INSN_ATTRIBUTE: {
+            const uint32_t word = takeConstant(0, 0xFFFFFFFF);
+            if (m_lastInsn)
+                m_lastInsn->setAttribute(word);
+            break;
+        }
+        case TEVOOpcode::DEFADDR:
+            if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Constant)
+                append(pool.make<TEVODefAddrInsn>(popEntry().value, 2, m_bigEndian));
+            else
+                append(pool.make<TEVODefAddrInsn>(popExpr(), 2, m_bigEndian));
+            break;
+        case TEVOOpcode::MEMSPACE0: case TEVOOpcode::MEMSPACE1:
+        case TEVOOpcode::MEMSPACE2: case TEVOOpcode::MEMSPACE3: {
+            TEVOType *qualified = pool.make<TEVOType>(TEVOType::TypeKind::Qualified, 0);
+            qualified->setInner(popType());
+            qualified->setQualifier(op - uint8_t(TEVOOpcode::MEMSPACE0));
+            push(qualified);
+            break;
+        }
+        case TEVOOpcode::LINKIF:
+            append(pool.make<TEVOLinkIf>(popExpr()));
+            break;
+        case TEVOOpcode::ENDLINKIF:
+            append(pool.make<TEVOEndLinkIf>());
+            break;
+        }
+        if (m_trace)
+            traceStack();
     }
 }
 

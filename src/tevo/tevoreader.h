@@ -107,7 +107,12 @@ private:
     // Offset of the next byte from the start of the input.
     size_t position() const { return m_consumed - size_t(m_end - m_cursor); }
     void readPool(uint8_t *dest, uint32_t size);
-    void execute(uint8_t op);
+    // Executes the stream to its end.
+    void run();
+    // popConstantValue() and popConstant() made inline for the common case of a plain
+    // constant on top; anything else goes to them.
+    int64_t takeConstantValue();
+    uint32_t takeConstant(uint32_t low, uint32_t high);
     void append(TEVOInsn *record);
     TEVOConstExpr *constant(uint64_t value);
     TEVOProcessorInsn &lastInstruction();
@@ -136,6 +141,7 @@ private:
     uint32_t m_address = 0xFFFFFFFF;
     int32_t m_stackAdjustment = 0;
     bool m_keepLocus;
+    bool m_bigEndian = false;
     bool m_moduleScopeMade = false;
     bool m_trace = false;
     std::FILE *m_traceOut = nullptr;

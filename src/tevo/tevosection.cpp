@@ -8,30 +8,10 @@
 
 namespace zim::tevo {
 
-TEVOFragment::Iterator &TEVOFragment::Iterator::operator++()
+void TEVOSection::startFragment()
 {
-    m_record = m_record->next();
-    return *this;
-}
-
-void TEVOFragment::append(TEVOInsn *record)
-{
-    record->m_fragment = this;
-    if (m_last)
-        m_last->m_next = record;
-    else
-        m_first = record;
-    m_last = record;
-    ++m_count;
-}
-
-void TEVOSection::append(TEVOInsn *record)
-{
-    if (!m_current) {
-        m_current = m_module->pool().make<TEVOFragment>(this);
-        m_fragments.push_back(m_current);
-    }
-    m_current->append(record);
+    m_current = m_module->pool().make<TEVOFragment>(this);
+    m_fragments.push_back(m_current);
 }
 
 void TEVOSection::layout()

@@ -1,6 +1,7 @@
 // TEVO sections and the fragments (groups of records) they are made of.
 #pragma once
 
+#include "tevo/tevoinsn.h"
 #include "tevo/tevoobject.h"
 
 #include <cstdint>
@@ -25,7 +26,11 @@ public:
     public:
         explicit Iterator(TEVOInsn *record) : m_record(record) {}
         TEVOInsn *operator*() const { return m_record; }
-        Iterator &operator++();
+        Iterator &operator++()
+        {
+            m_record = m_record->next();
+            return *this;
+        }
         bool operator==(const Iterator &other) const = default;
 
     private:
@@ -43,7 +48,19 @@ public:
     Records records() const { return Records{m_first}; }
     TEVOInsn *first() const { return m_first; }
     size_t count() const { return m_count; }
-    void append(TEVOInsn *record);
+    Q_ALWAYS_INLINE void append(TEVOInsn *record)
+    {
+        // The last record links to the fragment, so that records need no field for it.
+        record->m_link = reinterpret_cast<uintptr_t>(this) | TEVOInsn::fragmentTag;
+        if (record->recordKind() == TEVOInsn::RecordKind::Marker)
+            static_cast<TEVOMarker *>(record)->m_fragment = this;
+        if (m_last)
+            m_last->m_link = reinterpret_cast<uintptr_t>(record);
+        else
+            m_first = record;
+        m_last = record;
+        ++m_count;
+    }
 
 private:
     TEVOSection *m_section;
@@ -73,7 +90,12 @@ public:
     const std::vector<TEVOFragment *> &fragments() const { return m_fragments; }
     TEVOFragment *currentFragment() const { return m_current; }
     // Appends to the current fragment, making one when there is none.
-    void append(TEVOInsn *record);
+    Q_ALWAYS_INLINE void append(TEVOInsn *record)
+    {
+        if (!m_current)
+            startFragment();
+        m_current->append(record);
+    }
     // Ends the current fragment; the next append starts a new one.
     void breakFragment() { m_current = nullptr; }
 
@@ -92,6 +114,8 @@ public:
     void setBusy(bool busy) { m_busy = busy; }
 
 private:
+    void startFragment();
+
     TEVOModule *m_module;
     std::vector<TEVOFragment *> m_fragments;
     TEVOFragment *m_current = nullptr;

@@ -108,6 +108,34 @@ TEST(Layout, BreakStartsANewFragment)
     EXPECT_EQ(recordsOf(fragments[1])[0]->fragment(), fragments[1]);
 }
 
+// Records find their fragment through the chain that ends in it; markers keep theirs, so a
+// marker's section is known while records are still appended after it.
+TEST(Layout, EveryRecordFindsItsFragmentAndAMarkerItsSection)
+{
+    zim::tevo::TEVORecordPlan label;
+    label.kind = zim::tevo::TEVORecordPlan::Marker;
+    label.number = 1;
+    label.name = "start";
+    label.address = 0x4402;
+    zim::tevo::TEVORecordPlan cut;
+    cut.kind = zim::tevo::TEVORecordPlan::Break;
+    zim::tevo::TEVOExecutablePlan plan;
+    plan.sections = {loadable("CODE", {insnAt(0x4400, "ab"), label, insnAt(0x4402, "cd"), cut, insnAt(0x4404, "ef")})};
+    auto module = readStream(zim::tevo::writeTEVOExecutable(plan));
+    zim::tevo::TEVOSection *code = module->findSection("CODE");
+    ASSERT_EQ(code->fragments().size(), 2u);
+    for (zim::tevo::TEVOFragment *fragment : code->fragments()) {
+        for (zim::tevo::TEVOInsn *record : recordsOf(fragment))
+            EXPECT_EQ(record->fragment(), fragment) << record->listing().constData();
+    }
+    zim::tevo::TEVOMarker *marker = module->markers().value(1);
+    ASSERT_NE(marker, nullptr);
+    EXPECT_TRUE(marker->isPlaced());
+    EXPECT_EQ(marker->section(), code);
+    EXPECT_EQ(marker->next(), recordsOf(code->fragments()[0]).back());
+    EXPECT_EQ(module->pool().make<zim::tevo::TEVOAlignInsn>(2)->fragment(), nullptr);
+}
+
 TEST(Layout, InitCopiesAnotherSectionAndGivesUpOnItself)
 {
     zim::tevo::TEVORecordPlan copy;

@@ -79,6 +79,14 @@ INSTANTIATE_TEST_SUITE_P(
                   outOfRange},
         ErrorCase{"DefbytesOfNoBytes", [] { return inSection([](zim::tevo::TEVOWriter &w) { w.constant(1); w.constant(0); w.op(Op::DEFBYTES); }); },
                   outOfRange},
+        ErrorCase{"DefbytesOfAString", [] { return inSection([](zim::tevo::TEVOWriter &w) { w.string("ab"); w.constant(2); w.op(Op::DEFBYTES); }); },
+                  "bad object file: operand type error (expression expected)"},
+        ErrorCase{"DefbytesWithoutSection", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.constant(1); w.constant(2); w.op(Op::DEFBYTES); }); },
+                  "bad object file: no defined section"},
+        ErrorCase{"DefbytesOfOneOperand", [] { return inSection([](zim::tevo::TEVOWriter &w) { w.constant(2); w.op(Op::DEFBYTES); }); },
+                  "bad object file: reader empty stack"},
+        ErrorCase{"SetpcOnEmptyStack", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.op(Op::SETPC); }); },
+                  "bad object file: reader empty stack"},
         ErrorCase{"MkstringOffsetBeyondPool",
                   [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.string("ab"); w.op(Op::DROP); w.constant(3); w.op(Op::MKSTRINGZ); }); },
                   outOfRange},
@@ -138,6 +146,22 @@ TEST(Reader, LitxIsBigEndian)
     EXPECT_EQ(value(bytes({0x08, 0x00})), 0);
     // Beyond eight bytes the leading ones are shifted out.
     EXPECT_EQ(value(bytes({0x08, 0x0A, 0xAA, 0xBB, 0, 0, 0, 0, 0, 0, 0x12, 0x34})), 0x1234);
+}
+
+// A constant of more than eight bytes keeps its last eight, whether its bytes are read in the
+// window or across reads.
+TEST(Reader, LongestLitxKeepsItsLastEightBytes)
+{
+    QByteArray constant(255, char(0xFF));
+    constant.replace(255 - 4, 4, bytes({0x12, 0x34, 0x56, 0x78}));
+    const QByteArray stream = inSection([&](zim::tevo::TEVOWriter &w) {
+        w.raw(bytes({0x08, 0xFF}) + constant);
+        w.constant(4);
+        w.op(Op::DEFBYTES);
+    });
+    auto module = readStream(stream);
+    zim::tevo::TEVOInsn *record = recordsOf(module->findSection("CODE")->fragments()[0])[0];
+    EXPECT_EQ(record->bytesText(), "78563412");
 }
 
 TEST(Reader, MarkersResolveForwardReferences)
