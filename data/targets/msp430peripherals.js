@@ -75,6 +75,7 @@ var dcoctl, bcsctl1, bcsctl2, bcsctl3;
 var wdtctl, wdtCount, wdtLast;
 var oscSettled;
 var quietUntil;
+var calmUntil;   // before this cycle a sync changes nothing but the timers' counts (see calmHorizon)
 var boundary;    // the cycle of the last poll
 // The longest MSP430 instruction, in cycles.
 var MAX_INSTRUCTION_CYCLES = 6;  // polls before this cycle find no interrupt (see cyclesToNextEvent)
@@ -297,7 +298,7 @@ function timerIv(tm) {
 }
 
 function timerRead(tm, offset) {
-    syncAll(cycleNow());
+    syncTimerOnly(tm, cycleNow());
     if (offset == 0) return tm.ctl;
     if (offset >= 2 && offset <= 0x0E) return tm.cctl[(offset - 2) >> 1];
     if (offset == 0x10) return tm.r;
@@ -333,7 +334,7 @@ function timerWrite(tm, offset, value) {
 }
 
 function timerIvRead(tm) {
-    syncAll(cycleNow());
+    syncTimerOnly(tm, cycleNow());
     var iv = timerIv(tm);
     if (iv == tm.overflowIv) tm.ctl &= ~1;
     else if (iv) tm.cctl[iv >> 1] &= ~1;
@@ -421,6 +422,7 @@ function serialTransmit(s, value) {
 function serialReceive(s) {
     syncAll(cycleNow());
     sfr[s.sfr + 2] &= ~s.rxBit;
+    calmUntil = 0; // the receiver may take the next byte now
     return s.rxbuf;
 }
 
@@ -515,6 +517,18 @@ function watchdogWrite(value) {
 // between instructions, so an access sees those due by the start of its instruction: the last
 // poll, when polls come before every instruction.
 function syncAll(t) {
+    if (t < calmUntil) return;
+    syncEverything(t);
+}
+
+// A read of a timer register before calmUntil brings only that timer up to date: counting is
+// the same whether done in one step or many, so the other devices lose nothing by waiting.
+function syncTimerOnly(tm, t) {
+    if (t < calmUntil) syncTimer(tm, t, t >= boundary && t - boundary <= MAX_INSTRUCTION_CYCLES ? boundary : t);
+    else syncEverything(t);
+}
+
+function syncEverything(t) {
     var h = t >= boundary && t - boundary <= MAX_INSTRUCTION_CYCLES ? boundary : t;
     syncTimer(timerA, t, h);
     syncTimer(timerB, t, h);
@@ -535,6 +549,45 @@ function syncAll(t) {
             oscSettled = true;
         }
     }
+    calmUntil = calmHorizon(t);
+}
+
+// The first cycle from t on at which a sync could do more than count timer clocks: a serial
+// port loads, finishes or receives a byte, the watchdog interval ends, the oscillators settle,
+// or an ACLK compare of a continuous-mode timer comes due. Register writes, and reads that
+// clear a flag the horizon depends on, end the calm early (calmUntil = 0).
+function calmHorizon(t) {
+    var until = Infinity;
+    var all = [usart0, usart1, usciA0, usciB0];
+    for (var k = 0; k < 4; ++k) {
+        var s = all[k];
+        if (s.shift != -1) {
+            if (s.shiftEnd < until) until = s.shiftEnd;
+        } else if (s.pending != -1) {
+            if (s.loadAt < until) until = s.loadAt;
+        }
+        if (s.output && !(sfr[s.sfr + 2] & s.rxBit) && serialEnabled(s, s.rxBit) && s.nextRx < until)
+            until = s.nextRx;
+    }
+    if (!(wdtctl & 0x80)) {
+        var source = (wdtctl & 4) ? 1 : 2, hz = source == 1 ? aclkHz : smclkHz;
+        var left = wdtLast + WDT_INTERVALS[wdtctl & 3] - wdtCount - sourceTicks(source, t);
+        var at = t + Math.floor(left * mclkHz / hz) - 1;
+        if (at < until) until = at;
+    }
+    if (!oscSettled && OSC_SETTLE_CYCLES < until) until = OSC_SETTLE_CYCLES;
+    until = timerCalm(timerA, t, until);
+    return timerCalm(timerB, t, until);
+}
+
+function timerCalm(tm, t, until) {
+    var mode = (tm.ctl >> 4) & 3;
+    // Up mode above CCR0 runs to 0xFFFF first: counted in pieces it would wrap at CCR0.
+    if (mode == 1 && tm.r > tm.ccr[0]) return t;
+    if (mode != 2 || timerSource(tm) != 1) return until;
+    for (var i = 0; i < tm.n; ++i)
+        if (tm.due[i] >= 0 && !(tm.cctl[i] & 0x100) && tm.due[i] < until) until = tm.due[i];
+    return until;
 }
 
 // --- The four functions --------------------------------------------------------------------
@@ -550,6 +603,7 @@ function reset() {
     rawCycles = 0;
     now = 0;
     quietUntil = 0;
+    calmUntil = 0;
     boundary = -1;
     dcoctl = 0x60;
     bcsctl1 = 0x84;
@@ -627,6 +681,7 @@ function reset() {
         readers[ports[a][0]] = portReader(ports[a][1], ports[a][2]);
         writers[ports[a][0]] = function () {};
     }
+    calmUntil = 0;
 }
 
 function portReader(outAddress, dirAddress) {
@@ -732,10 +787,13 @@ function cyclesToNextEvent(t) {
 }
 
 function pollForInterrupts(cycles) {
-    var t = cycleNow();
+    // cycleNow(), written out: most polls end at the next line.
+    var c = Simulator.cycles();
+    var t = now += (c - rawCycles) >>> 0;
+    rawCycles = c;
     boundary = t;
     if (t < quietUntil) return undefined;
-    syncAll(t);
+    syncEverything(t);
     var ie1 = sfr[0], ifg1 = sfr[2], ie2 = sfr[1], ifg2 = sfr[3];
     // The pending sources, highest vector first; what the device clears when it takes one.
     var best = -1, take = 0;
@@ -768,10 +826,21 @@ function pollForInterrupts(cycles) {
     case 6: sfr[3] &= ~0x20; break;
     case 7: sfr[3] &= ~0x10; break;
     }
+    calmUntil = 0;
     return best;
 }
 
 function loadPeripheral(address) {
+    // Firmware waits on IFG1/IFG2 in tight loops: before calmUntil the stored flags are the
+    // answer (sfrRead with cycleNow() written out).
+    if (address == 3 || address == 2) {
+        var c = Simulator.cycles();
+        var t = now += (c - rawCycles) >>> 0;
+        rawCycles = c;
+        if (t < calmUntil) return sfr[address];
+        syncEverything(t);
+        return sfr[address];
+    }
     var f = readers[address];
     if (f) return f(address);
     return regs[address];
@@ -779,9 +848,12 @@ function loadPeripheral(address) {
 
 function storePeripheral(address, value) {
     quietUntil = 0;
+    calmUntil = 0;
     var f = writers[address];
     if (f) f(address, value);
     else regs[address] = value;
+    // The write may have started what the horizon of its own sync did not know about.
+    calmUntil = 0;
 }
 
 reset();
