@@ -81,6 +81,7 @@ var boundary;    // the cycle of the last poll
 var MAX_INSTRUCTION_CYCLES = 6;  // polls before this cycle find no interrupt (see cyclesToNextEvent)
 var timerA, timerB;
 var usart0, usart1, usciA0, usciB0;
+var serials;     // the four ports, in the order they are synced
 
 function cycleNow() {
     var c = Simulator.cycles();
@@ -171,9 +172,10 @@ function timerTicks(tm, source, t) {
 
 // Sets the compare flags of an ACLK timer whose compare cycles have come.
 function fireCompares(tm, t) {
-    var span = Math.floor(0x10000 * cyclesPerAclk() * (1 << ((tm.ctl >> 6) & 3)));
+    var due = tm.due;
     for (var i = 0; i < tm.n; ++i) {
-        if (tm.due[i] < 0 || t < tm.due[i] || (tm.cctl[i] & 0x100)) continue;
+        if (due[i] < 0 || t < due[i] || (tm.cctl[i] & 0x100)) continue;
+        var span = Math.floor(0x10000 * cyclesPerAclk() * (1 << ((tm.ctl >> 6) & 3)));
         if (tm.r < tm.ccr[i]) {
             tm.due[i] = t + Math.floor((tm.ccr[i] - tm.r) * cyclesPerAclk());
             continue;
@@ -201,13 +203,34 @@ function countTimer(tm, steps) {
     if (steps <= 0) return;
     var mode = (tm.ctl >> 4) & 3;
     var i, ccr0 = tm.ccr[0];
-    if (mode == 2 && countsAclk(tm)) {
-        if (reached(0, tm.r, steps, 0x10000)) tm.ctl |= 1;
-        tm.r = (tm.r + steps) % 0x10000;
+    var r = tm.r, d;
+    if (mode == 2) {
+        // reached(target, r, steps, 0x10000), written out: this runs at every sync of a
+        // running timer.
+        if (steps >= 0x10000) {
+            if (((tm.ctl >> 8) & 3) != 1)
+                for (i = 0; i < tm.n; ++i)
+                    if (!(tm.cctl[i] & 0x100)) tm.cctl[i] |= 1;
+            tm.ctl |= 1;
+        } else {
+            if (((tm.ctl >> 8) & 3) != 1) {
+                var cctl = tm.cctl, ccr = tm.ccr;
+                for (i = 0; i < tm.n; ++i) {
+                    if (cctl[i] & 0x100) continue;
+                    d = (ccr[i] - r - 1) % 0x10000;
+                    if (d < 0) d += 0x10000;
+                    if (d < steps) cctl[i] |= 1;
+                }
+            }
+            d = (-r - 1) % 0x10000;
+            if (d < 0) d += 0x10000;
+            if (d < steps) tm.ctl |= 1;
+        }
+        tm.r = (r + steps) % 0x10000;
         tm.pos = tm.r;
         return;
     }
-    if (mode == 2 || (mode == 1 && tm.r > ccr0)) {
+    if (mode == 1 && r > ccr0) {
         for (i = 0; i < tm.n; ++i)
             if (!(tm.cctl[i] & 0x100) && reached(tm.ccr[i], tm.r, steps, 0x10000)) tm.cctl[i] |= 1;
         if (reached(0, tm.r, steps, 0x10000)) tm.ctl |= 1;
@@ -259,25 +282,39 @@ function lastEdge(cm, a, b) {
     return { at: last / scale + offset, count: last - first };
 }
 
+// Runs at every sync: timerSource, timerTicks, runTimerTo and lastEdge are written out here.
 function syncTimer(tm, t, h) {
-    var source = timerSource(tm);
+    var ssel = (tm.ctl >> 8) & 3;
+    var source = ssel == 1 ? 1 : ssel == 2 ? 2 : 0;
     if (source == 0) { tm.lastTicks = 0; return; }
+    var mode = (tm.ctl >> 4) & 3;
     var ch = tm.aclkCapture;
     var cctl = tm.cctl[ch];
     var cm = cctl >> 14;
-    if ((cctl & 0x100) && ((cctl >> 12) & 3) == 1 && cm != 0 && ((tm.ctl >> 4) & 3) != 0) {
+    if ((cctl & 0x100) && ((cctl >> 12) & 3) == 1 && cm != 0 && mode != 0) {
         var before = tm.syncedAt === undefined ? t : tm.syncedAt;
-        var edge = lastEdge(cm, aclkTicks(before), aclkTicks(t));
-        if (edge != -1) {
-            var edgeCycle = clockBase + (edge.at - aclkBase) * mclkHz / aclkHz;
+        var scale = cm == 3 ? 2 : 1, offset = cm == 2 ? 0.5 : 0;
+        var first = Math.floor((aclkBase + (before - clockBase) * aclkHz / mclkHz - offset) * scale);
+        var last = Math.floor((aclkBase + (t - clockBase) * aclkHz / mclkHz - offset) * scale);
+        if (last > first) {
+            var edgeCycle = clockBase + (last / scale + offset - aclkBase) * mclkHz / aclkHz;
             runTimerTo(tm, sourceTicks(source, edgeCycle));
-            if ((tm.cctl[ch] & 1) || edge.count > 1) tm.cctl[ch] |= 2; // COV
+            if ((tm.cctl[ch] & 1) || last - first > 1) tm.cctl[ch] |= 2; // COV
             tm.cctl[ch] |= 1;
             tm.ccr[ch] = tm.r;
         }
     }
-    runTimerTo(tm, timerTicks(tm, source, t));
-    if (source == 1 && ((tm.ctl >> 4) & 3) == 2) fireCompares(tm, h === undefined ? t : h);
+    var whole = source == 1 ? tm.startTicks + Math.floor((t - tm.start) / (mclkHz / aclkHz))
+                            : Math.floor(smclkBase + (t - clockBase) * smclkHz / mclkHz);
+    var n = whole - tm.lastTicks;
+    tm.lastTicks = whole;
+    if (n > 0 && mode != 0) {
+        var div = 1 << ((tm.ctl >> 6) & 3);
+        var total = tm.pre + n;
+        tm.pre = total % div;
+        countTimer(tm, Math.floor(total / div));
+    }
+    if (source == 1 && mode == 2) fireCompares(tm, h === undefined ? t : h);
     tm.syncedAt = t;
 }
 
@@ -298,7 +335,11 @@ function timerIv(tm) {
 }
 
 function timerRead(tm, offset) {
-    syncTimerOnly(tm, cycleNow());
+    var c = Simulator.cycles();
+    var t = now += (c - rawCycles) >>> 0;
+    rawCycles = c;
+    if (t < calmUntil) syncTimer(tm, t, t >= boundary && t - boundary <= MAX_INSTRUCTION_CYCLES ? boundary : t);
+    else syncEverything(t);
     if (offset == 0) return tm.ctl;
     if (offset >= 2 && offset <= 0x0E) return tm.cctl[(offset - 2) >> 1];
     if (offset == 0x10) return tm.r;
@@ -532,11 +573,13 @@ function syncEverything(t) {
     var h = t >= boundary && t - boundary <= MAX_INSTRUCTION_CYCLES ? boundary : t;
     syncTimer(timerA, t, h);
     syncTimer(timerB, t, h);
-    syncSerial(usart0, h);
-    syncSerial(usart1, h);
-    syncSerial(usciA0, h);
-    syncSerial(usciB0, h);
-    syncWatchdog(t);
+    // A port with nothing to shift and no byte to receive yet has nothing to sync; a held
+    // watchdog only notes the time, which a write to WDTCTL sets afresh anyway.
+    for (var k = 0; k < 4; ++k) {
+        var s = serials[k];
+        if (s.shift != -1 || s.pending != -1 || (s.output && h >= s.nextRx)) syncSerial(s, h);
+    }
+    if (!(wdtctl & 0x80)) syncWatchdog(t);
     // The oscillators raise their fault flag until they have settled; after that it stays as
     // the firmware leaves it.
     if (!oscSettled) {
@@ -558,15 +601,14 @@ function syncEverything(t) {
 // clear a flag the horizon depends on, end the calm early (calmUntil = 0).
 function calmHorizon(t) {
     var until = Infinity;
-    var all = [usart0, usart1, usciA0, usciB0];
     for (var k = 0; k < 4; ++k) {
-        var s = all[k];
+        var s = serials[k];
         if (s.shift != -1) {
             if (s.shiftEnd < until) until = s.shiftEnd;
         } else if (s.pending != -1) {
             if (s.loadAt < until) until = s.loadAt;
         }
-        if (s.output && !(sfr[s.sfr + 2] & s.rxBit) && serialEnabled(s, s.rxBit) && s.nextRx < until)
+        if (s.output && s.nextRx < until && !(sfr[s.sfr + 2] & s.rxBit) && serialEnabled(s, s.rxBit))
             until = s.nextRx;
     }
     if (!(wdtctl & 0x80)) {
@@ -576,17 +618,14 @@ function calmHorizon(t) {
         if (at < until) until = at;
     }
     if (!oscSettled && OSC_SETTLE_CYCLES < until) until = OSC_SETTLE_CYCLES;
-    until = timerCalm(timerA, t, until);
-    return timerCalm(timerB, t, until);
-}
-
-function timerCalm(tm, t, until) {
-    var mode = (tm.ctl >> 4) & 3;
-    // Up mode above CCR0 runs to 0xFFFF first: counted in pieces it would wrap at CCR0.
-    if (mode == 1 && tm.r > tm.ccr[0]) return t;
-    if (mode != 2 || timerSource(tm) != 1) return until;
-    for (var i = 0; i < tm.n; ++i)
-        if (tm.due[i] >= 0 && !(tm.cctl[i] & 0x100) && tm.due[i] < until) until = tm.due[i];
+    for (k = 0; k < 2; ++k) {
+        var tm = k ? timerB : timerA, mode = (tm.ctl >> 4) & 3;
+        // Up mode above CCR0 runs to 0xFFFF first: counted in pieces it would wrap at CCR0.
+        if (mode == 1 && tm.r > tm.ccr[0]) return t;
+        if (mode != 2 || ((tm.ctl >> 8) & 3) != 1) continue;
+        for (var i = 0; i < tm.n; ++i)
+            if (tm.due[i] >= 0 && tm.due[i] < until && !(tm.cctl[i] & 0x100)) until = tm.due[i];
+    }
     return until;
 }
 
@@ -621,6 +660,7 @@ function reset() {
     usciA0.ctl0 = 0; usciA0.ctl1 = 1; usciA0.stat = 0;
     usciB0 = makeSerial("usci", 0x68, 1, 0x08, 0x04, false, true, vectors.usciA0tx, vectors.usciA0rx);
     usciB0.ctl0 = 1; usciB0.ctl1 = 1; usciB0.stat = 0;
+    serials = [usart0, usart1, usciA0, usciB0];
     // After a power-up clear the transmitters are empty and ready, and the oscillator fault
     // flag is set.
     sfr[2] = 0x82;
@@ -841,12 +881,26 @@ function loadPeripheral(address) {
         syncEverything(t);
         return sfr[address];
     }
+    // Timer_A and Timer_B registers, as their readers would.
+    if (address >= 0x160 && address < 0x1A0 && !(address & 1))
+        return timerRead(address < 0x180 ? timerA : timerB, address & 0x1F);
     var f = readers[address];
     if (f) return f(address);
     return regs[address];
 }
 
 function storePeripheral(address, value) {
+    // A transmit buffer write can only start a transfer: its load cycle bounds both horizons,
+    // and it raises no flag (the writers of these addresses call serialTransmit).
+    if (address == 0x7F || address == 0x77 || address == 0x67 || address == 0x6F) {
+        var s = address == 0x7F ? usart1 : address == 0x77 ? usart0 : address == 0x67 ? usciA0 : usciB0;
+        serialTransmit(s, value);
+        if (s.shift == -1 && s.pending != -1) {
+            if (s.loadAt < calmUntil) calmUntil = s.loadAt;
+            if (s.loadAt < quietUntil) quietUntil = s.loadAt;
+        }
+        return;
+    }
     quietUntil = 0;
     calmUntil = 0;
     var f = writers[address];
