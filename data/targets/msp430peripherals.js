@@ -139,7 +139,8 @@ function makeTimer(base, counter, iv, count, vector0, vector1, acklCapture, over
     return { base: base, counterAddress: counter, ivAddress: iv, n: count, ctl: 0, r: 0, pos: 0,
              ccr: [0, 0, 0, 0, 0, 0, 0], cctl: [0, 0, 0, 0, 0, 0, 0], lastTicks: 0, pre: 0,
              vector0: vector0, vector1: vector1, aclkCapture: acklCapture, overflowIv: overflowIv,
-             start: 0, startTicks: 0, due: [-1, -1, -1, -1, -1, -1, -1] };
+             start: 0, startTicks: 0, due: [-1, -1, -1, -1, -1, -1, -1],
+             dueMin: -1, quiet: -1 };
 }
 
 // A timer counting ACLK counts whole MCLK cycles per ACLK tick from the cycle `start` of its last
@@ -170,19 +171,25 @@ function timerTicks(tm, source, t) {
     return source == 1 ? aclkTimerTicks(tm, t) : sourceTicks(source, t);
 }
 
-// Sets the compare flags of an ACLK timer whose compare cycles have come.
+// Sets the compare flags of an ACLK timer whose compare cycles have come. dueMin keeps the
+// earliest compare cycle between timer writes (-1: not known), so that syncs before it skip the
+// channels.
 function fireCompares(tm, t) {
-    var due = tm.due;
+    if (t < tm.dueMin) return;
+    var due = tm.due, min = Infinity;
     for (var i = 0; i < tm.n; ++i) {
-        if (due[i] < 0 || t < due[i] || (tm.cctl[i] & 0x100)) continue;
-        var span = Math.floor(0x10000 * cyclesPerAclk() * (1 << ((tm.ctl >> 6) & 3)));
-        if (tm.r < tm.ccr[i]) {
-            tm.due[i] = t + Math.floor((tm.ccr[i] - tm.r) * cyclesPerAclk());
-            continue;
+        if (due[i] < 0 || (tm.cctl[i] & 0x100)) continue;
+        if (t >= due[i]) {
+            if (tm.r < tm.ccr[i]) {
+                due[i] = t + Math.floor((tm.ccr[i] - tm.r) * cyclesPerAclk());
+            } else {
+                tm.cctl[i] |= 1;
+                due[i] += Math.floor(0x10000 * cyclesPerAclk() * (1 << ((tm.ctl >> 6) & 3)));
+            }
         }
-        tm.cctl[i] |= 1;
-        tm.due[i] += span;
+        if (due[i] < min) min = due[i];
     }
+    tm.dueMin = min;
 }
 
 function timerSource(tm) {
@@ -205,6 +212,14 @@ function countTimer(tm, steps) {
     var i, ccr0 = tm.ccr[0];
     var r = tm.r, d;
     if (mode == 2) {
+        // quiet: how many more steps set no flag, from the last count (-1: not known); timer
+        // writes forget it.
+        if (steps <= tm.quiet) {
+            tm.quiet -= steps;
+            tm.r = (r + steps) % 0x10000;
+            tm.pos = tm.r;
+            return;
+        }
         // reached(target, r, steps, 0x10000), written out: this runs at every sync of a
         // running timer.
         if (steps >= 0x10000) {
@@ -226,8 +241,19 @@ function countTimer(tm, steps) {
             if (d < 0) d += 0x10000;
             if (d < steps) tm.ctl |= 1;
         }
-        tm.r = (r + steps) % 0x10000;
-        tm.pos = tm.r;
+        r = tm.r = (r + steps) % 0x10000;
+        tm.pos = r;
+        var q = (-r - 1) % 0x10000;
+        if (q < 0) q += 0x10000;
+        if (((tm.ctl >> 8) & 3) != 1) {
+            for (i = 0; i < tm.n; ++i) {
+                if (tm.cctl[i] & 0x100) continue;
+                d = (tm.ccr[i] - r - 1) % 0x10000;
+                if (d < 0) d += 0x10000;
+                if (d < q) q = d;
+            }
+        }
+        tm.quiet = q;
         return;
     }
     if (mode == 1 && r > ccr0) {
@@ -349,6 +375,8 @@ function timerRead(tm, offset) {
 function timerWrite(tm, offset, value) {
     var t = cycleNow();
     syncAll(t);
+    tm.dueMin = -1;
+    tm.quiet = -1;
     if (offset == 0) {
         var oldSource = timerSource(tm), wasStopped = ((tm.ctl >> 4) & 3) == 0;
         tm.ctl = value & 0x03F7;
@@ -385,7 +413,7 @@ function timerIvRead(tm) {
 // --- Serial ports ----------------------------------------------------------------------------
 
 function makeSerial(kind, base, sfrIndex, txBit, rxBit, output, echo, txVector, rxVector) {
-    return { kind: kind, base: base, sfr: sfrIndex, txBit: txBit, rxBit: rxBit, output: output, echo: echo,
+    return { kind: kind, usci: kind == "usci", base: base, sfr: sfrIndex, txBit: txBit, rxBit: rxBit, output: output, echo: echo,
              txVector: txVector, rxVector: rxVector, ctl: 0, tctl: 0, rctl: 0, mctl: 0, br0: 0, br1: 0,
              rxbuf: 0, txbuf: 0, pending: -1, loadAt: 0, shift: -1, shiftEnd: 0, nextRx: 0 };
 }
@@ -608,7 +636,9 @@ function calmHorizon(t) {
         } else if (s.pending != -1) {
             if (s.loadAt < until) until = s.loadAt;
         }
-        if (s.output && s.nextRx < until && !(sfr[s.sfr + 2] & s.rxBit) && serialEnabled(s, s.rxBit))
+        // serialEnabled(s, s.rxBit), written out.
+        if (s.output && s.nextRx < until && !(sfr[s.sfr + 2] & s.rxBit)
+            && (s.usci ? (s.ctl1 & 1) == 0 : (sfr[s.sfr + 4] & s.rxBit) != 0))
             until = s.nextRx;
     }
     if (!(wdtctl & 0x80)) {
@@ -623,6 +653,11 @@ function calmHorizon(t) {
         // Up mode above CCR0 runs to 0xFFFF first: counted in pieces it would wrap at CCR0.
         if (mode == 1 && tm.r > tm.ccr[0]) return t;
         if (mode != 2 || ((tm.ctl >> 8) & 3) != 1) continue;
+        // The sync before this one ran fireCompares, which knows the earliest compare.
+        if (tm.dueMin >= 0) {
+            if (tm.dueMin < until) until = tm.dueMin;
+            continue;
+        }
         for (var i = 0; i < tm.n; ++i)
             if (tm.due[i] >= 0 && tm.due[i] < until && !(tm.cctl[i] & 0x100)) until = tm.due[i];
     }
