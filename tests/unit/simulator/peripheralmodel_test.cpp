@@ -70,4 +70,14 @@ TEST_F(PeripheralModel, TimerFlagReadDuringACalmStretchSeesTheCompare)
     EXPECT_EQ(loadAt(60, TACCTL1) & 1, 1u);
 }
 
+TEST_F(PeripheralModel, CompareMovedEarlierAfterAQuietCountIsStillSeen)
+{
+    storeAt(10, TACCR1, 50);
+    storeAt(10, TACTL, 0x220);
+    loadAt(11, IFG2);          // the count now knows 48 steps set no flag
+    storeAt(12, TACCR1, 20);
+    EXPECT_EQ(loadAt(29, TACCTL1) & 1, 0u);
+    EXPECT_EQ(loadAt(30, TACCTL1) & 1, 1u);
+}
+
 } // namespace
