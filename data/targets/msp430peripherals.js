@@ -648,6 +648,7 @@ function calmHorizon(t) {
         if (at < until) until = at;
     }
     if (!oscSettled && OSC_SETTLE_CYCLES < until) until = OSC_SETTLE_CYCLES;
+    if (until > t + 0x7FFFFFFF) until = t + 0x7FFFFFFF;
     for (k = 0; k < 2; ++k) {
         var tm = k ? timerB : timerA, mode = (tm.ctl >> 4) & 3;
         // Up mode above CCR0 runs to 0xFFFF first: counted in pieces it would wrap at CCR0.
@@ -907,12 +908,13 @@ function pollForInterrupts(cycles) {
 
 function loadPeripheral(address) {
     // Firmware waits on IFG1/IFG2 in tight loops: before calmUntil the stored flags are the
-    // answer (sfrRead with cycleNow() written out).
-    if (address == 3 || address == 2) {
+    // answer (sfrRead with cycleNow() written out). A calm read leaves now and rawCycles as they
+    // are: calmUntil lies less than 2^31 cycles after the sync that last set them.
+    if ((address & 0x1FE) == 2) {
         var c = Simulator.cycles();
+        if (now + ((c - rawCycles) >>> 0) < calmUntil) return sfr[address];
         var t = now += (c - rawCycles) >>> 0;
         rawCycles = c;
-        if (t < calmUntil) return sfr[address];
         syncEverything(t);
         return sfr[address];
     }
