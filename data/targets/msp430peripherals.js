@@ -75,10 +75,11 @@ var dcoctl, bcsctl1, bcsctl2, bcsctl3;
 var wdtctl, wdtCount, wdtLast;
 var oscSettled;
 var quietUntil;
+var timerQuietAt; // the next enabled timer event as last computed; register writes forget it (0)
 var calmUntil;   // before this cycle a sync changes nothing but the timers' counts (see calmHorizon)
 var boundary;    // the cycle of the last poll
 // The longest MSP430 instruction, in cycles.
-var MAX_INSTRUCTION_CYCLES = 6;  // polls before this cycle find no interrupt (see cyclesToNextEvent)
+var MAX_INSTRUCTION_CYCLES = 6;
 var timerA, timerB;
 var usart0, usart1, usciA0, usciB0;
 var serials;     // the four ports, in the order they are synced
@@ -678,6 +679,7 @@ function reset() {
     rawCycles = 0;
     now = 0;
     quietUntil = 0;
+    timerQuietAt = 0;
     calmUntil = 0;
     boundary = -1;
     dcoctl = 0x60;
@@ -779,10 +781,8 @@ function sfrWrite(address, value) {
     }
 }
 
-// Cycles from t until the earliest moment an enabled interrupt could become pending without a
-// register being written: the next compare, overflow or capture of a timer, the next step of a
-// serial port, the watchdog interval and the oscillators settling. Polls before then have
-// nothing to find.
+// timerEvents lowers nextEvent to the cycles from t until the timer's next enabled compare,
+// overflow or capture, which could make an interrupt pending without a register being written.
 var nextEvent;
 
 function eventAtTicks(source, ticks, t) {
@@ -837,29 +837,29 @@ function timerEvents(tm, t) {
     }
 }
 
-function serialEvents(s, t) {
-    if (s.shift != -1) {
-        if (s.shiftEnd - t < nextEvent) nextEvent = s.shiftEnd - t;
-    } else if (s.pending != -1) {
-        if (s.loadAt - t < nextEvent) nextEvent = s.loadAt - t;
-    }
-    if (s.output && !(sfr[s.sfr + 2] & s.rxBit) && serialEnabled(s, s.rxBit) && s.nextRx - t < nextEvent)
-        nextEvent = s.nextRx - t;
+// Whether a timer has an enabled flag set (the sources of both its vectors).
+function timerRequests(tm) {
+    if ((tm.ctl & 3) == 3) return true;
+    var cctl = tm.cctl;
+    for (var i = 0; i < tm.n; ++i)
+        if ((cctl[i] & 0x11) == 0x11) return true;
+    return false;
 }
 
-function cyclesToNextEvent(t) {
-    nextEvent = 0x7FFFFFFF;
-    timerEvents(timerA, t);
-    timerEvents(timerB, t);
-    serialEvents(usart0, t);
-    serialEvents(usart1, t);
-    serialEvents(usciA0, t);
-    serialEvents(usciB0, t);
-    if (!(wdtctl & 0x80))
-        eventAtTicks((wdtctl & 4) ? 1 : 2, wdtLast + WDT_INTERVALS[wdtctl & 3] - wdtCount, t);
-    if (!oscSettled && OSC_SETTLE_CYCLES - t < nextEvent)
-        nextEvent = OSC_SETTLE_CYCLES - t;
-    return nextEvent < 1 ? 1 : nextEvent;
+// After a poll that found nothing: polls before the next event have nothing to find. The serial
+// ports, the watchdog and the oscillators have their events in the calm horizon the poll's sync
+// just computed (with every ACLK compare, not only the enabled ones); the enabled timer events
+// keep their cycle until a register write or until they come.
+function quietAfter(t) {
+    if (t >= timerQuietAt) {
+        nextEvent = 0x7FFFFFFF;
+        timerEvents(timerA, t);
+        timerEvents(timerB, t);
+        timerQuietAt = t + (nextEvent < 1 ? 1 : nextEvent);
+    }
+    quietUntil = calmUntil < timerQuietAt ? calmUntil : timerQuietAt;
+    if (quietUntil <= t) quietUntil = t + 1;
+    return undefined;
 }
 
 function pollForInterrupts(cycles) {
@@ -871,6 +871,9 @@ function pollForInterrupts(cycles) {
     if (t < quietUntil) return undefined;
     syncEverything(t);
     var ie1 = sfr[0], ifg1 = sfr[2], ie2 = sfr[1], ifg2 = sfr[3];
+    if (!(ie1 & ifg1) && !(ie2 & ifg2) && !(regs[0x23] & regs[0x25]) && !(regs[0x2B] & regs[0x2D])
+        && !timerRequests(timerA) && !timerRequests(timerB))
+        return quietAfter(t);
     // The pending sources, highest vector first; what the device clears when it takes one.
     var best = -1, take = 0;
     if ((ie1 & ifg1 & 1) && (wdtctl & 0x10) && vectors.watchdog > best) { best = vectors.watchdog; take = 1; }
@@ -887,10 +890,8 @@ function pollForInterrupts(cycles) {
     if ((ie2 & ifg2 & 0x05) && vectors.usciA0rx > best) { best = vectors.usciA0rx; take = 0; }
     if ((regs[0x23] & regs[0x25]) && vectors.port1 > best) { best = vectors.port1; take = 0; }
     if ((regs[0x2B] & regs[0x2D]) && vectors.port2 > best) { best = vectors.port2; take = 0; }
-    if (best < 0) {
-        quietUntil = t + cyclesToNextEvent(t);
-        return undefined;
-    }
+    if (best < 0)
+        return quietAfter(t);
     // Single-source flags are cleared as the interrupt is taken; the others stay until the
     // firmware clears them (through TAIV/TBIV, RXBUF, TXBUF or the flag registers).
     switch (take) {
@@ -939,6 +940,7 @@ function storePeripheral(address, value) {
         return;
     }
     quietUntil = 0;
+    timerQuietAt = 0;
     calmUntil = 0;
     var f = writers[address];
     if (f) f(address, value);

@@ -32,6 +32,11 @@ protected:
         evaluate(QStringLiteral("fakeCycles = %1;").arg(cycle));
         return m_peripherals->loadPeripheral(address);
     }
+    int pollAt(uint32_t cycle)
+    {
+        evaluate(QStringLiteral("fakeCycles = %1;").arg(cycle));
+        return m_peripherals->pollForInterrupts(1);
+    }
     void storeAt(uint32_t cycle, uint32_t address, uint32_t value)
     {
         evaluate(QStringLiteral("fakeCycles = %1;").arg(cycle));
@@ -44,7 +49,8 @@ protected:
 };
 
 constexpr uint32_t IFG2 = 0x03, ME2 = 0x05, UTCTL1 = 0x79, UBR01 = 0x7C, TXBUF1 = 0x7F, UTXIFG1 = 0x20;
-constexpr uint32_t TACTL = 0x160, TACCTL1 = 0x164, TACCR1 = 0x174;
+constexpr uint32_t TACTL = 0x160, TACCTL0 = 0x162, TACCTL1 = 0x164, TACCR0 = 0x172, TACCR1 = 0x174;
+constexpr int TimerA0Vector = 6;
 
 TEST_F(PeripheralModel, TransmitReadyReturnsAtTheCycleTheShiftRegisterEmpties)
 {
@@ -78,6 +84,17 @@ TEST_F(PeripheralModel, CompareMovedEarlierAfterAQuietCountIsStillSeen)
     storeAt(12, TACCR1, 20);
     EXPECT_EQ(loadAt(29, TACCTL1) & 1, 0u);
     EXPECT_EQ(loadAt(30, TACCTL1) & 1, 1u);
+}
+
+TEST_F(PeripheralModel, PollsSeeACompareMovedEarlierAfterAQuietPoll)
+{
+    storeAt(10, TACCR0, 50);
+    storeAt(10, TACCTL0, 0x10); // CCIE
+    storeAt(10, TACTL, 0x220);
+    EXPECT_EQ(pollAt(20), -1);  // nothing due before cycle 60 now
+    storeAt(21, TACCR0, 30);
+    EXPECT_EQ(pollAt(39), -1);
+    EXPECT_EQ(pollAt(40), TimerA0Vector);
 }
 
 } // namespace
