@@ -1,7 +1,9 @@
 #!/bin/sh
 # Peripheral simulation speed and memory: peripheral calls per second through the bridge (a
 # trivial peripheral file and the shipped model), simulated cycles per second of the cputest
-# firmware with the shipped model, and the peak memory of 10- and 100-million-cycle runs.
+# firmware with the shipped model, the plain simulator's cycle rate on cputest against the
+# model's at the default poll interval and at 1 (4 and 40 million cycles), and the peak memory of
+# 10- and 100-million-cycle runs.
 # Usage: bench/peripherals/run.sh [build directory]   (default: build; use a Release build)
 # Each command runs three times and the fastest run counts.
 set -eu
@@ -42,6 +44,37 @@ if [ -f "$cputest" ]; then
     ran=$(echo "$stop" | sed -n 's/.* after \([0-9,]*\) cycles.*/\1/p' | tr -d ,)
     echo "cputest: $stop"
     echo "cputest: $wall s wall, $user s user: $(per_second "${ran:-0}" "$wall") simulated cycles per second (wall), $(per_second "${ran:-0}" "$user") (user), peak $rss KB"
+
+    # The plain simulator against the shipped model at the default poll interval and at 1, net
+    # of start-up (a one-cycle run of the same setup), in user seconds. Each run is repeated ten
+    # times under one timer so that the short plain runs rise above time(1)'s hundredths.
+    repeated() { # output file, zimprog arguments... (the image is added)
+        out=$1
+        shift
+        timed "$out" sh -c 'i=0; while [ $i -lt 10 ]; do "$0" "$@" > /dev/null || exit 1; i=$((i + 1)); done' \
+            "$zimprog" -target sim -device MSP430F1611 -quiet "$@" "$cputest"
+    }
+    model="Enable Peripheral File=Yes"
+    repeated "$tmp/s0.time" -setprop "Run Cycle Limit=1"
+    read _ plainStart _ < "$tmp/s0.time"
+    repeated "$tmp/s1.time" -setprop "$model" -setprop "Run Cycle Limit=1"
+    read _ modelStart _ < "$tmp/s1.time"
+    net_rate() { # cycles, user seconds of ten runs, start-up seconds of ten runs
+        awk -v n="$1" -v u="$2" -v s="$3" 'BEGIN { d = (u - s) / 10; if (d <= 0) print "n/a"; else printf "%.2f", n / d / 1e6 }'
+    }
+    ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "n/a" || b == "n/a" || a <= 0) print "n/a"; else printf "%.2f", b / a }'; }
+    for cycles in 4000000 40000000; do
+        repeated "$tmp/p.time" -setprop "Run Cycle Limit=$cycles"
+        read _ pu _ < "$tmp/p.time"
+        repeated "$tmp/m.time" -setprop "$model" -setprop "Run Cycle Limit=$cycles"
+        read _ mu _ < "$tmp/m.time"
+        repeated "$tmp/m1.time" -setprop "$model" -setprop "Interrupt poll interval=1" -setprop "Run Cycle Limit=$cycles"
+        read _ m1u _ < "$tmp/m1.time"
+        plain=$(net_rate $cycles "$pu" "$plainStart")
+        dflt=$(net_rate $cycles "$mu" "$modelStart")
+        every=$(net_rate $cycles "$m1u" "$modelStart")
+        echo "cputest $cycles cycles, M cycles/s net of start-up (user, ten runs): plain $plain ($pu s), model $dflt ($mu s, $(ratio "$plain" "$dflt") of plain), poll interval 1 $every ($m1u s, $(ratio "$plain" "$every") of plain)"
+    done
 else
     echo "cputest: no $cputest, skipped"
 fi

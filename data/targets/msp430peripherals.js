@@ -75,11 +75,14 @@ var dcoctl, bcsctl1, bcsctl2, bcsctl3;
 var wdtctl, wdtCount, wdtLast;
 var oscSettled;
 var quietUntil;
+var timerQuietAt; // the next enabled timer event as last computed; register writes forget it (0)
+var calmUntil;   // before this cycle a sync changes nothing but the timers' counts (see calmHorizon)
 var boundary;    // the cycle of the last poll
 // The longest MSP430 instruction, in cycles.
-var MAX_INSTRUCTION_CYCLES = 6;  // polls before this cycle find no interrupt (see cyclesToNextEvent)
+var MAX_INSTRUCTION_CYCLES = 6;
 var timerA, timerB;
 var usart0, usart1, usciA0, usciB0;
+var serials;     // the four ports, in the order they are synced
 
 function cycleNow() {
     var c = Simulator.cycles();
@@ -137,7 +140,8 @@ function makeTimer(base, counter, iv, count, vector0, vector1, acklCapture, over
     return { base: base, counterAddress: counter, ivAddress: iv, n: count, ctl: 0, r: 0, pos: 0,
              ccr: [0, 0, 0, 0, 0, 0, 0], cctl: [0, 0, 0, 0, 0, 0, 0], lastTicks: 0, pre: 0,
              vector0: vector0, vector1: vector1, aclkCapture: acklCapture, overflowIv: overflowIv,
-             start: 0, startTicks: 0, due: [-1, -1, -1, -1, -1, -1, -1] };
+             start: 0, startTicks: 0, due: [-1, -1, -1, -1, -1, -1, -1],
+             dueMin: -1, quiet: -1 };
 }
 
 // A timer counting ACLK counts whole MCLK cycles per ACLK tick from the cycle `start` of its last
@@ -168,18 +172,25 @@ function timerTicks(tm, source, t) {
     return source == 1 ? aclkTimerTicks(tm, t) : sourceTicks(source, t);
 }
 
-// Sets the compare flags of an ACLK timer whose compare cycles have come.
+// Sets the compare flags of an ACLK timer whose compare cycles have come. dueMin keeps the
+// earliest compare cycle between timer writes (-1: not known), so that syncs before it skip the
+// channels.
 function fireCompares(tm, t) {
-    var span = Math.floor(0x10000 * cyclesPerAclk() * (1 << ((tm.ctl >> 6) & 3)));
+    if (t < tm.dueMin) return;
+    var due = tm.due, min = Infinity;
     for (var i = 0; i < tm.n; ++i) {
-        if (tm.due[i] < 0 || t < tm.due[i] || (tm.cctl[i] & 0x100)) continue;
-        if (tm.r < tm.ccr[i]) {
-            tm.due[i] = t + Math.floor((tm.ccr[i] - tm.r) * cyclesPerAclk());
-            continue;
+        if (due[i] < 0 || (tm.cctl[i] & 0x100)) continue;
+        if (t >= due[i]) {
+            if (tm.r < tm.ccr[i]) {
+                due[i] = t + Math.floor((tm.ccr[i] - tm.r) * cyclesPerAclk());
+            } else {
+                tm.cctl[i] |= 1;
+                due[i] += Math.floor(0x10000 * cyclesPerAclk() * (1 << ((tm.ctl >> 6) & 3)));
+            }
         }
-        tm.cctl[i] |= 1;
-        tm.due[i] += span;
+        if (due[i] < min) min = due[i];
     }
+    tm.dueMin = min;
 }
 
 function timerSource(tm) {
@@ -200,13 +211,53 @@ function countTimer(tm, steps) {
     if (steps <= 0) return;
     var mode = (tm.ctl >> 4) & 3;
     var i, ccr0 = tm.ccr[0];
-    if (mode == 2 && countsAclk(tm)) {
-        if (reached(0, tm.r, steps, 0x10000)) tm.ctl |= 1;
-        tm.r = (tm.r + steps) % 0x10000;
-        tm.pos = tm.r;
+    var r = tm.r, d;
+    if (mode == 2) {
+        // quiet: how many more steps set no flag, from the last count (-1: not known); timer
+        // writes forget it.
+        if (steps <= tm.quiet) {
+            tm.quiet -= steps;
+            tm.r = (r + steps) % 0x10000;
+            tm.pos = tm.r;
+            return;
+        }
+        // reached(target, r, steps, 0x10000), written out: this runs at every sync of a
+        // running timer.
+        if (steps >= 0x10000) {
+            if (((tm.ctl >> 8) & 3) != 1)
+                for (i = 0; i < tm.n; ++i)
+                    if (!(tm.cctl[i] & 0x100)) tm.cctl[i] |= 1;
+            tm.ctl |= 1;
+        } else {
+            if (((tm.ctl >> 8) & 3) != 1) {
+                var cctl = tm.cctl, ccr = tm.ccr;
+                for (i = 0; i < tm.n; ++i) {
+                    if (cctl[i] & 0x100) continue;
+                    d = (ccr[i] - r - 1) % 0x10000;
+                    if (d < 0) d += 0x10000;
+                    if (d < steps) cctl[i] |= 1;
+                }
+            }
+            d = (-r - 1) % 0x10000;
+            if (d < 0) d += 0x10000;
+            if (d < steps) tm.ctl |= 1;
+        }
+        r = tm.r = (r + steps) % 0x10000;
+        tm.pos = r;
+        var q = (-r - 1) % 0x10000;
+        if (q < 0) q += 0x10000;
+        if (((tm.ctl >> 8) & 3) != 1) {
+            for (i = 0; i < tm.n; ++i) {
+                if (tm.cctl[i] & 0x100) continue;
+                d = (tm.ccr[i] - r - 1) % 0x10000;
+                if (d < 0) d += 0x10000;
+                if (d < q) q = d;
+            }
+        }
+        tm.quiet = q;
         return;
     }
-    if (mode == 2 || (mode == 1 && tm.r > ccr0)) {
+    if (mode == 1 && r > ccr0) {
         for (i = 0; i < tm.n; ++i)
             if (!(tm.cctl[i] & 0x100) && reached(tm.ccr[i], tm.r, steps, 0x10000)) tm.cctl[i] |= 1;
         if (reached(0, tm.r, steps, 0x10000)) tm.ctl |= 1;
@@ -258,25 +309,39 @@ function lastEdge(cm, a, b) {
     return { at: last / scale + offset, count: last - first };
 }
 
+// Runs at every sync: timerSource, timerTicks, runTimerTo and lastEdge are written out here.
 function syncTimer(tm, t, h) {
-    var source = timerSource(tm);
+    var ssel = (tm.ctl >> 8) & 3;
+    var source = ssel == 1 ? 1 : ssel == 2 ? 2 : 0;
     if (source == 0) { tm.lastTicks = 0; return; }
+    var mode = (tm.ctl >> 4) & 3;
     var ch = tm.aclkCapture;
     var cctl = tm.cctl[ch];
     var cm = cctl >> 14;
-    if ((cctl & 0x100) && ((cctl >> 12) & 3) == 1 && cm != 0 && ((tm.ctl >> 4) & 3) != 0) {
+    if ((cctl & 0x100) && ((cctl >> 12) & 3) == 1 && cm != 0 && mode != 0) {
         var before = tm.syncedAt === undefined ? t : tm.syncedAt;
-        var edge = lastEdge(cm, aclkTicks(before), aclkTicks(t));
-        if (edge != -1) {
-            var edgeCycle = clockBase + (edge.at - aclkBase) * mclkHz / aclkHz;
+        var scale = cm == 3 ? 2 : 1, offset = cm == 2 ? 0.5 : 0;
+        var first = Math.floor((aclkBase + (before - clockBase) * aclkHz / mclkHz - offset) * scale);
+        var last = Math.floor((aclkBase + (t - clockBase) * aclkHz / mclkHz - offset) * scale);
+        if (last > first) {
+            var edgeCycle = clockBase + (last / scale + offset - aclkBase) * mclkHz / aclkHz;
             runTimerTo(tm, sourceTicks(source, edgeCycle));
-            if ((tm.cctl[ch] & 1) || edge.count > 1) tm.cctl[ch] |= 2; // COV
+            if ((tm.cctl[ch] & 1) || last - first > 1) tm.cctl[ch] |= 2; // COV
             tm.cctl[ch] |= 1;
             tm.ccr[ch] = tm.r;
         }
     }
-    runTimerTo(tm, timerTicks(tm, source, t));
-    if (source == 1 && ((tm.ctl >> 4) & 3) == 2) fireCompares(tm, h === undefined ? t : h);
+    var whole = source == 1 ? tm.startTicks + Math.floor((t - tm.start) / (mclkHz / aclkHz))
+                            : Math.floor(smclkBase + (t - clockBase) * smclkHz / mclkHz);
+    var n = whole - tm.lastTicks;
+    tm.lastTicks = whole;
+    if (n > 0 && mode != 0) {
+        var div = 1 << ((tm.ctl >> 6) & 3);
+        var total = tm.pre + n;
+        tm.pre = total % div;
+        countTimer(tm, Math.floor(total / div));
+    }
+    if (source == 1 && mode == 2) fireCompares(tm, h === undefined ? t : h);
     tm.syncedAt = t;
 }
 
@@ -297,7 +362,11 @@ function timerIv(tm) {
 }
 
 function timerRead(tm, offset) {
-    syncAll(cycleNow());
+    var c = Simulator.cycles();
+    var t = now += (c - rawCycles) >>> 0;
+    rawCycles = c;
+    if (t < calmUntil) syncTimer(tm, t, t >= boundary && t - boundary <= MAX_INSTRUCTION_CYCLES ? boundary : t);
+    else syncEverything(t);
     if (offset == 0) return tm.ctl;
     if (offset >= 2 && offset <= 0x0E) return tm.cctl[(offset - 2) >> 1];
     if (offset == 0x10) return tm.r;
@@ -307,6 +376,8 @@ function timerRead(tm, offset) {
 function timerWrite(tm, offset, value) {
     var t = cycleNow();
     syncAll(t);
+    tm.dueMin = -1;
+    tm.quiet = -1;
     if (offset == 0) {
         var oldSource = timerSource(tm), wasStopped = ((tm.ctl >> 4) & 3) == 0;
         tm.ctl = value & 0x03F7;
@@ -333,7 +404,7 @@ function timerWrite(tm, offset, value) {
 }
 
 function timerIvRead(tm) {
-    syncAll(cycleNow());
+    syncTimerOnly(tm, cycleNow());
     var iv = timerIv(tm);
     if (iv == tm.overflowIv) tm.ctl &= ~1;
     else if (iv) tm.cctl[iv >> 1] &= ~1;
@@ -343,7 +414,7 @@ function timerIvRead(tm) {
 // --- Serial ports ----------------------------------------------------------------------------
 
 function makeSerial(kind, base, sfrIndex, txBit, rxBit, output, echo, txVector, rxVector) {
-    return { kind: kind, base: base, sfr: sfrIndex, txBit: txBit, rxBit: rxBit, output: output, echo: echo,
+    return { kind: kind, usci: kind == "usci", base: base, sfr: sfrIndex, txBit: txBit, rxBit: rxBit, output: output, echo: echo,
              txVector: txVector, rxVector: rxVector, ctl: 0, tctl: 0, rctl: 0, mctl: 0, br0: 0, br1: 0,
              rxbuf: 0, txbuf: 0, pending: -1, loadAt: 0, shift: -1, shiftEnd: 0, nextRx: 0 };
 }
@@ -421,6 +492,7 @@ function serialTransmit(s, value) {
 function serialReceive(s) {
     syncAll(cycleNow());
     sfr[s.sfr + 2] &= ~s.rxBit;
+    calmUntil = 0; // the receiver may take the next byte now
     return s.rxbuf;
 }
 
@@ -515,14 +587,28 @@ function watchdogWrite(value) {
 // between instructions, so an access sees those due by the start of its instruction: the last
 // poll, when polls come before every instruction.
 function syncAll(t) {
+    if (t < calmUntil) return;
+    syncEverything(t);
+}
+
+// A read of a timer register before calmUntil brings only that timer up to date: counting is
+// the same whether done in one step or many, so the other devices lose nothing by waiting.
+function syncTimerOnly(tm, t) {
+    if (t < calmUntil) syncTimer(tm, t, t >= boundary && t - boundary <= MAX_INSTRUCTION_CYCLES ? boundary : t);
+    else syncEverything(t);
+}
+
+function syncEverything(t) {
     var h = t >= boundary && t - boundary <= MAX_INSTRUCTION_CYCLES ? boundary : t;
     syncTimer(timerA, t, h);
     syncTimer(timerB, t, h);
-    syncSerial(usart0, h);
-    syncSerial(usart1, h);
-    syncSerial(usciA0, h);
-    syncSerial(usciB0, h);
-    syncWatchdog(t);
+    // A port with nothing to shift and no byte to receive yet has nothing to sync; a held
+    // watchdog only notes the time, which a write to WDTCTL sets afresh anyway.
+    for (var k = 0; k < 4; ++k) {
+        var s = serials[k];
+        if (s.shift != -1 || s.pending != -1 || (s.output && h >= s.nextRx)) syncSerial(s, h);
+    }
+    if (!(wdtctl & 0x80)) syncWatchdog(t);
     // The oscillators raise their fault flag until they have settled; after that it stays as
     // the firmware leaves it.
     if (!oscSettled) {
@@ -535,6 +621,49 @@ function syncAll(t) {
             oscSettled = true;
         }
     }
+    calmUntil = calmHorizon(t);
+}
+
+// The first cycle from t on at which a sync could do more than count timer clocks: a serial
+// port loads, finishes or receives a byte, the watchdog interval ends, the oscillators settle,
+// or an ACLK compare of a continuous-mode timer comes due. Register writes, and reads that
+// clear a flag the horizon depends on, end the calm early (calmUntil = 0).
+function calmHorizon(t) {
+    var until = Infinity;
+    for (var k = 0; k < 4; ++k) {
+        var s = serials[k];
+        if (s.shift != -1) {
+            if (s.shiftEnd < until) until = s.shiftEnd;
+        } else if (s.pending != -1) {
+            if (s.loadAt < until) until = s.loadAt;
+        }
+        // serialEnabled(s, s.rxBit), written out.
+        if (s.output && s.nextRx < until && !(sfr[s.sfr + 2] & s.rxBit)
+            && (s.usci ? (s.ctl1 & 1) == 0 : (sfr[s.sfr + 4] & s.rxBit) != 0))
+            until = s.nextRx;
+    }
+    if (!(wdtctl & 0x80)) {
+        var source = (wdtctl & 4) ? 1 : 2, hz = source == 1 ? aclkHz : smclkHz;
+        var left = wdtLast + WDT_INTERVALS[wdtctl & 3] - wdtCount - sourceTicks(source, t);
+        var at = t + Math.floor(left * mclkHz / hz) - 1;
+        if (at < until) until = at;
+    }
+    if (!oscSettled && OSC_SETTLE_CYCLES < until) until = OSC_SETTLE_CYCLES;
+    if (until > t + 0x7FFFFFFF) until = t + 0x7FFFFFFF;
+    for (k = 0; k < 2; ++k) {
+        var tm = k ? timerB : timerA, mode = (tm.ctl >> 4) & 3;
+        // Up mode above CCR0 runs to 0xFFFF first: counted in pieces it would wrap at CCR0.
+        if (mode == 1 && tm.r > tm.ccr[0]) return t;
+        if (mode != 2 || ((tm.ctl >> 8) & 3) != 1) continue;
+        // The sync before this one ran fireCompares, which knows the earliest compare.
+        if (tm.dueMin >= 0) {
+            if (tm.dueMin < until) until = tm.dueMin;
+            continue;
+        }
+        for (var i = 0; i < tm.n; ++i)
+            if (tm.due[i] >= 0 && tm.due[i] < until && !(tm.cctl[i] & 0x100)) until = tm.due[i];
+    }
+    return until;
 }
 
 // --- The four functions --------------------------------------------------------------------
@@ -550,6 +679,8 @@ function reset() {
     rawCycles = 0;
     now = 0;
     quietUntil = 0;
+    timerQuietAt = 0;
+    calmUntil = 0;
     boundary = -1;
     dcoctl = 0x60;
     bcsctl1 = 0x84;
@@ -567,6 +698,7 @@ function reset() {
     usciA0.ctl0 = 0; usciA0.ctl1 = 1; usciA0.stat = 0;
     usciB0 = makeSerial("usci", 0x68, 1, 0x08, 0x04, false, true, vectors.usciA0tx, vectors.usciA0rx);
     usciB0.ctl0 = 1; usciB0.ctl1 = 1; usciB0.stat = 0;
+    serials = [usart0, usart1, usciA0, usciB0];
     // After a power-up clear the transmitters are empty and ready, and the oscillator fault
     // flag is set.
     sfr[2] = 0x82;
@@ -627,6 +759,7 @@ function reset() {
         readers[ports[a][0]] = portReader(ports[a][1], ports[a][2]);
         writers[ports[a][0]] = function () {};
     }
+    calmUntil = 0;
 }
 
 function portReader(outAddress, dirAddress) {
@@ -648,10 +781,8 @@ function sfrWrite(address, value) {
     }
 }
 
-// Cycles from t until the earliest moment an enabled interrupt could become pending without a
-// register being written: the next compare, overflow or capture of a timer, the next step of a
-// serial port, the watchdog interval and the oscillators settling. Polls before then have
-// nothing to find.
+// timerEvents lowers nextEvent to the cycles from t until the timer's next enabled compare,
+// overflow or capture, which could make an interrupt pending without a register being written.
 var nextEvent;
 
 function eventAtTicks(source, ticks, t) {
@@ -706,37 +837,43 @@ function timerEvents(tm, t) {
     }
 }
 
-function serialEvents(s, t) {
-    if (s.shift != -1) {
-        if (s.shiftEnd - t < nextEvent) nextEvent = s.shiftEnd - t;
-    } else if (s.pending != -1) {
-        if (s.loadAt - t < nextEvent) nextEvent = s.loadAt - t;
-    }
-    if (s.output && !(sfr[s.sfr + 2] & s.rxBit) && serialEnabled(s, s.rxBit) && s.nextRx - t < nextEvent)
-        nextEvent = s.nextRx - t;
+// Whether a timer has an enabled flag set (the sources of both its vectors).
+function timerRequests(tm) {
+    if ((tm.ctl & 3) == 3) return true;
+    var cctl = tm.cctl;
+    for (var i = 0; i < tm.n; ++i)
+        if ((cctl[i] & 0x11) == 0x11) return true;
+    return false;
 }
 
-function cyclesToNextEvent(t) {
-    nextEvent = 0x7FFFFFFF;
-    timerEvents(timerA, t);
-    timerEvents(timerB, t);
-    serialEvents(usart0, t);
-    serialEvents(usart1, t);
-    serialEvents(usciA0, t);
-    serialEvents(usciB0, t);
-    if (!(wdtctl & 0x80))
-        eventAtTicks((wdtctl & 4) ? 1 : 2, wdtLast + WDT_INTERVALS[wdtctl & 3] - wdtCount, t);
-    if (!oscSettled && OSC_SETTLE_CYCLES - t < nextEvent)
-        nextEvent = OSC_SETTLE_CYCLES - t;
-    return nextEvent < 1 ? 1 : nextEvent;
+// After a poll that found nothing: polls before the next event have nothing to find. The serial
+// ports, the watchdog and the oscillators have their events in the calm horizon the poll's sync
+// just computed (with every ACLK compare, not only the enabled ones); the enabled timer events
+// keep their cycle until a register write or until they come.
+function quietAfter(t) {
+    if (t >= timerQuietAt) {
+        nextEvent = 0x7FFFFFFF;
+        timerEvents(timerA, t);
+        timerEvents(timerB, t);
+        timerQuietAt = t + (nextEvent < 1 ? 1 : nextEvent);
+    }
+    quietUntil = calmUntil < timerQuietAt ? calmUntil : timerQuietAt;
+    if (quietUntil <= t) quietUntil = t + 1;
+    return undefined;
 }
 
 function pollForInterrupts(cycles) {
-    var t = cycleNow();
+    // cycleNow(), written out: most polls end at the next line.
+    var c = Simulator.cycles();
+    var t = now += (c - rawCycles) >>> 0;
+    rawCycles = c;
     boundary = t;
     if (t < quietUntil) return undefined;
-    syncAll(t);
+    syncEverything(t);
     var ie1 = sfr[0], ifg1 = sfr[2], ie2 = sfr[1], ifg2 = sfr[3];
+    if (!(ie1 & ifg1) && !(ie2 & ifg2) && !(regs[0x23] & regs[0x25]) && !(regs[0x2B] & regs[0x2D])
+        && !timerRequests(timerA) && !timerRequests(timerB))
+        return quietAfter(t);
     // The pending sources, highest vector first; what the device clears when it takes one.
     var best = -1, take = 0;
     if ((ie1 & ifg1 & 1) && (wdtctl & 0x10) && vectors.watchdog > best) { best = vectors.watchdog; take = 1; }
@@ -753,10 +890,8 @@ function pollForInterrupts(cycles) {
     if ((ie2 & ifg2 & 0x05) && vectors.usciA0rx > best) { best = vectors.usciA0rx; take = 0; }
     if ((regs[0x23] & regs[0x25]) && vectors.port1 > best) { best = vectors.port1; take = 0; }
     if ((regs[0x2B] & regs[0x2D]) && vectors.port2 > best) { best = vectors.port2; take = 0; }
-    if (best < 0) {
-        quietUntil = t + cyclesToNextEvent(t);
-        return undefined;
-    }
+    if (best < 0)
+        return quietAfter(t);
     // Single-source flags are cleared as the interrupt is taken; the others stay until the
     // firmware clears them (through TAIV/TBIV, RXBUF, TXBUF or the flag registers).
     switch (take) {
@@ -768,20 +903,50 @@ function pollForInterrupts(cycles) {
     case 6: sfr[3] &= ~0x20; break;
     case 7: sfr[3] &= ~0x10; break;
     }
+    calmUntil = 0;
     return best;
 }
 
 function loadPeripheral(address) {
+    // Firmware waits on IFG1/IFG2 in tight loops: before calmUntil the stored flags are the
+    // answer (sfrRead with cycleNow() written out). A calm read leaves now and rawCycles as they
+    // are: calmUntil lies less than 2^31 cycles after the sync that last set them.
+    if ((address & 0x1FE) == 2) {
+        var c = Simulator.cycles();
+        if (now + ((c - rawCycles) >>> 0) < calmUntil) return sfr[address];
+        var t = now += (c - rawCycles) >>> 0;
+        rawCycles = c;
+        syncEverything(t);
+        return sfr[address];
+    }
+    // Timer_A and Timer_B registers, as their readers would.
+    if (address >= 0x160 && address < 0x1A0 && !(address & 1))
+        return timerRead(address < 0x180 ? timerA : timerB, address & 0x1F);
     var f = readers[address];
     if (f) return f(address);
     return regs[address];
 }
 
 function storePeripheral(address, value) {
+    // A transmit buffer write can only start a transfer: its load cycle bounds both horizons,
+    // and it raises no flag (the writers of these addresses call serialTransmit).
+    if (address == 0x7F || address == 0x77 || address == 0x67 || address == 0x6F) {
+        var s = address == 0x7F ? usart1 : address == 0x77 ? usart0 : address == 0x67 ? usciA0 : usciB0;
+        serialTransmit(s, value);
+        if (s.shift == -1 && s.pending != -1) {
+            if (s.loadAt < calmUntil) calmUntil = s.loadAt;
+            if (s.loadAt < quietUntil) quietUntil = s.loadAt;
+        }
+        return;
+    }
     quietUntil = 0;
+    timerQuietAt = 0;
+    calmUntil = 0;
     var f = writers[address];
     if (f) f(address, value);
     else regs[address] = value;
+    // The write may have started what the horizon of its own sync did not know about.
+    calmUntil = 0;
 }
 
 reset();

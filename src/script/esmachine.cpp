@@ -125,6 +125,49 @@ ESObject *holderOf(ESContext &context, ESObject *scope, ESAtom *atom)
     return nullptr;
 }
 
+// The value of a plain object's own data property, or null: where the generic lookup would
+// find the same value, without the class's virtual steps.
+inline const ESValue *plainOwn(ESContext &context, ESObject *o, ESAtom *atom)
+{
+    if (o->cls != context.objectClass)
+        return nullptr;
+    const int i = o->find(atom);
+    if (i < 0)
+        return nullptr;
+    const ESValue &v = o->properties[size_t(i)].value;
+    return v.isHole() ? nullptr : &v;
+}
+
+// A plain object's own writable data property, or null.
+inline ESValue *plainOwnWritable(ESContext &context, ESObject *o, ESAtom *atom)
+{
+    if (o->cls != context.objectClass)
+        return nullptr;
+    const int i = o->find(atom);
+    if (i < 0)
+        return nullptr;
+    ESProperty &p = o->properties[size_t(i)];
+    return p.value.isHole() || (p.attributes & ReadOnly) ? nullptr : &p.value;
+}
+
+// The element slot of a dense array at a whole-number index inside its dense part, or null.
+inline ESValue *denseElement(ESContext &context, const ESValue &object, const ESValue &key)
+{
+    if (object.kind != ESObjectKind || key.kind != ESNumber || object.object->cls != context.arrayClass)
+        return nullptr;
+    const double d = key.number;
+    std::vector<ESValue> &e = object.object->elements;
+    if (!(d >= 0 && d < double(e.size())))
+        return nullptr;
+    const size_t i = size_t(d);
+    return double(i) == d ? &e[i] : nullptr;
+}
+
+inline bool isInt32(const ESValue &v)
+{
+    return v.kind == ESNumber && v.number >= -2147483648.0 && v.number <= 2147483647.0;
+}
+
 ESValue getGlobalSlot(ESContext &context, uint32_t slot)
 {
     ESObject *global = context.global();
@@ -585,7 +628,10 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     const ESValue self = op == ESOp::CALLV ? ESValue::fromObject(global) : sp[-n - under + 1];
                     ESValue fn;
                     if (op == ESOp::CALLF) {
-                        fn = ctx.getByValue(self, ESValue::fromAtom(record->atoms[u16(pc + 1)]));
+                        ESAtom *atom = record->atoms[u16(pc + 1)];
+                        const ESValue *own = self.kind == ESObjectKind && atom->arrayIndex < 0
+                            ? plainOwn(ctx, self.object, atom) : nullptr;
+                        fn = own ? *own : ctx.getByValue(self, ESValue::fromAtom(atom));
                         pc += 5;
                     } else if (op == ESOp::CALLX) {
                         fn = ctx.getByValue(self, sp[-n]);
@@ -611,16 +657,29 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     break;
                 }
                 case ESOp::GETF:
-                    if (sp->kind == ESObjectKind)
-                        *sp = sp->object->cls->get(ctx, sp->object, record->atoms[u16(pc + 1)]);
-                    else
+                    if (sp->kind == ESObjectKind) {
+                        ESAtom *atom = record->atoms[u16(pc + 1)];
+                        const ESValue *own = plainOwn(ctx, sp->object, atom);
+                        *sp = own ? *own : sp->object->cls->get(ctx, sp->object, atom);
+                    } else {
                         *sp = ctx.getByValue(*sp, ESValue::fromAtom(record->atoms[u16(pc + 1)]));
+                    }
                     pc += 3;
                     break;
-                case ESOp::GETG:
-                    PUSH(getGlobalSlot(ctx, u16(pc + 1)));
+                case ESOp::GETG: {
+                    const uint32_t slot = u16(pc + 1);
+                    if (slot < global->properties.size()) {
+                        const ESProperty &p = global->properties[slot];
+                        if (p.key && !p.value.isHole()) {
+                            PUSH(p.value);
+                            pc += 3;
+                            break;
+                        }
+                    }
+                    PUSH(getGlobalSlot(ctx, slot));
                     pc += 3;
                     break;
+                }
                 case ESOp::GETA:
                     PUSH(args[u16(pc + 1)]);
                     pc += 3;
@@ -638,7 +697,10 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     pc += 3;
                     break;
                 case ESOp::GETX:
-                    sp[-1] = ctx.getByValue(sp[-1], sp[0]);
+                    if (const ESValue *e = denseElement(ctx, sp[-1], sp[0]); e && !e->isHole())
+                        sp[-1] = *e;
+                    else
+                        sp[-1] = ctx.getByValue(sp[-1], sp[0]);
                     --sp;
                     ++pc;
                     break;
@@ -667,11 +729,18 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     pc += 3;
                     break;
                 }
-                case ESOp::PUTF:
-                    ctx.putByValue(sp[-1], ESValue::fromAtom(record->atoms[u16(pc + 1)]), sp[0]);
+                case ESOp::PUTF: {
+                    ESAtom *atom = record->atoms[u16(pc + 1)];
+                    ESValue *own = sp[-1].kind == ESObjectKind && atom->arrayIndex < 0
+                        ? plainOwnWritable(ctx, sp[-1].object, atom) : nullptr;
+                    if (own)
+                        *own = sp[0];
+                    else
+                        ctx.putByValue(sp[-1], ESValue::fromAtom(atom), sp[0]);
                     sp -= 2;
                     pc += 3;
                     break;
+                }
                 case ESOp::PUTFV:
                     ctx.putByValue(sp[-1], ESValue::fromAtom(record->atoms[u16(pc + 1)]), sp[0]);
                     sp[-1] = sp[0];
@@ -679,7 +748,12 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     pc += 3;
                     break;
                 case ESOp::PUTG:
-                    putGlobalSlot(ctx, u16(pc + 1), *sp);
+                    if (const uint32_t slot = u16(pc + 1); slot < global->properties.size()
+                        && global->properties[slot].key && !global->properties[slot].value.isHole()
+                        && !(global->properties[slot].attributes & ReadOnly))
+                        global->properties[slot].value = *sp;
+                    else
+                        putGlobalSlot(ctx, u16(pc + 1), *sp);
                     --sp;
                     pc += 3;
                     break;
@@ -700,7 +774,10 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     pc += 3;
                     break;
                 case ESOp::PUTX:
-                    ctx.putByValue(sp[-2], sp[-1], sp[0]);
+                    if (ESValue *e = denseElement(ctx, sp[-2], sp[-1]))
+                        *e = sp[0];
+                    else
+                        ctx.putByValue(sp[-2], sp[-1], sp[0]);
                     sp -= 3;
                     ++pc;
                     break;
@@ -750,7 +827,21 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     break;
                 case ESOp::DIV: case ESOp::MOD: case ESOp::BITAND: case ESOp::BITOR: case ESOp::BITXOR:
                 case ESOp::SHL: case ESOp::SHR: case ESOp::USHR:
-                    sp[-1] = arithmetic(ctx, op, sp[-1], sp[0]);
+                    if (isInt32(sp[-1]) && isInt32(sp[0])) {
+                        // Whole operands in range convert to themselves; the rest take the full rules.
+                        const int32_t a = int32_t(sp[-1].number), b = int32_t(sp[0].number);
+                        switch (op) {
+                        case ESOp::BITAND: sp[-1].number = a & b; break;
+                        case ESOp::BITOR: sp[-1].number = a | b; break;
+                        case ESOp::BITXOR: sp[-1].number = a ^ b; break;
+                        case ESOp::SHL: sp[-1].number = int32_t(uint32_t(a) << (uint32_t(b) & 31)); break;
+                        case ESOp::SHR: sp[-1].number = a >> (uint32_t(b) & 31); break;
+                        case ESOp::USHR: sp[-1].number = uint32_t(a) >> (uint32_t(b) & 31); break;
+                        default: sp[-1] = arithmetic(ctx, op, sp[-1], sp[0]); break;
+                        }
+                    } else {
+                        sp[-1] = arithmetic(ctx, op, sp[-1], sp[0]);
+                    }
                     --sp;
                     ++pc;
                     break;
@@ -812,7 +903,11 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                 }
                 case ESOp::LT:
                 case ESOp::LE:
-                    sp[-1] = ESValue::boolean(compare(ctx, sp[-1], sp[0], op == ESOp::LE));
+                    if (sp[-1].kind == ESNumber && sp[0].kind == ESNumber)
+                        sp[-1] = ESValue::boolean(op == ESOp::LE ? sp[-1].number <= sp[0].number
+                                                                : sp[-1].number < sp[0].number);
+                    else
+                        sp[-1] = ESValue::boolean(compare(ctx, sp[-1], sp[0], op == ESOp::LE));
                     --sp;
                     ++pc;
                     break;

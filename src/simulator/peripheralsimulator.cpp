@@ -194,6 +194,8 @@ int PeripheralSimulator::pollForInterrupts(uint32_t cycles)
 uint32_t PeripheralSimulator::loadPeripheral(uint32_t address)
 {
     const double value = evaluateCall(Call::Load, address, 0);
+    if (value >= 0 && value < 65536.0) [[likely]]
+        return uint32_t(value);
     if (!std::isfinite(value)) // NaN and the infinities read as 0
         return 0;
     // Modulo 0x10000, negative values wrapping as two's complement.
@@ -219,7 +221,7 @@ double PeripheralSimulator::evaluateCall(Call call, uint32_t first, uint32_t sec
         context.maybeCollect();
     ESValue *const sp = context.sp;
     try {
-        const ESValue function = context.get(context.global(), m_functionAtoms[int(call)]);
+        const ESValue function = globalFunction(call);
         if (function.isObject() && function.object->isCallable()) [[likely]] {
             const ESValue args[2] = {ESValue::fromNumber(first), ESValue::fromNumber(second)};
             const int count = call == Call::Reset ? 0 : call == Call::Store ? 2 : 1;
@@ -243,6 +245,24 @@ double PeripheralSimulator::evaluateCall(Call call, uint32_t first, uint32_t sec
                     .arg(qulonglong(context.budget)));
         throw common::HException(e.text());
     }
+}
+
+// The global object's own slot of a function is found once and checked at every call: a file
+// that deletes or redefines the function is still seen, and anything but a plain own property
+// takes the full lookup.
+ESValue PeripheralSimulator::globalFunction(Call call)
+{
+    ESObject *global = m_context->global();
+    ESAtom *atom = m_functionAtoms[int(call)];
+    int &slot = m_functionSlots[int(call)];
+    if (slot < 0 || size_t(slot) >= global->properties.size() || global->properties[size_t(slot)].key != atom)
+        slot = global->find(atom);
+    if (slot >= 0) {
+        const ESValue &value = global->properties[size_t(slot)].value;
+        if (!value.isHole())
+            return value;
+    }
+    return m_context->get(global, atom);
 }
 
 ESContext &PeripheralSimulator::context()

@@ -58,6 +58,8 @@ private:
     // number truncated toward zero (NaN and the infinities as they are).
     double evaluateCall(Call call, uint32_t first, uint32_t second);
     double resultNumber(const script::ESValue &value);
+    // The current value of the global function a call runs (undefined when there is none).
+    script::ESValue globalFunction(Call call);
     [[noreturn]] void throwScriptFailure(const script::ESValue &thrown);
     void writeOutput(const QByteArray &bytes);
     void openFiles();
@@ -70,6 +72,8 @@ private:
     script::ESObject *m_targetObject = nullptr;
     SimulatedHMonitor &m_owner;
     script::ESAtom *m_functionAtoms[4] = {};
+    // Where each function was last found among the global object's own properties, or -1.
+    int m_functionSlots[4] = {-1, -1, -1, -1};
     // Raw output of Simulator.write: standard output, or the owner's peripheral output file.
     FILE *m_output = nullptr;
     bool m_ownsOutput = false;
