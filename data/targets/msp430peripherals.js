@@ -77,6 +77,7 @@ var oscSettled;
 var quietUntil;
 var timerQuietAt; // the next enabled timer event as last computed; register writes forget it (0)
 var calmUntil;   // before this cycle a sync changes nothing but the timers' counts (see calmHorizon)
+var calmLimit;   // the longest horizon the last calmHorizon could give
 var boundary;    // the cycle of the last poll
 // The longest MSP430 instruction, in cycles.
 var MAX_INSTRUCTION_CYCLES = 6;
@@ -122,6 +123,10 @@ function updateClocks(fromBcsctl1) {
     var smclkSource = (bcsctl2 & 8) ? XT2_HZ : dco;
     smclkHz = smclkSource / (1 << ((bcsctl2 >> 1) & 3));
     aclkHz = ACLK_HZ / (1 << ((bcsctl1 >> 4) & 3));
+    if (timerA) {
+        timerA.edgeAt = 0;
+        timerB.edgeAt = 0;
+    }
     if (timerA && mclkHz / aclkHz != ratio) {
         rephaseTimer(timerA, t);
         rephaseTimer(timerB, t);
@@ -141,7 +146,7 @@ function makeTimer(base, counter, iv, count, vector0, vector1, acklCapture, over
              ccr: [0, 0, 0, 0, 0, 0, 0], cctl: [0, 0, 0, 0, 0, 0, 0], lastTicks: 0, pre: 0,
              vector0: vector0, vector1: vector1, aclkCapture: acklCapture, overflowIv: overflowIv,
              start: 0, startTicks: 0, due: [-1, -1, -1, -1, -1, -1, -1],
-             dueMin: -1, quiet: -1 };
+             dueMin: -1, quiet: -1, edgeAt: 0 };
 }
 
 // A timer counting ACLK counts whole MCLK cycles per ACLK tick from the cycle `start` of its last
@@ -330,6 +335,9 @@ function syncTimer(tm, t, h) {
             tm.cctl[ch] |= 1;
             tm.ccr[ch] = tm.r;
         }
+        // Two cycles short of the next edge, so that rounding cannot move it earlier.
+        if (source == 2)
+            tm.edgeAt = Math.floor(clockBase + ((last + 1) / scale + offset - aclkBase) * mclkHz / aclkHz) - 2;
     }
     var whole = source == 1 ? tm.startTicks + Math.floor((t - tm.start) / (mclkHz / aclkHz))
                             : Math.floor(smclkBase + (t - clockBase) * smclkHz / mclkHz);
@@ -365,8 +373,14 @@ function timerRead(tm, offset) {
     var c = Simulator.cycles();
     var t = now += (c - rawCycles) >>> 0;
     rawCycles = c;
-    if (t < calmUntil) syncTimer(tm, t, t >= boundary && t - boundary <= MAX_INSTRUCTION_CYCLES ? boundary : t);
-    else syncEverything(t);
+    if (t < calmUntil) {
+        // An SMCLK timer's ACLK capture channel changes only at an ACLK edge: before edgeAt its
+        // control register is the answer, and the timer's count can wait for a later sync.
+        if (t < tm.edgeAt && offset == 2 + 2 * tm.aclkCapture) return tm.cctl[tm.aclkCapture];
+        syncTimer(tm, t, t >= boundary && t - boundary <= MAX_INSTRUCTION_CYCLES ? boundary : t);
+    } else {
+        syncEverything(t);
+    }
     if (offset == 0) return tm.ctl;
     if (offset >= 2 && offset <= 0x0E) return tm.cctl[(offset - 2) >> 1];
     if (offset == 0x10) return tm.r;
@@ -378,6 +392,7 @@ function timerWrite(tm, offset, value) {
     syncAll(t);
     tm.dueMin = -1;
     tm.quiet = -1;
+    tm.edgeAt = 0;
     if (offset == 0) {
         var oldSource = timerSource(tm), wasStopped = ((tm.ctl >> 4) & 3) == 0;
         tm.ctl = value & 0x03F7;
@@ -602,6 +617,14 @@ function syncEverything(t) {
     var h = t >= boundary && t - boundary <= MAX_INSTRUCTION_CYCLES ? boundary : t;
     syncTimer(timerA, t, h);
     syncTimer(timerB, t, h);
+    // Before calmUntil the serial ports, the watchdog and the oscillators have nothing to do (a
+    // running watchdog's count may wait: the horizon reads it the same either way). The horizon
+    // stays as it is unless it depends on t: through the rounding of a running watchdog's next
+    // interval, or as the longest horizon a sync at t may set.
+    if (t < calmUntil) {
+        if (!(wdtctl & 0x80) || calmUntil >= calmLimit) calmUntil = calmHorizon(t);
+        return;
+    }
     // A port with nothing to shift and no byte to receive yet has nothing to sync; a held
     // watchdog only notes the time, which a write to WDTCTL sets afresh anyway.
     for (var k = 0; k < 4; ++k) {
@@ -649,7 +672,8 @@ function calmHorizon(t) {
         if (at < until) until = at;
     }
     if (!oscSettled && OSC_SETTLE_CYCLES < until) until = OSC_SETTLE_CYCLES;
-    if (until > t + 0x7FFFFFFF) until = t + 0x7FFFFFFF;
+    calmLimit = t + 0x7FFFFFFF;
+    if (until > calmLimit) until = calmLimit;
     for (k = 0; k < 2; ++k) {
         var tm = k ? timerB : timerA, mode = (tm.ctl >> 4) & 3;
         // Up mode above CCR0 runs to 0xFFFF first: counted in pieces it would wrap at CCR0.
@@ -681,6 +705,7 @@ function reset() {
     quietUntil = 0;
     timerQuietAt = 0;
     calmUntil = 0;
+    calmLimit = 0;
     boundary = -1;
     dcoctl = 0x60;
     bcsctl1 = 0x84;

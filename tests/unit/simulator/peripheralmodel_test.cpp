@@ -49,7 +49,7 @@ protected:
 };
 
 constexpr uint32_t IFG2 = 0x03, ME2 = 0x05, UTCTL1 = 0x79, UBR01 = 0x7C, TXBUF1 = 0x7F, UTXIFG1 = 0x20;
-constexpr uint32_t TACTL = 0x160, TACCTL0 = 0x162, TACCTL1 = 0x164, TACCR0 = 0x172, TACCR1 = 0x174;
+constexpr uint32_t TACTL = 0x160, TACCTL0 = 0x162, TACCTL1 = 0x164, TACCTL2 = 0x166, TACCR0 = 0x172, TACCR1 = 0x174;
 constexpr int TimerA0Vector = 6;
 
 TEST_F(PeripheralModel, TransmitReadyReturnsAtTheCycleTheShiftRegisterEmpties)
@@ -95,6 +95,31 @@ TEST_F(PeripheralModel, PollsSeeACompareMovedEarlierAfterAQuietPoll)
     storeAt(21, TACCR0, 30);
     EXPECT_EQ(pollAt(39), -1);
     EXPECT_EQ(pollAt(40), TimerA0Vector);
+}
+
+TEST_F(PeripheralModel, CalmCaptureReadsSeeEachAclkEdgeAtItsCycle)
+{
+    storeAt(10, TACTL, 0x220);     // SMCLK, continuous
+    storeAt(10, TACCTL2, 0x5100);  // capture ACLK rising edges
+    loadAt(11, IFG2);
+    // The model's own clock says when ACLK ticks.
+    const uint32_t firstEdge = evaluate(QStringLiteral(
+        "var e = 12; while (Math.floor(aclkTicks(e)) == Math.floor(aclkTicks(11))) ++e; e")).toUInt();
+    const uint32_t secondEdge = evaluate(QStringLiteral(
+        "var f = e; while (Math.floor(aclkTicks(f)) == Math.floor(aclkTicks(e))) ++f; f")).toUInt();
+    ASSERT_GT(firstEdge, 20u);
+    ASSERT_GT(secondEdge, firstEdge + 20);
+    uint32_t cycle = 12;
+    while (cycle < secondEdge + 10 && !(loadAt(cycle, TACCTL2) & 1))
+        ++cycle;
+    EXPECT_EQ(cycle, firstEdge);
+    storeAt(cycle, TACCTL2, 0x5100); // clears the flag
+    loadAt(cycle + 1, IFG2);
+    ++cycle;
+    while (cycle < secondEdge + 10 && !(loadAt(cycle, TACCTL2) & 1))
+        ++cycle;
+    EXPECT_EQ(cycle, secondEdge);
+    EXPECT_EQ(loadAt(cycle, TACCTL2) & 2, 0u) << "one edge, no overflow";
 }
 
 } // namespace
