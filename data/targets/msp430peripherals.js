@@ -894,8 +894,19 @@ function pollForInterrupts(cycles) {
     rawCycles = c;
     boundary = t;
     if (t < quietUntil) return undefined;
-    syncEverything(t);
     var ie1 = sfr[0], ifg1 = sfr[2], ie2 = sfr[1], ifg2 = sfr[3];
+    // Before both horizons a sync would only count the timers, setting no enabled flag (and,
+    // with a held watchdog, leave the calm horizon as it is): when the stored flags ask for
+    // nothing, the counts can wait for a later sync. A capture channel must have no ACLK edge
+    // to catch, and only an SMCLK timer's next edge is known (edgeAt).
+    if (t < calmUntil && t < timerQuietAt && (wdtctl & 0x80) && calmUntil < calmLimit
+        && (!(timerA.cctl[timerA.aclkCapture] & 0x100) || t < timerA.edgeAt)
+        && (!(timerB.cctl[timerB.aclkCapture] & 0x100) || t < timerB.edgeAt)
+        && !(ie1 & ifg1) && !(ie2 & ifg2) && !(regs[0x23] & regs[0x25]) && !(regs[0x2B] & regs[0x2D])
+        && !timerRequests(timerA) && !timerRequests(timerB))
+        return quietAfter(t);
+    syncEverything(t);
+    ie1 = sfr[0]; ifg1 = sfr[2]; ie2 = sfr[1]; ifg2 = sfr[3];
     if (!(ie1 & ifg1) && !(ie2 & ifg2) && !(regs[0x23] & regs[0x25]) && !(regs[0x2B] & regs[0x2D])
         && !timerRequests(timerA) && !timerRequests(timerB))
         return quietAfter(t);

@@ -48,9 +48,9 @@ protected:
     std::unique_ptr<PeripheralSimulator> m_peripherals;
 };
 
-constexpr uint32_t IFG2 = 0x03, ME2 = 0x05, UTCTL1 = 0x79, UBR01 = 0x7C, TXBUF1 = 0x7F, UTXIFG1 = 0x20;
+constexpr uint32_t IE2 = 0x01, IFG2 = 0x03, ME2 = 0x05, WDTCTL = 0x120, UTCTL1 = 0x79, UBR01 = 0x7C, TXBUF1 = 0x7F, UTXIFG1 = 0x20;
 constexpr uint32_t TACTL = 0x160, TACCTL0 = 0x162, TACCTL1 = 0x164, TACCTL2 = 0x166, TACCR0 = 0x172, TACCR1 = 0x174;
-constexpr int TimerA0Vector = 6;
+constexpr int TimerA0Vector = 6, Usart1TxVector = 2;
 
 TEST_F(PeripheralModel, TransmitReadyReturnsAtTheCycleTheShiftRegisterEmpties)
 {
@@ -120,6 +120,20 @@ TEST_F(PeripheralModel, CalmCaptureReadsSeeEachAclkEdgeAtItsCycle)
         ++cycle;
     EXPECT_EQ(cycle, secondEdge);
     EXPECT_EQ(loadAt(cycle, TACCTL2) & 2, 0u) << "one edge, no overflow";
+}
+
+TEST_F(PeripheralModel, PollDuringACalmStretchSeesAFlagRaisedByARead)
+{
+    storeAt(5, WDTCTL, 0x5A80); // hold
+    storeAt(10, ME2, 0x30);
+    storeAt(11, UTCTL1, 0x20);
+    storeAt(12, UBR01, 16);
+    storeAt(13, IE2, UTXIFG1);
+    EXPECT_EQ(pollAt(14), Usart1TxVector); // the empty transmitter's flag, taken
+    EXPECT_EQ(pollAt(50), -1);
+    storeAt(100, TXBUF1, 0x41);
+    ASSERT_EQ(loadAt(101, IFG2) & UTXIFG1, UTXIFG1) << "the byte moved on into the shift register";
+    EXPECT_EQ(pollAt(102), Usart1TxVector);
 }
 
 } // namespace
