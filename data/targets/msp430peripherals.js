@@ -374,9 +374,19 @@ function timerRead(tm, offset) {
     var t = now += (c - rawCycles) >>> 0;
     rawCycles = c;
     if (t < calmUntil) {
-        // An SMCLK timer's ACLK capture channel changes only at an ACLK edge: before edgeAt its
-        // control register is the answer, and the timer's count can wait for a later sync.
-        if (t < tm.edgeAt && offset == 2 + 2 * tm.aclkCapture) return tm.cctl[tm.aclkCapture];
+        // A capture/compare control register that the count cannot change before calmUntil is
+        // the answer, and the timer's count can wait for a later sync: an SMCLK timer's ACLK
+        // capture channel before its next edge (edgeAt), or a compare channel of an ACLK timer
+        // in continuous mode, whose compares come no earlier than the calm horizon (with no
+        // ACLK capture to catch meanwhile). The sync's time is noted as a sync would.
+        if (offset >= 2 && offset <= 0x0E) {
+            var i = (offset - 2) >> 1, ch = tm.aclkCapture;
+            if (i == ch ? t < tm.edgeAt
+                        : (tm.ctl & 0x330) == 0x120 && !(tm.cctl[ch] & 0x100) && !(tm.cctl[i] & 0x100)) {
+                tm.syncedAt = t;
+                return tm.cctl[i];
+            }
+        }
         syncTimer(tm, t, t >= boundary && t - boundary <= MAX_INSTRUCTION_CYCLES ? boundary : t);
     } else {
         syncEverything(t);
@@ -903,8 +913,12 @@ function pollForInterrupts(cycles) {
         && (!(timerA.cctl[timerA.aclkCapture] & 0x100) || t < timerA.edgeAt)
         && (!(timerB.cctl[timerB.aclkCapture] & 0x100) || t < timerB.edgeAt)
         && !(ie1 & ifg1) && !(ie2 & ifg2) && !(regs[0x23] & regs[0x25]) && !(regs[0x2B] & regs[0x2D])
-        && !timerRequests(timerA) && !timerRequests(timerB))
+        && !timerRequests(timerA) && !timerRequests(timerB)) {
+        // What the skipped syncs would have noted.
+        if (timerSource(timerA)) timerA.syncedAt = t;
+        if (timerSource(timerB)) timerB.syncedAt = t;
         return quietAfter(t);
+    }
     syncEverything(t);
     ie1 = sfr[0]; ifg1 = sfr[2]; ie2 = sfr[1]; ifg2 = sfr[3];
     if (!(ie1 & ifg1) && !(ie2 & ifg2) && !(regs[0x23] & regs[0x25]) && !(regs[0x2B] & regs[0x2D])
