@@ -898,12 +898,14 @@ function quietAfter(t) {
 }
 
 function pollForInterrupts(cycles) {
-    // cycleNow(), written out: most polls end at the next line.
+    // cycleNow(), written out: most polls end at the quiet test, which leaves now and rawCycles
+    // as they are (quietUntil lies at most 2^31 cycles after the cycle they hold, as calmUntil).
     var c = Simulator.cycles();
-    var t = now += (c - rawCycles) >>> 0;
-    rawCycles = c;
+    var t = now + ((c - rawCycles) >>> 0);
     boundary = t;
     if (t < quietUntil) return undefined;
+    now = t;
+    rawCycles = c;
     var ie1 = sfr[0], ifg1 = sfr[2], ie2 = sfr[1], ifg2 = sfr[3];
     // Before both horizons a sync would only count the timers, setting no enabled flag (and,
     // with a held watchdog, leave the calm horizon as it is): when the stored flags ask for
