@@ -60,6 +60,17 @@ inline int32_t toInt32(ESContext &context, const ESValue &v)
     return context.toInt32(v);
 }
 
+// Conditions are nearly always booleans or numbers: test those here and leave the rest to the
+// general conversion.
+inline bool truthy(ESContext &context, const ESValue &v)
+{
+    if (v.kind == ESBoolean)
+        return v.number != 0;
+    if (v.kind == ESNumber)
+        return v.number != 0 && v.number == v.number;
+    return context.toBoolean(v);
+}
+
 inline uint32_t u16(const uint8_t *p)
 {
     return uint32_t(p[0]) << 8 | p[1];
@@ -955,7 +966,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     break;
                 }
                 case ESOp::LOGNOT:
-                    *sp = ESValue::boolean(!ctx.toBoolean(*sp));
+                    *sp = ESValue::boolean(!truthy(ctx, *sp));
                     ++pc;
                     break;
                 case ESOp::BITNOT:
@@ -978,7 +989,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     break;
                 case ESOp::LOGAND:
                 case ESOp::LOGOR:
-                    if (ctx.toBoolean(*sp) == (op == ESOp::LOGOR)) {
+                    if (truthy(ctx, *sp) == (op == ESOp::LOGOR)) {
                         pc = code + u16(pc + 1);
                     } else {
                         --sp;
@@ -994,7 +1005,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                 }
                 case ESOp::JT:
                 case ESOp::JF: {
-                    const bool b = sp->kind == ESBoolean ? sp->number != 0 : ctx.toBoolean(*sp);
+                    const bool b = truthy(ctx, *sp);
                     --sp;
                     if (b == (op == ESOp::JT)) {
                         const uint8_t *target = code + u16(pc + 1);
@@ -1009,7 +1020,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     break;
                 }
                 case ESOp::JT_DROP:
-                    if (ctx.toBoolean(*sp)) {
+                    if (truthy(ctx, *sp)) {
                         sp -= 2;
                         pc = code + u16(pc + 1);
                     } else {
