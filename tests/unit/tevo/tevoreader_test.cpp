@@ -164,16 +164,22 @@ TEST(Reader, LongestLitxKeepsItsLastEightBytes)
     EXPECT_EQ(record->bytesText(), "78563412");
 }
 
+// Makes the public symbol "target" whose value is marker 7, before the marker is placed.
+void defineTargetAtMarker7(zim::tevo::TEVOWriter &w)
+{
+    w.string("target");
+    w.op(Op::MKSYMBOL);
+    w.op(Op::DUP);
+    w.op(Op::PUBLIC);
+    w.constant(7);
+    w.op(Op::MARKERREF);
+    w.op(Op::SYMBOLDEF);
+}
+
 TEST(Reader, MarkersResolveForwardReferences)
 {
     auto module = readStream(inSection([](zim::tevo::TEVOWriter &w) {
-        w.string("target");
-        w.op(Op::MKSYMBOL);
-        w.op(Op::DUP);
-        w.op(Op::PUBLIC);
-        w.constant(7);
-        w.op(Op::MARKERREF);
-        w.op(Op::SYMBOLDEF);
+        defineTargetAtMarker7(w);
         w.constant(0xF010);
         w.op(Op::SETPC);
         w.stringZ("done");
@@ -191,13 +197,7 @@ TEST(Reader, MarkersResolveForwardReferences)
 TEST(Reader, MarkerPlacedTwiceIsReferencedAtItsLastPlace)
 {
     auto module = readStream(inSection([](zim::tevo::TEVOWriter &w) {
-        w.string("target");
-        w.op(Op::MKSYMBOL);
-        w.op(Op::DUP);
-        w.op(Op::PUBLIC);
-        w.constant(7);
-        w.op(Op::MARKERREF);
-        w.op(Op::SYMBOLDEF);
+        defineTargetAtMarker7(w);
         for (uint32_t address : {0xF010u, 0xF020u}) {
             w.constant(address);
             w.op(Op::SETPC);
