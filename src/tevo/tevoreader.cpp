@@ -325,6 +325,8 @@ void TEVOReader::run()
             pushConstant(op);
             break;
         case TEVOOpcode::LITX: {
+            if (!m_trace && fusedConstants())
+                break;
             uint64_t value = 0;
             const uint8_t *c = m_cursor;
             const size_t available = size_t(m_end - c);
@@ -753,6 +755,42 @@ void TEVOReader::run()
         if (m_trace)
             traceStack();
     }
+}
+
+// Sequences that most of an executable is made of, executed without the operand stack: the
+// address of each record (LITX a SETPC) and constant data (LITX v LITk DEFBYTES). Each is taken
+// only where the general path could not fail on it, so every error still comes from there with
+// its message, and the module built is the same.
+bool TEVOReader::fusedConstants()
+{
+    // The longest sequence read below: the count, eight bytes of a constant, two opcodes.
+    constexpr ptrdiff_t longest = 1 + 8 + 2;
+    const uint8_t *c = m_cursor;
+    bool executed = false;
+    while (m_end - c >= longest && c[0] <= 8) {
+        const uint8_t count = c[0];
+        const uint64_t value = count ? qFromBigEndian<quint64>(c + 1) >> (64 - 8 * count) : 0;
+        const uint8_t *p = c + 1 + count;
+        if (p[0] == uint8_t(TEVOOpcode::SETPC)) {
+            if (value > 0xFFFFFFFFu || m_depth >= maxStack)
+                break;
+            m_address = uint32_t(value);
+            p += 1;
+        } else if (p[1] == uint8_t(TEVOOpcode::DEFBYTES) && p[0] >= 1 && p[0] <= 4) {
+            if (!m_section || m_depth + 2 > maxStack)
+                break;
+            append(m_module->pool().make<TEVODefBytesInsn>(int64_t(value), p[0], m_bigEndian));
+            p += 2;
+        } else {
+            break;
+        }
+        executed = true;
+        m_cursor = p;
+        if (p == m_end || p[0] != uint8_t(TEVOOpcode::LITX))
+            break;
+        c = p + 1;
+    }
+    return executed;
 }
 
 // Trace ---------------------------------------------------------------------------------

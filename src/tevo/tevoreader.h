@@ -109,6 +109,11 @@ private:
     void readPool(uint8_t *dest, uint32_t size);
     // Executes the stream to its end.
     void run();
+    // With the cursor just past a LITX opcode: executes the common sequences that start with a
+    // constant and end without leaving anything on the stack (LITX SETPC, LITX LITk DEFBYTES),
+    // one after another while they follow, when they lie whole in the window and cannot fail.
+    // False when it executed nothing; the general path then reads the LITX.
+    bool fusedConstants();
     // popConstantValue() and popConstant() made inline for the common case of a plain
     // constant on top; anything else goes to them.
     int64_t takeConstantValue();
