@@ -7,6 +7,7 @@
 #include "tevo/tevoinsn.h"
 #include "tevo/tevomodule.h"
 #include "tevo/tevoopcode.h"
+#include "tevo/tevopackeddata.h"
 #include "tevo/tevosection.h"
 #include "tevo/tevosymbol.h"
 #include "tevo/tevotype.h"
@@ -265,6 +266,19 @@ Q_ALWAYS_INLINE void TEVOReader::append(TEVOInsn *record)
     m_section->append(record);
 }
 
+Q_ALWAYS_INLINE void TEVOReader::appendConstantData(uint64_t value, uint32_t size)
+{
+    if (value > 0xFFFFFFFFu) {
+        append(m_module->pool().make<TEVODefBytesInsn>(int64_t(value), size, m_bigEndian));
+        return;
+    }
+    if (m_run && m_run->locus() == m_pendingLocus && m_section->lastRecord() == m_run
+        && m_run->add(m_module->pool(), m_address, uint32_t(value), uint8_t(size)))
+        return;
+    m_run = TEVOPackedData::make(m_module->pool(), m_bigEndian, m_address, uint32_t(value), uint8_t(size));
+    append(m_run);
+}
+
 TEVOProcessorInsn &TEVOReader::lastInstruction()
 {
     if (!m_lastInsn)
@@ -292,6 +306,7 @@ std::unique_ptr<TEVOModule> TEVOReader::readModule(bool trace, std::FILE *traceO
         fail("bad object file: no module defined");
     m_module->bindMarkers();
     m_section = nullptr;
+    m_run = nullptr;
     m_lastInsn = nullptr;
     m_pendingLocus = nullptr;
     return std::move(m_module);
@@ -322,6 +337,8 @@ void TEVOReader::run()
         switch (TEVOOpcode(op)) {
         case TEVOOpcode::LIT0: case TEVOOpcode::LIT1: case TEVOOpcode::LIT2: case TEVOOpcode::LIT3:
         case TEVOOpcode::LIT4: case TEVOOpcode::LIT5: case TEVOOpcode::LIT6: case TEVOOpcode::LIT7:
+            if (!m_trace && fusedConstants())
+                break;
             pushConstant(op);
             break;
         case TEVOOpcode::LITX: {
@@ -463,7 +480,7 @@ void TEVOReader::run()
         case TEVOOpcode::DEFBYTES: {
             const uint32_t size = takeConstant(1, 4);
             if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Constant)
-                append(pool.make<TEVODefBytesInsn>(popEntry().value, size, m_bigEndian));
+                appendConstantData(uint64_t(popEntry().value), size);
             else
                 append(pool.make<TEVODefBytesInsn>(popExpr(), size, m_bigEndian));
             break;
@@ -757,40 +774,110 @@ void TEVOReader::run()
     }
 }
 
-// Sequences that most of an executable is made of, executed without the operand stack: the
-// address of each record (LITX a SETPC) and constant data (LITX v LITk DEFBYTES). Each is taken
-// only where the general path could not fail on it, so every error still comes from there with
-// its message, and the module built is the same.
+// The sequences that most of an executable is made of, executed without the operand stack and
+// without a dispatch per opcode: a constant followed by the opcode that consumes it (SETPC,
+// ADJUST_STACK, INSTRUMENTATION_DATA, the instruction attribute), constant data (v LITk
+// DEFBYTES), and a pool string (offset length MKSTRING) with what takes it next (SETBYTES, or
+// MKFILENAME line LOCUS). Each is taken only where the general path could not fail on it, so
+// every error still comes from there with its message, and the module built is the same.
 bool TEVOReader::fusedConstants()
 {
-    // The longest sequence read below: the count, eight bytes of a constant, two opcodes.
-    constexpr ptrdiff_t longest = 1 + 8 + 2;
-    const uint8_t *c = m_cursor;
-    bool executed = false;
-    while (m_end - c >= longest && c[0] <= 8) {
-        const uint8_t count = c[0];
-        const uint64_t value = count ? qFromBigEndian<quint64>(c + 1) >> (64 - 8 * count) : 0;
-        const uint8_t *p = c + 1 + count;
-        if (p[0] == uint8_t(TEVOOpcode::SETPC)) {
+    // The longest sequence read below: three constants of ten bytes and four opcodes.
+    constexpr ptrdiff_t longest = 3 * 10 + 4;
+    // A constant (LIT or LITX) at p: its value, and the byte after it in `after`. False for
+    // anything else.
+    auto constantAt = [](const uint8_t *p, uint64_t &value, const uint8_t *&after) {
+        if (p[0] < 8) {
+            value = p[0];
+            after = p + 1;
+            return true;
+        }
+        if (p[0] != uint8_t(TEVOOpcode::LITX) || p[1] > 8)
+            return false;
+        const uint8_t count = p[1];
+        value = count ? qFromBigEndian<quint64>(p + 2) >> (64 - 8 * count) : 0;
+        after = p + 2 + count;
+        return true;
+    };
+
+    // The opcode just read is a constant.
+    const uint8_t *p = m_cursor - 1;
+    const uint8_t *const start = p;
+    while (m_end - p >= longest) {
+        uint64_t value;
+        const uint8_t *q;
+        if (!constantAt(p, value, q))
+            break;
+        switch (TEVOOpcode(q[0])) {
+        case TEVOOpcode::SETPC:
             if (value > 0xFFFFFFFFu || m_depth >= maxStack)
-                break;
+                goto done;
             m_address = uint32_t(value);
-            p += 1;
-        } else if (p[1] == uint8_t(TEVOOpcode::DEFBYTES) && p[0] >= 1 && p[0] <= 4) {
-            if (!m_section || m_depth + 2 > maxStack)
-                break;
-            append(m_module->pool().make<TEVODefBytesInsn>(int64_t(value), p[0], m_bigEndian));
-            p += 2;
-        } else {
+            p = q + 1;
+            continue;
+        case TEVOOpcode::ADJUST_STACK:
+            if (value > 0xFFFFFFFFu || m_depth >= maxStack)
+                goto done;
+            m_stackAdjustment = int32_t(uint32_t(value));
+            p = q + 1;
+            continue;
+        case TEVOOpcode::INSTRUMENTATION_DATA:
+            if (value > 0xFFFFFFFFu || m_depth >= maxStack || !m_lastInsn)
+                goto done;
+            m_lastInsn->setInstrumentation(uint32_t(value));
+            p = q + 1;
+            continue;
+        case TEVOOpcode::SET_INSN_ATTRIBUTE:
+            if (value > 0xFFFFFFFFu || m_depth >= maxStack)
+                goto done;
+            if (m_lastInsn)
+                m_lastInsn->setAttribute(uint32_t(value));
+            p = q + 1;
+            continue;
+        default:
             break;
         }
-        executed = true;
-        m_cursor = p;
-        if (p == m_end || p[0] != uint8_t(TEVOOpcode::LITX))
+        // Two constants and what they make.
+        uint64_t second;
+        const uint8_t *r;
+        if (!constantAt(q, second, r) || m_depth + 2 > maxStack)
             break;
-        c = p + 1;
+        if (r[0] == uint8_t(TEVOOpcode::DEFBYTES)) {
+            if (second < 1 || second > 4 || !m_section)
+                break;
+            appendConstantData(value, uint32_t(second));
+            p = r + 1;
+            continue;
+        }
+        if (r[0] != uint8_t(TEVOOpcode::MKSTRING) || value > m_poolSize || second > m_poolSize
+            || value + second > m_poolSize)
+            break;
+        const uint8_t *bytes = m_pool + value;
+        const uint32_t length = uint32_t(second);
+        p = r + 1;
+        if (p[0] == uint8_t(TEVOOpcode::SETBYTES) && m_lastInsn) {
+            m_lastInsn->setStoredBytes(bytes, length);
+            p += 1;
+            continue;
+        }
+        uint64_t line;
+        const uint8_t *t;
+        if (p[0] == uint8_t(TEVOOpcode::MKFILENAME) && m_section && constantAt(p + 1, line, t)
+            && t[0] == uint8_t(TEVOOpcode::LOCUS) && line <= 0xFFFFFFFFu) {
+            TEVOPool &pool = m_module->pool();
+            TEVOLocus *locus = pool.make<TEVOLocus>(pool.make<TEVOFilename>(pool.make<TEVOString>(bytes, length)),
+                                                    uint32_t(line));
+            append(locus);
+            m_pendingLocus = locus;
+            p = t + 1;
+            continue;
+        }
+        pushString(bytes, length);
+        break;
     }
-    return executed;
+done:
+    m_cursor = p == start ? m_cursor : p;
+    return p != start;
 }
 
 // Trace ---------------------------------------------------------------------------------

@@ -18,6 +18,7 @@ class TEVOInsn;
 class TEVOLocus;
 class TEVOModule;
 class TEVOObject;
+class TEVOPackedData;
 class TEVOProcessorInsn;
 class TEVOScope;
 class TEVOSection;
@@ -109,16 +110,18 @@ private:
     void readPool(uint8_t *dest, uint32_t size);
     // Executes the stream to its end.
     void run();
-    // With the cursor just past a LITX opcode: executes the common sequences that start with a
-    // constant and end without leaving anything on the stack (LITX SETPC, LITX LITk DEFBYTES),
-    // one after another while they follow, when they lie whole in the window and cannot fail.
-    // False when it executed nothing; the general path then reads the LITX.
+    // With the cursor just past a constant's opcode (LIT or LITX): executes the common
+    // sequences that start with a constant, one after another while they follow, when they lie
+    // whole in the window and cannot fail. False when it executed nothing; the general path
+    // then takes the constant.
     bool fusedConstants();
     // popConstantValue() and popConstant() made inline for the common case of a plain
     // constant on top; anything else goes to them.
     int64_t takeConstantValue();
     uint32_t takeConstant(uint32_t low, uint32_t high);
     void append(TEVOInsn *record);
+    // Appends a constant data record; into a packed run where one can take it.
+    void appendConstantData(uint64_t value, uint32_t size);
     TEVOConstExpr *constant(uint64_t value);
     TEVOProcessorInsn &lastInstruction();
     void traceOpcode(size_t offset, uint8_t op);
@@ -142,6 +145,9 @@ private:
     TEVOSection *m_section = nullptr;
     TEVOProcessorInsn *m_lastInsn = nullptr;
     TEVOLocus *m_pendingLocus = nullptr;
+    // The run of packed data appended last; it takes more entries while it is the last record
+    // of the current section's fragment and their source position is the same.
+    TEVOPackedData *m_run = nullptr;
     TEVOConstExpr *m_small[8] = {};
     uint32_t m_address = 0xFFFFFFFF;
     int32_t m_stackAdjustment = 0;

@@ -14,6 +14,46 @@ void TEVOSection::startFragment()
     m_fragments.push_back(m_current);
 }
 
+void TEVOFragment::unpack() const
+{
+    TEVOPool &pool = m_section->module()->pool();
+    TEVOInsn *first = nullptr;
+    TEVOInsn *last = nullptr;
+    size_t count = 0;
+    auto link = [&](TEVOInsn *record) {
+        if (last)
+            last->m_link = reinterpret_cast<uintptr_t>(record);
+        else
+            first = record;
+        last = record;
+        ++count;
+    };
+    for (TEVOInsn *record = m_first; record;) {
+        const uintptr_t following = record->m_link;
+        if (record->recordKind() == TEVOInsn::RecordKind::Packed) {
+            const auto *run = static_cast<const TEVOPackedData *>(record);
+            const TEVOPackedData::Entry *entries = run->entries();
+            for (uint32_t i = 0; i < run->count(); ++i) {
+                auto *data = pool.make<TEVODefBytesInsn>(int64_t(entries[i].value), entries[i].size, run->isBigEndian());
+                data->setAddress(entries[i].address);
+                data->setLocus(run->locus());
+                link(data);
+            }
+        } else {
+            link(record);
+        }
+        record = (following & TEVOInsn::fragmentTag)
+                     ? nullptr
+                     : reinterpret_cast<TEVOInsn *>(following & ~TEVOInsn::packedTag);
+    }
+    if (last)
+        last->m_link = reinterpret_cast<uintptr_t>(this) | TEVOInsn::fragmentTag;
+    m_first = first;
+    m_last = last;
+    m_count = count;
+    m_packed = false;
+}
+
 void TEVOSection::layout()
 {
     if (m_laidOut || m_busy)
