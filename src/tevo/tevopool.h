@@ -69,6 +69,10 @@ public:
         return true;
     }
 
+    // How many bytes extend(end, n) can add after the newest allocation, which ends at `end`;
+    // 0 when something was allocated after it.
+    size_t roomAfter(const void *end) const { return end == m_next ? size_t(m_end - m_next) : 0; }
+
     // n raw bytes that live as long as the pool.
     uint8_t *allocateBytes(size_t n) { return static_cast<uint8_t *>(allocate(n ? n : 1, 1)); }
 

@@ -268,14 +268,14 @@ Q_ALWAYS_INLINE void TEVOReader::append(TEVOInsn *record)
 
 Q_ALWAYS_INLINE void TEVOReader::appendConstantData(uint64_t value, uint32_t size)
 {
-    if (value > 0xFFFFFFFFu) {
+    if (!TEVOPackedData::fits(value, m_address)) {
         append(m_module->pool().make<TEVODefBytesInsn>(int64_t(value), size, m_bigEndian));
         return;
     }
     if (m_run && m_run->locus() == m_pendingLocus && m_section->lastRecord() == m_run
-        && m_run->add(m_module->pool(), m_address, uint32_t(value), uint8_t(size)))
+        && m_run->add(m_module->pool(), m_address, uint32_t(value), size))
         return;
-    m_run = TEVOPackedData::make(m_module->pool(), m_bigEndian, m_address, uint32_t(value), uint8_t(size));
+    m_run = TEVOPackedData::make(m_module->pool(), m_bigEndian, m_address, uint32_t(value), size);
     append(m_run);
 }
 
@@ -846,7 +846,7 @@ bool TEVOReader::fusedConstants()
             if (second < 1 || second > 4 || !m_section)
                 break;
             appendConstantData(value, uint32_t(second));
-            p = r + 1;
+            p = packedRecords(r + 1);
             continue;
         }
         if (r[0] != uint8_t(TEVOOpcode::MKSTRING) || value > m_poolSize || second > m_poolSize
@@ -878,6 +878,55 @@ bool TEVOReader::fusedConstants()
 done:
     m_cursor = p == start ? m_cursor : p;
     return p != start;
+}
+
+// Right after a constant data record has gone into a packed run: the data records that follow
+// it in the form LITX a SETPC (LIT v | LITX v) LITk DEFBYTES, with addresses and values of up
+// to four bytes, go into the same run while its pool block has room. Returns where the records
+// taken end.
+const uint8_t *TEVOReader::packedRecords(const uint8_t *p)
+{
+    if (!m_run || m_section->lastRecord() != m_run)
+        return p;
+    TEVOPool &pool = m_module->pool();
+    size_t room;
+    TEVOPackedData::Entry *entries = m_run->freeEntries(pool, room);
+    // The most bytes one record is read from, with the eight-byte loads of its constants.
+    constexpr ptrdiff_t longest = 24;
+    // n bytes (up to 4) of the big-endian number at c, from an eight-byte load.
+    auto number = [](const uint8_t *c, uint32_t n) { return uint32_t((qFromBigEndian<quint64>(c) >> 1) >> (63 - 8 * n)); };
+    const uint8_t *const end = m_end;
+    uint32_t address = m_address;
+    uint32_t n = 0;
+    while (n < room && end - p >= longest) {
+        if (p[0] != uint8_t(TEVOOpcode::LITX) || p[1] > 4)
+            break;
+        const uint32_t a = number(p + 2, p[1]);
+        const uint8_t *q = p + 2 + p[1];
+        if (q[0] != uint8_t(TEVOOpcode::SETPC) || a > TEVOPackedData::maxAddress)
+            break;
+        ++q;
+        uint32_t v;
+        if (q[0] < 8) {
+            v = q[0];
+            q += 1;
+        } else if (q[0] == uint8_t(TEVOOpcode::LITX) && q[1] <= 4) {
+            v = number(q + 2, q[1]);
+            q += 2 + q[1];
+        } else {
+            break;
+        }
+        if (q[1] != uint8_t(TEVOOpcode::DEFBYTES) || uint32_t(q[0]) - 1 > 3)
+            break;
+        entries[n++] = TEVOPackedData::Entry::of(a, v, q[0]);
+        address = a;
+        p = q + 2;
+    }
+    if (n) {
+        m_run->commit(pool, n);
+        m_address = address;
+    }
+    return p;
 }
 
 // Trace ---------------------------------------------------------------------------------

@@ -115,6 +115,8 @@ private:
     // whole in the window and cannot fail. False when it executed nothing; the general path
     // then takes the constant.
     bool fusedConstants();
+    // Continues a packed run of constant data straight from the window; see the definition.
+    const uint8_t *packedRecords(const uint8_t *p);
     // popConstantValue() and popConstant() made inline for the common case of a plain
     // constant on top; anything else goes to them.
     int64_t takeConstantValue();

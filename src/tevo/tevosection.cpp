@@ -34,8 +34,8 @@ void TEVOFragment::unpack() const
             const auto *run = static_cast<const TEVOPackedData *>(record);
             const TEVOPackedData::Entry *entries = run->entries();
             for (uint32_t i = 0; i < run->count(); ++i) {
-                auto *data = pool.make<TEVODefBytesInsn>(int64_t(entries[i].value), entries[i].size, run->isBigEndian());
-                data->setAddress(entries[i].address);
+                auto *data = pool.make<TEVODefBytesInsn>(int64_t(entries[i].value), entries[i].size(), run->isBigEndian());
+                data->setAddress(entries[i].address());
                 data->setLocus(run->locus());
                 link(data);
             }
