@@ -8,19 +8,23 @@
 
 namespace zim::tevo {
 
-// A run of constant data records (DB, DW, DL with a value and an address that fit, below) that
-// follow one another in one fragment with one source position, at 8 bytes each instead of a
-// record object each. The entries lie in the pool right after the run, so a run grows only
-// while nothing else is allocated. The fragment replaces its runs by the records they stand
-// for the first time its records are asked for, so no caller of records(), first() or next()
-// ever sees a run; most debugging data is never walked and stays packed.
+// A run of constant data records (DB, DW, DL with a value that fits in 32 bits) that follow
+// one another in one fragment with one source position, kept in a few bytes each instead of a
+// record object each. A run of records of one size at consecutive addresses, as data is laid
+// out, keeps only their values (4 bytes each) after its first address; a run that does not
+// continue that way after its first record keeps address, size and value (8 bytes each,
+// addresses up to maxAddress). The entries lie in the pool right after the run, so a run
+// grows only while nothing else is allocated. The fragment replaces its runs by the records
+// they stand for the first time its records are asked for, so no caller of records(), first()
+// or next() ever sees a run; most debugging data is never walked and stays packed.
 class TEVOPackedData : public TEVOInsn
 {
 public:
     static constexpr bool ownsNothing = true;
-    // The highest address an entry holds; records above it are made as objects.
+    // The highest address an entry of a scattered run holds.
     static constexpr uint32_t maxAddress = 0x3FFFFFFF;
 
+    // An entry of a scattered run.
     struct Entry
     {
         uint32_t value;
@@ -31,23 +35,46 @@ public:
         uint32_t size() const { return (addressAndSize & 3) + 1; }
     };
 
-    // Whether a record of this value at this address can be an entry.
-    static bool fits(uint64_t value, uint32_t address) { return value <= 0xFFFFFFFFu && address <= maxAddress; }
+    // Whether a record of this value can be packed.
+    static bool fits(uint64_t value) { return value <= 0xFFFFFFFFu; }
 
-    // A run holding one entry; fits(value, address), size 1 to 4.
+    // A run of consecutive records holding one (fits(value), size 1 to 4).
     static TEVOPackedData *make(TEVOPool &pool, bool bigEndian, uint32_t address, uint32_t value, uint32_t size)
     {
-        TEVOPackedData *run = pool.makeWithTail<TEVOPackedData>(sizeof(Entry), bigEndian);
+        TEVOPackedData *run = pool.makeWithTail<TEVOPackedData>(sizeof(uint32_t), bigEndian, size);
+        run->setAddress(address);
         run->m_count = 1;
-        run->tail()[0] = Entry::of(address, value, size);
+        run->values()[0] = value;
         return run;
     }
 
-    // Adds an entry (fits(value, address), size 1 to 4); false when the pool has made anything
-    // since the last entry or has no room left in its block (the caller then starts a new run).
-    Q_ALWAYS_INLINE bool add(TEVOPool &pool, uint32_t address, uint32_t value, uint32_t size)
+    // Adds a record (fits(value), size 1 to 4) at the end; false when the run cannot take it:
+    // the pool has made anything since the last entry or has no room left in its block, or
+    // the record does not continue the run's layout (the caller then starts a new run).
+    bool add(TEVOPool &pool, uint32_t address, uint32_t value, uint32_t size)
     {
-        Entry *end = tail() + m_count;
+        if (isConsecutive()) {
+            if (address == nextAddress() && size == consecutiveSize()) {
+                uint32_t *end = values() + m_count;
+                if (!pool.extend(end, sizeof(uint32_t)))
+                    return false;
+                *end = value;
+                ++m_count;
+                return true;
+            }
+            // After one record the run can still change to the scattered layout.
+            if (m_count != 1 || this->address() > maxAddress || address > maxAddress
+                || !pool.extend(values() + 1, sizeof(Entry) * 2 - sizeof(uint32_t)))
+                return false;
+            entries()[0] = Entry::of(this->address(), values()[0], consecutiveSize());
+            entries()[1] = Entry::of(address, value, size);
+            setDetail(uint8_t(detail() | scatteredBit));
+            m_count = 2;
+            return true;
+        }
+        if (address > maxAddress)
+            return false;
+        Entry *end = entries() + m_count;
         if (!pool.extend(end, sizeof(Entry)))
             return false;
         *end = Entry::of(address, value, size);
@@ -55,26 +82,53 @@ public:
         return true;
     }
 
-    // For adding many entries at once: the place of the next entry and how many fit there
-    // (0 when the pool has made anything since the last entry). Entries written there count
-    // once commit() is called with their number.
+    // Adding many records at once, in either layout: the place of the next entry and how
+    // many entries fit there (0 when the pool has made anything since the last entry).
+    // Entries written there count once commit() is called with their number.
+    uint32_t *freeValues(const TEVOPool &pool, size_t &room)
+    {
+        uint32_t *end = values() + m_count;
+        room = pool.roomAfter(end) / sizeof(uint32_t);
+        return end;
+    }
     Entry *freeEntries(const TEVOPool &pool, size_t &room)
     {
-        Entry *end = tail() + m_count;
+        Entry *end = entries() + m_count;
         room = pool.roomAfter(end) / sizeof(Entry);
         return end;
     }
     void commit(TEVOPool &pool, uint32_t n)
     {
-        const bool extended = pool.extend(tail() + m_count, n * sizeof(Entry));
+        const bool extended = isConsecutive() ? pool.extend(values() + m_count, n * sizeof(uint32_t))
+                                              : pool.extend(entries() + m_count, n * sizeof(Entry));
         Q_ASSERT(extended);
         (void)extended;
         m_count += n;
     }
 
+    // Records of one size at consecutive addresses, from address() on.
+    bool isConsecutive() const { return !(detail() & scatteredBit); }
+    uint32_t consecutiveSize() const { return detail() >> sizeShift; }
+    // The address after the last record of a consecutive run (2^32 when it ends the space).
+    uint64_t nextAddress() const { return address() + uint64_t(m_count) * consecutiveSize(); }
+
     uint32_t count() const { return m_count; }
-    const Entry *entries() const { return reinterpret_cast<const Entry *>(this + 1); }
-    bool isBigEndian() const { return detail() != 0; }
+    bool isBigEndian() const { return detail() & bigEndianBit; }
+    // Calls f(address, value, size) for every record in order.
+    template <class F>
+    void forEachRecord(F &&f) const
+    {
+        if (isConsecutive()) {
+            const uint32_t size = consecutiveSize();
+            const auto *v = reinterpret_cast<const uint32_t *>(this + 1);
+            for (uint32_t i = 0; i < m_count; ++i)
+                f(uint32_t(address() + i * size), v[i], size);
+        } else {
+            const auto *e = reinterpret_cast<const Entry *>(this + 1);
+            for (uint32_t i = 0; i < m_count; ++i)
+                f(e[i].address(), e[i].value, e[i].size());
+        }
+    }
     // The fragment holding the run.
     TEVOFragment *owner() const { return m_fragment; }
 
@@ -85,9 +139,17 @@ private:
     friend class TEVOFragment;
     friend class TEVOPool;
 
-    Entry *tail() { return reinterpret_cast<Entry *>(this + 1); }
+    static constexpr uint8_t bigEndianBit = 1;
+    static constexpr uint8_t scatteredBit = 2;
+    static constexpr int sizeShift = 2;
 
-    explicit TEVOPackedData(bool bigEndian) : TEVOInsn(RecordKind::Packed) { setDetail(bigEndian ? 1 : 0); }
+    uint32_t *values() { return reinterpret_cast<uint32_t *>(this + 1); }
+    Entry *entries() { return reinterpret_cast<Entry *>(this + 1); }
+
+    TEVOPackedData(bool bigEndian, uint32_t size) : TEVOInsn(RecordKind::Packed)
+    {
+        setDetail(uint8_t((bigEndian ? bigEndianBit : 0) | size << sizeShift));
+    }
 
     TEVOFragment *m_fragment = nullptr;
     uint32_t m_count = 0;

@@ -268,7 +268,7 @@ Q_ALWAYS_INLINE void TEVOReader::append(TEVOInsn *record)
 
 Q_ALWAYS_INLINE void TEVOReader::appendConstantData(uint64_t value, uint32_t size)
 {
-    if (!TEVOPackedData::fits(value, m_address)) {
+    if (!TEVOPackedData::fits(value)) {
         append(m_module->pool().make<TEVODefBytesInsn>(int64_t(value), size, m_bigEndian));
         return;
     }
@@ -865,8 +865,14 @@ bool TEVOReader::fusedConstants()
         if (p[0] == uint8_t(TEVOOpcode::MKFILENAME) && m_section && constantAt(p + 1, line, t)
             && t[0] == uint8_t(TEVOOpcode::LOCUS) && line <= 0xFFFFFFFFu) {
             TEVOPool &pool = m_module->pool();
-            TEVOLocus *locus = pool.make<TEVOLocus>(pool.make<TEVOFilename>(pool.make<TEVOString>(bytes, length)),
-                                                    uint32_t(line));
+            // The file name never reaches the stack here, so no opcode can rename it: loci of
+            // one file share one name object.
+            if (bytes != m_locusFileBytes || length != m_locusFileLength) {
+                m_locusFile = pool.make<TEVOFilename>(pool.make<TEVOString>(bytes, length));
+                m_locusFileBytes = bytes;
+                m_locusFileLength = length;
+            }
+            TEVOLocus *locus = pool.make<TEVOLocus>(m_locusFile, uint32_t(line));
             append(locus);
             m_pendingLocus = locus;
             p = t + 1;
@@ -882,49 +888,89 @@ done:
 
 // Right after a constant data record has gone into a packed run: the data records that follow
 // it in the form LITX a SETPC (LIT v | LITX v) LITk DEFBYTES, with addresses and values of up
-// to four bytes, go into the same run while its pool block has room. Returns where the records
-// taken end.
+// to four bytes, go into the same run while its pool block has room and they continue its
+// layout. Returns where the records taken end.
 const uint8_t *TEVOReader::packedRecords(const uint8_t *p)
 {
     if (!m_run || m_section->lastRecord() != m_run)
         return p;
-    TEVOPool &pool = m_module->pool();
-    size_t room;
-    TEVOPackedData::Entry *entries = m_run->freeEntries(pool, room);
     // The most bytes one record is read from, with the eight-byte loads of its constants.
     constexpr ptrdiff_t longest = 24;
     // n bytes (up to 4) of the big-endian number at c, from an eight-byte load.
     auto number = [](const uint8_t *c, uint32_t n) { return uint32_t((qFromBigEndian<quint64>(c) >> 1) >> (63 - 8 * n)); };
-    const uint8_t *const end = m_end;
-    uint32_t address = m_address;
-    uint32_t n = 0;
-    while (n < room && end - p >= longest) {
-        if (p[0] != uint8_t(TEVOOpcode::LITX) || p[1] > 4)
-            break;
-        const uint32_t a = number(p + 2, p[1]);
-        const uint8_t *q = p + 2 + p[1];
-        if (q[0] != uint8_t(TEVOOpcode::SETPC) || a > TEVOPackedData::maxAddress)
-            break;
-        ++q;
-        uint32_t v;
-        if (q[0] < 8) {
-            v = q[0];
-            q += 1;
-        } else if (q[0] == uint8_t(TEVOOpcode::LITX) && q[1] <= 4) {
-            v = number(q + 2, q[1]);
-            q += 2 + q[1];
-        } else {
-            break;
+    constexpr uint8_t litx = uint8_t(TEVOOpcode::LITX);
+    constexpr uint8_t setpc = uint8_t(TEVOOpcode::SETPC);
+    constexpr uint8_t defbytes = uint8_t(TEVOOpcode::DEFBYTES);
+
+    // Below, a record at p is LITX na a SETPC, then q points at its value: LIT v or LITX nv v,
+    // and then r at LITk DEFBYTES.
+    TEVOPool &pool = m_module->pool();
+    const uint8_t *const last = m_end - longest;
+    size_t room;
+    if (m_run->isConsecutive()) {
+        uint32_t *const values = m_run->freeValues(pool, room);
+        uint32_t *const limit = values + room;
+        uint32_t *out = values;
+        uint64_t next = m_run->nextAddress();
+        const uint32_t step = m_run->consecutiveSize();
+        while (out < limit && p <= last) {
+            if (p[0] != litx || p[1] > 4)
+                break;
+            const uint8_t *q = p + 2 + p[1];
+            if (q[0] != setpc || number(p + 2, p[1]) != next)
+                break;
+            uint32_t v;
+            const uint8_t *r;
+            if (q[1] < 8) {
+                v = q[1];
+                r = q + 2;
+            } else if (q[1] == litx && q[2] <= 4) {
+                v = number(q + 3, q[2]);
+                r = q + 3 + q[2];
+            } else {
+                break;
+            }
+            if (r[0] != step || r[1] != defbytes)
+                break;
+            *out++ = v;
+            next += step;
+            p = r + 2;
         }
-        if (q[1] != uint8_t(TEVOOpcode::DEFBYTES) || uint32_t(q[0]) - 1 > 3)
-            break;
-        entries[n++] = TEVOPackedData::Entry::of(a, v, q[0]);
-        address = a;
-        p = q + 2;
-    }
-    if (n) {
-        m_run->commit(pool, n);
-        m_address = address;
+        if (out != values) {
+            m_run->commit(pool, uint32_t(out - values));
+            m_address = uint32_t(next - step);
+        }
+    } else {
+        TEVOPackedData::Entry *const entries = m_run->freeEntries(pool, room);
+        TEVOPackedData::Entry *const limit = entries + room;
+        TEVOPackedData::Entry *out = entries;
+        while (out < limit && p <= last) {
+            if (p[0] != litx || p[1] > 4)
+                break;
+            const uint8_t *q = p + 2 + p[1];
+            const uint32_t a = number(p + 2, p[1]);
+            if (q[0] != setpc || a > TEVOPackedData::maxAddress)
+                break;
+            uint32_t v;
+            const uint8_t *r;
+            if (q[1] < 8) {
+                v = q[1];
+                r = q + 2;
+            } else if (q[1] == litx && q[2] <= 4) {
+                v = number(q + 3, q[2]);
+                r = q + 3 + q[2];
+            } else {
+                break;
+            }
+            if (uint32_t(r[0]) - 1 > 3 || r[1] != defbytes)
+                break;
+            *out++ = TEVOPackedData::Entry::of(a, v, r[0]);
+            p = r + 2;
+        }
+        if (out != entries) {
+            m_run->commit(pool, uint32_t(out - entries));
+            m_address = out[-1].address();
+        }
     }
     return p;
 }

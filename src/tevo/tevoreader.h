@@ -150,6 +150,11 @@ private:
     // The run of packed data appended last; it takes more entries while it is the last record
     // of the current section's fragment and their source position is the same.
     TEVOPackedData *m_run = nullptr;
+    // The file name of the last source position read in one step, and the pool bytes it was
+    // made from.
+    TEVOFilename *m_locusFile = nullptr;
+    const uint8_t *m_locusFileBytes = nullptr;
+    uint32_t m_locusFileLength = 0;
     TEVOConstExpr *m_small[8] = {};
     uint32_t m_address = 0xFFFFFFFF;
     int32_t m_stackAdjustment = 0;

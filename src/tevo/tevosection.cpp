@@ -32,13 +32,12 @@ void TEVOFragment::unpack() const
         const uintptr_t following = record->m_link;
         if (record->recordKind() == TEVOInsn::RecordKind::Packed) {
             const auto *run = static_cast<const TEVOPackedData *>(record);
-            const TEVOPackedData::Entry *entries = run->entries();
-            for (uint32_t i = 0; i < run->count(); ++i) {
-                auto *data = pool.make<TEVODefBytesInsn>(int64_t(entries[i].value), entries[i].size(), run->isBigEndian());
-                data->setAddress(entries[i].address());
+            run->forEachRecord([&](uint32_t address, uint32_t value, uint32_t size) {
+                auto *data = pool.make<TEVODefBytesInsn>(int64_t(value), size, run->isBigEndian());
+                data->setAddress(address);
                 data->setLocus(run->locus());
                 link(data);
-            }
+            });
         } else {
             link(record);
         }
