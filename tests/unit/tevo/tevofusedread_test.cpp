@@ -143,6 +143,26 @@ INSTANTIATE_TEST_SUITE_P(
                        });
                    },
                    ""},
+        StreamCase{"ConsecutiveDataBrokenByGapsSizesAndTheEndOfTheAddressSpace",
+                   [] {
+                       return inSection([](zim::tevo::TEVOWriter &w) {
+                           for (uint32_t i = 0; i < 5; ++i)
+                               data(w, 0x2000 + 2 * i, 0x1111 * i, 2);
+                           data(w, 0x2010, 0x77, 2);          // a gap
+                           data(w, 0x2012, 0x88, 1);          // another size
+                           data(w, 0x2013, 0x99, 1);
+                           data(w, 0x2013, 0xAA, 1);          // the same address again
+                           data(w, 0x3000, 0xBB, 4);          // one record, then scattered ones
+                           data(w, 0x1000, 0xCC, 4);
+                           data(w, 0x1008, 0xDD, 2);
+                           for (uint32_t i = 0; i < 3; ++i)
+                               data(w, 0xFFFFFFF8u + 4 * i, i, 4);   // the third one wraps
+                           data(w, 0x3FFFFFFE, 0x12, 1);      // a scattered run cannot hold the next
+                           data(w, 0x40000000, 0x34, 1);
+                           data(w, 0x40000004, 0x56, 1);
+                       });
+                   },
+                   ""},
         StreamCase{"DataAtAddressesBeyondWhatAPackedEntryHolds",
                    [] {
                        return inSection([](zim::tevo::TEVOWriter &w) {
