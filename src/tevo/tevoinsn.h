@@ -53,6 +53,15 @@ public:
 
     // Number of bytes the record occupies at its address.
     virtual uint32_t size() = 0;
+    // True for the kinds whose size is always 0 (origins, locals, conditional links, markers,
+    // source positions), so that walks over many records skip them without a call.
+    bool isSizeless() const
+    {
+        constexpr unsigned sizeless = 1u << unsigned(RecordKind::Origin) | 1u << unsigned(RecordKind::Local)
+                                      | 1u << unsigned(RecordKind::LinkIf) | 1u << unsigned(RecordKind::EndLinkIf)
+                                      | 1u << unsigned(RecordKind::Marker) | 1u << unsigned(RecordKind::Locus);
+        return (sizeless >> unsigned(m_recordKind)) & 1;
+    }
     // Byte i (below size()).
     virtual uint8_t byte(uint32_t i) { (void)i; return 0; }
     // Copies bytes 0 .. n-1 to dest; n is the size the caller took from size().

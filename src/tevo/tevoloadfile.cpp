@@ -52,7 +52,7 @@ bool TEVOLoadFile::readSections()
             continue;
         for (TEVOFragment *fragment : section->fragments()) {
             for (TEVOInsn *record = fragment->first(); record; record = record->next()) {
-                const uint32_t n = record->size();
+                const uint32_t n = record->isSizeless() ? 0 : record->size();
                 sizes.push_back(n);
                 total += n;
                 if (total > TEVOSection::maxLoadBytes)

@@ -279,6 +279,17 @@ Q_ALWAYS_INLINE void TEVOReader::appendConstantData(uint64_t value, uint32_t siz
     append(m_run);
 }
 
+void TEVOReader::appendInstruction(bool marked)
+{
+    TEVOProcessorInsn *insn = readInstruction();
+    insn->setMarkedInsn(marked);
+    insn->setStackAdjustment(m_stackAdjustment);
+    append(insn);
+    m_lastInsn = insn;
+    if (!m_keepLocus)
+        m_pendingLocus = nullptr;
+}
+
 TEVOProcessorInsn &TEVOReader::lastInstruction()
 {
     if (!m_lastInsn)
@@ -486,16 +497,9 @@ void TEVOReader::run()
             break;
         }
         case TEVOOpcode::INSN:
-        case TEVOOpcode::INSN_MARKED: {
-            TEVOProcessorInsn *insn = readInstruction();
-            insn->setMarkedInsn(op == uint8_t(TEVOOpcode::INSN_MARKED));
-            insn->setStackAdjustment(m_stackAdjustment);
-            append(insn);
-            m_lastInsn = insn;
-            if (!m_keepLocus)
-                m_pendingLocus = nullptr;
+        case TEVOOpcode::INSN_MARKED:
+            appendInstruction(op == uint8_t(TEVOOpcode::INSN_MARKED));
             break;
-        }
         case TEVOOpcode::FILL: {
             const uint64_t value = uint64_t(takeConstantValue());
             const uint32_t count = takeConstant(0, 0xFFFFFFFF);
@@ -832,6 +836,16 @@ bool TEVOReader::fusedConstants()
                 goto done;
             if (m_lastInsn)
                 m_lastInsn->setAttribute(uint32_t(value));
+            p = q + 1;
+            continue;
+        case TEVOOpcode::INSN:
+        case TEVOOpcode::INSN_MARKED:
+            // The instruction code: the processor's reader takes it and the operands from the
+            // stack.
+            if (m_depth >= maxStack || !m_section)
+                goto done;
+            pushConstant(value);
+            appendInstruction(q[0] == uint8_t(TEVOOpcode::INSN_MARKED));
             p = q + 1;
             continue;
         default:

@@ -122,6 +122,8 @@ private:
     int64_t takeConstantValue();
     uint32_t takeConstant(uint32_t low, uint32_t high);
     void append(TEVOInsn *record);
+    // INSN: the processor's record from the operands on the stack, appended.
+    void appendInstruction(bool marked);
     // Appends a constant data record; into a packed run where one can take it.
     void appendConstantData(uint64_t value, uint32_t size);
     TEVOConstExpr *constant(uint64_t value);

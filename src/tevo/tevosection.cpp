@@ -62,7 +62,7 @@ void TEVOSection::layout()
     uint64_t end = 0;
     for (TEVOFragment *fragment : m_fragments) {
         for (TEVOInsn *record = fragment->first(); record; record = record->next()) {
-            if (record->address() == TEVOInsn::noAddress)
+            if (record->address() == TEVOInsn::noAddress || record->isSizeless())
                 continue;
             const uint32_t size = record->size();
             if (size < 1)
