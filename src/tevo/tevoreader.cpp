@@ -927,28 +927,39 @@ const uint8_t *TEVOReader::packedRecords(const uint8_t *p)
         uint32_t *out = values;
         uint64_t next = m_run->nextAddress();
         const uint32_t step = m_run->consecutiveSize();
+        // The shape of the records: the byte counts of address and value (litValue: the value
+        // is a LIT). Records of one shape have their opcodes at the same places, so the next
+        // record's place is known before this one's bytes are loaded; only a change of shape
+        // costs a second look.
+        constexpr uint32_t litValue = 0xFF;
+        uint32_t na = 0;
+        uint32_t nv = 0;
+        bool learnt = false;
         while (out < limit && p <= last) {
-            if (p[0] != litx || p[1] > 4)
-                break;
-            const uint8_t *q = p + 2 + p[1];
-            if (q[0] != setpc || number(p + 2, p[1]) != next)
-                break;
-            uint32_t v;
-            const uint8_t *r;
-            if (q[1] < 8) {
-                v = q[1];
-                r = q + 2;
-            } else if (q[1] == litx && q[2] <= 4) {
-                v = number(q + 3, q[2]);
-                r = q + 3 + q[2];
-            } else {
-                break;
+            const uint8_t *q = p + 2 + na;
+            const uint8_t *r = nv == litValue ? q + 2 : q + 3 + nv;
+            if (p[0] == litx && p[1] == na && q[0] == setpc && r[0] == step && r[1] == defbytes
+                && (nv == litValue ? q[1] < 8 : q[1] == litx && q[2] == nv)) {
+                if (number(p + 2, na) != next)
+                    break;
+                *out++ = nv == litValue ? q[1] : number(q + 3, nv);
+                next += step;
+                p = r + 2;
+                learnt = false;
+                continue;
             }
-            if (r[0] != step || r[1] != defbytes)
+            // Another shape, or another form: learn the shape once and look again.
+            if (learnt || p[0] != litx || p[1] > 4)
                 break;
-            *out++ = v;
-            next += step;
-            p = r + 2;
+            na = p[1];
+            q = p + 2 + na;
+            if (q[1] < 8)
+                nv = litValue;
+            else if (q[1] == litx && q[2] <= 4)
+                nv = q[2];
+            else
+                break;
+            learnt = true;
         }
         if (out != values) {
             m_run->commit(pool, uint32_t(out - values));
