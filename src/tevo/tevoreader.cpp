@@ -919,7 +919,7 @@ const uint8_t *TEVOReader::packedRecords(const uint8_t *p)
     // Below, a record at p is LITX na a SETPC, then q points at its value: LIT v or LITX nv v,
     // and then r at LITk DEFBYTES.
     TEVOPool &pool = m_module->pool();
-    const uint8_t *const last = m_end - longest;
+    const uint8_t *const end = m_end;
     size_t room;
     if (m_run->isConsecutive()) {
         uint32_t *const values = m_run->freeValues(pool, room);
@@ -935,7 +935,7 @@ const uint8_t *TEVOReader::packedRecords(const uint8_t *p)
         uint32_t na = 0;
         uint32_t nv = 0;
         bool learnt = false;
-        while (out < limit && p <= last) {
+        while (out < limit && end - p >= longest) {
             const uint8_t *q = p + 2 + na;
             const uint8_t *r = nv == litValue ? q + 2 : q + 3 + nv;
             if (p[0] == litx && p[1] == na && q[0] == setpc && r[0] == step && r[1] == defbytes
@@ -969,7 +969,7 @@ const uint8_t *TEVOReader::packedRecords(const uint8_t *p)
         TEVOPackedData::Entry *const entries = m_run->freeEntries(pool, room);
         TEVOPackedData::Entry *const limit = entries + room;
         TEVOPackedData::Entry *out = entries;
-        while (out < limit && p <= last) {
+        while (out < limit && end - p >= longest) {
             if (p[0] != litx || p[1] > 4)
                 break;
             const uint8_t *q = p + 2 + p[1];
