@@ -131,7 +131,8 @@ public:
     }
 
     uint8_t byte(uint32_t i) override { return i < m_byteCount ? m_bytes[i] : 0; }
-    // The stored bytes, zeros past them.
+    // The stored bytes, zeros past them. Loading takes stored bytes that cover the size as
+    // they are and asks problem() only when they fall short.
     void copyBytes(uint8_t *dest, uint32_t n) override;
 
 private:

@@ -131,6 +131,14 @@ public:
     // 0xFFFFFFFF and end 0.
     void layout();
     bool isLaidOut() const { return m_laidOut; }
+    // Takes start and end from a walk the caller made over the records by the rule of
+    // layout(), and marks the section laid out.
+    void setLayout(uint32_t start, uint64_t end)
+    {
+        m_start = start;
+        m_end = end;
+        m_laidOut = true;
+    }
     uint32_t start() const { return m_start; }
     // One past the last byte; 64 bits since a record may end at 2^32.
     uint64_t end() const { return m_end; }
