@@ -232,25 +232,6 @@ uint32_t TEVOReader::popConstant(uint32_t low, uint32_t high)
     return uint32_t(value);
 }
 
-Q_ALWAYS_INLINE int64_t TEVOReader::takeConstantValue()
-{
-    if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Constant)
-        return m_stack[--m_depth].value;
-    return popConstantValue();
-}
-
-Q_ALWAYS_INLINE uint32_t TEVOReader::takeConstant(uint32_t low, uint32_t high)
-{
-    if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Constant) {
-        const uint64_t value = uint64_t(m_stack[m_depth - 1].value);
-        if (value >= low && value <= high) {
-            --m_depth;
-            return uint32_t(value);
-        }
-    }
-    return popConstant(low, high);
-}
-
 TEVOConstExpr *TEVOReader::constant(uint64_t value)
 {
     // The eight small constants are shared: a stream of LIT/DROP pairs allocates nothing.

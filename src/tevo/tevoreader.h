@@ -71,6 +71,33 @@ protected:
     int64_t popConstantValue();
     // A constant from low to high that fits in 32 bits.
     uint32_t popConstant(uint32_t low, uint32_t high);
+    // popConstantValue(), popConstant() and popExpr(true) made inline for the common cases (a
+    // plain constant, a null); anything else, and every error, goes to them.
+    int64_t takeConstantValue()
+    {
+        if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Constant)
+            return m_stack[--m_depth].value;
+        return popConstantValue();
+    }
+    uint32_t takeConstant(uint32_t low, uint32_t high)
+    {
+        if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Constant) {
+            const uint64_t value = uint64_t(m_stack[m_depth - 1].value);
+            if (value >= low && value <= high) {
+                --m_depth;
+                return uint32_t(value);
+            }
+        }
+        return popConstant(low, high);
+    }
+    TEVOExpr *takeExprOrNull()
+    {
+        if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Object && !m_stack[m_depth - 1].object) {
+            --m_depth;
+            return nullptr;
+        }
+        return popExpr(true);
+    }
 
 private:
     static constexpr size_t chunkSize = 64 * 1024;
@@ -117,10 +144,6 @@ private:
     bool fusedConstants();
     // Continues a packed run of constant data straight from the window; see the definition.
     const uint8_t *packedRecords(const uint8_t *p);
-    // popConstantValue() and popConstant() made inline for the common case of a plain
-    // constant on top; anything else goes to them.
-    int64_t takeConstantValue();
-    uint32_t takeConstant(uint32_t low, uint32_t high);
     void append(TEVOInsn *record);
     // INSN: the processor's record from the operands on the stack, appended.
     void appendInstruction(bool marked);
