@@ -3,6 +3,7 @@
 
 #include "tevo/tevoexpr.h"
 #include "tevo/tevomodule.h"
+#include "tevo/tevopackeddata.h"
 #include "tevo/tevosection.h"
 
 #include <algorithm>
@@ -35,8 +36,14 @@ TEVOFragment *TEVOInsn::fragment() const
         return static_cast<const TEVOMarker *>(this)->m_fragment;
     const TEVOInsn *record = this;
     while (record->m_link && !(record->m_link & fragmentTag))
-        record = reinterpret_cast<const TEVOInsn *>(record->m_link);
+        record = reinterpret_cast<const TEVOInsn *>(record->m_link & ~packedTag);
     return reinterpret_cast<TEVOFragment *>(record->m_link & ~fragmentTag);
+}
+
+TEVOInsn *TEVOInsn::nextAfterUnpacking() const
+{
+    reinterpret_cast<const TEVOPackedData *>(m_link & ~packedTag)->owner()->unpack();
+    return next();
 }
 
 void TEVOInsn::copyBytes(uint8_t *dest, uint32_t n)

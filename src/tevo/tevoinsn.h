@@ -25,7 +25,10 @@ class TEVOInsn : public TEVOObject
 public:
     enum class RecordKind : uint8_t {
         DefBytes, DefAddr, Align, Origin, Fill, Space, Init, Local, LinkIf, EndLinkIf,
-        Marker, Locus, Processor
+        Marker, Locus, Processor,
+        // A run of packed constant data records while reading (TEVOPackedData); never seen
+        // through a fragment's records.
+        Packed
     };
     static constexpr uint32_t noAddress = 0xFFFFFFFF;
 
@@ -41,10 +44,24 @@ public:
     TEVOLocus *locus() const { return m_locus; }
     void setLocus(TEVOLocus *locus) { m_locus = locus; }
     // The record after this one in its fragment.
-    TEVOInsn *next() const { return (m_link & fragmentTag) ? nullptr : reinterpret_cast<TEVOInsn *>(m_link); }
+    TEVOInsn *next() const
+    {
+        if (!(m_link & linkTags))
+            return reinterpret_cast<TEVOInsn *>(m_link);
+        return (m_link & fragmentTag) ? nullptr : nextAfterUnpacking();
+    }
 
     // Number of bytes the record occupies at its address.
     virtual uint32_t size() = 0;
+    // True for the kinds whose size is always 0 (origins, locals, conditional links, markers,
+    // source positions), so that walks over many records skip them without a call.
+    bool isSizeless() const
+    {
+        constexpr unsigned sizeless = 1u << unsigned(RecordKind::Origin) | 1u << unsigned(RecordKind::Local)
+                                      | 1u << unsigned(RecordKind::LinkIf) | 1u << unsigned(RecordKind::EndLinkIf)
+                                      | 1u << unsigned(RecordKind::Marker) | 1u << unsigned(RecordKind::Locus);
+        return (sizeless >> unsigned(m_recordKind)) & 1;
+    }
     // Byte i (below size()).
     virtual uint8_t byte(uint32_t i) { (void)i; return 0; }
     // Copies bytes 0 .. n-1 to dest; n is the size the caller took from size().
@@ -73,6 +90,12 @@ private:
     friend class TEVOFragment;
     // Set in m_link when it holds the fragment: the record is the last of its fragment.
     static constexpr uintptr_t fragmentTag = 1;
+    // Set in m_link when the next record is a run of packed data.
+    static constexpr uintptr_t packedTag = 2;
+    static constexpr uintptr_t linkTags = fragmentTag | packedTag;
+
+    // Unpacks the run that follows this record and returns its first record.
+    TEVOInsn *nextAfterUnpacking() const;
 
     // Declared first so that they share the padding at the end of TEVOObject.
     RecordKind m_recordKind;
@@ -108,7 +131,8 @@ public:
     }
 
     uint8_t byte(uint32_t i) override { return i < m_byteCount ? m_bytes[i] : 0; }
-    // The stored bytes, zeros past them.
+    // The stored bytes, zeros past them. Loading takes stored bytes that cover the size as
+    // they are and asks problem() only when they fall short.
     void copyBytes(uint8_t *dest, uint32_t n) override;
 
 private:

@@ -8,6 +8,7 @@
 #include "tevo/tevosection.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace zim::tevo {
@@ -44,22 +45,34 @@ bool TEVOLoadFile::readSections()
     m_sections.secondarySections.clear();
 
     // First pass: the size of every record of every loadable section, taken once so that the
-    // copy below fills exactly the buffer allocated here.
+    // copy below fills exactly the buffer allocated here. The same walk lays out a section
+    // that is not laid out yet, unless it holds INIT records, whose sizes depend on the
+    // layout in progress; layout() walks those.
     std::vector<uint32_t> sizes;
     uint64_t total = 0;
     for (TEVOSection *section : m_module->sections()) {
         if (!section->isLoadable())
             continue;
+        uint32_t start = 0xFFFFFFFF;
+        uint64_t end = 0;
+        bool hasInit = false;
         for (TEVOFragment *fragment : section->fragments()) {
             for (TEVOInsn *record = fragment->first(); record; record = record->next()) {
-                const uint32_t n = record->size();
+                const uint32_t n = record->isSizeless() ? 0 : record->size();
                 sizes.push_back(n);
                 total += n;
                 if (total > TEVOSection::maxLoadBytes)
                     throw common::HException(QStringLiteral("bad object file: load sections larger than %1 MB")
                                          .arg(TEVOSection::maxLoadBytes >> 20));
+                hasInit |= record->recordKind() == TEVOInsn::RecordKind::Init;
+                if (n && record->address() != TEVOInsn::noAddress) {
+                    start = std::min(start, record->address());
+                    end = std::max(end, uint64_t(record->address()) + n);
+                }
             }
         }
+        if (!hasInit && !section->isLaidOut() && !section->isBusy())
+            section->setLayout(start, end);
     }
     m_buffer.reset(new uint8_t[total ? total : 1]);
     uint8_t *c = m_buffer.get();
@@ -94,9 +107,18 @@ bool TEVOLoadFile::readSections()
                     throw common::HException(QStringLiteral("bad object file: %1 bytes at 0x%2 pass the end of the address space")
                                          .arg(n)
                                          .arg(r, 4, 16, QLatin1Char('0')));
-                const QString problem = record->problem();
-                if (!problem.isEmpty())
-                    throw common::HException(problem);
+                // A processor record loads its stored bytes; only one that has fewer than
+                // its size can have a problem.
+                TEVOProcessorInsn *insn = record->recordKind() == TEVOInsn::RecordKind::Processor
+                                              ? static_cast<TEVOProcessorInsn *>(record)
+                                              : nullptr;
+                if (insn && insn->storedSize() < n)
+                    insn = nullptr;
+                if (!insn) {
+                    const QString problem = record->problem();
+                    if (!problem.isEmpty())
+                        throw common::HException(problem);
+                }
                 if (r != a) {
                     a = r;
                     if (size) {
@@ -106,7 +128,10 @@ bool TEVOLoadFile::readSections()
                     }
                     start = a;
                 }
-                record->copyBytes(c, n);
+                if (insn)
+                    std::memcpy(c, insn->storedBytes(), n);
+                else
+                    record->copyBytes(c, n);
                 c += n;
                 size += n;
                 a += n;

@@ -8,9 +8,9 @@ namespace zim::tevo {
 
 TEVOProcessorInsn *TEVOMSP430Reader::readInstruction()
 {
-    const uint32_t code = popConstant(0, 0xFFFFFFFF);
-    TEVOExpr *second = popExpr(true);
-    TEVOExpr *first = popExpr(true);
+    const uint32_t code = takeConstant(0, 0xFFFFFFFF);
+    TEVOExpr *second = takeExprOrNull();
+    TEVOExpr *first = takeExprOrNull();
     return module().pool().make<TEVOMSP430Insn>(code, first, second);
 }
 

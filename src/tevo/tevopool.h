@@ -51,6 +51,28 @@ public:
         }
     }
 
+    // An object that owns nothing, with `tail` bytes of its own right after it.
+    template <class T, class... Args>
+    T *makeWithTail(size_t tail, Args &&...args)
+    {
+        static_assert(T::ownsNothing && alignof(T) <= alignof(std::max_align_t));
+        return new (allocate(sizeof(T) + tail, alignof(T))) T(std::forward<Args>(args)...);
+    }
+
+    // Lengthens the newest allocation, which ends at `end`, by n bytes in place. False when
+    // something was allocated after it or its block has no room; nothing changes then.
+    Q_ALWAYS_INLINE bool extend(const void *end, size_t n)
+    {
+        if (end != m_next || size_t(m_end - m_next) < n)
+            return false;
+        m_next += n;
+        return true;
+    }
+
+    // How many bytes extend(end, n) can add after the newest allocation, which ends at `end`;
+    // 0 when something was allocated after it.
+    size_t roomAfter(const void *end) const { return end == m_next ? size_t(m_end - m_next) : 0; }
+
     // n raw bytes that live as long as the pool.
     uint8_t *allocateBytes(size_t n) { return static_cast<uint8_t *>(allocate(n ? n : 1, 1)); }
 

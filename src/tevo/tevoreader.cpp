@@ -7,6 +7,7 @@
 #include "tevo/tevoinsn.h"
 #include "tevo/tevomodule.h"
 #include "tevo/tevoopcode.h"
+#include "tevo/tevopackeddata.h"
 #include "tevo/tevosection.h"
 #include "tevo/tevosymbol.h"
 #include "tevo/tevotype.h"
@@ -231,25 +232,6 @@ uint32_t TEVOReader::popConstant(uint32_t low, uint32_t high)
     return uint32_t(value);
 }
 
-Q_ALWAYS_INLINE int64_t TEVOReader::takeConstantValue()
-{
-    if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Constant)
-        return m_stack[--m_depth].value;
-    return popConstantValue();
-}
-
-Q_ALWAYS_INLINE uint32_t TEVOReader::takeConstant(uint32_t low, uint32_t high)
-{
-    if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Constant) {
-        const uint64_t value = uint64_t(m_stack[m_depth - 1].value);
-        if (value >= low && value <= high) {
-            --m_depth;
-            return uint32_t(value);
-        }
-    }
-    return popConstant(low, high);
-}
-
 TEVOConstExpr *TEVOReader::constant(uint64_t value)
 {
     // The eight small constants are shared: a stream of LIT/DROP pairs allocates nothing.
@@ -263,6 +245,30 @@ Q_ALWAYS_INLINE void TEVOReader::append(TEVOInsn *record)
     record->setAddress(m_address);
     record->setLocus(m_pendingLocus);
     m_section->append(record);
+}
+
+Q_ALWAYS_INLINE void TEVOReader::appendConstantData(uint64_t value, uint32_t size)
+{
+    if (!TEVOPackedData::fits(value)) {
+        append(m_module->pool().make<TEVODefBytesInsn>(int64_t(value), size, m_bigEndian));
+        return;
+    }
+    if (m_run && m_run->locus() == m_pendingLocus && m_section->lastRecord() == m_run
+        && m_run->add(m_module->pool(), m_address, uint32_t(value), size))
+        return;
+    m_run = TEVOPackedData::make(m_module->pool(), m_bigEndian, m_address, uint32_t(value), size);
+    append(m_run);
+}
+
+void TEVOReader::appendInstruction(bool marked)
+{
+    TEVOProcessorInsn *insn = readInstruction();
+    insn->setMarkedInsn(marked);
+    insn->setStackAdjustment(m_stackAdjustment);
+    append(insn);
+    m_lastInsn = insn;
+    if (!m_keepLocus)
+        m_pendingLocus = nullptr;
 }
 
 TEVOProcessorInsn &TEVOReader::lastInstruction()
@@ -292,6 +298,7 @@ std::unique_ptr<TEVOModule> TEVOReader::readModule(bool trace, std::FILE *traceO
         fail("bad object file: no module defined");
     m_module->bindMarkers();
     m_section = nullptr;
+    m_run = nullptr;
     m_lastInsn = nullptr;
     m_pendingLocus = nullptr;
     return std::move(m_module);
@@ -322,9 +329,13 @@ void TEVOReader::run()
         switch (TEVOOpcode(op)) {
         case TEVOOpcode::LIT0: case TEVOOpcode::LIT1: case TEVOOpcode::LIT2: case TEVOOpcode::LIT3:
         case TEVOOpcode::LIT4: case TEVOOpcode::LIT5: case TEVOOpcode::LIT6: case TEVOOpcode::LIT7:
+            if (!m_trace && fusedConstants())
+                break;
             pushConstant(op);
             break;
         case TEVOOpcode::LITX: {
+            if (!m_trace && fusedConstants())
+                break;
             uint64_t value = 0;
             const uint8_t *c = m_cursor;
             const size_t available = size_t(m_end - c);
@@ -461,22 +472,15 @@ void TEVOReader::run()
         case TEVOOpcode::DEFBYTES: {
             const uint32_t size = takeConstant(1, 4);
             if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Constant)
-                append(pool.make<TEVODefBytesInsn>(popEntry().value, size, m_bigEndian));
+                appendConstantData(uint64_t(popEntry().value), size);
             else
                 append(pool.make<TEVODefBytesInsn>(popExpr(), size, m_bigEndian));
             break;
         }
         case TEVOOpcode::INSN:
-        case TEVOOpcode::INSN_MARKED: {
-            TEVOProcessorInsn *insn = readInstruction();
-            insn->setMarkedInsn(op == uint8_t(TEVOOpcode::INSN_MARKED));
-            insn->setStackAdjustment(m_stackAdjustment);
-            append(insn);
-            m_lastInsn = insn;
-            if (!m_keepLocus)
-                m_pendingLocus = nullptr;
+        case TEVOOpcode::INSN_MARKED:
+            appendInstruction(op == uint8_t(TEVOOpcode::INSN_MARKED));
             break;
-        }
         case TEVOOpcode::FILL: {
             const uint64_t value = uint64_t(takeConstantValue());
             const uint32_t count = takeConstant(0, 0xFFFFFFFF);
@@ -753,6 +757,228 @@ void TEVOReader::run()
         if (m_trace)
             traceStack();
     }
+}
+
+// The sequences that most of an executable is made of, executed without the operand stack and
+// without a dispatch per opcode: a constant followed by the opcode that consumes it (SETPC,
+// ADJUST_STACK, INSTRUMENTATION_DATA, the instruction attribute), constant data (v LITk
+// DEFBYTES), and a pool string (offset length MKSTRING) with what takes it next (SETBYTES, or
+// MKFILENAME line LOCUS). Each is taken only where the general path could not fail on it, so
+// every error still comes from there with its message, and the module built is the same.
+bool TEVOReader::fusedConstants()
+{
+    // The longest sequence read below: three constants of ten bytes and four opcodes.
+    constexpr ptrdiff_t longest = 3 * 10 + 4;
+    // A constant (LIT or LITX) at p: its value, and the byte after it in `after`. False for
+    // anything else.
+    auto constantAt = [](const uint8_t *p, uint64_t &value, const uint8_t *&after) {
+        if (p[0] < 8) {
+            value = p[0];
+            after = p + 1;
+            return true;
+        }
+        if (p[0] != uint8_t(TEVOOpcode::LITX) || p[1] > 8)
+            return false;
+        const uint8_t count = p[1];
+        value = count ? qFromBigEndian<quint64>(p + 2) >> (64 - 8 * count) : 0;
+        after = p + 2 + count;
+        return true;
+    };
+
+    // The opcode just read is a constant.
+    const uint8_t *p = m_cursor - 1;
+    const uint8_t *const start = p;
+    while (m_end - p >= longest) {
+        uint64_t value;
+        const uint8_t *q;
+        if (!constantAt(p, value, q))
+            break;
+        switch (TEVOOpcode(q[0])) {
+        case TEVOOpcode::SETPC:
+            if (value > 0xFFFFFFFFu || m_depth >= maxStack)
+                goto done;
+            m_address = uint32_t(value);
+            p = q + 1;
+            continue;
+        case TEVOOpcode::ADJUST_STACK:
+            if (value > 0xFFFFFFFFu || m_depth >= maxStack)
+                goto done;
+            m_stackAdjustment = int32_t(uint32_t(value));
+            p = q + 1;
+            continue;
+        case TEVOOpcode::INSTRUMENTATION_DATA:
+            if (value > 0xFFFFFFFFu || m_depth >= maxStack || !m_lastInsn)
+                goto done;
+            m_lastInsn->setInstrumentation(uint32_t(value));
+            p = q + 1;
+            continue;
+        case TEVOOpcode::SET_INSN_ATTRIBUTE:
+            if (value > 0xFFFFFFFFu || m_depth >= maxStack)
+                goto done;
+            if (m_lastInsn)
+                m_lastInsn->setAttribute(uint32_t(value));
+            p = q + 1;
+            continue;
+        case TEVOOpcode::INSN:
+        case TEVOOpcode::INSN_MARKED:
+            // The instruction code: the processor's reader takes it and the operands from the
+            // stack.
+            if (m_depth >= maxStack || !m_section)
+                goto done;
+            pushConstant(value);
+            appendInstruction(q[0] == uint8_t(TEVOOpcode::INSN_MARKED));
+            p = q + 1;
+            continue;
+        default:
+            break;
+        }
+        // Two constants and what they make.
+        uint64_t second;
+        const uint8_t *r;
+        if (!constantAt(q, second, r) || m_depth + 2 > maxStack)
+            break;
+        if (r[0] == uint8_t(TEVOOpcode::DEFBYTES)) {
+            if (second < 1 || second > 4 || !m_section)
+                break;
+            appendConstantData(value, uint32_t(second));
+            p = packedRecords(r + 1);
+            continue;
+        }
+        if (r[0] != uint8_t(TEVOOpcode::MKSTRING) || value > m_poolSize || second > m_poolSize
+            || value + second > m_poolSize)
+            break;
+        const uint8_t *bytes = m_pool + value;
+        const uint32_t length = uint32_t(second);
+        p = r + 1;
+        if (p[0] == uint8_t(TEVOOpcode::SETBYTES) && m_lastInsn) {
+            m_lastInsn->setStoredBytes(bytes, length);
+            p += 1;
+            continue;
+        }
+        uint64_t line;
+        const uint8_t *t;
+        if (p[0] == uint8_t(TEVOOpcode::MKFILENAME) && m_section && constantAt(p + 1, line, t)
+            && t[0] == uint8_t(TEVOOpcode::LOCUS) && line <= 0xFFFFFFFFu) {
+            TEVOPool &pool = m_module->pool();
+            // The file name never reaches the stack here, so no opcode can rename it: loci of
+            // one file share one name object.
+            if (bytes != m_locusFileBytes || length != m_locusFileLength) {
+                m_locusFile = pool.make<TEVOFilename>(pool.make<TEVOString>(bytes, length));
+                m_locusFileBytes = bytes;
+                m_locusFileLength = length;
+            }
+            TEVOLocus *locus = pool.make<TEVOLocus>(m_locusFile, uint32_t(line));
+            append(locus);
+            m_pendingLocus = locus;
+            p = t + 1;
+            continue;
+        }
+        pushString(bytes, length);
+        break;
+    }
+done:
+    m_cursor = p == start ? m_cursor : p;
+    return p != start;
+}
+
+// Right after a constant data record has gone into a packed run: the data records that follow
+// it in the form LITX a SETPC (LIT v | LITX v) LITk DEFBYTES, with addresses and values of up
+// to four bytes, go into the same run while its pool block has room and they continue its
+// layout. Returns where the records taken end.
+const uint8_t *TEVOReader::packedRecords(const uint8_t *p)
+{
+    if (!m_run || m_section->lastRecord() != m_run)
+        return p;
+    // The most bytes one record is read from, with the eight-byte loads of its constants.
+    constexpr ptrdiff_t longest = 24;
+    // n bytes (up to 4) of the big-endian number at c, from an eight-byte load.
+    auto number = [](const uint8_t *c, uint32_t n) { return uint32_t((qFromBigEndian<quint64>(c) >> 1) >> (63 - 8 * n)); };
+    constexpr uint8_t litx = uint8_t(TEVOOpcode::LITX);
+    constexpr uint8_t setpc = uint8_t(TEVOOpcode::SETPC);
+    constexpr uint8_t defbytes = uint8_t(TEVOOpcode::DEFBYTES);
+
+    // Below, a record at p is LITX na a SETPC, then q points at its value: LIT v or LITX nv v,
+    // and then r at LITk DEFBYTES.
+    TEVOPool &pool = m_module->pool();
+    const uint8_t *const end = m_end;
+    size_t room;
+    if (m_run->isConsecutive()) {
+        uint32_t *const values = m_run->freeValues(pool, room);
+        uint32_t *const limit = values + room;
+        uint32_t *out = values;
+        uint64_t next = m_run->nextAddress();
+        const uint32_t step = m_run->consecutiveSize();
+        // The shape of the records: the byte counts of address and value (litValue: the value
+        // is a LIT). Records of one shape have their opcodes at the same places, so the next
+        // record's place is known before this one's bytes are loaded; only a change of shape
+        // costs a second look.
+        constexpr uint32_t litValue = 0xFF;
+        uint32_t na = 0;
+        uint32_t nv = 0;
+        bool learnt = false;
+        while (out < limit && end - p >= longest) {
+            const uint8_t *q = p + 2 + na;
+            const uint8_t *r = nv == litValue ? q + 2 : q + 3 + nv;
+            if (p[0] == litx && p[1] == na && q[0] == setpc && r[0] == step && r[1] == defbytes
+                && (nv == litValue ? q[1] < 8 : q[1] == litx && q[2] == nv)) {
+                if (number(p + 2, na) != next)
+                    break;
+                *out++ = nv == litValue ? q[1] : number(q + 3, nv);
+                next += step;
+                p = r + 2;
+                learnt = false;
+                continue;
+            }
+            // Another shape, or another form: learn the shape once and look again.
+            if (learnt || p[0] != litx || p[1] > 4)
+                break;
+            na = p[1];
+            q = p + 2 + na;
+            if (q[1] < 8)
+                nv = litValue;
+            else if (q[1] == litx && q[2] <= 4)
+                nv = q[2];
+            else
+                break;
+            learnt = true;
+        }
+        if (out != values) {
+            m_run->commit(pool, uint32_t(out - values));
+            m_address = uint32_t(next - step);
+        }
+    } else {
+        TEVOPackedData::Entry *const entries = m_run->freeEntries(pool, room);
+        TEVOPackedData::Entry *const limit = entries + room;
+        TEVOPackedData::Entry *out = entries;
+        while (out < limit && end - p >= longest) {
+            if (p[0] != litx || p[1] > 4)
+                break;
+            const uint8_t *q = p + 2 + p[1];
+            const uint32_t a = number(p + 2, p[1]);
+            if (q[0] != setpc || a > TEVOPackedData::maxAddress)
+                break;
+            uint32_t v;
+            const uint8_t *r;
+            if (q[1] < 8) {
+                v = q[1];
+                r = q + 2;
+            } else if (q[1] == litx && q[2] <= 4) {
+                v = number(q + 3, q[2]);
+                r = q + 3 + q[2];
+            } else {
+                break;
+            }
+            if (uint32_t(r[0]) - 1 > 3 || r[1] != defbytes)
+                break;
+            *out++ = TEVOPackedData::Entry::of(a, v, r[0]);
+            p = r + 2;
+        }
+        if (out != entries) {
+            m_run->commit(pool, uint32_t(out - entries));
+            m_address = out[-1].address();
+        }
+    }
+    return p;
 }
 
 // Trace ---------------------------------------------------------------------------------

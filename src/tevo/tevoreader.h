@@ -18,6 +18,7 @@ class TEVOInsn;
 class TEVOLocus;
 class TEVOModule;
 class TEVOObject;
+class TEVOPackedData;
 class TEVOProcessorInsn;
 class TEVOScope;
 class TEVOSection;
@@ -70,6 +71,33 @@ protected:
     int64_t popConstantValue();
     // A constant from low to high that fits in 32 bits.
     uint32_t popConstant(uint32_t low, uint32_t high);
+    // popConstantValue(), popConstant() and popExpr(true) made inline for the common cases (a
+    // plain constant, a null); anything else, and every error, goes to them.
+    int64_t takeConstantValue()
+    {
+        if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Constant)
+            return m_stack[--m_depth].value;
+        return popConstantValue();
+    }
+    uint32_t takeConstant(uint32_t low, uint32_t high)
+    {
+        if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Constant) {
+            const uint64_t value = uint64_t(m_stack[m_depth - 1].value);
+            if (value >= low && value <= high) {
+                --m_depth;
+                return uint32_t(value);
+            }
+        }
+        return popConstant(low, high);
+    }
+    TEVOExpr *takeExprOrNull()
+    {
+        if (m_depth > 0 && m_stack[m_depth - 1].tag == Entry::Object && !m_stack[m_depth - 1].object) {
+            --m_depth;
+            return nullptr;
+        }
+        return popExpr(true);
+    }
 
 private:
     static constexpr size_t chunkSize = 64 * 1024;
@@ -109,11 +137,18 @@ private:
     void readPool(uint8_t *dest, uint32_t size);
     // Executes the stream to its end.
     void run();
-    // popConstantValue() and popConstant() made inline for the common case of a plain
-    // constant on top; anything else goes to them.
-    int64_t takeConstantValue();
-    uint32_t takeConstant(uint32_t low, uint32_t high);
+    // With the cursor just past a constant's opcode (LIT or LITX): executes the common
+    // sequences that start with a constant, one after another while they follow, when they lie
+    // whole in the window and cannot fail. False when it executed nothing; the general path
+    // then takes the constant.
+    bool fusedConstants();
+    // Continues a packed run of constant data straight from the window; see the definition.
+    const uint8_t *packedRecords(const uint8_t *p);
     void append(TEVOInsn *record);
+    // INSN: the processor's record from the operands on the stack, appended.
+    void appendInstruction(bool marked);
+    // Appends a constant data record; into a packed run where one can take it.
+    void appendConstantData(uint64_t value, uint32_t size);
     TEVOConstExpr *constant(uint64_t value);
     TEVOProcessorInsn &lastInstruction();
     void traceOpcode(size_t offset, uint8_t op);
@@ -137,6 +172,14 @@ private:
     TEVOSection *m_section = nullptr;
     TEVOProcessorInsn *m_lastInsn = nullptr;
     TEVOLocus *m_pendingLocus = nullptr;
+    // The run of packed data appended last; it takes more entries while it is the last record
+    // of the current section's fragment and their source position is the same.
+    TEVOPackedData *m_run = nullptr;
+    // The file name of the last source position read in one step, and the pool bytes it was
+    // made from.
+    TEVOFilename *m_locusFile = nullptr;
+    const uint8_t *m_locusFileBytes = nullptr;
+    uint32_t m_locusFileLength = 0;
     TEVOConstExpr *m_small[8] = {};
     uint32_t m_address = 0xFFFFFFFF;
     int32_t m_stackAdjustment = 0;

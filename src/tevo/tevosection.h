@@ -3,6 +3,7 @@
 
 #include "tevo/tevoinsn.h"
 #include "tevo/tevoobject.h"
+#include "tevo/tevopackeddata.h"
 
 #include <cstdint>
 #include <vector>
@@ -45,28 +46,51 @@ public:
 
     TEVOSection *section() const { return m_section; }
     // The records in order, for range loops.
-    Records records() const { return Records{m_first}; }
-    TEVOInsn *first() const { return m_first; }
-    size_t count() const { return m_count; }
+    Records records() const { return Records{first()}; }
+    TEVOInsn *first() const
+    {
+        if (m_packed)
+            unpack();
+        return m_first;
+    }
+    size_t count() const
+    {
+        if (m_packed)
+            unpack();
+        return m_count;
+    }
+    // The record appended last, or a run of packed data standing for it; for the reader.
+    TEVOInsn *last() const { return m_last; }
     Q_ALWAYS_INLINE void append(TEVOInsn *record)
     {
         // The last record links to the fragment, so that records need no field for it.
         record->m_link = reinterpret_cast<uintptr_t>(this) | TEVOInsn::fragmentTag;
-        if (record->recordKind() == TEVOInsn::RecordKind::Marker)
+        uintptr_t link = reinterpret_cast<uintptr_t>(record);
+        if (record->recordKind() == TEVOInsn::RecordKind::Marker) {
             static_cast<TEVOMarker *>(record)->m_fragment = this;
+        } else if (record->recordKind() == TEVOInsn::RecordKind::Packed) {
+            static_cast<TEVOPackedData *>(record)->m_fragment = this;
+            link |= TEVOInsn::packedTag;
+            m_packed = true;
+        }
         if (m_last)
-            m_last->m_link = reinterpret_cast<uintptr_t>(record);
+            m_last->m_link = link;
         else
             m_first = record;
         m_last = record;
         ++m_count;
     }
+    // Replaces the runs of packed data by the records they stand for. Allocates from the
+    // module's pool; the fragment's own records keep their identity.
+    void unpack() const;
 
 private:
     TEVOSection *m_section;
-    TEVOInsn *m_first = nullptr;
-    TEVOInsn *m_last = nullptr;
-    size_t m_count = 0;
+    // Changed by unpack(), which the const accessors call.
+    mutable TEVOInsn *m_first = nullptr;
+    mutable TEVOInsn *m_last = nullptr;
+    mutable size_t m_count = 0;
+    mutable bool m_packed = false;
 };
 
 class TEVOSection : public TEVONamedObject
@@ -96,6 +120,9 @@ public:
             startFragment();
         m_current->append(record);
     }
+    // The record appended last to the current fragment (a run of packed data included), or
+    // null without a current fragment; for the reader.
+    TEVOInsn *lastRecord() const { return m_current ? m_current->last() : nullptr; }
     // Ends the current fragment; the next append starts a new one.
     void breakFragment() { m_current = nullptr; }
 
@@ -104,6 +131,14 @@ public:
     // 0xFFFFFFFF and end 0.
     void layout();
     bool isLaidOut() const { return m_laidOut; }
+    // Takes start and end from a walk the caller made over the records by the rule of
+    // layout(), and marks the section laid out.
+    void setLayout(uint32_t start, uint64_t end)
+    {
+        m_start = start;
+        m_end = end;
+        m_laidOut = true;
+    }
     uint32_t start() const { return m_start; }
     // One past the last byte; 64 bits since a record may end at 2^32.
     uint64_t end() const { return m_end; }

@@ -183,6 +183,25 @@ TEST_F(LoadFileTest, FillSpaceAlignAndDataBytes)
               QByteArray("\xAB\xAB\xAB\0\0\0\x00\x44\x7F", 9));
 }
 
+// A section with an INIT record is laid out by its own walk; the copy loads the bytes of the
+// section it names, which is laid out first.
+TEST_F(LoadFileTest, InitLoadsTheSectionItCopies)
+{
+    zim::tevo::TEVORecordPlan copy;
+    copy.kind = zim::tevo::TEVORecordPlan::Init;
+    copy.name = "IDATA";
+    copy.address = 0xF000;
+    zim::tevo::TEVOExecutablePlan plan;
+    plan.sections = {loadable("CONST", {copy, dataAt(0xF005, 1, 0x77)}),
+                     loadable("IDATA", {dataAt(0x200, 2, 0x1234), dataAt(0x204, 1, 0x56)})};
+    auto file = open(plan);
+    EXPECT_EQ(cuts(file->sections().primarySections),
+              (std::vector<Cut>{{"CONST", 0xF000, 6}, {"IDATA", 0x200, 2}, {"IDATA", 0x204, 1}}));
+    const auto &constant = file->sections().primarySections[0];
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(constant->data()), 6), QByteArray("\x34\x12\0\0\x56\x77", 6));
+    EXPECT_EQ(file->startAddress(), 0x200u);
+}
+
 TEST_F(LoadFileTest, BadRecordsFailWithTheirMessage)
 {
     zim::tevo::TEVOExecutablePlan shortInsn;
