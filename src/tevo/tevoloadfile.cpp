@@ -7,6 +7,7 @@
 #include "tevo/tevomodule.h"
 #include "tevo/tevosection.h"
 
+#include <QScopeGuard>
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -47,7 +48,9 @@ bool TEVOLoadFile::readSections()
     // First pass: the size of every record of every loadable section, taken once so that the
     // copy below fills exactly the buffer allocated here. The same walk lays out a section
     // that is not laid out yet, unless it holds INIT records, whose sizes depend on the
-    // layout in progress; layout() walks those.
+    // layout in progress; layout() walks those. The section is busy during the walk, as
+    // during its layout, so that an INIT record copying it (directly or through others) is
+    // empty whichever of the two sizes it first.
     std::vector<uint32_t> sizes;
     uint64_t total = 0;
     for (TEVOSection *section : m_module->sections()) {
@@ -56,6 +59,9 @@ bool TEVOLoadFile::readSections()
         uint32_t start = 0xFFFFFFFF;
         uint64_t end = 0;
         bool hasInit = false;
+        const bool wasBusy = section->isBusy();
+        section->setBusy(true);
+        const auto idle = qScopeGuard([&] { section->setBusy(wasBusy); });
         for (TEVOFragment *fragment : section->fragments()) {
             for (TEVOInsn *record = fragment->first(); record; record = record->next()) {
                 const uint32_t n = record->isSizeless() ? 0 : record->size();
@@ -71,7 +77,7 @@ bool TEVOLoadFile::readSections()
                 }
             }
         }
-        if (!hasInit && !section->isLaidOut() && !section->isBusy())
+        if (!hasInit && !section->isLaidOut() && !wasBusy)
             section->setLayout(start, end);
     }
     m_buffer.reset(new uint8_t[total ? total : 1]);

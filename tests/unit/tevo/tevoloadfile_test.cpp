@@ -202,6 +202,26 @@ TEST_F(LoadFileTest, InitLoadsTheSectionItCopies)
     EXPECT_EQ(file->startAddress(), 0x200u);
 }
 
+// An INIT record that copies its own section is empty, as it is when the section is laid out
+// before loading.
+TEST_F(LoadFileTest, InitOfItsOwnSectionLoadsNothing)
+{
+    zim::tevo::TEVORecordPlan self;
+    self.kind = zim::tevo::TEVORecordPlan::Init;
+    self.name = "SELF";
+    self.address = 0x300;
+    zim::tevo::TEVOExecutablePlan plan;
+    plan.sections = {loadable("SELF", {self, dataAt(0x310, 1, 0x77)})};
+    for (const bool laidOutFirst : {false, true}) {
+        auto module = std::shared_ptr<zim::tevo::TEVOModule>(readStream(zim::tevo::writeTEVOExecutable(plan)));
+        if (laidOutFirst)
+            module->findSection("SELF")->layout();
+        zim::tevo::TEVOLoadFile file(module);
+        EXPECT_EQ(cuts(file.sections().primarySections), (std::vector<Cut>{{"SELF", 0x310, 1}})) << laidOutFirst;
+        EXPECT_EQ(module->findSection("SELF")->start(), 0x310u) << laidOutFirst;
+    }
+}
+
 TEST_F(LoadFileTest, BadRecordsFailWithTheirMessage)
 {
     zim::tevo::TEVOExecutablePlan shortInsn;
