@@ -3,6 +3,7 @@
 
 #include "common/hexception.h"
 #include "loadfile/hbytestream.h"
+#include "tevo/tevodatashape.h"
 #include "tevo/tevoexpr.h"
 #include "tevo/tevoinsn.h"
 #include "tevo/tevomodule.h"
@@ -908,39 +909,23 @@ const uint8_t *TEVOReader::packedRecords(const uint8_t *p)
         uint32_t *out = values;
         uint64_t next = m_run->nextAddress();
         const uint32_t step = m_run->consecutiveSize();
-        // The shape of the records: the byte counts of address and value (litValue: the value
-        // is a LIT). Records of one shape have their opcodes at the same places, so the next
-        // record's place is known before this one's bytes are loaded; only a change of shape
-        // costs a second look.
-        constexpr uint32_t litValue = 0xFF;
-        uint32_t na = 0;
-        uint32_t nv = 0;
-        bool learnt = false;
-        while (out < limit && end - p >= longest) {
-            const uint8_t *q = p + 2 + na;
-            const uint8_t *r = nv == litValue ? q + 2 : q + 3 + nv;
-            if (p[0] == litx && p[1] == na && q[0] == setpc && r[0] == step && r[1] == defbytes
-                && (nv == litValue ? q[1] < 8 : q[1] == litx && q[2] == nv)) {
-                if (number(p + 2, na) != next)
-                    break;
-                *out++ = nv == litValue ? q[1] : number(q + 3, nv);
+        // The records come in stretches of one shape (the byte counts of address and value):
+        // within one, each record is matched whole against the address it must have and the
+        // next one's place is known before this one's bytes are loaded. A change of shape, an
+        // address that needs another byte for instance, is learnt again.
+        TEVODataShape shape;
+        while (end - p >= TEVODataShape::readLength && shape.learn(p, step)) {
+            const uint64_t byWindow = uint64_t(end - p - TEVODataShape::readLength) / shape.length() + 1;
+            const uint64_t n = std::min({uint64_t(limit - out), byWindow, shape.recordsFrom(next, step)});
+            uint64_t i = 0;
+            for (; i < n && shape.matches(p, next); ++i) {
+                out[i] = shape.value(p);
+                p += shape.length();
                 next += step;
-                p = r + 2;
-                learnt = false;
-                continue;
             }
-            // Another shape, or another form: learn the shape once and look again.
-            if (learnt || p[0] != litx || p[1] > 4)
+            out += i;
+            if (i == 0 || out == limit)
                 break;
-            na = p[1];
-            q = p + 2 + na;
-            if (q[1] < 8)
-                nv = litValue;
-            else if (q[1] == litx && q[2] <= 4)
-                nv = q[2];
-            else
-                break;
-            learnt = true;
         }
         if (out != values) {
             m_run->commit(pool, uint32_t(out - values));
