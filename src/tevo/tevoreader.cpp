@@ -764,8 +764,10 @@ void TEVOReader::run()
 // without a dispatch per opcode: a constant followed by the opcode that consumes it (SETPC,
 // ADJUST_STACK, INSTRUMENTATION_DATA, the instruction attribute), constant data (v LITk
 // DEFBYTES), and a pool string (offset length MKSTRING) with what takes it next (SETBYTES, or
-// MKFILENAME line LOCUS). Each is taken only where the general path could not fail on it, so
-// every error still comes from there with its message, and the module built is the same.
+// MKFILENAME line LOCUS); the null operands of instructions and any other constant are pushed
+// in place, so that a run of records is read without going back to the dispatch. Each is taken
+// only where the general path could not fail on it, so every error still comes from there with
+// its message, and the module built is the same.
 bool TEVOReader::fusedConstants()
 {
     // The longest sequence read below: three constants of ten bytes and four opcodes.
@@ -790,6 +792,19 @@ bool TEVOReader::fusedConstants()
     const uint8_t *p = m_cursor - 1;
     const uint8_t *const start = p;
     while (m_end - p >= longest) {
+        // The null operands of an instruction.
+        if (p[0] == uint8_t(TEVOOpcode::NULL_) || p[0] == uint8_t(TEVOOpcode::NULL_NULL)) {
+            const int nulls = p[0] == uint8_t(TEVOOpcode::NULL_NULL) ? 2 : 1;
+            if (m_depth + nulls > maxStack)
+                break;
+            for (int i = 0; i < nulls; ++i) {
+                Entry &e = m_stack[m_depth++];
+                e.object = nullptr;
+                e.tag = Entry::Object;
+            }
+            p += 1;
+            continue;
+        }
         uint64_t value;
         const uint8_t *q;
         if (!constantAt(p, value, q))
@@ -836,18 +851,23 @@ bool TEVOReader::fusedConstants()
         // Two constants and what they make.
         uint64_t second;
         const uint8_t *r;
-        if (!constantAt(q, second, r) || m_depth + 2 > maxStack)
-            break;
-        if (r[0] == uint8_t(TEVOOpcode::DEFBYTES)) {
-            if (second < 1 || second > 4 || !m_section)
+        if (!constantAt(q, second, r) || m_depth + 2 > maxStack
+            || (r[0] == uint8_t(TEVOOpcode::DEFBYTES) ? second < 1 || second > 4 || !m_section
+                                                       : r[0] != uint8_t(TEVOOpcode::MKSTRING) || value > m_poolSize
+                                                             || second > m_poolSize || value + second > m_poolSize)) {
+            // Anything else: the constant goes onto the stack as LIT or LITX would put it,
+            // and what follows it is read from there on.
+            if (m_depth >= maxStack)
                 break;
+            pushConstant(value);
+            p = q;
+            continue;
+        }
+        if (r[0] == uint8_t(TEVOOpcode::DEFBYTES)) {
             appendConstantData(value, uint32_t(second));
             p = packedRecords(r + 1);
             continue;
         }
-        if (r[0] != uint8_t(TEVOOpcode::MKSTRING) || value > m_poolSize || second > m_poolSize
-            || value + second > m_poolSize)
-            break;
         const uint8_t *bytes = m_pool + value;
         const uint32_t length = uint32_t(second);
         p = r + 1;
@@ -875,7 +895,6 @@ bool TEVOReader::fusedConstants()
             continue;
         }
         pushString(bytes, length);
-        break;
     }
 done:
     m_cursor = p == start ? m_cursor : p;
