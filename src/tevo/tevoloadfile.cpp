@@ -13,6 +13,31 @@
 
 namespace zim::tevo {
 
+namespace {
+
+// memcpy for the few bytes of an instruction, without a call: two overlapping copies of a
+// power of two cover any n up to twice its size.
+inline void copySmall(uint8_t *dest, const uint8_t *source, uint32_t n)
+{
+    if (n >= 4 && n <= 8) {
+        uint32_t head, tail;
+        std::memcpy(&head, source, 4);
+        std::memcpy(&tail, source + n - 4, 4);
+        std::memcpy(dest, &head, 4);
+        std::memcpy(dest + n - 4, &tail, 4);
+    } else if (n >= 2 && n < 4) {
+        uint16_t head, tail;
+        std::memcpy(&head, source, 2);
+        std::memcpy(&tail, source + n - 2, 2);
+        std::memcpy(dest, &head, 2);
+        std::memcpy(dest + n - 2, &tail, 2);
+    } else {
+        std::memcpy(dest, source, n);
+    }
+}
+
+} // namespace
+
 TEVOLoadFile::TEVOLoadFile(const QString &fileName, TEVOExecutableCache &cache) : m_module(cache.load(fileName)) {}
 
 TEVOLoadFile::TEVOLoadFile(std::shared_ptr<TEVOModule> module) : m_module(std::move(module)) {}
@@ -49,6 +74,14 @@ bool TEVOLoadFile::readSections()
     // that is not laid out yet, unless it holds INIT records, whose sizes depend on the
     // layout in progress; layout() walks those.
     std::vector<uint32_t> sizes;
+    size_t records = 0;
+    for (TEVOSection *section : m_module->sections()) {
+        if (section->isLoadable()) {
+            for (TEVOFragment *fragment : section->fragments())
+                records += fragment->count();
+        }
+    }
+    sizes.reserve(records);
     uint64_t total = 0;
     for (TEVOSection *section : m_module->sections()) {
         if (!section->isLoadable())
@@ -129,7 +162,7 @@ bool TEVOLoadFile::readSections()
                     start = a;
                 }
                 if (insn)
-                    std::memcpy(c, insn->storedBytes(), n);
+                    copySmall(c, insn->storedBytes(), n);
                 else
                     record->copyBytes(c, n);
                 c += n;

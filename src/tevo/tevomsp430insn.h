@@ -21,7 +21,19 @@ public:
 
     // The size class of the code: 4 (+2 per operand) for the MSP430X extended form from
     // 0x18000000, 8 from 0x20000, 6 from 0x10000, 2 for jumps, 2 (+2 per operand) otherwise.
-    static uint32_t sizeFor(uint32_t code, bool hasFirst, bool hasSecond);
+    static uint32_t sizeFor(uint32_t code, bool hasFirst, bool hasSecond)
+    {
+        const uint32_t operands = (hasFirst ? 2 : 0) + (hasSecond ? 2 : 0);
+        if (code >= 0x18000000)
+            return 4 + operands;
+        if (code >= 0x20000)
+            return 8;
+        if (code >= 0x10000)
+            return 6;
+        if ((code & 0xFFFF) >= 0x2000 && (code & 0xFFFF) <= 0x3FFF)
+            return 2;
+        return 2 + operands;
+    }
 
     uint32_t size() override { return sizeFor(m_code, m_first, m_second); }
     // Loading needs the stored bytes: fewer than the size is a problem.
