@@ -18,18 +18,18 @@ QString TEVOMSP430Insn::problem()
 QByteArray TEVOMSP430Insn::listingText()
 {
     QByteArray text = "\tINSN\t0x" + QByteArray::number(m_code, 16);
-    if (m_first)
-        text += ", " + m_first->text();
-    if (m_second)
-        text += ", " + m_second->text();
+    if (TEVOExpr *operand = first())
+        text += ", " + operand->text();
+    if (TEVOExpr *operand = second())
+        text += ", " + operand->text();
     return text;
 }
 
 void TEVOMSP430Insn::appendReferences(std::vector<TEVOObject *> &out) const
 {
     TEVOInsn::appendReferences(out);
-    out.push_back(m_first);
-    out.push_back(m_second);
+    out.push_back(first());
+    out.push_back(second());
 }
 
 } // namespace zim::tevo
