@@ -43,9 +43,9 @@ public:
         expect(2 + na, uint8_t(TEVOOpcode::SETPC));
         uint32_t at = 3 + na;
         if (q[1] < 8) {
-            mask[at] = 0xF8;   // LIT0 to LIT7: the value is the opcode
-            m_valueShift = 8 * at;
-            m_valueBytes = literal;
+            mask[at] = 0xF8;   // LIT0 to LIT7: the value is the opcode, read as one byte
+            m_valueAt = at;
+            m_valueBytes = 1;
             at += 1;
         } else if (q[1] == litx && q[2] <= 4) {
             expect(at, litx);
@@ -89,24 +89,18 @@ public:
         return (((w0 & m_mask[0]) ^ expected0) | ((w1 & m_mask[1]) ^ m_pattern[1])) == 0;
     }
 
-    // The value of the record at p, which matches().
+    // The value of the record at p, which matches(): its bytes (0 to 4) as a big-endian
+    // number, from one eight-byte load.
     uint32_t value(const uint8_t *p) const
     {
-        if (m_valueBytes == literal)
-            return uint8_t(qFromLittleEndian<quint64>(p) >> m_valueShift);
-        // nv bytes (0 to 4) of the big-endian number at the value, from one eight-byte load.
         return uint32_t((qFromBigEndian<quint64>(p + m_valueAt) >> 1) >> (63 - 8 * m_valueBytes));
     }
 
 private:
-    // m_valueBytes of a value pushed by LIT0 to LIT7.
-    static constexpr uint32_t literal = 0xFF;
-
     uint64_t m_mask[2] = {};
     uint64_t m_pattern[2] = {};
     uint64_t m_addressLimit = 0;
     uint32_t m_addressShift = 0;
-    uint32_t m_valueShift = 0;
     uint32_t m_valueAt = 0;
     uint32_t m_valueBytes = 0;
     uint32_t m_length = 0;
