@@ -289,6 +289,9 @@ TEST(FusedRead, SequencesCutByTheWindowEdgeReadAsFromMemory)
             locus(w, "edge.c", 100 + i);
             data(w, 0x12340 + 4 * i, 0x89ABCDEF - i, 4);
         }
+        // A run of one shape, then one whose value is a LIT.
+        for (uint32_t i = 0; i < 24; ++i)
+            data(w, 0x12360 + 4 * i, i < 16 ? 0x01020304 * (i + 1) : i % 8, 4);
     });
     // The pool and the module scope come first; NOPs before the records move them across the
     // edge of the first 64 KB window.
