@@ -119,8 +119,8 @@ public:
     void setAttribute(uint32_t word) { m_attribute = word; }
     uint32_t instrumentation() const { return m_instrumentation; }
     void setInstrumentation(uint32_t value) { m_instrumentation = value; }
-    bool isMarkedInsn() const { return m_markedInsn; }
-    void setMarkedInsn(bool marked) { m_markedInsn = marked; }
+    bool isMarkedInsn() const { return detail() & markedBit; }
+    void setMarkedInsn(bool marked) { setDetail(uint8_t(marked ? detail() | markedBit : detail() & ~markedBit)); }
 
     const uint8_t *storedBytes() const { return m_bytes; }
     uint32_t storedSize() const { return m_byteCount; }
@@ -135,13 +135,17 @@ public:
     // they are and asks problem() only when they fall short.
     void copyBytes(uint8_t *dest, uint32_t n) override;
 
+protected:
+    // The bit of the record's detail byte that holds the mark; processor classes keep their
+    // own flags in the others.
+    static constexpr uint8_t markedBit = 1;
+
 private:
     const uint8_t *m_bytes = nullptr;
     uint32_t m_byteCount = 0;
     int32_t m_stackAdjustment = 0;
     uint32_t m_attribute = 0xFFFFFFFF;
     uint32_t m_instrumentation = 0;
-    bool m_markedInsn = false;
 };
 
 // DB, DW, DL: 1 to 4 bytes holding an expression's value. A constant operand is kept as its

@@ -14,6 +14,31 @@
 
 namespace zim::tevo {
 
+namespace {
+
+// memcpy for the few bytes of an instruction, without a call: two overlapping copies of a
+// power of two cover any n up to twice its size.
+inline void copySmall(uint8_t *dest, const uint8_t *source, uint32_t n)
+{
+    if (n >= 4 && n <= 8) {
+        uint32_t head, tail;
+        std::memcpy(&head, source, 4);
+        std::memcpy(&tail, source + n - 4, 4);
+        std::memcpy(dest, &head, 4);
+        std::memcpy(dest + n - 4, &tail, 4);
+    } else if (n >= 2 && n < 4) {
+        uint16_t head, tail;
+        std::memcpy(&head, source, 2);
+        std::memcpy(&tail, source + n - 2, 2);
+        std::memcpy(dest, &head, 2);
+        std::memcpy(dest + n - 2, &tail, 2);
+    } else {
+        std::memcpy(dest, source, n);
+    }
+}
+
+} // namespace
+
 TEVOLoadFile::TEVOLoadFile(const QString &fileName, TEVOExecutableCache &cache) : m_module(cache.load(fileName)) {}
 
 TEVOLoadFile::TEVOLoadFile(std::shared_ptr<TEVOModule> module) : m_module(std::move(module)) {}
@@ -44,6 +69,125 @@ bool TEVOLoadFile::readSections()
 {
     m_sections.primarySections.clear();
     m_sections.secondarySections.clear();
+    if (!cutInOneWalk())
+        cutInTwoWalks();
+    return true;
+}
+
+bool TEVOLoadFile::cutInOneWalk()
+{
+    // A load section found so far; its bytes are at offset in the buffer.
+    struct Piece
+    {
+        loadfile::LoadFileSectionList *list;
+        QByteArray name;
+        uint32_t start;
+        size_t offset;
+        uint32_t size;
+    };
+    std::vector<Piece> pieces;
+    std::unique_ptr<uint8_t[]> buffer;
+    size_t capacity = 0;
+    size_t used = 0;
+    uint64_t total = 0;
+    // The first record whose bytes cannot be loaded: reported once every record is sized, as
+    // the size limit, which the two walks check first, takes precedence.
+    QString problem;
+
+    for (TEVOSection *section : m_module->sections()) {
+        if (!section->isLoadable())
+            continue;
+        const QByteArray name = nameText(section->name());
+        loadfile::LoadFileSectionList &list = section->sectionKind() == TEVOSection::secondSpaceKind
+                                        ? m_sections.secondarySections
+                                        : m_sections.primarySections;
+        uint32_t start = 0xFFFFFFFF;
+        uint64_t end = 0;
+        // The load section in progress: from address `at`, `size` bytes at `offset`; a is the
+        // address after its last byte.
+        uint32_t at = 0;
+        uint32_t size = 0;
+        size_t offset = used;
+        uint32_t a = 0;
+        for (TEVOFragment *fragment : section->fragments()) {
+            for (TEVOInsn *record = fragment->first(); record; record = record->next()) {
+                if (record->recordKind() == TEVOInsn::RecordKind::Init)
+                    return false;
+                const uint32_t n = record->isSizeless() ? 0 : record->size();
+                if (!n)
+                    continue;
+                total += n;
+                if (total > TEVOSection::maxLoadBytes)
+                    throw common::HException(QStringLiteral("bad object file: load sections larger than %1 MB")
+                                         .arg(TEVOSection::maxLoadBytes >> 20));
+                const uint32_t r = record->address();
+                if (r != TEVOInsn::noAddress) {
+                    start = std::min(start, r);
+                    end = std::max(end, uint64_t(r) + n);
+                }
+                if (!problem.isEmpty())
+                    continue;
+                if (r == TEVOInsn::noAddress) {
+                    problem = QStringLiteral("bad object file: record without an address in section ")
+                              + QString::fromLatin1(name);
+                    continue;
+                }
+                if (uint64_t(r) + n > 0x100000000ull) {
+                    problem = QStringLiteral("bad object file: %1 bytes at 0x%2 pass the end of the address space")
+                                  .arg(n)
+                                  .arg(r, 4, 16, QLatin1Char('0'));
+                    continue;
+                }
+                TEVOProcessorInsn *insn = record->recordKind() == TEVOInsn::RecordKind::Processor
+                                              ? static_cast<TEVOProcessorInsn *>(record)
+                                              : nullptr;
+                if (insn && insn->storedSize() < n)
+                    insn = nullptr;
+                if (!insn) {
+                    problem = record->problem();
+                    if (!problem.isEmpty())
+                        continue;
+                }
+                if (r != a || !size) {
+                    if (size)
+                        pieces.push_back(Piece{&list, name, at, offset, size});
+                    at = r;
+                    size = 0;
+                    offset = used;
+                }
+                if (used + n > capacity) {
+                    capacity = std::max<size_t>({capacity * 2, used + n, 64 * 1024});
+                    std::unique_ptr<uint8_t[]> larger(new uint8_t[capacity]);
+                    if (used)
+                        std::memcpy(larger.get(), buffer.get(), used);
+                    buffer = std::move(larger);
+                }
+                uint8_t *c = buffer.get() + used;
+                if (insn)
+                    copySmall(c, insn->storedBytes(), n);
+                else
+                    record->copyBytes(c, n);
+                used += n;
+                size += n;
+                a = r + n;
+            }
+        }
+        if (size)
+            pieces.push_back(Piece{&list, name, at, offset, size});
+        if (!section->isLaidOut() && !section->isBusy())
+            section->setLayout(start, end);
+    }
+    if (!problem.isEmpty())
+        throw common::HException(problem);
+    m_buffer = buffer ? std::move(buffer) : std::make_unique<uint8_t[]>(1);
+    for (const Piece &piece : pieces)
+        piece.list->push_back(std::make_unique<loadfile::StandardLoadFileSection>(piece.name.constData(), piece.start,
+                                                                                piece.size, m_buffer.get() + piece.offset));
+    return true;
+}
+
+void TEVOLoadFile::cutInTwoWalks()
+{
 
     // First pass: the size of every record of every loadable section, taken once so that the
     // copy below fills exactly the buffer allocated here. The same walk lays out a section
@@ -52,6 +196,14 @@ bool TEVOLoadFile::readSections()
     // during its layout, so that an INIT record copying it (directly or through others) is
     // empty whichever of the two sizes it first.
     std::vector<uint32_t> sizes;
+    size_t records = 0;
+    for (TEVOSection *section : m_module->sections()) {
+        if (section->isLoadable()) {
+            for (TEVOFragment *fragment : section->fragments())
+                records += fragment->count();
+        }
+    }
+    sizes.reserve(records);
     uint64_t total = 0;
     for (TEVOSection *section : m_module->sections()) {
         if (!section->isLoadable())
@@ -135,7 +287,7 @@ bool TEVOLoadFile::readSections()
                     start = a;
                 }
                 if (insn)
-                    std::memcpy(c, insn->storedBytes(), n);
+                    copySmall(c, insn->storedBytes(), n);
                 else
                     record->copyBytes(c, n);
                 c += n;
@@ -145,7 +297,6 @@ bool TEVOLoadFile::readSections()
         }
         flush();
     }
-    return true;
 }
 
 } // namespace zim::tevo

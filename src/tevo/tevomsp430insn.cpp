@@ -5,20 +5,6 @@
 
 namespace zim::tevo {
 
-uint32_t TEVOMSP430Insn::sizeFor(uint32_t code, bool hasFirst, bool hasSecond)
-{
-    const uint32_t operands = (hasFirst ? 2 : 0) + (hasSecond ? 2 : 0);
-    if (code >= 0x18000000)
-        return 4 + operands;
-    if (code >= 0x20000)
-        return 8;
-    if (code >= 0x10000)
-        return 6;
-    if ((code & 0xFFFF) >= 0x2000 && (code & 0xFFFF) <= 0x3FFF)
-        return 2;
-    return 2 + operands;
-}
-
 QString TEVOMSP430Insn::problem()
 {
     if (storedSize() >= size())
@@ -32,18 +18,18 @@ QString TEVOMSP430Insn::problem()
 QByteArray TEVOMSP430Insn::listingText()
 {
     QByteArray text = "\tINSN\t0x" + QByteArray::number(m_code, 16);
-    if (m_first)
-        text += ", " + m_first->text();
-    if (m_second)
-        text += ", " + m_second->text();
+    if (TEVOExpr *operand = first())
+        text += ", " + operand->text();
+    if (TEVOExpr *operand = second())
+        text += ", " + operand->text();
     return text;
 }
 
 void TEVOMSP430Insn::appendReferences(std::vector<TEVOObject *> &out) const
 {
     TEVOInsn::appendReferences(out);
-    out.push_back(m_first);
-    out.push_back(m_second);
+    out.push_back(first());
+    out.push_back(second());
 }
 
 } // namespace zim::tevo

@@ -11,7 +11,7 @@ TEVOProcessorInsn *TEVOMSP430Reader::readInstruction()
     const uint32_t code = takeConstant(0, 0xFFFFFFFF);
     TEVOExpr *second = takeExprOrNull();
     TEVOExpr *first = takeExprOrNull();
-    return module().pool().make<TEVOMSP430Insn>(code, first, second);
+    return TEVOMSP430Insn::make(module().pool(), code, first, second);
 }
 
 } // namespace zim::tevo

@@ -3,6 +3,7 @@
 
 #include "common/hexception.h"
 #include "loadfile/hbytestream.h"
+#include "tevo/tevodatashape.h"
 #include "tevo/tevoexpr.h"
 #include "tevo/tevoinsn.h"
 #include "tevo/tevomodule.h"
@@ -763,8 +764,10 @@ void TEVOReader::run()
 // without a dispatch per opcode: a constant followed by the opcode that consumes it (SETPC,
 // ADJUST_STACK, INSTRUMENTATION_DATA, the instruction attribute), constant data (v LITk
 // DEFBYTES), and a pool string (offset length MKSTRING) with what takes it next (SETBYTES, or
-// MKFILENAME line LOCUS). Each is taken only where the general path could not fail on it, so
-// every error still comes from there with its message, and the module built is the same.
+// MKFILENAME line LOCUS); the null operands of instructions and any other constant are pushed
+// in place, so that a run of records is read without going back to the dispatch. Each is taken
+// only where the general path could not fail on it, so every error still comes from there with
+// its message, and the module built is the same.
 bool TEVOReader::fusedConstants()
 {
     // The longest sequence read below: three constants of ten bytes and four opcodes.
@@ -789,6 +792,19 @@ bool TEVOReader::fusedConstants()
     const uint8_t *p = m_cursor - 1;
     const uint8_t *const start = p;
     while (m_end - p >= longest) {
+        // The null operands of an instruction.
+        if (p[0] == uint8_t(TEVOOpcode::NULL_) || p[0] == uint8_t(TEVOOpcode::NULL_NULL)) {
+            const int nulls = p[0] == uint8_t(TEVOOpcode::NULL_NULL) ? 2 : 1;
+            if (m_depth + nulls > maxStack)
+                break;
+            for (int i = 0; i < nulls; ++i) {
+                Entry &e = m_stack[m_depth++];
+                e.object = nullptr;
+                e.tag = Entry::Object;
+            }
+            p += 1;
+            continue;
+        }
         uint64_t value;
         const uint8_t *q;
         if (!constantAt(p, value, q))
@@ -835,18 +851,23 @@ bool TEVOReader::fusedConstants()
         // Two constants and what they make.
         uint64_t second;
         const uint8_t *r;
-        if (!constantAt(q, second, r) || m_depth + 2 > maxStack)
-            break;
-        if (r[0] == uint8_t(TEVOOpcode::DEFBYTES)) {
-            if (second < 1 || second > 4 || !m_section)
+        if (!constantAt(q, second, r) || m_depth + 2 > maxStack
+            || (r[0] == uint8_t(TEVOOpcode::DEFBYTES) ? second < 1 || second > 4 || !m_section
+                                                       : r[0] != uint8_t(TEVOOpcode::MKSTRING) || value > m_poolSize
+                                                             || second > m_poolSize || value + second > m_poolSize)) {
+            // Anything else: the constant goes onto the stack as LIT or LITX would put it,
+            // and what follows it is read from there on.
+            if (m_depth >= maxStack)
                 break;
+            pushConstant(value);
+            p = q;
+            continue;
+        }
+        if (r[0] == uint8_t(TEVOOpcode::DEFBYTES)) {
             appendConstantData(value, uint32_t(second));
             p = packedRecords(r + 1);
             continue;
         }
-        if (r[0] != uint8_t(TEVOOpcode::MKSTRING) || value > m_poolSize || second > m_poolSize
-            || value + second > m_poolSize)
-            break;
         const uint8_t *bytes = m_pool + value;
         const uint32_t length = uint32_t(second);
         p = r + 1;
@@ -874,7 +895,6 @@ bool TEVOReader::fusedConstants()
             continue;
         }
         pushString(bytes, length);
-        break;
     }
 done:
     m_cursor = p == start ? m_cursor : p;
@@ -908,39 +928,23 @@ const uint8_t *TEVOReader::packedRecords(const uint8_t *p)
         uint32_t *out = values;
         uint64_t next = m_run->nextAddress();
         const uint32_t step = m_run->consecutiveSize();
-        // The shape of the records: the byte counts of address and value (litValue: the value
-        // is a LIT). Records of one shape have their opcodes at the same places, so the next
-        // record's place is known before this one's bytes are loaded; only a change of shape
-        // costs a second look.
-        constexpr uint32_t litValue = 0xFF;
-        uint32_t na = 0;
-        uint32_t nv = 0;
-        bool learnt = false;
-        while (out < limit && end - p >= longest) {
-            const uint8_t *q = p + 2 + na;
-            const uint8_t *r = nv == litValue ? q + 2 : q + 3 + nv;
-            if (p[0] == litx && p[1] == na && q[0] == setpc && r[0] == step && r[1] == defbytes
-                && (nv == litValue ? q[1] < 8 : q[1] == litx && q[2] == nv)) {
-                if (number(p + 2, na) != next)
-                    break;
-                *out++ = nv == litValue ? q[1] : number(q + 3, nv);
+        // The records come in stretches of one shape (the byte counts of address and value):
+        // within one, each record is matched whole against the address it must have and the
+        // next one's place is known before this one's bytes are loaded. A change of shape, an
+        // address that needs another byte for instance, is learnt again.
+        TEVODataShape shape;
+        while (end - p >= TEVODataShape::readLength && shape.learn(p, step)) {
+            const uint64_t byWindow = uint64_t(end - p - TEVODataShape::readLength) / shape.length() + 1;
+            const uint64_t n = std::min({uint64_t(limit - out), byWindow, shape.recordsFrom(next, step)});
+            uint64_t i = 0;
+            for (; i < n && shape.matches(p, next); ++i) {
+                out[i] = shape.value(p);
+                p += shape.length();
                 next += step;
-                p = r + 2;
-                learnt = false;
-                continue;
             }
-            // Another shape, or another form: learn the shape once and look again.
-            if (learnt || p[0] != litx || p[1] > 4)
+            out += i;
+            if (i == 0 || out == limit)
                 break;
-            na = p[1];
-            q = p + 2 + na;
-            if (q[1] < 8)
-                nv = litValue;
-            else if (q[1] == litx && q[2] <= 4)
-                nv = q[2];
-            else
-                break;
-            learnt = true;
         }
         if (out != values) {
             m_run->commit(pool, uint32_t(out - values));

@@ -163,6 +163,35 @@ INSTANTIATE_TEST_SUITE_P(
                        });
                    },
                    ""},
+        StreamCase{"ConsecutiveDataWhoseAddressesAndValuesChangeWidth",
+                   [] {
+                       return inSection([](zim::tevo::TEVOWriter &w) {
+                           // Addresses gaining a byte, values alternating between LIT and
+                           // LITX of every width, then addresses and values written with
+                           // more bytes than they need, and an address of no bytes at all.
+                           for (uint32_t start : {0xF0u, 0xFFF0u, 0xFFFFF0u, 0xFFFFFFE0u}) {
+                               for (uint32_t i = 0; i < 16; ++i) {
+                                   const uint64_t values[] = {i % 8, 0x80 + i, 0x1234, 0xABCDEF, 0xFEDCBA98};
+                                   data(w, start + 2 * i, values[i % 5] & 0xFFFF, 2);
+                               }
+                           }
+                           for (uint32_t i = 0; i < 12; ++i) {
+                               w.constantBytes(QByteArray::fromHex("000010") + char(i));
+                               w.op(Op::SETPC);
+                               w.constantBytes(QByteArray(int(i % 4), '\0') + char(0x40 + i));
+                               w.constant(1);
+                               w.op(Op::DEFBYTES);
+                           }
+                           for (uint32_t i = 0; i < 3; ++i) {
+                               w.constantBytes(QByteArray());
+                               w.op(Op::SETPC);
+                               w.constant(0x55 + i);
+                               w.constant(1);
+                               w.op(Op::DEFBYTES);
+                           }
+                       });
+                   },
+                   ""},
         StreamCase{"DataAtAddressesBeyondWhatAPackedEntryHolds",
                    [] {
                        return inSection([](zim::tevo::TEVOWriter &w) {
@@ -260,6 +289,9 @@ TEST(FusedRead, SequencesCutByTheWindowEdgeReadAsFromMemory)
             locus(w, "edge.c", 100 + i);
             data(w, 0x12340 + 4 * i, 0x89ABCDEF - i, 4);
         }
+        // A run of one shape, then one whose value is a LIT.
+        for (uint32_t i = 0; i < 24; ++i)
+            data(w, 0x12360 + 4 * i, i < 16 ? 0x01020304 * (i + 1) : i % 8, 4);
     });
     // The pool and the module scope come first; NOPs before the records move them across the
     // edge of the first 64 KB window.

@@ -248,6 +248,42 @@ TEST_F(LoadFileTest, BadRecordsFailWithTheirMessage)
     zim::tevo::TEVOExecutablePlan tooBig;
     tooBig.sections = {loadable("CODE", {huge})};
     EXPECT_EQ(messageOf([&] { open(tooBig)->sections(); }), "bad object file: load sections larger than 16 MB");
+
+    // Every record is sized before any is copied: the limit outranks a bad record before it,
+    // and a bad record before a section with INIT records is still the one reported.
+    zim::tevo::TEVOExecutablePlan badThenTooBig;
+    badThenTooBig.sections = {loadable("CODE", {insn}), loadable("FILL", {huge})};
+    EXPECT_EQ(messageOf([&] { open(badThenTooBig)->sections(); }), "bad object file: load sections larger than 16 MB");
+    zim::tevo::TEVORecordPlan copy;
+    copy.kind = zim::tevo::TEVORecordPlan::Init;
+    copy.name = "CODE";
+    copy.address = 0xF000;
+    zim::tevo::TEVOExecutablePlan badThenInit;
+    badThenInit.sections = {loadable("CODE", {insn}), loadable("CONST", {copy})};
+    EXPECT_EQ(messageOf([&] { open(badThenInit)->sections(); }),
+              "bad object file: instruction at 0x4400 has 2 of its 8 bytes");
+}
+
+// Load sections keep their bytes when the buffer they are cut into grows past its first size.
+TEST_F(LoadFileTest, SectionsCutBeforeTheBufferGrowsKeepTheirBytes)
+{
+    zim::tevo::TEVORecordPlan fill;
+    fill.kind = zim::tevo::TEVORecordPlan::Fill;
+    fill.address = 0x10000;
+    fill.count = 200 * 1024;
+    fill.value = 0x5A;
+    zim::tevo::TEVOExecutablePlan plan;
+    plan.sections = {loadable("HEAD", {dataAt(0x200, 2, 0x1234), dataAt(0x300, 1, 0x56)}),
+                     loadable("BULK", {fill, dataAt(0x50000, 4, 0x89ABCDEF)})};
+    auto file = open(plan);
+    const auto &list = file->sections().primarySections;
+    ASSERT_EQ(cuts(list), (std::vector<Cut>{{"HEAD", 0x200, 2}, {"HEAD", 0x300, 1}, {"BULK", 0x10000, 200 * 1024},
+                                            {"BULK", 0x50000, 4}}));
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(list[0]->data()), 2), QByteArray("\x34\x12"));
+    EXPECT_EQ(list[1]->data()[0], 0x56);
+    EXPECT_EQ(list[2]->data()[0], 0x5A);
+    EXPECT_EQ(list[2]->data()[200 * 1024 - 1], 0x5A);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(list[3]->data()), 4), QByteArray("\xEF\xCD\xAB\x89"));
 }
 
 TEST_F(LoadFileTest, CircularDataSymbolFailsWithItsMessage)

@@ -3,6 +3,7 @@
 #include "tevo/tevoexpr.h"
 #include "tevo/tevoinsn.h"
 #include "tevo/tevomodule.h"
+#include "tevo/tevomsp430insn.h"
 #include "tevo/tevomsp430reader.h"
 #include "tevo/tevosection.h"
 #include "tevo/tevosymbol.h"
@@ -252,6 +253,53 @@ TEST(Reader, LocusIsKeptForLoadingAndDroppedByTheClearOpcode)
     EXPECT_EQ(records[1]->locus(), records[0]);
     EXPECT_EQ(records[2]->locus(), records[0]);
     EXPECT_EQ(records[3]->locus(), nullptr);
+}
+
+// The mark and the operands share the record's flag byte; the words set after INSN land on
+// the instruction just made.
+TEST(Reader, InstructionKeepsItsOperandsMarkAndWords)
+{
+    auto module = readStream(inSection([](zim::tevo::TEVOWriter &w) {
+        w.constant(0x10);
+        w.op(Op::ADJUST_STACK);
+        w.constant(0x1234);
+        w.op(Op::NULL_);
+        w.constant(0x4034);
+        w.op(Op::INSN_MARKED);
+        w.constant(7);
+        w.op(Op::INSTRUMENTATION_DATA);
+        w.op(Op::NULL_);
+        w.constant(4);
+        w.op(Op::REGISTER);
+        w.constant(0x4303);
+        w.op(Op::INSN);
+        w.constant(0xABCD);
+        w.op(Op::SET_INSN_ATTRIBUTE);
+        w.op(Op::NULL_NULL);
+        w.constant(0x4303);
+        w.op(Op::INSN_MARKED);
+    }));
+    const auto records = recordsOf(module->findSection("CODE")->fragments()[0]);
+    ASSERT_EQ(records.size(), 3u);
+    auto *withFirst = static_cast<zim::tevo::TEVOMSP430Insn *>(records[0]);
+    auto *withSecond = static_cast<zim::tevo::TEVOMSP430Insn *>(records[1]);
+    auto *without = static_cast<zim::tevo::TEVOMSP430Insn *>(records[2]);
+    EXPECT_TRUE(withFirst->isMarkedInsn());
+    EXPECT_FALSE(withSecond->isMarkedInsn());
+    EXPECT_TRUE(without->isMarkedInsn());
+    EXPECT_EQ(withFirst->first()->text(), "0x1234");
+    EXPECT_EQ(withFirst->second(), nullptr);
+    EXPECT_EQ(withSecond->first(), nullptr);
+    ASSERT_NE(withSecond->second(), nullptr);
+    EXPECT_EQ(without->first(), nullptr);
+    EXPECT_EQ(without->second(), nullptr);
+    EXPECT_EQ(withFirst->size(), 4u);
+    EXPECT_EQ(withSecond->size(), 4u);
+    EXPECT_EQ(without->size(), 2u);
+    EXPECT_EQ(withFirst->instrumentation(), 7u);
+    EXPECT_EQ(withFirst->attribute(), 0xFFFFFFFFu);
+    EXPECT_EQ(withSecond->attribute(), 0xABCDu);
+    EXPECT_EQ(without->stackAdjustment(), 0x10);
 }
 
 TEST(Reader, TraceNamesOpcodesAndShowsTheStack)
