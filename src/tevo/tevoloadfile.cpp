@@ -37,6 +37,29 @@ inline void copySmall(uint8_t *dest, const uint8_t *source, uint32_t n)
     }
 }
 
+// Why the n bytes of a record cannot be loaded at its address, or an empty text. insn is set
+// to the record when it is a processor record whose stored bytes cover n: those are loaded as
+// they are, and only a processor record with fewer bytes can have a problem.
+QString loadProblem(TEVOInsn *record, uint32_t n, const QByteArray &section, TEVOProcessorInsn *&insn)
+{
+    insn = nullptr;
+    const uint32_t r = record->address();
+    if (r == TEVOInsn::noAddress)
+        return QStringLiteral("bad object file: record without an address in section ") + QString::fromLatin1(section);
+    if (uint64_t(r) + n > 0x100000000ull)
+        return QStringLiteral("bad object file: %1 bytes at 0x%2 pass the end of the address space")
+            .arg(n)
+            .arg(r, 4, 16, QLatin1Char('0'));
+    if (record->recordKind() == TEVOInsn::RecordKind::Processor) {
+        auto *processor = static_cast<TEVOProcessorInsn *>(record);
+        if (processor->storedSize() >= n) {
+            insn = processor;
+            return QString();
+        }
+    }
+    return record->problem();
+}
+
 } // namespace
 
 TEVOLoadFile::TEVOLoadFile(const QString &fileName, TEVOExecutableCache &cache) : m_module(cache.load(fileName)) {}
@@ -127,27 +150,10 @@ bool TEVOLoadFile::cutInOneWalk()
                 }
                 if (!problem.isEmpty())
                     continue;
-                if (r == TEVOInsn::noAddress) {
-                    problem = QStringLiteral("bad object file: record without an address in section ")
-                              + QString::fromLatin1(name);
+                TEVOProcessorInsn *insn;
+                problem = loadProblem(record, n, name, insn);
+                if (!problem.isEmpty())
                     continue;
-                }
-                if (uint64_t(r) + n > 0x100000000ull) {
-                    problem = QStringLiteral("bad object file: %1 bytes at 0x%2 pass the end of the address space")
-                                  .arg(n)
-                                  .arg(r, 4, 16, QLatin1Char('0'));
-                    continue;
-                }
-                TEVOProcessorInsn *insn = record->recordKind() == TEVOInsn::RecordKind::Processor
-                                              ? static_cast<TEVOProcessorInsn *>(record)
-                                              : nullptr;
-                if (insn && insn->storedSize() < n)
-                    insn = nullptr;
-                if (!insn) {
-                    problem = record->problem();
-                    if (!problem.isEmpty())
-                        continue;
-                }
                 if (r != a || !size) {
                     if (size)
                         pieces.push_back(Piece{&list, name, at, offset, size});
@@ -258,25 +264,10 @@ void TEVOLoadFile::cutInTwoWalks()
                 if (!n)
                     continue;
                 const uint32_t r = record->address();
-                if (r == TEVOInsn::noAddress)
-                    throw common::HException(QStringLiteral("bad object file: record without an address in section ")
-                                     + QString::fromLatin1(name));
-                if (uint64_t(r) + n > 0x100000000ull)
-                    throw common::HException(QStringLiteral("bad object file: %1 bytes at 0x%2 pass the end of the address space")
-                                         .arg(n)
-                                         .arg(r, 4, 16, QLatin1Char('0')));
-                // A processor record loads its stored bytes; only one that has fewer than
-                // its size can have a problem.
-                TEVOProcessorInsn *insn = record->recordKind() == TEVOInsn::RecordKind::Processor
-                                              ? static_cast<TEVOProcessorInsn *>(record)
-                                              : nullptr;
-                if (insn && insn->storedSize() < n)
-                    insn = nullptr;
-                if (!insn) {
-                    const QString problem = record->problem();
-                    if (!problem.isEmpty())
-                        throw common::HException(problem);
-                }
+                TEVOProcessorInsn *insn;
+                const QString problem = loadProblem(record, n, name, insn);
+                if (!problem.isEmpty())
+                    throw common::HException(problem);
                 if (r != a) {
                     a = r;
                     if (size) {
