@@ -55,10 +55,9 @@ public:
 #include "target/targetscriptmethods.def"
 #undef TARGET_SCRIPT_METHOD
     };
-    // The most elements one script call moves to or from the target, and the largest file
-    // readBinary reads: more would only exhaust memory.
+    // The most elements one script call moves to or from the target: more would only exhaust
+    // memory.
     static constexpr uint32_t kMaxScriptTransfer = 0x100000;
-    static constexpr qint64 kMaxScriptFileSize = 16 * 1024 * 1024;
 
     TargetInterface(uint32_t flags, QObject *parent, const QString &name);
     ~TargetInterface() override;

@@ -2,6 +2,7 @@
 // attach scripts that run with it.
 #include "target/targetinterface.h"
 
+#include "common/boundedread.h"
 #include "common/hexception.h"
 #include "platform/platform.h"
 #include "project/buildsystem.h"
@@ -212,22 +213,8 @@ ESValue TargetInterface::callScriptMethod(ESContext &context, ScriptMethod metho
         return ESValue();
     case ScriptMethod::readBinary: {
         const QString path = context.toString(arg(0));
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            throw common::HException(QStringLiteral("cannot open file \u201C") + path + QStringLiteral("\u201D: ")
-                                     + file.errorString());
-        if (file.size() > kMaxScriptFileSize)
-            throw common::HException(QStringLiteral("file \u201C") + path
-                                     + QStringLiteral("\u201D is larger than the %1 bytes a script may read")
-                                           .arg(kMaxScriptFileSize));
-        const QByteArray bytes = file.read(kMaxScriptFileSize + 1);
-        if (file.error() != QFileDevice::NoError)
-            throw common::HException(QStringLiteral("cannot read file \u201C") + path + QStringLiteral("\u201D: ")
-                                     + file.errorString());
-        if (bytes.size() > kMaxScriptFileSize)
-            throw common::HException(QStringLiteral("file \u201C") + path
-                                     + QStringLiteral("\u201D is larger than the %1 bytes a script may read")
-                                           .arg(kMaxScriptFileSize));
+        const QByteArray bytes = common::readWholeFile(path, common::kMaxScriptFileSize,
+                                                       QStringLiteral("a script may read"));
         return ESValue::fromObject(context.arrayFromBytes(bytes));
     }
     }
