@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -152,6 +153,12 @@ TEST_F(XmlPPTest, FilesAreDecodedAsTheyDeclare)
     EXPECT_EQ(process("<r><include filename=\"part.xml\"/><include filename=\"part.xml\" expand_macros=\"\"/></r>"),
               QString::fromUtf8("<r><part name=\"Caf\u00e9 $(Chip)\"/><part name=\"Caf\u00e9 F449\"/></r>"));
     EXPECT_EQ(process(latin1), QString::fromUtf8("<part name=\"Caf\u00e9 $(Chip)\"/>"));
+    // A byte order mark decides before any declaration.
+    const QString wide = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?><part name=\"\u00e9 $(Chip)\"/>");
+    write(QStringLiteral("wide.xml"),
+          QByteArray("\xff\xfe", 2) + QByteArray(QStringEncoder(QStringConverter::Utf16LE)(wide)));
+    EXPECT_EQ(process("<r><include filename=\"wide.xml\" expand_macros=\"\"/></r>"),
+              QString::fromUtf8("<r><part name=\"\u00e9 F449\"/></r>"));
     EXPECT_TRUE(m_warnings.isEmpty()) << m_warnings.join(QLatin1Char('\n')).toStdString();
 }
 
