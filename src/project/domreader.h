@@ -1,5 +1,5 @@
 // DomReader: parses description and solution files into the toolkit's DOM, refusing documents
-// nested deeper than the tree code is willing to walk.
+// nested deeper, or elements wider, than the tree code and the toolkit's parser handle well.
 #pragma once
 
 #include <QByteArray>
@@ -13,6 +13,9 @@ class DomReader
 public:
     // Deeper element nesting is refused as a parse error; real files stay far below it.
     static constexpr int maxDepth = 1000;
+    // The toolkit's parser takes time quadratic in the attributes of one element, so wider
+    // elements are refused before it sees them; real files have a handful.
+    static constexpr int maxAttributes = 256;
 
     struct Error
     {
@@ -21,12 +24,18 @@ public:
         int column = 0;
     };
 
-    // Parses text into document; false with error filled in when it is not well-formed XML
-    // or nests deeper than maxDepth.
+    // Parses text into document; false with error filled in when it is not well-formed XML,
+    // nests deeper than maxDepth or has an element with more than maxAttributes attributes.
+    // Bytes are decoded as the document declares; text is taken as already decoded.
     static bool read(const QByteArray &text, QDomDocument &document, Error &error);
-    // Checks that text is well-formed XML nested no deeper than maxDepth, without building
-    // anything; doctype receives the document type name.
+    static bool read(const QString &text, QDomDocument &document, Error &error);
+    // Checks the same without building anything; doctype receives the document type name.
     static bool check(const QByteArray &text, QString &doctype, Error &error);
+    static bool check(const QString &text, QString &doctype, Error &error);
+    // Decodes bytes in the encoding that their byte order mark or XML declaration names
+    // (UTF-8 when neither does). False with error filled in when that encoding is unknown or
+    // the bytes are not valid in it.
+    static bool decode(const QByteArray &bytes, QString &text, Error &error);
 };
 
 } // namespace zim::project

@@ -1,6 +1,8 @@
 // The preprocessor of the description files: conditions, switches, includes and definitions.
 #include "project/xmlpp.h"
 
+#include "common/boundedread.h"
+#include "common/hexception.h"
 #include "project/domreader.h"
 
 #include <QDebug>
@@ -21,6 +23,13 @@ void warn(const QString &text)
 
 // Included files nested deeper than this are taken for a runaway chain.
 constexpr int kMaxIncludeDepth = 64;
+
+const QString kSizeReader = QStringLiteral("a description file may have");
+
+QString quoted(const QString &path)
+{
+    return QStringLiteral("\u201C") + path + QStringLiteral("\u201D");
+}
 
 } // namespace
 
@@ -47,8 +56,11 @@ bool XmlPP::processFile(const QString &fileName)
         m_errorMessage = QStringLiteral("cannot access");
         return false;
     }
-    const QByteArray text = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
+    QByteArray text;
+    bool tooLarge = false;
+    if (!common::readAllBounded(file, common::kMaxSolutionFileSize, text, &tooLarge)) {
+        if (tooLarge)
+            throw common::HException(common::tooLargeMessage(fileName, common::kMaxSolutionFileSize, kSizeReader));
         m_errorMessage = QStringLiteral("cannot access");
         return false;
     }
@@ -67,9 +79,23 @@ bool XmlPP::processText(const QByteArray &text, const QString &fileName)
         return false;
     }
     const QFileInfo info(fileName);
+    // The run's state goes when it ends, also when a limit throws out of it.
+    struct RunState
+    {
+        XmlPP &pp;
+        ~RunState()
+        {
+            pp.m_files.clear();
+            pp.m_texts.clear();
+            pp.m_includeLoads = 0;
+            pp.m_includedBytes = 0;
+        }
+    } run{*this};
     m_files = QStringList{info.absoluteFilePath()};
+    m_texts.clear();
+    m_includeLoads = 0;
+    m_includedBytes = 0;
     processElement(m_document.documentElement(), info.absolutePath());
-    m_files.clear();
     return true;
 }
 
@@ -126,28 +152,42 @@ QDomNode XmlPP::include(QDomElement includeElement, const QString &directory)
         return drop();
     }
     const QString path = directory + QLatin1Char('/') + includeElement.attribute(QStringLiteral("filename"));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        warn(QStringLiteral("couldn't open include file ") + path);
+    QByteArray bytes;
+    if (!readIncluded(path, bytes))
         return drop();
-    }
     const QFileInfo info(path);
     if (m_files.contains(info.absoluteFilePath()) || m_files.size() >= kMaxIncludeDepth) {
         warn(QStringLiteral("include file ") + path + QStringLiteral(" includes itself"));
         return drop();
     }
-    QString text = QString::fromUtf8(file.readAll());
-    if (includeElement.hasAttribute(QStringLiteral("expand_macros"))) {
-        MacroMap macros = m_environment;
-        const MacroMap extra = parseMacroList(includeElement.attribute(QStringLiteral("macros")));
-        for (auto it = extra.cbegin(); it != extra.cend(); ++it)
-            macros.insert(it.key(), it.value());
-        text = expandMacros(macros, text);
-    }
+    // Every merge counts, also of a file read before: each copy grows the document.
+    if (++m_includeLoads > maxIncludeLoads)
+        throw common::HException(QStringLiteral("description file ") + quoted(m_files.first())
+                                 + QStringLiteral(" loads include files more than %1 times").arg(maxIncludeLoads));
+    m_includedBytes += bytes.size();
+    if (m_includedBytes > common::kMaxSolutionFileSize)
+        throw common::HException(QStringLiteral("the files that ") + quoted(m_files.first())
+                                 + QStringLiteral(" includes add up to more than the %1 bytes ")
+                                       .arg(common::kMaxSolutionFileSize)
+                                 + kSizeReader);
     QDomDocument included;
     DomReader::Error error;
-    if (!DomReader::read(text.toUtf8(), included, error)) {
-        warn(QStringLiteral("error \"") + error.message + QStringLiteral("\" in include file ") + path
+    bool parsed = false;
+    if (includeElement.hasAttribute(QStringLiteral("expand_macros"))) {
+        // Macros expand in the decoded text, which then parses as it stands.
+        QString text;
+        if (DomReader::decode(bytes, text, error)) {
+            MacroMap macros = m_environment;
+            const MacroMap extra = parseMacroList(includeElement.attribute(QStringLiteral("macros")));
+            for (auto it = extra.cbegin(); it != extra.cend(); ++it)
+                macros.insert(it.key(), it.value());
+            parsed = DomReader::read(expandMacros(macros, text), included, error);
+        }
+    } else {
+        parsed = DomReader::read(bytes, included, error);
+    }
+    if (!parsed) {
+        warn(QStringLiteral("error \"") + error.message + QStringLiteral("\" in include file") + path
              + QStringLiteral(" line:") + QString::number(error.line) + QStringLiteral(" column:")
              + QString::number(error.column));
         return drop();
@@ -167,6 +207,31 @@ QDomNode XmlPP::include(QDomElement includeElement, const QString &directory)
     if (!imported.isNull())
         parent.insertBefore(imported, includeElement);
     return drop();
+}
+
+bool XmlPP::readIncluded(const QString &path, QByteArray &bytes)
+{
+    const QString key = QFileInfo(path).canonicalFilePath();
+    if (!key.isEmpty()) {
+        const auto it = m_texts.constFind(key);
+        if (it != m_texts.constEnd()) {
+            bytes = it.value();
+            return true;
+        }
+    }
+    QFile file(path);
+    bool tooLarge = false;
+    if (!file.open(QIODevice::ReadOnly)
+        || !common::readAllBounded(file, common::kMaxSolutionFileSize, bytes, &tooLarge)) {
+        if (tooLarge)
+            warn(common::tooLargeMessage(path, common::kMaxSolutionFileSize, kSizeReader));
+        else
+            warn(QStringLiteral("couldn't open include file") + path);
+        return false;
+    }
+    if (!key.isEmpty())
+        m_texts.insert(key, bytes);
+    return true;
 }
 
 void XmlPP::processElement(QDomElement element, const QString &directory)

@@ -91,6 +91,8 @@ GoldenCase readGoldenCase(const QString &path, const QString &name)
             gc.cwd = text.mid(4).trimmed();
         else if (text.startsWith(QLatin1String("stdout-file:")))
             gc.stdoutFile = text.mid(12).trimmed();
+        else if (text == QLatin1String("install: case"))
+            gc.ownInstall = true;
         else
             gc.parseError = QStringLiteral("unknown header line: ") + text;
     }

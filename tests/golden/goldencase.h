@@ -39,6 +39,9 @@ struct GoldenCase
     QString argsLine;
     QString cwd;         // empty: the case's own temporary directory
     QString stdoutFile;  // empty: standard output is captured; else it goes to this path (/dev/full)
+    // Set: the executable runs from a copy in the case's bin/, so that the installation
+    // directory, and with it targets/, is the case's own temporary directory.
+    bool ownInstall = false;
     int status = 0;
     QList<GoldenInput> inputs;
     QList<GoldenNode> nodes;

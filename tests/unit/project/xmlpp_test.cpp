@@ -1,11 +1,14 @@
 // The description-file preprocessor: conditions, switches, definitions, includes and warnings.
 #include "project/xmlpp.h"
+#include "common/boundedread.h"
+#include "common/hexception.h"
 #include "solutionfiles.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -126,8 +129,9 @@ TEST_F(XmlPPTest, IncludeProblemsAreWarnings)
     const QString dir = m_dir.path();
     ASSERT_EQ(m_warnings.size(), 4);
     EXPECT_EQ(m_warnings[0], "XmlPP::processConditionals(): missing filename in <include>");
-    EXPECT_EQ(m_warnings[1], "XmlPP::processConditionals(): couldn't open include file " + dir + "/none.xml");
-    EXPECT_EQ(m_warnings[2], "XmlPP::processConditionals(): error \"Opening and ending tag mismatch.\" in include file "
+    // The path follows "include file" without a blank.
+    EXPECT_EQ(m_warnings[1], "XmlPP::processConditionals(): couldn't open include file" + dir + "/none.xml");
+    EXPECT_EQ(m_warnings[2], "XmlPP::processConditionals(): error \"Opening and ending tag mismatch.\" in include file"
                                  + dir + "/bad.xml line:2 column:13");
     EXPECT_TRUE(m_warnings[3].contains("self.xml includes itself"));
 }
@@ -140,6 +144,118 @@ TEST_F(XmlPPTest, UnreadableAndMalformedFilesFail)
     EXPECT_FALSE(m_pp.processFile(m_dir.filePath(QStringLiteral("deep.xml"))));
     EXPECT_EQ(m_pp.errorMessage(), "elements nested deeper than 1000 levels");
     EXPECT_EQ(m_pp.errorLine(), 1);
+}
+
+TEST_F(XmlPPTest, FilesAreDecodedAsTheyDeclare)
+{
+    const QByteArray latin1 = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<part name=\"Caf\xe9 $(Chip)\"/>";
+    write(QStringLiteral("part.xml"), latin1);
+    EXPECT_EQ(process("<r><include filename=\"part.xml\"/><include filename=\"part.xml\" expand_macros=\"\"/></r>"),
+              QString::fromUtf8("<r><part name=\"Caf\u00e9 $(Chip)\"/><part name=\"Caf\u00e9 F449\"/></r>"));
+    EXPECT_EQ(process(latin1), QString::fromUtf8("<part name=\"Caf\u00e9 $(Chip)\"/>"));
+    // A byte order mark decides before any declaration.
+    const QString wide = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?><part name=\"\u00e9 $(Chip)\"/>");
+    write(QStringLiteral("wide.xml"),
+          QByteArray("\xff\xfe", 2) + QByteArray(QStringEncoder(QStringConverter::Utf16LE)(wide)));
+    EXPECT_EQ(process("<r><include filename=\"wide.xml\" expand_macros=\"\"/></r>"),
+              QString::fromUtf8("<r><part name=\"\u00e9 F449\"/></r>"));
+    EXPECT_TRUE(m_warnings.isEmpty()) << m_warnings.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(XmlPPTest, UndecodableIncludesAreWarnings)
+{
+    write(QStringLiteral("odd.xml"), "<?xml version=\"1.0\" encoding=\"X-NOPE\"?>\n<part/>");
+    write(QStringLiteral("bad.xml"), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<part n=\"Caf\xe9\"/>");
+    EXPECT_EQ(process("<r><include filename=\"odd.xml\"/><include filename=\"odd.xml\" expand_macros=\"\"/>"
+                      "<include filename=\"bad.xml\" expand_macros=\"\"/></r>"),
+              "<r/>");
+    const QString prefix = "XmlPP::processConditionals(): error \"";
+    const QString odd = "\" in include file" + m_dir.filePath(QStringLiteral("odd.xml"));
+    const QString bad = "\" in include file" + m_dir.filePath(QStringLiteral("bad.xml"));
+    EXPECT_EQ(m_warnings, QStringList({prefix + "Encoding X-NOPE is unsupported" + odd + " line:1 column:39",
+                                       prefix + "Encoding X-NOPE is unsupported" + odd + " line:1 column:39",
+                                       prefix + "Encountered incorrectly encoded content." + bad + " line:2 column:13"}));
+    EXPECT_FALSE(m_pp.processFile(m_dir.filePath(QStringLiteral("odd.xml"))));
+    EXPECT_EQ(m_pp.errorMessage(), "Encoding X-NOPE is unsupported");
+}
+
+TEST_F(XmlPPTest, FilesLargerThanTheCeilingAreRefused)
+{
+    const QString big = m_dir.filePath(QStringLiteral("big.xml"));
+    {
+        QFile f(big);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(zim::common::kMaxSolutionFileSize + 1));
+    }
+    const QString message = QStringLiteral("file \u201C") + big + QStringLiteral("\u201D is larger than the 16777216 "
+                                                                              "bytes a description file may have");
+    EXPECT_EQ(process("<r><include filename=\"big.xml\"/><a/></r>"), "<r><a/></r>");
+    EXPECT_EQ(m_warnings, QStringList{"XmlPP::processConditionals(): " + message});
+    try {
+        m_pp.processFile(big);
+        ADD_FAILURE() << "no exception";
+    } catch (const zim::common::HException &e) {
+        EXPECT_EQ(e.message(), message);
+    }
+}
+
+TEST_F(XmlPPTest, IncludeFanIsCappedByLoads)
+{
+    auto fan = [&](int files) {
+        for (int i = 0; i < files; ++i) {
+            const QByteArray next = "<include filename=\"f" + QByteArray::number(i + 1) + ".xml\" no_root=\"\"/>";
+            write(QStringLiteral("f%1.xml").arg(i), i + 1 < files ? "<f>" + next + next + "</f>" : "<f><leaf/></f>");
+        }
+    };
+    // 1 + 2 + ... + 256 loads: within the cap, every copy is merged.
+    fan(9);
+    const QString merged = process("<r><include filename=\"f0.xml\" no_root=\"\"/></r>");
+    EXPECT_EQ(merged.count(QStringLiteral("<leaf/>")), 256);
+    // 1 + 2 + ... + 1024 loads: refused as a whole, not merged in part.
+    fan(11);
+    write(QStringLiteral("main.xml"), "<r><include filename=\"f0.xml\" no_root=\"\"/></r>");
+    const QString main = m_dir.filePath(QStringLiteral("main.xml"));
+    try {
+        m_pp.processFile(main);
+        ADD_FAILURE() << "no exception";
+    } catch (const zim::common::HException &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("description file \u201C") + main
+                                   + QStringLiteral("\u201D loads include files more than 1024 times"));
+    }
+}
+
+TEST_F(XmlPPTest, IncludeFanIsCappedByBytes)
+{
+    // Each copy of an included file counts, whether or not it was read before.
+    write(QStringLiteral("wide.xml"), "<w>" + QByteArray(9 * 1024 * 1024, ' ') + "</w>");
+    write(QStringLiteral("main.xml"), "<r><include filename=\"wide.xml\"/><include filename=\"wide.xml\"/></r>");
+    const QString main = m_dir.filePath(QStringLiteral("main.xml"));
+    try {
+        m_pp.processFile(main);
+        ADD_FAILURE() << "no exception";
+    } catch (const zim::common::HException &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("the files that \u201C") + main
+                                   + QStringLiteral("\u201D includes add up to more than the 16777216 bytes a "
+                                                    "description file may have"));
+    }
+}
+
+TEST_F(XmlPPTest, ElementsWithTooManyAttributesAreRefused)
+{
+    // The toolkit's parser takes time quadratic in one element's attributes: a scan in linear
+    // time refuses such an element before the parser sees it.
+    QByteArray wide = "<r>\n  <e";
+    for (int i = 0; i < 5000; ++i)
+        wide += " a" + QByteArray::number(i) + "=\"x>\"";
+    write(QStringLiteral("wide.xml"), wide + "/></r>");
+    EXPECT_FALSE(m_pp.processFile(m_dir.filePath(QStringLiteral("wide.xml"))));
+    EXPECT_EQ(m_pp.errorMessage(), "element with more than 256 attributes");
+    EXPECT_EQ(m_pp.errorLine(), 2);
+    EXPECT_EQ(m_pp.errorColumn(), 3);
+    QByteArray fine = "<r><e";
+    for (int i = 0; i < 256; ++i)
+        fine += " a" + QByteArray::number(i) + "=\"=\"";
+    EXPECT_EQ(process(fine + "/><!-- = = = --></r>").count(QLatin1Char('=')), 2 * 256 + 3);
 }
 
 } // namespace
