@@ -108,6 +108,8 @@ void Loader::SetLoadFile(const QString &path)
     if (!info.exists())
         throw common::HException(QStringLiteral("The file ") + name + QStringLiteral(" does not exist"));
 
+    // A target connected later refuses to write over it.
+    m_state.addInputFile(path);
     const QString type = m_fileType.isEmpty() ? m_state.loadFileFactory().typeForFileName(path) : m_fileType;
     if (type.isEmpty())
         throw common::HException(QStringLiteral("Cannot determine type of file ") + name);

@@ -208,6 +208,11 @@ void System::selectSolution()
     m_selection.setDeviceName(m_deviceName);
     m_selection.resolveDevice();
     m_selection.addOutputFile(m_files);
+    // Targets that write files refuse to write over any of these.
+    m_state.addInputFile(m_solutionPath);
+    m_state.addInputFile(m_scriptPath);
+    for (const QString &file : std::as_const(m_files))
+        m_state.addInputFile(file);
     // The targets read the run's device and multiplier setting from the state when they connect.
     const SolutionSelection::TargetDevice device = m_selection.targetDevice();
     m_state.setSelectedDevice(device.name);

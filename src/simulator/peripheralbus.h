@@ -17,6 +17,13 @@ public:
     // A byte below 0x100, a word from 0x100 to 0x1FF.
     virtual uint32_t loadPeripheral(uint32_t address) = 0;
     virtual void storePeripheral(uint32_t address, uint32_t value) = 0;
+    // Throws HException when the user has interrupted the simulation (Ctrl-C), so that a run
+    // whose program never reaches the peripherals still ends.
+    virtual void checkInterrupted() {}
+    // Writes out what the peripherals buffered, then releases the files they write; throws
+    // HException when any of it fails, so that no output is lost without a word.
+    virtual void flushOutput() {}
+    virtual void closeOutput() {}
 };
 
 } // namespace zim::simulator

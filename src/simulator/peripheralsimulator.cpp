@@ -1,7 +1,9 @@
 // PeripheralSimulator: the bridge between the core simulator and a peripheral file.
 #include "simulator/peripheralsimulator.h"
 
+#include "common/boundedread.h"
 #include "common/hexception.h"
+#include "platform/fileidentity.h"
 #include "platform/interruptguard.h"
 #include "script/esnativeclasses.h"
 #include "simulator/simulatedhmonitor.h"
@@ -35,6 +37,22 @@ QString withoutLineEnd(const QString &text)
 QString interruptedText()
 {
     return QStringLiteral("peripheral simulation interrupted (Ctrl-C)");
+}
+
+// A compiler message may quote the character it stopped at: control characters (a NUL would
+// end the message where it is printed) and DEL are shown as escapes.
+QString printable(const QString &text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0))
+            shown += QStringLiteral("\\x%1").arg(unsigned(u), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
 }
 
 } // namespace
@@ -103,6 +121,17 @@ PeripheralSimulator::PeripheralSimulator(const QString &text, SimulatedHMonitor 
 
     m_context->startCall();
     try {
+        // A file that does not compile is named in the message; one that throws while it runs
+        // fails with exactly what it threw.
+        try {
+            m_context->compileCached(text, false);
+        } catch (const ESException &e) {
+            const ESValue thrown = e.value();
+            const QString message = m_context->isError(thrown)
+                                        ? m_context->toString(m_context->get(thrown.object, m_context->messageAtom))
+                                        : m_context->toString(thrown);
+            throw common::HException(printable(message) + QStringLiteral(" (") + fileText() + QLatin1Char(')'));
+        }
         const ESEvaluation result = m_context->evaluate(text);
         if (result.status == ESEvaluation::Thrown)
             throwScriptFailure(result.value);
@@ -130,10 +159,55 @@ PeripheralSimulator::~PeripheralSimulator()
 {
     dropInterruptGuard();
     m_context.reset();
+    // Only on a failure path: the owner closes the output, checked, when it disconnects.
     if (m_output) {
         std::fflush(m_output);
         if (m_ownsOutput)
             std::fclose(m_output);
+    }
+}
+
+QString PeripheralSimulator::fileText() const
+{
+    const QString &name = m_owner.loadedPeripheralFile();
+    return name.isEmpty() ? QStringLiteral("the peripheral file")
+                          : QStringLiteral("peripheral file \u201C%1\u201D").arg(name);
+}
+
+void PeripheralSimulator::checkInterrupted()
+{
+    if (m_interrupt && m_interrupt->interrupted())
+        throw common::HException(interruptedText());
+}
+
+void PeripheralSimulator::throwOutputFailure()
+{
+    throw common::HException(QStringLiteral("cannot write peripheral output to %1: %2")
+                                 .arg(m_outputName, QString::fromLocal8Bit(std::strerror(errno))));
+}
+
+void PeripheralSimulator::flushOutput()
+{
+    if (m_output && std::fflush(m_output) != 0)
+        throwOutputFailure();
+}
+
+void PeripheralSimulator::closeOutput()
+{
+    if (!m_output)
+        return;
+    FILE *output = m_output;
+    m_output = nullptr;
+    const bool flushed = std::fflush(output) == 0;
+    const int flushError = errno;
+    if (m_ownsOutput) {
+        const bool closed = std::fclose(output) == 0;
+        if (flushed && !closed)
+            throwOutputFailure();
+    }
+    if (!flushed) {
+        errno = flushError;
+        throwOutputFailure();
     }
 }
 
@@ -144,6 +218,15 @@ void PeripheralSimulator::openFiles()
         m_output = stdout;
         m_outputName = QStringLiteral("standard output");
     } else {
+        // Creating the output truncates it: it must not be a file this job reads. A device
+        // (a terminal, /dev/null) is not truncated and may serve as both.
+        if (!platform::isCharacterDevice(outputName)) {
+            const QString same = platform::sameFileAsAny(outputName, m_owner.filesRead());
+            if (!same.isEmpty())
+                throw common::HException(
+                    QStringLiteral("peripheral output file \u201C%1\u201D is the file \u201C%2\u201D that this run reads")
+                        .arg(outputName, same));
+        }
         m_output = std::fopen(QFile::encodeName(outputName).constData(), "wb");
         if (!m_output)
             throw common::HException(QStringLiteral("cannot create peripheral output file \u201C%1\u201D: %2")
@@ -152,15 +235,28 @@ void PeripheralSimulator::openFiles()
         m_outputName = QStringLiteral("\u201C%1\u201D").arg(outputName);
     }
     const QString inputName = m_owner.peripheralInputFile();
-    if (!inputName.isEmpty()) {
-        QFile input(inputName);
-        if (!input.open(QIODevice::ReadOnly))
-            throw common::HException(QStringLiteral("cannot open peripheral input file \u201C%1\u201D: %2")
-                                         .arg(inputName, input.errorString()));
-        m_input = input.readAll();
-        if (input.error() != QFileDevice::NoError)
-            throw common::HException(QStringLiteral("cannot read peripheral input file \u201C%1\u201D: %2")
-                                         .arg(inputName, input.errorString()));
+    if (!inputName.isEmpty())
+        openInput(inputName);
+}
+
+void PeripheralSimulator::openInput(const QString &inputName)
+{
+    auto input = std::make_unique<QFile>(inputName);
+    if (!input->open(QIODevice::ReadOnly))
+        throw common::HException(QStringLiteral("cannot open peripheral input file \u201C%1\u201D: %2")
+                                     .arg(inputName, input->errorString()));
+    // A FIFO or a device has no end to wait for: its bytes are read as the script asks.
+    if (input->isSequential()) {
+        m_inputStream = std::move(input);
+        return;
+    }
+    bool tooLarge = false;
+    if (!common::readAllBounded(*input, common::kMaxScriptFileSize, m_input, &tooLarge)) {
+        if (tooLarge)
+            throw common::HException(common::tooLargeMessage(inputName, common::kMaxScriptFileSize,
+                                                             QStringLiteral("a peripheral input file may have")));
+        throw common::HException(QStringLiteral("cannot read peripheral input file \u201C%1\u201D: %2")
+                                     .arg(inputName, input->errorString()));
     }
 }
 
@@ -229,7 +325,7 @@ double PeripheralSimulator::evaluateCall(Call call, uint32_t first, uint32_t sec
         }
         const ESEvaluation result = context.evaluate(callText(call, first, second));
         if (result.status == ESEvaluation::Thrown)
-            throwScriptFailure(result.value);
+            throwMissingFunction(call, result.value);
         return resultNumber(result.value);
     } catch (const ESException &e) {
         context.sp = sp;
@@ -291,12 +387,26 @@ void PeripheralSimulator::throwScriptFailure(const ESValue &thrown)
     throw common::HException(QStringLiteral("Uncaught exception: ") + m_context->toString(thrown));
 }
 
+void PeripheralSimulator::throwMissingFunction(Call call, const ESValue &thrown)
+{
+    try {
+        throwScriptFailure(thrown);
+    } catch (const common::HException &e) {
+        throw common::HException(e.message() + QStringLiteral(" (") + fileText()
+                                 + QStringLiteral(" defines no function ") + QLatin1String(kFunctionNames[int(call)])
+                                 + QLatin1Char(')'));
+    }
+}
+
 void PeripheralSimulator::writeOutput(const QByteArray &bytes)
 {
+    if (!m_output) {
+        errno = EBADF;
+        throwOutputFailure();
+    }
     if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_output) != size_t(bytes.size())
         || (bytes.contains('\n') && std::fflush(m_output) != 0))
-        throw common::HException(QStringLiteral("cannot write peripheral output to %1: %2")
-                                     .arg(m_outputName, QString::fromLocal8Bit(std::strerror(errno))));
+        throwOutputFailure();
 }
 
 void PeripheralSimulator::call(ESContext &context, ESObject *function, const ESValue &thisValue, int count,
@@ -331,6 +441,17 @@ void PeripheralSimulator::call(ESContext &context, ESObject *function, const ESV
         return;
     }
     case Read:
+        if (m_inputStream) {
+            char byte = 0;
+            const qint64 got = m_inputStream->read(&byte, 1);
+            if (got < 0)
+                context.throwPlainError(QStringLiteral("cannot read peripheral input file \u201C%1\u201D: %2")
+                                            .arg(m_inputStream->fileName(), m_inputStream->errorString()));
+            if (got == 0) // its end: later reads give -1 at once
+                m_inputStream.reset();
+            args[0] = ESValue::fromNumber(got == 1 ? uint8_t(byte) : -1);
+            return;
+        }
         args[0] = ESValue::fromNumber(m_inputPosition < m_input.size() ? uint8_t(m_input[m_inputPosition++]) : -1);
         return;
     case ResetTarget:

@@ -6,6 +6,7 @@
 #include "script/builtinscript.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <cstdio>
 #include <memory>
@@ -42,6 +43,9 @@ public:
     int pollForInterrupts(uint32_t cycles) override;
     uint32_t loadPeripheral(uint32_t address) override;
     void storePeripheral(uint32_t address, uint32_t value) override;
+    void checkInterrupted() override;
+    void flushOutput() override;
+    void closeOutput() override;
 
     // Script.Echo and the Simulator methods.
     void call(script::ESContext &context, script::ESObject *function, const script::ESValue &thisValue, int count,
@@ -61,8 +65,15 @@ private:
     // The current value of the global function a call runs (undefined when there is none).
     script::ESValue globalFunction(Call call);
     [[noreturn]] void throwScriptFailure(const script::ESValue &thrown);
+    // A call whose function the file does not define: the failure of its call text, with the
+    // file and the function named.
+    [[noreturn]] void throwMissingFunction(Call call, const script::ESValue &thrown);
+    // "peripheral file “PATH”", or "the peripheral file" when it was not read from a file.
+    QString fileText() const;
     void writeOutput(const QByteArray &bytes);
     void openFiles();
+    void openInput(const QString &inputName);
+    void throwOutputFailure();
     // Gives Ctrl-C back to whoever had it before this simulator.
     void dropInterruptGuard();
 
@@ -78,8 +89,11 @@ private:
     FILE *m_output = nullptr;
     bool m_ownsOutput = false;
     QString m_outputName;
+    // A regular input file is read whole at connection; a FIFO or a device is read as the
+    // script asks, from m_inputStream, until its end.
     QByteArray m_input;
     qsizetype m_inputPosition = 0;
+    std::unique_ptr<QFile> m_inputStream;
 };
 
 } // namespace zim::simulator

@@ -3,6 +3,7 @@
 
 #include "simulator/peripheralsimulator.h"
 #include "target/programstate.h"
+#include "common/boundedread.h"
 #include "common/hexception.h"
 #include "platform/platform.h"
 #include "project/macros.h"
@@ -69,9 +70,7 @@ SimulatedHMonitor::SimulatedHMonitor(target::ProgramState &state, QObject *paren
                      QStringLiteral("Jump Counting Enabled"),
                      QStringLiteral("Enables simulator to count jump instructions."), false);
     registerProperty(QStringLiteral("traceBufferSize"), QStringLiteral("Diagnostic"), QStringLiteral("Trace Buffer Size"),
-                     QStringLiteral("Set the number of trace entries that are recorded (at most %1).")
-                         .arg(kMaxTraceEntries),
-                     8);
+                     QStringLiteral("Set the number of trace entries that are recorded."), 8);
     registerProperty(QStringLiteral("runCycleLimit"), QStringLiteral("Simulator"), QStringLiteral("Run Cycle Limit"),
                      QStringLiteral("Cycles to simulate when the program is started; 0 leaves it unstarted."), 0u);
 }
@@ -86,7 +85,12 @@ void SimulatedHMonitor::setJumpCountEnabled(bool on)
 
 void SimulatedHMonitor::setTraceBufferSize(int size)
 {
-    m_traceBufferSize = std::clamp(size, 0, kMaxTraceEntries);
+    if (size < 0 || size > kMaxTraceEntries)
+        throw common::HException(QStringLiteral("invalid value \"%1\"\n\nThe only valid values for \"Trace Buffer Size\" are "
+                                                "whole numbers from 0 to %2")
+                                     .arg(size)
+                                     .arg(kMaxTraceEntries));
+    m_traceBufferSize = size;
     // In order again, so that the buffer grows at its end and shrinks from its oldest entry.
     std::rotate(m_trace.begin(), m_trace.begin() + qsizetype(m_traceOldest), m_trace.end());
     m_traceOldest = 0;
@@ -128,6 +132,7 @@ void SimulatedHMonitor::requireConnected() const
 
 std::unique_ptr<PeripheralBus> SimulatedHMonitor::loadPeripherals()
 {
+    m_loadedPeripheralFile.clear();
     if (!m_enablePeripheralFile || m_peripheralFile.isEmpty())
         return nullptr;
     QFile file(project::expandMacros(m_programState.environmentMacros(), m_peripheralFile));
@@ -137,7 +142,28 @@ std::unique_ptr<PeripheralBus> SimulatedHMonitor::loadPeripherals()
                          .arg(file.fileName(), file.errorString()));
         return nullptr;
     }
-    return createPeripheralBus(QString::fromUtf8(file.readAll()) + QLatin1Char('\n'));
+    QByteArray bytes;
+    bool tooLarge = false;
+    if (!common::readAllBounded(file, common::kMaxScriptFileSize, bytes, &tooLarge)) {
+        // A file this large is no peripheral model (/dev/zero, say): the run stops rather than
+        // going on without the peripherals the user asked for.
+        if (tooLarge)
+            throw common::HException(common::tooLargeMessage(file.fileName(), common::kMaxScriptFileSize,
+                                                             QStringLiteral("a peripheral file may have")));
+        emit message(QStringLiteral("Simulating without peripherals: cannot read peripheral file \u201C%1\u201D: %2")
+                         .arg(file.fileName(), file.errorString()));
+        return nullptr;
+    }
+    m_loadedPeripheralFile = file.fileName();
+    return createPeripheralBus(QString::fromUtf8(bytes) + QLatin1Char('\n'));
+}
+
+QStringList SimulatedHMonitor::filesRead() const
+{
+    QStringList files = m_programState.inputFiles();
+    files << m_loadedPeripheralFile << m_peripheralInputFile << targetScriptFilePath();
+    files.removeAll(QString());
+    return files;
 }
 
 void SimulatedHMonitor::connectSimulation()
@@ -151,9 +177,18 @@ void SimulatedHMonitor::connectSimulation()
 
 void SimulatedHMonitor::disconnectSimulation()
 {
-    m_peripherals.reset();
+    const std::unique_ptr<PeripheralBus> peripherals = std::move(m_peripherals);
     m_profile = ZeroedArray<uint32_t>();
     m_profileLength = 0;
+    if (!peripherals)
+        return;
+    try {
+        peripherals->closeOutput();
+    } catch (...) {
+        // Disconnected all the same; the failure to keep the output is the run's error.
+        setState(TargetDisconnected);
+        throw;
+    }
 }
 
 std::unique_ptr<PeripheralBus> SimulatedHMonitor::createPeripheralBus(const QString &text)
@@ -193,8 +228,10 @@ bool SimulatedHMonitor::reset(bool stop)
 bool SimulatedHMonitor::go()
 {
     requireConnected();
-    if (m_runCycleLimit == 0)
+    if (m_runCycleLimit == 0) {
+        reportNotStarted();
         return true;
+    }
     return runWithLimit();
 }
 
@@ -203,10 +240,19 @@ bool SimulatedHMonitor::run(uint32_t address, bool release)
     Q_UNUSED(address);
     Q_UNUSED(release);
     requireConnected();
-    if (m_runCycleLimit == 0)
+    if (m_runCycleLimit == 0) {
+        reportNotStarted();
         return true;
+    }
     resetCore();
     return runWithLimit();
+}
+
+void SimulatedHMonitor::reportNotStarted()
+{
+    if (m_runCycleLimitSet)
+        emit message(QStringLiteral("Program not started: \u201CRun Cycle Limit\u201D is 0 (a value that is not a whole "
+                                    "decimal number of cycles, such as 1e6, 0x10 or 1,000, reads as 0)"));
 }
 
 bool SimulatedHMonitor::runWithLimit()
@@ -265,6 +311,10 @@ SimulatedHMonitor::StopReason SimulatedHMonitor::runFor(uint64_t maxCycles)
     m_lastEventTick = platform::tickCount();
 
     const StopReason reason = runInstructions(maxCycles);
+    // Output the peripherals buffered during the run is written out now, so that a full disk
+    // fails this run rather than going unnoticed.
+    if (m_peripherals)
+        m_peripherals->flushOutput();
 
     m_stopReason = reason;
     if (reason == StopReason::ErrorStop) {
@@ -310,7 +360,21 @@ void SimulatedHMonitor::executeSlice(uint64_t cycleBudget)
     m_attention = false;
     const RunSlice slice{uint32_t(std::min<uint64_t>(cycleBudget, UINT32_MAX)), m_profile.data(), m_profileBase,
                          m_profileLength, &m_attention};
-    const uint32_t used = executeInstructions(slice);
+    m_inSlice = true;
+    uint32_t used = 0;
+    try {
+        used = executeInstructions(slice);
+    } catch (...) {
+        // A peripheral failure ends the slice inside an instruction: the cycles run until then,
+        // which the peripherals have already seen, still count, and nothing of the slice is
+        // left over for the next reset or slice to see.
+        used = cyclesInSlice();
+        m_inSlice = false;
+        m_cycles += used;
+        m_runCycles += used;
+        throw;
+    }
+    m_inSlice = false;
     m_cycles += used;
     m_runCycles += used;
 }
@@ -357,6 +421,8 @@ void SimulatedHMonitor::processEventsIfDue()
     if (now - m_lastEventTick < kEventIntervalMs)
         return;
     m_lastEventTick = now;
+    if (m_peripherals)
+        m_peripherals->checkInterrupted();
     if (QCoreApplication::instance())
         QCoreApplication::processEvents();
 }

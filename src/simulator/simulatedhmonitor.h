@@ -11,6 +11,7 @@
 #include "target/hmonitor.h"
 
 #include <QList>
+#include <QStringList>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -76,11 +77,23 @@ public:
     bool jumpCountEnabled() const { return m_jumpCountEnabled; }
     void setJumpCountEnabled(bool on);
     int traceBufferSize() const { return m_traceBufferSize; }
-    // Keeps 0 to kMaxTraceEntries entries; the oldest go when the buffer shrinks.
+    // Keeps 0 to kMaxTraceEntries entries; the oldest go when the buffer shrinks. Any other
+    // size is refused with an HException that names the bounds.
     void setTraceBufferSize(int size);
     // Cycles one start of the program may take; 0 leaves the program unstarted.
     uint runCycleLimit() const { return m_runCycleLimit; }
-    void setRunCycleLimit(uint cycles) { m_runCycleLimit = cycles; }
+    void setRunCycleLimit(uint cycles)
+    {
+        m_runCycleLimit = cycles;
+        m_runCycleLimitSet = true;
+    }
+
+    // The peripheral file read at connection, its macros expanded; empty when none was read.
+    const QString &loadedPeripheralFile() const { return m_loadedPeripheralFile; }
+    // Every file this job reads that the simulator knows of: the run's load files, solution
+    // and script, the peripheral file, the peripheral input file and the project's target
+    // script file. A file the simulator writes must be none of them.
+    QStringList filesRead() const;
 
     // Run control. Without a cycle limit, go and run leave the program unstarted.
     bool reset(bool stop) override;
@@ -103,7 +116,7 @@ public:
     // The peripheral simulation of the connection, or none.
     PeripheralBus *peripherals() const { return m_peripherals.get(); }
     // The cycle counter as of the instruction being executed, for peripherals that keep time.
-    uint32_t currentCycles() const { return m_cycles + cyclesInSlice(); }
+    uint32_t currentCycles() const { return m_cycles + (m_inSlice ? cyclesInSlice() : 0); }
     // A reset asked for by the peripheral simulation (a watchdog, say): taken, as by the reset
     // operation, before the next instruction.
     void requestPeripheralReset()
@@ -205,6 +218,8 @@ private:
     void updateWatching();
     // Runs the program as go does, then tells how it ended.
     bool runWithLimit();
+    // Without a cycle limit: says, when a limit was set, why the program was not started.
+    void reportNotStarted();
     void reportStop();
     void takePeripheralReset();
 
@@ -213,10 +228,14 @@ private:
     QString m_peripheralFile;
     QString m_peripheralOutputFile;
     QString m_peripheralInputFile;
+    QString m_loadedPeripheralFile;
     bool m_peripheralResetPending = false;
     bool m_jumpCountEnabled = false;
     int m_traceBufferSize = 8;
     uint m_runCycleLimit = 0;
+    // Whether the limit was set at all, so that -verbose can say why a program set to 0 (or to
+    // text that reads as 0) does not start.
+    bool m_runCycleLimitSet = false;
 
     TargetState m_state = TargetNotConnected;
     uint32_t m_cycles = 0;
@@ -225,6 +244,9 @@ private:
     uint32_t m_errorDatum = 0;
     QString m_miscMessage;
     bool m_attention = false; // RunSlice::attention
+    // While a slice executes; cyclesInSlice() means nothing outside one, even after a slice
+    // that a peripheral failure ended.
+    bool m_inSlice = false;
     bool m_stopRequested = false;
     bool m_breakpointPending = false;
     bool m_accessHit = false;

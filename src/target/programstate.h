@@ -13,6 +13,7 @@
 #include "target/targetscripthost.h"
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <typeindex>
 #include <utility>
@@ -59,6 +60,15 @@ public:
     const QString &hardwareMultiplierSetting() const { return m_hardwareMultiplier; }
     void setHardwareMultiplierSetting(const QString &value) { m_hardwareMultiplier = value; }
 
+    // The files the job reads (load files, solution, script), so that a file the job writes
+    // can be refused when it is one of them. Paths as the user gave them.
+    const QStringList &inputFiles() const { return m_inputFiles; }
+    void addInputFile(const QString &path)
+    {
+        if (!path.isEmpty() && !m_inputFiles.contains(path))
+            m_inputFiles.append(path);
+    }
+
     // The loader's side of target scripts; nullptr while no loader provides one, and then
     // targets run no reset or attach scripts. Not owned.
     TargetScriptHost *scriptHost() const { return m_scriptHost; }
@@ -87,6 +97,7 @@ private:
     project::MSP430BuildSystem m_buildSystem;
     QString m_selectedDevice;
     QString m_hardwareMultiplier;
+    QStringList m_inputFiles;
     TargetScriptHost *m_scriptHost = nullptr;
     std::vector<std::pair<std::type_index, std::unique_ptr<Service>>> m_services;
 };

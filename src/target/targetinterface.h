@@ -102,6 +102,9 @@ public:
     // that a running target script causes runs no script again.
     virtual bool runResetScript();
     virtual bool runAttachScript();
+    // The path of that target script file for the run's project and configuration; empty
+    // without a project, configuration or file.
+    QString targetScriptFilePath() const;
     virtual bool stop() = 0;
     virtual bool waitForStop(int timeoutMs) = 0;
 

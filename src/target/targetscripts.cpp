@@ -232,6 +232,23 @@ bool TargetInterface::runAttachScript()
                            QStringLiteral("Executing attach script "));
 }
 
+QString TargetInterface::targetScriptFilePath() const
+{
+    TargetScriptHost *host = m_programState ? m_programState->scriptHost() : nullptr;
+    project::ProjectElement *project = host ? host->currentProject() : nullptr;
+    const QString configuration = host ? host->configName() : QString();
+    if (!project || configuration.isEmpty())
+        return QString();
+    const project::ProjectSystem &projects = m_programState->projectSystem();
+    project::ProjectElement *file = findTargetScriptFile(projects, project, configuration);
+    if (!file)
+        return QString();
+    QString path = project::expandMacros(m_programState->buildSystem().buildMacros(file, configuration), file->filePath());
+    if (QFileInfo(path).isRelative())
+        path = project::BuildSystem::projectDirectory(file) + QLatin1Char('/') + path;
+    return path;
+}
+
 bool TargetInterface::runTargetScript(const project::PropertyValue &property, const QString &announcement)
 {
     // A script that resets the target would otherwise run itself again without end.
@@ -249,23 +266,23 @@ bool TargetInterface::runTargetScript(const project::PropertyValue &property, co
     emit message(announcement + text);
 
     QString contents;
-    if (selected) {
-        if (project::ProjectElement *file = findTargetScriptFile(*projects, project, configuration)) {
-            QString path = project::expandMacros(m_programState->buildSystem().buildMacros(file, configuration),
-                                                 file->filePath());
-            if (QFileInfo(path).isRelative())
-                path = project::BuildSystem::projectDirectory(file) + QLatin1Char('/') + path;
-            emit message(QStringLiteral("Loading target script file ") + path);
-            QFile in(path);
-            if (!in.open(QIODevice::ReadOnly))
-                throw common::HException(QStringLiteral("cannot open target script file \u201C") + path
-                                         + QStringLiteral("\u201D: ") + in.errorString());
-            const QByteArray bytes = in.readAll();
-            if (in.error() != QFileDevice::NoError)
-                throw common::HException(QStringLiteral("cannot read target script file \u201C") + path
-                                         + QStringLiteral("\u201D: ") + in.errorString());
-            contents = QString::fromUtf8(bytes);
+    const QString path = targetScriptFilePath();
+    if (!path.isEmpty()) {
+        emit message(QStringLiteral("Loading target script file ") + path);
+        QFile in(path);
+        if (!in.open(QIODevice::ReadOnly))
+            throw common::HException(QStringLiteral("cannot open target script file \u201C") + path
+                                     + QStringLiteral("\u201D: ") + in.errorString());
+        QByteArray bytes;
+        bool tooLarge = false;
+        if (!common::readAllBounded(in, common::kMaxScriptFileSize, bytes, &tooLarge)) {
+            if (tooLarge)
+                throw common::HException(common::tooLargeMessage(path, common::kMaxScriptFileSize,
+                                                                 QStringLiteral("a target script file may have")));
+            throw common::HException(QStringLiteral("cannot read target script file \u201C") + path
+                                     + QStringLiteral("\u201D: ") + in.errorString());
         }
+        contents = QString::fromUtf8(bytes);
     }
     if (!host)
         throw common::HException(QStringLiteral("no script system to run the script ") + text);

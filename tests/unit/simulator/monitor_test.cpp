@@ -1,6 +1,8 @@
 // The simulator target: reset, interrupts, the run loop and its stop conditions.
 #include "simulatortestutil.h"
 
+#include "common/hexception.h"
+
 namespace {
 
 constexpr int PC = 0, SP = 1, SR = 2;
@@ -134,8 +136,11 @@ TEST_F(MonitorTest, ExecutionBreakpointStopsBeforeAndResumesThrough)
 
 TEST_F(MonitorTest, TraceBufferIsBounded)
 {
-    sim.setTraceBufferSize(2000000000);
-    EXPECT_EQ(sim.traceBufferSize(), zim::simulator::SimulatedHMonitor::kMaxTraceEntries);
+    EXPECT_THROW(sim.setTraceBufferSize(zim::simulator::SimulatedHMonitor::kMaxTraceEntries + 1),
+                 zim::common::HException);
+    EXPECT_THROW(sim.setTraceBufferSize(-1), zim::common::HException);
+    EXPECT_EQ(sim.traceBufferSize(), 8);
+    sim.setTraceBufferSize(zim::simulator::SimulatedHMonitor::kMaxTraceEntries);
     sim.setJumpCountEnabled(true);
     sim.setJumpCountMode(zim::simulator::SimulatedHMonitor::PerInstruction);
     sim.setTraceWrapping(true);

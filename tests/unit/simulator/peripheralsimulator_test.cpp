@@ -2,12 +2,20 @@
 // loads, stores, polls and resets reach the script.
 #include "simulatortestutil.h"
 
+#include "common/boundedread.h"
 #include "common/hexception.h"
+#include "platform/fileidentity.h"
 #include "simulator/peripheralsimulator.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <gmock/gmock.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 
 namespace {
@@ -84,12 +92,13 @@ TEST_F(PeripheralTest, CallsPassTheirNumbers)
     EXPECT_EQ(evaluate(QStringLiteral("calls.join()")), QStringLiteral("reset,load 21,store 160 1234,poll 100"));
 }
 
-TEST_F(PeripheralTest, MissingFunctionFailsAsTheCallTextDoes)
+TEST_F(PeripheralTest, MissingFunctionFailsAsTheCallTextDoesAndNamesTheFunction)
 {
     PeripheralSimulator &p = make(QStringLiteral("var loadPeripheral = 5;"));
     EXPECT_THAT([&] { p.loadPeripheral(0x21); },
-                testing::ThrowsMessage<HException>(testing::HasSubstr("line 1")));
-    EXPECT_THROW(p.reset(), HException);
+                testing::ThrowsMessage<HException>(testing::StrEq(
+                    "line 1: not a function object (the peripheral file defines no function loadPeripheral)")));
+    EXPECT_THAT([&] { p.reset(); }, testing::ThrowsMessage<HException>(testing::EndsWith("no function reset)")));
 }
 
 struct ResultCase
@@ -207,6 +216,62 @@ TEST_F(PeripheralTest, ReadsTheInputFileThenMinusOne)
     EXPECT_EQ(evaluate(QStringLiteral("got.join()")), QStringLiteral("255,122,-1"));
 }
 
+TEST_F(PeripheralTest, InputFileLargerThanTheCeilingFailsConstruction)
+{
+    QTemporaryDir dir;
+    const QString in = dir.filePath(QStringLiteral("rx.bin"));
+    QFile file(in);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(file.resize(zim::common::kMaxScriptFileSize + 1)); // sparse: no disk space taken
+    file.close();
+    m_sim.setPeripheralInputFile(in);
+    EXPECT_THAT([&] { make(QString()); },
+                testing::ThrowsMessage<HException>(testing::StrEq(
+                    zim::common::tooLargeMessage(in, zim::common::kMaxScriptFileSize,
+                                                 QStringLiteral("a peripheral input file may have"))
+                        .toStdString())));
+}
+
+TEST_F(PeripheralTest, FifoInputIsReadAsItComesAndEndsWithMinusOne)
+{
+    QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("rx")));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    std::thread writer([&] {
+        const int fd = ::open(fifo.constData(), O_WRONLY);
+        if (fd >= 0) {
+            [[maybe_unused]] const ssize_t n = ::write(fd, "ab", 2);
+            ::close(fd);
+        }
+    });
+    m_sim.setPeripheralInputFile(QFile::decodeName(fifo));
+    make(QString());
+    writer.join();
+    EXPECT_EQ(evaluate(QStringLiteral("[Simulator.read(), Simulator.read(), Simulator.read(), Simulator.read()].join()")),
+              QStringLiteral("97,98,-1,-1"));
+}
+
+TEST(FileIdentity, FindsTheSameFileThroughLinksButNotACopy)
+{
+    QTemporaryDir dir;
+    const QString original = dir.filePath(QStringLiteral("a.hex"));
+    const QString copy = dir.filePath(QStringLiteral("b.hex"));
+    const QString hardLink = dir.filePath(QStringLiteral("c.hex"));
+    const QString symLink = dir.filePath(QStringLiteral("d.hex"));
+    for (const QString &path : {original, copy}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write("same"), 4);
+    }
+    ASSERT_EQ(::link(QFile::encodeName(original).constData(), QFile::encodeName(hardLink).constData()), 0);
+    ASSERT_TRUE(QFile::link(original, symLink));
+    using zim::platform::sameFileAsAny;
+    EXPECT_EQ(sameFileAsAny(hardLink, {copy, original}), original);
+    EXPECT_EQ(sameFileAsAny(symLink, {dir.filePath(QStringLiteral("none")), hardLink}), hardLink);
+    EXPECT_EQ(sameFileAsAny(copy, {original, hardLink, symLink}), QString());
+    EXPECT_EQ(sameFileAsAny(dir.filePath(QStringLiteral("new.bin")), {original}), QString());
+}
+
 TEST_F(PeripheralTest, MissingInputFileFailsConstruction)
 {
     m_sim.setPeripheralInputFile(QStringLiteral("/nonexistent/rx.bin"));
@@ -283,6 +348,28 @@ TEST_F(ScriptedMonitorTest, ResetTargetRestartsFromTheResetVector)
     sim.step();
     EXPECT_EQ(regs().read(PC), kCode + 2) << "the reset was taken before the next instruction, which ran";
     EXPECT_EQ(evaluate(QStringLiteral("resets")), QStringLiteral("2"));
+}
+
+TEST_F(ScriptedMonitorTest, CtrlCEndsARunThatNeverReachesThePeripherals)
+{
+    connectWith(QString::fromLatin1(kRecorder));
+    load({0x4303, 0x3FFE}); // NOP; JMP back to the NOP, with GIE clear: no poll, load or store
+    std::raise(SIGINT);
+    EXPECT_THAT([&] { sim.runFor(200'000'000); },
+                testing::ThrowsMessage<HException>(testing::StrEq("peripheral simulation interrupted (Ctrl-C)")));
+}
+
+TEST_F(ScriptedMonitorTest, CaughtPeripheralFailureKeepsItsCyclesAndAResetStartsFromZero)
+{
+    connectWith(QStringLiteral("var seen = []; function reset() { seen.push(Simulator.cycles()); }\n"
+                               "function loadPeripheral(a) { return 0; }\n"
+                               "function storePeripheral(a, v) { throw new Error('bad port'); }"));
+    load({0x4303, 0x4303, 0x43C2, 0x0021, 0x3FFF}); // NOP; NOP; MOV.B #0,&0x0021 (4 cycles); JMP $
+    EXPECT_THROW(sim.runFor(1000), HException);
+    EXPECT_EQ(sim.cycles(), 6u) << "the cycles run before the failure still count";
+    sim.reset(true);
+    EXPECT_EQ(sim.cycles(), 0u);
+    EXPECT_EQ(evaluate(QStringLiteral("seen.join()")), QStringLiteral("0,0"));
 }
 
 TEST_F(ScriptedMonitorTest, AnAccessSeesTheCycleCountAtTheEndOfItsInstruction)
