@@ -1,6 +1,7 @@
 // Macro expansion and the "name=value" list form.
 #include "project/macros.h"
 
+#include "common/hexception.h"
 #include "common/text.h"
 
 #include <QDate>
@@ -70,7 +71,12 @@ QString expandOnce(const MacroMap &macros, const QString &text, bool &nested)
         } else {
             defaultText = QStringLiteral("$(") + collected + QLatin1Char(')');
         }
-        result += closed ? replacementFor(macros, name, defaultText) : defaultText;
+        const QString replacement = closed ? replacementFor(macros, name, defaultText) : defaultText;
+        if (result.size() + replacement.size() > kMaxExpandedLength)
+            throw common::HException(QStringLiteral("macro \u201C") + name
+                                     + QStringLiteral("\u201D expands to more than the %1 characters a text may have")
+                                           .arg(kMaxExpandedLength));
+        result += replacement;
     }
     return result;
 }
