@@ -28,11 +28,12 @@ QString projectList(const QString &solutionPath, const QMap<QString, project::Pr
     return text;
 }
 
+// The blank line after the heading stands even when the project has no configurations.
 QString configurationList(const QString &projectName, const QStringList &names)
 {
-    QString text = QStringLiteral("Build configurations for ") + quoted(projectName) + QStringLiteral(":\n");
-    for (const QString &n : names)
-        text += QStringLiteral("\n  ") + n;
+    QString text = QStringLiteral("Build configurations for ") + quoted(projectName) + QStringLiteral(":\n\n");
+    for (qsizetype i = 0; i < names.size(); ++i)
+        text += (i ? QStringLiteral("\n  ") : QStringLiteral("  ")) + names.at(i);
     return text;
 }
 
@@ -68,6 +69,7 @@ SolutionSelection::SolutionSelection(project::ProjectSystem &projects, project::
 void SolutionSelection::select(const QString &solutionPath, const QString &projectName, const QString &configName)
 {
     m_currentProject = nullptr;
+    m_projectDeviceName.clear();
     m_configName = configName;
     m_projects.openSolution(solutionPath);
     const QMap<QString, project::ProjectElement *> &projects = m_projects.projects();
@@ -98,8 +100,15 @@ void SolutionSelection::select(const QString &solutionPath, const QString &proje
 
 void SolutionSelection::addOutputFile(QStringList &files) const
 {
-    if (m_projects.hasSolution() && m_currentProject && files.isEmpty())
-        files.append(m_build.outputFilePath(m_currentProject, m_configName, true));
+    if (!m_projects.hasSolution() || !m_currentProject || !files.isEmpty())
+        return;
+    const QString path = m_build.outputFilePath(m_currentProject, m_configName, true);
+    if (path.isEmpty())
+        throw common::HException(QStringLiteral("project ") + quoted(m_projects.name(m_currentProject))
+                                 + QStringLiteral(" has no output file in build configuration ") + quoted(m_configName)
+                                 + QStringLiteral(" (project type ")
+                                 + quoted(m_build.buildKind(m_currentProject, m_configName)) + QLatin1Char(')'));
+    files.append(path);
 }
 
 QString SolutionSelection::projectDeviceName() const
@@ -111,24 +120,31 @@ QString SolutionSelection::projectDeviceName() const
 
 void SolutionSelection::resolveDevice()
 {
-    if (m_deviceName.isEmpty() && projectDeviceName().isEmpty())
+    const QString projectDevice = projectDeviceName();
+    if (m_deviceName.isEmpty() && projectDevice.isEmpty())
         return;
     if (!m_groupsLoaded) {
         m_build.loadPropertyGroups(m_groups);
         m_groupsLoaded = true;
     }
-    if (m_deviceName.isEmpty())
-        return;
+    // -device wins: the project's Target is checked only when it is the one the run uses.
+    if (!m_deviceName.isEmpty())
+        m_deviceName = knownDeviceName(m_deviceName, QString());
+    else
+        m_projectDeviceName = knownDeviceName(
+            projectDevice, QStringLiteral(" (Target of project ") + quoted(m_projects.name(m_currentProject))
+                               + QStringLiteral(" in build configuration ") + quoted(m_configName) + QLatin1Char(')'));
+}
+
+QString SolutionSelection::knownDeviceName(const QString &name, const QString &origin) const
+{
     if (const project::PropertyGroup *group = m_groups.group(kTargetGroup)) {
-        for (const project::PropertyGroupEntry &e : group->entries) {
-            if (e.name.compare(m_deviceName, Qt::CaseInsensitive) == 0) {
-                m_deviceName = e.name;
-                return;
-            }
-        }
+        for (const project::PropertyGroupEntry &e : group->entries)
+            if (e.name.compare(name, Qt::CaseInsensitive) == 0)
+                return e.name;
     }
-    QString text = QStringLiteral("unknown device ") + quoted(m_deviceName);
-    const QStringList closest = closestDeviceNames(m_deviceName, 5);
+    QString text = QStringLiteral("unknown device ") + quoted(name) + origin;
+    const QStringList closest = closestDeviceNames(name, 5);
     if (!closest.isEmpty()) {
         text += QStringLiteral("\n\nClosest device names:\n");
         for (const QString &n : closest)
@@ -155,7 +171,10 @@ QStringList SolutionSelection::closestDeviceNames(const QString &name, int count
 SolutionSelection::TargetDevice SolutionSelection::targetDevice() const
 {
     TargetDevice device;
-    device.name = m_deviceName.isEmpty() ? projectDeviceName() : m_deviceName;
+    if (!m_deviceName.isEmpty())
+        device.name = m_deviceName;
+    else
+        device.name = m_projectDeviceName.isEmpty() ? projectDeviceName() : m_projectDeviceName;
     const project::ProjectPropertyValue &multiplier = project::PropertyDefinitions::useHardwareMultiplier();
     QString setting;
     if (!m_currentProject

@@ -30,13 +30,14 @@ public:
     // SolutionLoadError for the file and HException, listing the choices, for the selection.
     void select(const QString &solutionPath, const QString &projectName, const QString &configName);
     // With a project selected and no load file named: appends the project's output file.
+    // Throws HException when the project's kind builds no file in the configuration.
     void addOutputFile(QStringList &files) const;
 
     // -device: the device by name, compared without regard to case, winning over the project.
     void setDeviceName(const QString &name) { m_deviceName = name; }
     // Reads the target description when a device is named (by -device or the project) and
-    // checks -device against its "Target" group. Throws HException for an unknown name,
-    // naming the closest device names.
+    // checks the name the run uses, -device or else the project's Target, against its
+    // "Target" group. Throws HException for an unknown name, naming the closest device names.
     void resolveDevice();
 
     project::ProjectElement *currentProject() const { return m_currentProject; }
@@ -52,6 +53,9 @@ public:
 
 private:
     QString projectDeviceName() const;
+    // The entry of the "Target" group that name stands for, compared without regard to case.
+    // Throws HException for an unknown name, with origin after it and the closest names.
+    QString knownDeviceName(const QString &name, const QString &origin) const;
 
     project::ProjectSystem &m_projects;
     project::MSP430BuildSystem &m_build;
@@ -59,6 +63,7 @@ private:
     project::ProjectElement *m_currentProject = nullptr;
     QString m_configName;
     QString m_deviceName;
+    QString m_projectDeviceName; // the project's Target as its entry spells it, once checked
     bool m_groupsLoaded = false;
 };
 

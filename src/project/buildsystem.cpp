@@ -70,15 +70,21 @@ void BuildSystem::addBuildMacros(ProjectElement *, const QString &, MacroMap &) 
 
 QString BuildSystem::projectDirectory(ProjectElement *element)
 {
-    ProjectElement *solution = enclosingSolutionFile(element);
-    return solution ? QFileInfo(solution->filePath()).absolutePath() : QDir::currentPath();
+    // The file the project was written in, which for a project imported from its own file is
+    // that file, not the solution that imports it.
+    const QString file = element ? element->sourceFile() : QString();
+    return file.isEmpty() ? QDir::currentPath() : QFileInfo(file).absolutePath();
 }
 
 MacroMap BuildSystem::buildMacros(ProjectElement *element, const QString &configuration) const
 {
     MacroMap macros = m_projects.environment();
     insertAll(macros, parseMacroList(m_settings.value(QString::fromLatin1(globalMacrosSetting)).toString()));
-    insertAll(macros, parseMacroList(m_projects.propertyValue(element, PropertyDefinitions::macros(), configuration)));
+    // The macros of every level, the general ones first so that the more specific ones replace
+    // them, as a value in a named configuration wins over "Common" for every other property.
+    const QStringList levels = m_projects.propertyValues(element, PropertyDefinitions::macros().name(), configuration);
+    for (auto level = levels.crbegin(); level != levels.crend(); ++level)
+        insertAll(macros, parseMacroList(*level));
 
     if (ProjectElement *project = enclosingProject(element)) {
         macros.insert(QStringLiteral("ProjectDir"), projectDirectory(project));

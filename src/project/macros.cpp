@@ -1,9 +1,11 @@
 // Macro expansion and the "name=value" list form.
 #include "project/macros.h"
 
+#include "common/hexception.h"
 #include "common/text.h"
 
 #include <QDate>
+#include <QHash>
 #include <QTime>
 
 namespace zim::project {
@@ -15,34 +17,59 @@ namespace {
 // any case after this many passes.
 constexpr int maxNestedPasses = 32;
 
-QString replacementFor(const MacroMap &macros, const QString &name, const QString &defaultText)
+// The macros by name, looked up by views into the text so that a reference costs no copy of
+// its name. The views point into the keys of the map given, which outlives the index.
+using MacroIndex = QHash<QStringView, QString>;
+
+MacroIndex indexOf(const MacroMap &macros)
 {
-    auto it = macros.constFind(name);
-    if (it != macros.constEnd())
-        return it.value();
-    if (name == QLatin1String("Date"))
-        return QDate::currentDate().toString(QStringLiteral("d MMMM yyyy"));
-    if (name == QLatin1String("Time"))
-        return QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
-    return defaultText;
+    MacroIndex index;
+    index.reserve(macros.size());
+    for (auto it = macros.cbegin(); it != macros.cend(); ++it)
+        index.insert(QStringView(it.key()), it.value());
+    return index;
 }
 
-// One left-to-right pass; nested is set when a reference held a "$".
-QString expandOnce(const MacroMap &macros, const QString &text, bool &nested)
+// The text that replaces the reference "$(" + collected + ")", or its unterminated form.
+QString replacementFor(const MacroIndex &macros, QStringView collected, bool closed, QStringView &name)
+{
+    const qsizetype colon = collected.indexOf(QLatin1Char(':'));
+    name = colon >= 0 ? collected.left(colon) : collected;
+    if (closed) {
+        auto it = macros.constFind(name);
+        if (it != macros.constEnd())
+            return it.value();
+        if (name == QLatin1String("Date"))
+            return QDate::currentDate().toString(QStringLiteral("d MMMM yyyy"));
+        if (name == QLatin1String("Time"))
+            return QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
+    }
+    if (colon >= 0)
+        return collected.mid(colon + 1).toString();
+    QString written = QStringLiteral("$(");
+    written += collected;
+    written += QLatin1Char(')');
+    return written;
+}
+
+// One left-to-right pass; nested is set when a reference held a "$". Text between references
+// is copied in runs, so that a long text costs one copy rather than one append per character.
+QString expandOnce(const MacroIndex &macros, const QString &text, bool &nested)
 {
     QString result;
     result.reserve(text.size());
     const qsizetype n = text.size();
+    const QLatin1StringView open("$(");
     qsizetype i = 0;
     while (i < n) {
-        const QChar c = text.at(i);
-        if (c != QLatin1Char('$') || i + 1 >= n || text.at(i + 1) != QLatin1Char('(')) {
-            result += c;
-            ++i;
-            continue;
+        const qsizetype reference = text.indexOf(open, i);
+        if (reference < 0) {
+            result += QStringView(text).mid(i);
+            break;
         }
-        i += 2;
-        QString collected;
+        result += QStringView(text).mid(i, reference - i);
+        i = reference + 2;
+        const qsizetype start = i;
         int depth = 0;
         bool closed = false;
         for (; i < n; ++i) {
@@ -50,7 +77,6 @@ QString expandOnce(const MacroMap &macros, const QString &text, bool &nested)
             if (d == QLatin1Char(')')) {
                 if (depth == 0) {
                     closed = true;
-                    ++i;
                     break;
                 }
                 --depth;
@@ -59,18 +85,17 @@ QString expandOnce(const MacroMap &macros, const QString &text, bool &nested)
             } else if (d == QLatin1Char('$')) {
                 nested = true;
             }
-            collected += d;
         }
-        QString name = collected;
-        QString defaultText;
-        const qsizetype colon = collected.indexOf(QLatin1Char(':'));
-        if (colon >= 0) {
-            name = collected.left(colon);
-            defaultText = collected.mid(colon + 1);
-        } else {
-            defaultText = QStringLiteral("$(") + collected + QLatin1Char(')');
-        }
-        result += closed ? replacementFor(macros, name, defaultText) : defaultText;
+        const QStringView collected = QStringView(text).mid(start, i - start);
+        if (closed)
+            ++i;
+        QStringView name;
+        const QString replacement = replacementFor(macros, collected, closed, name);
+        if (result.size() + replacement.size() > kMaxExpandedLength)
+            throw common::HException(QStringLiteral("macro \u201C") + name.toString()
+                                     + QStringLiteral("\u201D expands to more than the %1 characters a text may have")
+                                           .arg(kMaxExpandedLength));
+        result += replacement;
     }
     return result;
 }
@@ -79,10 +104,11 @@ QString expandOnce(const MacroMap &macros, const QString &text, bool &nested)
 
 QString expandMacros(const MacroMap &macros, const QString &text)
 {
+    const MacroIndex index = indexOf(macros);
     QString current = text;
     for (int pass = 0; pass < maxNestedPasses; ++pass) {
         bool nested = false;
-        QString next = expandOnce(macros, current, nested);
+        QString next = expandOnce(index, current, nested);
         if (!nested || next == current)
             return next;
         current = next;

@@ -95,6 +95,14 @@ void ProjectElement::editRemoveProperty(const QString &name)
     m_removed.insert(name);
 }
 
+QString ProjectElement::sourceFile() const
+{
+    for (const ProjectElement *e = this; e; e = e->m_parent)
+        if (!e->m_sourcePath.isEmpty())
+            return e->m_sourcePath;
+    return QString();
+}
+
 ProjectElement *ProjectElement::solution()
 {
     ProjectElement *e = this;

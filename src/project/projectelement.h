@@ -53,6 +53,12 @@ public:
     // For solutions the absolute path of the solution file; for files the file_name path.
     const QString &filePath() const { return m_filePath; }
     void setFilePath(const QString &path) { m_filePath = path; }
+    // The absolute path of the file whose root this element is (the solution opened or an
+    // import); empty for the elements inside a file.
+    const QString &sourcePath() const { return m_sourcePath; }
+    void setSourcePath(const QString &path) { m_sourcePath = path; }
+    // The file the element was read from: the source path of the nearest file root at or above it.
+    QString sourceFile() const;
     bool isImported() const { return m_imported; }
     void setImported(bool imported) { m_imported = imported; }
 
@@ -74,6 +80,7 @@ private:
     QMap<QString, QString> m_changed;
     QSet<QString> m_removed;
     QString m_filePath;
+    QString m_sourcePath;
     bool m_imported = false;
     QMap<QString, ProjectElement *> m_projects;
     QMap<QString, QStringList> m_inherited;

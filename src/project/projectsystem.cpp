@@ -2,17 +2,23 @@
 // property lookups.
 #include "project/projectsystem.h"
 
+#include "common/boundedread.h"
+#include "platform/filestatus.h"
 #include "project/domreader.h"
 #include "project/propertyvalue.h"
 #include "project/solutionloaderror.h"
 #include "project/xmlpp.h"
 
+#include <QDebug>
 #include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
 #include <QXmlStreamReader>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
 #include <vector>
 
 namespace zim::project {
@@ -24,6 +30,20 @@ const QString kCommon = QStringLiteral("Common");
 const QString kName = QStringLiteral("Name");
 // Imports nested deeper than this are taken for a runaway chain of files.
 constexpr int kMaxImportDepth = 100;
+
+// Whether path names something that can be examined: false with reason empty when nothing is
+// there, false with the system's reason when the path cannot be followed (a link loop, a folder
+// that may not be entered, ...).
+bool reachable(const QString &path, QString &reason)
+{
+    reason.clear();
+    const platform::FileStatus status = platform::destinationStatus(path);
+    if (status.kind != platform::FileStatus::Failed)
+        return status.kind != platform::FileStatus::Missing;
+    if (status.error != ENOENT && status.error != ENOTDIR)
+        reason = QString::fromLocal8Bit(std::strerror(status.error));
+    return false;
+}
 
 // The element after e in document order within root, or a null element.
 QDomElement nextInDocument(QDomElement e, const QDomElement &root)
@@ -50,7 +70,8 @@ ProjectElement *ensureConfiguration(ProjectElement *element, const QString &name
 }
 
 // Enters project, or the projects of an imported solution, in every solution above it that
-// does not know the name yet, so that the top solution finds imported projects too.
+// does not know the name yet, so that the top solution finds imported projects too. A name
+// known already keeps its first project; the later one is ignored with a warning.
 void registerProjects(ProjectElement *parent, ProjectElement *child)
 {
     QMap<QString, ProjectElement *> found;
@@ -60,12 +81,23 @@ void registerProjects(ProjectElement *parent, ProjectElement *child)
         found = child->projects();
     if (found.isEmpty())
         return;
+    QSet<QString> warned;
     for (ProjectElement *s = parent; s; s = s->parent()) {
         if (s->type() != ProjectElement::Solution)
             continue;
-        for (auto it = found.cbegin(); it != found.cend(); ++it)
-            if (!s->projects().contains(it.key()))
+        for (auto it = found.cbegin(); it != found.cend(); ++it) {
+            ProjectElement *known = s->projects().value(it.key());
+            if (!known) {
                 s->projects().insert(it.key(), it.value());
+            } else if (known != it.value() && !warned.contains(it.key())) {
+                warned.insert(it.key());
+                const QString name = QLatin1Char('"') + it.key() + QLatin1Char('"');
+                qWarning().noquote() << QStringLiteral("warning: project ") + name + QStringLiteral(" of \u201C")
+                                            + it.value()->sourceFile() + QStringLiteral("\u201D is ignored: the project ")
+                                            + name + QStringLiteral(" of \u201C") + known->sourceFile()
+                                            + QStringLiteral("\u201D has the same name");
+            }
+        }
     }
 }
 
@@ -87,6 +119,7 @@ void ProjectSystem::closeSolution()
 {
     m_needTemplates.clear();
     m_loading.clear();
+    m_loaded.clear();
     m_root.reset();
 }
 
@@ -107,23 +140,39 @@ void ProjectSystem::openSolution(const QString &path)
 ProjectElement *ProjectSystem::loadFile(const QString &fileName, const QString &baseDirectory)
 {
     QString name = fileName;
-    if (!QFileInfo::exists(name) && !baseDirectory.isEmpty())
+    QString reason;
+    if (!reachable(name, reason) && reason.isEmpty() && !baseDirectory.isEmpty())
         name = baseDirectory + QLatin1Char('/') + name;
+    if (!reachable(name, reason)) {
+        if (reason.isEmpty())
+            throw SolutionLoadError(name, QStringLiteral(" does not exist"));
+        throw SolutionLoadError(name, QStringLiteral(" cannot access: ") + reason);
+    }
     const QFileInfo info(name);
-    if (!info.exists())
-        throw SolutionLoadError(name, QStringLiteral(" does not exist"));
     QFile file(name);
-    if (info.isDir() || !file.open(QIODevice::ReadOnly))
-        throw SolutionLoadError(name, QStringLiteral(" cannot access"));
+    if (info.isDir())
+        throw SolutionLoadError(name, QStringLiteral(" cannot access: ") + QString::fromLocal8Bit(std::strerror(EISDIR)));
+    if (!file.open(QIODevice::ReadOnly))
+        throw SolutionLoadError(name, QStringLiteral(" cannot access: ") + file.errorString());
     // The canonical path sees through links, so a cycle through a linked directory stops too.
     const QString absolute = info.canonicalFilePath();
     if (m_loading.contains(absolute))
         throw SolutionLoadError(name, QStringLiteral(" solution already loaded"));
+    // A file imported from several places is read in at its first import only: imports that
+    // fan out would otherwise read the same files an exponential number of times.
+    if (m_loaded.contains(absolute))
+        return nullptr;
     if (m_loading.size() >= kMaxImportDepth)
         throw SolutionLoadError(name, QStringLiteral(" imports nested too deeply"));
-    const QByteArray text = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw SolutionLoadError(name, QStringLiteral(" cannot access"));
+    QByteArray text;
+    bool tooLarge = false;
+    if (!common::readAllBounded(file, common::kMaxSolutionFileSize, text, &tooLarge)) {
+        if (tooLarge)
+            throw SolutionLoadError(QString(), common::tooLargeMessage(name, common::kMaxSolutionFileSize,
+                                                                       QStringLiteral("a solution file may have")));
+        throw SolutionLoadError(name, QStringLiteral(" cannot access: ") + file.errorString());
+    }
+    m_loaded.insert(absolute);
 
     // A whole pass over the text first, so that a file is judged as XML before anything of it
     // is built; then the tree is built straight from a second pass. (A DOM of a large solution
@@ -142,10 +191,10 @@ ProjectElement *ProjectSystem::loadFile(const QString &fileName, const QString &
         ~Pop() { stack.removeLast(); }
     } pop{m_loading};
     QXmlStreamReader reader(text);
-    return buildTree(reader, info.absoluteFilePath(), false);
+    return buildTree(reader, info.absoluteFilePath(), true);
 }
 
-ProjectElement *ProjectSystem::buildTree(QXmlStreamReader &reader, const QString &filePath, bool versioned)
+ProjectElement *ProjectSystem::buildTree(QXmlStreamReader &reader, const QString &filePath, bool wholeFile)
 {
     std::unique_ptr<ProjectElement> top;
     std::vector<ProjectElement *> open; // the elements whose end tag is still to come
@@ -169,14 +218,16 @@ ProjectElement *ProjectSystem::buildTree(QXmlStreamReader &reader, const QString
         if (tag == QLatin1String("import")) {
             const QString importName = reader.attributes().value(QStringLiteral("file_name")).toString();
             element = loadFile(expandMacros(m_environment, importName), QFileInfo(filePath).absolutePath());
+            reader.skipCurrentElement();
+            if (!element)
+                continue; // read in already, where it was first imported
             element->setProperty(QStringLiteral("file_name"), importName);
             element->setImported(true);
-            reader.skipCurrentElement();
         } else {
             element = new ProjectElement(ProjectElement::typeForTag(tag));
             for (const QXmlStreamAttribute &a : reader.attributes())
                 element->setProperty(a.qualifiedName().toString(), a.value().toString());
-            if (!top && !versioned && !element->hasProperty(QStringLiteral("version")))
+            if (!top && wholeFile && !element->hasProperty(QStringLiteral("version")))
                 convert = true;
             if (convert) {
                 // A file without version: projects are known by uuid, folder filters live in
@@ -198,6 +249,8 @@ ProjectElement *ProjectSystem::buildTree(QXmlStreamReader &reader, const QString
                 continue;
             }
             top.reset(element);
+            if (wholeFile)
+                top->setSourcePath(filePath);
         } else {
             ProjectElement *kept = parent->appendChild(element);
             if (kept == element)
@@ -252,7 +305,11 @@ void ProjectSystem::applyTemplates()
     for (QDomElement e = root; !e.isNull(); e = nextInDocument(e, root))
         if (e.tagName() == QLatin1String("project") && !templates.contains(e.attribute(QStringLiteral("name"))))
             templates.insert(e.attribute(QStringLiteral("name")), e);
-    for (ProjectElement *project : std::as_const(m_needTemplates)) {
+    // Applying a template builds its content, which may hold projects that name templates in
+    // turn; those are content of the template and are not expanded, so the list is taken
+    // whole before the first template is applied.
+    const QList<ProjectElement *> projects = std::exchange(m_needTemplates, {});
+    for (ProjectElement *project : projects) {
         const QString name = project->property(QStringLiteral("template_name"));
         auto it = templates.constFind(name);
         if (it == templates.constEnd())
@@ -296,7 +353,7 @@ void ProjectSystem::applyTemplate(ProjectElement *project, const QDomElement &te
                 c.save(stream, -1);
                 stream.flush();
                 QXmlStreamReader reader(text);
-                if (ProjectElement *built = buildTree(reader, templatesPath, true))
+                if (ProjectElement *built = buildTree(reader, templatesPath, false))
                     project->appendChild(built);
             }
         } else if (tag == QLatin1String("configurations") && m_root) {
@@ -369,36 +426,51 @@ QStringList ProjectSystem::inheritedConfigurations(ProjectElement *element, cons
     return QStringList();
 }
 
+void ProjectSystem::walkPropertyValues(ProjectElement *element, const QString &name, const QString &configuration,
+                                       const std::function<bool(const QString &)> &take) const
+{
+    // True when the search is over.
+    auto look = [&](const ProjectElement *c) { return c && c->hasProperty(name) && take(c->property(name)); };
+    for (ProjectElement *e = element; e; e = e->parent()) {
+        if (e->configurations().isEmpty())
+            continue;
+        if (look(e->configuration(configuration)))
+            return;
+        if (configuration == kCommon)
+            continue;
+        const QStringList inherited = inheritedConfigurations(e, configuration);
+        for (const QString &n : inherited)
+            if (look(e->configuration(n)))
+                return;
+        if (look(e->configuration(kCommon)))
+            return;
+    }
+}
+
+QStringList ProjectSystem::propertyValues(ProjectElement *element, const QString &name,
+                                          const QString &configuration) const
+{
+    QStringList values;
+    walkPropertyValues(element, name, configuration, [&](const QString &v) {
+        values.append(v);
+        return false;
+    });
+    return values;
+}
+
 bool ProjectSystem::findPropertyValue(ProjectElement *element, const QString &name, bool accumulate,
                                       const QString &configuration, QString &value) const
 {
     QString result;
     bool found = false;
-    // True when the search is over.
-    auto look = [&](const ProjectElement *c) {
-        if (!c || !c->hasProperty(name))
-            return false;
+    walkPropertyValues(element, name, configuration, [&](const QString &v) {
         if (!found)
-            result = c->property(name);
+            result = v;
         else
-            result += QLatin1Char(';') + c->property(name);
+            result += QLatin1Char(';') + v;
         found = true;
         return !accumulate;
-    };
-    bool done = false;
-    for (ProjectElement *e = element; e && !done; e = e->parent()) {
-        if (e->configurations().isEmpty())
-            continue;
-        done = look(e->configuration(configuration));
-        if (done || configuration == kCommon)
-            continue;
-        const QStringList inherited = inheritedConfigurations(e, configuration);
-        for (const QString &n : inherited)
-            if ((done = look(e->configuration(n))))
-                break;
-        if (!done)
-            done = look(e->configuration(kCommon));
-    }
+    });
     if (found)
         value = result;
     return found;

@@ -9,8 +9,10 @@
 
 #include <QDomElement>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 class QXmlStreamReader;
@@ -50,6 +52,8 @@ public:
     // The same lookup by name; false, leaving value alone, when nothing on the path sets it.
     bool findPropertyValue(ProjectElement *element, const QString &name, bool accumulate,
                            const QString &configuration, QString &value) const;
+    // Every value of the property on the lookup path, the most specific first.
+    QStringList propertyValues(ProjectElement *element, const QString &name, const QString &configuration) const;
     QString name(ProjectElement *element) const { return element ? element->name() : QString(); }
     // The kind of a file element ("C", "Assembly", "Reset Script", ...): its file_type property
     // when it has one, otherwise the kind its file name's extension stands for (any case);
@@ -68,19 +72,28 @@ public:
     virtual QString platformName() const { return QString(); }
 
 private:
+    // The tree of a solution file or an import; nullptr for a file read in already.
     ProjectElement *loadFile(const QString &fileName, const QString &baseDirectory);
-    // Builds the tree of one file from reader; versioned false converts a file whose root has
-    // no version. Imports load their files on the way.
-    ProjectElement *buildTree(QXmlStreamReader &reader, const QString &filePath, bool versioned);
+    // Builds a tree from reader. wholeFile: the text is a whole solution file at filePath, to
+    // be converted when its root has no version, and its root records filePath as its source;
+    // otherwise it is a piece of a templates file at filePath. Imports load their files on
+    // the way.
+    ProjectElement *buildTree(QXmlStreamReader &reader, const QString &filePath, bool wholeFile);
     void applyTemplates();
     void applyTemplate(ProjectElement *project, const QDomElement &templateElement, const QString &directory);
     void recomputeInheritedConfigurations();
+    // Offers take each value of name on the lookup path of element in configuration, the most
+    // specific first, until take returns true.
+    void walkPropertyValues(ProjectElement *element, const QString &name, const QString &configuration,
+                            const std::function<bool(const QString &)> &take) const;
     QStringList inheritedConfigurations(ProjectElement *element, const QString &configuration) const;
 
     const MacroMap &m_environment;
     std::unique_ptr<ProjectElement> m_root;
     // Absolute paths of the files being loaded, innermost last: an import of one of them is a cycle.
     QStringList m_loading;
+    // Canonical paths of every file read in for the open solution.
+    QSet<QString> m_loaded;
     QList<ProjectElement *> m_needTemplates;
     QMap<QString, ProjectElement *> m_noProjects;
 };

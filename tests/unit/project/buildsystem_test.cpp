@@ -37,6 +37,33 @@ TEST_F(BuildMacros, ComputedOutDirReplacesAMacrosEntry)
               "Debug/x.hex");
 }
 
+TEST_F(BuildMacros, TheMostSpecificMacrosEntryWins)
+{
+    // The named configuration over an inherited one and "Common", the project over the solution.
+    open(R"(<configuration Name="Common" macros="A=solution;B=solution;C=solution;D=solution"/>
+<configuration Name="Debug" macros="C=solution debug"/>
+<project Name="P">
+  <configuration Name="Common" macros="A=common;B=common;B=common2"/>
+  <configuration Name="Debug" macros="A=debug"/>
+</project>)");
+    const zim::project::MacroMap m = m_build.buildMacros(project("P"), "Debug");
+    EXPECT_EQ(m.value("A"), "debug");
+    EXPECT_EQ(m.value("B"), "common2");
+    EXPECT_EQ(m.value("C"), "solution debug");
+    EXPECT_EQ(m.value("D"), "solution");
+}
+
+TEST_F(BuildMacros, ProjectImportedFromItsOwnFileHasItsOwnDirectory)
+{
+    write("sub/p.hzp", "<!DOCTYPE Veltrix_Project_File><project Name=\"P\"><configuration Name=\"Debug\" "
+                       "build_output_file_name=\"$(ProjectDir)/p.hzx\"/></project>");
+    open("<import file_name=\"sub/p.hzp\"/>");
+    ASSERT_TRUE(project("P"));
+    EXPECT_EQ(m_build.buildMacros(project("P"), "Debug").value("ProjectDir"), path("sub"));
+    EXPECT_EQ(m_build.outputFilePath(project("P"), "Debug", true), path("sub") + "/p.hzx");
+    EXPECT_EQ(m_build.outputFilePath(project("P"), "Release", true), path("sub") + "/Release/P.hzx");
+}
+
 TEST_F(BuildMacros, LibrariesAndKindsWithoutOutput)
 {
     EXPECT_EQ(output("<configuration Name=\"Common\" project_type=\"Library\"/>", "Debug", false), "Debug/Blinky.hza");

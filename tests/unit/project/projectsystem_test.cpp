@@ -1,7 +1,10 @@
 // Solution loading and the configuration and property lookups of the project system.
+#include "common/boundedread.h"
 #include "project/propertyvalue.h"
 #include "project/solutionloaderror.h"
 #include "solutionfiles.h"
+
+#include <unistd.h>
 
 namespace {
 
@@ -97,7 +100,7 @@ protected:
             m_projects.openSolution(path("s.hzp"));
         } catch (const zim::project::SolutionLoadError &e) {
             EXPECT_FALSE(m_projects.hasSolution());
-            return (e.isXmlError() ? "xml " : "") + QString(e.firstText()).replace(m_dir.path(), "DIR") + "|" + e.secondText();
+            return QString((e.isXmlError() ? "xml " : "") + e.firstText() + "|" + e.secondText()).replace(m_dir.path(), "DIR");
         }
         return "opened";
     }
@@ -148,6 +151,86 @@ TEST_F(Loading, ImportsRelativeToTheImportingFileAndFindsTheirProjects)
     EXPECT_EQ(imported->filePath(), path("sub/lib.hzp"));
 }
 
+// Every project element of the tree under element.
+int countProjects(const zim::project::ProjectElement *element, const QString &name)
+{
+    int n = element->type() == zim::project::ProjectElement::Project && element->name() == name ? 1 : 0;
+    for (const zim::project::ProjectElement *c : element->children())
+        n += countProjects(c, name);
+    return n;
+}
+
+TEST_F(Loading, AFileImportedFromTwoPlacesIsReadInOnce)
+{
+    write("common.hzp", "<!DOCTYPE Veltrix_Project_File><solution version=\"2\"><project Name=\"C\"/></solution>");
+    write("a.hzp", "<!DOCTYPE Veltrix_Project_File><solution version=\"2\"><import file_name=\"common.hzp\"/></solution>");
+    write("b.hzp", "<!DOCTYPE Veltrix_Project_File><solution version=\"2\"><import file_name=\"./common.hzp\"/></solution>");
+    EXPECT_EQ(failure("<!DOCTYPE Veltrix_Project_File><solution version=\"2\"><import file_name=\"a.hzp\"/>"
+                      "<import file_name=\"b.hzp\"/></solution>"),
+              "opened");
+    EXPECT_EQ(countProjects(m_projects.solutionElement(), "C"), 1);
+    EXPECT_TRUE(project("C"));
+}
+
+TEST_F(Loading, ImportsThatFanOutLoadEveryFileOnce)
+{
+    // Each file imports the next one twice: read in again at every import this would be 2^26 files.
+    constexpr int kFiles = 27;
+    for (int i = 1; i < kFiles; ++i) {
+        const QByteArray next = "f" + QByteArray::number(i + 1) + ".hzp";
+        write(QString("f%1.hzp").arg(i),
+              "<!DOCTYPE Veltrix_Project_File><solution version=\"2\"><project Name=\"P" + QByteArray::number(i)
+                  + "\"/><import file_name=\"" + next + "\"/><import file_name=\"" + next + "\"/></solution>");
+    }
+    write(QString("f%1.hzp").arg(kFiles),
+          "<!DOCTYPE Veltrix_Project_File><solution version=\"2\"><project Name=\"P27\"/></solution>");
+    m_projects.openSolution(path("f1.hzp"));
+    EXPECT_EQ(m_projects.projects().size(), kFiles);
+    EXPECT_EQ(countProjects(m_projects.solutionElement(), "P27"), 1);
+}
+
+TEST_F(Loading, SolutionOrImportLargerThanTheCeilingIsRefused)
+{
+    auto tooLarge = [&](const QString &name) {
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(zim::common::kMaxSolutionFileSize + 1));
+    };
+    const QString message = " is larger than the 16777216 bytes a solution file may have";
+    tooLarge("big.hzp");
+    EXPECT_EQ(failure("<!DOCTYPE Veltrix_Project_File><solution version=\"2\"><import file_name=\"big.hzp\"/></solution>"),
+              "|file \u201CDIR/big.hzp\u201D" + message);
+    tooLarge("s2.hzp");
+    try {
+        m_projects.openSolution(path("s2.hzp"));
+        FAIL() << "opened";
+    } catch (const zim::project::SolutionLoadError &e) {
+        EXPECT_EQ(e.secondText(), "file \u201C" + path("s2.hzp") + "\u201D" + message);
+    }
+}
+
+TEST_F(Loading, ImportThroughALinkLoopCannotBeAccessed)
+{
+    ASSERT_TRUE(QFile::link(path("loop.hzp"), path("loop.hzp")));
+    EXPECT_EQ(failure("<!DOCTYPE Veltrix_Project_File><solution version=\"2\"><import file_name=\"loop.hzp\"/></solution>"),
+              "DIR/loop.hzp| cannot access: Too many levels of symbolic links");
+}
+
+TEST_F(Loading, SolutionInAFolderThatCannotBeEnteredCannotBeAccessed)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "running as root, which may enter every folder";
+    write("closed/s.hzp", "<!DOCTYPE Veltrix_Project_File><solution version=\"2\"/>");
+    ASSERT_TRUE(QFile::setPermissions(path("closed"), QFileDevice::Permissions()));
+    try {
+        m_projects.openSolution(path("closed/s.hzp"));
+        ADD_FAILURE() << "opened";
+    } catch (const zim::project::SolutionLoadError &e) {
+        EXPECT_EQ(e.firstText() + e.secondText(), path("closed/s.hzp") + " cannot access: Permission denied");
+    }
+    QFile::setPermissions(path("closed"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
 TEST_F(Loading, MissingImportNamesThePathTried)
 {
     EXPECT_EQ(failure("<!DOCTYPE Veltrix_Project_File><solution version=\"2\"><import file_name=\"no.hzp\"/></solution>"),
@@ -191,6 +274,25 @@ TEST_F(Loading, TemplatesFillInWhatTheProjectLeavesOpen)
 
     EXPECT_THROW(open(R"(<project Name="P" template_name="Nope"/>)"), zim::project::SolutionLoadError);
     EXPECT_FALSE(m_projects.hasSolution());
+}
+
+TEST_F(Loading, TemplateHoldingAProjectThatNamesATemplateServesManyProjects)
+{
+    write("targets/project_templates.xml", R"(<projects>
+  <project name="Exe" type="Executable">
+    <folder Name="Nested"><project Name="Inner" template_name="Exe"/></folder>
+  </project></projects>)");
+    QByteArray body;
+    for (int i = 1; i <= 5; ++i)
+        body += "<project Name=\"P" + QByteArray::number(i) + "\" template_name=\"Exe\"/>";
+    open(body);
+    for (int i = 1; i <= 5; ++i) {
+        zim::project::ProjectElement *p = project(QString("P%1").arg(i));
+        ASSERT_TRUE(p);
+        ASSERT_EQ(p->children().size(), 1);
+        EXPECT_EQ(p->children().first()->name(), "Nested");
+        EXPECT_EQ(p->configuration("Common")->property("project_type"), "Executable");
+    }
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // The description-file preprocessor: conditions, switches, definitions, includes and warnings.
+#include "common/hexception.h"
 #include "project/xmlpp.h"
 #include "common/boundedread.h"
 #include "common/hexception.h"
@@ -117,6 +118,18 @@ TEST_F(XmlPPTest, IncludeKeepsRootAndExpandsMacrosOnRequest)
     EXPECT_EQ(process("<r><include filename=\"part.xml\" expand_macros=\"\" macros=\"Size=4;X=y\"/>"
                       "<include filename=\"part.xml\"/></r>"),
               "<r><part chip=\"F449-4\"/><part chip=\"$(Chip)-$(Size)\"/></r>");
+}
+
+TEST_F(XmlPPTest, IncludedMacroThatDoublesItselfStopsNamingIt)
+{
+    write(QStringLiteral("part.xml"), "<part v=\"$(X:$)\"/>");
+    write(QStringLiteral("main.xml"), "<r><include filename=\"part.xml\" expand_macros=\"\" macros=\"X=$(X:$)$(X:$)\"/></r>");
+    try {
+        m_pp.processFile(m_dir.filePath(QStringLiteral("main.xml")));
+        FAIL() << "processed";
+    } catch (const zim::common::HException &e) {
+        EXPECT_TRUE(e.message().startsWith(QString::fromUtf8("macro \u201CX\u201D expands to more than"))) << e.what();
+    }
 }
 
 TEST_F(XmlPPTest, IncludeProblemsAreWarnings)
