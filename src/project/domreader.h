@@ -14,8 +14,9 @@ public:
     // Deeper element nesting is refused as a parse error; real files stay far below it.
     static constexpr int maxDepth = 1000;
     // The toolkit's parser takes time quadratic in the attributes of one element, so wider
-    // elements are refused before it sees them; real files have a handful.
-    static constexpr int maxAttributes = 256;
+    // elements are refused before it sees them; real files have a few dozen at most, and 1024
+    // still parse in a few milliseconds.
+    static constexpr int maxAttributes = 1024;
 
     struct Error
     {

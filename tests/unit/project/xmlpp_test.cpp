@@ -262,13 +262,13 @@ TEST_F(XmlPPTest, ElementsWithTooManyAttributesAreRefused)
         wide += " a" + QByteArray::number(i) + "=\"x>\"";
     write(QStringLiteral("wide.xml"), wide + "/></r>");
     EXPECT_FALSE(m_pp.processFile(m_dir.filePath(QStringLiteral("wide.xml"))));
-    EXPECT_EQ(m_pp.errorMessage(), "element with more than 256 attributes");
+    EXPECT_EQ(m_pp.errorMessage(), "element with more than 1024 attributes");
     EXPECT_EQ(m_pp.errorLine(), 2);
     EXPECT_EQ(m_pp.errorColumn(), 3);
     QByteArray fine = "<r><e";
-    for (int i = 0; i < 256; ++i)
+    for (int i = 0; i < 1024; ++i)
         fine += " a" + QByteArray::number(i) + "=\"=\"";
-    EXPECT_EQ(process(fine + "/><!-- = = = --></r>").count(QLatin1Char('=')), 2 * 256 + 3);
+    EXPECT_EQ(process(fine + "/><!-- = = = --></r>").count(QLatin1Char('=')), 2 * 1024 + 3);
 }
 
 } // namespace
