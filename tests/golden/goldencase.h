@@ -40,6 +40,7 @@ struct GoldenCase
     QString cwd;         // empty: the case's own temporary directory
     QString stdoutFile;  // empty: standard output is captured; else it goes to this path (/dev/full)
     int status = 0;
+    QString fileSizeLimit;  // set: the run's file size limit, in the shell's ulimit -f blocks of 1024 bytes
     QList<GoldenInput> inputs;
     QList<GoldenNode> nodes;
     QList<GoldenExpectation> expectations;
