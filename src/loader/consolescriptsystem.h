@@ -3,6 +3,7 @@
 // command line all run there. Ctrl-C stops a running script.
 #pragma once
 
+#include "loader/consoleoutput.h"
 #include "script/builtinscript.h"
 #include "script/scriptsystem.h"
 
@@ -21,7 +22,7 @@ class ConsoleScriptSystem : public script::ScriptSystem
     Q_OBJECT
 public:
     // out receives Script.Echo lines (not owned).
-    explicit ConsoleScriptSystem(FILE *out = stdout, QObject *parent = nullptr);
+    explicit ConsoleScriptSystem(ConsoleOutput &out, QObject *parent = nullptr);
     ~ConsoleScriptSystem() override;
 
     // Runs the text; true when the script completes. A value the script throws and does not
@@ -43,7 +44,6 @@ private:
     // Whether Ctrl-C came during the running outermost evaluation, or else the last one.
     bool interrupted() const;
 
-    FILE *m_out;
     script::BuiltinScript m_builtin;
     // Evaluations in progress; an evaluation started by a script (a reset the script causes)
     // is nested in another.
