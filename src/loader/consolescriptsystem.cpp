@@ -12,38 +12,6 @@
 
 namespace zim::loader {
 
-namespace {
-
-// Takes Ctrl-C for the outermost evaluation, gives it back afterwards and keeps whether it came.
-class InterruptScope
-{
-public:
-    InterruptScope(bool outermost, std::unique_ptr<platform::InterruptGuard> &guard, bool &interrupted)
-        : m_outermost(outermost), m_guard(guard), m_interrupted(interrupted)
-    {
-        if (m_outermost) {
-            m_interrupted = false;
-            m_guard = std::make_unique<platform::InterruptGuard>(platform::InterruptGuard::CountEveryPress);
-        }
-    }
-    ~InterruptScope()
-    {
-        if (m_outermost) {
-            m_interrupted = m_guard->interrupted();
-            m_guard.reset();
-        }
-    }
-    InterruptScope(const InterruptScope &) = delete;
-    InterruptScope &operator=(const InterruptScope &) = delete;
-
-private:
-    bool m_outermost;
-    std::unique_ptr<platform::InterruptGuard> &m_guard;
-    bool &m_interrupted;
-};
-
-} // namespace
-
 ConsoleScriptSystem::ConsoleScriptSystem(ConsoleOutput &out, QObject *parent)
     : script::ScriptSystem(parent), m_builtin([&out](const QString &text) { out.writeLine(text); })
 {
@@ -58,21 +26,14 @@ bool ConsoleScriptSystem::stopRequested() const
 
 bool ConsoleScriptSystem::interrupted() const
 {
-    return m_interrupt ? m_interrupt->interrupted() : m_interrupted;
+    return m_interrupt.interrupted();
 }
 
 void ConsoleScriptSystem::evaluate(const QString &text, const QString &)
 {
-    const bool outermost = m_depth == 0;
-    if (outermost)
+    const platform::InterruptScope::Entry entry(m_interrupt);
+    if (entry.outermost())
         clearStop();
-    InterruptScope interrupt(outermost, m_interrupt, m_interrupted);
-    struct Depth
-    {
-        int &depth;
-        explicit Depth(int &d) : depth(d) { ++depth; }
-        ~Depth() { --depth; }
-    } depth(m_depth);
 
     script::ESEvaluation result;
     try {

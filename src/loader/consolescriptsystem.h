@@ -4,16 +4,11 @@
 #pragma once
 
 #include "loader/consoleoutput.h"
+#include "platform/interruptguard.h"
 #include "script/builtinscript.h"
 #include "script/scriptsystem.h"
 
 #include <QStringList>
-#include <cstdio>
-#include <memory>
-
-namespace zim::platform {
-class InterruptGuard;
-}
 
 namespace zim::loader {
 
@@ -45,12 +40,9 @@ private:
     bool interrupted() const;
 
     script::BuiltinScript m_builtin;
-    // Evaluations in progress; an evaluation started by a script (a reset the script causes)
-    // is nested in another.
-    int m_depth = 0;
-    // Takes Ctrl-C while an outermost evaluation runs.
-    std::unique_ptr<platform::InterruptGuard> m_interrupt;
-    bool m_interrupted = false;
+    // Takes Ctrl-C while an outermost evaluation runs; an evaluation started by a script (a
+    // reset the script causes) is nested in another.
+    platform::InterruptScope m_interrupt;
 };
 
 } // namespace zim::loader
