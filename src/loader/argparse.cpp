@@ -24,15 +24,6 @@ void ArgParse::addOption(const char *option, const OptionRecord &record)
     m_options[option] = record;
 }
 
-void ArgParse::addFlag(const char *option, OptionRecord::Handler handler)
-{
-    OptionRecord record;
-    record.kind = OptionRecord::NoArgument;
-    record.hasHandler = true;
-    record.handler = std::move(handler);
-    addOption(option, record);
-}
-
 FILE *ArgParse::error()
 {
     m_reporter.countError();
@@ -51,20 +42,20 @@ void ArgParse::reportError(const std::string &message)
 
 void ArgParse::handle(const std::string &option, const OptionRecord &record, const char *argument)
 {
-    if (record.hasHandler) {
+    if (record.endsOptions)
+        m_optionsEnded = true;
+    if (record.handler)
         record.handler(option.c_str(), argument);
-        return;
-    }
-    if (record.seenFlag)
-        *record.seenFlag = true;
-    if (record.argumentVariable)
-        *record.argumentVariable = argument;
 }
 
 void ArgParse::parse(int count, const char *const *words)
 {
     for (int i = 0; i < count; ++i) {
         const char *word = words[i];
+        if (m_optionsEnded) {
+            restArgument(word);
+            continue;
+        }
         auto exact = m_options.find(word);
         if (exact != m_options.end()) {
             const OptionRecord &record = exact->second;
@@ -136,13 +127,14 @@ void ArgParse::readIndirectFile(const char *fileName)
         throw common::HException(QStringLiteral("cannot read indirect file %1: %2")
                              .arg(QString::fromLocal8Bit(fileName), QString::fromLocal8Bit(std::strerror(EISDIR))));
 
-    // Lines of at most 1023 characters; a longer line is read as several lines. The bytes are
-    // counted here rather than by their text, which a NUL byte would cut short.
-    char buffer[1024];
-    int lineNumber = 0;
+    // The whole file is read and checked before any of its words acts, so that a file that
+    // cannot be used is refused as a whole. Lines of at most 1023 characters; a longer line is
+    // read as several lines. The bytes are counted here rather than by their text, which a NUL
+    // byte would cut short.
+    std::vector<std::string> lines;
     long size = 0;
-    int readError = 0;
-    while (!readError) {
+    for (;;) {
+        char buffer[1024];
         size_t length = 0;
         int c = 0;
         while (length < sizeof buffer - 1 && (c = std::getc(file)) != EOF) {
@@ -150,26 +142,32 @@ void ArgParse::readIndirectFile(const char *fileName)
             if (c == '\n')
                 break;
         }
-        // Taken at once: the handlers of the words below may change errno.
-        if (c == EOF && std::ferror(file))
-            readError = errno ? errno : EIO;
+        if (c == EOF && std::ferror(file)) {
+            const int readError = errno ? errno : EIO;
+            throw common::HException(QStringLiteral("cannot read indirect file %1: %2")
+                                         .arg(QString::fromLocal8Bit(fileName), QString::fromLocal8Bit(std::strerror(readError))));
+        }
         if (length == 0)
             break;
-        buffer[length] = '\0';
         size += long(length);
         if (size > maxIndirectFileSize)
             throw common::HException(QStringLiteral("indirect file %1 is larger than 1 MB").arg(QString::fromLocal8Bit(fileName)));
-        ++lineNumber;
-        if (buffer[0] == '#')
+        lines.emplace_back(buffer, length);
+    }
+    // The words are C strings: a NUL byte would silently end its line there.
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].find('\0') != std::string::npos)
+            throw common::HException(QStringLiteral("cannot read indirect file %1: line %2 holds a NUL byte")
+                                         .arg(QString::fromLocal8Bit(fileName))
+                                         .arg(i + 1));
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i][0] == '#')
             continue;
         std::vector<const char *> words;
-        if (!splitLine(fileName, lineNumber, buffer, words) || words.empty())
+        if (!splitLine(fileName, int(i + 1), lines[i].c_str(), words) || words.empty())
             continue;
         parse(int(words.size()), words.data());
     }
-    if (readError)
-        throw common::HException(QStringLiteral("cannot read indirect file %1: %2")
-                             .arg(QString::fromLocal8Bit(fileName), QString::fromLocal8Bit(std::strerror(readError))));
 }
 
 bool ArgParse::splitLine(const char *fileName, int lineNumber, const char *text, std::vector<const char *> &words)

@@ -32,7 +32,7 @@ private:
 
 struct OptionRecord
 {
-    // argument is nullptr for options of kind 0.
+    // argument is nullptr for options of kind NoArgument.
     using Handler = std::function<void(const char *option, const char *argument)>;
 
     enum Kind {
@@ -42,10 +42,10 @@ struct OptionRecord
     };
 
     int kind = NoArgument;
-    bool hasHandler = false;
     Handler handler;
-    const char **argumentVariable = nullptr;
-    bool *seenFlag = nullptr;
+    // Every word after this option (and its argument), in indirect files and on the command
+    // line alike, goes to restArgument() as it stands: no options, no indirect files.
+    bool endsOptions = false;
 };
 
 class ArgParse
@@ -65,20 +65,21 @@ public:
 
     // A second registration under the same text replaces the first.
     void addOption(const char *option, const OptionRecord &record);
-    void addFlag(const char *option, OptionRecord::Handler handler);
 
     // Walks the words in order. Handlers may throw HException, which ends the parse.
     void parse(int count, const char *const *words);
 
     // Called for every word that is neither an option nor an indirect file.
     virtual void argument(const char *word) = 0;
+    // Called for every word after an option that ends the options; argument() by default.
+    virtual void restArgument(const char *word) { argument(word); }
     // Counts an error and writes "<program>: " to the error stream, which it returns for the
     // caller to write the message and a line end to.
     virtual FILE *error();
 
     // Parser errors for a file that cannot be opened or nests too deep; throws HException for
-    // a directory, a read error, a file larger than maxIndirectFileSize and more than
-    // maxIndirectWords words in all.
+    // a directory, a read error, a NUL byte (which no word can hold), a file larger than
+    // maxIndirectFileSize and more than maxIndirectWords words in all.
     void readIndirectFile(const char *fileName);
     // Splits one line into at most maxWordsPerLine words, stored for the whole run and
     // appended to words. Returns false, having reported it, when a quoted word is not closed.
@@ -94,6 +95,7 @@ private:
 
     std::map<std::string, OptionRecord> m_options;
     int m_indirectDepth = 0;
+    bool m_optionsEnded = false;
     ArgParseReporter &m_reporter;
     // Words read from indirect files; option arguments point into them for the whole run.
     std::deque<std::string> m_words;

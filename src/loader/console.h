@@ -1,9 +1,8 @@
 // Console: the script object that prints script values on the loader's standard output.
 #pragma once
 
+#include "loader/consoleoutput.h"
 #include "script/esqobject.h"
-
-#include <cstdio>
 
 namespace zim::loader {
 
@@ -15,18 +14,14 @@ public:
     enum Method { WriteLine = 2 };
 
     // out is not owned.
-    explicit Console(FILE *out, QObject *parent = nullptr);
+    explicit Console(ConsoleOutput &out, QObject *parent = nullptr);
     script::ESObject *registerObject(script::ESContext &context) override;
-
-    // Writes text and a line feed, flushed at once so that it keeps its place among the
-    // progress output.
-    static void writeLine(FILE *out, const QString &text);
 
 protected:
     script::ESValue callMethod(script::ESContext &context, int number, int count, script::ESValue *args) override;
 
 private:
-    FILE *m_out;
+    ConsoleOutput &m_out;
 };
 
 } // namespace zim::loader

@@ -25,6 +25,12 @@ void ConsoleOutput::write(const QByteArray &bytes)
         remember(errno);
 }
 
+void ConsoleOutput::writeLine(const QString &text)
+{
+    write(text.toUtf8() + '\n');
+    flush();
+}
+
 void ConsoleOutput::flush()
 {
     errno = 0;

@@ -1,8 +1,9 @@
-// ConsoleOutput: the loader's standard output and the one place that holds -quiet and
-// -verbose. Every write is checked; a run whose output was lost does not end as a success.
+// ConsoleOutput: the loader's one writer to standard output (listings, progress, script
+// output) and the one place that holds -quiet and -verbose. Every write is checked; a run whose output was lost does not end as a success.
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <cstdio>
 
 namespace zim::loader {
@@ -21,15 +22,14 @@ public:
     bool showsProgress() const { return !m_quiet; }
     bool showsMessages() const { return m_verbose && !m_quiet; }
 
-    // The stream itself, for writers that print on their own (scripts); check() still
-    // reports their failures.
-    FILE *stream() const { return m_stream; }
-
     // Listings and the usage text: written and flushed at once. Throws HException
     // "cannot write to standard output: <reason>" when that fails.
     void print(const QByteArray &text);
     // Progress output: a failure is remembered for check().
     void write(const QByteArray &bytes);
+    // Script output: the text in UTF-8 and a line feed, flushed at once so that it keeps its
+    // place among the progress output; a failure is remembered for check().
+    void writeLine(const QString &text);
     void flush();
     // Throws the first remembered failure, after one more flush.
     void check();

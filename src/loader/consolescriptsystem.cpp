@@ -2,8 +2,8 @@
 // script exceptions into the loader's errors, and script files run from the command line.
 #include "loader/consolescriptsystem.h"
 
+#include "common/boundedread.h"
 #include "common/hexception.h"
-#include "loader/console.h"
 #include "platform/interruptguard.h"
 #include "script/esexception.h"
 
@@ -12,56 +12,8 @@
 
 namespace zim::loader {
 
-namespace {
-
-// Takes Ctrl-C for the outermost evaluation, gives it back afterwards and keeps whether it came.
-class InterruptScope
-{
-public:
-    InterruptScope(bool outermost, std::unique_ptr<platform::InterruptGuard> &guard, bool &interrupted)
-        : m_outermost(outermost), m_guard(guard), m_interrupted(interrupted)
-    {
-        if (m_outermost) {
-            m_interrupted = false;
-            m_guard = std::make_unique<platform::InterruptGuard>(platform::InterruptGuard::CountEveryPress);
-        }
-    }
-    ~InterruptScope()
-    {
-        if (m_outermost) {
-            m_interrupted = m_guard->interrupted();
-            m_guard.reset();
-        }
-    }
-    InterruptScope(const InterruptScope &) = delete;
-    InterruptScope &operator=(const InterruptScope &) = delete;
-
-private:
-    bool m_outermost;
-    std::unique_ptr<platform::InterruptGuard> &m_guard;
-    bool &m_interrupted;
-};
-
-// The loader's message for a value thrown by a script and not caught there.
-QString uncaughtMessage(script::ESContext &context, const script::ESValue &value)
-{
-    try {
-        if (value.isObject()) {
-            script::ESAtom *message = context.messageAtom;
-            if (context.hasProperty(value.object, message))
-                return context.toString(context.get(value.object, message));
-        }
-        return QStringLiteral("uncaught exception - ") + context.toString(value);
-    } catch (const script::ESException &) {
-        // The value's own conversion to text threw in turn.
-        return QStringLiteral("uncaught exception - the thrown value could not be converted to text");
-    }
-}
-
-} // namespace
-
-ConsoleScriptSystem::ConsoleScriptSystem(FILE *out, QObject *parent)
-    : script::ScriptSystem(parent), m_out(out), m_builtin([out](const QString &text) { Console::writeLine(out, text); })
+ConsoleScriptSystem::ConsoleScriptSystem(ConsoleOutput &out, QObject *parent)
+    : script::ScriptSystem(parent), m_builtin([&out](const QString &text) { out.writeLine(text); })
 {
 }
 
@@ -74,21 +26,14 @@ bool ConsoleScriptSystem::stopRequested() const
 
 bool ConsoleScriptSystem::interrupted() const
 {
-    return m_interrupt ? m_interrupt->interrupted() : m_interrupted;
+    return m_interrupt.interrupted();
 }
 
 void ConsoleScriptSystem::evaluate(const QString &text, const QString &)
 {
-    const bool outermost = m_depth == 0;
-    if (outermost)
+    const platform::InterruptScope::Entry entry(m_interrupt);
+    if (entry.outermost())
         clearStop();
-    InterruptScope interrupt(outermost, m_interrupt, m_interrupted);
-    struct Depth
-    {
-        int &depth;
-        explicit Depth(int &d) : depth(d) { ++depth; }
-        ~Depth() { --depth; }
-    } depth(m_depth);
 
     script::ESEvaluation result;
     try {
@@ -99,10 +44,10 @@ void ConsoleScriptSystem::evaluate(const QString &text, const QString &)
         throw common::HException(e.text());
     } catch (const script::ESException &e) {
         // Thrown while the engine turned an uncaught value into its own message.
-        throw common::HException(uncaughtMessage(context(), e.value()));
+        throw common::HException(context().uncaughtMessage(e.value()));
     }
     if (result.status == script::ESEvaluation::Thrown)
-        throw common::HException(uncaughtMessage(context(), result.value));
+        throw common::HException(context().uncaughtMessage(result.value));
     // A stop that came after the last check must still not pass for a completed script.
     throwIfStopped();
 }
@@ -127,10 +72,15 @@ void ConsoleScriptSystem::runFile(const QString &path, const QStringList &argume
     if (!file.open(QIODevice::ReadOnly))
         throw common::HException(QStringLiteral("cannot open script \u201C") + path + QStringLiteral("\u201D: ")
                                  + file.errorString());
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    QByteArray bytes;
+    bool tooLarge = false;
+    if (!common::readAllBounded(file, common::kMaxScriptFileSize, bytes, &tooLarge)) {
+        if (tooLarge)
+            throw common::HException(common::tooLargeMessage(path, common::kMaxScriptFileSize,
+                                                             QStringLiteral("a script file may have")));
         throw common::HException(QStringLiteral("cannot read script \u201C") + path + QStringLiteral("\u201D: ")
                                  + file.errorString());
+    }
     context().loadPath.prepend(QFileInfo(path).absolutePath());
     m_builtin.setUp(context(), arguments);
     evaluate(QString::fromUtf8(bytes), path);

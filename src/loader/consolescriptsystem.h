@@ -3,16 +3,12 @@
 // command line all run there. Ctrl-C stops a running script.
 #pragma once
 
+#include "loader/consoleoutput.h"
+#include "platform/interruptguard.h"
 #include "script/builtinscript.h"
 #include "script/scriptsystem.h"
 
 #include <QStringList>
-#include <cstdio>
-#include <memory>
-
-namespace zim::platform {
-class InterruptGuard;
-}
 
 namespace zim::loader {
 
@@ -21,7 +17,7 @@ class ConsoleScriptSystem : public script::ScriptSystem
     Q_OBJECT
 public:
     // out receives Script.Echo lines (not owned).
-    explicit ConsoleScriptSystem(FILE *out = stdout, QObject *parent = nullptr);
+    explicit ConsoleScriptSystem(ConsoleOutput &out, QObject *parent = nullptr);
     ~ConsoleScriptSystem() override;
 
     // Runs the text; true when the script completes. A value the script throws and does not
@@ -43,14 +39,10 @@ private:
     // Whether Ctrl-C came during the running outermost evaluation, or else the last one.
     bool interrupted() const;
 
-    FILE *m_out;
     script::BuiltinScript m_builtin;
-    // Evaluations in progress; an evaluation started by a script (a reset the script causes)
-    // is nested in another.
-    int m_depth = 0;
-    // Takes Ctrl-C while an outermost evaluation runs.
-    std::unique_ptr<platform::InterruptGuard> m_interrupt;
-    bool m_interrupted = false;
+    // Takes Ctrl-C while an outermost evaluation runs; an evaluation started by a script (a
+    // reset the script causes) is nested in another.
+    platform::InterruptScope m_interrupt;
 };
 
 } // namespace zim::loader

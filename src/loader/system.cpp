@@ -29,8 +29,8 @@ QString fromWord(const char *word)
 } // namespace
 
 System::System(target::ProgramState &state, ArgParseReporter &reporter, FILE *out, TextProgressBar::Clock clock)
-    : ArgParse(reporter), m_state(state), m_output(out), m_console(out), m_loader(m_output, state, std::move(clock)),
-      m_scripts(out), m_selection(state.projectSystem(), state.buildSystem(), state.propertyGroups())
+    : ArgParse(reporter), m_state(state), m_output(out), m_console(m_output), m_loader(m_output, state, std::move(clock)),
+      m_scripts(m_output), m_selection(state.projectSystem(), state.buildSystem(), state.propertyGroups())
 {
     registerOptions();
     m_loader.registerObject(m_scripts.context());
@@ -52,45 +52,45 @@ bool System::evaluateScript(const QString &text, const QString &name)
 const std::vector<System::OptionEntry> &System::optionTable()
 {
     static const std::vector<OptionEntry> table = {
-        {"-target", "'target'", true, "The target interface to use",
+        {"-target", "'target'", true, nullptr, "The target interface to use",
          [](System &s, const char *a) { s.setTarget(a); }},
-        {"-listtargets", nullptr, false, "List all the supported target interfaces",
+        {"-listtargets", nullptr, false, nullptr, "List all the supported target interfaces",
          [](System &s, const char *) { s.m_output.print(s.targetListing()); }},
-        {"-solution", "'file'", true, "Use Veltrix solution file 'file'",
+        {"-solution", "'file'", true, "a file name", "Use Veltrix solution file 'file'",
          [](System &s, const char *a) { s.m_solutionPath = fileNameFromWord(a); }},
-        {"-project", "'name'", true, "Use project 'name' contained within solution file",
+        {"-project", "'name'", true, "a project name", "Use project 'name' contained within solution file",
          [](System &s, const char *a) { s.m_projectName = fromWord(a); }},
-        {"-config", "'config'", true, "Use build configuration 'config'",
+        {"-config", "'config'", true, "a configuration name", "Use build configuration 'config'",
          [](System &s, const char *a) { s.m_configName = fromWord(a); }},
-        {"-filetype", "'type'", true, "Specify the load file type", [](System &s, const char *a) { s.setFileType(a); }},
-        {"-listfiletypes", nullptr, false, "List all the supported file types",
+        {"-filetype", "'type'", true, nullptr, "Specify the load file type", [](System &s, const char *a) { s.setFileType(a); }},
+        {"-listfiletypes", nullptr, false, nullptr, "List all the supported file types",
          [](System &s, const char *) { s.m_output.print(s.fileTypeListing()); }},
-        {"-setprop", "'prop'='val'", true, "Set a target property 'prop' to 'val'",
+        {"-setprop", "'prop'='val'", true, nullptr, "Set a target property 'prop' to 'val'",
          [](System &s, const char *a) { s.setProperty(a); }},
-        {"-listprops", nullptr, false, "List target properties of selected target",
+        {"-listprops", nullptr, false, nullptr, "List target properties of selected target",
          [](System &s, const char *) {
              s.m_output.print(propertyListing(s.m_loader.target(), s.m_targetName));
          }},
         // The usage line shows no argument for -loadaddress, although it takes one.
-        {"-loadaddress", nullptr, true, "Specify the address at which to load the load file",
+        {"-loadaddress", nullptr, true, nullptr, "Specify the address at which to load the load file",
          [](System &s, const char *a) { s.setLoadAddress(a); }},
-        {"-noverify", nullptr, false, "Do not carry out verification of download",
+        {"-noverify", nullptr, false, nullptr, "Do not carry out verification of download",
          [](System &s, const char *) { s.m_verify = false; }},
-        {"-nodownload", nullptr, false, "Do not carry out download", [](System &s, const char *) { s.m_download = false; }},
-        {"-nodisconnect", nullptr, false, "Do not disconnect target interface when finished",
+        {"-nodownload", nullptr, false, nullptr, "Do not carry out download", [](System &s, const char *) { s.m_download = false; }},
+        {"-nodisconnect", nullptr, false, nullptr, "Do not disconnect target interface when finished",
          [](System &s, const char *) { s.m_disconnect = false; }},
-        {"-help", nullptr, false, "Print options help", [](System &s, const char *) { s.m_help = true; }},
-        {"-verbose", nullptr, false, "Produce verbose output",
+        {"-help", nullptr, false, nullptr, "Print options help", [](System &s, const char *) { s.m_help = true; }},
+        {"-verbose", nullptr, false, nullptr, "Produce verbose output",
          [](System &s, const char *) { s.m_output.setVerbose(true); }},
-        {"-quiet", nullptr, false, "Do not output any progress messages",
+        {"-quiet", nullptr, false, nullptr, "Do not output any progress messages",
          [](System &s, const char *) { s.m_output.setQuiet(true); }},
-        {"-upload", "'file'", true, "Read back the loaded address ranges into 'file'",
+        {"-upload", "'file'", true, "a file name", "Read back the loaded address ranges into 'file'",
          [](System &s, const char *a) { s.m_uploadPath = fileNameFromWord(a); }},
-        {"-listdevices", nullptr, false, "List all the supported devices",
+        {"-listdevices", nullptr, false, nullptr, "List all the supported devices",
          [](System &s, const char *) { s.m_output.print(msp430::msp430DeviceListing(s.m_state).toUtf8()); }},
-        {"-device", "'name'", true, "Use device 'name' instead of the project's target device",
+        {"-device", "'name'", true, "a device name", "Use device 'name' instead of the project's target device",
          [](System &s, const char *a) { s.m_deviceName = fromWord(a); }},
-        {"-script", "'file'", true, "Run script 'file'; the words after it are its arguments",
+        {"-script", "'file'", true, "a file name", "Run script 'file'; the words after it are its arguments",
          [](System &s, const char *a) { s.m_scriptPath = fileNameFromWord(a); }},
     };
     return table;
@@ -101,8 +101,16 @@ void System::registerOptions()
     for (const OptionEntry &entry : optionTable()) {
         OptionRecord record;
         record.kind = entry.takesArgument ? OptionRecord::NextWord : OptionRecord::NoArgument;
-        record.hasHandler = true;
-        record.handler = [this, act = entry.act](const char *, const char *argument) { act(*this, argument); };
+        // The script's own words follow its file.
+        record.endsOptions = std::strcmp(entry.option, "-script") == 0;
+        record.handler = [this, entry](const char *, const char *argument) {
+            // An empty word (an unset variable in a build script) would otherwise read as an
+            // option not given.
+            if (entry.needs && !*argument)
+                throw common::HException(QStringLiteral("option %1 needs %2, not an empty word")
+                                             .arg(QLatin1String(entry.option), QLatin1String(entry.needs)));
+            entry.act(*this, argument);
+        };
         addOption(entry.option, record);
     }
 }
@@ -110,6 +118,11 @@ void System::registerOptions()
 void System::argument(const char *word)
 {
     m_files.append(fileNameFromWord(word));
+}
+
+void System::restArgument(const char *word)
+{
+    m_scriptArguments.append(fromWord(word));
 }
 
 void System::setTarget(const char *name)
@@ -254,6 +267,26 @@ void System::loadOne(const QString &fileName)
 
 void System::runScript()
 {
+    // A script run does no loading job of its own: what only that job would use is refused
+    // rather than dropped.
+    if (!m_files.isEmpty())
+        throw common::HException(QStringLiteral("load file \u201C") + m_files.first()
+                                 + QStringLiteral("\u201D is given before -script, but a script run loads only what its "
+                                                  "script loads (give the file after the script's name, as one of "
+                                                  "its arguments)"));
+    const auto refuse = [](const char *option) {
+        throw common::HException(QStringLiteral("option %1 does not apply to a script run (the script does the "
+                                                "loading job itself)")
+                                     .arg(QLatin1String(option)));
+    };
+    if (!m_uploadPath.isEmpty())
+        refuse("-upload");
+    if (!m_verify)
+        refuse("-noverify");
+    if (!m_download)
+        refuse("-nodownload");
+    if (!m_disconnect)
+        refuse("-nodisconnect");
     // A target and a solution named before -script are in place when the script starts, so
     // that it can use them and the project's reset script runs on its resets.
     if (m_loader.hasTarget())
@@ -272,18 +305,10 @@ int System::run(int count, const char *const *words)
 
 int System::runSequence(int count, const char *const *words)
 {
-    // -script ends the options: the words after its file are the script's own.
-    int parsed = count;
-    for (int i = 1; i + 1 < count; ++i) {
-        if (std::strcmp(words[i], "-script") == 0) {
-            parsed = i + 2;
-            for (int k = parsed; k < count; ++k)
-                m_scriptArguments.append(fromWord(words[k]));
-            break;
-        }
-    }
-    if (parsed > 1)
-        parse(parsed - 1, words + 1);
+    // -script ends the options: the words after its file are the script's own, wherever it
+    // stands (restArgument).
+    if (count > 1)
+        parse(count - 1, words + 1);
     if (count <= 1 || m_help) {
         m_output.print(usageText());
         return 0;

@@ -45,27 +45,16 @@ public:
     int run(int count, const char *const *words);
 
     void argument(const char *word) override;
+    // The words after -script's file: the script's arguments.
+    void restArgument(const char *word) override;
 
     Loader &loader() { return m_loader; }
     ConsoleScriptSystem &scriptSystem() { return m_scripts; }
-    bool quiet() const { return m_output.quiet(); }
-    bool verbose() const { return m_output.verbose(); }
-    bool download() const { return m_download; }
-    bool verify() const { return m_verify; }
-    bool help() const { return m_help; }
-    bool disconnect() const { return m_disconnect; }
-    const QStringList &files() const { return m_files; }
-    const QString &targetName() const { return m_targetName; }
-    const QString &solutionPath() const { return m_solutionPath; }
-    const QString &projectName() const { return m_projectName; }
     // The configuration and project selected from the solution; nullptr without one.
     const QString &configName() const override { return m_configName; }
     project::ProjectElement *currentProject() const override { return m_selection.currentProject(); }
     // Runs text in the loader's script system (TargetScriptHost).
     bool evaluateScript(const QString &text, const QString &name) override;
-    const QString &deviceName() const { return m_deviceName; }
-    const SolutionSelection &solutionSelection() const { return m_selection; }
-    const QString &uploadPath() const { return m_uploadPath; }
 
     // The usage text, its option lines made from the option table, ending with the examples
     // for the registry's first entries.
@@ -82,6 +71,8 @@ private:
         const char *option;
         const char *label;
         bool takesArgument;
+        // What an empty argument lacks ("a file name"); nullptr where an empty word is a value.
+        const char *needs;
         const char *help;
         void (*act)(System &system, const char *argument);
     };

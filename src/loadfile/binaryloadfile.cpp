@@ -1,6 +1,7 @@
 // Raw binary load files.
 #include "loadfile/binaryloadfile.h"
 
+#include "common/boundedread.h"
 #include "common/hexception.h"
 #include "loadfile/deferredloadfilesection.h"
 #include "loadfile/loadfileinput.h"
@@ -17,7 +18,7 @@ BinaryLoadFile::BinaryLoadFile(const QString &fileName) : m_name(fileName)
 {
     auto input = std::make_shared<LoadFileInput>(fileName);
     if (input->isSequential()) {
-        m_bytes = input->readAll(0xFFFFFFFFu);
+        m_bytes = input->readAll(uint64_t(maxSize));
         m_length = uint64_t(m_bytes.size());
     } else {
         m_length = input->size();
@@ -42,9 +43,8 @@ void BinaryLoadFile::checkLength()
     // An empty image would load nothing and still look like a success.
     if (m_length == 0)
         throw common::HException(QStringLiteral("empty file ") + m_name);
-    // A section's size is 32 bits.
-    if (m_length > 0xFFFFFFFFu)
-        throw common::HException(QStringLiteral("%1 is larger than a 32-bit address space").arg(m_name));
+    if (m_length > uint64_t(maxSize))
+        throw common::HException(common::tooLargeMessage(m_name, maxSize, QStringLiteral("a binary load file may have")));
 }
 
 void BinaryLoadFile::setLoadAddress(uint32_t address)

@@ -8,7 +8,7 @@
 
 namespace zim::loadfile {
 
-QByteArray BinaryWriter::contents(LoadFileInterface &file, const QString &fileName) const
+QByteArray BinaryWriter::formatMainMemory(LoadFileInterface &file, const QString &fileName) const
 {
     const LoadFileSectionList &sections = file.sections().primarySections;
     uint64_t low = UINT64_MAX, high = 0;

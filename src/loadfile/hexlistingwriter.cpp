@@ -7,7 +7,7 @@
 
 namespace zim::loadfile {
 
-QByteArray HexListingWriter::contents(LoadFileInterface &file, const QString &) const
+QByteArray HexListingWriter::formatMainMemory(LoadFileInterface &file, const QString &) const
 {
     RecordText out;
     for (const auto &section : file.sections().primarySections) {

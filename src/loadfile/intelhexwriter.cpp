@@ -21,7 +21,7 @@ void record(RecordText &out, uint8_t type, uint16_t offset, const uint8_t *data,
 
 } // namespace
 
-QByteArray IntelHexWriter::contents(LoadFileInterface &file, const QString &) const
+QByteArray IntelHexWriter::formatMainMemory(LoadFileInterface &file, const QString &) const
 {
     RecordText out;
     uint32_t upper = 0;

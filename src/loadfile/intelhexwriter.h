@@ -5,10 +5,10 @@
 
 namespace zim::loadfile {
 
-class IntelHexWriter : public LoadFileWriter
+class IntelHexWriter : public MainMemoryWriter
 {
-public:
-    QByteArray contents(LoadFileInterface &file, const QString &fileName) const override;
+protected:
+    QByteArray formatMainMemory(LoadFileInterface &file, const QString &fileName) const override;
 };
 
 } // namespace zim::loadfile

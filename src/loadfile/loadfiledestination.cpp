@@ -4,6 +4,7 @@
 #include "common/hexception.h"
 #include "platform/filestatus.h"
 #include "platform/rawfile.h"
+#include "platform/writeguard.h"
 
 #include <cerrno>
 #include <cstring>
@@ -85,10 +86,13 @@ void LoadFileDestination::write(const QByteArray &bytes) const
 {
     // What the path names may have changed since it was examined: look again.
     const LoadFileDestination now(m_path, m_write);
+    // A full file system, a file size limit or a FIFO whose reader went away ends in a
+    // message, and a termination signal takes the temporary file with it.
+    platform::WriteGuard guard;
     if (now.m_kind == WriteThrough)
         now.writeThrough(bytes);
     else
-        now.replaceFile(bytes);
+        now.replaceFile(bytes, guard);
 }
 
 void LoadFileDestination::writeAll(int fd, const QByteArray &bytes) const
@@ -117,11 +121,11 @@ void LoadFileDestination::writeThrough(const QByteArray &bytes) const
         fail(errno);
 }
 
-void LoadFileDestination::replaceFile(const QByteArray &bytes) const
+void LoadFileDestination::replaceFile(const QByteArray &bytes, platform::WriteGuard &guard) const
 {
     QByteArray temporary = m_target + ".XXXXXX";
     Descriptor file;
-    file.fd = platform::createTemporaryFile(temporary);
+    file.fd = guard.createTemporaryFile(temporary);
     if (file.fd < 0)
         fail(errno);
     // The temporary file goes whenever the new contents do not make it to the file's place.
@@ -146,6 +150,7 @@ void LoadFileDestination::replaceFile(const QByteArray &bytes) const
         fail(errno);
     if (!platform::renameFile(temporary, m_target))
         fail(errno);
+    guard.release();
     remove.done = true;
 }
 

@@ -6,6 +6,10 @@
 #include <QString>
 #include <cstddef>
 
+namespace zim::platform {
+class WriteGuard;
+}
+
 namespace zim::loadfile {
 
 class LoadFileDestination
@@ -31,8 +35,9 @@ public:
     // Writes bytes. A regular file is written under a temporary name beside it, flushed to
     // disk and renamed over the old one, keeping its permissions; a device or FIFO is opened
     // without truncating or creating anything and written through. Throws HException
-    // "cannot write <path>: <reason>" on any failure; an existing regular file is then left
-    // as it was and no temporary file remains.
+    // "cannot write <path>: <reason>" on any failure, a file size limit and a FIFO without a
+    // reader included; an existing regular file is then left as it was and no temporary file
+    // remains, also when SIGTERM, SIGHUP or SIGINT ends the process during the write.
     void write(const QByteArray &bytes) const;
 
 private:
@@ -40,7 +45,7 @@ private:
     [[noreturn]] void fail(const QString &reason) const;
     void examine();
     void writeAll(int fd, const QByteArray &bytes) const;
-    void replaceFile(const QByteArray &bytes) const;
+    void replaceFile(const QByteArray &bytes, platform::WriteGuard &guard) const;
     void writeThrough(const QByteArray &bytes) const;
 
     QString m_path;

@@ -9,6 +9,16 @@ namespace zim::loadfile {
 
 LoadFileWriter::~LoadFileWriter() = default;
 
+QByteArray MainMemoryWriter::contents(LoadFileInterface &file, const QString &fileName) const
+{
+    if (!file.sections().secondarySections.empty())
+        throw common::HException(QStringLiteral("cannot write %1: this file type holds one memory space, and the load "
+                                                "file also has sections of the target's second memory space (a .hzx "
+                                                "file holds both)")
+                                     .arg(fileName));
+    return formatMainMemory(file, fileName);
+}
+
 QByteArray formatLoadFile(const QString &typeName, LoadFileInterface &file, const QString &fileName)
 {
     const LoadFileFactory table;

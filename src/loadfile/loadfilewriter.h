@@ -14,10 +14,22 @@ class LoadFileWriter
 public:
     virtual ~LoadFileWriter();
 
-    // The bytes of a file of this format holding the primary sections of file, and its start
-    // address when hasStartAddress(). Throws HException, naming fileName, when the sections
-    // cannot be expressed in the format.
+    // The bytes of a file of this format holding the sections of file, and its start address
+    // when hasStartAddress(). Throws HException, naming fileName, when the sections cannot be
+    // expressed in the format.
     virtual QByteArray contents(LoadFileInterface &file, const QString &fileName) const = 0;
+};
+
+// The writer of a format of one address space: it holds the primary sections, and refuses a
+// file that also has sections of the second memory space rather than drop them.
+class MainMemoryWriter : public LoadFileWriter
+{
+public:
+    QByteArray contents(LoadFileInterface &file, const QString &fileName) const final;
+
+protected:
+    // The bytes of the file holding the primary sections.
+    virtual QByteArray formatMainMemory(LoadFileInterface &file, const QString &fileName) const = 0;
 };
 
 // The writers of the standard table ("ihex", "srec", "tihex", "hex", "bin"), for callers

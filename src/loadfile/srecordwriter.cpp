@@ -23,7 +23,7 @@ void record(RecordText &out, char type, uint32_t address, int addressBytes, cons
 
 } // namespace
 
-QByteArray SRecordWriter::contents(LoadFileInterface &file, const QString &) const
+QByteArray SRecordWriter::formatMainMemory(LoadFileInterface &file, const QString &) const
 {
     const LoadFileSectionList &sections = file.sections().primarySections;
     // The narrowest address field that holds every address written, start address included.

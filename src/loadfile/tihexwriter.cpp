@@ -7,7 +7,7 @@
 
 namespace zim::loadfile {
 
-QByteArray TIHexWriter::contents(LoadFileInterface &file, const QString &) const
+QByteArray TIHexWriter::formatMainMemory(LoadFileInterface &file, const QString &) const
 {
     RecordText out;
     bool first = true;

@@ -5,10 +5,10 @@
 
 namespace zim::loadfile {
 
-class TIHexWriter : public LoadFileWriter
+class TIHexWriter : public MainMemoryWriter
 {
-public:
-    QByteArray contents(LoadFileInterface &file, const QString &fileName) const override;
+protected:
+    QByteArray formatMainMemory(LoadFileInterface &file, const QString &fileName) const override;
 };
 
 } // namespace zim::loadfile

@@ -80,4 +80,23 @@ void InterruptGuard::onInterrupt(int)
 
 #endif
 
+InterruptScope::InterruptScope() = default;
+InterruptScope::~InterruptScope() = default;
+
+InterruptScope::Entry::Entry(InterruptScope &scope) : m_scope(scope)
+{
+    if (m_scope.m_depth++ == 0) {
+        m_scope.m_interrupted = false;
+        m_scope.m_guard = std::make_unique<InterruptGuard>(InterruptGuard::CountEveryPress);
+    }
+}
+
+InterruptScope::Entry::~Entry()
+{
+    if (--m_scope.m_depth == 0) {
+        m_scope.m_interrupted = m_scope.m_guard->interrupted();
+        m_scope.m_guard.reset();
+    }
+}
+
 } // namespace zim::platform

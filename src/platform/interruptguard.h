@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 
 namespace zim::platform {
 
@@ -36,6 +37,39 @@ private:
     InterruptGuard *m_outer;
     // What the system did with Ctrl-C before this guard.
     void (*m_previous)(int) = nullptr;
+};
+
+// Ctrl-C over nested work, such as a script that causes a reset whose script runs inside it:
+// the outermost Entry takes Ctrl-C with a guard that counts every press, the entries inside it
+// share that guard, and whether a press came is kept after the outermost entry ends, until the
+// next one begins.
+class InterruptScope
+{
+public:
+    class Entry
+    {
+    public:
+        explicit Entry(InterruptScope &scope);
+        ~Entry();
+        Entry(const Entry &) = delete;
+        Entry &operator=(const Entry &) = delete;
+
+        bool outermost() const { return m_scope.m_depth == 1; }
+
+    private:
+        InterruptScope &m_scope;
+    };
+
+    InterruptScope();
+    ~InterruptScope();
+
+    // Whether Ctrl-C came during the running outermost entry, or else during the last one.
+    bool interrupted() const { return m_guard ? m_guard->interrupted() : m_interrupted; }
+
+private:
+    int m_depth = 0;
+    std::unique_ptr<InterruptGuard> m_guard;
+    bool m_interrupted = false;
 };
 
 } // namespace zim::platform

@@ -421,6 +421,22 @@ bool ESContext::isError(const ESValue &value) const
     return false;
 }
 
+QString ESContext::uncaughtMessage(const ESValue &value)
+{
+    try {
+        if (value.isObject() && hasProperty(value.object, messageAtom))
+            return toString(get(value.object, messageAtom));
+        return QStringLiteral("uncaught exception - ") + toString(value);
+    } catch (const ESException &e) {
+        // The conversion threw in turn: what it threw is shown instead, once.
+        try {
+            return QStringLiteral("uncaught exception - ") + toString(e.value());
+        } catch (const ESException &) {
+            return QStringLiteral("uncaught exception - the thrown value could not be converted to text");
+        }
+    }
+}
+
 // --- running
 
 ESValue ESContext::call(ESObject *function, const ESValue &thisValue, int count, const ESValue *args)
@@ -487,10 +503,7 @@ ESEvaluation ESContext::evaluate(const QString &text)
     } catch (const ESException &e) {
         result.status = ESEvaluation::Thrown;
         result.value = e.value();
-        if (isError(e.value()))
-            result.message = toString(get(e.value().object, messageAtom));
-        else
-            result.message = QStringLiteral("uncaught exception - ") + toString(e.value());
+        result.message = uncaughtMessage(e.value());
     }
     return result;
 }

@@ -140,6 +140,11 @@ public:
     ESObject *makeError(ESNativeError *errorClass, const QString &message);
     int currentLine() const;
     bool isError(const ESValue &value) const;
+    // The host's message for a value thrown and not caught: an object's "message" property
+    // (every Error has one) as text, any other value "uncaught exception - " and its text.
+    // Never throws: when the conversion throws in turn, the value it threw is shown instead,
+    // and when that throws as well, a fixed text.
+    QString uncaughtMessage(const ESValue &value);
 
     // --- running code
     ESValue call(ESObject *function, const ESValue &thisValue, int count, const ESValue *args);

@@ -3,6 +3,8 @@
 #include "script/esnativeclasses.h"
 #include "script/eslexer.h"
 
+#include "common/boundedread.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <cmath>
@@ -235,8 +237,14 @@ ESValue ESNativeGlobal::callMember(ESContext &context, int number, const ESValue
             if (!opened)
                 return ESValue::boolean(false);
         }
-        const QString text = QString::fromUtf8(file.readAll());
-        context.execute(text);
+        QByteArray bytes;
+        bool tooLarge = false;
+        if (!common::readAllBounded(file, common::kMaxScriptFileSize, bytes, &tooLarge))
+            context.throwPlainError(tooLarge ? common::tooLargeMessage(file.fileName(), common::kMaxScriptFileSize,
+                                                                       QStringLiteral("a script may load"))
+                                             : QStringLiteral("cannot read file \u201C") + file.fileName()
+                                                   + QStringLiteral("\u201D: ") + file.errorString());
+        context.execute(QString::fromUtf8(bytes));
         return ESValue::boolean(true);
     }
     case 7:

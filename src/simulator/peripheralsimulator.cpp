@@ -381,10 +381,7 @@ double PeripheralSimulator::resultNumber(const ESValue &value)
 
 void PeripheralSimulator::throwScriptFailure(const ESValue &thrown)
 {
-    // An Error's message is the failure; any other value is reported as what was thrown.
-    if (m_context->isError(thrown))
-        throw common::HException(m_context->toString(m_context->get(thrown.object, m_context->messageAtom)));
-    throw common::HException(QStringLiteral("Uncaught exception: ") + m_context->toString(thrown));
+    throw common::HException(m_context->uncaughtMessage(thrown));
 }
 
 void PeripheralSimulator::throwMissingFunction(Call call, const ESValue &thrown)

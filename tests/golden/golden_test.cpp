@@ -161,8 +161,14 @@ TEST_P(GoldenTest, Run)
     process.setProcessEnvironment(env);
     if (!gc.stdoutFile.isEmpty())
         process.setStandardOutputFile(substitute(gc.stdoutFile, tmp));
-    process.start(QStringLiteral("/bin/bash"),
-                  QStringList{QStringLiteral("-c"), QStringLiteral("exec -a zimprog \"$0\" \"$@\""), exe} + args);
+    QString command = QStringLiteral("exec -a zimprog \"$0\" \"$@\"");
+    if (!gc.fileSizeLimit.isEmpty()) {
+        bool number = false;
+        gc.fileSizeLimit.toUInt(&number);
+        ASSERT_TRUE(number) << "ulimit-f needs a number of blocks";
+        command = QStringLiteral("ulimit -f ") + gc.fileSizeLimit + QStringLiteral(" && ") + command;
+    }
+    process.start(QStringLiteral("/bin/bash"), QStringList{QStringLiteral("-c"), command, exe} + args);
     ASSERT_TRUE(process.waitForStarted(10000));
     process.closeWriteChannel();
     ASSERT_TRUE(process.waitForFinished(120000)) << "zimprog did not finish";

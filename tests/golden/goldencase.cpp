@@ -89,6 +89,8 @@ GoldenCase readGoldenCase(const QString &path, const QString &name)
             gc.status = text.mid(7).trimmed().toInt();
         else if (text.startsWith(QLatin1String("cwd:")))
             gc.cwd = text.mid(4).trimmed();
+        else if (text.startsWith(QLatin1String("ulimit-f:")))
+            gc.fileSizeLimit = text.mid(9).trimmed();
         else if (text.startsWith(QLatin1String("stdout-file:")))
             gc.stdoutFile = text.mid(12).trimmed();
         else if (text == QLatin1String("install: case"))

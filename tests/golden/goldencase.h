@@ -43,6 +43,7 @@ struct GoldenCase
     // directory, and with it targets/, is the case's own temporary directory.
     bool ownInstall = false;
     int status = 0;
+    QString fileSizeLimit;  // set: the run's file size limit, in the shell's ulimit -f blocks of 1024 bytes
     QList<GoldenInput> inputs;
     QList<GoldenNode> nodes;
     QList<GoldenExpectation> expectations;

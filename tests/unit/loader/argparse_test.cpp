@@ -19,25 +19,28 @@ class RecordingParse : public zim::loader::ArgParse
 public:
     explicit RecordingParse(zim::loader::ArgParseReporter &reporter) : zim::loader::ArgParse(reporter)
     {
-        addFlag("-v", [this](const char *option, const char *argument) { record(option, argument); });
-        zim::loader::OptionRecord next;
-        next.kind = zim::loader::OptionRecord::NextWord;
-        next.hasHandler = true;
-        next.handler = [this](const char *option, const char *argument) { record(option, argument); };
-        addOption("-o", next);
-        zim::loader::OptionRecord prefix;
-        prefix.kind = zim::loader::OptionRecord::Prefix;
-        prefix.hasHandler = true;
-        prefix.handler = [this](const char *option, const char *argument) { record(option, argument); };
-        addOption("-D", prefix);
-        zim::loader::OptionRecord variable;
-        variable.kind = zim::loader::OptionRecord::NextWord;
-        variable.argumentVariable = &name;
-        variable.seenFlag = &nameSeen;
-        addOption("-name", variable);
+        auto recorded = [this](const char *option, const char *argument) { record(option, argument); };
+        add("-v", zim::loader::OptionRecord::NoArgument, recorded);
+        add("-o", zim::loader::OptionRecord::NextWord, recorded);
+        add("-D", zim::loader::OptionRecord::Prefix, recorded);
+        add("-name", zim::loader::OptionRecord::NextWord, [this](const char *, const char *argument) {
+            name = argument;
+            nameSeen = true;
+        });
+        add("-run", zim::loader::OptionRecord::NextWord, recorded, true);
+    }
+
+    void add(const char *option, int kind, zim::loader::OptionRecord::Handler handler, bool endsOptions = false)
+    {
+        zim::loader::OptionRecord r;
+        r.kind = kind;
+        r.handler = std::move(handler);
+        r.endsOptions = endsOptions;
+        addOption(option, r);
     }
 
     void argument(const char *word) override { events.push_back(std::string("file ") + word); }
+    void restArgument(const char *word) override { events.push_back(std::string("rest ") + word); }
 
     std::vector<std::string> events;
     const char *name = nullptr;
@@ -89,7 +92,8 @@ TEST_F(ParserFixture, MatchingIsCaseSensitiveAndUnknownOptionsAreNotFiles)
 
 TEST_F(ParserFixture, HandlerFailureEndsTheParse)
 {
-    parser.addFlag("-x", [](const char *, const char *) { throw zim::common::HException(QStringLiteral("bad")); });
+    parser.add("-x", zim::loader::OptionRecord::NoArgument,
+               [](const char *, const char *) { throw zim::common::HException(QStringLiteral("bad")); });
     EXPECT_THROW(parse({"-x", "a.hex"}), zim::common::HException);
     EXPECT_TRUE(parser.events.empty());
 }
@@ -209,8 +213,21 @@ INSTANTIATE_TEST_SUITE_P(
                     // NUL bytes hold no words but still count.
                     RefusedIndirect{"larger than 1 MB", QByteArray(zim::loader::ArgParse::maxIndirectFileSize + 1, '\0'),
                                     "indirect file @ is larger than 1 MB"},
+                    RefusedIndirect{"NUL byte", QByteArray("-v\na\0b\n", 7), "cannot read indirect file @: line 2 holds a NUL byte"},
                     RefusedIndirect{"too many words", tooManyWordsInAll(), "indirect files hold more than 100000 words"}),
     [](const testing::TestParamInfo<RefusedIndirect> &info) { return testName(info.param.what); });
+
+// The words after an option that ends the options are taken as they stand, from the rest of an
+// indirect file and from the words after it alike.
+TEST_F(ParserFixture, AnOptionThatEndsTheOptionsPassesEveryLaterWordOn)
+{
+    const std::string path = file("args.txt", "-v -run x.js a\n-v @more\n");
+    const std::string at = "@" + path;
+    parse({"first", at.c_str(), "-o", "last"});
+    EXPECT_THAT(parser.events, ElementsAre("file first", "-v", "-run [x.js]", "rest a", "rest -v", "rest @more",
+                                           "rest -o", "rest last"));
+    EXPECT_EQ(err.text(), "");
+}
 
 TEST_F(ParserFixture, SelfIncludingFileStopsAtDepth100AndOuterLevelsGoOn)
 {

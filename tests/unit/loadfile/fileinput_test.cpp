@@ -135,9 +135,12 @@ TEST_P(RejectsHugeSparseFilesEarly, WithoutReadingThem)
 INSTANTIATE_TEST_SUITE_P(
     Files, RejectsHugeSparseFilesEarly,
     testing::Values(
-        HugeCase{"binary beyond 4 GB", "big.bin", qint64(5) << 30, 0, "%1 is larger than a 32-bit address space"},
-        HugeCase{"binary of 3 GB placed too high", "big.bin", qint64(3) << 30, 0xF0000000,
-                 "%1 at load address 0xf0000000 runs past the end of the 32-bit address space"},
+        HugeCase{"binary beyond 4 GB", "big.bin", qint64(5) << 30, 0,
+                 "file \u201C%1\u201D is larger than the 16777216 bytes a binary load file may have"},
+        HugeCase{"binary of 3 GB", "big.bin", qint64(3) << 30, 0,
+                 "file \u201C%1\u201D is larger than the 16777216 bytes a binary load file may have"},
+        HugeCase{"binary of 1 MB placed too high", "big.bin", qint64(1) << 20, 0xFFF80000,
+                 "%1 at load address 0xfff80000 runs past the end of the 32-bit address space"},
         HugeCase{"3 GB of zeros named elf", "big.elf", qint64(3) << 30, 0, "%1: not an ELF file"}),
     [](const testing::TestParamInfo<HugeCase> &info) { return testName(info.param.what); });
 

@@ -7,7 +7,10 @@
 #include <QDir>
 #include <QFile>
 #include <cerrno>
+#include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,6 +33,22 @@ ssize_t fullAfterTenBytes(int fd, const void *buffer, size_t size)
     return ::write(fd, buffer, room);
 }
 
+// Ends the process as a termination signal would after the first bytes were written.
+ssize_t terminatedAfterTenBytes(int fd, const void *buffer, size_t size)
+{
+    const ssize_t n = ::write(fd, buffer, std::min<size_t>(size, 10));
+    std::raise(SIGTERM);
+    return n;
+}
+
+// The reading end of a FIFO, closed by the write below just before it writes.
+int fifoReader = -1;
+ssize_t readerGoneFirst(int fd, const void *buffer, size_t size)
+{
+    ::close(fifoReader);
+    return ::write(fd, buffer, size);
+}
+
 TEST(LoadFileWriters, AreRegisteredForTheTextAndBinaryTypesOnly)
 {
     zim::loadfile::TEVOLoadFileFactory factory;
@@ -42,6 +61,22 @@ TEST(LoadFileWriters, AreRegisteredForTheTextAndBinaryTypesOnly)
     EXPECT_EQ(messageOf([&] { factory.requireWriter(QStringLiteral("IHEX")); }), QStringLiteral("unknown file type \"IHEX\""));
 }
 
+// A file of one address space cannot hold what a target's second memory held; writing only the
+// main memory would lose it without a word.
+TEST(LoadFileWriters, OfOneAddressSpaceRefuseSectionsOfTheSecondMemory)
+{
+    static const uint8_t info[3] = {1, 2, 3};
+    LayoutLoadFile file({{0x1100, {0x31, 0x40}}});
+    file.sections().secondarySections.push_back(
+        std::make_unique<zim::loadfile::StandardLoadFileSection>("INFO", 0x1000, 3, info));
+    zim::loadfile::TEVOLoadFileFactory factory;
+    for (const char *type : {"bin", "ihex", "hex", "tihex", "srec"})
+        EXPECT_EQ(messageOf([&] { factory.requireWriter(QString::fromLatin1(type)).contents(file, QStringLiteral("out")); }),
+                  QStringLiteral("cannot write out: this file type holds one memory space, and the load file also has "
+                                 "sections of the target's second memory space (a .hzx file holds both)"))
+            << type;
+}
+
 TEST(LoadFileDestination, AFailedWriteLeavesTheOldFileAndNoTemporaryFile)
 {
     TempFiles files;
@@ -52,6 +87,44 @@ TEST(LoadFileDestination, AFailedWriteLeavesTheOldFileAndNoTemporaryFile)
               QStringLiteral("cannot write %1: No space left on device").arg(path));
     EXPECT_EQ(contentsOf(path), "old contents\n");
     EXPECT_EQ(QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("out.hex")});
+}
+
+TEST(LoadFileDestination, ATerminationSignalDuringTheWriteRemovesTheTemporaryFile)
+{
+    TempFiles files;
+    const QString path = files.write("out.hex", "old contents\n");
+    EXPECT_EXIT(zim::loadfile::LoadFileDestination(path, terminatedAfterTenBytes).write(QByteArray(100, 'x')),
+                testing::KilledBySignal(SIGTERM), "");
+    EXPECT_EQ(contentsOf(path), "old contents\n");
+    EXPECT_EQ(QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("out.hex")});
+}
+
+// Write failures that the system also signals must end as messages, not as a killed process.
+TEST(LoadFileDestination, AFileOverTheSizeLimitFailsWithAMessage)
+{
+    TempFiles files;
+    const QString path = files.write("out.hex", "old\n");
+    auto overTheLimit = [&] {
+        const rlimit limit{10, 10};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const QString message = messageOf([&] { zim::loadfile::LoadFileDestination(path).write(QByteArray(100, 'x')); });
+        const bool clean = QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden).size() == 1;
+        std::exit(message == QStringLiteral("cannot write %1: File too large").arg(path) && clean ? 0 : 1);
+    };
+    EXPECT_EXIT(overTheLimit(), testing::ExitedWithCode(0), "");
+}
+
+TEST(LoadFileDestination, AFifoWhoseReaderWentAwayFailsWithAMessage)
+{
+    TempFiles files;
+    const QString path = files.path(QStringLiteral("out.fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+    auto readerGone = [&] {
+        fifoReader = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+        const QString message = messageOf([&] { zim::loadfile::LoadFileDestination(path, readerGoneFirst).write("data\n"); });
+        std::exit(message == QStringLiteral("cannot write %1: Broken pipe").arg(path) ? 0 : 1);
+    };
+    EXPECT_EXIT(readerGone(), testing::ExitedWithCode(0), "");
 }
 
 TEST(LoadFileDestination, ReplacesARegularFileKeepingItsPermissions)

@@ -121,4 +121,26 @@ TEST(InterruptGuard, AnOuterGuardDroppedFirstLeavesTheInnerOneCatchingAndRestori
     EXPECT_EQ(currentHandler(), before);
 }
 
+// Nested work shares the outermost entry's guard; the press is still known after it ends and
+// forgotten when the next outermost entry begins.
+TEST(InterruptScope, NestedEntriesShareOneGuardAndAPressOutlivesTheOutermost)
+{
+    void (*const before)(int) = currentHandler();
+    zim::platform::InterruptScope scope;
+    {
+        const zim::platform::InterruptScope::Entry outer(scope);
+        EXPECT_TRUE(outer.outermost());
+        {
+            const zim::platform::InterruptScope::Entry inner(scope);
+            EXPECT_FALSE(inner.outermost());
+            ASSERT_EQ(std::raise(SIGINT), 0);
+        }
+        EXPECT_TRUE(scope.interrupted());
+    }
+    EXPECT_TRUE(scope.interrupted());
+    EXPECT_EQ(currentHandler(), before);
+    const zim::platform::InterruptScope::Entry next(scope);
+    EXPECT_FALSE(scope.interrupted());
+}
+
 } // namespace

@@ -110,6 +110,23 @@ TEST_F(Bridge, UncaughtValuesBecomeHostErrors)
     }
 }
 
+// Every script system and the peripheral scripts report these through the same conversion.
+TEST_F(Bridge, UncaughtObjectsGiveTheirMessageAndAValueThatCannotBeShownStillGivesAMessage)
+{
+    auto messageOf = [this](const char *text) {
+        try {
+            system.evaluate(QString::fromLatin1(text));
+        } catch (const zim::common::HException &e) {
+            return e.message();
+        }
+        return QStringLiteral("no failure");
+    };
+    EXPECT_EQ(messageOf("throw { message: 'plain object' }"), QStringLiteral("plain object"));
+    EXPECT_EQ(messageOf("throw { toString: function() { throw 1; } }"), QStringLiteral("uncaught exception - 1"));
+    EXPECT_EQ(messageOf("throw { toString: function() { throw { toString: function() { throw 2; } }; } }"),
+              QStringLiteral("uncaught exception - the thrown value could not be converted to text"));
+}
+
 TEST(BuiltinScriptObject, EchoAndArguments)
 {
     QStringList echoed;
