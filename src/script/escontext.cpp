@@ -421,18 +421,23 @@ bool ESContext::isError(const ESValue &value) const
     return false;
 }
 
-QString ESContext::uncaughtMessage(const ESValue &value)
+QString ESContext::uncaughtMessage(const ESValue &value, UncaughtForm form)
 {
+    const QString prefix = form == UncaughtForm::PeripheralMessage ? QStringLiteral("Uncaught exception: ")
+                                                                    : QStringLiteral("uncaught exception - ");
     try {
-        if (value.isObject() && hasProperty(value.object, messageAtom))
+        const bool hasMessage = form == UncaughtForm::AnyObjectMessage
+                                    ? value.isObject() && hasProperty(value.object, messageAtom)
+                                    : isError(value);
+        if (hasMessage)
             return toString(get(value.object, messageAtom));
-        return QStringLiteral("uncaught exception - ") + toString(value);
+        return prefix + toString(value);
     } catch (const ESException &e) {
         // The conversion threw in turn: what it threw is shown instead, once.
         try {
-            return QStringLiteral("uncaught exception - ") + toString(e.value());
+            return prefix + toString(e.value());
         } catch (const ESException &) {
-            return QStringLiteral("uncaught exception - the thrown value could not be converted to text");
+            return prefix + QStringLiteral("the thrown value could not be converted to text");
         }
     }
 }
@@ -503,7 +508,7 @@ ESEvaluation ESContext::evaluate(const QString &text)
     } catch (const ESException &e) {
         result.status = ESEvaluation::Thrown;
         result.value = e.value();
-        result.message = uncaughtMessage(e.value());
+        result.message = uncaughtMessage(e.value(), UncaughtForm::ErrorMessage);
     }
     return result;
 }

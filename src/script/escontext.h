@@ -140,11 +140,18 @@ public:
     ESObject *makeError(ESNativeError *errorClass, const QString &message);
     int currentLine() const;
     bool isError(const ESValue &value) const;
-    // The host's message for a value thrown and not caught: an object's "message" property
-    // (every Error has one) as text, any other value "uncaught exception - " and its text.
-    // Never throws: when the conversion throws in turn, the value it threw is shown instead,
-    // and when that throws as well, a fixed text.
-    QString uncaughtMessage(const ESValue &value);
+    // How a host words a value thrown and not caught. The loader's script objects take the
+    // "message" of any object; the script systems and the peripheral bridge only that of an
+    // Error, and the peripheral bridge prefixes other values its own way.
+    enum class UncaughtForm {
+        AnyObjectMessage,   // an object's "message", else "uncaught exception - " and the value
+        ErrorMessage,       // an Error's "message", else "uncaught exception - " and the value
+        PeripheralMessage,  // an Error's "message", else "Uncaught exception: " and the value
+    };
+    // The host's message for a value thrown and not caught, in the given form. Never throws:
+    // when the conversion throws in turn, the value it threw is shown instead, and when that
+    // throws as well, a fixed text.
+    QString uncaughtMessage(const ESValue &value, UncaughtForm form = UncaughtForm::AnyObjectMessage);
 
     // --- running code
     ESValue call(ESObject *function, const ESValue &thisValue, int count, const ESValue *args);

@@ -381,7 +381,7 @@ double PeripheralSimulator::resultNumber(const ESValue &value)
 
 void PeripheralSimulator::throwScriptFailure(const ESValue &thrown)
 {
-    throw common::HException(m_context->uncaughtMessage(thrown));
+    throw common::HException(m_context->uncaughtMessage(thrown, script::ESContext::UncaughtForm::PeripheralMessage));
 }
 
 void PeripheralSimulator::throwMissingFunction(Call call, const ESValue &thrown)

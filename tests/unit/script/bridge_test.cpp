@@ -110,7 +110,8 @@ TEST_F(Bridge, UncaughtValuesBecomeHostErrors)
     }
 }
 
-// Every script system and the peripheral scripts report these through the same conversion.
+// Every script system and the peripheral scripts report these through the same conversion; the
+// script system takes the message of Error objects only.
 TEST_F(Bridge, UncaughtObjectsGiveTheirMessageAndAValueThatCannotBeShownStillGivesAMessage)
 {
     auto messageOf = [this](const char *text) {
@@ -121,7 +122,8 @@ TEST_F(Bridge, UncaughtObjectsGiveTheirMessageAndAValueThatCannotBeShownStillGiv
         }
         return QStringLiteral("no failure");
     };
-    EXPECT_EQ(messageOf("throw { message: 'plain object' }"), QStringLiteral("plain object"));
+    EXPECT_EQ(messageOf("throw new Error('an error')"), QStringLiteral("an error"));
+    EXPECT_EQ(messageOf("throw { message: 'plain object' }"), QStringLiteral("uncaught exception - [object Object]"));
     EXPECT_EQ(messageOf("throw { toString: function() { throw 1; } }"), QStringLiteral("uncaught exception - 1"));
     EXPECT_EQ(messageOf("throw { toString: function() { throw { toString: function() { throw 2; } }; } }"),
               QStringLiteral("uncaught exception - the thrown value could not be converted to text"));

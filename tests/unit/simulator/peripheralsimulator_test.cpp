@@ -174,8 +174,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "bad port"},
         FailureCase{"NumberInStore", "function storePeripheral(a, v) { throw 3; }\n"
                                      "function reset() {} function pollForInterrupts() {} function loadPeripheral() {}",
-                    "uncaught exception - 3"},
-        FailureCase{"StringInReset", "function reset() { throw 'no clock'; }", "uncaught exception - no clock"},
+                    "Uncaught exception: 3"},
+        FailureCase{"StringInReset", "function reset() { throw 'no clock'; }", "Uncaught exception: no clock"},
         FailureCase{"TypeErrorInPoll", "function reset() {} function pollForInterrupts() { throw new TypeError('no clock'); }",
                     "no clock"},
         FailureCase{"ThrowAtTopLevel", "throw new Error('no device');", "no device"},
