@@ -90,7 +90,8 @@ public:
     // Requests a stop; a running loop stops before its next instruction.
     bool stop() override;
     bool waitForStop(int timeoutMs) override;
-    // Executes one instruction, interrupts and reset included.
+    // Executes one instruction, interrupts and reset included; a sleeping processor executes
+    // nothing and waits until the next interrupt poll instead.
     bool step() override;
     QString stopMessage() const override { return m_stopMessage; }
     uint32_t stopAddress() const { return m_stopAddress; }
@@ -166,9 +167,6 @@ protected:
         Q_UNUSED(registers);
         Q_UNUSED(pcWrites);
     }
-
-    // Executes one instruction and counts its cycles.
-    void executeInstruction() { executeSlice(0); }
 
     // Connection work of the base: loads the peripheral file and sets the profile window.
     void connectSimulation();
