@@ -4,6 +4,7 @@
 #pragma once
 
 #include "msp430/msp430registers.h"
+#include "simulator/msp430cycles.h"
 #include "simulator/msp430memory.h"
 #include "simulator/runslice.h"
 #include "simulator/simulatorerror.h"
@@ -19,25 +20,31 @@ public:
     static constexpr uint32_t N = 0x004;
     static constexpr uint32_t GIE = 0x008;
     static constexpr uint32_t CPUOFF = 0x010;
+    static constexpr uint32_t OSCOFF = 0x020;
+    static constexpr uint32_t SCG1 = 0x080;
     static constexpr uint32_t V = 0x100;
 
     // None of the three is owned; they must outlive the CPU.
     MSP430Cpu(msp430::MSP430Registers &registers, MSP430Memory &memory, SimulatorObserver &observer);
 
-    // How the program has clearly finished: a taken jump to itself with GIE clear, or an
-    // instruction that wrote SR so that the CPU went off with interrupts disabled (interrupt entry
-    // and flag updates do not count).
-    enum class Finish : uint8_t { None, SelfJump, CpuOff };
+    // Why the last run() ended before its budget: a taken jump to itself with GIE clear, or the CPU
+    // asleep (an instruction set CPUOFF, or it was already set).
+    enum class Finish : uint8_t { None, SelfJump, Asleep };
 
     // Executes instructions from PC, counting each in the slice's profile, until the slice's
-    // budget is used, its attention flag is raised or the program finishes; returns the cycles used.
+    // budget is used, its attention flag is raised, the program jumps to itself or the CPU goes to
+    // sleep; returns the cycles used. A sleeping CPU runs nothing: the whole budget (at least one
+    // cycle) passes.
     uint32_t run(const RunSlice &slice);
+    // CPUOFF is set: no instruction runs until an interrupt wakes the CPU.
+    bool isAsleep() const { return m_r[msp430::MSP430Registers::SR] & CPUOFF; }
     // What the last instruction of the last run() finished with.
     Finish finish() const { return m_finish; }
-    // Cycles the running slice has used before the instruction being executed (during a
-    // double-operand instruction: up to its end); 0 between slices.
+    // Cycles the running slice has used up to the end of the instruction being executed, so that
+    // every memory access an instruction makes, in any form, sees the count its instruction ends
+    // with; 0 between slices.
     uint32_t sliceCycles() const { return m_sliceCycles; }
-    // Pushes PC and SR, clears GIE and continues at the vector of interrupt n (0..15).
+    // Pushes PC and SR, clears GIE, wakes the CPU and continues at the vector of interrupt n (0..15).
     void enterInterrupt(unsigned n);
     // SR = 0 and PC from the reset vector at 0xFFFE.
     void loadResetVector();
@@ -48,6 +55,12 @@ public:
         m_watchRegisters = on;
         m_slowRegisterWrites = m_watchRegisters || m_reportPcWrites;
     }
+    // Cycles of PUSH @Rn+ and PUSH #N: the documented 4, or 5 as devices with the CPU4 erratum take.
+    void setCpu4PushTiming(bool on)
+    {
+        m_pushAutoincrementCycles = on ? MSP430Cycles::kPushAutoincrementCpu4 : MSP430Cycles::kPush[MSP430Cycles::Indirect];
+    }
+
     // While on, every write to PC is reported to the observer.
     void setReportingPcWrites(bool on)
     {
@@ -59,13 +72,20 @@ private:
     [[gnu::always_inline]] inline unsigned step();
 
     enum OperandKind : uint32_t { InRegister, InMemory, Constant };
-    // Four 32-bit fields, so that it travels in two registers rather than through memory.
+    // The cycle class of a source operand, as source() decodes its mode: constants count as registers.
+    static constexpr unsigned operandClass(unsigned as, unsigned reg)
+    {
+        return as == 0   ? MSP430Cycles::Register
+               : as == 1 ? (reg == 3 ? MSP430Cycles::Register : MSP430Cycles::Indexed)
+               : (reg == msp430::MSP430Registers::SR || reg == 3) ? MSP430Cycles::Register
+                                                                   : MSP430Cycles::Indirect;
+    }
+    // Three 32-bit fields, so that it travels in two registers rather than through memory.
     struct Operand
     {
         uint32_t value;
         uint32_t address; // memory operands only
         OperandKind kind;
-        uint32_t cycleClass; // MSP430Cycles::OperandClass
     };
 
     unsigned formatI(uint32_t op);
@@ -95,6 +115,12 @@ private:
     unsigned unsupported(uint32_t op);
 
     Operand source(unsigned reg, unsigned as, bool byte);
+    // Counts an instruction's cycles into the slice before the instruction touches memory.
+    unsigned counted(unsigned cycles)
+    {
+        m_sliceCycles += cycles;
+        return cycles;
+    }
     void writeBack(const Operand &operand, unsigned reg, bool byte, uint32_t value);
     void setArithmetic20(unsigned reg, uint32_t operand, bool subtract, bool store);
 
@@ -127,12 +153,12 @@ private:
         if (m_slowRegisterWrites) [[unlikely]]
             reportRegisterWrite(n, value);
     }
-    // Notes an instruction turning the CPU off with interrupts disabled; called before the store.
+    // Notes an instruction sending the CPU to sleep, so that the slice ends after it: the CPU is
+    // awake while it executes, so any SR it writes with CPUOFF set puts it to sleep.
     void statusWritten(uint32_t value)
     {
-        constexpr uint32_t offAndDeaf = CPUOFF | GIE;
-        if ((value & offAndDeaf) == CPUOFF && (m_r[msp430::MSP430Registers::SR] & offAndDeaf) != CPUOFF)
-            m_finish = Finish::CpuOff;
+        if (value & CPUOFF)
+            m_finish = Finish::Asleep;
     }
     void reportRegisterWrite(unsigned n, uint32_t value);
     // Register write of a format I or II instruction: byte or word mask, odd PC made even.
@@ -157,6 +183,7 @@ private:
     bool m_reportPcWrites = false;
     bool m_slowRegisterWrites = false; // either of the two above
     Finish m_finish = Finish::None;
+    uint8_t m_pushAutoincrementCycles = MSP430Cycles::kPush[MSP430Cycles::Indirect];
     uint32_t m_sliceCycles = 0;
 };
 

@@ -22,6 +22,10 @@ MSP430Monitor::MSP430Monitor(target::ProgramState &state, QObject *parent)
     registerProperty(QStringLiteral("interruptPollInterval"), QStringLiteral("Peripherals"),
                      QStringLiteral("Interrupt poll interval"), QStringLiteral("Poll for interrupts every N cycles."),
                      100);
+    registerProperty(QStringLiteral("cpu4PushTiming"), QStringLiteral("Simulator"), QStringLiteral("CPU4 PUSH Timing"),
+                     QStringLiteral("Count 5 cycles for PUSH @Rn+ and PUSH #N, as devices with the CPU4 erratum take, "
+                                    "instead of 4."),
+                     false);
 }
 
 MSP430Monitor::~MSP430Monitor() = default;
@@ -73,6 +77,7 @@ void MSP430Monitor::connect()
     m_registers = std::move(registers);
     m_memory = std::move(memory);
     m_cpu = std::move(cpu);
+    m_cpu->setCpu4PushTiming(m_cpu4PushTiming);
     setAccessWatching(m_watchMemory, m_watchRegisters, m_reportPcWrites);
     m_pendingInterrupts = 0;
     m_lastPollCycles = 0;
@@ -89,6 +94,13 @@ void MSP430Monitor::disconnect()
     m_registers.reset();
     disconnectSimulation();
     setState(TargetDisconnected);
+}
+
+void MSP430Monitor::setCpu4PushTiming(bool on)
+{
+    m_cpu4PushTiming = on;
+    if (m_cpu)
+        m_cpu->setCpu4PushTiming(on);
 }
 
 void MSP430Monitor::raiseInterrupt(int n)
@@ -128,7 +140,7 @@ void MSP430Monitor::serviceInterrupts()
     if (int64_t(sinceLastPoll) < m_pollInterval)
         return;
     processEventsIfDue();
-    if (PeripheralBus *bus = peripheralBus(); bus && (m_registers->value(msp430::MSP430Registers::SR) & MSP430Cpu::GIE)) {
+    if (PeripheralBus *bus = peripheralBus(); bus && interruptsEnabled()) {
         const int n = bus->pollForInterrupts(sinceLastPoll);
         if (n >= 0 && n <= 15)
             m_pendingInterrupts |= 1u << n;
@@ -153,17 +165,23 @@ uint32_t MSP430Monitor::programCounter() const
     return m_registers->value(msp430::MSP430Registers::PC);
 }
 
+bool MSP430Monitor::pollCanWake() const
+{
+    // A poll enters a pending interrupt whatever GIE says; the peripheral file is asked only with GIE set.
+    return m_pendingInterrupts != 0 || (peripheralBus() && interruptsEnabled());
+}
+
+bool MSP430Monitor::interruptsEnabled() const
+{
+    return m_registers->value(msp430::MSP430Registers::SR) & MSP430Cpu::GIE;
+}
+
 SimulatedHMonitor::StopReason MSP430Monitor::finishedReason() const
 {
-    switch (m_cpu->finish()) {
-    case MSP430Cpu::Finish::SelfJump:
-        return StopReason::SelfJump;
-    case MSP430Cpu::Finish::CpuOff:
+    // Asleep with interrupts disabled and no interrupt pending, only a reset could wake the CPU.
+    if (m_cpu->isAsleep() && !interruptsEnabled() && m_pendingInterrupts == 0)
         return StopReason::CpuOff;
-    case MSP430Cpu::Finish::None:
-        break;
-    }
-    return StopReason::None;
+    return m_cpu->finish() == MSP430Cpu::Finish::SelfJump ? StopReason::SelfJump : StopReason::None;
 }
 
 void MSP430Monitor::setAccessWatching(bool memory, bool registers, bool pcWrites)

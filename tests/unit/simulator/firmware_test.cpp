@@ -92,6 +92,7 @@ TEST(Firmware, CputestPassesItsCpuChecks)
 // With the shipped peripheral model the whole firmware runs: USART0 and Timer_B interrupts, the
 // timed checks and the DCO calibrations, and its transcript is the reference one byte for byte.
 // The reference ends with an empty line that the firmware never sends: after "EXIT" it sleeps.
+// Its timed checks count cycles, so the run takes the PUSH timing of silicon with the CPU4 erratum.
 TEST(Firmware, CputestWithThePeripheralModelPrintsTheReferenceTranscript)
 {
     const QString hex = kShared + QStringLiteral("mspsim-cputest-f1611.hex");
@@ -110,6 +111,7 @@ TEST(Firmware, CputestWithThePeripheralModelPrintsTheReferenceTranscript)
     sim.setPeripheralFile(QStringLiteral(ZIM_SOURCE_DIR "/data/targets/msp430peripherals.js"));
     sim.setPeripheralOutputFile(uart);
     sim.setInterruptPollInterval(1);
+    sim.setCpu4PushTiming(true); // the reference was recorded with silicon's PUSH timing
     sim.connect();
     zim::loadfile::IntelHexLoadFile file(hex);
     sim.reset(true);
@@ -126,5 +128,51 @@ TEST(Firmware, CputestWithThePeripheralModelPrintsTheReferenceTranscript)
     const QByteArray reference = expected.endsWith("\n\n") ? expected.chopped(1) : expected;
     EXPECT_EQ(output.toStdString(), reference.toStdString());
 }
+
+
+// Contiki idles with BIS #LPM1+GIE,SR and wakes on its clock's timer interrupt: with the shipped
+// peripheral model both images sleep and wake for as long as they run, and never turn the CPU off
+// for good.
+struct ContikiImage
+{
+    const char *file;
+    const char *device;
+    // Vector of the interrupt that drives Contiki's clock, or 0 where the model does not raise it.
+    uint32_t clockVector;
+};
+
+class Contiki : public testing::TestWithParam<ContikiImage>
+{
+};
+
+TEST_P(Contiki, SleepsAndWakesUntilTheCycleLimit)
+{
+    const QString hex = kShared + QString::fromLatin1(GetParam().file);
+    if (!QFile::exists(hex))
+        GTEST_SKIP() << "no firmware in " << kShared.toStdString();
+    TestState state;
+    state.setSelectedDevice(QString::fromLatin1(GetParam().device));
+    zim::simulator::MSP430Monitor sim(state);
+    sim.setEnablePeripheralFile(true);
+    sim.setPeripheralFile(QStringLiteral(ZIM_SOURCE_DIR "/data/targets/msp430peripherals.js"));
+    sim.connect();
+    zim::loadfile::IntelHexLoadFile file(hex);
+    sim.reset(true);
+    sim.download(file, hex, true);
+    sim.reset(true);
+    using Stop = zim::simulator::SimulatedHMonitor::StopReason;
+    EXPECT_EQ(sim.runFor(20000000), Stop::CycleLimit);
+    EXPECT_EQ(sim.cycles(), 20000000u);
+    if (GetParam().clockVector != 0) {
+        uint8_t vector[2];
+        sim.simulatedMemory()->readBytes(GetParam().clockVector, 2, vector);
+        EXPECT_GT(sim.profileCount(vector[0] | (uint32_t(vector[1]) << 8)), 100u) << "the clock interrupt woke the CPU";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, Contiki,
+                         testing::Values(ContikiImage{"mspsim-contiki-sensordemo-esb-f149.hex", "MSP430F149", 0xFFEA},
+                                         ContikiImage{"mspsim-contiki-blink-z1-f2617.hex", "MSP430F2617", 0}),
+                         [](const auto &info) { return std::string(info.param.device); });
 
 } // namespace
