@@ -19,9 +19,9 @@
 //   Simulator.device()       the device table's name of the simulated device ("" when none).
 // and TargetInterface.message(text), a line that -verbose shows.
 //
-// The family, and with it the vector layout, follows the simulated device: MSP430F1xx and C1xx
-// devices (and a run with no device selected) are x1xx devices, MSP430F2xx and G2xx devices are
-// x2xx devices. The model covers no other family: for such a device it says so once (-verbose
+// The family, and with it the vector layout, follows the simulated device: MSP430F1xx devices
+// (and a run with no device selected) are x1xx devices, MSP430F2xx and G2xx devices are x2xx
+// devices. The model covers no other family: for such a device it says so once (-verbose
 // shows it), raises no interrupt and leaves every address below 0x200 plain memory that reads
 // back what was last written (0 before that).
 //
@@ -49,10 +49,11 @@ var FAMILY = "";
 var USART0_OUTPUT = false;
 var USART1_OUTPUT = true;
 var USCIA0_OUTPUT = true;
-// What each port receives for every byte it sends: NO_ANSWER (nothing: no device answers), a
-// byte (0..255) that a device answers every byte with, or ECHO (the byte itself, a loop back).
-// USART0 and USCI_B0 are the SPI ports of the boards' radio and flash chips; with none of them
-// selected the boards' data line reads 0, so each byte is answered with 0.
+// What each port receives for every byte it sends: NO_ANSWER (nothing), a byte (0..255) that the
+// device at the other end answers every byte with, or ECHO (the byte itself, a loop back). No
+// radio or flash chip is modelled: USART0 receives 0 for every byte, as from a data line that no
+// chip drives (the cputest firmware's reference transcript has this receive), so that a chip's
+// status never reads back as the command just sent; USCI_B0 loops its bytes back.
 var NO_ANSWER = -1;
 var ECHO = 256;
 var USART0_ANSWER = 0;
