@@ -77,7 +77,6 @@ var VECTORS_F2 = { port1: 2, port2: 3, usciA0tx: 6, usciA0rx: 7, timerA1: 8, tim
 
 // --- State -----------------------------------------------------------------------------------
 
-var plain;       // the device's family is not modelled: every address is a plain register
 var announced = false; // the family has been reported (once per load of this file)
 var regs;        // plain registers by address
 var readers;     // address -> function(address) for modelled reads
@@ -743,6 +742,15 @@ function familyMessage(device, family) {
 
 // --- The four functions --------------------------------------------------------------------
 
+// reset() below sets pollForInterrupts, loadPeripheral and storePeripheral to the model's
+// functions (modelPoll, modelLoad, modelStore) or, for a family the file does not cover, to
+// these, which keep every address as a plain register.
+var pollForInterrupts, loadPeripheral, storePeripheral;
+
+function plainPoll(cycles) { return undefined; }
+function plainLoad(address) { return regs[address]; }
+function plainStore(address, value) { regs[address] = value; }
+
 function reset() {
     var a;
     var device = Simulator.device();
@@ -753,7 +761,12 @@ function reset() {
     }
     regs = [];
     for (a = 0; a < 0x200; ++a) regs[a] = 0;
-    plain = family == "";
+    var plain = family == "";
+    // The simulator calls whatever the three globals hold, so the modelled families' calls pay
+    // no test for the plain one.
+    pollForInterrupts = plain ? plainPoll : modelPoll;
+    loadPeripheral = plain ? plainLoad : modelLoad;
+    storePeripheral = plain ? plainStore : modelStore;
     if (plain) return;
     readers = [];
     writers = [];
@@ -946,8 +959,7 @@ function quietAfter(t) {
     return undefined;
 }
 
-function pollForInterrupts(cycles) {
-    if (plain) return undefined;
+function modelPoll(cycles) {
     // cycleNow(), written out: most polls end at the quiet test, which leaves now and rawCycles
     // as they are (quietUntil lies at most 2^31 cycles after the cycle they hold, as calmUntil).
     var c = Simulator.cycles();
@@ -1009,8 +1021,7 @@ function pollForInterrupts(cycles) {
     return best;
 }
 
-function loadPeripheral(address) {
-    if (plain) return regs[address];
+function modelLoad(address) {
     // Firmware waits on IFG1/IFG2 in tight loops: before calmUntil the stored flags are the
     // answer (sfrRead with cycleNow() written out). A calm read leaves now and rawCycles as they
     // are: calmUntil lies less than 2^31 cycles after the sync that last set them.
@@ -1030,11 +1041,7 @@ function loadPeripheral(address) {
     return regs[address];
 }
 
-function storePeripheral(address, value) {
-    if (plain) {
-        regs[address] = value;
-        return;
-    }
+function modelStore(address, value) {
     // A transmit buffer write can only start a transfer: its load cycle bounds both horizons,
     // and it raises no flag (the writers of these addresses call serialTransmit).
     if (address == 0x7F || address == 0x77 || address == 0x67 || address == 0x6F) {
