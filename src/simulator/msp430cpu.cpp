@@ -51,8 +51,10 @@ void MSP430Cpu::enterInterrupt(unsigned n)
     setReg(SP, sp);
     m_memory.writeWord(sp + 2, m_r[PC]);
     m_memory.writeWord(sp, m_r[SR]);
-    // Entry clears only GIE: a routine entered from a low-power mode starts with CPUOFF set.
-    storeReg(SR, m_r[SR] & ~GIE);
+    // Entry clears GIE and wakes the CPU: the routine runs with CPUOFF, OSCOFF and SCG1 clear, as
+    // on silicon, while the stacked SR keeps them, so that its RETI sends the CPU back to sleep
+    // unless the routine cleared them on the stack. The other bits stay as they were.
+    storeReg(SR, m_r[SR] & ~(GIE | CPUOFF | OSCOFF | SCG1));
     setReg(PC, m_memory.readWord(0xFFE0 + 2 * n));
 }
 
@@ -409,6 +411,10 @@ inline unsigned MSP430Cpu::step()
 
 uint32_t MSP430Cpu::run(const RunSlice &slice)
 {
+    if (isAsleep()) [[unlikely]] {
+        m_finish = Finish::Asleep;
+        return slice.cycleBudget > 0 ? slice.cycleBudget : 1;
+    }
     m_finish = Finish::None;
     uint32_t used = 0;
     do {

@@ -19,25 +19,30 @@ public:
     static constexpr uint32_t N = 0x004;
     static constexpr uint32_t GIE = 0x008;
     static constexpr uint32_t CPUOFF = 0x010;
+    static constexpr uint32_t OSCOFF = 0x020;
+    static constexpr uint32_t SCG1 = 0x080;
     static constexpr uint32_t V = 0x100;
 
     // None of the three is owned; they must outlive the CPU.
     MSP430Cpu(msp430::MSP430Registers &registers, MSP430Memory &memory, SimulatorObserver &observer);
 
-    // How the program has clearly finished: a taken jump to itself with GIE clear, or an
-    // instruction that wrote SR so that the CPU went off with interrupts disabled (interrupt entry
-    // and flag updates do not count).
-    enum class Finish : uint8_t { None, SelfJump, CpuOff };
+    // Why the last run() ended before its budget: a taken jump to itself with GIE clear, or the CPU
+    // asleep (an instruction set CPUOFF, or it was already set).
+    enum class Finish : uint8_t { None, SelfJump, Asleep };
 
     // Executes instructions from PC, counting each in the slice's profile, until the slice's
-    // budget is used, its attention flag is raised or the program finishes; returns the cycles used.
+    // budget is used, its attention flag is raised, the program jumps to itself or the CPU goes to
+    // sleep; returns the cycles used. A sleeping CPU runs nothing: the whole budget (at least one
+    // cycle) passes.
     uint32_t run(const RunSlice &slice);
+    // CPUOFF is set: no instruction runs until an interrupt wakes the CPU.
+    bool isAsleep() const { return m_r[msp430::MSP430Registers::SR] & CPUOFF; }
     // What the last instruction of the last run() finished with.
     Finish finish() const { return m_finish; }
     // Cycles the running slice has used before the instruction being executed (during a
     // double-operand instruction: up to its end); 0 between slices.
     uint32_t sliceCycles() const { return m_sliceCycles; }
-    // Pushes PC and SR, clears GIE and continues at the vector of interrupt n (0..15).
+    // Pushes PC and SR, clears GIE, wakes the CPU and continues at the vector of interrupt n (0..15).
     void enterInterrupt(unsigned n);
     // SR = 0 and PC from the reset vector at 0xFFFE.
     void loadResetVector();
@@ -127,12 +132,12 @@ private:
         if (m_slowRegisterWrites) [[unlikely]]
             reportRegisterWrite(n, value);
     }
-    // Notes an instruction turning the CPU off with interrupts disabled; called before the store.
+    // Notes an instruction sending the CPU to sleep, so that the slice ends after it: the CPU is
+    // awake while it executes, so any SR it writes with CPUOFF set puts it to sleep.
     void statusWritten(uint32_t value)
     {
-        constexpr uint32_t offAndDeaf = CPUOFF | GIE;
-        if ((value & offAndDeaf) == CPUOFF && (m_r[msp430::MSP430Registers::SR] & offAndDeaf) != CPUOFF)
-            m_finish = Finish::CpuOff;
+        if (value & CPUOFF)
+            m_finish = Finish::Asleep;
     }
     void reportRegisterWrite(unsigned n, uint32_t value);
     // Register write of a format I or II instruction: byte or word mask, odd PC made even.

@@ -128,7 +128,7 @@ void MSP430Monitor::serviceInterrupts()
     if (int64_t(sinceLastPoll) < m_pollInterval)
         return;
     processEventsIfDue();
-    if (PeripheralBus *bus = peripheralBus(); bus && (m_registers->value(msp430::MSP430Registers::SR) & MSP430Cpu::GIE)) {
+    if (PeripheralBus *bus = peripheralBus(); bus && interruptsEnabled()) {
         const int n = bus->pollForInterrupts(sinceLastPoll);
         if (n >= 0 && n <= 15)
             m_pendingInterrupts |= 1u << n;
@@ -153,17 +153,23 @@ uint32_t MSP430Monitor::programCounter() const
     return m_registers->value(msp430::MSP430Registers::PC);
 }
 
+bool MSP430Monitor::pollCanWake() const
+{
+    // A poll enters a pending interrupt whatever GIE says; the peripheral file is asked only with GIE set.
+    return m_pendingInterrupts != 0 || (peripheralBus() && interruptsEnabled());
+}
+
+bool MSP430Monitor::interruptsEnabled() const
+{
+    return m_registers->value(msp430::MSP430Registers::SR) & MSP430Cpu::GIE;
+}
+
 SimulatedHMonitor::StopReason MSP430Monitor::finishedReason() const
 {
-    switch (m_cpu->finish()) {
-    case MSP430Cpu::Finish::SelfJump:
-        return StopReason::SelfJump;
-    case MSP430Cpu::Finish::CpuOff:
+    // Asleep with interrupts disabled and no interrupt pending, only a reset could wake the CPU.
+    if (m_cpu->isAsleep() && !interruptsEnabled() && m_pendingInterrupts == 0)
         return StopReason::CpuOff;
-    case MSP430Cpu::Finish::None:
-        break;
-    }
-    return StopReason::None;
+    return m_cpu->finish() == MSP430Cpu::Finish::SelfJump ? StopReason::SelfJump : StopReason::None;
 }
 
 void MSP430Monitor::setAccessWatching(bool memory, bool registers, bool pcWrites)

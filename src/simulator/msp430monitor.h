@@ -61,10 +61,13 @@ protected:
     uint32_t executeInstructions(const RunSlice &slice) override { return m_cpu->run(slice); }
     uint32_t cyclesInSlice() const override { return m_cpu ? m_cpu->sliceCycles() : 0; }
     uint32_t programCounter() const override;
+    bool isAsleep() const override { return m_cpu->isAsleep(); }
+    bool pollCanWake() const override;
     StopReason finishedReason() const override;
     void setAccessWatching(bool memory, bool registers, bool pcWrites) override;
 
 private:
+    bool interruptsEnabled() const;
     // Takes the limits of the first database device named by the device's identify strings.
     bool findDeviceLimits(const QString &deviceName);
 

@@ -243,7 +243,8 @@ bool SimulatedHMonitor::step()
     m_errorKind = SimulatorError::None;
     takePeripheralReset();
     serviceInterrupts();
-    executeInstruction();
+    // A sleeping processor waits for the next poll, which may wake it, instead of an instruction.
+    executeSlice(isAsleep() ? cyclesToNextPoll() : 0);
     return true;
 }
 
@@ -280,7 +281,8 @@ SimulatedHMonitor::StopReason SimulatedHMonitor::runFor(uint64_t maxCycles)
 
 // Instructions run in slices: up to the next interrupt poll, or one at a time while breakpoints or
 // the instruction trace need each one. A slice ends early after an instruction that raised the
-// attention flag or finished the program, so every stop comes right after its instruction.
+// attention flag, finished the program or put the processor to sleep, so every stop comes right
+// after its instruction. While the processor sleeps, each slice is a wait with no instruction.
 SimulatedHMonitor::StopReason SimulatedHMonitor::runInstructions(uint64_t maxCycles)
 {
     for (;;) {
@@ -291,7 +293,11 @@ SimulatedHMonitor::StopReason SimulatedHMonitor::runInstructions(uint64_t maxCyc
         if (m_stopRequested) [[unlikely]]
             return StopReason::Requested;
         uint64_t budget = 0;
-        if (m_eachInstruction) [[unlikely]] {
+        if (isAsleep()) [[unlikely]] {
+            if (maxCycles != 0 && finishedReason() == StopReason::CpuOff)
+                return StopReason::CpuOff;
+            budget = sleepBudget(maxCycles);
+        } else if (m_eachInstruction) [[unlikely]] {
             if (breakpointBeforeInstruction())
                 return StopReason::Breakpoint;
         } else {
@@ -303,6 +309,15 @@ SimulatedHMonitor::StopReason SimulatedHMonitor::runInstructions(uint64_t maxCyc
         if (const StopReason reason = stopCondition(maxCycles); reason != StopReason::None)
             return reason;
     }
+}
+
+uint64_t SimulatedHMonitor::sleepBudget(uint64_t maxCycles) const
+{
+    const uint64_t toPoll = cyclesToNextPoll();
+    if (maxCycles == 0)
+        return toPoll; // an unlimited run keeps polling, so that a stop request gets through
+    const uint64_t left = maxCycles - m_runCycles;
+    return pollCanWake() ? std::min(toPoll, left) : left;
 }
 
 void SimulatedHMonitor::executeSlice(uint64_t cycleBudget)

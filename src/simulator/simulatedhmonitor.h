@@ -150,8 +150,14 @@ protected:
     virtual uint32_t programCounter() const = 0;
     // Cycles the slice being executed has used so far; 0 between slices.
     virtual uint32_t cyclesInSlice() const { return 0; }
+    // True while the processor sleeps until an interrupt: no instruction runs, time passes from
+    // one interrupt poll to the next.
+    virtual bool isAsleep() const { return false; }
+    // While asleep: whether an interrupt poll may wake the processor; when none can, a run with a
+    // cycle limit passes the rest of its cycles at once.
+    virtual bool pollCanWake() const { return true; }
     // Why the program has clearly finished with the slice just executed (a jump to itself, or the
-    // program turning the CPU off with interrupts disabled); None while it goes on.
+    // CPU asleep with interrupts disabled and nothing to wake it); None while it goes on.
     virtual StopReason finishedReason() const { return StopReason::None; }
     // Tells the processor part which accesses and PC writes it must report.
     virtual void setAccessWatching(bool memory, bool registers, bool pcWrites)
@@ -193,6 +199,9 @@ private:
     StopReason runInstructions(uint64_t maxCycles);
     // Runs one slice of at most cycleBudget cycles (0: one instruction) and counts its cycles.
     void executeSlice(uint64_t cycleBudget);
+    // The cycles a sleeping processor waits before the loop looks again: up to the next poll, or,
+    // when no poll can wake it, the rest of a limited run.
+    uint64_t sleepBudget(uint64_t maxCycles) const;
     // The one decision after a slice: whether and why the run ends there.
     StopReason stopCondition(uint64_t maxCycles) const;
     // The per-instruction work while breakpoints or the instruction trace need it; true when an

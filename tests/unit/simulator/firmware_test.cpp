@@ -172,7 +172,7 @@ TEST(Firmware, CputestWithThePeripheralModelPrintsTheReferenceTranscript)
     EXPECT_EQ(output.toStdString(), reference.toStdString());
 }
 
-// The Z1 image (an MSP430F2617) takes its clock tick from Timer_A at the x2xx vector 9; with the
+// The Z1 image (an MSP430F2617) takes its clock ticks from Timer_A at the x2xx vectors 8 and 9; with the
 // x1xx layout it never got one and printed nothing. Its serial port is USCI_A0.
 TEST(Firmware, ContikiZ1StartsItsApplication)
 {
@@ -217,5 +217,63 @@ TEST(Firmware, F5xxImagesAreNotResetByTheModel)
         EXPECT_EQ(run.stop, zim::simulator::SimulatedHMonitor::StopReason::CycleLimit);
     }
 }
+
+// The ESB sensor demo (an MSP430F149) sleeps with interrupts enabled between its Timer_A ticks
+// and keeps running from tick to tick up to the cycle limit.
+TEST(Firmware, ContikiEsbSensorDemoRunsBetweenItsTicks)
+{
+    const QString hex = kShared + QStringLiteral("mspsim-contiki-sensordemo-esb-f149.hex");
+    if (!QFile::exists(hex))
+        GTEST_SKIP() << "no firmware in " << kShared.toStdString();
+    const ModelRun run = runWithPeripherals(hex, QStringLiteral("MSP430F149"), 12000000);
+    EXPECT_TRUE(run.output.contains("Contiki 2.0 started")) << run.output.toStdString();
+    EXPECT_EQ(run.stop, zim::simulator::SimulatedHMonitor::StopReason::CycleLimit);
+    EXPECT_GE(run.cycles, 12000000u);
+}
+
+// Contiki idles with BIS #LPM1+GIE,SR and wakes on its clock's timer interrupt: with the shipped
+// peripheral model both images sleep and wake for as long as they run, and never turn the CPU off
+// for good.
+struct ContikiImage
+{
+    const char *file;
+    const char *device;
+    // Vector of the interrupt that drives Contiki's clock, or 0 where the model does not raise it.
+    uint32_t clockVector;
+};
+
+class Contiki : public testing::TestWithParam<ContikiImage>
+{
+};
+
+TEST_P(Contiki, SleepsAndWakesUntilTheCycleLimit)
+{
+    const QString hex = kShared + QString::fromLatin1(GetParam().file);
+    if (!QFile::exists(hex))
+        GTEST_SKIP() << "no firmware in " << kShared.toStdString();
+    TestState state;
+    state.setSelectedDevice(QString::fromLatin1(GetParam().device));
+    zim::simulator::MSP430Monitor sim(state);
+    sim.setEnablePeripheralFile(true);
+    sim.setPeripheralFile(QStringLiteral(ZIM_SOURCE_DIR "/data/targets/msp430peripherals.js"));
+    sim.connect();
+    zim::loadfile::IntelHexLoadFile file(hex);
+    sim.reset(true);
+    sim.download(file, hex, true);
+    sim.reset(true);
+    using Stop = zim::simulator::SimulatedHMonitor::StopReason;
+    EXPECT_EQ(sim.runFor(20000000), Stop::CycleLimit);
+    EXPECT_EQ(sim.cycles(), 20000000u);
+    if (GetParam().clockVector != 0) {
+        uint8_t vector[2];
+        sim.simulatedMemory()->readBytes(GetParam().clockVector, 2, vector);
+        EXPECT_GT(sim.profileCount(vector[0] | (uint32_t(vector[1]) << 8)), 100u) << "the clock interrupt woke the CPU";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, Contiki,
+                         testing::Values(ContikiImage{"mspsim-contiki-sensordemo-esb-f149.hex", "MSP430F149", 0xFFEA},
+                                         ContikiImage{"mspsim-contiki-blink-z1-f2617.hex", "MSP430F2617", 0}),
+                         [](const auto &info) { return std::string(info.param.device); });
 
 } // namespace

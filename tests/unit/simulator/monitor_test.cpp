@@ -84,31 +84,6 @@ TEST_F(MonitorTest, SelfJumpWithInterruptsEnabledRunsToTheLimit)
     EXPECT_LT(sim.cycles(), 1002u);
 }
 
-TEST_F(MonitorTest, CpuOffWithInterruptsDisabledEndsTheRun)
-{
-    load({0xD032, 0x0010, 0x3FFF}); // BIS #CPUOFF,SR
-    EXPECT_EQ(sim.runFor(1000), zim::simulator::SimulatedHMonitor::StopReason::CpuOff);
-}
-
-TEST_F(MonitorTest, InterruptFromLowPowerModeRunsItsRoutine)
-{
-    // Entry clears only GIE, so the routine starts with CPUOFF still set: that is not a stop.
-    poke(0xFFF4, {0xF100});
-    poke(0xF100, {0x4035, 0x1234, 0xC0B1, 0x0018, 0x0000, 0x1300}); // MOV #0x1234,R5; BIC #0x18,0(SP); RETI
-    load({0xD032, 0x0018, 0x3FFF});                                  // BIS #CPUOFF+GIE,SR; JMP $
-    sim.raiseInterrupt(10);
-    EXPECT_EQ(sim.runFor(1000), zim::simulator::SimulatedHMonitor::StopReason::SelfJump);
-    EXPECT_EQ(regs().read(5), 0x1234u);
-    EXPECT_EQ(sim.stopAddress(), kCode + 4);
-}
-
-TEST_F(MonitorTest, DisablingInterruptsWhileOffEndsTheRun)
-{
-    load({0xD032, 0x0018, 0xC232, 0x3FFF}); // BIS #CPUOFF+GIE,SR; DINT; JMP $
-    EXPECT_EQ(sim.runFor(1000), zim::simulator::SimulatedHMonitor::StopReason::CpuOff);
-    EXPECT_EQ(sim.stopAddress(), kCode + 6);
-}
-
 TEST_F(MonitorTest, ErrorStopsEndTheRunWithTheirMessage)
 {
     load({0x4215, 0x0201, 0x3FFF});

@@ -4,6 +4,8 @@
 #include "fakes/teststate.h"
 #include "simulator/msp430monitor.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -44,6 +46,24 @@ public:
         regs().write(zim::msp430::MSP430Registers::SP, 0x0A00);
     }
 
+    // Connects again with a peripheral file holding text; call it before load().
+    void usePeripheralFile(const char *text)
+    {
+        sim.disconnect();
+        ASSERT_TRUE(m_dir.isValid());
+        QFile file(m_dir.filePath(QStringLiteral("peripherals.js")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(text), qint64(qstrlen(text)));
+        file.close();
+        sim.setEnablePeripheralFile(true);
+        sim.setPeripheralFile(file.fileName());
+        sim.connect();
+        ASSERT_NE(sim.peripherals(), nullptr);
+    }
+
     TestState state;
     zim::simulator::MSP430Monitor sim{state};
+
+private:
+    QTemporaryDir m_dir;
 };
