@@ -325,7 +325,7 @@ unsigned MSP430Cpu::formatII(uint32_t op)
         const Operand operand = source(r, as, byte);
         m_memory.write(sp, byte, operand.value);
         if (as == 3 && operand.kind == InMemory)
-            return MSP430Cycles::kPushAutoincrement;
+            return m_pushAutoincrementCycles;
         return MSP430Cycles::kPush[operand.cycleClass];
     }
     case 0x4A: { // CALL

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "msp430/msp430registers.h"
+#include "simulator/msp430cycles.h"
 #include "simulator/msp430memory.h"
 #include "simulator/runslice.h"
 #include "simulator/simulatorerror.h"
@@ -53,6 +54,12 @@ public:
         m_watchRegisters = on;
         m_slowRegisterWrites = m_watchRegisters || m_reportPcWrites;
     }
+    // Cycles of PUSH @Rn+ and PUSH #N: the documented 4, or 5 as devices with the CPU4 erratum take.
+    void setCpu4PushTiming(bool on)
+    {
+        m_pushAutoincrementCycles = on ? MSP430Cycles::kPushAutoincrementCpu4 : MSP430Cycles::kPush[MSP430Cycles::Indirect];
+    }
+
     // While on, every write to PC is reported to the observer.
     void setReportingPcWrites(bool on)
     {
@@ -162,6 +169,7 @@ private:
     bool m_reportPcWrites = false;
     bool m_slowRegisterWrites = false; // either of the two above
     Finish m_finish = Finish::None;
+    uint8_t m_pushAutoincrementCycles = MSP430Cycles::kPush[MSP430Cycles::Indirect];
     uint32_t m_sliceCycles = 0;
 };
 

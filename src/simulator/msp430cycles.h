@@ -22,10 +22,10 @@ struct MSP430Cycles
 
     // RRC, RRA, SWPB and SXT by operand class.
     static constexpr uint8_t kShiftSwap[3] = {1, 4, 3};
-    // PUSH by operand class.
+    // PUSH by operand class; PUSH @Rn+ and PUSH #N (an immediate is @PC+) are indirect too.
     static constexpr uint8_t kPush[3] = {3, 5, 4};
-    // PUSH @Rn+ and PUSH #N (an immediate is @PC+; TI's CPU4 erratum gives PUSH #N 5 cycles).
-    static constexpr uint8_t kPushAutoincrement = 5;
+    // PUSH @Rn+ and PUSH #N on devices with the CPU4 erratum, chosen by a simulator property.
+    static constexpr uint8_t kPushAutoincrementCpu4 = 5;
     // CALL: register, constant or @Rn take 4; x(Rn), EDE, &EDE, @Rn+ and #N take 5.
     static constexpr uint8_t kCallShort = 4;
     static constexpr uint8_t kCallLong = 5;

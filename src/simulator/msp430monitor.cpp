@@ -22,6 +22,10 @@ MSP430Monitor::MSP430Monitor(target::ProgramState &state, QObject *parent)
     registerProperty(QStringLiteral("interruptPollInterval"), QStringLiteral("Peripherals"),
                      QStringLiteral("Interrupt poll interval"), QStringLiteral("Poll for interrupts every N cycles."),
                      100);
+    registerProperty(QStringLiteral("cpu4PushTiming"), QStringLiteral("Simulator"), QStringLiteral("CPU4 PUSH Timing"),
+                     QStringLiteral("Count 5 cycles for PUSH @Rn+ and PUSH #N, as devices with the CPU4 erratum take, "
+                                    "instead of 4."),
+                     false);
 }
 
 MSP430Monitor::~MSP430Monitor() = default;
@@ -73,6 +77,7 @@ void MSP430Monitor::connect()
     m_registers = std::move(registers);
     m_memory = std::move(memory);
     m_cpu = std::move(cpu);
+    m_cpu->setCpu4PushTiming(m_cpu4PushTiming);
     setAccessWatching(m_watchMemory, m_watchRegisters, m_reportPcWrites);
     m_pendingInterrupts = 0;
     m_lastPollCycles = 0;
@@ -89,6 +94,13 @@ void MSP430Monitor::disconnect()
     m_registers.reset();
     disconnectSimulation();
     setState(TargetDisconnected);
+}
+
+void MSP430Monitor::setCpu4PushTiming(bool on)
+{
+    m_cpu4PushTiming = on;
+    if (m_cpu)
+        m_cpu->setCpu4PushTiming(on);
 }
 
 void MSP430Monitor::raiseInterrupt(int n)

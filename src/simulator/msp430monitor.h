@@ -17,6 +17,7 @@ class MSP430Monitor : public SimulatedHMonitor, public msp430::MSP430MonitorInte
 {
     Q_OBJECT
     Q_PROPERTY(int interruptPollInterval READ interruptPollInterval WRITE setInterruptPollInterval)
+    Q_PROPERTY(bool cpu4PushTiming READ cpu4PushTiming WRITE setCpu4PushTiming)
 
 public:
     // Takes its device and multiplier setting from state when it connects.
@@ -47,6 +48,10 @@ public:
     int interruptPollInterval() const { return m_pollInterval; }
     void setInterruptPollInterval(int cycles) { m_pollInterval = cycles; }
 
+    // PUSH @Rn+ and PUSH #N take 5 cycles instead of 4, as on devices with the CPU4 erratum.
+    bool cpu4PushTiming() const { return m_cpu4PushTiming; }
+    void setCpu4PushTiming(bool on);
+
     // Name and description of interrupt vector n (0..15); empty texts for other n.
     static QPair<QString, QString> interruptName(int n);
 
@@ -76,6 +81,7 @@ private:
     bool m_cpux = false;
     bool m_multiplier = true;
     int m_pollInterval = 100;
+    bool m_cpu4PushTiming = false;
     uint32_t m_lastPollCycles = 0;
     uint32_t m_pendingInterrupts = 0; // bit n: interrupt n pending
     bool m_watchMemory = false;
