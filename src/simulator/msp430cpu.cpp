@@ -79,11 +79,11 @@ unsigned MSP430Cpu::unsupported(uint32_t op)
     switch (as) {
     case 0:
         if (rs == 3)
-            return {0, 0, Constant, MSP430Cycles::Register};
-        return {reg(rs) & mask, 0, InRegister, MSP430Cycles::Register};
+            return {0, 0, Constant};
+        return {reg(rs) & mask, 0, InRegister};
     case 1: {
         if (rs == 3)
-            return {1, 0, Constant, MSP430Cycles::Register};
+            return {1, 0, Constant};
         const uint32_t at = m_r[PC];
         const uint32_t x = fetch();
         uint32_t address;
@@ -94,30 +94,30 @@ unsigned MSP430Cpu::unsupported(uint32_t op)
         else
             address = reg(rs) + x;
         address &= 0xFFFF;
-        return {m_memory.read(address, byte), address, InMemory, MSP430Cycles::Indexed};
+        return {m_memory.read(address, byte), address, InMemory};
     }
     case 2: {
         if (rs == SR)
-            return {4, 0, Constant, MSP430Cycles::Register};
+            return {4, 0, Constant};
         if (rs == 3)
-            return {2, 0, Constant, MSP430Cycles::Register};
+            return {2, 0, Constant};
         const uint32_t address = reg(rs) & 0xFFFF;
-        return {m_memory.read(address, byte), address, InMemory, MSP430Cycles::Indirect};
+        return {m_memory.read(address, byte), address, InMemory};
     }
     default: {
         if (rs == SR)
-            return {8 & mask, 0, Constant, MSP430Cycles::Register};
+            return {8 & mask, 0, Constant};
         if (rs == 3)
-            return {0xFFFF & mask, 0, Constant, MSP430Cycles::Register};
+            return {0xFFFF & mask, 0, Constant};
         if (rs == PC) {
             const uint32_t at = m_r[PC];
-            return {fetch() & mask, at, InMemory, MSP430Cycles::Indirect};
+            return {fetch() & mask, at, InMemory};
         }
         const uint32_t base = reg(rs);
         const uint32_t address = base & 0xFFFF;
         const uint32_t value = m_memory.read(address, byte);
         setReg(rs, (base + (byte ? 1 : 2)) & m_pcMask);
-        return {value, address, InMemory, MSP430Cycles::Indirect};
+        return {value, address, InMemory};
     }
     }
 }
@@ -144,14 +144,8 @@ unsigned MSP430Cpu::formatIOperation(uint32_t op)
     const uint32_t mask = byte ? 0xFF : 0xFFFF;
     const uint32_t msb = byte ? 0x80 : 0x8000;
 
-    // Peripherals see the cycle count at the end of the instruction, when its reads and writes
-    // take effect; the class of the source follows the addressing mode as source() decodes it.
-    const unsigned srcClass = as == 0 ? MSP430Cycles::Register
-                              : as == 1 ? (rs == 3 ? MSP430Cycles::Register : MSP430Cycles::Indexed)
-                              : (rs == SR || rs == 3) ? MSP430Cycles::Register
-                                                      : MSP430Cycles::Indirect;
-    const unsigned cycles = MSP430Cycles::kFormatI[srcClass][indexedDst ? 2 : (rd == PC ? 1 : 0)];
-    m_sliceCycles += cycles;
+    const unsigned cycles =
+        counted(MSP430Cycles::kFormatI[operandClass(as, rs)][indexedDst ? 2 : (rd == PC ? 1 : 0)]);
 
     const Operand src = source(rs, as, byte);
     const uint32_t s = src.value;
@@ -159,9 +153,9 @@ unsigned MSP430Cpu::formatIOperation(uint32_t op)
     // The destination is always read, MOV included.
     Operand dst;
     if (!indexedDst) {
-        dst = {rd == 3 ? 0 : reg(rd) & mask, 0, InRegister, 0};
+        dst = {rd == 3 ? 0 : reg(rd) & mask, 0, InRegister};
     } else if (rd == 3) {
-        dst = {1, 0, Constant, 0};
+        dst = {1, 0, Constant};
     } else {
         const uint32_t at = m_r[PC];
         const uint32_t x = fetch();
@@ -173,7 +167,7 @@ unsigned MSP430Cpu::formatIOperation(uint32_t op)
         else
             address = reg(rd) + x;
         address &= 0xFFFF;
-        dst = {m_memory.read(address, byte), address, InMemory, 0};
+        dst = {m_memory.read(address, byte), address, InMemory};
     }
     const uint32_t d = dst.value;
     const uint32_t carry = m_r[SR] & C;
@@ -288,12 +282,14 @@ unsigned MSP430Cpu::formatII(uint32_t op)
     const bool byte = op & 0x40;
     const uint32_t mask = byte ? 0xFF : 0xFFFF;
     const uint32_t msb = byte ? 0x80 : 0x8000;
+    const unsigned sourceClass = operandClass(as, r);
 
     switch (group) {
     case 0x40:
     case 0x41:   // RRC
     case 0x44:
     case 0x45: { // RRA
+        const unsigned cycles = counted(MSP430Cycles::kShiftSwap[sourceClass]);
         const Operand operand = source(r, as, byte);
         const uint32_t value = operand.value;
         const bool rotate = group <= 0x41;
@@ -304,47 +300,53 @@ unsigned MSP430Cpu::formatII(uint32_t op)
         if (rotate && !(value & msb) && (m_r[SR] & C))
             flags |= V;
         setFlags(flags, C | Z | N | V);
-        return MSP430Cycles::kShiftSwap[operand.cycleClass];
+        return cycles;
     }
     case 0x42: { // SWPB
+        const unsigned cycles = counted(MSP430Cycles::kShiftSwap[sourceClass]);
         const Operand operand = source(r, as, false);
         writeBack(operand, r, false, ((operand.value << 8) | (operand.value >> 8)) & 0xFFFF);
-        return MSP430Cycles::kShiftSwap[operand.cycleClass];
+        return cycles;
     }
     case 0x46: { // SXT
+        const unsigned cycles = counted(MSP430Cycles::kShiftSwap[sourceClass]);
         const Operand operand = source(r, as, false);
         const uint32_t result = (operand.value & 0x80) ? (operand.value | 0xFF00) & 0xFFFF : operand.value & 0xFF;
         writeBack(operand, r, false, result);
         setFlags((result & 0x8000 ? N : 0) | (result == 0 ? Z : C), C | Z | N | V);
-        return MSP430Cycles::kShiftSwap[operand.cycleClass];
+        return cycles;
     }
     case 0x48:
     case 0x49: { // PUSH
+        // @Rn+ and #N (@PC+) are the indirect class's autoincrement forms.
+        const bool autoincrement = as == 3 && sourceClass == MSP430Cycles::Indirect;
+        const unsigned cycles =
+            counted(autoincrement ? m_pushAutoincrementCycles : MSP430Cycles::kPush[sourceClass]);
         const uint32_t sp = (m_r[SP] - 2) & m_pcMask;
         setReg(SP, sp);
         const Operand operand = source(r, as, byte);
         m_memory.write(sp, byte, operand.value);
-        if (as == 3 && operand.kind == InMemory)
-            return m_pushAutoincrementCycles;
-        return MSP430Cycles::kPush[operand.cycleClass];
+        return cycles;
     }
     case 0x4A: { // CALL
+        const bool fast = sourceClass == MSP430Cycles::Register || as == 2;
+        const unsigned cycles = counted(fast ? MSP430Cycles::kCallShort : MSP430Cycles::kCallLong);
         const uint32_t sp = (m_r[SP] - 2) & m_pcMask;
         setReg(SP, sp);
         const Operand operand = source(r, as, false);
         m_memory.writeWord(sp, m_r[PC]);
         writeRegister(PC, operand.value, false);
-        const bool fast = operand.kind != InMemory || as == 2;
-        return fast ? MSP430Cycles::kCallShort : MSP430Cycles::kCallLong;
+        return cycles;
     }
     case 0x4C: { // RETI
+        const unsigned cycles = counted(MSP430Cycles::kReti);
         const uint32_t sp = m_r[SP];
         const uint32_t sr = m_memory.readWord(sp);
         const uint32_t pc = m_memory.readWord(sp + 2);
         setReg(SP, (sp + 4) & m_pcMask);
         writeRegister(SR, sr, false);
         writeRegister(PC, pc, false);
-        return MSP430Cycles::kReti;
+        return cycles;
     }
     default:
         return unsupported(op);

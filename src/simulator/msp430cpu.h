@@ -40,8 +40,9 @@ public:
     bool isAsleep() const { return m_r[msp430::MSP430Registers::SR] & CPUOFF; }
     // What the last instruction of the last run() finished with.
     Finish finish() const { return m_finish; }
-    // Cycles the running slice has used before the instruction being executed (during a
-    // double-operand instruction: up to its end); 0 between slices.
+    // Cycles the running slice has used up to the end of the instruction being executed, so that
+    // every memory access an instruction makes, in any form, sees the count its instruction ends
+    // with; 0 between slices.
     uint32_t sliceCycles() const { return m_sliceCycles; }
     // Pushes PC and SR, clears GIE, wakes the CPU and continues at the vector of interrupt n (0..15).
     void enterInterrupt(unsigned n);
@@ -71,13 +72,20 @@ private:
     [[gnu::always_inline]] inline unsigned step();
 
     enum OperandKind : uint32_t { InRegister, InMemory, Constant };
-    // Four 32-bit fields, so that it travels in two registers rather than through memory.
+    // The cycle class of a source operand, as source() decodes its mode: constants count as registers.
+    static constexpr unsigned operandClass(unsigned as, unsigned reg)
+    {
+        return as == 0   ? MSP430Cycles::Register
+               : as == 1 ? (reg == 3 ? MSP430Cycles::Register : MSP430Cycles::Indexed)
+               : (reg == msp430::MSP430Registers::SR || reg == 3) ? MSP430Cycles::Register
+                                                                   : MSP430Cycles::Indirect;
+    }
+    // Three 32-bit fields, so that it travels in two registers rather than through memory.
     struct Operand
     {
         uint32_t value;
         uint32_t address; // memory operands only
         OperandKind kind;
-        uint32_t cycleClass; // MSP430Cycles::OperandClass
     };
 
     unsigned formatI(uint32_t op);
@@ -107,6 +115,12 @@ private:
     unsigned unsupported(uint32_t op);
 
     Operand source(unsigned reg, unsigned as, bool byte);
+    // Counts an instruction's cycles into the slice before the instruction touches memory.
+    unsigned counted(unsigned cycles)
+    {
+        m_sliceCycles += cycles;
+        return cycles;
+    }
     void writeBack(const Operand &operand, unsigned reg, bool byte, uint32_t value);
     void setArithmetic20(unsigned reg, uint32_t operand, bool subtract, bool store);
 

@@ -43,6 +43,7 @@ unsigned MSP430Cpu::addressInstruction(uint32_t op)
     const unsigned s = (op >> 8) & 0xF;
     const unsigned d = op & 0xF;
     const unsigned kind = (op >> 4) & 0xF;
+    counted(MSP430Cycles::kAddress[kind]);
     switch (kind) {
     case 0: // MOVA @Rs, Rd
         setReg(d, m_memory.read20(reg(s)));
@@ -148,6 +149,7 @@ unsigned MSP430Cpu::calla(uint32_t op)
 {
     const unsigned mode = ((op >> 4) & 0xF) - 4;
     const unsigned n = op & 0xF;
+    counted(MSP430Cycles::kCalla[mode]);
     uint32_t target;
     switch (mode) {
     case 0: // CALLA Rn
