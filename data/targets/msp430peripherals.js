@@ -9,8 +9,7 @@
 //
 // Besides Script.Echo (a line of text on standard output), the simulator gives this file:
 //   Simulator.cycles()       the cycle counter (MCLK cycles since the last reset, 32 bits); in a
-//                            load or store of a double-operand instruction, the count at the
-//                            end of that instruction;
+//                            load or store, the count at the end of the accessing instruction;
 //   Simulator.write(byte)    writes one raw byte (or a string's UTF-8 bytes) to the peripheral
 //                            output: standard output, or the file named by the simulator property
 //                            "Peripheral Output File";
