@@ -9,13 +9,20 @@
 //
 // Besides Script.Echo (a line of text on standard output), the simulator gives this file:
 //   Simulator.cycles()       the cycle counter (MCLK cycles since the last reset, 32 bits); in a
-//                            load or store of a double-operand instruction, the count at the
-//                            end of that instruction;
+//                            load or store, the count at the end of the accessing instruction;
 //   Simulator.write(byte)    writes one raw byte (or a string's UTF-8 bytes) to the peripheral
 //                            output: standard output, or the file named by the simulator property
 //                            "Peripheral Output File";
 //   Simulator.read()         the next byte of the file named by "Peripheral Input File", or -1;
-//   Simulator.resetTarget()  resets the device (as a power-up clear) before the next instruction.
+//   Simulator.resetTarget()  resets the device (as a power-up clear) before the next instruction;
+//   Simulator.device()       the device table's name of the simulated device ("" when none).
+// and TargetInterface.message(text), a line that -verbose shows.
+//
+// The family, and with it the vector layout, follows the simulated device: MSP430F1xx devices
+// (and a run with no device selected) are x1xx devices, MSP430F2xx and G2xx devices are x2xx
+// devices. The model covers no other family: for such a device it says so once (-verbose
+// shows it), raises no interrupt and leaves every address below 0x200 plain memory that reads
+// back what was last written (0 before that).
 //
 // Modelled, as the MSP430x1xx and x2xx family user's guides describe them:
 //   special function registers IE1/IE2, IFG1/IFG2, ME1/ME2;
@@ -24,24 +31,34 @@
 //   the oscillator fault flag settles a while after reset);
 //   Timer_A3 and Timer_B7 (stop, up, continuous and up/down modes; compare and capture flags,
 //   capture of ACLK on Timer_A CCR2 and Timer_B CCR6; TAIV/TBIV; interrupts);
-//   USART0 and USART1 (UART or SPI) and USCI_A0: transmit buffer and shift register, ready flags,
-//   interrupts; reception from the peripheral input file; USCI_B0 as an SPI port whose device
-//   answers every byte with the byte itself;
+//   USART0 and USART1 (UART or SPI), USCI_A0 and USCI_B0: transmit buffer and shift register,
+//   ready flags, interrupts; reception from the peripheral input file; what a port receives for
+//   each byte it sends is a setting below (nothing, a fixed byte, or the byte itself);
 //   digital I/O ports 1 to 6 (inputs read back the outputs; P1 and P2 interrupt flags).
 // Any other address below 0x200 reads back what was last written to it (0 before that).
 
 // --- Settings --------------------------------------------------------------------------------
 
 // Vector numbers depend on the family: "F1" for MSP430x1xx, "F2" for the x2xx devices with 16
-// vectors (Timer_A at 9/8, USCI_A0/B0 at 7/6).
-var FAMILY = "F1";
-// Which serial ports write what they transmit to the peripheral output. USART0 of many F1xx
-// boards talks to a radio or flash chip that answers every byte, so it receives each byte it
-// sends; USART1 and USCI_A0 are the boards' serial ports.
+// vectors (Timer_A at 9/8, USCI_A0/B0 at 7/6). "" takes it from the simulated device; "F1" or
+// "F2" models that family whatever the device.
+var FAMILY = "";
+// Which serial ports write what they transmit to the peripheral output: USART1 and USCI_A0 are
+// the boards' serial ports.
 var USART0_OUTPUT = false;
-var USART0_ECHO = true;
 var USART1_OUTPUT = true;
 var USCIA0_OUTPUT = true;
+// What each port receives for every byte it sends: NO_ANSWER (nothing), a byte (0..255) that the
+// device at the other end answers every byte with, or ECHO (the byte itself, a loop back). No
+// radio or flash chip is modelled: USART0 receives 0 for every byte, as from a data line that no
+// chip drives (the cputest firmware's reference transcript has this receive), so that a chip's
+// status never reads back as the command just sent; USCI_B0 loops its bytes back.
+var NO_ANSWER = -1;
+var ECHO = 256;
+var USART0_ANSWER = 0;
+var USART1_ANSWER = NO_ANSWER;
+var USCIA0_ANSWER = NO_ANSWER;
+var USCIB0_ANSWER = ECHO;
 // Frequencies in Hz.
 var ACLK_HZ = 32768;
 var XT2_HZ = 8000000;
@@ -59,6 +76,7 @@ var VECTORS_F2 = { port1: 2, port2: 3, usciA0tx: 6, usciA0rx: 7, timerA1: 8, tim
 
 // --- State -----------------------------------------------------------------------------------
 
+var announced = false; // the family has been reported (once per load of this file)
 var regs;        // plain registers by address
 var readers;     // address -> function(address) for modelled reads
 var writers;     // address -> function(address, value) for modelled writes
@@ -438,8 +456,8 @@ function timerIvRead(tm) {
 
 // --- Serial ports ----------------------------------------------------------------------------
 
-function makeSerial(kind, base, sfrIndex, txBit, rxBit, output, echo, txVector, rxVector) {
-    return { kind: kind, usci: kind == "usci", base: base, sfr: sfrIndex, txBit: txBit, rxBit: rxBit, output: output, echo: echo,
+function makeSerial(kind, base, sfrIndex, txBit, rxBit, output, answer, txVector, rxVector) {
+    return { kind: kind, usci: kind == "usci", base: base, sfr: sfrIndex, txBit: txBit, rxBit: rxBit, output: output, answer: answer,
              txVector: txVector, rxVector: rxVector, ctl: 0, tctl: 0, rctl: 0, mctl: 0, br0: 0, br1: 0,
              rxbuf: 0, txbuf: 0, pending: -1, loadAt: 0, shift: -1, shiftEnd: 0, nextRx: 0 };
 }
@@ -475,8 +493,8 @@ function syncSerial(s, t) {
             sfr[s.sfr + 2] |= s.txBit;
         } else if (s.shift != -1 && t >= s.shiftEnd) {
             if (s.output) Simulator.write(s.shift);
-            if (s.echo && serialEnabled(s, s.rxBit)) {
-                s.rxbuf = s.shift;
+            if (s.answer != NO_ANSWER && serialEnabled(s, s.rxBit)) {
+                s.rxbuf = s.answer == ECHO ? s.shift : s.answer & 0xFF;
                 sfr[s.sfr + 2] |= s.rxBit;
             }
             s.shift = -1;
@@ -700,15 +718,58 @@ function calmHorizon(t) {
     return until;
 }
 
+// --- Device family ---------------------------------------------------------------------------
+
+// The family of a device by its name in the device table: "F1", "F2", or "" for a family this
+// file does not model. No device at all is taken as an x1xx device.
+function deviceFamily(name) {
+    if (name == "") return "F1";
+    var prefix = name.substring(0, 8);
+    if (prefix == "MSP430F1") return "F1";
+    if (prefix == "MSP430F2" || prefix == "MSP430G2") return "F2";
+    return "";
+}
+
+function familyMessage(device, family) {
+    if (family == "")
+        return "Peripheral model: " + device + " is not an MSP430x1xx or x2xx device; its peripherals are "
+               + "not simulated and addresses below 0x200 are plain memory";
+    var kind = family == "F2" ? "MSP430x2xx" : "MSP430x1xx";
+    if (device == "") return "Peripheral model: no device selected; simulating " + kind + " peripherals";
+    return "Peripheral model: simulating " + device + " as an " + kind + " device";
+}
+
 // --- The four functions --------------------------------------------------------------------
+
+// reset() below sets pollForInterrupts, loadPeripheral and storePeripheral to the model's
+// functions (modelPoll, modelLoad, modelStore) or, for a family the file does not cover, to
+// these, which keep every address as a plain register.
+var pollForInterrupts, loadPeripheral, storePeripheral;
+
+function plainPoll(cycles) { return undefined; }
+function plainLoad(address) { return regs[address]; }
+function plainStore(address, value) { regs[address] = value; }
 
 function reset() {
     var a;
+    var device = Simulator.device();
+    var family = FAMILY != "" ? FAMILY : deviceFamily(device);
+    if (!announced) {
+        announced = true;
+        TargetInterface.message(familyMessage(device, family));
+    }
     regs = [];
     for (a = 0; a < 0x200; ++a) regs[a] = 0;
+    var plain = family == "";
+    // The simulator calls whatever the three globals hold, so the modelled families' calls pay
+    // no test for the plain one.
+    pollForInterrupts = plain ? plainPoll : modelPoll;
+    loadPeripheral = plain ? plainLoad : modelLoad;
+    storePeripheral = plain ? plainStore : modelStore;
+    if (plain) return;
     readers = [];
     writers = [];
-    vectors = FAMILY == "F2" ? VECTORS_F2 : VECTORS_F1;
+    vectors = family == "F2" ? VECTORS_F2 : VECTORS_F1;
     sfr = [0, 0, 0, 0, 0, 0];
     rawCycles = 0;
     now = 0;
@@ -727,11 +788,11 @@ function reset() {
 
     timerA = makeTimer(0x160, 0x170, 0x12E, 3, vectors.timerA0, vectors.timerA1, 2, 10);
     timerB = makeTimer(0x180, 0x190, 0x11E, 7, vectors.timerB0, vectors.timerB1, 6, 14);
-    usart0 = makeSerial("usart", 0x70, 0, 0x80, 0x40, USART0_OUTPUT, USART0_ECHO, vectors.usart0tx, vectors.usart0rx);
-    usart1 = makeSerial("usart", 0x78, 1, 0x20, 0x10, USART1_OUTPUT, false, vectors.usart1tx, vectors.usart1rx);
-    usciA0 = makeSerial("usci", 0x60, 1, 0x02, 0x01, USCIA0_OUTPUT, false, vectors.usciA0tx, vectors.usciA0rx);
+    usart0 = makeSerial("usart", 0x70, 0, 0x80, 0x40, USART0_OUTPUT, USART0_ANSWER, vectors.usart0tx, vectors.usart0rx);
+    usart1 = makeSerial("usart", 0x78, 1, 0x20, 0x10, USART1_OUTPUT, USART1_ANSWER, vectors.usart1tx, vectors.usart1rx);
+    usciA0 = makeSerial("usci", 0x60, 1, 0x02, 0x01, USCIA0_OUTPUT, USCIA0_ANSWER, vectors.usciA0tx, vectors.usciA0rx);
     usciA0.ctl0 = 0; usciA0.ctl1 = 1; usciA0.stat = 0;
-    usciB0 = makeSerial("usci", 0x68, 1, 0x08, 0x04, false, true, vectors.usciA0tx, vectors.usciA0rx);
+    usciB0 = makeSerial("usci", 0x68, 1, 0x08, 0x04, false, USCIB0_ANSWER, vectors.usciA0tx, vectors.usciA0rx);
     usciB0.ctl0 = 1; usciB0.ctl1 = 1; usciB0.stat = 0;
     serials = [usart0, usart1, usciA0, usciB0];
     // After a power-up clear the transmitters are empty and ready, and the oscillator fault
@@ -897,7 +958,7 @@ function quietAfter(t) {
     return undefined;
 }
 
-function pollForInterrupts(cycles) {
+function modelPoll(cycles) {
     // cycleNow(), written out: most polls end at the quiet test, which leaves now and rawCycles
     // as they are (quietUntil lies at most 2^31 cycles after the cycle they hold, as calmUntil).
     var c = Simulator.cycles();
@@ -959,7 +1020,7 @@ function pollForInterrupts(cycles) {
     return best;
 }
 
-function loadPeripheral(address) {
+function modelLoad(address) {
     // Firmware waits on IFG1/IFG2 in tight loops: before calmUntil the stored flags are the
     // answer (sfrRead with cycleNow() written out). A calm read leaves now and rawCycles as they
     // are: calmUntil lies less than 2^31 cycles after the sync that last set them.
@@ -979,7 +1040,7 @@ function loadPeripheral(address) {
     return regs[address];
 }
 
-function storePeripheral(address, value) {
+function modelStore(address, value) {
     // A transmit buffer write can only start a transfer: its load cycle bounds both horizons,
     // and it raises no flag (the writers of these addresses call serialTransmit).
     if (address == 0x7F || address == 0x77 || address == 0x67 || address == 0x6F) {

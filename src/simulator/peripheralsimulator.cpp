@@ -20,7 +20,7 @@ using namespace zim::script;
 namespace {
 
 // Member numbers of the Simulator object's methods (1 is Script.Echo).
-enum Member { Echo = 1, Cycles = 2, Write = 3, Read = 4, ResetTarget = 5 };
+enum Member { Echo = 1, Cycles = 2, Write = 3, Read = 4, ResetTarget = 5, Device = 6 };
 
 constexpr const char *kFunctionNames[] = {"reset", "pollForInterrupts", "loadPeripheral", "storePeripheral"};
 
@@ -111,6 +111,7 @@ PeripheralSimulator::PeripheralSimulator(const QString &text, SimulatedHMonitor 
     makeNativeFunction(*m_context, this, simulator, "read", QStringLiteral("Simulator.prototype.read"), 0, Read);
     makeNativeFunction(*m_context, this, simulator, "resetTarget", QStringLiteral("Simulator.prototype.resetTarget"),
                        0, ResetTarget);
+    makeNativeFunction(*m_context, this, simulator, "device", QStringLiteral("Simulator.prototype.device"), 0, Device);
 
     m_owner.addScriptMethods(m_context.get());
     const ESValue target = m_context->get(m_context->global(), atoms::intern("TargetInterface"));
@@ -454,6 +455,10 @@ void PeripheralSimulator::call(ESContext &context, ESObject *function, const ESV
     case ResetTarget:
         m_owner.requestPeripheralReset();
         args[0] = ESValue();
+        return;
+    case Device:
+        // The device table's name of the simulated device, so that a model can follow its family.
+        args[0] = context.newString(m_owner.deviceType());
         return;
     default:
         BuiltinScript::call(context, function, thisValue, count, args);

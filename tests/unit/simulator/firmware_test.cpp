@@ -1,10 +1,13 @@
 // Real firmware on the simulator: the cputest image checks the CPU itself and reports on USART1,
 // which a small stand-in for the peripherals records. Its tests 1 to 7 exercise only the CPU;
 // test 8 onwards needs USART interrupts and timers, which the shipped peripheral model supplies.
+// Contiki images of x1xx, x2xx and F5xx devices run with the shipped model as their device has
+// it: the vector layout of their family, and no peripherals at all for the F5xx family.
 #include "fakes/teststate.h"
 #include "simulatortestutil.h"
 
 #include "loadfile/intelhexloadfile.h"
+#include "project/propertygroups.h"
 
 #include <QFile>
 #include <QMap>
@@ -13,6 +16,48 @@
 namespace {
 
 const QString kShared = QStringLiteral(ZIM_SHARED_DIR "/firmware/");
+const QString kModel = QStringLiteral(ZIM_SOURCE_DIR "/data/targets/msp430peripherals.js");
+
+struct ModelRun
+{
+    QByteArray output; // what the peripheral file wrote to its output
+    zim::simulator::SimulatedHMonitor::StopReason stop = zim::simulator::SimulatedHMonitor::StopReason::None;
+    uint32_t cycles = 0;
+};
+
+// Downloads an Intel hex image into a simulated device and runs it from reset with a peripheral
+// file (the shipped model unless told) for at most maxCycles, at the default poll interval.
+ModelRun runWithPeripherals(const QString &hex, const QString &device, uint64_t maxCycles,
+                            const QString &peripheralFile = kModel)
+{
+    QTemporaryDir dir;
+    EXPECT_TRUE(dir.isValid());
+    const QString outputName = dir.filePath(QStringLiteral("output.txt"));
+    TestState state;
+    // A project device of that name whose identify string is the device table's name.
+    zim::project::PropertyGroup target{QStringLiteral("Target"), {}};
+    target.entries.append({device, {{QStringLiteral("msp430_identify_string"), device}}});
+    state.propertyGroups().addGroup(target);
+    state.setSelectedDevice(device);
+    zim::simulator::MSP430Monitor sim(state);
+    sim.setEnablePeripheralFile(true);
+    sim.setPeripheralFile(peripheralFile);
+    sim.setPeripheralOutputFile(outputName);
+    sim.connect();
+    zim::loadfile::IntelHexLoadFile file(hex);
+    sim.reset(true);
+    sim.download(file, hex, true);
+    sim.reset(true);
+    EXPECT_EQ(sim.deviceType(), device);
+    ModelRun run;
+    run.stop = sim.runFor(maxCycles);
+    run.cycles = sim.currentCycles();
+    sim.disconnect();
+    QFile output(outputName);
+    EXPECT_TRUE(output.open(QIODevice::ReadOnly));
+    run.output = output.readAll();
+    return run;
+}
 
 // Just enough of an MSP430F1611's peripherals for cputest: USART1 is always ready and its
 // transmit buffer is recorded; Timer_A capture 2 always has a capture, 600 clocks after the
@@ -129,6 +174,64 @@ TEST(Firmware, CputestWithThePeripheralModelPrintsTheReferenceTranscript)
     EXPECT_EQ(output.toStdString(), reference.toStdString());
 }
 
+// The Z1 image (an MSP430F2617) takes its clock ticks from Timer_A at the x2xx vectors 8 and 9; with the
+// x1xx layout it never got one and printed nothing. Its serial port is USCI_A0.
+TEST(Firmware, ContikiZ1StartsItsApplication)
+{
+    const QString hex = kShared + QStringLiteral("mspsim-contiki-blink-z1-f2617.hex");
+    if (!QFile::exists(hex))
+        GTEST_SKIP() << "no firmware in " << kShared.toStdString();
+    const ModelRun run = runWithPeripherals(hex, QStringLiteral("MSP430F2617"), 8000000);
+    EXPECT_TRUE(run.output.contains("Rime started with address 0.0\n")) << run.output.toStdString();
+    EXPECT_TRUE(run.output.contains("Starting 'Blink'\n")) << run.output.toStdString();
+}
+
+// The F5xx devices have their own watchdog (at 0x15C) and power management module where the x1xx
+// watchdog sits (0x120): the model leaves them alone, so their writes there reset nothing. A file
+// around the model notes every reset the model asks for.
+TEST(Firmware, F5xxImagesAreNotResetByTheModel)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString counting = dir.filePath(QStringLiteral("counting.js"));
+    QFile file(counting);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_GT(file.write(QStringLiteral("load(\"%1\");\n"
+                                        "var modelResetTarget = Simulator.resetTarget;\n"
+                                        "Simulator.resetTarget = function () { Simulator.write(\"model reset\\n\"); modelResetTarget(); };\n")
+                             .arg(kModel)
+                             .toUtf8()),
+              0);
+    file.close();
+
+    const struct { const char *image, *device; } images[] = {
+        {"mspsim-contiki-blink-wismote-f5437.hex", "MSP430F5437"},
+        {"mspsim-blink-tyndall-f5438x.hex", "MSP430F5438"},
+        {"mspsim-testcase-bits-exp5438-f5438x.hex", "MSP430F5438"},
+    };
+    for (const auto &image : images) {
+        SCOPED_TRACE(image.image);
+        const QString hex = kShared + QLatin1String(image.image);
+        if (!QFile::exists(hex))
+            GTEST_SKIP() << "no firmware in " << kShared.toStdString();
+        const ModelRun run = runWithPeripherals(hex, QLatin1String(image.device), 5000000, counting);
+        EXPECT_EQ(run.output.count("model reset"), 0);
+        EXPECT_EQ(run.stop, zim::simulator::SimulatedHMonitor::StopReason::CycleLimit);
+    }
+}
+
+// The ESB sensor demo (an MSP430F149) sleeps with interrupts enabled between its Timer_A ticks
+// and keeps running from tick to tick up to the cycle limit.
+TEST(Firmware, ContikiEsbSensorDemoRunsBetweenItsTicks)
+{
+    const QString hex = kShared + QStringLiteral("mspsim-contiki-sensordemo-esb-f149.hex");
+    if (!QFile::exists(hex))
+        GTEST_SKIP() << "no firmware in " << kShared.toStdString();
+    const ModelRun run = runWithPeripherals(hex, QStringLiteral("MSP430F149"), 12000000);
+    EXPECT_TRUE(run.output.contains("Contiki 2.0 started")) << run.output.toStdString();
+    EXPECT_EQ(run.stop, zim::simulator::SimulatedHMonitor::StopReason::CycleLimit);
+    EXPECT_GE(run.cycles, 12000000u);
+}
 
 // Contiki idles with BIS #LPM1+GIE,SR and wakes on its clock's timer interrupt: with the shipped
 // peripheral model both images sleep and wake for as long as they run, and never turn the CPU off
