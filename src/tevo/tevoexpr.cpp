@@ -4,13 +4,59 @@
 #include "tevo/tevoinsn.h"
 #include "tevo/tevosymbol.h"
 
+#include <algorithm>
 #include <limits>
+#include <unordered_map>
 
 namespace zim::tevo {
+
+// One evaluation: the values of the subexpressions computed so far that took more than a few
+// steps, so that one met again (both operands of DUP then ADD, a symbol several others use)
+// is not computed again. Only values without an error are kept: an error can depend on where
+// the subexpression is met (a circular reference only while its symbol is being computed),
+// and errors end an evaluation early, along one path, so they are never computed twice over.
+class TEVOEvaluation
+{
+public:
+    struct Kept
+    {
+        TEVOValue value;
+        // How much deeper than the subexpression itself its computation checked the depth.
+        int height;
+    };
+    std::unordered_map<const TEVOExpr *, Kept> kept;
+    // The deepest depth checked so far in the subexpression being computed; -1 for none.
+    int deepest = -1;
+
+    void reached(int depth) { deepest = std::max(deepest, depth); }
+};
 
 namespace {
 
 const QString tooDeep = QStringLiteral("expression nested too deeply");
+
+bool isLeaf(const TEVOExpr *expr)
+{
+    return expr->exprKind() != TEVOExpr::ExprKind::Binary && expr->exprKind() != TEVOExpr::ExprKind::Symbol;
+}
+
+// Whether computing the expression takes more than a few steps: it refers to a binary
+// expression or a symbol whose value has to be computed in turn.
+bool worthKeeping(const TEVOExpr *expr)
+{
+    switch (expr->exprKind()) {
+    case TEVOExpr::ExprKind::Binary: {
+        const auto *binary = static_cast<const TEVOBinaryExpr *>(expr);
+        return !isLeaf(binary->left()) || !isLeaf(binary->right());
+    }
+    case TEVOExpr::ExprKind::Symbol: {
+        const TEVOExpr *definition = static_cast<const TEVOSymbolExpr *>(expr)->symbol()->definition();
+        return definition && !isLeaf(definition);
+    }
+    default:
+        return false;
+    }
+}
 
 // Wrapping arithmetic without signed overflow.
 int64_t wrap(uint64_t v) { return int64_t(v); }
@@ -35,7 +81,37 @@ TEVOValue TEVOValue::failure(const QString &message)
     return v;
 }
 
-TEVOValue TEVOConstExpr::evaluateAt(int)
+TEVOValue TEVOExpr::evaluate()
+{
+    TEVOEvaluation evaluation;
+    return evaluateIn(evaluation, 0);
+}
+
+TEVOValue TEVOExpr::evaluateIn(TEVOEvaluation &evaluation, int depth)
+{
+    // The expression evaluated first is met only once, unless it is an error.
+    if (depth == 0 || !worthKeeping(this))
+        return compute(evaluation, depth);
+    const auto found = evaluation.kept.find(this);
+    if (found != evaluation.kept.end()) {
+        // Computed afresh here, it would check the depth this much further down.
+        const int deepest = depth + found->second.height;
+        if (deepest >= maxDepth)
+            return TEVOValue::failure(tooDeep);
+        evaluation.reached(deepest);
+        return found->second.value;
+    }
+    const int outside = evaluation.deepest;
+    evaluation.deepest = -1;
+    TEVOValue v = compute(evaluation, depth);
+    const int deepest = evaluation.deepest;
+    evaluation.deepest = std::max(outside, deepest);
+    if (!v.error)
+        evaluation.kept.emplace(this, TEVOEvaluation::Kept{v, deepest - depth});
+    return v;
+}
+
+TEVOValue TEVOConstExpr::compute(TEVOEvaluation &, int)
 {
     TEVOValue v;
     v.value = m_value;
@@ -49,7 +125,7 @@ QByteArray TEVOConstExpr::textAt(int)
     return "0x" + QByteArray::number(qulonglong(m_value), 16);
 }
 
-TEVOValue TEVOSymbolExpr::evaluateAt(int depth)
+TEVOValue TEVOSymbolExpr::compute(TEVOEvaluation &evaluation, int depth)
 {
     const QString name = QString::fromLatin1(nameText(m_symbol->name()));
     if (m_symbol->isEvaluating())
@@ -58,8 +134,9 @@ TEVOValue TEVOSymbolExpr::evaluateAt(int depth)
         return TEVOValue::failure(QStringLiteral("undefined symbol ") + name);
     if (depth >= maxDepth)
         return TEVOValue::failure(tooDeep);
+    evaluation.reached(depth);
     m_symbol->setEvaluating(true);
-    TEVOValue v = m_symbol->definition()->evaluateAt(depth + 1);
+    TEVOValue v = m_symbol->definition()->evaluateIn(evaluation, depth + 1);
     m_symbol->setEvaluating(false);
     v.attribute = m_symbol->attribute();
     v.flag1 = m_symbol->flag1();
@@ -77,7 +154,7 @@ void TEVOSymbolExpr::appendReferences(std::vector<TEVOObject *> &out) const
     out.push_back(m_symbol);
 }
 
-TEVOValue TEVOMarkerExpr::evaluateAt(int)
+TEVOValue TEVOMarkerExpr::compute(TEVOEvaluation &, int)
 {
     if (!m_marker->isPlaced() || m_marker->address() == TEVOInsn::noAddress) {
         QString message = QStringLiteral("forward reference to label");
@@ -103,7 +180,7 @@ void TEVOMarkerExpr::appendReferences(std::vector<TEVOObject *> &out) const
     out.push_back(m_marker);
 }
 
-TEVOValue TEVORegisterExpr::evaluateAt(int)
+TEVOValue TEVORegisterExpr::compute(TEVOEvaluation &, int)
 {
     TEVOValue v;
     v.value = m_number;
@@ -141,14 +218,15 @@ const char *TEVOBinaryExpr::operatorText(uint8_t op)
     }
 }
 
-TEVOValue TEVOBinaryExpr::evaluateAt(int depth)
+TEVOValue TEVOBinaryExpr::compute(TEVOEvaluation &evaluation, int depth)
 {
     if (depth >= maxDepth)
         return TEVOValue::failure(tooDeep);
-    TEVOValue l = m_left->evaluateAt(depth + 1);
+    evaluation.reached(depth);
+    TEVOValue l = m_left->evaluateIn(evaluation, depth + 1);
     if (l.error)
         return l;
-    TEVOValue r = m_right->evaluateAt(depth + 1);
+    TEVOValue r = m_right->evaluateIn(evaluation, depth + 1);
     if (r.error)
         return r;
 

@@ -9,6 +9,7 @@
 
 namespace zim::tevo {
 
+class TEVOEvaluation;
 class TEVOMarker;
 class TEVOSection;
 class TEVOSymbol;
@@ -43,12 +44,19 @@ public:
     const TEVOString *name() override { return m_name; }
     void setName(const TEVOString *name) override { m_name = name; }
 
-    TEVOValue evaluate() { return evaluateAt(0); }
+    // The value of the expression. A subexpression met more than once (an expression that
+    // uses itself twice, a symbol used by several others) is computed once per call.
+    TEVOValue evaluate();
     // The listing text of the expression.
     QByteArray text() { return textAt(0); }
 
-    virtual TEVOValue evaluateAt(int depth) = 0;
+    // The value at the given nesting depth, within one evaluation.
+    TEVOValue evaluateIn(TEVOEvaluation &evaluation, int depth);
     virtual QByteArray textAt(int depth) = 0;
+
+protected:
+    // Computes the value; evaluateIn() keeps the values worth keeping.
+    virtual TEVOValue compute(TEVOEvaluation &evaluation, int depth) = 0;
 
 private:
     // The kind first, so that it shares the padding at the end of TEVOObject.
@@ -63,7 +71,7 @@ public:
     explicit TEVOConstExpr(int64_t value) : TEVOExpr(ExprKind::Const), m_value(value) {}
 
     int64_t value() const { return m_value; }
-    TEVOValue evaluateAt(int depth) override;
+    TEVOValue compute(TEVOEvaluation &evaluation, int depth) override;
     // "%lld" for negative values and values below 16, "0x%llx" otherwise.
     QByteArray textAt(int depth) override;
 
@@ -80,7 +88,7 @@ public:
     TEVOSymbol *symbol() const { return m_symbol; }
     // The symbol's defining expression; "circular reference to NAME" when the symbol is reached
     // again while its own value is computed, "undefined symbol NAME" without a definition.
-    TEVOValue evaluateAt(int depth) override;
+    TEVOValue compute(TEVOEvaluation &evaluation, int depth) override;
     QByteArray textAt(int depth) override;
 
 protected:
@@ -100,7 +108,7 @@ public:
     void bind(TEVOMarker *marker) { m_marker = marker; }
     // The marker's address with its section as base; "forward reference to label" (and the
     // marker's name) while the marker has no address.
-    TEVOValue evaluateAt(int depth) override;
+    TEVOValue compute(TEVOEvaluation &evaluation, int depth) override;
     QByteArray textAt(int depth) override;
 
 protected:
@@ -117,7 +125,7 @@ public:
     explicit TEVORegisterExpr(int number) : TEVOExpr(ExprKind::Register), m_number(number) {}
 
     int number() const { return m_number; }
-    TEVOValue evaluateAt(int depth) override;
+    TEVOValue compute(TEVOEvaluation &evaluation, int depth) override;
     QByteArray textAt(int depth) override;
 
 private:
@@ -139,7 +147,7 @@ public:
     TEVOExpr *left() const { return m_left; }
     TEVOExpr *right() const { return m_right; }
 
-    TEVOValue evaluateAt(int depth) override;
+    TEVOValue compute(TEVOEvaluation &evaluation, int depth) override;
     QByteArray textAt(int depth) override;
 
     // The listing text of an operator (" + ", " ?? " for one without text).
