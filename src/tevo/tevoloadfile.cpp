@@ -56,8 +56,17 @@ QString loadProblem(TEVOInsn *record, uint32_t n, const QByteArray &section, TEV
             insn = processor;
             return QString();
         }
+        // Says where the instruction is itself.
+        return processor->problem();
     }
-    return record->problem();
+    // The error of the record's expression, with the record's place. Joined rather than
+    // formatted, as the error may quote a symbol name holding "%1".
+    const QString problem = record->problem();
+    if (problem.isEmpty())
+        return problem;
+    return QStringLiteral("bad object file: ") + problem + QStringLiteral(" at 0x")
+           + QString::number(r, 16).rightJustified(4, QLatin1Char('0')) + QStringLiteral(" in section ")
+           + QString::fromLatin1(section);
 }
 
 } // namespace

@@ -286,16 +286,30 @@ TEST_F(LoadFileTest, SectionsCutBeforeTheBufferGrowsKeepTheirBytes)
     EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(list[3]->data()), 4), QByteArray("\xEF\xCD\xAB\x89"));
 }
 
-TEST_F(LoadFileTest, CircularDataSymbolFailsWithItsMessage)
+// A data record whose expression has an error fails as a bad object file, saying where the
+// record is; a symbol name is quoted as it is, even one that looks like a format.
+TEST_F(LoadFileTest, ExpressionErrorsFailWithTheirRecordsPlace)
 {
-    const QByteArray stream = moduleStream([](zim::tevo::TEVOWriter &w) {
-        w.string("CODE");
-        w.op(zim::tevo::TEVOOpcode::MKSECTION);
-        w.op(zim::tevo::TEVOOpcode::DUP);
-        w.op(zim::tevo::TEVOOpcode::SECTION);
-        w.op(zim::tevo::TEVOOpcode::DROP);
-        w.constant(zim::tevo::TEVOSection::loadableFlag);
-        w.op(zim::tevo::TEVOOpcode::SETFLAGS);
+    auto dataOf = [](const std::function<void(zim::tevo::TEVOWriter &)> &expression) {
+        return moduleStream([&](zim::tevo::TEVOWriter &w) {
+            w.string("CODE");
+            w.op(zim::tevo::TEVOOpcode::MKSECTION);
+            w.op(zim::tevo::TEVOOpcode::SECTION);
+            w.constant(zim::tevo::TEVOSection::loadableFlag);
+            w.op(zim::tevo::TEVOOpcode::SETFLAGS);
+            w.constant(0x200);
+            w.op(zim::tevo::TEVOOpcode::SETPC);
+            w.constant(1);
+            w.constant(2);
+            w.op(zim::tevo::TEVOOpcode::DEFBYTES);
+            w.constant(0x4402);
+            w.op(zim::tevo::TEVOOpcode::SETPC);
+            expression(w);
+            w.constant(2);
+            w.op(zim::tevo::TEVOOpcode::DEFBYTES);
+        });
+    };
+    const QByteArray circular = dataOf([](zim::tevo::TEVOWriter &w) {
         w.string("self");
         w.op(zim::tevo::TEVOOpcode::MKSYMBOL);
         w.op(zim::tevo::TEVOOpcode::DUP);
@@ -304,14 +318,26 @@ TEST_F(LoadFileTest, CircularDataSymbolFailsWithItsMessage)
         w.constant(1);
         w.op(zim::tevo::TEVOOpcode::ADD);
         w.op(zim::tevo::TEVOOpcode::SYMBOLDEF);
-        w.constant(0x200);
-        w.op(zim::tevo::TEVOOpcode::SETPC);
         w.op(zim::tevo::TEVOOpcode::SYMBOLVAL);
-        w.constant(2);
-        w.op(zim::tevo::TEVOOpcode::DEFBYTES);
     });
-    zim::tevo::TEVOLoadFile file(write(stream), m_cache);
-    EXPECT_EQ(messageOf([&] { file.sections(); }), "circular reference to self");
+    zim::tevo::TEVOLoadFile file(write(circular), m_cache);
+    EXPECT_EQ(messageOf([&] { file.sections(); }), "bad object file: circular reference to self at 0x4402 in section CODE");
+
+    const QByteArray undefined = dataOf([](zim::tevo::TEVOWriter &w) {
+        w.string("%1 at %2");
+        w.op(zim::tevo::TEVOOpcode::MKSYMBOL);
+        w.op(zim::tevo::TEVOOpcode::SYMBOLVAL);
+    });
+    EXPECT_EQ(messageOf([&] { TEVOLoadFile(write(undefined, QStringLiteral("undefined.hzx")), m_cache).sections(); }),
+              "bad object file: undefined symbol %1 at %2 at 0x4402 in section CODE");
+
+    const QByteArray quotient = dataOf([](zim::tevo::TEVOWriter &w) {
+        w.constant(1);
+        w.constant(0);
+        w.op(zim::tevo::TEVOOpcode::DIV);
+    });
+    EXPECT_EQ(messageOf([&] { TEVOLoadFile(write(quotient, QStringLiteral("quotient.hzx")), m_cache).sections(); }),
+              "bad object file: division by zero at 0x4402 in section CODE");
 }
 
 TEST_F(LoadFileTest, MissingFileCannotBeAccessed)
