@@ -124,6 +124,13 @@ INSTANTIATE_TEST_SUITE_P(
                   "bad object file: operand type error (scope expected)"},
         ErrorCase{"ExpressionExpected", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.string("a"); w.constant(1); w.op(Op::ADD); w.op(Op::DROP); }); },
                   "bad object file: operand type error (expression expected)"},
+        // A scope's address range is two expressions; only its parent may be null.
+        ErrorCase{"ModuleScopeWithoutRange", [] { return bytes({0x09, 0x0A, 0x4C, 0x4F}); },
+                  "bad object file: operand type error (expression expected)"},
+        ErrorCase{"BlockScopeWithoutLow", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.op(Op::NULL_NULL); w.constant(4); w.op(Op::SCOPE_BLOCK); w.op(Op::DROP); }); },
+                  "bad object file: operand type error (expression expected)"},
+        ErrorCase{"FunctionScopeWithoutHigh", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.op(Op::NULL_); w.constant(4); w.op(Op::NULL_); w.op(Op::SCOPE_FUNCTION); w.op(Op::DROP); }); },
+                  "bad object file: operand type error (expression expected)"},
         ErrorCase{"FileExpected", [] { return inSection([](zim::tevo::TEVOWriter &w) { w.string("f"); w.constant(1); w.op(Op::LOCUS); }); },
                   "bad object file: operand type error (file expected)"},
         ErrorCase{"ConstantExpected", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.string("a"); w.op(Op::SETPC); }); },
