@@ -202,6 +202,26 @@ TEST_F(LoadFileTest, InitLoadsTheSectionItCopies)
     EXPECT_EQ(file->startAddress(), 0x200u);
 }
 
+// The section an INIT record copies may come first and be cut before the copy is met: the
+// copy still holds every byte up to that section's last one.
+TEST_F(LoadFileTest, InitCopiesASectionCutBeforeIt)
+{
+    zim::tevo::TEVORecordPlan copy;
+    copy.kind = zim::tevo::TEVORecordPlan::Init;
+    copy.name = "IDATA";
+    copy.address = 0xF000;
+    zim::tevo::TEVOExecutablePlan plan;
+    plan.sections = {loadable("IDATA", {dataAt(0x200, 2, 0x1234), dataAt(0x204, 1, 0x56)}),
+                     loadable("CONST", {copy, dataAt(0xF005, 1, 0x77)})};
+    auto file = open(plan);
+    const auto &list = file->sections().primarySections;
+    ASSERT_EQ(cuts(list), (std::vector<Cut>{{"IDATA", 0x200, 2}, {"IDATA", 0x204, 1}, {"CONST", 0xF000, 6}}));
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(list[2]->data()), 6), QByteArray("\x34\x12\0\0\x56\x77", 6));
+    const zim::tevo::TEVOSection *idata = file->objectModule()->findSection("IDATA");
+    EXPECT_EQ(idata->start(), 0x200u);
+    EXPECT_EQ(idata->end(), 0x205u);
+}
+
 // An INIT record that copies its own section is empty, as it is when the section is laid out
 // before loading.
 TEST_F(LoadFileTest, InitOfItsOwnSectionLoadsNothing)
