@@ -61,11 +61,11 @@ bool worthKeeping(const TEVOExpr *expr)
 // Wrapping arithmetic without signed overflow.
 int64_t wrap(uint64_t v) { return int64_t(v); }
 
-QByteArray operandText(TEVOExpr *expr, int depth)
+QByteArray operandText(TEVOExpr *expr, int depth, int &budget)
 {
     if (!expr)
         return QByteArrayLiteral("?");
-    QByteArray text = expr->textAt(depth + 1);
+    QByteArray text = expr->textAt(depth + 1, budget);
     if (expr->exprKind() == TEVOExpr::ExprKind::Binary && static_cast<TEVOBinaryExpr *>(expr)->op() != 0x69)
         return '(' + text + ')';
     return text;
@@ -111,6 +111,12 @@ TEVOValue TEVOExpr::evaluateIn(TEVOEvaluation &evaluation, int depth)
     return v;
 }
 
+QByteArray TEVOExpr::text()
+{
+    int budget = maxTextOperators;
+    return textAt(0, budget);
+}
+
 TEVOValue TEVOConstExpr::compute(TEVOEvaluation &, int)
 {
     TEVOValue v;
@@ -118,7 +124,7 @@ TEVOValue TEVOConstExpr::compute(TEVOEvaluation &, int)
     return v;
 }
 
-QByteArray TEVOConstExpr::textAt(int)
+QByteArray TEVOConstExpr::textAt(int, int &)
 {
     if (m_value < 16)
         return QByteArray::number(qlonglong(m_value));
@@ -144,7 +150,7 @@ TEVOValue TEVOSymbolExpr::compute(TEVOEvaluation &evaluation, int depth)
     return v;
 }
 
-QByteArray TEVOSymbolExpr::textAt(int)
+QByteArray TEVOSymbolExpr::textAt(int, int &)
 {
     return nameText(m_symbol->name());
 }
@@ -168,7 +174,7 @@ TEVOValue TEVOMarkerExpr::compute(TEVOEvaluation &, int)
     return v;
 }
 
-QByteArray TEVOMarkerExpr::textAt(int)
+QByteArray TEVOMarkerExpr::textAt(int, int &)
 {
     if (m_marker->name())
         return nameText(m_marker->name());
@@ -187,7 +193,7 @@ TEVOValue TEVORegisterExpr::compute(TEVOEvaluation &, int)
     return v;
 }
 
-QByteArray TEVORegisterExpr::textAt(int)
+QByteArray TEVORegisterExpr::textAt(int, int &)
 {
     return "R" + QByteArray::number(m_number);
 }
@@ -283,13 +289,16 @@ TEVOValue TEVOBinaryExpr::compute(TEVOEvaluation &evaluation, int depth)
     return v;
 }
 
-QByteArray TEVOBinaryExpr::textAt(int depth)
+QByteArray TEVOBinaryExpr::textAt(int depth, int &budget)
 {
-    if (depth >= maxDepth)
+    if (depth >= maxDepth || --budget < 0)
         return QByteArrayLiteral("...");
-    if (m_op == 0x69)
-        return "W:(" + m_left->textAt(depth + 1) + ", " + m_right->textAt(depth + 1) + ")";
-    return operandText(m_left, depth) + operatorText(m_op) + operandText(m_right, depth);
+    if (m_op == 0x69) {
+        QByteArray left = m_left->textAt(depth + 1, budget);
+        return "W:(" + left + ", " + m_right->textAt(depth + 1, budget) + ")";
+    }
+    QByteArray left = operandText(m_left, depth, budget);
+    return left + operatorText(m_op) + operandText(m_right, depth, budget);
 }
 
 void TEVOBinaryExpr::appendReferences(std::vector<TEVOObject *> &out) const

@@ -37,6 +37,7 @@ public:
     // Expressions nested deeper than this evaluate to an error value (and print as "...") so
     // that a crafted stream cannot exhaust the stack.
     static constexpr int maxDepth = 1000;
+    static constexpr int maxTextOperators = 4096;
 
     explicit TEVOExpr(ExprKind exprKind) : TEVOObject(Kind::Expr), m_exprKind(exprKind) {}
 
@@ -47,12 +48,15 @@ public:
     // The value of the expression. A subexpression met more than once (an expression that
     // uses itself twice, a symbol used by several others) is computed once per call.
     TEVOValue evaluate();
-    // The listing text of the expression.
-    QByteArray text() { return textAt(0); }
+    // The listing text of the expression. Past maxTextOperators operators, or maxDepth levels,
+    // the rest prints as "...": an expression that uses itself twice, sixty times over, would
+    // otherwise print 2^60 operators.
+    QByteArray text();
 
     // The value at the given nesting depth, within one evaluation.
     TEVOValue evaluateIn(TEVOEvaluation &evaluation, int depth);
-    virtual QByteArray textAt(int depth) = 0;
+    // The text at the given nesting depth; budget is the number of operators left to print.
+    virtual QByteArray textAt(int depth, int &budget) = 0;
 
 protected:
     // Computes the value; evaluateIn() keeps the values worth keeping.
@@ -73,7 +77,7 @@ public:
     int64_t value() const { return m_value; }
     TEVOValue compute(TEVOEvaluation &evaluation, int depth) override;
     // "%lld" for negative values and values below 16, "0x%llx" otherwise.
-    QByteArray textAt(int depth) override;
+    QByteArray textAt(int depth, int &budget) override;
 
 private:
     int64_t m_value;
@@ -89,7 +93,7 @@ public:
     // The symbol's defining expression; "circular reference to NAME" when the symbol is reached
     // again while its own value is computed, "undefined symbol NAME" without a definition.
     TEVOValue compute(TEVOEvaluation &evaluation, int depth) override;
-    QByteArray textAt(int depth) override;
+    QByteArray textAt(int depth, int &budget) override;
 
 protected:
     void appendReferences(std::vector<TEVOObject *> &out) const override;
@@ -109,7 +113,7 @@ public:
     // The marker's address with its section as base; "forward reference to label" (and the
     // marker's name) while the marker has no address.
     TEVOValue compute(TEVOEvaluation &evaluation, int depth) override;
-    QByteArray textAt(int depth) override;
+    QByteArray textAt(int depth, int &budget) override;
 
 protected:
     void appendReferences(std::vector<TEVOObject *> &out) const override;
@@ -126,7 +130,7 @@ public:
 
     int number() const { return m_number; }
     TEVOValue compute(TEVOEvaluation &evaluation, int depth) override;
-    QByteArray textAt(int depth) override;
+    QByteArray textAt(int depth, int &budget) override;
 
 private:
     int m_number;
@@ -148,7 +152,7 @@ public:
     TEVOExpr *right() const { return m_right; }
 
     TEVOValue compute(TEVOEvaluation &evaluation, int depth) override;
-    QByteArray textAt(int depth) override;
+    QByteArray textAt(int depth, int &budget) override;
 
     // The listing text of an operator (" + ", " ?? " for one without text).
     static const char *operatorText(uint8_t op);

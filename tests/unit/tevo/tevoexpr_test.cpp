@@ -179,6 +179,11 @@ TEST_F(ExprTest, SharedSubexpressionsAreComputedOnce)
     for (int i = 0; i < 60; ++i)
         doubled = bin(0x0B, doubled, doubled);
     EXPECT_EQ(doubled->evaluate().value, int64_t(3) << 60);
+    // Its text shows the first operators and then "...".
+    const QByteArray text = doubled->text();
+    EXPECT_TRUE(text.startsWith("((((")) << text.left(100).constData();
+    EXPECT_TRUE(text.contains("3 + 3")) << text.left(100).constData();
+    EXPECT_TRUE(text.contains("...")) << text.left(100).constData();
 
     // The same through symbols, each defined as the previous one added to itself.
     zim::tevo::TEVOSymbol *s = symbol("s", num(1));

@@ -316,6 +316,13 @@ TEST(Reader, TraceNamesOpcodesAndShowsTheStack)
         w.string("x");
         w.op(Op::MKSYMBOL);
         w.op(Op::DROP);
+        // An expression that uses itself twice, sixty times over, shows its first operators.
+        w.constant(1);
+        for (int i = 0; i < 60; ++i) {
+            w.op(Op::DUP);
+            w.op(Op::ADD);
+        }
+        w.op(Op::DROP);
     });
     stream.write(reinterpret_cast<const uint8_t *>(input.constData()), size_t(input.size()));
     QTemporaryFile out;
@@ -332,6 +339,9 @@ TEST(Reader, TraceNamesOpcodesAndShowsTheStack)
     EXPECT_TRUE(trace.contains(" SCOPE_MODULE\n\t[scp ]\n")) << trace.constData();
     EXPECT_TRUE(trace.contains(" MKSTRING\n\t[str:x]\n")) << trace.constData();
     EXPECT_TRUE(trace.contains(" MKSYMBOL\n\t[sym:x]\n")) << trace.constData();
+    EXPECT_TRUE(trace.contains(" ADD\n\t[unk 1 + 1]\n")) << trace.constData();
+    EXPECT_TRUE(trace.contains(" ADD\n\t[unk (((((")) << trace.constData();
+    EXPECT_TRUE(trace.contains("...")) << trace.left(1000).constData();
 }
 
 // Every prefix of a complete executable either ends in one of the reader's messages or, cut
