@@ -4,22 +4,68 @@
 #include "tevo/tevoinsn.h"
 #include "tevo/tevosymbol.h"
 
+#include <algorithm>
 #include <limits>
+#include <unordered_map>
 
 namespace zim::tevo {
+
+// One evaluation: the values of the subexpressions computed so far that took more than a few
+// steps, so that one met again (both operands of DUP then ADD, a symbol several others use)
+// is not computed again. Only values without an error are kept: an error can depend on where
+// the subexpression is met (a circular reference only while its symbol is being computed),
+// and errors end an evaluation early, along one path, so they are never computed twice over.
+class TEVOEvaluation
+{
+public:
+    struct Kept
+    {
+        TEVOValue value;
+        // How much deeper than the subexpression itself its computation checked the depth.
+        int height;
+    };
+    std::unordered_map<const TEVOExpr *, Kept> kept;
+    // The deepest depth checked so far in the subexpression being computed; -1 for none.
+    int deepest = -1;
+
+    void reached(int depth) { deepest = std::max(deepest, depth); }
+};
 
 namespace {
 
 const QString tooDeep = QStringLiteral("expression nested too deeply");
 
+bool isLeaf(const TEVOExpr *expr)
+{
+    return expr->exprKind() != TEVOExpr::ExprKind::Binary && expr->exprKind() != TEVOExpr::ExprKind::Symbol;
+}
+
+// Whether computing the expression takes more than a few steps: it refers to a binary
+// expression or a symbol whose value has to be computed in turn.
+bool worthKeeping(const TEVOExpr *expr)
+{
+    switch (expr->exprKind()) {
+    case TEVOExpr::ExprKind::Binary: {
+        const auto *binary = static_cast<const TEVOBinaryExpr *>(expr);
+        return !isLeaf(binary->left()) || !isLeaf(binary->right());
+    }
+    case TEVOExpr::ExprKind::Symbol: {
+        const TEVOExpr *definition = static_cast<const TEVOSymbolExpr *>(expr)->symbol()->definition();
+        return definition && !isLeaf(definition);
+    }
+    default:
+        return false;
+    }
+}
+
 // Wrapping arithmetic without signed overflow.
 int64_t wrap(uint64_t v) { return int64_t(v); }
 
-QByteArray operandText(TEVOExpr *expr, int depth)
+QByteArray operandText(TEVOExpr *expr, int depth, int &budget)
 {
     if (!expr)
         return QByteArrayLiteral("?");
-    QByteArray text = expr->textAt(depth + 1);
+    QByteArray text = expr->textAt(depth + 1, budget);
     if (expr->exprKind() == TEVOExpr::ExprKind::Binary && static_cast<TEVOBinaryExpr *>(expr)->op() != 0x69)
         return '(' + text + ')';
     return text;
@@ -35,21 +81,57 @@ TEVOValue TEVOValue::failure(const QString &message)
     return v;
 }
 
-TEVOValue TEVOConstExpr::evaluateAt(int)
+TEVOValue TEVOExpr::evaluate()
+{
+    TEVOEvaluation evaluation;
+    return evaluateIn(evaluation, 0);
+}
+
+TEVOValue TEVOExpr::evaluateIn(TEVOEvaluation &evaluation, int depth)
+{
+    // The expression evaluated first is met only once, unless it is an error.
+    if (depth == 0 || !worthKeeping(this))
+        return compute(evaluation, depth);
+    const auto found = evaluation.kept.find(this);
+    if (found != evaluation.kept.end()) {
+        // Computed afresh here, it would check the depth this much further down.
+        const int deepest = depth + found->second.height;
+        if (deepest >= maxDepth)
+            return TEVOValue::failure(tooDeep);
+        evaluation.reached(deepest);
+        return found->second.value;
+    }
+    const int outside = evaluation.deepest;
+    evaluation.deepest = -1;
+    TEVOValue v = compute(evaluation, depth);
+    const int deepest = evaluation.deepest;
+    evaluation.deepest = std::max(outside, deepest);
+    if (!v.error)
+        evaluation.kept.emplace(this, TEVOEvaluation::Kept{v, deepest - depth});
+    return v;
+}
+
+QByteArray TEVOExpr::text()
+{
+    int budget = maxTextOperators;
+    return textAt(0, budget);
+}
+
+TEVOValue TEVOConstExpr::compute(TEVOEvaluation &, int)
 {
     TEVOValue v;
     v.value = m_value;
     return v;
 }
 
-QByteArray TEVOConstExpr::textAt(int)
+QByteArray TEVOConstExpr::textAt(int, int &)
 {
     if (m_value < 16)
         return QByteArray::number(qlonglong(m_value));
     return "0x" + QByteArray::number(qulonglong(m_value), 16);
 }
 
-TEVOValue TEVOSymbolExpr::evaluateAt(int depth)
+TEVOValue TEVOSymbolExpr::compute(TEVOEvaluation &evaluation, int depth)
 {
     const QString name = QString::fromLatin1(nameText(m_symbol->name()));
     if (m_symbol->isEvaluating())
@@ -58,8 +140,9 @@ TEVOValue TEVOSymbolExpr::evaluateAt(int depth)
         return TEVOValue::failure(QStringLiteral("undefined symbol ") + name);
     if (depth >= maxDepth)
         return TEVOValue::failure(tooDeep);
+    evaluation.reached(depth);
     m_symbol->setEvaluating(true);
-    TEVOValue v = m_symbol->definition()->evaluateAt(depth + 1);
+    TEVOValue v = m_symbol->definition()->evaluateIn(evaluation, depth + 1);
     m_symbol->setEvaluating(false);
     v.attribute = m_symbol->attribute();
     v.flag1 = m_symbol->flag1();
@@ -67,7 +150,7 @@ TEVOValue TEVOSymbolExpr::evaluateAt(int depth)
     return v;
 }
 
-QByteArray TEVOSymbolExpr::textAt(int)
+QByteArray TEVOSymbolExpr::textAt(int, int &)
 {
     return nameText(m_symbol->name());
 }
@@ -77,7 +160,7 @@ void TEVOSymbolExpr::appendReferences(std::vector<TEVOObject *> &out) const
     out.push_back(m_symbol);
 }
 
-TEVOValue TEVOMarkerExpr::evaluateAt(int)
+TEVOValue TEVOMarkerExpr::compute(TEVOEvaluation &, int)
 {
     if (!m_marker->isPlaced() || m_marker->address() == TEVOInsn::noAddress) {
         QString message = QStringLiteral("forward reference to label");
@@ -91,7 +174,7 @@ TEVOValue TEVOMarkerExpr::evaluateAt(int)
     return v;
 }
 
-QByteArray TEVOMarkerExpr::textAt(int)
+QByteArray TEVOMarkerExpr::textAt(int, int &)
 {
     if (m_marker->name())
         return nameText(m_marker->name());
@@ -103,14 +186,14 @@ void TEVOMarkerExpr::appendReferences(std::vector<TEVOObject *> &out) const
     out.push_back(m_marker);
 }
 
-TEVOValue TEVORegisterExpr::evaluateAt(int)
+TEVOValue TEVORegisterExpr::compute(TEVOEvaluation &, int)
 {
     TEVOValue v;
     v.value = m_number;
     return v;
 }
 
-QByteArray TEVORegisterExpr::textAt(int)
+QByteArray TEVORegisterExpr::textAt(int, int &)
 {
     return "R" + QByteArray::number(m_number);
 }
@@ -141,14 +224,15 @@ const char *TEVOBinaryExpr::operatorText(uint8_t op)
     }
 }
 
-TEVOValue TEVOBinaryExpr::evaluateAt(int depth)
+TEVOValue TEVOBinaryExpr::compute(TEVOEvaluation &evaluation, int depth)
 {
     if (depth >= maxDepth)
         return TEVOValue::failure(tooDeep);
-    TEVOValue l = m_left->evaluateAt(depth + 1);
+    evaluation.reached(depth);
+    TEVOValue l = m_left->evaluateIn(evaluation, depth + 1);
     if (l.error)
         return l;
-    TEVOValue r = m_right->evaluateAt(depth + 1);
+    TEVOValue r = m_right->evaluateIn(evaluation, depth + 1);
     if (r.error)
         return r;
 
@@ -205,13 +289,16 @@ TEVOValue TEVOBinaryExpr::evaluateAt(int depth)
     return v;
 }
 
-QByteArray TEVOBinaryExpr::textAt(int depth)
+QByteArray TEVOBinaryExpr::textAt(int depth, int &budget)
 {
-    if (depth >= maxDepth)
+    if (depth >= maxDepth || --budget < 0)
         return QByteArrayLiteral("...");
-    if (m_op == 0x69)
-        return "W:(" + m_left->textAt(depth + 1) + ", " + m_right->textAt(depth + 1) + ")";
-    return operandText(m_left, depth) + operatorText(m_op) + operandText(m_right, depth);
+    if (m_op == 0x69) {
+        QByteArray left = m_left->textAt(depth + 1, budget);
+        return "W:(" + left + ", " + m_right->textAt(depth + 1, budget) + ")";
+    }
+    QByteArray left = operandText(m_left, depth, budget);
+    return left + operatorText(m_op) + operandText(m_right, depth, budget);
 }
 
 void TEVOBinaryExpr::appendReferences(std::vector<TEVOObject *> &out) const

@@ -9,6 +9,7 @@
 
 namespace zim::tevo {
 
+class TEVOEvaluation;
 class TEVOMarker;
 class TEVOSection;
 class TEVOSymbol;
@@ -36,6 +37,7 @@ public:
     // Expressions nested deeper than this evaluate to an error value (and print as "...") so
     // that a crafted stream cannot exhaust the stack.
     static constexpr int maxDepth = 1000;
+    static constexpr int maxTextOperators = 4096;
 
     explicit TEVOExpr(ExprKind exprKind) : TEVOObject(Kind::Expr), m_exprKind(exprKind) {}
 
@@ -43,12 +45,22 @@ public:
     const TEVOString *name() override { return m_name; }
     void setName(const TEVOString *name) override { m_name = name; }
 
-    TEVOValue evaluate() { return evaluateAt(0); }
-    // The listing text of the expression.
-    QByteArray text() { return textAt(0); }
+    // The value of the expression. A subexpression met more than once (an expression that
+    // uses itself twice, a symbol used by several others) is computed once per call.
+    TEVOValue evaluate();
+    // The listing text of the expression. Past maxTextOperators operators, or maxDepth levels,
+    // the rest prints as "...": an expression that uses itself twice, sixty times over, would
+    // otherwise print 2^60 operators.
+    QByteArray text();
 
-    virtual TEVOValue evaluateAt(int depth) = 0;
-    virtual QByteArray textAt(int depth) = 0;
+    // The value at the given nesting depth, within one evaluation.
+    TEVOValue evaluateIn(TEVOEvaluation &evaluation, int depth);
+    // The text at the given nesting depth; budget is the number of operators left to print.
+    virtual QByteArray textAt(int depth, int &budget) = 0;
+
+protected:
+    // Computes the value; evaluateIn() keeps the values worth keeping.
+    virtual TEVOValue compute(TEVOEvaluation &evaluation, int depth) = 0;
 
 private:
     // The kind first, so that it shares the padding at the end of TEVOObject.
@@ -63,9 +75,9 @@ public:
     explicit TEVOConstExpr(int64_t value) : TEVOExpr(ExprKind::Const), m_value(value) {}
 
     int64_t value() const { return m_value; }
-    TEVOValue evaluateAt(int depth) override;
+    TEVOValue compute(TEVOEvaluation &evaluation, int depth) override;
     // "%lld" for negative values and values below 16, "0x%llx" otherwise.
-    QByteArray textAt(int depth) override;
+    QByteArray textAt(int depth, int &budget) override;
 
 private:
     int64_t m_value;
@@ -80,8 +92,8 @@ public:
     TEVOSymbol *symbol() const { return m_symbol; }
     // The symbol's defining expression; "circular reference to NAME" when the symbol is reached
     // again while its own value is computed, "undefined symbol NAME" without a definition.
-    TEVOValue evaluateAt(int depth) override;
-    QByteArray textAt(int depth) override;
+    TEVOValue compute(TEVOEvaluation &evaluation, int depth) override;
+    QByteArray textAt(int depth, int &budget) override;
 
 protected:
     void appendReferences(std::vector<TEVOObject *> &out) const override;
@@ -100,8 +112,8 @@ public:
     void bind(TEVOMarker *marker) { m_marker = marker; }
     // The marker's address with its section as base; "forward reference to label" (and the
     // marker's name) while the marker has no address.
-    TEVOValue evaluateAt(int depth) override;
-    QByteArray textAt(int depth) override;
+    TEVOValue compute(TEVOEvaluation &evaluation, int depth) override;
+    QByteArray textAt(int depth, int &budget) override;
 
 protected:
     void appendReferences(std::vector<TEVOObject *> &out) const override;
@@ -117,8 +129,8 @@ public:
     explicit TEVORegisterExpr(int number) : TEVOExpr(ExprKind::Register), m_number(number) {}
 
     int number() const { return m_number; }
-    TEVOValue evaluateAt(int depth) override;
-    QByteArray textAt(int depth) override;
+    TEVOValue compute(TEVOEvaluation &evaluation, int depth) override;
+    QByteArray textAt(int depth, int &budget) override;
 
 private:
     int m_number;
@@ -139,8 +151,8 @@ public:
     TEVOExpr *left() const { return m_left; }
     TEVOExpr *right() const { return m_right; }
 
-    TEVOValue evaluateAt(int depth) override;
-    QByteArray textAt(int depth) override;
+    TEVOValue compute(TEVOEvaluation &evaluation, int depth) override;
+    QByteArray textAt(int depth, int &budget) override;
 
     // The listing text of an operator (" + ", " ?? " for one without text).
     static const char *operatorText(uint8_t op);

@@ -7,7 +7,6 @@
 #include "tevo/tevomodule.h"
 #include "tevo/tevosection.h"
 
-#include <QScopeGuard>
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -56,8 +55,29 @@ QString loadProblem(TEVOInsn *record, uint32_t n, const QByteArray &section, TEV
             insn = processor;
             return QString();
         }
+        // Says where the instruction is itself.
+        return processor->problem();
     }
-    return record->problem();
+    // The error of the record's expression, with the record's place. Joined rather than
+    // formatted, as the error may quote a symbol name holding "%1".
+    const QString problem = record->problem();
+    if (problem.isEmpty())
+        return problem;
+    return QStringLiteral("bad object file: ") + problem + QStringLiteral(" at 0x")
+           + QString::number(r, 16).rightJustified(4, QLatin1Char('0')) + QStringLiteral(" in section ")
+           + QString::fromLatin1(section);
+}
+
+// The size of an INIT record of section, taken once: the size of the section it copies, laid
+// out first. The section counts as busy meanwhile, as while it is laid out, so that a copy of
+// it (directly or through other sections) is empty whichever of its records sizes it first.
+uint32_t initSize(TEVOSection *section, TEVOInsn *record)
+{
+    const bool wasBusy = section->isBusy();
+    section->setBusy(true);
+    const uint32_t n = record->size();
+    section->setBusy(wasBusy);
+    return n;
 }
 
 } // namespace
@@ -92,12 +112,11 @@ bool TEVOLoadFile::readSections()
 {
     m_sections.primarySections.clear();
     m_sections.secondarySections.clear();
-    if (!cutInOneWalk())
-        cutInTwoWalks();
+    cut();
     return true;
 }
 
-bool TEVOLoadFile::cutInOneWalk()
+void TEVOLoadFile::cut()
 {
     // A load section found so far; its bytes are at offset in the buffer.
     struct Piece
@@ -114,7 +133,7 @@ bool TEVOLoadFile::cutInOneWalk()
     size_t used = 0;
     uint64_t total = 0;
     // The first record whose bytes cannot be loaded: reported once every record is sized, as
-    // the size limit, which the two walks check first, takes precedence.
+    // the size limit takes precedence over it.
     QString problem;
 
     for (TEVOSection *section : m_module->sections()) {
@@ -134,9 +153,10 @@ bool TEVOLoadFile::cutInOneWalk()
         uint32_t a = 0;
         for (TEVOFragment *fragment : section->fragments()) {
             for (TEVOInsn *record = fragment->first(); record; record = record->next()) {
-                if (record->recordKind() == TEVOInsn::RecordKind::Init)
-                    return false;
-                const uint32_t n = record->isSizeless() ? 0 : record->size();
+                if (record->isSizeless())
+                    continue;
+                const uint32_t n = record->recordKind() == TEVOInsn::RecordKind::Init ? initSize(section, record)
+                                                                                      : record->size();
                 if (!n)
                     continue;
                 total += n;
@@ -189,105 +209,6 @@ bool TEVOLoadFile::cutInOneWalk()
     for (const Piece &piece : pieces)
         piece.list->push_back(std::make_unique<loadfile::StandardLoadFileSection>(piece.name.constData(), piece.start,
                                                                                 piece.size, m_buffer.get() + piece.offset));
-    return true;
-}
-
-void TEVOLoadFile::cutInTwoWalks()
-{
-
-    // First pass: the size of every record of every loadable section, taken once so that the
-    // copy below fills exactly the buffer allocated here. The same walk lays out a section
-    // that is not laid out yet, unless it holds INIT records, whose sizes depend on the
-    // layout in progress; layout() walks those. The section is busy during the walk, as
-    // during its layout, so that an INIT record copying it (directly or through others) is
-    // empty whichever of the two sizes it first.
-    std::vector<uint32_t> sizes;
-    size_t records = 0;
-    for (TEVOSection *section : m_module->sections()) {
-        if (section->isLoadable()) {
-            for (TEVOFragment *fragment : section->fragments())
-                records += fragment->count();
-        }
-    }
-    sizes.reserve(records);
-    uint64_t total = 0;
-    for (TEVOSection *section : m_module->sections()) {
-        if (!section->isLoadable())
-            continue;
-        uint32_t start = 0xFFFFFFFF;
-        uint64_t end = 0;
-        bool hasInit = false;
-        const bool wasBusy = section->isBusy();
-        section->setBusy(true);
-        const auto idle = qScopeGuard([&] { section->setBusy(wasBusy); });
-        for (TEVOFragment *fragment : section->fragments()) {
-            for (TEVOInsn *record = fragment->first(); record; record = record->next()) {
-                const uint32_t n = record->isSizeless() ? 0 : record->size();
-                sizes.push_back(n);
-                total += n;
-                if (total > TEVOSection::maxLoadBytes)
-                    throw common::HException(QStringLiteral("bad object file: load sections larger than %1 MB")
-                                         .arg(TEVOSection::maxLoadBytes >> 20));
-                hasInit |= record->recordKind() == TEVOInsn::RecordKind::Init;
-                if (n && record->address() != TEVOInsn::noAddress) {
-                    start = std::min(start, record->address());
-                    end = std::max(end, uint64_t(record->address()) + n);
-                }
-            }
-        }
-        if (!hasInit && !section->isLaidOut() && !wasBusy)
-            section->setLayout(start, end);
-    }
-    m_buffer.reset(new uint8_t[total ? total : 1]);
-    uint8_t *c = m_buffer.get();
-
-    size_t index = 0;
-    for (TEVOSection *section : m_module->sections()) {
-        if (!section->isLoadable())
-            continue;
-        section->layout();
-        const QByteArray name = nameText(section->name());
-        loadfile::LoadFileSectionList &list = section->sectionKind() == TEVOSection::secondSpaceKind
-                                        ? m_sections.secondarySections
-                                        : m_sections.primarySections;
-        uint32_t a = section->start() == 0xFFFFFFFF ? 0 : section->start();
-        uint32_t start = a;
-        uint8_t *bytes = c;
-        uint32_t size = 0;
-        auto flush = [&] {
-            if (size)
-                list.push_back(std::make_unique<loadfile::StandardLoadFileSection>(name.constData(), start, size, bytes));
-        };
-        for (TEVOFragment *fragment : section->fragments()) {
-            for (TEVOInsn *record = fragment->first(); record; record = record->next()) {
-                const uint32_t n = sizes[index++];
-                if (!n)
-                    continue;
-                const uint32_t r = record->address();
-                TEVOProcessorInsn *insn;
-                const QString problem = loadProblem(record, n, name, insn);
-                if (!problem.isEmpty())
-                    throw common::HException(problem);
-                if (r != a) {
-                    a = r;
-                    if (size) {
-                        flush();
-                        bytes = c;
-                        size = 0;
-                    }
-                    start = a;
-                }
-                if (insn)
-                    copySmall(c, insn->storedBytes(), n);
-                else
-                    record->copyBytes(c, n);
-                c += n;
-                size += n;
-                a += n;
-            }
-        }
-        flush();
-    }
 }
 
 } // namespace zim::tevo

@@ -37,12 +37,9 @@ public:
     bool readSections() override;
 
 private:
-    // Cuts the sections in one walk over their records, growing the buffer as it goes; false,
-    // having changed nothing but the layout of sections it finished, when a section holds INIT
-    // records, whose sizes depend on the order in which sections are laid out.
-    bool cutInOneWalk();
-    // Sizes every record first and copies in a second walk.
-    void cutInTwoWalks();
+    // Cuts the sections in one walk over their records, growing the buffer as it goes, and
+    // lays out each section it walks that is not laid out yet.
+    void cut();
 
     // The module is shared with the cache, which may replace its entry while this file lives.
     std::shared_ptr<TEVOModule> m_module;

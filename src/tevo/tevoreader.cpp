@@ -610,8 +610,8 @@ void TEVOReader::run()
         case TEVOOpcode::SCOPE_BLOCK:
         case TEVOOpcode::SCOPE_FUNCTION:
         case TEVOOpcode::SCOPE_MODULE: {
-            TEVOExpr *high = popExpr(true);
-            TEVOExpr *low = popExpr(true);
+            TEVOExpr *high = popExpr();
+            TEVOExpr *low = popExpr();
             TEVOScope *parent = popScope(true);
             TEVOScope *scope;
             if (op == uint8_t(TEVOOpcode::SCOPE_MODULE) && !m_moduleScopeMade) {

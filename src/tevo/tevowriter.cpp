@@ -5,6 +5,8 @@
 #include "loadfile/loadfileinterface.h"
 #include "tevo/tevosection.h"
 
+#include <algorithm>
+
 namespace zim::tevo {
 
 namespace {
@@ -305,14 +307,48 @@ void writeRecord(TEVOWriter &w, const TEVORecordPlan &r, bool bookkeeping)
     }
 }
 
+// The bytes a record occupies at its address, as far as the description tells (an INIT
+// record's size is that of a section laid out later: none here).
+uint64_t plannedSize(const TEVORecordPlan &r)
+{
+    switch (r.kind) {
+    case TEVORecordPlan::Insn: return uint64_t(r.bytes.size());
+    case TEVORecordPlan::Data: return r.size;
+    case TEVORecordPlan::Address: return 2;
+    case TEVORecordPlan::Fill:
+    case TEVORecordPlan::Space: return r.count;
+    default: return 0;
+    }
+}
+
+// The module scope with the address range its records span: from the lowest address to one
+// past the highest byte (0 to 0 without any).
+void writeModuleScope(TEVOWriter &w, const TEVOExecutablePlan &plan)
+{
+    uint64_t low = UINT64_MAX;
+    uint64_t high = 0;
+    for (const TEVOSectionPlan &section : plan.sections) {
+        for (const TEVORecordPlan &record : section.records) {
+            if (record.kind == TEVORecordPlan::Break || record.address == 0xFFFFFFFF)
+                continue;
+            low = std::min<uint64_t>(low, record.address);
+            high = std::max<uint64_t>(high, record.address + plannedSize(record));
+        }
+    }
+    if (low > high)
+        low = high = 0;
+    w.op(TEVOOpcode::NULL_);
+    w.constant(low);
+    w.constant(high);
+    w.op(TEVOOpcode::SCOPE_MODULE);
+}
+
 } // namespace
 
 QByteArray writeTEVOExecutable(const TEVOExecutablePlan &plan)
 {
     TEVOWriter w;
-    w.op(TEVOOpcode::NULL_);
-    w.op(TEVOOpcode::NULL_NULL);
-    w.op(TEVOOpcode::SCOPE_MODULE);
+    writeModuleScope(w, plan);
     w.constant(moduleAlias);
     w.op(TEVOOpcode::MKALIAS);
     if (plan.bookkeeping)

@@ -171,6 +171,70 @@ TEST_F(ExprTest, UnplacedMarkerIsAForwardReference)
     EXPECT_EQ(m.pool().make<zim::tevo::TEVOMarkerExpr>(named)->evaluate().message, "forward reference to label done");
 }
 
+// A subexpression shared by both operands of its parent (DUP then ADD in a stream) is computed
+// once per evaluation: sixty doublings would otherwise take 2^60 steps.
+TEST_F(ExprTest, SharedSubexpressionsAreComputedOnce)
+{
+    zim::tevo::TEVOExpr *doubled = num(3);
+    for (int i = 0; i < 60; ++i)
+        doubled = bin(0x0B, doubled, doubled);
+    EXPECT_EQ(doubled->evaluate().value, int64_t(3) << 60);
+    // Its text shows the first operators and then "...".
+    const QByteArray text = doubled->text();
+    EXPECT_TRUE(text.startsWith("((((")) << text.left(100).constData();
+    EXPECT_TRUE(text.contains("3 + 3")) << text.left(100).constData();
+    EXPECT_TRUE(text.contains("...")) << text.left(100).constData();
+
+    // The same through symbols, each defined as the previous one added to itself.
+    zim::tevo::TEVOSymbol *s = symbol("s", num(1));
+    for (int i = 1; i <= 60; ++i)
+        s = symbol("s", bin(0x0B, ref(s), ref(s)));
+    s->setAttributes(5, false, true);
+    const zim::tevo::TEVOValue v = ref(s)->evaluate();
+    ASSERT_FALSE(v.error) << v.message.toStdString();
+    EXPECT_EQ(v.value, int64_t(1) << 60);
+    EXPECT_EQ(v.attribute, 5u);
+    EXPECT_TRUE(v.flag2);
+}
+
+// Errors inside shared subexpressions read as they do without sharing: the first error met,
+// and a circular reference only where the symbol is being computed.
+TEST_F(ExprTest, SharedSubexpressionsKeepTheirErrors)
+{
+    zim::tevo::TEVOExpr *undefined = ref(symbol("nowhere", nullptr));
+    zim::tevo::TEVOExpr *e = bin(0x0B, num(1), undefined);
+    for (int i = 0; i < 60; ++i)
+        e = bin(0x0B, e, e);
+    EXPECT_EQ(e->evaluate().message, "undefined symbol nowhere");
+
+    zim::tevo::TEVOExpr *quotient = bin(0x0E, num(1), num(0));
+    zim::tevo::TEVOExpr *both = bin(0x0C, num(1), quotient);
+    for (int i = 0; i < 60; ++i)
+        both = bin(0x0B, both, both);
+    EXPECT_EQ(both->evaluate().message, "division by zero");
+
+    // loop = shared + 1 with shared = 2 * loop: the shared part is an error inside loop's own
+    // computation, and so is every value reached from loop.
+    zim::tevo::TEVOSymbol *loop = symbol("loop", nullptr);
+    zim::tevo::TEVOExpr *shared = bin(0x0D, num(2), ref(loop));
+    loop->setDefinition(bin(0x0B, shared, num(1)));
+    EXPECT_EQ(bin(0x0B, ref(loop), shared)->evaluate().message, "circular reference to loop");
+    EXPECT_EQ(bin(0x0B, shared, shared)->evaluate().message, "circular reference to loop");
+    EXPECT_FALSE(loop->isEvaluating());
+
+    // A value computed near the top and met again deeper down is as deep there as it would be
+    // computed afresh.
+    zim::tevo::TEVOExpr *tall = num(1);
+    for (int i = 0; i < 600; ++i)
+        tall = bin(0x0B, tall, num(1));
+    zim::tevo::TEVOExpr *longWay = tall;
+    for (int i = 0; i < 600; ++i)
+        longWay = bin(0x0B, longWay, num(0));
+    EXPECT_EQ(tall->evaluate().value, 601);
+    EXPECT_EQ(bin(0x0B, tall, longWay)->evaluate().message, "expression nested too deeply");
+    EXPECT_EQ(bin(0x0B, tall, bin(0x0B, tall, num(0)))->evaluate().value, 1202);
+}
+
 TEST_F(ExprTest, DeepNestingIsAnErrorValueNotACrash)
 {
     zim::tevo::TEVOExpr *e = num(1);

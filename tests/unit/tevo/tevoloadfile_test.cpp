@@ -202,6 +202,26 @@ TEST_F(LoadFileTest, InitLoadsTheSectionItCopies)
     EXPECT_EQ(file->startAddress(), 0x200u);
 }
 
+// The section an INIT record copies may come first and be cut before the copy is met: the
+// copy still holds every byte up to that section's last one.
+TEST_F(LoadFileTest, InitCopiesASectionCutBeforeIt)
+{
+    zim::tevo::TEVORecordPlan copy;
+    copy.kind = zim::tevo::TEVORecordPlan::Init;
+    copy.name = "IDATA";
+    copy.address = 0xF000;
+    zim::tevo::TEVOExecutablePlan plan;
+    plan.sections = {loadable("IDATA", {dataAt(0x200, 2, 0x1234), dataAt(0x204, 1, 0x56)}),
+                     loadable("CONST", {copy, dataAt(0xF005, 1, 0x77)})};
+    auto file = open(plan);
+    const auto &list = file->sections().primarySections;
+    ASSERT_EQ(cuts(list), (std::vector<Cut>{{"IDATA", 0x200, 2}, {"IDATA", 0x204, 1}, {"CONST", 0xF000, 6}}));
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(list[2]->data()), 6), QByteArray("\x34\x12\0\0\x56\x77", 6));
+    const zim::tevo::TEVOSection *idata = file->objectModule()->findSection("IDATA");
+    EXPECT_EQ(idata->start(), 0x200u);
+    EXPECT_EQ(idata->end(), 0x205u);
+}
+
 // An INIT record that copies its own section is empty, as it is when the section is laid out
 // before loading.
 TEST_F(LoadFileTest, InitOfItsOwnSectionLoadsNothing)
@@ -286,16 +306,30 @@ TEST_F(LoadFileTest, SectionsCutBeforeTheBufferGrowsKeepTheirBytes)
     EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(list[3]->data()), 4), QByteArray("\xEF\xCD\xAB\x89"));
 }
 
-TEST_F(LoadFileTest, CircularDataSymbolFailsWithItsMessage)
+// A data record whose expression has an error fails as a bad object file, saying where the
+// record is; a symbol name is quoted as it is, even one that looks like a format.
+TEST_F(LoadFileTest, ExpressionErrorsFailWithTheirRecordsPlace)
 {
-    const QByteArray stream = moduleStream([](zim::tevo::TEVOWriter &w) {
-        w.string("CODE");
-        w.op(zim::tevo::TEVOOpcode::MKSECTION);
-        w.op(zim::tevo::TEVOOpcode::DUP);
-        w.op(zim::tevo::TEVOOpcode::SECTION);
-        w.op(zim::tevo::TEVOOpcode::DROP);
-        w.constant(zim::tevo::TEVOSection::loadableFlag);
-        w.op(zim::tevo::TEVOOpcode::SETFLAGS);
+    auto dataOf = [](const std::function<void(zim::tevo::TEVOWriter &)> &expression) {
+        return moduleStream([&](zim::tevo::TEVOWriter &w) {
+            w.string("CODE");
+            w.op(zim::tevo::TEVOOpcode::MKSECTION);
+            w.op(zim::tevo::TEVOOpcode::SECTION);
+            w.constant(zim::tevo::TEVOSection::loadableFlag);
+            w.op(zim::tevo::TEVOOpcode::SETFLAGS);
+            w.constant(0x200);
+            w.op(zim::tevo::TEVOOpcode::SETPC);
+            w.constant(1);
+            w.constant(2);
+            w.op(zim::tevo::TEVOOpcode::DEFBYTES);
+            w.constant(0x4402);
+            w.op(zim::tevo::TEVOOpcode::SETPC);
+            expression(w);
+            w.constant(2);
+            w.op(zim::tevo::TEVOOpcode::DEFBYTES);
+        });
+    };
+    const QByteArray circular = dataOf([](zim::tevo::TEVOWriter &w) {
         w.string("self");
         w.op(zim::tevo::TEVOOpcode::MKSYMBOL);
         w.op(zim::tevo::TEVOOpcode::DUP);
@@ -304,14 +338,26 @@ TEST_F(LoadFileTest, CircularDataSymbolFailsWithItsMessage)
         w.constant(1);
         w.op(zim::tevo::TEVOOpcode::ADD);
         w.op(zim::tevo::TEVOOpcode::SYMBOLDEF);
-        w.constant(0x200);
-        w.op(zim::tevo::TEVOOpcode::SETPC);
         w.op(zim::tevo::TEVOOpcode::SYMBOLVAL);
-        w.constant(2);
-        w.op(zim::tevo::TEVOOpcode::DEFBYTES);
     });
-    zim::tevo::TEVOLoadFile file(write(stream), m_cache);
-    EXPECT_EQ(messageOf([&] { file.sections(); }), "circular reference to self");
+    zim::tevo::TEVOLoadFile file(write(circular), m_cache);
+    EXPECT_EQ(messageOf([&] { file.sections(); }), "bad object file: circular reference to self at 0x4402 in section CODE");
+
+    const QByteArray undefined = dataOf([](zim::tevo::TEVOWriter &w) {
+        w.string("%1 at %2");
+        w.op(zim::tevo::TEVOOpcode::MKSYMBOL);
+        w.op(zim::tevo::TEVOOpcode::SYMBOLVAL);
+    });
+    EXPECT_EQ(messageOf([&] { TEVOLoadFile(write(undefined, QStringLiteral("undefined.hzx")), m_cache).sections(); }),
+              "bad object file: undefined symbol %1 at %2 at 0x4402 in section CODE");
+
+    const QByteArray quotient = dataOf([](zim::tevo::TEVOWriter &w) {
+        w.constant(1);
+        w.constant(0);
+        w.op(zim::tevo::TEVOOpcode::DIV);
+    });
+    EXPECT_EQ(messageOf([&] { TEVOLoadFile(write(quotient, QStringLiteral("quotient.hzx")), m_cache).sections(); }),
+              "bad object file: division by zero at 0x4402 in section CODE");
 }
 
 TEST_F(LoadFileTest, MissingFileCannotBeAccessed)

@@ -124,6 +124,13 @@ INSTANTIATE_TEST_SUITE_P(
                   "bad object file: operand type error (scope expected)"},
         ErrorCase{"ExpressionExpected", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.string("a"); w.constant(1); w.op(Op::ADD); w.op(Op::DROP); }); },
                   "bad object file: operand type error (expression expected)"},
+        // A scope's address range is two expressions; only its parent may be null.
+        ErrorCase{"ModuleScopeWithoutRange", [] { return bytes({0x09, 0x0A, 0x4C, 0x4F}); },
+                  "bad object file: operand type error (expression expected)"},
+        ErrorCase{"BlockScopeWithoutLow", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.op(Op::NULL_NULL); w.constant(4); w.op(Op::SCOPE_BLOCK); w.op(Op::DROP); }); },
+                  "bad object file: operand type error (expression expected)"},
+        ErrorCase{"FunctionScopeWithoutHigh", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.op(Op::NULL_); w.constant(4); w.op(Op::NULL_); w.op(Op::SCOPE_FUNCTION); w.op(Op::DROP); }); },
+                  "bad object file: operand type error (expression expected)"},
         ErrorCase{"FileExpected", [] { return inSection([](zim::tevo::TEVOWriter &w) { w.string("f"); w.constant(1); w.op(Op::LOCUS); }); },
                   "bad object file: operand type error (file expected)"},
         ErrorCase{"ConstantExpected", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.string("a"); w.op(Op::SETPC); }); },
@@ -309,6 +316,13 @@ TEST(Reader, TraceNamesOpcodesAndShowsTheStack)
         w.string("x");
         w.op(Op::MKSYMBOL);
         w.op(Op::DROP);
+        // An expression that uses itself twice, sixty times over, shows its first operators.
+        w.constant(1);
+        for (int i = 0; i < 60; ++i) {
+            w.op(Op::DUP);
+            w.op(Op::ADD);
+        }
+        w.op(Op::DROP);
     });
     stream.write(reinterpret_cast<const uint8_t *>(input.constData()), size_t(input.size()));
     QTemporaryFile out;
@@ -325,6 +339,9 @@ TEST(Reader, TraceNamesOpcodesAndShowsTheStack)
     EXPECT_TRUE(trace.contains(" SCOPE_MODULE\n\t[scp ]\n")) << trace.constData();
     EXPECT_TRUE(trace.contains(" MKSTRING\n\t[str:x]\n")) << trace.constData();
     EXPECT_TRUE(trace.contains(" MKSYMBOL\n\t[sym:x]\n")) << trace.constData();
+    EXPECT_TRUE(trace.contains(" ADD\n\t[unk 1 + 1]\n")) << trace.constData();
+    EXPECT_TRUE(trace.contains(" ADD\n\t[unk (((((")) << trace.constData();
+    EXPECT_TRUE(trace.contains("...")) << trace.left(1000).constData();
 }
 
 // Every prefix of a complete executable either ends in one of the reader's messages or, cut

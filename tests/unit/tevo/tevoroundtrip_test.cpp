@@ -3,6 +3,8 @@
 #include "loadfile/loadfilefactory.h"
 #include "loadfile/loadfilewriter.h"
 #include "tevo/tevoexecutablecache.h"
+#include "tevo/tevoexpr.h"
+#include "tevo/tevomodule.h"
 #include "tevo/tevoloadfile.h"
 #include "tevo/tevoregistration.h"
 #include "tevo/tevosection.h"
@@ -151,6 +153,12 @@ TEST(RoundTrip, FactoryWriterOfHzxWritesWhatItsReaderReadsBack)
     ASSERT_TRUE(readBack);
     EXPECT_EQ(memoryOf(*readBack), memoryOf(withSecondary));
     EXPECT_EQ(readBack->sections().secondarySections.size(), 1u);
+
+    // Its module scope spans the bytes it holds, from the lowest address to one past the last.
+    zim::tevo::TEVOModule *module = readBack->objectModule();
+    ASSERT_TRUE(module && module->low() && module->high());
+    EXPECT_EQ(module->low()->evaluate().value, 0x1000);
+    EXPECT_EQ(module->high()->evaluate().value, 0x10000);
 }
 
 } // namespace

@@ -18,8 +18,9 @@ std::unique_ptr<zim::tevo::TEVOModule> readStream(const QByteArray &bytes)
 QByteArray moduleStream(const std::function<void(zim::tevo::TEVOWriter &)> &body)
 {
     zim::tevo::TEVOWriter w;
-    w.op(zim::tevo::TEVOOpcode::NULL_NULL);
     w.op(zim::tevo::TEVOOpcode::NULL_);
+    w.constant(0);
+    w.constant(0);
     w.op(zim::tevo::TEVOOpcode::SCOPE_MODULE);
     w.op(zim::tevo::TEVOOpcode::DROP);
     body(w);
