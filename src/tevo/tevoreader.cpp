@@ -155,7 +155,7 @@ TEVOSymbol *TEVOReader::popSymbol()
 {
     TEVOObject *o = pop();
     if (!o || o->kind() != TEVOObject::Kind::Symbol)
-        fail("bad object file: operand type error: symbol expected");
+        fail("operand type error: symbol expected");
     return static_cast<TEVOSymbol *>(o);
 }
 

@@ -113,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
                   [] { return inSection([](zim::tevo::TEVOWriter &w) { w.constant(1); w.op(Op::INSTRUMENTATION_DATA); }); },
                   "bad object file: no instruction defined"},
         ErrorCase{"SymbolExpected", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.constant(1); w.op(Op::PUBLIC); }); },
-                  "bad object file: operand type error: symbol expected"},
+                  "operand type error: symbol expected"},
         ErrorCase{"TypeExpected", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.constant(1); w.op(Op::MEMBER); w.op(Op::DROP); }); },
                   "bad object file: operand type error (type expected)"},
         ErrorCase{"SectionExpected", [] { return moduleStream([](zim::tevo::TEVOWriter &w) { w.op(Op::NULL_); w.op(Op::SECTION); }); },
