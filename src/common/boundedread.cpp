@@ -43,19 +43,21 @@ QString tooLargeMessage(const QString &path, qint64 limit, const QString &reader
            + reader;
 }
 
-QByteArray readWholeFile(const QString &path, qint64 limit, const QString &reader)
+QByteArray readWholeFile(const QString &path, qint64 limit, const QString &noun, const QString &reader)
 {
     QFile file(path);
+    const auto failure = [&](const char *verb) {
+        return HException(QStringLiteral("cannot %1 %2 \u201C").arg(QLatin1String(verb), noun) + path
+                          + QStringLiteral("\u201D: ") + file.errorString());
+    };
     if (!file.open(QIODevice::ReadOnly))
-        throw HException(QStringLiteral("cannot open file \u201C") + path + QStringLiteral("\u201D: ")
-                         + file.errorString());
+        throw failure("open");
     QByteArray bytes;
     bool tooLarge = false;
     if (!readAllBounded(file, limit, bytes, &tooLarge)) {
         if (tooLarge)
             throw HException(tooLargeMessage(path, limit, reader));
-        throw HException(QStringLiteral("cannot read file \u201C") + path + QStringLiteral("\u201D: ")
-                         + file.errorString());
+        throw failure("read");
     }
     return bytes;
 }

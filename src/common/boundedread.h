@@ -25,9 +25,10 @@ bool readAllBounded(QIODevice &device, qint64 limit, QByteArray &out, bool *tooL
 QString tooLargeMessage(const QString &path, qint64 limit, const QString &reader);
 
 // Opens and reads a whole file of at most limit bytes. Throws HException with
-//   cannot open file “PATH”: REASON
-//   cannot read file “PATH”: REASON
-//   the tooLargeMessage above.
-QByteArray readWholeFile(const QString &path, qint64 limit, const QString &reader);
+//   cannot open NOUN “PATH”: REASON
+//   cannot read NOUN “PATH”: REASON
+//   the tooLargeMessage above,
+// where noun says what the file is to the user ("file", "script", "target script file").
+QByteArray readWholeFile(const QString &path, qint64 limit, const QString &noun, const QString &reader);
 
 } // namespace zim::common

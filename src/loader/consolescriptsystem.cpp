@@ -7,7 +7,6 @@
 #include "platform/interruptguard.h"
 #include "script/esexception.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 namespace zim::loader {
@@ -68,19 +67,8 @@ bool ConsoleScriptSystem::evaluateText(const QString &text, const QString &name)
 
 void ConsoleScriptSystem::runFile(const QString &path, const QStringList &arguments)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw common::HException(QStringLiteral("cannot open script \u201C") + path + QStringLiteral("\u201D: ")
-                                 + file.errorString());
-    QByteArray bytes;
-    bool tooLarge = false;
-    if (!common::readAllBounded(file, common::kMaxScriptFileSize, bytes, &tooLarge)) {
-        if (tooLarge)
-            throw common::HException(common::tooLargeMessage(path, common::kMaxScriptFileSize,
-                                                             QStringLiteral("a script file may have")));
-        throw common::HException(QStringLiteral("cannot read script \u201C") + path + QStringLiteral("\u201D: ")
-                                 + file.errorString());
-    }
+    const QByteArray bytes = common::readWholeFile(path, common::kMaxScriptFileSize, QStringLiteral("script"),
+                                                   QStringLiteral("a script file may have"));
     context().loadPath.prepend(QFileInfo(path).absolutePath());
     m_builtin.setUp(context(), arguments);
     evaluate(QString::fromUtf8(bytes), path);

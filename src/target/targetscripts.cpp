@@ -14,7 +14,6 @@
 #include "target/programstate.h"
 #include "target/targetmemoryinterface.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QScopedValueRollback>
 #include <algorithm>
@@ -213,7 +212,7 @@ ESValue TargetInterface::callScriptMethod(ESContext &context, ScriptMethod metho
         return ESValue();
     case ScriptMethod::readBinary: {
         const QString path = context.toString(arg(0));
-        const QByteArray bytes = common::readWholeFile(path, common::kMaxScriptFileSize,
+        const QByteArray bytes = common::readWholeFile(path, common::kMaxScriptFileSize, QStringLiteral("file"),
                                                        QStringLiteral("a script may read"));
         return ESValue::fromObject(context.arrayFromBytes(bytes));
     }
@@ -269,19 +268,9 @@ bool TargetInterface::runTargetScript(const project::PropertyValue &property, co
     const QString path = targetScriptFilePath();
     if (!path.isEmpty()) {
         emit message(QStringLiteral("Loading target script file ") + path);
-        QFile in(path);
-        if (!in.open(QIODevice::ReadOnly))
-            throw common::HException(QStringLiteral("cannot open target script file \u201C") + path
-                                     + QStringLiteral("\u201D: ") + in.errorString());
-        QByteArray bytes;
-        bool tooLarge = false;
-        if (!common::readAllBounded(in, common::kMaxScriptFileSize, bytes, &tooLarge)) {
-            if (tooLarge)
-                throw common::HException(common::tooLargeMessage(path, common::kMaxScriptFileSize,
-                                                                 QStringLiteral("a target script file may have")));
-            throw common::HException(QStringLiteral("cannot read target script file \u201C") + path
-                                     + QStringLiteral("\u201D: ") + in.errorString());
-        }
+        const QByteArray bytes = common::readWholeFile(path, common::kMaxScriptFileSize,
+                                                       QStringLiteral("target script file"),
+                                                       QStringLiteral("a target script file may have"));
         contents = QString::fromUtf8(bytes);
     }
     if (!host)
