@@ -94,6 +94,21 @@ void setInsideRange(EEMPlan &plan, BreakpointId id, const BreakpointRequest &r, 
 
 void setOutsideRange(EEMPlan &plan, BreakpointId id, const BreakpointRequest &r, uint32_t access)
 {
+    // A range at either end of the address space has nothing beyond that end: a trigger there
+    // would wrap round and compare true for every address, so only the other side is watched.
+    const uint64_t above = uint64_t(r.address) + r.length;
+    const bool hasBelow = r.address != 0;
+    const bool hasAbove = above <= 0xFFFFFFFFu;
+    if (!hasBelow && !hasAbove)
+        refuse(EEMTriggerPlanner::kNotSupported);
+    if (!hasBelow || !hasAbove) {
+        const std::vector<uint32_t> t = freeTriggers(plan.table, 1);
+        program(plan, id, r.reaction, t,
+                {hasBelow ? TriggerSetting{r.address - 1, eem::kCompareLessOrEqual | access, {}}
+                          : TriggerSetting{uint32_t(above), eem::kCompareGreaterOrEqual | access, {}}},
+                false);
+        return;
+    }
     const std::vector<uint32_t> t = freeTriggers(plan.table, 2);
     program(plan, id, r.reaction, t,
             {{r.address - 1, eem::kCompareLessOrEqual | access, {}},

@@ -95,6 +95,16 @@ TEST(EEMTriggerPlannerTest, InsideAndOutsideRanges)
     EXPECT_EQ(cleared.table.breakpointsInUse(), 3u);
 }
 
+TEST(EEMTriggerPlannerTest, OutsideRangeFromAddressZeroHasNoLowerTrigger)
+{
+    // Nothing lies below 0: a lower trigger at 0 - 1 would compare "at most 0xffffffff" and
+    // stop on every address.
+    Monitor m;
+    m.add(1, execute(0x0000, 0x200, true));
+    EXPECT_EQ(m.log, (Steps{set(0, 0x0200), w(0x02, 0x08), w(0x06, 0x01)}));
+    EXPECT_EQ(m.table.breakpointsInUse(), 1u);
+}
+
 TEST(EEMTriggerPlannerTest, DataTriggers)
 {
     Monitor m;
