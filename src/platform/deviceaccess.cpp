@@ -78,7 +78,10 @@ DeviceAccess::DeviceAccess(const QString &shimPath) : m_real(realCalls()), m_tab
 
 std::unique_ptr<DeviceAccess> DeviceAccess::fromEnvironment()
 {
-    return std::make_unique<DeviceAccess>(qEnvironmentVariable(kShimVariable));
+    const QString shimPath = qEnvironmentVariable(kShimVariable);
+    if (shimPath.isEmpty())
+        return nullptr;
+    return std::make_unique<DeviceAccess>(shimPath);
 }
 
 DeviceAccess::~DeviceAccess() = default;

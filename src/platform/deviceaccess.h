@@ -22,7 +22,7 @@ public:
     // replace the calls; throws HException "cannot load device shim “PATH”: <reason>" or
     // "device shim “PATH” failed to install: <shim's text>".
     explicit DeviceAccess(const QString &shimPath = QString());
-    // As above with the shim that ZIM_DEVICE_SHIM names, if any.
+    // As above with the shim that ZIM_DEVICE_SHIM names; null when that is unset or empty.
     static std::unique_ptr<DeviceAccess> fromEnvironment();
     ~DeviceAccess();
 
