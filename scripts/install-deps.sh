@@ -5,7 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config python3
   qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  libusb-1.0-0-dev
+  libusb-1.0-0-dev gcc-multilib
   srecord mspdebug msp430mcu
 )
 missing=()

@@ -330,6 +330,8 @@ int System::runSequence(int count, const char *const *words)
 
     if (!m_state.selectedDevice().isEmpty())
         m_loader.message(QStringLiteral("Using device ") + m_state.selectedDevice());
+    if ((m_devices = platform::DeviceAccess::fromEnvironment()))
+        m_loader.message(QStringLiteral("Using device shim \u201c") + m_devices->shimPath() + QStringLiteral("\u201d"));
     m_loader.ConnectTarget();
     for (const QString &fileName : std::as_const(m_files))
         loadOne(fileName);

@@ -8,6 +8,7 @@
 #include "loader/consolescriptsystem.h"
 #include "loader/loader.h"
 #include "loader/solutionselection.h"
+#include "platform/deviceaccess.h"
 #include "target/loadedranges.h"
 #include "target/targetscripthost.h"
 
@@ -121,6 +122,8 @@ private:
     QString m_scriptPath;
     QStringList m_scriptArguments;
     SolutionSelection m_selection;
+    // Set when ZIM_DEVICE_SHIM names a device shim; kept for the rest of the run.
+    std::unique_ptr<platform::DeviceAccess> m_devices;
 };
 
 } // namespace zim::loader

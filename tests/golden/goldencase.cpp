@@ -89,7 +89,14 @@ GoldenCase readGoldenCase(const QString &path, const QString &name)
             gc.status = text.mid(7).trimmed().toInt();
         else if (text.startsWith(QLatin1String("cwd:")))
             gc.cwd = text.mid(4).trimmed();
-        else if (text.startsWith(QLatin1String("ulimit-f:")))
+        else if (text.startsWith(QLatin1String("env:"))) {
+            const QString assignment = text.mid(4).trimmed();
+            const qsizetype equals = assignment.indexOf(QLatin1Char('='));
+            if (equals <= 0)
+                gc.parseError = QStringLiteral("env: needs NAME=value: ") + text;
+            else
+                gc.env.append({assignment.left(equals), assignment.mid(equals + 1)});
+        } else if (text.startsWith(QLatin1String("ulimit-f:")))
             gc.fileSizeLimit = text.mid(9).trimmed();
         else if (text.startsWith(QLatin1String("stdout-file:")))
             gc.stdoutFile = text.mid(12).trimmed();

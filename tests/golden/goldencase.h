@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <ostream>
@@ -43,6 +44,7 @@ struct GoldenCase
     // directory, and with it targets/, is the case's own temporary directory.
     bool ownInstall = false;
     int status = 0;
+    QList<QPair<QString, QString>> env;  // env: NAME=value lines, set for the run after substitution
     QString fileSizeLimit;  // set: the run's file size limit, in the shell's ulimit -f blocks of 1024 bytes
     QList<GoldenInput> inputs;
     QList<GoldenNode> nodes;

@@ -1,0 +1,14 @@
+// Checks a file's ELF header against the running program before the dynamic loader sees
+// it, so that a library built for another class or machine is named as such.
+#pragma once
+
+#include <QString>
+
+namespace zim::platform {
+
+// An empty text when path is an ELF shared object this program can load; else why not:
+// "not found", "cannot read: <reason>", "not an ELF file", the class or machine mismatch,
+// "not a shared library".
+QString elfLoadProblem(const QString &path);
+
+} // namespace zim::platform
