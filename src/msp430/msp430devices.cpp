@@ -3,7 +3,7 @@
 #include "msp430/msp430devices.h"
 
 #include "common/hexception.h"
-#include "platform/sharedlibrary.h"
+#include "platform/libraryloader.h"
 #include "project/macros.h"
 #include "project/propertygroups.h"
 
@@ -44,10 +44,14 @@ MSP430DeviceDatabase *MSP430DeviceLibrary::acquire()
 {
     if (!m_library) {
         const QString path = libraryFilePath();
-        auto library = std::make_unique<platform::SharedLibrary>(path);
-        if (!library->load())
+        // Both entry points are optional at load so that a library lacking one gets the
+        // message that names it rather than a list of candidates.
+        platform::LibraryLoadResult loaded = platform::loadLibrary(
+            {path}, {{}, {QByteArrayLiteral("AllocateMSP430Devices"), QByteArrayLiteral("ReleaseMSP430Devices")}});
+        if (!loaded.library)
             throw common::HException(QStringLiteral("cannot access \"%1\"").arg(path));
-        const auto allocate = library->resolveAs<AllocateMSP430DevicesFunction>("AllocateMSP430Devices");
+        std::unique_ptr<platform::LoadedLibrary> library = std::move(loaded.library);
+        const auto allocate = library->function<AllocateMSP430DevicesFunction>("AllocateMSP430Devices");
         if (!allocate)
             throw common::HException(QStringLiteral("cannot find symbol \"AllocateMSP430Devices\" in DLL"));
         MSP430DeviceDatabase *devices = allocate();
@@ -65,7 +69,7 @@ void MSP430DeviceLibrary::release()
     Q_ASSERT(m_users > 0);
     if (m_users <= 0 || --m_users > 0)
         return;
-    const auto release = m_library->resolveAs<ReleaseMSP430DevicesFunction>("ReleaseMSP430Devices");
+    const auto release = m_library->function<ReleaseMSP430DevicesFunction>("ReleaseMSP430Devices");
     if (release)
         release(m_devices);
     m_devices = nullptr;

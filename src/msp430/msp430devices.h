@@ -4,7 +4,7 @@
 #pragma once
 
 #include "msp430/msp430devicedatabase.h"
-#include "platform/sharedlibrary.h"
+#include "platform/libraryloader.h"
 #include "target/programstate.h"
 
 #include <QString>
@@ -35,7 +35,7 @@ private:
     QString libraryFilePath() const;
 
     target::ProgramState &m_state;
-    std::unique_ptr<platform::SharedLibrary> m_library;
+    std::unique_ptr<platform::LoadedLibrary> m_library;
     MSP430DeviceDatabase *m_devices = nullptr;
     int m_users = 0;
 };
