@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QMap>
 #include <QTemporaryDir>
+#include <vector>
 
 namespace {
 
@@ -23,12 +24,14 @@ struct ModelRun
     QByteArray output; // what the peripheral file wrote to its output
     zim::simulator::SimulatedHMonitor::StopReason stop = zim::simulator::SimulatedHMonitor::StopReason::None;
     uint32_t cycles = 0;
+    uint64_t vectorEntries = 0; // instructions run at the routine of the vector asked for
 };
 
 // Downloads an Intel hex image into a simulated device and runs it from reset with a peripheral
 // file (the shipped model unless told) for at most maxCycles, at the default poll interval.
+// With countVector set, also counts the instructions run at the entry of that vector's routine.
 ModelRun runWithPeripherals(const QString &hex, const QString &device, uint64_t maxCycles,
-                            const QString &peripheralFile = kModel)
+                            const QString &peripheralFile = kModel, uint32_t countVector = 0)
 {
     QTemporaryDir dir;
     EXPECT_TRUE(dir.isValid());
@@ -52,6 +55,11 @@ ModelRun runWithPeripherals(const QString &hex, const QString &device, uint64_t 
     ModelRun run;
     run.stop = sim.runFor(maxCycles);
     run.cycles = sim.currentCycles();
+    if (countVector != 0) {
+        uint8_t vector[2];
+        sim.simulatedMemory()->readBytes(countVector, 2, vector);
+        run.vectorEntries = sim.profileCount(vector[0] | (uint32_t(vector[1]) << 8));
+    }
     sim.disconnect();
     QFile output(outputName);
     EXPECT_TRUE(output.open(QIODevice::ReadOnly));
@@ -174,18 +182,6 @@ TEST(Firmware, CputestWithThePeripheralModelPrintsTheReferenceTranscript)
     EXPECT_EQ(output.toStdString(), reference.toStdString());
 }
 
-// The Z1 image (an MSP430F2617) takes its clock ticks from Timer_A at the x2xx vectors 8 and 9; with the
-// x1xx layout it never got one and printed nothing. Its serial port is USCI_A0.
-TEST(Firmware, ContikiZ1StartsItsApplication)
-{
-    const QString hex = kShared + QStringLiteral("mspsim-contiki-blink-z1-f2617.hex");
-    if (!QFile::exists(hex))
-        GTEST_SKIP() << "no firmware in " << kShared.toStdString();
-    const ModelRun run = runWithPeripherals(hex, QStringLiteral("MSP430F2617"), 8000000);
-    EXPECT_TRUE(run.output.contains("Rime started with address 0.0\n")) << run.output.toStdString();
-    EXPECT_TRUE(run.output.contains("Starting 'Blink'\n")) << run.output.toStdString();
-}
-
 // The F5xx devices have their own watchdog (at 0x15C) and power management module where the x1xx
 // watchdog sits (0x120): the model leaves them alone, so their writes there reset nothing. A file
 // around the model notes every reset the model asks for.
@@ -220,27 +216,19 @@ TEST(Firmware, F5xxImagesAreNotResetByTheModel)
     }
 }
 
-// The ESB sensor demo (an MSP430F149) sleeps with interrupts enabled between its Timer_A ticks
-// and keeps running from tick to tick up to the cycle limit.
-TEST(Firmware, ContikiEsbSensorDemoRunsBetweenItsTicks)
-{
-    const QString hex = kShared + QStringLiteral("mspsim-contiki-sensordemo-esb-f149.hex");
-    if (!QFile::exists(hex))
-        GTEST_SKIP() << "no firmware in " << kShared.toStdString();
-    const ModelRun run = runWithPeripherals(hex, QStringLiteral("MSP430F149"), 12000000);
-    EXPECT_TRUE(run.output.contains("Contiki 2.0 started")) << run.output.toStdString();
-    EXPECT_EQ(run.stop, zim::simulator::SimulatedHMonitor::StopReason::CycleLimit);
-    EXPECT_GE(run.cycles, 12000000u);
-}
-
 // Contiki idles with BIS #LPM1+GIE,SR and wakes on its clock's timer interrupt: with the shipped
-// peripheral model both images sleep and wake for as long as they run, and never turn the CPU off
-// for good.
+// peripheral model each image starts its application, then sleeps and wakes up to the cycle
+// limit without turning the CPU off for good. The ESB sensor demo (an MSP430F149) ticks on
+// Timer_A at the x1xx vector 0xFFEA. The Z1 image (an MSP430F2617) takes its ticks from Timer_A
+// at the x2xx vectors 8 and 9; with the x1xx layout it never got one and printed nothing. Its
+// serial port is USCI_A0.
 struct ContikiImage
 {
     const char *file;
     const char *device;
-    // Vector of the interrupt that drives Contiki's clock, or 0 where the model does not raise it.
+    uint64_t cycles;
+    std::vector<const char *> lines;  // printed on the serial port, in any order
+    // Vector of the interrupt that drives Contiki's clock, or 0 where it is not counted.
     uint32_t clockVector;
 };
 
@@ -248,34 +236,29 @@ class Contiki : public testing::TestWithParam<ContikiImage>
 {
 };
 
-TEST_P(Contiki, SleepsAndWakesUntilTheCycleLimit)
+TEST_P(Contiki, StartsAndSleepsAndWakesUntilTheCycleLimit)
 {
-    const QString hex = kShared + QString::fromLatin1(GetParam().file);
+    const ContikiImage &image = GetParam();
+    const QString hex = kShared + QString::fromLatin1(image.file);
     if (!QFile::exists(hex))
         GTEST_SKIP() << "no firmware in " << kShared.toStdString();
-    TestState state;
-    state.setSelectedDevice(QString::fromLatin1(GetParam().device));
-    zim::simulator::MSP430Monitor sim(state);
-    sim.setEnablePeripheralFile(true);
-    sim.setPeripheralFile(QStringLiteral(ZIM_SOURCE_DIR "/data/targets/msp430peripherals.js"));
-    sim.connect();
-    zim::loadfile::IntelHexLoadFile file(hex);
-    sim.reset(true);
-    sim.download(file, hex, true);
-    sim.reset(true);
-    using Stop = zim::simulator::SimulatedHMonitor::StopReason;
-    EXPECT_EQ(sim.runFor(20000000), Stop::CycleLimit);
-    EXPECT_EQ(sim.cycles(), 20000000u);
-    if (GetParam().clockVector != 0) {
-        uint8_t vector[2];
-        sim.simulatedMemory()->readBytes(GetParam().clockVector, 2, vector);
-        EXPECT_GT(sim.profileCount(vector[0] | (uint32_t(vector[1]) << 8)), 100u) << "the clock interrupt woke the CPU";
+    const ModelRun run = runWithPeripherals(hex, QString::fromLatin1(image.device), image.cycles, kModel,
+                                            image.clockVector);
+    for (const char *line : image.lines)
+        EXPECT_TRUE(run.output.contains(line)) << run.output.toStdString();
+    EXPECT_EQ(run.stop, zim::simulator::SimulatedHMonitor::StopReason::CycleLimit);
+    EXPECT_GE(run.cycles, image.cycles);
+    if (image.clockVector != 0) {
+        EXPECT_GT(run.vectorEntries, 100u) << "the clock interrupt woke the CPU";
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Images, Contiki,
-                         testing::Values(ContikiImage{"mspsim-contiki-sensordemo-esb-f149.hex", "MSP430F149", 0xFFEA},
-                                         ContikiImage{"mspsim-contiki-blink-z1-f2617.hex", "MSP430F2617", 0}),
-                         [](const auto &info) { return std::string(info.param.device); });
+INSTANTIATE_TEST_SUITE_P(
+    Images, Contiki,
+    testing::Values(ContikiImage{"mspsim-contiki-sensordemo-esb-f149.hex", "MSP430F149", 12000000,
+                                 {"Contiki 2.0 started"}, 0xFFEA},
+                    ContikiImage{"mspsim-contiki-blink-z1-f2617.hex", "MSP430F2617", 8000000,
+                                 {"Rime started with address 0.0\n", "Starting 'Blink'\n"}, 0}),
+    [](const auto &info) { return std::string(info.param.device); });
 
 } // namespace
