@@ -8,16 +8,17 @@
 #include "loadfile/loadfileinterface.h"
 #include "script/esnativeclasses.h"
 #include "target/targetinterface.h"
-#include "target/programstate.h"
+#include "loader/programstate.h"
+#include "target/progressreport.h"
 
 namespace zim::loader {
 
-Loader::Loader(ConsoleOutput &out, target::ProgramState &state, TextProgressBar::Clock clock, QObject *parent)
+Loader::Loader(ConsoleOutput &out, ProgramState &state, TextProgressBar::Clock clock, QObject *parent)
     : script::ESQObject(parent), m_out(out), m_state(state), m_progressBar(80, out, std::move(clock))
 {
 }
 
-target::MSP430TargetInterfaceFactory &Loader::targetFactory() const
+target::TargetInterfaceFactory &Loader::targetFactory() const
 {
     return m_state.targetFactory();
 }
@@ -64,12 +65,12 @@ void Loader::SetTarget(const QString &name)
     }
 
     QString className = name;
-    std::unique_ptr<target::TargetInterface> created(m_state.targetFactory().create(className, m_state, nullptr));
+    std::unique_ptr<target::TargetInterface> created = m_state.targetFactory().create(className);
     if (!created) {
         const QString shortNameClass = m_state.targetFactory().classForShortName(name);
         if (!shortNameClass.isEmpty()) {
             className = shortNameClass;
-            created.reset(m_state.targetFactory().create(className, m_state, nullptr));
+            created = m_state.targetFactory().create(className);
         }
     }
     if (!created) {
@@ -208,12 +209,19 @@ script::ESValue Loader::callMethod(script::ESContext &context, int number, int c
         ResetTarget();
         return script::ESValue();
     case ScriptMethod::SetTargetProperty:
-        script::ESQObject::setProperty(context, &target(), text(0), script::argument(count, args, 1));
+        script::ESQObject::setProperty(context, propertyHolder(text(0)), text(0), script::argument(count, args, 1));
         return script::ESValue();
     case ScriptMethod::GetTargetProperty:
-        return script::ESQObject::getProperty(context, &target(), text(0));
+        return script::ESQObject::getProperty(context, propertyHolder(text(0)), text(0));
     }
     return script::ESQObject::callMethod(context, number, count, args);
+}
+
+QObject *Loader::propertyHolder(const QString &name) const
+{
+    // An unknown name is refused by the target itself.
+    QObject *holder = target().propertyOwner(name);
+    return holder ? holder : &target();
 }
 
 void Loader::message(const QString &text)
@@ -222,10 +230,14 @@ void Loader::message(const QString &text)
         m_progressBar.message(text);
 }
 
-void Loader::progress(int step, int steps, const char *task, const char *units)
+void Loader::progress(const target::ProgressReport &report)
 {
-    if (m_out.showsProgress())
-        m_progressBar.progress(step, steps, task, units);
+    if (!m_out.showsProgress())
+        return;
+    if (report.opens)
+        m_progressBar.progress(0, int(report.total), target::progressTitle(report), target::progressUnit(report.unit));
+    else
+        m_progressBar.progress(int(report.done), -1, nullptr, nullptr);
 }
 
 } // namespace zim::loader

@@ -19,11 +19,12 @@ namespace zim::loadfile {
 class LoadFileInterface; class TEVOLoadFileFactory;
 }
 namespace zim::target {
-class MSP430TargetInterfaceFactory; class ProgramState; class TargetInterface;
+class TargetInterfaceFactory; class TargetInterface; struct ProgressReport;
 }
 
 namespace zim::loader {
 
+class ProgramState;
 
 // Scripts see the Loader as the global object Loader, with the methods of
 // loaderscriptmethods.def and the properties below.
@@ -47,7 +48,7 @@ public:
     // out receives progress and messages and decides which are shown; targets and load files
     // are made through state's registry and factory. Neither is owned. clock as for
     // TextProgressBar.
-    Loader(ConsoleOutput &out, target::ProgramState &state, TextProgressBar::Clock clock = TextProgressBar::Clock(),
+    Loader(ConsoleOutput &out, ProgramState &state, TextProgressBar::Clock clock = TextProgressBar::Clock(),
            QObject *parent = nullptr);
     ~Loader() override;
 
@@ -89,18 +90,20 @@ public:
     void setTargetProperty(const QString &name);
     QString targetProperty() const { return QString(); }
 
-    target::MSP430TargetInterfaceFactory &targetFactory() const;
+    target::TargetInterfaceFactory &targetFactory() const;
     loadfile::TEVOLoadFileFactory &loadFileFactory() const;
 
 public slots:
     void message(const QString &text);
-    void progress(int step, int steps, const char *task, const char *units);
+    void progress(const zim::target::ProgressReport &report);
 
 protected:
     script::ESValue callMethod(script::ESContext &context, int number, int count, script::ESValue *args) override;
 
 private:
     target::TargetInterface &connectedTarget() const;
+    // The object of the target or its port that holds the property name.
+    QObject *propertyHolder(const QString &name) const;
 
     std::unique_ptr<target::TargetInterface> m_target;
     // Replaced targets that script contexts may still call: kept, disconnected, until the end.
@@ -111,7 +114,7 @@ private:
     uint32_t m_loadAddress = 0;
     bool m_loadAddressGiven = false;
     ConsoleOutput &m_out;
-    target::ProgramState &m_state;
+    ProgramState &m_state;
     TextProgressBar m_progressBar;
     QStringList m_arguments;
     QString m_fileType;

@@ -6,8 +6,7 @@
 #include "loader/system.h"
 #include "platform/platform.h"
 #include "project/solutionloaderror.h"
-#include "simulator/simulatorregistration.h"
-#include "target/programstate.h"
+#include "loader/programstate.h"
 #include "tevo/tevoregistration.h"
 
 #include <QCoreApplication>
@@ -27,13 +26,12 @@ int main(int argc, char **argv)
     // The objects below live until the process ends, made in this order: the error reporter
     // first, so that every later failure has somewhere to go.
     ArgParseReporter reporter(words.empty() ? "" : words[0], stderr);
-    std::unique_ptr<target::ProgramState> state;
+    std::unique_ptr<ProgramState> state;
     std::unique_ptr<System> system;
 
     int status = 1;
     try {
-        state = std::make_unique<target::ProgramState>(platform::executablePath());
-        simulator::registerSimulatorTargets(*state);
+        state = std::make_unique<ProgramState>(platform::executablePath());
         zim::tevo::registerTEVOLoadFile(state->loadFileFactory());
         system = std::make_unique<System>(*state, reporter);
         status = system->run(int(words.size()), words.data());

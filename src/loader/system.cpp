@@ -11,7 +11,7 @@
 #include "msp430/devicelisting.h"
 #include "target/targetinterface.h"
 #include "target/download.h"
-#include "target/programstate.h"
+#include "loader/programstate.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -28,7 +28,7 @@ QString fromWord(const char *word)
 
 } // namespace
 
-System::System(target::ProgramState &state, ArgParseReporter &reporter, FILE *out, TextProgressBar::Clock clock)
+System::System(ProgramState &state, ArgParseReporter &reporter, FILE *out, TextProgressBar::Clock clock)
     : ArgParse(reporter), m_state(state), m_output(out), m_console(m_output), m_loader(m_output, state, std::move(clock)),
       m_scripts(m_output), m_selection(state.projectSystem(), state.buildSystem(), state.propertyGroups())
 {
@@ -87,7 +87,7 @@ const std::vector<System::OptionEntry> &System::optionTable()
         {"-upload", "'file'", true, "a file name", "Read back the loaded address ranges into 'file'",
          [](System &s, const char *a) { s.m_uploadPath = fileNameFromWord(a); }},
         {"-listdevices", nullptr, false, nullptr, "List all the supported devices",
-         [](System &s, const char *) { s.m_output.print(msp430::msp430DeviceListing(s.m_state).toUtf8()); }},
+         [](System &s, const char *) { s.m_output.print(msp430::msp430DeviceListing(s.m_state.deviceLibrary()).toUtf8()); }},
         {"-device", "'name'", true, "a device name", "Use device 'name' instead of the project's target device",
          [](System &s, const char *a) { s.m_deviceName = fromWord(a); }},
         {"-script", "'file'", true, "a file name", "Run script 'file'; the words after it are its arguments",

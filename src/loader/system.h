@@ -21,12 +21,9 @@
 namespace zim::loadfile {
 class LoadFileDestination; class LoadFileWriter;
 }
-namespace zim::target {
-class ProgramState;
-}
-
 namespace zim::loader {
 
+class ProgramState;
 
 // The System is also the targets' way to the project configuration of the run and to the
 // loader's script system: it installs itself as the state's script host while it lives.
@@ -36,7 +33,7 @@ public:
     // The entry makes one System over the program state; tests make their own with their own
     // state and streams. out receives listings, the usage text, progress and script output
     // (not owned). The constructor publishes Console and Loader in the script system.
-    System(target::ProgramState &state, ArgParseReporter &reporter, FILE *out = stdout,
+    System(ProgramState &state, ArgParseReporter &reporter, FILE *out = stdout,
            TextProgressBar::Clock clock = TextProgressBar::Clock());
     ~System() override;
 
@@ -98,7 +95,7 @@ private:
     void finishUpload();
     void loadOne(const QString &fileName);
 
-    target::ProgramState &m_state;
+    ProgramState &m_state;
     ConsoleOutput m_output;
     Console m_console;
     Loader m_loader;

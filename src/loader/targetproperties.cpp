@@ -19,17 +19,26 @@ namespace zim::loader {
 
 namespace {
 
-// Calls visit for every property of the class chain, most basic class first, each class's
-// own properties in declaration order, until visit returns false.
-void walkProperties(const target::TargetInterface &target, const std::function<bool(const QMetaProperty &)> &visit)
+// Calls visit with the holder and the property for every property of the target and then of
+// its port, each along its class chain, most basic class first, each class's own properties
+// in declaration order, until visit returns false. The port's chain starts below the classes
+// the target already showed.
+void walkProperties(const target::TargetInterface &target,
+                    const std::function<bool(QObject *holder, const QMetaProperty &)> &visit)
 {
-    QList<const QMetaObject *> chain;
-    for (const QMetaObject *meta = target.metaObject(); meta; meta = meta->superClass())
-        chain.prepend(meta);
-    for (const QMetaObject *meta : std::as_const(chain))
-        for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i)
-            if (!visit(meta->property(i)))
-                return;
+    const QList<const QObject *> holders = target.propertyObjects();
+    for (const QObject *holder : holders) {
+        QList<const QMetaObject *> chain;
+        for (const QMetaObject *meta = holder->metaObject(); meta; meta = meta->superClass()) {
+            if (holder != &target && meta == &target::ObjectTreeObject::staticMetaObject)
+                break;
+            chain.prepend(meta);
+        }
+        for (const QMetaObject *meta : std::as_const(chain))
+            for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i)
+                if (!visit(const_cast<QObject *>(holder), meta->property(i)))
+                    return;
+    }
 }
 
 target::PropertyRecord recordFor(const target::TargetInterface &target, const QMetaProperty &property)
@@ -154,9 +163,9 @@ QVariant enumValue(const QMetaProperty &property, const QString &name, const QSt
 
 } // namespace
 
-QString propertyText(const target::TargetInterface &target, const QMetaProperty &property)
+QString propertyText(const QObject &holder, const QMetaProperty &property)
 {
-    const QVariant value = property.read(&target);
+    const QVariant value = property.read(&holder);
     if (property.isEnumType()) {
         const char *key = property.enumerator().valueToKey(value.toInt());
         return key ? QString::fromLatin1(key).replace(QLatin1Char('_'), QLatin1Char(' ')) : QString();
@@ -174,7 +183,7 @@ QString propertyText(const target::TargetInterface &target, const QMetaProperty 
 QByteArray propertyListing(const target::TargetInterface &target, const QString &targetName)
 {
     QByteArray text = "\"" + targetName.toUtf8() + "\" Properties:\n\n";
-    walkProperties(target, [&](const QMetaProperty &property) {
+    walkProperties(target, [&](QObject *holder, const QMetaProperty &property) {
         if (!property.isWritable())
             return true;
         const target::PropertyRecord record = recordFor(target, property);
@@ -182,7 +191,7 @@ QByteArray propertyListing(const target::TargetInterface &target, const QString 
             return true;
         text += "  Name:        " + record.displayName.toUtf8() + "\n";
         text += "  Description: " + record.description.toUtf8() + "\n";
-        text += "  Value      : " + propertyText(target, property).toUtf8() + "\n\n";
+        text += "  Value      : " + propertyText(*holder, property).toUtf8() + "\n\n";
         return true;
     });
     return text;
@@ -191,10 +200,12 @@ QByteArray propertyListing(const target::TargetInterface &target, const QString 
 void setPropertyFromText(target::TargetInterface &target, const QString &name, const QString &value)
 {
     QMetaProperty found;
-    walkProperties(target, [&](const QMetaProperty &property) {
+    QObject *owner = nullptr;
+    walkProperties(target, [&](QObject *holder, const QMetaProperty &property) {
         if (recordFor(target, property).displayName != name)
             return true;
         found = property;
+        owner = holder;
         return false;
     });
     if (!found.isValid())
@@ -204,7 +215,7 @@ void setPropertyFromText(target::TargetInterface &target, const QString &name, c
     if (found.isEnumType()) {
         newValue = enumValue(found, name, value);
     } else {
-        const QVariant current = found.read(&target);
+        const QVariant current = found.read(owner);
         const int type = current.isValid() ? current.typeId() : found.typeId();
         if (type == QMetaType::QStringList) {
             newValue = common::splitEscaped(value);
@@ -223,7 +234,7 @@ void setPropertyFromText(target::TargetInterface &target, const QString &name, c
             newValue = value;
         }
     }
-    if (!found.write(&target, newValue))
+    if (!found.write(owner, newValue))
         throw common::HException(QStringLiteral("property ") + quoted(name) + QStringLiteral(" cannot be set"));
 }
 

@@ -16,7 +16,7 @@ namespace zim::loader {
 
 // The property's current value as text: enumeration keys with "_" shown as blanks, string
 // lists joined by ";" with "\" escapes, booleans as "Yes" or "No".
-QString propertyText(const target::TargetInterface &target, const QMetaProperty &property);
+QString propertyText(const QObject &holder, const QMetaProperty &property);
 
 // The writable, described properties of target under the heading "\"<targetName>\" Properties:".
 QByteArray propertyListing(const target::TargetInterface &target, const QString &targetName);

@@ -19,9 +19,9 @@ QString range(unsigned first, unsigned last)
 
 } // namespace
 
-QString msp430DeviceListing(target::ProgramState &state)
+QString msp430DeviceListing(MSP430DeviceLibrary &library)
 {
-    MSP430DevicesGuard devices(state);
+    MSP430DevicesGuard devices(library);
     QString text = QStringLiteral("Devices:\n\n");
     for (int i = 0, n = devices->count(); i < n; ++i) {
         devices->select(i);

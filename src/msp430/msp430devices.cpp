@@ -13,11 +13,11 @@
 
 namespace zim::msp430 {
 
-MSP430DeviceLibrary::MSP430DeviceLibrary(target::ProgramState &state) : m_state(state) {}
+MSP430DeviceLibrary::MSP430DeviceLibrary(const project::MacroMap &macros) : m_macros(macros) {}
 
 MSP430DeviceLibrary::~MSP430DeviceLibrary()
 {
-    // Users release before the state goes; an unbalanced acquire must not leave the
+    // Users release before the library goes; an unbalanced acquire must not leave the
     // library's object behind either.
     if (m_users > 0) {
         m_users = 1;
@@ -27,7 +27,7 @@ MSP430DeviceLibrary::~MSP430DeviceLibrary()
 
 QString MSP430DeviceLibrary::libraryFilePath() const
 {
-    const QString base = project::expandMacros(m_state.environmentMacros(), QStringLiteral("$(VeltDir)/bin/msp430devices"));
+    const QString base = project::expandMacros(m_macros, QStringLiteral("$(VeltDir)/bin/msp430devices"));
     const QFileInfo info(base);
 #if defined(Q_OS_WIN)
     const QString fileName = info.fileName() + QStringLiteral(".dll");

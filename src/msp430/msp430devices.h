@@ -5,7 +5,8 @@
 
 #include "msp430/msp430devicedatabase.h"
 #include "platform/libraryloader.h"
-#include "target/programstate.h"
+#include "project/macros.h"
+#include "project/propertygroups.h"
 
 #include <QString>
 #include <QStringList>
@@ -13,14 +14,18 @@
 
 
 // The msp430devices library while somebody uses it: loaded by the first acquire(), unloaded
-// by the release() that drops the last use. One per program state.
+// by the release() that drops the last use. One per program, made where the program is
+// composed and handed to whoever reads the database.
 namespace zim::msp430 {
 
-class MSP430DeviceLibrary : public target::ProgramState::Service
+class MSP430DeviceLibrary
 {
 public:
-    explicit MSP430DeviceLibrary(target::ProgramState &state);
-    ~MSP430DeviceLibrary() override;
+    // macros give VeltDir, the installation the library is found in (not owned).
+    explicit MSP430DeviceLibrary(const project::MacroMap &macros);
+    ~MSP430DeviceLibrary();
+    MSP430DeviceLibrary(const MSP430DeviceLibrary &) = delete;
+    MSP430DeviceLibrary &operator=(const MSP430DeviceLibrary &) = delete;
 
     // The device database, loading "$(VeltDir)/bin/msp430devices" on first use. Every
     // successful call must be matched by one release(). Throws HException when the library
@@ -34,18 +39,17 @@ private:
     // The library file as this platform names it, so that a message points at the real file.
     QString libraryFilePath() const;
 
-    target::ProgramState &m_state;
+    const project::MacroMap &m_macros;
     std::unique_ptr<platform::LoadedLibrary> m_library;
     MSP430DeviceDatabase *m_devices = nullptr;
     int m_users = 0;
 };
 
-// Holds one use of the state's device database for the lifetime of the guard.
+// Holds one use of the device database for the lifetime of the guard.
 class MSP430DevicesGuard
 {
 public:
-    explicit MSP430DevicesGuard(target::ProgramState &state)
-        : m_library(state.service<MSP430DeviceLibrary>()), m_devices(m_library.acquire())
+    explicit MSP430DevicesGuard(MSP430DeviceLibrary &library) : m_library(library), m_devices(m_library.acquire())
     {
     }
     ~MSP430DevicesGuard() { m_library.release(); }

@@ -2,7 +2,7 @@
 #include "simulator/msp430monitor.h"
 
 #include "msp430/msp430devices.h"
-#include "target/programstate.h"
+#include "target/targetenvironment.h"
 
 #include <algorithm>
 #include <bit>
@@ -15,9 +15,10 @@ constexpr uint32_t kResetVectorInterrupt = 15;
 
 } // namespace
 
-MSP430Monitor::MSP430Monitor(target::ProgramState &state, QObject *parent)
-    : SimulatedHMonitor(state, parent, QStringLiteral("MSP430 Core Simulator"),
-                        QStringLiteral("$(VeltDir)/targets/msp430peripherals.js"))
+MSP430Monitor::MSP430Monitor(target::TargetEnvironment &environment, msp430::MSP430DeviceLibrary &devices)
+    : SimulatedHMonitor(environment, QStringLiteral("MSP430 Core Simulator"),
+                        QStringLiteral("$(VeltDir)/targets/msp430peripherals.js")),
+      m_devices(devices)
 {
     registerProperty(QStringLiteral("interruptPollInterval"), QStringLiteral("Peripherals"),
                      QStringLiteral("Interrupt poll interval"), QStringLiteral("Poll for interrupts every N cycles."),
@@ -32,10 +33,10 @@ MSP430Monitor::~MSP430Monitor() = default;
 
 bool MSP430Monitor::findDeviceLimits(const QString &deviceName)
 {
-    const QStringList names = msp430::msp430IdentifyStrings(programState().propertyGroups(), deviceName);
+    const QStringList names = msp430::msp430IdentifyStrings(environment().propertyGroups(), deviceName);
     if (names.isEmpty())
         return false;
-    msp430::MSP430DevicesGuard devices(programState());
+    msp430::MSP430DevicesGuard devices(m_devices);
     for (int index = 0; index < devices->count(); ++index) {
         const QString name = QString::fromLatin1(devices->name(index));
         if (!names.contains(name))
@@ -51,7 +52,7 @@ bool MSP430Monitor::findDeviceLimits(const QString &deviceName)
         m_limits.infoEnd = devices->infoEnd();
         m_infoSegmentSize = devices->infoSegmentSize();
         m_cpux = devices->hasCpuX();
-        setDeviceType(name);
+        m_deviceType = name;
         return true;
     }
     return false;
@@ -64,10 +65,10 @@ void MSP430Monitor::connect()
     m_limits = MSP430MemoryLimits();
     m_infoSegmentSize = 128;
     m_cpux = false;
-    const QString device = programState().selectedDevice();
+    const QString device = environment().selectedDevice();
     if (!device.isEmpty())
         findDeviceLimits(device);
-    m_multiplier = programState().hardwareMultiplierSetting() == QLatin1String("Yes");
+    m_multiplier = environment().hardwareMultiplierSetting() == QLatin1String("Yes");
 
     auto registers = std::make_unique<msp430::MSP430Registers>(m_cpux);
     auto memory = std::make_unique<MSP430Memory>(m_limits, m_multiplier, this);

@@ -9,7 +9,12 @@
 #include "simulator/simulatedhmonitor.h"
 
 #include <QPair>
+#include <QString>
 #include <memory>
+
+namespace zim::msp430 {
+class MSP430DeviceLibrary;
+}
 
 namespace zim::simulator {
 
@@ -20,13 +25,15 @@ class MSP430Monitor : public SimulatedHMonitor, public msp430::MSP430MonitorInte
     Q_PROPERTY(bool cpu4PushTiming READ cpu4PushTiming WRITE setCpu4PushTiming)
 
 public:
-    // Takes its device and multiplier setting from state when it connects.
-    explicit MSP430Monitor(target::ProgramState &state, QObject *parent = nullptr);
+    // Takes its device and multiplier setting from environment when it connects, and the
+    // device limits from devices (both not owned, outliving the port).
+    MSP430Monitor(target::TargetEnvironment &environment, msp430::MSP430DeviceLibrary &devices);
     ~MSP430Monitor() override;
 
     void connect() override;
     void disconnect() override;
     bool isConnected() const override { return m_memory != nullptr; }
+    QString deviceType() const override { return m_deviceType; }
 
     target::TargetMemoryInterface *mainMemory() override { return m_memory.get(); }
     target::TargetMemoryInterface *memory() override { return m_memory.get(); }
@@ -76,6 +83,8 @@ private:
     // Takes the limits of the first database device named by the device's identify strings.
     bool findDeviceLimits(const QString &deviceName);
 
+    msp430::MSP430DeviceLibrary &m_devices;
+    QString m_deviceType;
     MSP430MemoryLimits m_limits;
     uint32_t m_infoSegmentSize = 128;
     bool m_cpux = false;

@@ -7,6 +7,7 @@
 #include "platform/interruptguard.h"
 #include "script/esnativeclasses.h"
 #include "simulator/simulatedhmonitor.h"
+#include "target/targetinterface.h"
 
 #include <QFile>
 #include <cerrno>
@@ -113,7 +114,10 @@ PeripheralSimulator::PeripheralSimulator(const QString &text, SimulatedHMonitor 
                        0, ResetTarget);
     makeNativeFunction(*m_context, this, simulator, "device", QStringLiteral("Simulator.prototype.device"), 0, Device);
 
-    m_owner.addScriptMethods(m_context.get());
+    // The peripheral file reaches the target as scripts do.
+    if (!m_owner.target())
+        throw common::HException(QStringLiteral("peripheral simulation needs the simulator's target"));
+    m_owner.target()->addScriptMethods(m_context.get());
     const ESValue target = m_context->get(m_context->global(), atoms::intern("TargetInterface"));
     m_targetObject = target.isObject() ? target.object : nullptr;
 

@@ -2,7 +2,8 @@
 #include "simulator/simulatedhmonitor.h"
 
 #include "simulator/peripheralsimulator.h"
-#include "target/programstate.h"
+#include "target/targetenvironment.h"
+#include "target/targetinterface.h"
 #include "common/boundedread.h"
 #include "common/hexception.h"
 #include "platform/platform.h"
@@ -49,10 +50,11 @@ QString reasonText(SimulatedHMonitor::StopReason reason, const QString &stopMess
 
 } // namespace
 
-SimulatedHMonitor::SimulatedHMonitor(target::ProgramState &state, QObject *parent, const QString &name,
+SimulatedHMonitor::SimulatedHMonitor(target::TargetEnvironment &environment, const QString &name,
                                      const QString &defaultPeripheralFile)
-    : target::HMonitor(0, parent, name), m_programState(state), m_peripheralFile(defaultPeripheralFile)
+    : m_environment(environment), m_peripheralFile(defaultPeripheralFile)
 {
+    setObjectName(name);
     registerProperty(QStringLiteral("enablePeripheralFile"), QStringLiteral("Peripherals"),
                      QStringLiteral("Enable Peripheral File"),
                      QStringLiteral("Enable JavaScript simulation of peripherals."), false);
@@ -121,7 +123,7 @@ void SimulatedHMonitor::setState(TargetState state)
     if (m_state == state)
         return;
     m_state = state;
-    emit stateChanged(state);
+    reportState(state);
 }
 
 void SimulatedHMonitor::requireConnected() const
@@ -135,10 +137,10 @@ std::unique_ptr<PeripheralBus> SimulatedHMonitor::loadPeripherals()
     m_loadedPeripheralFile.clear();
     if (!m_enablePeripheralFile || m_peripheralFile.isEmpty())
         return nullptr;
-    QFile file(project::expandMacros(m_programState.environmentMacros(), m_peripheralFile));
+    QFile file(project::expandMacros(m_environment.environmentMacros(), m_peripheralFile));
     // A peripheral file that cannot be read leaves the peripheral range on plain memory.
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        emit message(QStringLiteral("Simulating without peripherals: cannot open peripheral file \u201C%1\u201D: %2")
+        reportMessage(QStringLiteral("Simulating without peripherals: cannot open peripheral file \u201C%1\u201D: %2")
                          .arg(file.fileName(), file.errorString()));
         return nullptr;
     }
@@ -150,7 +152,7 @@ std::unique_ptr<PeripheralBus> SimulatedHMonitor::loadPeripherals()
         if (tooLarge)
             throw common::HException(common::tooLargeMessage(file.fileName(), common::kMaxScriptFileSize,
                                                              QStringLiteral("a peripheral file may have")));
-        emit message(QStringLiteral("Simulating without peripherals: cannot read peripheral file \u201C%1\u201D: %2")
+        reportMessage(QStringLiteral("Simulating without peripherals: cannot read peripheral file \u201C%1\u201D: %2")
                          .arg(file.fileName(), file.errorString()));
         return nullptr;
     }
@@ -160,8 +162,10 @@ std::unique_ptr<PeripheralBus> SimulatedHMonitor::loadPeripherals()
 
 QStringList SimulatedHMonitor::filesRead() const
 {
-    QStringList files = m_programState.inputFiles();
-    files << m_loadedPeripheralFile << m_peripheralInputFile << targetScriptFilePath();
+    QStringList files = m_environment.inputFiles();
+    files << m_loadedPeripheralFile << m_peripheralInputFile;
+    if (target())
+        files << target()->targetScriptFilePath();
     files.removeAll(QString());
     return files;
 }
@@ -251,7 +255,7 @@ bool SimulatedHMonitor::run(uint32_t address, bool release)
 void SimulatedHMonitor::reportNotStarted()
 {
     if (m_runCycleLimitSet)
-        emit message(QStringLiteral("Program not started: \u201CRun Cycle Limit\u201D is 0 (a value that is not a whole "
+        reportMessage(QStringLiteral("Program not started: \u201CRun Cycle Limit\u201D is 0 (a value that is not a whole "
                                     "decimal number of cycles, such as 1e6, 0x10 or 1,000, reads as 0)"));
 }
 
@@ -264,7 +268,7 @@ bool SimulatedHMonitor::runWithLimit()
 
 void SimulatedHMonitor::reportStop()
 {
-    emit message(QStringLiteral("Simulation stopped at %1 after %2 cycles: %3")
+    reportMessage(QStringLiteral("Simulation stopped at %1 after %2 cycles: %3")
                      .arg(formatAddress(m_stopAddress), groupedCycles(m_runCycles),
                           reasonText(m_stopReason, m_stopMessage)));
 }

@@ -8,7 +8,7 @@
 #include "simulator/runslice.h"
 #include "simulator/simulatorerror.h"
 #include "simulator/zeroedarray.h"
-#include "target/hmonitor.h"
+#include "target/deviceport.h"
 
 #include <QList>
 #include <QStringList>
@@ -17,13 +17,13 @@
 #include <vector>
 
 namespace zim::target {
-class ProgramState;
+class TargetEnvironment;
 }
 
 namespace zim::simulator {
 
 
-class SimulatedHMonitor : public target::HMonitor, public SimulatorObserver
+class SimulatedHMonitor : public target::DevicePort, public SimulatorObserver
 {
     Q_OBJECT
     Q_PROPERTY(bool enablePeripheralFile READ enablePeripheralFile WRITE setEnablePeripheralFile)
@@ -60,8 +60,9 @@ public:
     // Why the last run ended.
     enum class StopReason { None, Requested, Breakpoint, ErrorStop, CycleLimit, SelfJump, CpuOff };
 
-    // state supplies the macros of the peripheral file name (not owned, outlives the target).
-    SimulatedHMonitor(target::ProgramState &state, QObject *parent, const QString &name, const QString &defaultPeripheralFile);
+    // environment supplies the macros of the peripheral file name and the files the run reads
+    // (not owned, outlives the port).
+    SimulatedHMonitor(target::TargetEnvironment &environment, const QString &name, const QString &defaultPeripheralFile);
     ~SimulatedHMonitor() override;
 
     bool enablePeripheralFile() const { return m_enablePeripheralFile; }
@@ -152,7 +153,7 @@ public:
     uint32_t profileCount(uint32_t address) const;
 
 protected:
-    target::ProgramState &programState() const { return m_programState; }
+    target::TargetEnvironment &environment() const { return m_environment; }
     // The reset: clears the cycle counter and arms the reset-pending flag.
     virtual void resetCore();
     // Before every slice of instructions: the pending reset, interrupt polls and interrupt entry.
@@ -231,7 +232,7 @@ private:
     void takePeripheralReset();
 
     bool m_enablePeripheralFile = false;
-    target::ProgramState &m_programState;
+    target::TargetEnvironment &m_environment;
     QString m_peripheralFile;
     QString m_peripheralOutputFile;
     QString m_peripheralInputFile;

@@ -1,14 +1,19 @@
-// Start-up registration of the simulator targets with the target registry.
+// The simulator's row of the target registry.
 #pragma once
 
+#include "target/targetregistry.h"
+
+namespace zim::msp430 {
+class MSP430DeviceLibrary;
+}
 namespace zim::target {
-class ProgramState;
+class TargetEnvironment;
 }
 
 namespace zim::simulator {
 
-
-// Lets the registry create "MSP430Monitor" (short name "sim"). Call once before parsing the command line.
-void registerSimulatorTargets(target::ProgramState &state);
+// "MSP430Monitor" (short name "sim"): the core simulator, made over environment and devices
+// (not owned; both outlive every target the row makes).
+target::TargetRegistryEntry simulatorTarget(target::TargetEnvironment &environment, msp430::MSP430DeviceLibrary &devices);
 
 } // namespace zim::simulator

@@ -14,8 +14,6 @@ namespace zim::target {
 
 namespace {
 
-constexpr const char *unitBytes = "bytes";
-
 QString hex8(uint64_t value)
 {
     return QString::asprintf("0x%08llX", static_cast<unsigned long long>(value));
@@ -59,15 +57,19 @@ void DownloadExecutor::reportSection(const char *verb, const loadfile::LoadFileS
                                   .arg(QLatin1String(verb), common::sizeText(section.size()), first, dash, last));
 }
 
-void DownloadExecutor::openTask(const SpacePlan &space, const char *task)
+void DownloadExecutor::openTask(const SpacePlan &space, ProgressReport::Phase phase)
 {
+    m_phase = phase;
+    m_space = space.space;
+    m_total = space.total;
+    m_unit = ProgressReport::Unit::Bytes;
     if (space.total != 0)
-        emit m_target.progress(0, int(space.total), task, unitBytes);
+        emit m_target.progress(ProgressReport::open(phase, space.total, m_unit, space.space));
 }
 
 void DownloadExecutor::reportDone(uint32_t done)
 {
-    emit m_target.progress(int(done), -1, nullptr, nullptr);
+    emit m_target.progress(ProgressReport::advance(m_phase, done, m_total, m_unit, m_space));
 }
 
 void DownloadExecutor::erase(const SpacePlan &space, TargetMemoryInterface &memory)
@@ -76,26 +78,20 @@ void DownloadExecutor::erase(const SpacePlan &space, TargetMemoryInterface &memo
     case EraseMode::None:
         return;
     case EraseMode::Whole:
-        emit m_target.progress(0, int(space.total),
-                               space.space == 0 ? "Erasing entire FLASH memory" : "Erasing entire EEPROM memory",
-                               nullptr);
+        m_phase = ProgressReport::Phase::EraseAll;
+        m_space = space.space;
+        m_total = space.total;
+        m_unit = ProgressReport::Unit::None;
+        emit m_target.progress(ProgressReport::open(m_phase, space.total, m_unit, space.space));
         memory.eraseAll();
         reportDone(space.total);
         return;
     case EraseMode::Segments:
-        emit m_target.progress(0, int(space.total), "Erasing", unitBytes);
-        memory.beginErase();
-        try {
-            eraseSegments(space, memory);
-        } catch (...) {
-            // The exception in flight says what went wrong; a second failure here would hide it.
-            try {
-                memory.endErase();
-            } catch (...) {
-            }
-            throw;
-        }
-        memory.endErase();
+        openTask(space, ProgressReport::Phase::Erase);
+        // The task opens even for an empty space, as the bar shows every erase.
+        if (space.total == 0)
+            emit m_target.progress(ProgressReport::open(m_phase, 0, m_unit, space.space));
+        eraseInBracket(memory, [&] { eraseSegments(space, memory); });
         return;
     }
 }
@@ -131,7 +127,7 @@ void DownloadExecutor::program(const DownloadPlan &plan)
         TargetMemoryInterface &memory = memoryOf(space);
         const loadfile::LoadFileSectionList &sections = sectionsOf(space);
         erase(space, memory);
-        openTask(space, "Programming");
+        openTask(space, ProgressReport::Phase::Program);
         uint32_t done = 0;
         for (const SectionBlocks &steps : space.program) {
             const loadfile::LoadFileSectionInterface &section = *sections.at(steps.section);
@@ -154,7 +150,7 @@ bool DownloadExecutor::verify(const DownloadPlan &plan)
     for (const SpacePlan &space : plan.spaces) {
         TargetMemoryInterface &memory = memoryOf(space);
         const loadfile::LoadFileSectionList &sections = sectionsOf(space);
-        openTask(space, "Verifying");
+        openTask(space, ProgressReport::Phase::Verify);
         uint32_t done = 0;
         for (const SectionBlocks &steps : space.verify) {
             const loadfile::LoadFileSectionInterface &section = *sections.at(steps.section);
@@ -184,7 +180,7 @@ std::unique_ptr<UploadedLoadFile> DownloadExecutor::readBack(const DownloadPlan 
     for (const SpacePlan &space : plan.spaces) {
         TargetMemoryInterface &memory = memoryOf(space);
         const loadfile::LoadFileSectionList &sections = sectionsOf(space);
-        openTask(space, "Uploading");
+        openTask(space, ProgressReport::Phase::Upload);
         uint32_t done = 0;
         for (const SectionBlocks &steps : space.readBack) {
             const loadfile::LoadFileSectionInterface &section = *sections.at(steps.section);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "target/downloadplan.h"
+#include "target/progressreport.h"
 
 #include <memory>
 
@@ -33,11 +34,16 @@ private:
     void erase(const SpacePlan &space, TargetMemoryInterface &memory);
     void eraseSegments(const SpacePlan &space, TargetMemoryInterface &memory);
     void reportSection(const char *verb, const loadfile::LoadFileSectionInterface &section);
-    void openTask(const SpacePlan &space, const char *task);
+    void openTask(const SpacePlan &space, ProgressReport::Phase phase);
     void reportDone(uint32_t done);
 
     TargetInterface &m_target;
     const std::vector<PlanSpace> &m_spaces;
+    // The task being reported.
+    ProgressReport::Phase m_phase = ProgressReport::Phase::Program;
+    int m_space = 0;
+    uint32_t m_total = 0;
+    ProgressReport::Unit m_unit = ProgressReport::Unit::Bytes;
 };
 
 } // namespace zim::target

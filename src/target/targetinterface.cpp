@@ -1,4 +1,4 @@
-// The behaviour every target shares.
+// The facade every target shares, and what a device port reports through it.
 #include "target/targetinterface.h"
 
 #include "target/download.h"
@@ -25,28 +25,115 @@ const project::PropertyValue &TargetPropertyDefinitions::eraseAll()
     return value;
 }
 
-TargetInterface::TargetInterface(uint32_t flags, QObject *parent, const QString &name)
-    : ObjectTreeObject(parent),
-      script::ESClass("TargetInterface"),
-      m_flags(flags),
+DevicePort::~DevicePort() = default;
+
+QString DevicePort::formatAddress(uint32_t address) const
+{
+    return QString::asprintf("%04x", address);
+}
+
+void DevicePort::reportMessage(const QString &text) const
+{
+    if (m_target)
+        emit m_target->message(text);
+}
+
+void DevicePort::reportProgress(const ProgressReport &report) const
+{
+    if (m_target)
+        emit m_target->progress(report);
+}
+
+void DevicePort::reportState(TargetState state) const
+{
+    if (m_target)
+        emit m_target->stateChanged(state);
+}
+
+bool DevicePort::runResetScript() const
+{
+    return !m_target || m_target->runResetScript();
+}
+
+bool DevicePort::runAttachScript() const
+{
+    return !m_target || m_target->runAttachScript();
+}
+
+const char *progressTitle(const ProgressReport &report)
+{
+    switch (report.phase) {
+    case ProgressReport::Phase::EraseAll:
+        return report.space == 0 ? "Erasing entire FLASH memory" : "Erasing entire EEPROM memory";
+    case ProgressReport::Phase::Erase:
+        return "Erasing";
+    case ProgressReport::Phase::EraseSegments:
+        return "Erasing FLASH memory";
+    case ProgressReport::Phase::Program:
+        return "Programming";
+    case ProgressReport::Phase::Verify:
+        return "Verifying";
+    case ProgressReport::Phase::Upload:
+        return "Uploading";
+    }
+    return "";
+}
+
+const char *progressUnit(ProgressReport::Unit unit)
+{
+    switch (unit) {
+    case ProgressReport::Unit::Bytes:
+        return "bytes";
+    case ProgressReport::Unit::Sectors:
+        return "sectors";
+    case ProgressReport::Unit::None:
+        break;
+    }
+    return nullptr;
+}
+
+TargetInterface::TargetInterface(std::unique_ptr<DevicePort> port, const QString &name, TargetEnvironment *environment)
+    : script::ESClass("TargetInterface"),
+      m_port(std::move(port)),
+      m_environment(environment),
       m_deviceTypeBinding(std::make_unique<VeltObjectPropertyValue>(TargetPropertyDefinitions::deviceType(), this)),
       m_eraseAllBinding(std::make_unique<VeltObjectPropertyValue>(TargetPropertyDefinitions::eraseAll(), this))
 {
+    Q_ASSERT(m_port && !m_port->m_target);
     setObjectName(name);
+    m_port->m_target = this;
 }
 
-TargetInterface::~TargetInterface() = default;
+TargetInterface::~TargetInterface()
+{
+    m_port->m_target = nullptr;
+}
+
+QList<const QObject *> TargetInterface::propertyObjects() const
+{
+    return {this, m_port.get()};
+}
+
+QObject *TargetInterface::propertyOwner(const QString &property) const
+{
+    const QByteArray name = property.toUtf8();
+    if (metaObject()->indexOfProperty(name.constData()) >= 0)
+        return const_cast<TargetInterface *>(this);
+    if (m_port->metaObject()->indexOfProperty(name.constData()) >= 0)
+        return m_port.get();
+    return nullptr;
+}
 
 bool TargetInterface::describeProperty(const QString &property, PropertyRecord &record) const
 {
-    return ObjectTreeObject::describeProperty(property, record);
+    return ObjectTreeObject::describeProperty(property, record) || m_port->describeProperty(property, record);
 }
 
 bool TargetInterface::isPropertyVisible(const QString &property) const
 {
     if (property == QLatin1String("loaderEraseAll"))
-        return (m_flags & FlagEraseAll) != 0;
-    return true;
+        return (flags() & FlagEraseAll) != 0;
+    return m_port->isPropertyVisible(property);
 }
 
 const VeltObjectPropertyValue *TargetInterface::propertyDefinition(const QString &property) const
@@ -55,7 +142,7 @@ const VeltObjectPropertyValue *TargetInterface::propertyDefinition(const QString
         return m_deviceTypeBinding.get();
     if (property == QLatin1String("loaderEraseAll"))
         return m_eraseAllBinding.get();
-    return nullptr;
+    return m_port->propertyDefinition(property);
 }
 
 void TargetInterface::download(loadfile::LoadFileInterface &file, const QString &fileName, bool check)
@@ -76,11 +163,6 @@ void TargetInterface::checkSectionsFit(loadfile::LoadFileInterface &file)
 bool TargetInterface::verify(loadfile::LoadFileInterface &file, const QString &fileName)
 {
     return verifyFile(*this, file, fileName);
-}
-
-QString TargetInterface::formatAddress(uint32_t address) const
-{
-    return QString::asprintf("%04x", address);
 }
 
 } // namespace zim::target

@@ -1,13 +1,17 @@
-// TargetInterface: the loader's handle on one way of reaching an MSP430. Concrete targets
-// supply connection, reset and run control and their memory interfaces; download, verify
-// and upload work through those memory interfaces for every target alike.
-// Failures of operations are HExceptions.
+// TargetInterface: the loader's handle on one way of reaching an MSP430. One facade for every
+// target: it holds the driver's DevicePort and does over it what is the same for all of them:
+// the state it reports, the two common properties, the script methods, the download, verify
+// and upload procedures with their brackets, the erase protocol and the project's reset and
+// attach scripts. Failures of operations are HExceptions.
 #pragma once
 
 #include "script/esclass.h"
+#include "target/deviceport.h"
 #include "target/objecttreeobject.h"
+#include "target/progressreport.h"
 #include "target/veltobjectpropertyvalue.h"
 
+#include <QList>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -21,7 +25,7 @@ class PropertyValue;
 
 namespace zim::target {
 
-class ProgramState;
+class TargetEnvironment;
 class TargetMemoryInterface;
 class TargetRegisterInterface;
 
@@ -34,17 +38,8 @@ class TargetInterface : public ObjectTreeObject, public script::ESClass
     Q_PROPERTY(bool loaderEraseAll READ loaderEraseAll WRITE setLoaderEraseAll)
 
 public:
-    enum TargetState {
-        TargetConnected = 0,
-        TargetDisconnected = 1,
-        TargetNotConnected = 2,
-        TargetRunning = 3,
-        TargetStopped = 4,
-    };
-    Q_ENUM(TargetState)
-
-    // Flag bit: the target offers the Erase All property.
-    static constexpr uint32_t FlagEraseAll = 0x100;
+    using TargetState = DevicePort::TargetState;
+    static constexpr uint32_t FlagEraseAll = DevicePort::FlagEraseAll;
     // Message kinds carried by message(text, kind).
     static constexpr int MessageCompletion = 0x100;
     static constexpr int MessageFailure = 0x104;
@@ -59,99 +54,95 @@ public:
     // memory.
     static constexpr uint32_t kMaxScriptTransfer = 0x100000;
 
-    TargetInterface(uint32_t flags, QObject *parent, const QString &name);
+    // environment supplies the project selection and script system of the reset and attach
+    // scripts (not owned; nullptr: the target runs none).
+    TargetInterface(std::unique_ptr<DevicePort> port, const QString &name, TargetEnvironment *environment = nullptr);
     ~TargetInterface() override;
 
-    // The program state whose project selection and script system the reset and attach
-    // scripts use; the registry sets it on every target it makes. Not owned.
-    void setProgramState(ProgramState *state) { m_programState = state; }
+    DevicePort &port() const { return *m_port; }
+    // The port as the driver class T, or nullptr.
+    template<typename T> T *portAs() const { return qobject_cast<T *>(m_port.get()); }
 
-    QString deviceType() const { return m_deviceType; }
+    QString deviceType() const { return m_port->deviceType(); }
     bool loaderEraseAll() const { return m_eraseAll; }
     void setLoaderEraseAll(bool eraseAll) { m_eraseAll = eraseAll; }
 
-    // Presentation.
-    virtual bool isActive() const { return isConnected(); }
+    // Presentation: the facade's properties first, then the port's, each list in declaration
+    // order from the most basic class on. propertyOwner is the object that holds a property.
+    QList<const QObject *> propertyObjects() const;
+    QObject *propertyOwner(const QString &property) const;
     bool describeProperty(const QString &property, PropertyRecord &record) const override;
-    virtual bool isPropertyVisible(const QString &property) const;
+    bool isPropertyVisible(const QString &property) const;
     // The binding that presents the property, or nullptr.
-    virtual const VeltObjectPropertyValue *propertyDefinition(const QString &property) const;
+    const VeltObjectPropertyValue *propertyDefinition(const QString &property) const;
 
-    // Connection; these hide QObject::connect/disconnect, so signal wiring inside targets
-    // names QObject::connect explicitly.
-    virtual void connect() = 0;
-    virtual void disconnect() = 0;
-    virtual bool isConnected() const = 0;
+    // Connection; these hide QObject::connect/disconnect, so signal wiring names
+    // QObject::connect explicitly.
+    void prepareConnect() { m_port->prepareConnect(); }
+    void connect() { m_port->connect(); }
+    void disconnect() { m_port->disconnect(); }
+    bool isConnected() const { return m_port->isConnected(); }
+    bool isActive() const { return isConnected(); }
 
-    // Memory space 0, the memory scripts use, memory space 1 (or nullptr), the registers (or nullptr).
-    virtual TargetMemoryInterface *mainMemory() = 0;
-    virtual TargetMemoryInterface *memory() = 0;
-    virtual TargetMemoryInterface *secondMemory() { return nullptr; }
-    virtual TargetRegisterInterface *registers() { return nullptr; }
+    TargetMemoryInterface *mainMemory() { return m_port->mainMemory(); }
+    TargetMemoryInterface *memory() { return m_port->memory(); }
+    TargetMemoryInterface *secondMemory() { return m_port->secondMemory(); }
+    TargetRegisterInterface *registers() { return m_port->registers(); }
+    uint32_t flags() const { return m_port->flags(); }
 
-    virtual uint32_t flags() const { return m_flags; }
+    bool reset(bool stop) { return m_port->reset(stop); }
+    bool go() { return m_port->go(); }
+    bool run(uint32_t address, bool release) { return m_port->run(address, release); }
+    bool stop() { return m_port->stop(); }
+    bool waitForStop(int timeoutMs) { return m_port->waitForStop(timeoutMs); }
 
-    // Run control. reset(true) leaves the device stopped; reset(false) lets it run.
-    virtual bool reset(bool stop) = 0;
-    virtual bool go() = 0;
-    // Starts the loaded program; release leaves the device running without the debugger.
-    virtual bool run(uint32_t address, bool release) = 0;
     // The project's reset and attach scripts, run in the loader's script system with the
     // target script file of the project before them. True at once when the project gives no
     // script (or there is no project); a failing script is an HException. A reset or attach
     // that a running target script causes runs no script again.
-    virtual bool runResetScript();
-    virtual bool runAttachScript();
+    bool runResetScript();
+    bool runAttachScript();
     // The path of that target script file for the run's project and configuration; empty
     // without a project, configuration or file.
     QString targetScriptFilePath() const;
-    virtual bool stop() = 0;
-    virtual bool waitForStop(int timeoutMs) = 0;
 
     // Bracket a load; calls nest (the loader brackets download and verify, which bracket themselves).
-    virtual void beginLoad() {}
-    virtual void endLoad() {}
+    void beginLoad() { m_port->beginLoad(); }
+    void endLoad() { m_port->endLoad(); }
 
-    virtual void download(loadfile::LoadFileInterface &file, const QString &fileName, bool check);
+    void download(loadfile::LoadFileInterface &file, const QString &fileName, bool check);
     // Reads back the ranges of file's sections into a new load file of the same layout.
-    virtual std::unique_ptr<loadfile::LoadFileInterface> upload(loadfile::LoadFileInterface &file, const QString &fileName);
+    std::unique_ptr<loadfile::LoadFileInterface> upload(loadfile::LoadFileInterface &file, const QString &fileName);
     // Throws when a section does not lie inside one range of its memory's map.
-    virtual void checkSectionsFit(loadfile::LoadFileInterface &file);
-    virtual bool verify(loadfile::LoadFileInterface &file, const QString &fileName);
+    void checkSectionsFit(loadfile::LoadFileInterface &file);
+    bool verify(loadfile::LoadFileInterface &file, const QString &fileName);
 
     // Defines the global TargetInterface of context (not enumerable) with the script methods.
     // Any number of contexts may hold the target at once; the target must outlive them or
     // stay alive while their objects can still be called (see hasScriptObjects).
-    virtual void addScriptMethods(script::ESContext *context);
+    void addScriptMethods(script::ESContext *context);
     // True once addScriptMethods has put the target into a context.
     bool hasScriptObjects() const { return m_hasScriptObjects; }
     // The dispatch of the script methods; failures are HExceptions or script errors.
     void call(script::ESContext &context, script::ESObject *function, const script::ESValue &thisValue, int count,
               script::ESValue *args) override;
-    virtual bool eraseAllBeforeDownload() const { return m_eraseAll; }
-    virtual bool canDownload() { return true; }
-    // "%04x" of the address.
-    virtual QString formatAddress(uint32_t address) const;
-    virtual void prepareConnect() {}
+    bool eraseAllBeforeDownload() const { return m_eraseAll; }
+    bool canDownload() { return m_port->canDownload(); }
+    QString formatAddress(uint32_t address) const { return m_port->formatAddress(address); }
 
 public slots:
-    virtual void raiseInterrupt(int n) { Q_UNUSED(n); }
+    void raiseInterrupt(int n) { m_port->raiseInterrupt(n); }
 
 signals:
-    void stateChanged(const TargetInterface::TargetState &state);
+    void stateChanged(zim::target::DevicePort::TargetState state);
     void commRXReady();
-    // step, steps, task, units: progress(0, total, task, units) opens a task;
-    // progress(done, -1, nullptr, nullptr) reports what is finished.
-    void progress(int step, int steps, const char *task, const char *units);
+    void progress(const zim::target::ProgressReport &report);
     void message(const QString &text);
     void message(const QString &text, int kind);
     void error(const QString &text);
     void success(const QString &text);
     void beginGroup(const QString &text, int kind);
     void endGroup(const QString &text);
-
-protected:
-    void setDeviceType(const QString &type) { m_deviceType = type; }
 
 private:
     // runResetScript and runAttachScript: the script text of property, announced by
@@ -160,22 +151,13 @@ private:
     script::ESValue callScriptMethod(script::ESContext &context, ScriptMethod method, int count, script::ESValue *args);
     TargetMemoryInterface &scriptMemory();
 
-    uint32_t m_flags;
-    ProgramState *m_programState = nullptr;
+    std::unique_ptr<DevicePort> m_port;
+    TargetEnvironment *m_environment;
     bool m_hasScriptObjects = false;
     bool m_runningTargetScript = false;
-    QString m_deviceType;
     bool m_eraseAll = false;
     std::unique_ptr<VeltObjectPropertyValue> m_deviceTypeBinding;
     std::unique_ptr<VeltObjectPropertyValue> m_eraseAllBinding;
-};
-
-// Targets that can take TEVO executables.
-class TEVOTargetInterface : public TargetInterface
-{
-    Q_OBJECT
-public:
-    using TargetInterface::TargetInterface;
 };
 
 // Program-wide definitions of the two properties every target has.

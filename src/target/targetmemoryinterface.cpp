@@ -233,4 +233,19 @@ void TargetMemoryInterface::addMemoryRange(uint32_t first, uint32_t last)
     m_memoryMap.insert(pos, range);
 }
 
+void eraseInBracket(TargetMemoryInterface &memory, const std::function<void()> &erase)
+{
+    memory.beginErase();
+    try {
+        erase();
+    } catch (...) {
+        try {
+            memory.endErase();
+        } catch (...) {
+        }
+        throw;
+    }
+    memory.endErase();
+}
+
 } // namespace zim::target

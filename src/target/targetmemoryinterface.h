@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <cstdint>
+#include <functional>
 
 namespace zim::target {
 
@@ -93,5 +94,9 @@ private:
     bool m_erasable;
     int m_addressDisplayWidth;
 };
+
+// The one erase bracket: beginErase, erase, endErase. When erase throws, endErase still runs
+// and a failure of its own is dropped, so that the first failure is the one reported.
+void eraseInBracket(TargetMemoryInterface &memory, const std::function<void()> &erase);
 
 } // namespace zim::target

@@ -1,14 +1,14 @@
-// The registry of target interfaces: creates them by class name, finds class names by short
-// name, and lists them for the usage text. Target folders register their creators at start-up.
+// The registry of target interfaces: one row of data per target (names, description and the
+// function that makes it), given by the program's composition root in listing order.
 #pragma once
 
 #include <QList>
-#include <QObject>
+#include <QString>
 #include <functional>
+#include <memory>
 
 namespace zim::target {
 
-class ProgramState;
 class TargetInterface;
 
 struct TargetRegistryEntry
@@ -17,36 +17,26 @@ struct TargetRegistryEntry
     const char *shortName; // nullptr when the class has none
     const char *description;
     bool needsSolution;
+    // Makes a new target; empty for a target that is listed but not built into this program.
+    std::function<std::unique_ptr<TargetInterface>()> create;
 };
 
 class TargetInterfaceFactory
 {
 public:
-    // Makes a target that reads its settings from state.
-    using Creator = std::function<TargetInterface *(ProgramState &state, QObject *parent)>;
+    TargetInterfaceFactory() = default;
+    explicit TargetInterfaceFactory(QList<TargetRegistryEntry> entries) : m_entries(std::move(entries)) {}
 
-    virtual ~TargetInterfaceFactory() = default;
-    // A new target of exactly that class name (case-sensitive), or nullptr.
-    virtual TargetInterface *create(const QString &className, ProgramState &state, QObject *parent);
+    // A new target of exactly that class name (case-sensitive), or nullptr for an unknown
+    // class or one that cannot be made.
+    std::unique_ptr<TargetInterface> create(const QString &className) const;
 
     const QList<TargetRegistryEntry> &entries() const { return m_entries; }
     // The class name of the first entry whose short name equals name exactly, or an empty string.
     QString classForShortName(const QString &name) const;
 
-    // Lets the folder that implements className construct it. A listed class without a creator
-    // is created as nothing.
-    void registerCreator(const char *className, Creator creator);
-
-protected:
+private:
     QList<TargetRegistryEntry> m_entries;
-    QList<std::pair<QString, Creator>> m_creators;
-};
-
-class MSP430TargetInterfaceFactory : public TargetInterfaceFactory
-{
-public:
-    MSP430TargetInterfaceFactory();
-    TargetInterface *create(const QString &className, ProgramState &state, QObject *parent) override;
 };
 
 } // namespace zim::target

@@ -11,7 +11,7 @@
 #include "project/propertyvalue.h"
 #include "script/escontext.h"
 #include "script/esnativeclasses.h"
-#include "target/programstate.h"
+#include "target/targetenvironment.h"
 #include "target/targetmemoryinterface.h"
 
 #include <QFileInfo>
@@ -184,16 +184,11 @@ ESValue TargetInterface::callScriptMethod(ESContext &context, ScriptMethod metho
         TargetMemoryInterface &m = scriptMemory();
         const uint32_t from = address();
         const uint32_t bytes = context.toUint32(arg(1));
-        uint32_t start = 0;
-        uint32_t length = 0;
-        m.beginErase();
-        try {
+        eraseInBracket(m, [&] {
+            uint32_t start = 0;
+            uint32_t length = 0;
             m.eraseRange(from, bytes, start, length);
-        } catch (...) {
-            m.endErase();
-            throw;
-        }
-        m.endErase();
+        });
         return ESValue();
     }
     case ScriptMethod::delay: {
@@ -202,7 +197,10 @@ ESValue TargetInterface::callScriptMethod(ESContext &context, ScriptMethod metho
         uint64_t left = requested > 0 ? uint64_t(std::min(requested, 1e15)) : 0;
         while (left > 0 && context.keepRunning()) {
             const unsigned step = unsigned(std::min<uint64_t>(left, 10));
-            platform::sleepMs(step);
+            if (m_environment)
+                m_environment->clock().sleep(step);
+            else
+                platform::sleepMs(step);
             left -= step;
         }
         return ESValue();
@@ -233,16 +231,16 @@ bool TargetInterface::runAttachScript()
 
 QString TargetInterface::targetScriptFilePath() const
 {
-    TargetScriptHost *host = m_programState ? m_programState->scriptHost() : nullptr;
+    TargetScriptHost *host = m_environment ? m_environment->scriptHost() : nullptr;
     project::ProjectElement *project = host ? host->currentProject() : nullptr;
     const QString configuration = host ? host->configName() : QString();
     if (!project || configuration.isEmpty())
         return QString();
-    const project::ProjectSystem &projects = m_programState->projectSystem();
+    const project::ProjectSystem &projects = m_environment->projectSystem();
     project::ProjectElement *file = findTargetScriptFile(projects, project, configuration);
     if (!file)
         return QString();
-    QString path = project::expandMacros(m_programState->buildSystem().buildMacros(file, configuration), file->filePath());
+    QString path = project::expandMacros(m_environment->buildSystem().buildMacros(file, configuration), file->filePath());
     if (QFileInfo(path).isRelative())
         path = project::BuildSystem::projectDirectory(file) + QLatin1Char('/') + path;
     return path;
@@ -253,11 +251,11 @@ bool TargetInterface::runTargetScript(const project::PropertyValue &property, co
     // A script that resets the target would otherwise run itself again without end.
     if (m_runningTargetScript)
         return true;
-    TargetScriptHost *host = m_programState ? m_programState->scriptHost() : nullptr;
+    TargetScriptHost *host = m_environment ? m_environment->scriptHost() : nullptr;
     project::ProjectElement *project = host ? host->currentProject() : nullptr;
     const QString configuration = host ? host->configName() : QString();
     const bool selected = project && !configuration.isEmpty();
-    const project::ProjectSystem *projects = m_programState ? &m_programState->projectSystem() : nullptr;
+    const project::ProjectSystem *projects = m_environment ? &m_environment->projectSystem() : nullptr;
 
     const QString text = selected ? projects->propertyValue(project, property, configuration) : property.defaultValue();
     if (text.isEmpty())

@@ -1,9 +1,11 @@
 // Test doubles for the target framework: a memory that keeps its bytes in a map and logs every
-// call, a target built on one or two of them, and a load file made of in-memory sections.
+// call, a device port built on one or two of them with the target facade over it, and a load
+// file made of in-memory sections.
 #pragma once
 
 #include "common/hexception.h"
 #include "loadfile/loadfileinterface.h"
+#include "target/deviceport.h"
 #include "target/targetinterface.h"
 #include "target/targetmemoryinterface.h"
 
@@ -115,14 +117,13 @@ private:
     QStringList &m_log;
 };
 
-// A target whose memories are FakeMemory objects; it logs its load brackets and run control
-// and, when asked, the group and completion signals the procedures emit.
-// No Q_OBJECT: it adds no signals or properties, and tests connect lambdas.
-class FakeTarget : public zim::target::TargetInterface
+// A device port whose memories are FakeMemory objects; it logs its load brackets and run
+// control.
+class FakePort : public zim::target::DevicePort
 {
 public:
-    explicit FakeTarget(QObject *parent = nullptr, bool withSecondMemory = false)
-        : zim::target::TargetInterface(FlagEraseAll, parent, QStringLiteral("Fake Target")), main(QStringLiteral("main"), log, true)
+    explicit FakePort(bool withSecondMemory)
+        : zim::target::DevicePort(FlagEraseAll), main(QStringLiteral("main"), log, true)
     {
         if (withSecondMemory)
             second.emplace(QStringLiteral("second"), log, true);
@@ -132,20 +133,6 @@ public:
     FakeMemory main;
     std::optional<FakeMemory> second;
     bool connected = false;
-
-    // Appends every kind-carrying message and group signal to the log.
-    void logSignals()
-    {
-        QObject::connect(this, qOverload<const QString &, int>(&zim::target::TargetInterface::message), this,
-                         [this](const QString &text, int kind) {
-                             log.append(QStringLiteral("message %1 %2").arg(text).arg(kind, 0, 16));
-                         });
-        QObject::connect(this, &zim::target::TargetInterface::beginGroup, this, [this](const QString &text, int kind) {
-            log.append(QStringLiteral("beginGroup %1 %2").arg(text).arg(kind, 0, 16));
-        });
-        QObject::connect(this, &zim::target::TargetInterface::endGroup, this,
-                         [this](const QString &text) { log.append(QStringLiteral("endGroup ") + text); });
-    }
 
     void connect() override
     {
@@ -159,7 +146,6 @@ public:
     }
     bool isConnected() const override { return connected; }
     zim::target::TargetMemoryInterface *mainMemory() override { return &main; }
-    zim::target::TargetMemoryInterface *memory() override { return &main; }
     zim::target::TargetMemoryInterface *secondMemory() override { return second ? &*second : nullptr; }
     bool reset(bool stop) override
     {
@@ -176,6 +162,43 @@ public:
     bool waitForStop(int) override { return true; }
     void beginLoad() override { log.append(QStringLiteral("beginLoad")); }
     void endLoad() override { log.append(QStringLiteral("endLoad")); }
+};
+
+// The target facade over a FakePort, with the port's log and memories at hand; when asked, it
+// also logs the group and completion signals the procedures emit.
+class FakeTarget : public zim::target::TargetInterface
+{
+public:
+    explicit FakeTarget(zim::target::TargetEnvironment *environment = nullptr, bool withSecondMemory = false)
+        : FakeTarget(std::make_unique<FakePort>(withSecondMemory), environment)
+    {
+    }
+    explicit FakeTarget(std::unique_ptr<FakePort> port, zim::target::TargetEnvironment *environment = nullptr)
+        : zim::target::TargetInterface(std::move(port), QStringLiteral("Fake Target"), environment),
+          log(fakePort().log), main(fakePort().main), second(fakePort().second), connected(fakePort().connected)
+    {
+    }
+
+    FakePort &fakePort() const { return static_cast<FakePort &>(port()); }
+
+    QStringList &log;
+    FakeMemory &main;
+    std::optional<FakeMemory> &second;
+    bool &connected;
+
+    // Appends every kind-carrying message and group signal to the log.
+    void logSignals()
+    {
+        QObject::connect(this, qOverload<const QString &, int>(&zim::target::TargetInterface::message), this,
+                         [this](const QString &text, int kind) {
+                             log.append(QStringLiteral("message %1 %2").arg(text).arg(kind, 0, 16));
+                         });
+        QObject::connect(this, &zim::target::TargetInterface::beginGroup, this, [this](const QString &text, int kind) {
+            log.append(QStringLiteral("beginGroup %1 %2").arg(text).arg(kind, 0, 16));
+        });
+        QObject::connect(this, &zim::target::TargetInterface::endGroup, this,
+                         [this](const QString &text) { log.append(QStringLiteral("endGroup ") + text); });
+    }
 };
 
 // A load file over sections given by the test.

@@ -23,7 +23,8 @@
 
 #include "platform/platform.h"
 #include "simulator/msp430monitor.h"
-#include "target/programstate.h"
+#include "msp430/msp430devices.h"
+#include "target/targetenvironment.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -230,8 +231,9 @@ int main(int argc, char **argv)
 
     QTemporaryDir dir;
     ProgramGenerator generator(seed);
-    zim::target::ProgramState state(zim::platform::executablePath());
-    zim::simulator::MSP430Monitor sim(state);
+    zim::target::TargetEnvironment state(zim::platform::executablePath());
+    zim::msp430::MSP430DeviceLibrary devices(state.environmentMacros());
+    zim::simulator::MSP430Monitor sim(state, devices);
     sim.connect();
     if (trace >= 0) {
         GeneratedProgram program;

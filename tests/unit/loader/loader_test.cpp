@@ -24,11 +24,11 @@ namespace {
 // Keeps the FakeTarget most recently made by the registry.
 QPointer<FakeTarget> lastTarget;
 
-void useFakeTargets(zim::target::ProgramState &state)
+void useFakeTargets(zim::loader::ProgramState &state)
 {
-    state.targetFactory().registerCreator("MSP430Monitor", [](zim::target::ProgramState &, QObject *parent) {
-        auto *target = new FakeTarget(parent);
-        lastTarget = target;
+    replaceTarget(state, "MSP430Monitor", [&state] {
+        auto target = std::make_unique<FakeTarget>(&state);
+        lastTarget = target.get();
         return target;
     });
 }
@@ -121,12 +121,11 @@ struct OwnLoader
     CapturedStream out;
     zim::loader::ConsoleOutput console{out.file()};
     TestState state;
-    zim::target::MSP430TargetInterfaceFactory &targets = state.targetFactory();
     zim::loader::Loader loader{console, state};
 
     OwnLoader()
     {
-        targets.registerCreator("MSP430Monitor", [](zim::target::ProgramState &, QObject *parent) { return new FakeTarget(parent); });
+        replaceTarget(state, "MSP430Monitor", [this] { return std::make_unique<FakeTarget>(&state); });
     }
 };
 
@@ -148,15 +147,15 @@ TEST(LoaderOperations, RefuseWithoutTargetConnectionOrFile)
 }
 
 // Records whether it was still connected when destroyed.
-class TrackedTarget : public FakeTarget
+class TrackedPort : public FakePort
 {
 public:
-    explicit TrackedTarget(QObject *parent, std::vector<std::string> &events) : FakeTarget(parent), m_events(events) {}
-    ~TrackedTarget() override { m_events.push_back(connected ? "destroyed connected" : "destroyed"); }
+    explicit TrackedPort(std::vector<std::string> &events) : FakePort(false), m_events(events) {}
+    ~TrackedPort() override { m_events.push_back(connected ? "destroyed connected" : "destroyed"); }
     void disconnect() override
     {
         m_events.push_back("disconnect");
-        FakeTarget::disconnect();
+        FakePort::disconnect();
     }
 
 private:
@@ -168,9 +167,9 @@ TEST(LoaderOperations, SetTargetDisconnectsAndDestroysTheOldOne)
     std::vector<std::string> events;
     {
         OwnLoader own;
-        own.targets.registerCreator("MSP430Monitor", [&](zim::target::ProgramState &, QObject *parent) {
+        replaceTarget(own.state, "MSP430Monitor", [&] {
             events.push_back("created");
-            return new TrackedTarget(parent, events);
+            return std::make_unique<FakeTarget>(std::make_unique<TrackedPort>(events), &own.state);
         });
         zim::loader::Loader &loader = own.loader;
         loader.SetTarget(QStringLiteral("sim"));

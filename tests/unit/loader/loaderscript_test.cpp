@@ -49,9 +49,10 @@ struct LoaderScripts : testing::Test
 
     void SetUp() override
     {
-        state.targetFactory().registerCreator("MSP430Monitor", [this](zim::target::ProgramState &, QObject *parent) {
-            made.push_back(new FakeTarget(parent));
-            return made.back();
+        replaceTarget(state, "MSP430Monitor", [this] {
+            auto target = std::make_unique<FakeTarget>(&state);
+            made.push_back(target.get());
+            return target;
         });
     }
 

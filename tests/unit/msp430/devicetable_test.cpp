@@ -2,7 +2,7 @@
 // facts of TI's chip data, the msp430mcu memory maps and the datasheets.
 #include "msp430/msp430devices.h"
 
-#include "fakes/teststate.h"
+#include "fakes/testenvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +15,9 @@ namespace {
 class RealDevicesTest : public testing::Test
 {
 protected:
-    TestState m_state;
-    zim::msp430::MSP430DevicesGuard m_guard{m_state};
+    TestEnvironment m_state;
+    zim::msp430::MSP430DeviceLibrary m_library{m_state.environmentMacros()};
+    zim::msp430::MSP430DevicesGuard m_guard{m_library};
     zim::msp430::MSP430DeviceDatabase *m_devices = m_guard.devices();
 };
 

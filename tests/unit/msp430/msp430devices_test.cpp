@@ -2,7 +2,7 @@
 #include "msp430/msp430devices.h"
 
 #include "common/hexception.h"
-#include "fakes/teststate.h"
+#include "fakes/testenvironment.h"
 #include "project/propertygroups.h"
 
 #include <gmock/gmock.h>
@@ -38,9 +38,10 @@ protected:
 
     void useFake(const QString &variant) { useVeltDir(kFakes + '/' + variant); }
     void useVeltDir(const QString &dir) { m_state.environmentMacros()[QStringLiteral("VeltDir")] = dir; }
-    zim::msp430::MSP430DeviceLibrary &library() { return m_state.service<zim::msp430::MSP430DeviceLibrary>(); }
+    zim::msp430::MSP430DeviceLibrary &library() { return m_library; }
 
-    TestState m_state;
+    TestEnvironment m_state;
+    zim::msp430::MSP430DeviceLibrary m_library{m_state.environmentMacros()};
 };
 
 TEST_F(DevicesLibraryTest, TwoUsersShareOneLoadAndTheLastReleaseUnloads)
@@ -72,7 +73,7 @@ TEST_F(DevicesLibraryTest, AMissingLibraryNamesTheExpandedPath)
 
     // Nothing stays behind: the next acquire with a good library loads it afresh.
     useFake(QStringLiteral("full"));
-    zim::msp430::MSP430DevicesGuard guard(m_state);
+    zim::msp430::MSP430DevicesGuard guard(m_library);
     EXPECT_EQ(counter("ZIM_FAKE_DEVICES_LOADS"), 1);
 }
 

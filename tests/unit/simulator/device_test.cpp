@@ -25,10 +25,11 @@ protected:
     std::unique_ptr<zim::simulator::MSP430Monitor> simulatorFor(const QString &device)
     {
         m_state.setSelectedDevice(device);
-        return std::make_unique<zim::simulator::MSP430Monitor>(m_state);
+        return std::make_unique<zim::simulator::MSP430Monitor>(m_state, m_devices);
     }
 
-    TestState m_state;
+    TestEnvironment m_state;
+    zim::msp430::MSP430DeviceLibrary m_devices{m_state.environmentMacros()};
 };
 
 TEST_F(DeviceTest, LimitsComeFromTheFirstKnownIdentifyString)

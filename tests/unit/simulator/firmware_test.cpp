@@ -3,7 +3,7 @@
 // test 8 onwards needs USART interrupts and timers, which the shipped peripheral model supplies.
 // Contiki images of x1xx, x2xx and F5xx devices run with the shipped model as their device has
 // it: the vector layout of their family, and no peripherals at all for the F5xx family.
-#include "fakes/teststate.h"
+#include "testsimulator.h"
 #include "simulatortestutil.h"
 
 #include "loadfile/intelhexloadfile.h"
@@ -36,20 +36,21 @@ ModelRun runWithPeripherals(const QString &hex, const QString &device, uint64_t 
     QTemporaryDir dir;
     EXPECT_TRUE(dir.isValid());
     const QString outputName = dir.filePath(QStringLiteral("output.txt"));
-    TestState state;
+    TestSimulator<> simulator;
+    TestEnvironment &state = simulator.state;
     // A project device of that name whose identify string is the device table's name.
     zim::project::PropertyGroup target{QStringLiteral("Target"), {}};
     target.entries.append({device, {{QStringLiteral("msp430_identify_string"), device}}});
     state.propertyGroups().addGroup(target);
     state.setSelectedDevice(device);
-    zim::simulator::MSP430Monitor sim(state);
+    zim::simulator::MSP430Monitor &sim = simulator.sim;
     sim.setEnablePeripheralFile(true);
     sim.setPeripheralFile(peripheralFile);
     sim.setPeripheralOutputFile(outputName);
     sim.connect();
     zim::loadfile::IntelHexLoadFile file(hex);
     sim.reset(true);
-    sim.download(file, hex, true);
+    simulator.target.download(file, hex, true);
     sim.reset(true);
     EXPECT_EQ(sim.deviceType(), device);
     ModelRun run;
@@ -106,7 +107,10 @@ private:
 class CputestMonitor : public zim::simulator::MSP430Monitor
 {
 public:
-    explicit CputestMonitor(zim::target::ProgramState &state) : zim::simulator::MSP430Monitor(state) {}
+    CputestMonitor(zim::target::TargetEnvironment &state, zim::msp430::MSP430DeviceLibrary &devices)
+        : zim::simulator::MSP430Monitor(state, devices)
+    {
+    }
     QByteArray uart;
 
 protected:
@@ -120,12 +124,12 @@ TEST(Firmware, CputestPassesItsCpuChecks)
     if (!QFile::exists(hex) || !expectedFile.open(QIODevice::ReadOnly))
         GTEST_SKIP() << "no firmware in " << kShared.toStdString();
 
-    TestState state;
-    CputestMonitor sim(state);
+    TestSimulator<CputestMonitor> simulator;
+    CputestMonitor &sim = simulator.sim;
     sim.connect();
     zim::loadfile::IntelHexLoadFile file(hex);
     sim.reset(true);
-    sim.download(file, hex, true);
+    simulator.target.download(file, hex, true);
     sim.reset(true);
     const QByteArray lastCpuTest = "TEST 8: Bit USART Operations\n";
     for (int slice = 0; slice < 100 && !sim.uart.contains(lastCpuTest); ++slice)
@@ -157,9 +161,9 @@ TEST(Firmware, CputestWithThePeripheralModelPrintsTheReferenceTranscript)
     ASSERT_TRUE(dir.isValid());
     const QString uart = dir.filePath(QStringLiteral("uart.txt"));
 
-    TestState state;
-    state.setSelectedDevice(QStringLiteral("MSP430F1611"));
-    zim::simulator::MSP430Monitor sim(state);
+    TestSimulator<> simulator;
+    simulator.state.setSelectedDevice(QStringLiteral("MSP430F1611"));
+    zim::simulator::MSP430Monitor &sim = simulator.sim;
     sim.setEnablePeripheralFile(true);
     sim.setPeripheralFile(QStringLiteral(ZIM_SOURCE_DIR "/data/targets/msp430peripherals.js"));
     sim.setPeripheralOutputFile(uart);
@@ -168,7 +172,7 @@ TEST(Firmware, CputestWithThePeripheralModelPrintsTheReferenceTranscript)
     sim.connect();
     zim::loadfile::IntelHexLoadFile file(hex);
     sim.reset(true);
-    sim.download(file, hex, true);
+    simulator.target.download(file, hex, true);
     sim.reset(true);
     sim.runFor(4000000);
     sim.disconnect();

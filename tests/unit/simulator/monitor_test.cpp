@@ -75,7 +75,7 @@ TEST_F(MonitorTest, RunStopsWhenTheProgramJumpsToItself)
     EXPECT_EQ(sim.runFor(1000), zim::simulator::SimulatedHMonitor::StopReason::SelfJump);
     EXPECT_EQ(sim.stopAddress(), kCode + 8);
     EXPECT_EQ(sim.cycles(), 2u + 3 * (1 + 2) + 2);
-    EXPECT_EQ(sim.state(), zim::target::TargetInterface::TargetStopped);
+    EXPECT_EQ(sim.state(), zim::target::DevicePort::TargetStopped);
 }
 
 TEST_F(MonitorTest, SelfJumpWithInterruptsEnabledRunsToTheLimit)

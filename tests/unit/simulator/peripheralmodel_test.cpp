@@ -22,7 +22,7 @@ protected:
         // The test sets the cycle count itself; USART1 keeps what it sends to itself.
         evaluate(QStringLiteral("var fakeCycles = 0; Simulator.cycles = function () { return fakeCycles; };"
                                 "USART1_OUTPUT = false; reset();"));
-        QObject::connect(&m_sim, qOverload<const QString &>(&zim::target::TargetInterface::message),
+        QObject::connect(&m_simulator.target, qOverload<const QString &>(&zim::target::TargetInterface::message),
                          [this](const QString &text) { m_messages << text; });
     }
     // Starts the model afresh as it starts for the device named (the device table's name, "" for
@@ -56,8 +56,9 @@ protected:
         m_peripherals->storePeripheral(address, value);
     }
 
-    TestState m_state;
-    zim::simulator::MSP430Monitor m_sim{m_state};
+    TestSimulator<> m_simulator;
+    TestEnvironment &m_state = m_simulator.state;
+    zim::simulator::MSP430Monitor &m_sim = m_simulator.sim;
     std::unique_ptr<PeripheralSimulator> m_peripherals;
     QStringList m_messages;
 };

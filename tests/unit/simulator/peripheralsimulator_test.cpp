@@ -50,8 +50,9 @@ protected:
         return context.toString(context.evaluate(expression).value);
     }
 
-    TestState m_state;
-    zim::simulator::MSP430Monitor m_sim{m_state};
+    TestSimulator<> m_simulator;
+    TestEnvironment &m_state = m_simulator.state;
+    zim::simulator::MSP430Monitor &m_sim = m_simulator.sim;
     std::unique_ptr<PeripheralSimulator> m_peripherals;
 };
 

@@ -1,8 +1,8 @@
 // A connected simulator with helpers to place hand-assembled words and step through them.
 #pragma once
 
-#include "fakes/teststate.h"
 #include "simulator/msp430monitor.h"
+#include "testsimulator.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -61,8 +61,9 @@ public:
         ASSERT_NE(sim.peripherals(), nullptr);
     }
 
-    TestState state;
-    zim::simulator::MSP430Monitor sim{state};
+    TestSimulator<> simulator;
+    TestEnvironment &state = simulator.state;
+    zim::simulator::MSP430Monitor &sim = simulator.sim;
 
 private:
     QTemporaryDir m_dir;

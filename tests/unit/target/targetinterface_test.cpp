@@ -1,5 +1,5 @@
 // The target interface base: the Erase All property, the registry and the memory base operations.
-#include "fakes/teststate.h"
+#include "fakes/faketarget.h"
 #include "target/targetinterface.h"
 #include "target/targetmemoryinterface.h"
 #include "target/targetregistry.h"
@@ -10,21 +10,25 @@
 
 namespace {
 
-class BareTarget : public zim::target::TargetInterface
+class BarePort : public zim::target::DevicePort
 {
 public:
-    explicit BareTarget(uint32_t flags) : zim::target::TargetInterface(flags, nullptr, "Bare") {}
+    explicit BarePort(uint32_t flags) : zim::target::DevicePort(flags) {}
     void connect() override {}
     void disconnect() override {}
     bool isConnected() const override { return false; }
     zim::target::TargetMemoryInterface *mainMemory() override { return nullptr; }
-    zim::target::TargetMemoryInterface *memory() override { return nullptr; }
     bool reset(bool) override { return true; }
     bool go() override { return true; }
     bool run(uint32_t, bool) override { return true; }
     bool stop() override { return true; }
     bool waitForStop(int) override { return true; }
 };
+
+std::unique_ptr<zim::target::TargetInterface> bareTarget(uint32_t flags)
+{
+    return std::make_unique<zim::target::TargetInterface>(std::make_unique<BarePort>(flags), QStringLiteral("Bare"));
+}
 
 // A memory that only supplies writeBytes and readBytes, recording every read.
 class RecordingMemory : public zim::target::TargetMemoryInterface
@@ -48,24 +52,48 @@ using Block = std::pair<uint32_t, uint32_t>;
 
 TEST(TargetInterface, EraseAllIsOfferedOnlyWithItsFlag)
 {
-    BareTarget with(0x100), without(0);
-    EXPECT_TRUE(with.isPropertyVisible("loaderEraseAll"));
-    EXPECT_FALSE(without.isPropertyVisible("loaderEraseAll"));
-    EXPECT_TRUE(without.isPropertyVisible("device_id"));
-    EXPECT_TRUE(with.setProperty("loaderEraseAll", true));
-    EXPECT_TRUE(with.eraseAllBeforeDownload());
+    const auto with = bareTarget(0x100), without = bareTarget(0);
+    EXPECT_TRUE(with->isPropertyVisible("loaderEraseAll"));
+    EXPECT_FALSE(without->isPropertyVisible("loaderEraseAll"));
+    EXPECT_TRUE(without->isPropertyVisible("device_id"));
+    EXPECT_TRUE(with->setProperty("loaderEraseAll", true));
+    EXPECT_TRUE(with->eraseAllBeforeDownload());
 }
 
-TEST(TargetRegistry, NamesAreCaseSensitive)
+TEST(TargetRegistry, NamesAreCaseSensitiveAndListedRowsNeedNotBeMadeable)
 {
-    TestState state;
-    zim::target::MSP430TargetInterfaceFactory &f = state.targetFactory();
-    f.registerCreator("MSP430Monitor", [](zim::target::ProgramState &, QObject *) { return static_cast<zim::target::TargetInterface *>(new BareTarget(0)); });
+    const zim::target::TargetInterfaceFactory f({
+        {"MSP430Monitor", "sim", "MSP430 Core Simulator", false, [] { return bareTarget(0); }},
+        {"MSP430USBVexlinkTargetInterface", "usb", "MSP430 USB Vexlink", false, {}},
+    });
     EXPECT_EQ(f.classForShortName("sim"), "MSP430Monitor");
     EXPECT_EQ(f.classForShortName("SIM"), "");
-    EXPECT_EQ(f.create("msp430monitor", state, nullptr), nullptr);
-    EXPECT_EQ(f.create("NoSuchTarget", state, nullptr), nullptr);
-    delete f.create("MSP430Monitor", state, nullptr);
+    EXPECT_EQ(f.create("msp430monitor"), nullptr);
+    EXPECT_EQ(f.create("NoSuchTarget"), nullptr);
+    EXPECT_EQ(f.create("MSP430USBVexlinkTargetInterface"), nullptr);
+    EXPECT_NE(f.create("MSP430Monitor"), nullptr);
+}
+
+// A port's events reach the facade's signals, and the port's own properties follow the
+// facade's, presented through the port's records.
+TEST(TargetInterface, ReportsForItsPortAndListsThePortsPropertiesAfterItsOwn)
+{
+    FakeTarget target;
+    std::vector<zim::target::ProgressReport> reports;
+    QObject::connect(&target, &zim::target::TargetInterface::progress, &target,
+                     [&](const zim::target::ProgressReport &r) { reports.push_back(r); });
+    target.main.segmentSize = 512;
+    FakeLoadFile file;
+    file.add(0, ".text", 0x1100, 600);
+    target.download(file, QStringLiteral("app.hex"), false);
+    using Phase = zim::target::ProgressReport::Phase;
+    using Unit = zim::target::ProgressReport::Unit;
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.front(), zim::target::ProgressReport::open(Phase::Erase, 600, Unit::Bytes));
+    EXPECT_EQ(reports.back(), zim::target::ProgressReport::advance(Phase::Program, 600, 600, Unit::Bytes));
+    EXPECT_EQ(target.propertyObjects().size(), 2);
+    EXPECT_EQ(target.propertyOwner("loaderEraseAll"), &target);
+    EXPECT_EQ(target.propertyOwner("nothing"), nullptr);
 }
 
 TEST(TargetMemoryInterface, VerifyReadsInBlocksOf1024)

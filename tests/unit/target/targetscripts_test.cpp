@@ -2,11 +2,10 @@
 // and the lookup of the project's reset and attach scripts.
 #include "common/hexception.h"
 #include "fakes/faketarget.h"
-#include "fakes/teststate.h"
+#include "fakes/testenvironment.h"
 #include "project/projectsystem.h"
 #include "script/escontext.h"
 #include "script/esnativeclasses.h"
-#include "target/programstate.h"
 #include "target/targetscripthost.h"
 
 #include <QFile>
@@ -177,16 +176,15 @@ public:
 
 struct ResetScripts : testing::Test
 {
-    TestState state;
+    TestEnvironment state;
     RecordingHost host;
-    FakeTarget target;
+    FakeTarget target{&state};
     QStringList messages;
     QTemporaryDir dir;
 
     void SetUp() override
     {
         state.setScriptHost(&host);
-        target.setProgramState(&state);
         QObject::connect(&target, qOverload<const QString &>(&zim::target::TargetInterface::message), &target,
                          [this](const QString &text) { messages.append(text); });
     }

@@ -1,9 +1,9 @@
-// The program-wide state of one run.
-#include "target/programstate.h"
+// What a target reads from the run it belongs to.
+#include "target/targetenvironment.h"
 
 namespace zim::target {
 
-ProgramState::ProgramState(const QString &programPath)
+TargetEnvironment::TargetEnvironment(const QString &programPath)
     : m_settings(programPath),
       m_projectSystem(m_settings.macros()),
       m_buildSystem(m_projectSystem, m_settings),
@@ -13,11 +13,6 @@ ProgramState::ProgramState(const QString &programPath)
                                       QStringLiteral("$(VeltDir)/targets/section_placement.xml"));
 }
 
-ProgramState::~ProgramState()
-{
-    // Services may hold libraries or objects that later ones use: undo in reverse order.
-    while (!m_services.empty())
-        m_services.pop_back();
-}
+TargetEnvironment::~TargetEnvironment() = default;
 
 } // namespace zim::target

@@ -1,0 +1,25 @@
+// The composition of the program: the target rows, each given by the folder that builds the
+// target, over this run's environment.
+#include "loader/programstate.h"
+
+#include "simulator/simulatorregistration.h"
+#include "target/targetinterface.h"
+
+namespace zim::loader {
+
+ProgramState::ProgramState(const QString &programPath)
+    : target::TargetEnvironment(programPath), m_deviceLibrary(environmentMacros())
+{
+    // Listed in this order by -listtargets and the usage text; the hardware targets are listed
+    // and refused until their drivers are part of the program.
+    m_targetFactory = target::TargetInterfaceFactory({
+        simulator::simulatorTarget(*this, m_deviceLibrary),
+        {"MSP430ParallelPortFETTargetInterface", "fet", "Flash Emulation Tool (MSP-FET430PIF)", false, {}},
+        {"MSP430USBVexlinkTargetInterface", "usb", "MSP430 USB Vexlink", false, {}},
+        {"MSP430TargetInterface", "msp430_dll", "TI MSP430.dll Interface", false, {}},
+    });
+}
+
+ProgramState::~ProgramState() = default;
+
+} // namespace zim::loader
