@@ -1,0 +1,267 @@
+// The JTAG monitor base: connection completion, FLASH erase, EEM triggers, timer freeze and
+// clock control over the operations a driver supplies.
+#include "msp430/msp430jtagmonitorinterface.h"
+
+#include "common/hexception.h"
+
+namespace zim::msp430 {
+
+MSP430JTAGMonitorInterface::MSP430JTAGMonitorInterface(uint32_t flags)
+    : target::DevicePort(flags), target::TargetMemoryInterface(false, 2, true)
+{
+    const QString no = QStringLiteral("No");
+    registerProperty(QStringLiteral("identify"), QStringLiteral("Connection"), QStringLiteral("Identify"),
+                     QStringLiteral("Identify device on connect."), no);
+    registerProperty(QStringLiteral("releaseJTAG"), QStringLiteral("Connection"), QStringLiteral("Release JTAG"),
+                     QStringLiteral("Release the JTAG signals when \"Reset\" or \"Start Without Debugging\" are used "
+                                    "and on \"Stop Debugging\"."),
+                     no);
+    registerProperty(QStringLiteral("emulation"), QStringLiteral("Emulation"), QStringLiteral("Emulation Level"),
+                     QStringLiteral("Low = 2 Breakpoints; Medium = 3 Breakpoints; High = 8 Breakpoints."),
+                     QStringLiteral("High"));
+    registerProperty(QStringLiteral("clockControl"), QStringLiteral("Emulation"), QStringLiteral("Clock Control"),
+                     QStringLiteral("None = No Clock Control; Standard = General Clock Control; Extended = General "
+                                    "and Module Clock Control."),
+                     QStringLiteral("Extended"));
+    registerProperty(QStringLiteral("unlockSegmentA"), QStringLiteral("Loader"),
+                     QStringLiteral("Enable Info SegmentA Erase/Write"),
+                     QStringLiteral("Info SegmentA can be erased/written."), no);
+}
+
+MSP430JTAGMonitorInterface::~MSP430JTAGMonitorInterface() = default;
+
+QString MSP430JTAGMonitorInterface::emulation() const
+{
+    switch (emulationLevel()) {
+    case 1: return QStringLiteral("Low");
+    case 2: return QStringLiteral("Medium");
+    case 3: return QStringLiteral("High");
+    default: return QString();
+    }
+}
+
+QString MSP430JTAGMonitorInterface::clockControl() const
+{
+    switch (clockControlLevel()) {
+    case 0: return QStringLiteral("None");
+    case 1: return QStringLiteral("Standard");
+    case 2: return QStringLiteral("Extended");
+    default: return QString();
+    }
+}
+
+QString MSP430JTAGMonitorInterface::formatAddress(uint32_t address) const
+{
+    return QString::asprintf(addressDisplayWidth() == 5 ? "%05x" : "%04x", address);
+}
+
+bool MSP430JTAGMonitorInterface::isFlash(uint32_t address) const
+{
+    return (address >= infoStart() && address <= infoEnd()) || (address >= flashStart() && address <= flashEnd());
+}
+
+void MSP430JTAGMonitorInterface::setState(TargetState state)
+{
+    if (m_state == state)
+        return;
+    m_state = state;
+    reportState(state);
+}
+
+void MSP430JTAGMonitorInterface::completeConnection(const QString &deviceType)
+{
+    m_deviceType = deviceType;
+    clearMemoryMap();
+    addMemoryRange(0, flashEnd());
+    setAddressDisplayWidth(hasExtendedMemory() ? 5 : 4);
+    m_connected = true;
+    m_registers = std::make_unique<MSP430Registers>(hasExtendedMemory());
+    m_triggers = TriggerTable::forDevice(breakpointCount(), emulationLevel());
+    m_reactions.clear();
+    m_pcInRam.reset();
+    setState(TargetConnected);
+}
+
+void MSP430JTAGMonitorInterface::completeDisconnection()
+{
+    m_connected = false;
+    m_registers.reset();
+    m_erasePlan.reset();
+    m_triggers = TriggerTable();
+    m_reactions.clear();
+    m_pcInRam.reset();
+    for (FrozenTimer &timer : m_timers)
+        timer.saved = false;
+    setState(TargetDisconnected);
+}
+
+void MSP430JTAGMonitorInterface::beginErase()
+{
+    m_erasePlan = std::make_unique<FlashErasePlan>(
+        FlashLayout{infoStart(), infoEnd(), infoSegmentSize(), flashStart(), flashEnd()});
+}
+
+void MSP430JTAGMonitorInterface::eraseRange(uint32_t address, uint32_t count, uint32_t &start, uint32_t &length)
+{
+    // A range erased outside a download's bracket is planned and erased on its own.
+    if (!m_erasePlan) {
+        target::eraseInBracket(*this, [&] { eraseRange(address, count, start, length); });
+        return;
+    }
+    m_erasePlan->eraseRange(address, count, &start, &length);
+}
+
+void MSP430JTAGMonitorInterface::endErase()
+{
+    if (!m_erasePlan)
+        return;
+    const std::unique_ptr<FlashErasePlan> plan = std::move(m_erasePlan);
+    using target::ProgressReport;
+    const uint32_t total = plan->markedCount();
+    reportProgress(ProgressReport::open(ProgressReport::Phase::EraseSegments, total, ProgressReport::Unit::Sectors));
+    for (const FlashSegmentErase &erase : plan->erases()) {
+        reportMessage(erase.message);
+        eraseSegment(erase.start, erase.length);
+        reportProgress(ProgressReport::advance(ProgressReport::Phase::EraseSegments, uint32_t(erase.progress), total,
+                                               ProgressReport::Unit::Sectors));
+    }
+}
+
+void MSP430JTAGMonitorInterface::setHardwareBreakpoint(uint32_t trigger, uint32_t address, uint32_t reaction)
+{
+    Q_UNUSED(reaction);
+    writeEEMRegister(8 * trigger, address);
+}
+
+void MSP430JTAGMonitorInterface::clearHardwareBreakpoint(uint32_t trigger, uint32_t reaction)
+{
+    Q_UNUSED(trigger);
+    Q_UNUSED(reaction);
+}
+
+void MSP430JTAGMonitorInterface::runSteps(const std::vector<EEMStep> &steps)
+{
+    for (const EEMStep &step : steps) {
+        switch (step.kind) {
+        case EEMStep::SetTrigger:
+            setHardwareBreakpoint(step.trigger, step.value, step.reaction);
+            break;
+        case EEMStep::ClearTrigger:
+            clearHardwareBreakpoint(step.trigger, step.reaction);
+            break;
+        case EEMStep::WriteRegister:
+            writeEEMRegister(step.registerNumber, step.value);
+            break;
+        }
+    }
+}
+
+BreakpointId MSP430JTAGMonitorInterface::setBreakpoint(const BreakpointRequest &request)
+{
+    const BreakpointId id = m_nextBreakpoint;
+    EEMPlan plan = EEMTriggerPlanner::set(m_triggers, emulationLevel(), id, request);
+    ++m_nextBreakpoint;
+    m_triggers = std::move(plan.table);
+    m_reactions[id] = request.reaction;
+    runSteps(plan.steps);
+    return id;
+}
+
+void MSP430JTAGMonitorInterface::clearBreakpoint(BreakpointId id)
+{
+    const auto reaction = m_reactions.find(id);
+    if (reaction == m_reactions.end())
+        return;
+    EEMPlan plan = EEMTriggerPlanner::clear(m_triggers, id, reaction->second);
+    m_triggers = std::move(plan.table);
+    m_reactions.erase(reaction);
+    runSteps(plan.steps);
+}
+
+void MSP430JTAGMonitorInterface::setPcInRamBreak(bool on)
+{
+    if (!on) {
+        if (m_pcInRam)
+            clearBreakpoint(*m_pcInRam);
+        m_pcInRam.reset();
+        return;
+    }
+    if (m_pcInRam)
+        return;
+    try {
+        m_pcInRam = setBreakpoint(EEMTriggerPlanner::pcInRamRequest(ramEnd()));
+    } catch (const DebuggerBreakpointFailure &) {
+        m_pcInRam.reset();
+    }
+}
+
+void MSP430JTAGMonitorInterface::setTimerFreeze(bool basicTimer, bool timerA, bool timerB)
+{
+    m_timers[0].freeze = basicTimer;
+    m_timers[1].freeze = timerA;
+    m_timers[2].freeze = timerB;
+}
+
+bool MSP430JTAGMonitorInterface::stop()
+{
+    if (m_state == TargetStopped)
+        return true;
+    try {
+        if (!isInState(TargetStopped))
+            return false;
+        if (!handleStop())
+            return false;
+        setState(TargetStopped);
+        freezeTimers();
+        return true;
+    } catch (const common::HException &) {
+        return false;
+    }
+}
+
+void MSP430JTAGMonitorInterface::freezeTimers()
+{
+    static constexpr uint32_t addresses[3] = {kBasicTimerControl, kTimerAControl, kTimerBControl};
+    for (FrozenTimer &timer : m_timers)
+        timer.saved = false;
+    for (int i = 0; i < 3; ++i) {
+        FrozenTimer &timer = m_timers[i];
+        if (!timer.freeze)
+            continue;
+        timer.value = peekUint16(addresses[i]);
+        if (i == 0) {
+            // The basic timer stops when its hold bit is clear by writing it as 0.
+            if (!(timer.value & 0x40))
+                pokeUint16(addresses[i], 0);
+        } else if (timer.value & 0x30) {
+            pokeUint16(addresses[i], uint16_t(timer.value & ~0x30));
+        }
+        timer.saved = true;
+    }
+}
+
+void MSP430JTAGMonitorInterface::prepareResume()
+{
+    static constexpr uint32_t addresses[3] = {kBasicTimerControl, kTimerAControl, kTimerBControl};
+    for (int i = 0; i < 3; ++i) {
+        if (m_timers[i].saved) {
+            pokeUint16(addresses[i], m_timers[i].value);
+            m_timers[i].saved = false;
+        }
+    }
+    if (!eemAvailable())
+        return;
+    const uint32_t level = clockControlLevel();
+    if (level == 0)
+        return;
+    uint32_t general = kGeneralClockControl;
+    if (level != 1)
+        general &= ~0x20u;
+    else
+        general &= ~0x08u;
+    writeEEMRegister(kGeneralClockControlRegister, general);
+    if (level == 2)
+        writeEEMRegister(kModuleClockControlRegister, kModuleClockControl);
+}
+
+} // namespace zim::msp430
