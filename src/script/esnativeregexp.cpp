@@ -2,6 +2,8 @@
 // to the library's), with the flags g, i and m, lastIndex, source, exec and test.
 #include "script/esnativeclasses.h"
 
+#include "script/esexception.h"
+
 #include <QRegularExpression>
 
 namespace zim::script {
@@ -15,6 +17,10 @@ struct RegExpData
     bool global = false;
     bool ignoreCase = false;
     bool multiline = false;
+    // The last subject made safe for the library: held, so that its text cannot change or be freed
+    // while its address is compared, and reused while a loop matches the same string again.
+    QString checked;
+    QString safe;
 };
 
 RegExpData *dataOf(ESObject *o)
@@ -257,32 +263,23 @@ void ESNativeRegExp::finalize(ESObject *object)
     object->data = nullptr;
 }
 
-ESObject *ESNativeRegExp::constructMember(ESContext &context, int number, int count, ESValue *args)
+QString ESNativeRegExp::patternError(const QString &source, bool multiline) const
 {
-    if (number != 0)
-        return ESNativeClass::constructMember(context, number, count, args);
-    const ESValue pattern = argument(count, args, 0);
-    const ESValue flagsValue = argument(count, args, 1);
-    QString source, flags;
-    if (isRegExp(pattern)) {
-        if (!flagsValue.isUndefined())
-            context.throwTypeError(QStringLiteral("flags given with a RegExp pattern"));
-        RegExpData *d = dataOf(pattern.object);
-        source = d->source;
-        flags = QString(d->global ? "g" : "") + (d->ignoreCase ? "i" : "") + (d->multiline ? "m" : "");
-    } else {
-        source = pattern.isUndefined() ? QString() : context.toString(pattern);
-        flags = flagsValue.isUndefined() ? QString() : context.toString(flagsValue);
-    }
+    QString error;
+    const QString translated = translate(source, multiline, error);
+    if (!error.isEmpty())
+        return error;
+    const QRegularExpression expression(translated);
+    return expression.isValid() ? QString() : expression.errorString();
+}
+
+ESObject *ESNativeRegExp::create(ESContext &context, const QString &source, int flags)
+{
     auto data = std::make_unique<RegExpData>();
     data->source = source;
-    for (QChar f : flags) {
-        bool *flag = f == QLatin1Char('g') ? &data->global : f == QLatin1Char('i') ? &data->ignoreCase
-                     : f == QLatin1Char('m') ? &data->multiline : nullptr;
-        if (!flag || *flag)
-            context.throwError(context.syntaxErrorClass, QStringLiteral("invalid regular expression flags '") + flags + QLatin1Char('\''));
-        *flag = true;
-    }
+    data->global = flags & regexpflag::Global;
+    data->ignoreCase = flags & regexpflag::IgnoreCase;
+    data->multiline = flags & regexpflag::Multiline;
     QRegularExpression::PatternOptions options = QRegularExpression::NoPatternOption;
     if (data->ignoreCase)
         options |= QRegularExpression::CaseInsensitiveOption;
@@ -305,6 +302,34 @@ ESObject *ESNativeRegExp::constructMember(ESContext &context, int number, int co
     return o;
 }
 
+ESObject *ESNativeRegExp::constructMember(ESContext &context, int number, int count, ESValue *args)
+{
+    if (number != 0)
+        return ESNativeClass::constructMember(context, number, count, args);
+    const ESValue pattern = argument(count, args, 0);
+    const ESValue flagsValue = argument(count, args, 1);
+    QString source, flags;
+    if (isRegExp(pattern)) {
+        if (!flagsValue.isUndefined())
+            context.throwTypeError(QStringLiteral("flags given with a RegExp pattern"));
+        RegExpData *d = dataOf(pattern.object);
+        source = d->source;
+        flags = QString(d->global ? "g" : "") + (d->ignoreCase ? "i" : "") + (d->multiline ? "m" : "");
+    } else {
+        source = pattern.isUndefined() ? QString() : context.toString(pattern);
+        flags = flagsValue.isUndefined() ? QString() : context.toString(flagsValue);
+    }
+    int bits = 0;
+    for (QChar f : flags) {
+        const int bit = f == QLatin1Char('g') ? regexpflag::Global : f == QLatin1Char('i') ? regexpflag::IgnoreCase
+                        : f == QLatin1Char('m') ? regexpflag::Multiline : 0;
+        if (bit == 0 || (bits & bit))
+            context.throwError(context.syntaxErrorClass, QStringLiteral("invalid regular expression flags '") + flags + QLatin1Char('\''));
+        bits |= bit;
+    }
+    return create(context, source, bits);
+}
+
 ESObject *ESNativeRegExp::fromValue(ESContext &context, const ESValue &value, bool forceRegExp)
 {
     if (isRegExp(value))
@@ -316,14 +341,45 @@ ESObject *ESNativeRegExp::fromValue(ESContext &context, const ESValue &value, bo
     return constructMember(context, 0, 1, args);
 }
 
-const QRegularExpression &ESNativeRegExp::expression(ESObject *regexp) const
+int ESNativeRegExp::groupCount(ESObject *regexp) const
 {
-    return dataOf(regexp)->expression;
+    return dataOf(regexp)->expression.captureCount();
 }
 
-ESValue ESNativeRegExp::exec(ESContext &context, ESObject *regexp, const QString &input)
+QRegularExpressionMatch ESNativeRegExp::match(ESContext &context, ESObject *regexp, const QString &input,
+                                              qsizetype from, bool anchored)
+{
+    if (context.stopRequested || !context.keepRunning())
+        throw ESFatalError(QStringLiteral("script stopped"));
+    RegExpData *d = dataOf(regexp);
+    if (d->checked.constData() != input.constData() || d->checked.size() != input.size()) {
+        // The library reads UTF-16 and refuses a lone surrogate; one stands in for itself here
+        // as U+FFFD, so that offsets stay those of the script's string.
+        QString safe = input;
+        for (qsizetype i = 0; i < safe.size(); ++i) {
+            const QChar c = safe[i];
+            if (c.isHighSurrogate() && i + 1 < safe.size() && safe[i + 1].isLowSurrogate())
+                ++i;
+            else if (c.isSurrogate())
+                safe[i] = QChar(QChar::ReplacementCharacter);
+        }
+        d->checked = input;
+        d->safe = safe;
+    }
+    QRegularExpression::MatchOptions options = QRegularExpression::DontCheckSubjectStringMatchOption;
+    if (anchored)
+        options |= QRegularExpression::AnchorAtOffsetMatchOption;
+    QRegularExpressionMatch m = d->expression.match(d->safe, from, QRegularExpression::NormalMatch, options);
+    if (!m.isValid())
+        context.throwError(context.rangeErrorClass,
+                           QStringLiteral("regular expression too complex to match against this string"));
+    return m;
+}
+
+ESValue ESNativeRegExp::exec(ESContext &context, ESObject *regexp, const ESValue &inputValue)
 {
     RegExpData *d = dataOf(regexp);
+    const QString &input = inputValue.text();
     double start = 0;
     if (d->global) {
         start = context.toInteger(context.get(regexp, context.lastIndexAtom));
@@ -332,7 +388,7 @@ ESValue ESNativeRegExp::exec(ESContext &context, ESObject *regexp, const QString
             return ESValue::null();
         }
     }
-    const QRegularExpressionMatch m = d->expression.match(input, qsizetype(start));
+    const QRegularExpressionMatch m = match(context, regexp, input, qsizetype(start));
     if (!m.hasMatch()) {
         if (d->global)
             context.put(regexp, context.lastIndexAtom, ESValue::fromNumber(0));
@@ -346,11 +402,12 @@ ESValue ESNativeRegExp::exec(ESContext &context, ESObject *regexp, const QString
         if (m.capturedStart(i) < 0)
             putIndex(context, result, uint32_t(i), ESValue());
         else
-            putIndex(context, result, uint32_t(i), context.newString(m.captured(i)));
+            putIndex(context, result, uint32_t(i),
+                     context.newString(input.mid(m.capturedStart(i), m.capturedLength(i))));
     }
     context.arrayClass->setLength(context, result, uint32_t(groups + 1));
     result->define(context.indexAtom, ESValue::fromNumber(double(m.capturedStart(0))), 0);
-    result->define(context.inputAtom, context.newString(input), 0);
+    result->define(context.inputAtom, inputValue, 0);
     return ESValue::fromObject(result);
 }
 
@@ -366,9 +423,9 @@ ESValue ESNativeRegExp::callMember(ESContext &context, int number, const ESValue
     ESObject *re = thisValue.object;
     switch (number) {
     case 1:
-        return exec(context, re, context.toString(argument(count, args, 0)));
+        return exec(context, re, context.toStringValue(argument(count, args, 0)));
     case 2:
-        return ESValue::boolean(!exec(context, re, context.toString(argument(count, args, 0))).isNull());
+        return ESValue::boolean(!exec(context, re, context.toStringValue(argument(count, args, 0))).isNull());
     case 3: {
         RegExpData *d = dataOf(re);
         return context.newString(QLatin1Char('/') + d->source + QLatin1Char('/') + (d->global ? "g" : "")
