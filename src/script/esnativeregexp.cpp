@@ -349,8 +349,11 @@ int ESNativeRegExp::groupCount(ESObject *regexp) const
 QRegularExpressionMatch ESNativeRegExp::match(ESContext &context, ESObject *regexp, const QString &input,
                                               qsizetype from, bool anchored)
 {
-    if (context.stopRequested || !context.keepRunning())
-        throw ESFatalError(QStringLiteral("script stopped"));
+    // A match counts as one step of the machine, which asks the host once every 64 steps.
+    if ((++context.pollCounter & 63) == 0 || context.stopRequested) {
+        if (context.stopRequested || !context.keepRunning())
+            throw ESFatalError(QStringLiteral("script stopped"));
+    }
     RegExpData *d = dataOf(regexp);
     if (d->checked.constData() != input.constData() || d->checked.size() != input.size()) {
         // The library reads UTF-16 and refuses a lone surrogate; one stands in for itself here

@@ -42,6 +42,11 @@ check("replace function resetting lastIndex ends",
 check("replace function called once per match", calls, 4);
 check("replace function matching again", "aXbX".replace(/X/g, function (m) { return "aXa".replace(/X/g, "y"); }), "aayabaya");
 
+var order = "";
+"abc".replace({toString: function () { order += "search "; return "b"; }},
+              {toString: function () { order += "replacement"; return "x"; }});
+check("replace converts the search value first", order, "search replacement");
+
 var big = new Array(65537).join("ab");
 check("replace over a large string", big.replace(/b/g, "").length, 65536);
 check("split over a large string", big.split(/a/).length, 65537);
