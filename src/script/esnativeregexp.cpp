@@ -358,10 +358,11 @@ QRegularExpressionMatch ESNativeRegExp::match(ESContext &context, ESObject *rege
     if (d->checked.constData() != input.constData() || d->checked.size() != input.size()) {
         // The library reads UTF-16 and refuses a lone surrogate; one stands in for itself here
         // as U+FFFD, so that offsets stay those of the script's string.
+        // Reading goes through the input so that the copy is made only when a character changes.
         QString safe = input;
-        for (qsizetype i = 0; i < safe.size(); ++i) {
-            const QChar c = safe[i];
-            if (c.isHighSurrogate() && i + 1 < safe.size() && safe[i + 1].isLowSurrogate())
+        for (qsizetype i = 0; i < input.size(); ++i) {
+            const QChar c = input[i];
+            if (c.isHighSurrogate() && i + 1 < input.size() && input[i + 1].isLowSurrogate())
                 ++i;
             else if (c.isSurrogate())
                 safe[i] = QChar(QChar::ReplacementCharacter);
