@@ -287,7 +287,10 @@ ESObject *ESNativeRegExp::create(ESContext &context, const QString &source, int 
     const QString translated = translate(source, data->multiline, error);
     if (!error.isEmpty())
         context.throwError(context.syntaxErrorClass, QStringLiteral("invalid regular expression: ") + error);
-    data->expression = QRegularExpression(translated, options);
+    // The interpreter that deep matches fall back to keeps its backtracking on the heap: 64 MiB
+    // of it is plenty for a repeated group over hundreds of kilobytes, and beyond that the match
+    // is a RangeError instead of a process that runs out of memory.
+    data->expression = QRegularExpression(QStringLiteral("(*LIMIT_HEAP=65536)") + translated, options);
     if (!data->expression.isValid())
         context.throwError(context.syntaxErrorClass,
                            QStringLiteral("invalid regular expression: ") + data->expression.errorString());
@@ -350,10 +353,13 @@ QRegularExpressionMatch ESNativeRegExp::match(ESContext &context, ESObject *rege
                                               qsizetype from, bool anchored)
 {
     // A match counts as one step of the machine, which asks the host once every 64 steps.
-    if ((++context.pollCounter & 63) == 0 || context.stopRequested) {
-        if (context.stopRequested || !context.keepRunning())
-            throw ESFatalError(QStringLiteral("script stopped"));
-    }
+    auto poll = [&context] {
+        if ((++context.pollCounter & 63) == 0 || context.stopRequested) {
+            if (context.stopRequested || !context.keepRunning())
+                throw ESFatalError(QStringLiteral("script stopped"));
+        }
+    };
+    poll();
     RegExpData *d = dataOf(regexp);
     if (d->checked.constData() != input.constData() || d->checked.size() != input.size()) {
         // The library reads UTF-16 and refuses a lone surrogate; one stands in for itself here
@@ -374,6 +380,19 @@ QRegularExpressionMatch ESNativeRegExp::match(ESContext &context, ESObject *rege
     if (anchored)
         options |= QRegularExpression::AnchorAtOffsetMatchOption;
     QRegularExpressionMatch m = d->expression.match(d->safe, from, QRegularExpression::NormalMatch, options);
+    if (!m.isValid()) {
+        // The compiled fast path keeps its backtracking on a small fixed stack. An anchored match
+        // runs in the library's interpreter, which keeps it on the heap and goes much further, so
+        // the search is made again as anchored attempts at each start.
+        options |= QRegularExpression::AnchorAtOffsetMatchOption;
+        for (qsizetype start = from; start <= d->safe.size(); ++start) {
+            if (start > from)
+                poll();
+            m = d->expression.match(d->safe, start, QRegularExpression::NormalMatch, options);
+            if (!m.isValid() || m.hasMatch() || anchored)
+                break;
+        }
+    }
     if (!m.isValid())
         context.throwError(context.rangeErrorClass,
                            QStringLiteral("regular expression too complex to match against this string"));
