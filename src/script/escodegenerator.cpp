@@ -949,6 +949,10 @@ void ESCodeGenerator::expression(ESNode *n, bool needed)
         if (needed)
             op1(ESOp::STR, atomOperand(m_record, n->atom), 1);
         return;
+    case tok::RegExp:
+        if (needed)
+            op2(ESOp::REGEXP, atomOperand(m_record, n->atom), unsigned(n->number), 1);
+        return;
     case tok::This:
         if (needed)
             op(ESOp::THIS, 1);

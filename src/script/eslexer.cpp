@@ -6,6 +6,7 @@
 #include "script/esnativeclasses.h"
 
 #include <QHash>
+#include <charconv>
 #include <cmath>
 
 namespace zim::script {
@@ -92,6 +93,7 @@ QString tokenName(int code)
     case tok::Number: return QStringLiteral("a number");
     case tok::Identifier: return QStringLiteral("an identifier");
     case tok::String: return QStringLiteral("a string");
+    case tok::RegExp: return QStringLiteral("a regular expression");
     case tok::Call: return QStringLiteral("call");
     case tok::ForIn: return QStringLiteral("forin");
     case tok::ArrayInit: return QStringLiteral("arrayinit");
@@ -197,9 +199,18 @@ double ESLexer::readNumber()
             ++m_p;
     }
     const QString text(start, m_p - start);
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    if (!ok)
+    const QByteArray digits = text.toLatin1();
+    double value = 0;
+    const auto [end, error] = std::from_chars(digits.constData(), digits.constData() + digits.size(), value);
+    if (error == std::errc::result_out_of_range) {
+        // Too large for a double is Infinity, too small is zero, as the standard rounds.
+        const qsizetype e = digits.indexOf('e') >= 0 ? digits.indexOf('e') : digits.indexOf('E');
+        double mantissa = 0;
+        std::from_chars(digits.constData(), digits.constData() + (e < 0 ? digits.size() : e), mantissa);
+        const double exponent = e < 0 ? 0 : digits.mid(e + 1).toDouble();
+        return mantissa > 0 && std::log10(mantissa) + exponent > 0 ? INFINITY : 0.0;
+    }
+    if (error != std::errc() || end != digits.constData() + digits.size())
         fail(QStringLiteral("bad parse of numerical constant '") + text + QLatin1Char('\''));
     return value;
 }
@@ -273,6 +284,49 @@ ESAtom *ESLexer::readString(QChar quote)
     return atoms::intern(text);
 }
 
+ESToken ESLexer::regExp(const ESToken &slash)
+{
+    // The lexer stands just after the '/' or '/='; a '=' read with it belongs to the body.
+    const QChar *start = slash.code == tok::DivAssign ? m_p - 1 : m_p;
+    m_p = start;
+    bool inClass = false;
+    for (;;) {
+        if (m_p >= m_end || isLineBreak(m_p->unicode()))
+            fail(QStringLiteral("unterminated regular expression literal"));
+        const QChar c = *m_p;
+        if (c == QLatin1Char('\\')) {
+            ++m_p;
+            if (m_p >= m_end || isLineBreak(m_p->unicode()))
+                fail(QStringLiteral("unterminated regular expression literal"));
+        } else if (c == QLatin1Char('[')) {
+            inClass = true;
+        } else if (c == QLatin1Char(']')) {
+            inClass = false;
+        } else if (c == QLatin1Char('/') && !inClass) {
+            break;
+        }
+        ++m_p;
+    }
+    ESToken t = slash;
+    t.code = tok::RegExp;
+    t.atom = atoms::intern(QString(start, m_p - start));
+    ++m_p;
+    int flags = 0;
+    const QChar *flagStart = m_p;
+    while (m_p < m_end && (isIdentPart(*m_p) || *m_p == QLatin1Char('\\')))
+        ++m_p;
+    for (const QChar *f = flagStart; f < m_p; ++f) {
+        const int bit = *f == QLatin1Char('g') ? regexpflag::Global : *f == QLatin1Char('i') ? regexpflag::IgnoreCase
+                      : *f == QLatin1Char('m') ? regexpflag::Multiline : 0;
+        if (bit == 0 || (flags & bit))
+            fail(QStringLiteral("invalid regular expression flags '") + QString(flagStart, m_p - flagStart)
+                 + QLatin1Char('\''));
+        flags |= bit;
+    }
+    t.number = flags;
+    return t;
+}
+
 ESToken ESLexer::next()
 {
     ESToken t;
@@ -300,7 +354,11 @@ ESToken ESLexer::next()
                         fail(QStringLiteral("malformed unicode escape sequence"));
                     v = v * 16 + hexValue(m_p[i]);
                 }
-                text += QChar(char16_t(v));
+                // The escape must stand for a character that could appear there unescaped.
+                const QChar decoded{char16_t(v)};
+                if (text.isEmpty() ? !isIdentStart(decoded) : !isIdentPart(decoded))
+                    fail(QStringLiteral("'\\u%1' cannot appear in an identifier").arg(QString(m_p + 2, 4)));
+                text += decoded;
                 m_p += 6;
             } else {
                 text += *m_p++;

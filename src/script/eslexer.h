@@ -25,6 +25,7 @@ enum : int {
     Catch = 199, Class = 200, Const = 201, Debugger = 202, Do = 203, Enum = 204, Export = 205,
     Extends = 206, Finally = 207, Import = 208, Super = 209, Throw = 210, Try = 211,
     Instanceof = 212,
+    RegExp = 213,   // a regular-expression literal: atom is the body, number the flag bits
 };
 }
 
@@ -48,6 +49,9 @@ class ESLexer
 public:
     ESLexer(ESContext &context, const QString &text, int firstLine = 1);
     ESToken next();
+    // Rereads the '/' or '/=' token just returned as the start of a regular-expression literal;
+    // only the parser knows where a division is impossible.
+    ESToken regExp(const ESToken &slash);
     int line() const { return m_line; }
 
 private:

@@ -798,6 +798,13 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     sp -= 2;
                     ++pc;
                     break;
+                case ESOp::REGEXP: {
+                    SYNC();
+                    ESObject *re = ctx.regexpClass->create(ctx, record->atoms[u16(pc + 1)]->text, int(u16(pc + 3)));
+                    PUSH(ESValue::fromObject(re));
+                    pc += 5;
+                    break;
+                }
                 case ESOp::ROT: {
                     const ESValue a = sp[-2];
                     sp[-2] = sp[-1];

@@ -5,6 +5,8 @@
 #include "script/esclass.h"
 #include "script/escontext.h"
 
+#include <QRegularExpression>
+
 class QRegularExpression;
 
 namespace zim::script {
@@ -139,6 +141,11 @@ public:
     ESValue callMember(ESContext &context, int number, const ESValue &thisValue, int count, ESValue *args) override;
 };
 
+// Flag bits of a regular expression, as a literal carries them.
+namespace regexpflag {
+enum : int { Global = 1, IgnoreCase = 2, Multiline = 4 };
+}
+
 class ESNativeRegExp : public ESNativeClass
 {
 public:
@@ -150,11 +157,18 @@ public:
 
     // The RegExp object for a pattern argument of match, replace, search and split.
     ESObject *fromValue(ESContext &context, const ESValue &value, bool forceRegExp);
-    // exec as the standard has it: an array with index and input, or null.
-    ESValue exec(ESContext &context, ESObject *regexp, const QString &input);
+    // A new RegExp object, as a literal makes one each time it is evaluated; flags are regexpflag bits.
+    ESObject *create(ESContext &context, const QString &source, int flags);
+    // Why a pattern cannot be compiled, or empty when it can.
+    QString patternError(const QString &source, bool multiline) const;
+    // exec as the standard has it, on a string value: an array with index and input, or null.
+    ESValue exec(ESContext &context, ESObject *regexp, const ESValue &input);
     bool isRegExp(const ESValue &value) const { return value.isObject() && value.object->cls == this; }
-    // The compiled pattern of a RegExp object, in the library's syntax, with its flags.
-    const QRegularExpression &expression(ESObject *regexp) const;
+    // The first match at or after from (exactly at from when anchored). A match the library cannot
+    // finish within its limits is a RangeError, never a missed match; a stop request ends the script.
+    QRegularExpressionMatch match(ESContext &context, ESObject *regexp, const QString &input, qsizetype from,
+                                  bool anchored = false);
+    int groupCount(ESObject *regexp) const;
 };
 
 // Error and its six subclasses share this class; each has its own instance and name.

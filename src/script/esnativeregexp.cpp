@@ -2,6 +2,8 @@
 // to the library's), with the flags g, i and m, lastIndex, source, exec and test.
 #include "script/esnativeclasses.h"
 
+#include "script/esexception.h"
+
 #include <QRegularExpression>
 
 namespace zim::script {
@@ -15,6 +17,10 @@ struct RegExpData
     bool global = false;
     bool ignoreCase = false;
     bool multiline = false;
+    // The last subject made safe for the library: held, so that its text cannot change or be freed
+    // while its address is compared, and reused while a loop matches the same string again.
+    QString checked;
+    QString safe;
 };
 
 RegExpData *dataOf(ESObject *o)
@@ -257,6 +263,48 @@ void ESNativeRegExp::finalize(ESObject *object)
     object->data = nullptr;
 }
 
+QString ESNativeRegExp::patternError(const QString &source, bool multiline) const
+{
+    QString error;
+    const QString translated = translate(source, multiline, error);
+    if (!error.isEmpty())
+        return error;
+    const QRegularExpression expression(translated);
+    return expression.isValid() ? QString() : expression.errorString();
+}
+
+ESObject *ESNativeRegExp::create(ESContext &context, const QString &source, int flags)
+{
+    auto data = std::make_unique<RegExpData>();
+    data->source = source;
+    data->global = flags & regexpflag::Global;
+    data->ignoreCase = flags & regexpflag::IgnoreCase;
+    data->multiline = flags & regexpflag::Multiline;
+    QRegularExpression::PatternOptions options = QRegularExpression::NoPatternOption;
+    if (data->ignoreCase)
+        options |= QRegularExpression::CaseInsensitiveOption;
+    QString error;
+    const QString translated = translate(source, data->multiline, error);
+    if (!error.isEmpty())
+        context.throwError(context.syntaxErrorClass, QStringLiteral("invalid regular expression: ") + error);
+    // The interpreter that deep matches fall back to keeps its backtracking on the heap: 64 MiB
+    // of it is plenty for a repeated group over hundreds of kilobytes, and beyond that the match
+    // is a RangeError instead of a process that runs out of memory.
+    data->expression = QRegularExpression(QStringLiteral("(*LIMIT_HEAP=65536)") + translated, options);
+    if (!data->expression.isValid())
+        context.throwError(context.syntaxErrorClass,
+                           QStringLiteral("invalid regular expression: ") + data->expression.errorString());
+    ESObject *o = context.newObject(prototype, this);
+    const uint32_t fixed = ReadOnly | DontEnum | DontDelete;
+    o->define(atoms::intern("source"), context.newString(source), fixed);
+    o->define(atoms::intern("global"), ESValue::boolean(data->global), fixed);
+    o->define(atoms::intern("ignoreCase"), ESValue::boolean(data->ignoreCase), fixed);
+    o->define(atoms::intern("multiline"), ESValue::boolean(data->multiline), fixed);
+    o->define(context.lastIndexAtom, ESValue::fromNumber(0), DontEnum | DontDelete);
+    o->data = data.release();
+    return o;
+}
+
 ESObject *ESNativeRegExp::constructMember(ESContext &context, int number, int count, ESValue *args)
 {
     if (number != 0)
@@ -274,35 +322,15 @@ ESObject *ESNativeRegExp::constructMember(ESContext &context, int number, int co
         source = pattern.isUndefined() ? QString() : context.toString(pattern);
         flags = flagsValue.isUndefined() ? QString() : context.toString(flagsValue);
     }
-    auto data = std::make_unique<RegExpData>();
-    data->source = source;
+    int bits = 0;
     for (QChar f : flags) {
-        bool *flag = f == QLatin1Char('g') ? &data->global : f == QLatin1Char('i') ? &data->ignoreCase
-                     : f == QLatin1Char('m') ? &data->multiline : nullptr;
-        if (!flag || *flag)
+        const int bit = f == QLatin1Char('g') ? regexpflag::Global : f == QLatin1Char('i') ? regexpflag::IgnoreCase
+                        : f == QLatin1Char('m') ? regexpflag::Multiline : 0;
+        if (bit == 0 || (bits & bit))
             context.throwError(context.syntaxErrorClass, QStringLiteral("invalid regular expression flags '") + flags + QLatin1Char('\''));
-        *flag = true;
+        bits |= bit;
     }
-    QRegularExpression::PatternOptions options = QRegularExpression::NoPatternOption;
-    if (data->ignoreCase)
-        options |= QRegularExpression::CaseInsensitiveOption;
-    QString error;
-    const QString translated = translate(source, data->multiline, error);
-    if (!error.isEmpty())
-        context.throwError(context.syntaxErrorClass, QStringLiteral("invalid regular expression: ") + error);
-    data->expression = QRegularExpression(translated, options);
-    if (!data->expression.isValid())
-        context.throwError(context.syntaxErrorClass,
-                           QStringLiteral("invalid regular expression: ") + data->expression.errorString());
-    ESObject *o = context.newObject(prototype, this);
-    const uint32_t fixed = ReadOnly | DontEnum | DontDelete;
-    o->define(atoms::intern("source"), context.newString(source), fixed);
-    o->define(atoms::intern("global"), ESValue::boolean(data->global), fixed);
-    o->define(atoms::intern("ignoreCase"), ESValue::boolean(data->ignoreCase), fixed);
-    o->define(atoms::intern("multiline"), ESValue::boolean(data->multiline), fixed);
-    o->define(context.lastIndexAtom, ESValue::fromNumber(0), DontEnum | DontDelete);
-    o->data = data.release();
-    return o;
+    return create(context, source, bits);
 }
 
 ESObject *ESNativeRegExp::fromValue(ESContext &context, const ESValue &value, bool forceRegExp)
@@ -316,14 +344,65 @@ ESObject *ESNativeRegExp::fromValue(ESContext &context, const ESValue &value, bo
     return constructMember(context, 0, 1, args);
 }
 
-const QRegularExpression &ESNativeRegExp::expression(ESObject *regexp) const
+int ESNativeRegExp::groupCount(ESObject *regexp) const
 {
-    return dataOf(regexp)->expression;
+    return dataOf(regexp)->expression.captureCount();
 }
 
-ESValue ESNativeRegExp::exec(ESContext &context, ESObject *regexp, const QString &input)
+QRegularExpressionMatch ESNativeRegExp::match(ESContext &context, ESObject *regexp, const QString &input,
+                                              qsizetype from, bool anchored)
+{
+    // A match counts as one step of the machine, which asks the host once every 64 steps.
+    auto poll = [&context] {
+        if ((++context.pollCounter & 63) == 0 || context.stopRequested) {
+            if (context.stopRequested || !context.keepRunning())
+                throw ESFatalError(QStringLiteral("script stopped"));
+        }
+    };
+    poll();
+    RegExpData *d = dataOf(regexp);
+    if (d->checked.constData() != input.constData() || d->checked.size() != input.size()) {
+        // The library reads UTF-16 and refuses a lone surrogate; one stands in for itself here
+        // as U+FFFD, so that offsets stay those of the script's string.
+        // Reading goes through the input so that the copy is made only when a character changes.
+        QString safe = input;
+        for (qsizetype i = 0; i < input.size(); ++i) {
+            const QChar c = input[i];
+            if (c.isHighSurrogate() && i + 1 < input.size() && input[i + 1].isLowSurrogate())
+                ++i;
+            else if (c.isSurrogate())
+                safe[i] = QChar(QChar::ReplacementCharacter);
+        }
+        d->checked = input;
+        d->safe = safe;
+    }
+    QRegularExpression::MatchOptions options = QRegularExpression::DontCheckSubjectStringMatchOption;
+    if (anchored)
+        options |= QRegularExpression::AnchorAtOffsetMatchOption;
+    QRegularExpressionMatch m = d->expression.match(d->safe, from, QRegularExpression::NormalMatch, options);
+    if (!m.isValid()) {
+        // The compiled fast path keeps its backtracking on a small fixed stack. An anchored match
+        // runs in the library's interpreter, which keeps it on the heap and goes much further, so
+        // the search is made again as anchored attempts at each start.
+        options |= QRegularExpression::AnchorAtOffsetMatchOption;
+        for (qsizetype start = from; start <= d->safe.size(); ++start) {
+            if (start > from)
+                poll();
+            m = d->expression.match(d->safe, start, QRegularExpression::NormalMatch, options);
+            if (!m.isValid() || m.hasMatch() || anchored)
+                break;
+        }
+    }
+    if (!m.isValid())
+        context.throwError(context.rangeErrorClass,
+                           QStringLiteral("regular expression too complex to match against this string"));
+    return m;
+}
+
+ESValue ESNativeRegExp::exec(ESContext &context, ESObject *regexp, const ESValue &inputValue)
 {
     RegExpData *d = dataOf(regexp);
+    const QString &input = inputValue.text();
     double start = 0;
     if (d->global) {
         start = context.toInteger(context.get(regexp, context.lastIndexAtom));
@@ -332,7 +411,7 @@ ESValue ESNativeRegExp::exec(ESContext &context, ESObject *regexp, const QString
             return ESValue::null();
         }
     }
-    const QRegularExpressionMatch m = d->expression.match(input, qsizetype(start));
+    const QRegularExpressionMatch m = match(context, regexp, input, qsizetype(start));
     if (!m.hasMatch()) {
         if (d->global)
             context.put(regexp, context.lastIndexAtom, ESValue::fromNumber(0));
@@ -346,11 +425,12 @@ ESValue ESNativeRegExp::exec(ESContext &context, ESObject *regexp, const QString
         if (m.capturedStart(i) < 0)
             putIndex(context, result, uint32_t(i), ESValue());
         else
-            putIndex(context, result, uint32_t(i), context.newString(m.captured(i)));
+            putIndex(context, result, uint32_t(i),
+                     context.newString(input.mid(m.capturedStart(i), m.capturedLength(i))));
     }
     context.arrayClass->setLength(context, result, uint32_t(groups + 1));
     result->define(context.indexAtom, ESValue::fromNumber(double(m.capturedStart(0))), 0);
-    result->define(context.inputAtom, context.newString(input), 0);
+    result->define(context.inputAtom, inputValue, 0);
     return ESValue::fromObject(result);
 }
 
@@ -366,9 +446,9 @@ ESValue ESNativeRegExp::callMember(ESContext &context, int number, const ESValue
     ESObject *re = thisValue.object;
     switch (number) {
     case 1:
-        return exec(context, re, context.toString(argument(count, args, 0)));
+        return exec(context, re, context.toStringValue(argument(count, args, 0)));
     case 2:
-        return ESValue::boolean(!exec(context, re, context.toString(argument(count, args, 0))).isNull());
+        return ESValue::boolean(!exec(context, re, context.toStringValue(argument(count, args, 0))).isNull());
     case 3: {
         RegExpData *d = dataOf(re);
         return context.newString(QLatin1Char('/') + d->source + QLatin1Char('/') + (d->global ? "g" : "")

@@ -186,98 +186,90 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
     case 10: {   // match
         ESObject *re = context.regexpClass->fromValue(context, a0, true);
         if (!context.toBoolean(context.get(re, atoms::intern("global"))))
-            return context.regexpClass->exec(context, re, self);
-        context.put(re, context.lastIndexAtom, ESValue::fromNumber(0));
+            return context.regexpClass->exec(context, re, selfValue);
         ESObject *result = context.newArray(0);
         uint32_t n = 0;
-        for (;;) {
-            const ESValue m = context.regexpClass->exec(context, re, self);
-            if (m.isNull())
+        for (qsizetype from = 0; from <= self.size();) {
+            const QRegularExpressionMatch m = context.regexpClass->match(context, re, self, from);
+            if (!m.hasMatch())
                 break;
-            const ESValue matched = context.getByValue(m, ESValue::fromNumber(0));
-            if (context.toString(matched).isEmpty()) {
-                const double last = context.toNumber(context.get(re, context.lastIndexAtom));
-                context.put(re, context.lastIndexAtom, ESValue::fromNumber(last + 1));
-            }
-            context.arrayClass->putIndex(context, result, n++, matched);
+            context.arrayClass->putIndex(context, result, n++, context.newString(self.mid(m.capturedStart(0), m.capturedLength(0))));
+            from = m.capturedLength(0) == 0 ? m.capturedEnd(0) + 1 : m.capturedEnd(0);
         }
+        context.put(re, context.lastIndexAtom, ESValue::fromNumber(0));
         if (n == 0)
             return ESValue::null();
         return ESValue::fromObject(result);
     }
     case 11: {   // replace
         ESObject *re = context.regexpClass->fromValue(context, a0, false);
+        const QString search = re ? QString() : context.toString(a0);
         const bool functional = a1.isObject() && a1.object->isCallable();
         const QString replacement = functional ? QString() : context.toString(a1);
+        // Every match is found before the first replacement is made, so a replacement function
+        // that moves lastIndex or matches again cannot change which parts are replaced.
+        int groups = 0;
+        std::vector<qsizetype> spans;   // per match: start and end of the match, then of each group
+        if (!re) {
+            const qsizetype at = self.indexOf(search);
+            if (at < 0)
+                return selfValue;
+            spans = {at, at + search.size()};
+        } else {
+            groups = context.regexpClass->groupCount(re);
+            const bool global = context.toBoolean(context.get(re, atoms::intern("global")));
+            for (qsizetype from = 0; from <= self.size();) {
+                const QRegularExpressionMatch m = context.regexpClass->match(context, re, self, from);
+                if (!m.hasMatch())
+                    break;
+                for (int g = 0; g <= groups; ++g) {
+                    spans.push_back(m.capturedStart(g));
+                    spans.push_back(m.capturedEnd(g));
+                }
+                if (!global)
+                    break;
+                from = m.capturedLength(0) == 0 ? m.capturedEnd(0) + 1 : m.capturedEnd(0);
+            }
+            if (global)
+                context.put(re, context.lastIndexAtom, ESValue::fromNumber(0));
+        }
+        const size_t stride = size_t(groups + 1) * 2;
         QString out;
         qsizetype last = 0;
-        auto replaceOne = [&](qsizetype position, const QString &matched, const std::vector<QString> &groups,
-                        const std::vector<bool> &present) {
-            out += self.mid(last, position - last);
+        std::vector<QString> texts;
+        std::vector<bool> present;
+        for (size_t i = 0; i < spans.size(); i += stride) {
+            const qsizetype position = spans[i];
+            const QString matched = self.mid(position, spans[i + 1] - position);
+            texts.clear();
+            present.clear();
+            for (size_t g = 1; g <= size_t(groups); ++g) {
+                const qsizetype s0 = spans[i + 2 * g];
+                present.push_back(s0 >= 0);
+                texts.push_back(s0 >= 0 ? self.mid(s0, spans[i + 2 * g + 1] - s0) : QString());
+            }
+            out += QStringView(self).mid(last, position - last);
             if (functional) {
                 std::vector<ESValue> callArgs;
                 callArgs.push_back(context.newString(matched));
-                for (size_t g = 0; g < groups.size(); ++g)
-                    callArgs.push_back(present[g] ? context.newString(groups[g]) : ESValue());
+                for (size_t g = 0; g < texts.size(); ++g)
+                    callArgs.push_back(present[g] ? context.newString(texts[g]) : ESValue());
                 callArgs.push_back(ESValue::fromNumber(double(position)));
                 callArgs.push_back(selfValue);
                 ESContext::TempRoot root(context, callArgs);
                 out += context.toString(context.call(a1.object, ESValue(), int(callArgs.size()), callArgs.data()));
             } else {
-                out += expand(replacement, self, position, matched, groups, present);
+                out += expand(replacement, self, position, matched, texts, present);
             }
-            last = position + matched.size();
-        };
-        if (!re) {
-            const QString search = context.toString(a0);
-            const qsizetype at = self.indexOf(search);
-            if (at < 0)
-                return selfValue;
-            replaceOne(at, search, {}, {});
-        } else {
-            const bool global = context.toBoolean(context.get(re, atoms::intern("global")));
-            if (global)
-                context.put(re, context.lastIndexAtom, ESValue::fromNumber(0));
-            for (;;) {
-                const ESValue m = context.regexpClass->exec(context, re, self);
-                if (m.isNull())
-                    break;
-                ESObject *mo = m.object;
-                std::vector<QString> groups;
-                std::vector<bool> present;
-                for (uint32_t g = 1; g < mo->length; ++g) {
-                    const ESValue v = mo->elements[g];
-                    present.push_back(!v.isUndefined());
-                    groups.push_back(v.isUndefined() ? QString() : context.toString(v));
-                }
-                const QString matched = context.toString(mo->elements[0]);
-                const qsizetype position = qsizetype(context.toNumber(context.get(mo, context.indexAtom)));
-                ESValue keep[1] = {m};
-                std::vector<ESValue> rooted(keep, keep + 1);
-                ESContext::TempRoot root(context, rooted);
-                replaceOne(position, matched, groups, present);
-                if (!global)
-                    break;
-                if (matched.isEmpty()) {
-                    const double li = context.toNumber(context.get(re, context.lastIndexAtom));
-                    context.put(re, context.lastIndexAtom, ESValue::fromNumber(li + 1));
-                }
-            }
+            last = spans[i + 1];
         }
-        out += self.mid(last);
+        out += QStringView(self).mid(last);
         return context.newString(out);
     }
     case 12: {   // search
         ESObject *re = context.regexpClass->fromValue(context, a0, true);
-        const ESValue saved = context.get(re, context.lastIndexAtom);
-        const bool global = context.toBoolean(context.get(re, atoms::intern("global")));
-        if (global)
-            context.put(re, context.lastIndexAtom, ESValue::fromNumber(0));
-        const ESValue m = context.regexpClass->exec(context, re, self);
-        context.put(re, context.lastIndexAtom, saved);
-        if (m.isNull())
-            return ESValue::fromNumber(-1);
-        return context.get(m.object, context.indexAtom);
+        const QRegularExpressionMatch m = context.regexpClass->match(context, re, self, 0);
+        return ESValue::fromNumber(m.hasMatch() ? double(m.capturedStart(0)) : -1.0);
     }
     case 13: {   // slice
         double start = context.toInteger(a0);
@@ -322,11 +314,8 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
             return ESValue::fromObject(result);
         }
         // The standard's SplitMatch: an anchored match at each position.
-        const QRegularExpression &expression = context.regexpClass->expression(re);
-        auto matchAt = [&](qsizetype q) {
-            return expression.match(self, q, QRegularExpression::NormalMatch,
-                                    QRegularExpression::AnchorAtOffsetMatchOption);
-        };
+        const int groups = context.regexpClass->groupCount(re);
+        auto matchAt = [&](qsizetype q) { return context.regexpClass->match(context, re, self, q, true); };
         if (self.isEmpty()) {
             if (!matchAt(0).hasMatch())
                 push(selfValue);
@@ -334,16 +323,24 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
         }
         qsizetype p = 0, q = 0;
         while (q < self.size()) {
-            const QRegularExpressionMatch m = matchAt(q);
-            if (!m.hasMatch() || m.capturedEnd(0) == p) {
+            // An unanchored search finds the next place where an anchored match can start.
+            const QRegularExpressionMatch next = context.regexpClass->match(context, re, self, q);
+            if (!next.hasMatch())
+                break;
+            q = next.capturedStart(0);
+            if (q >= self.size())
+                break;
+            const QRegularExpressionMatch &m = next;
+            if (m.capturedEnd(0) == p) {
+                // An empty match where the last one ended does not split; try one further on.
                 ++q;
                 continue;
             }
             push(context.newString(self.mid(p, q - p)));
             if (n >= limit)
                 return ESValue::fromObject(result);
-            for (int g = 1; g <= expression.captureCount(); ++g)
-                push(m.capturedStart(g) < 0 ? ESValue() : context.newString(m.captured(g)));
+            for (int g = 1; g <= groups; ++g)
+                push(m.capturedStart(g) < 0 ? ESValue() : context.newString(self.mid(m.capturedStart(g), m.capturedLength(g))));
             p = m.capturedEnd(0);
             q = p;
         }

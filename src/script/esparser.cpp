@@ -631,6 +631,21 @@ ESNode *ESParser::parsePrimary()
         e->number = m_token.number;
         advance();
         return e;
+    case '/':
+    case tok::DivAssign: {
+        // An operand cannot start with a division: this slash opens a regular expression.
+        const ESToken literal = m_lexer.regExp(m_token);
+        const int flags = int(literal.number);
+        const QString error = m_context.regexpClass->patternError(literal.atom->text,
+                                                                  flags & regexpflag::Multiline);
+        if (!error.isEmpty())
+            failAt(line, QStringLiteral("invalid regular expression: ") + error);
+        e = make(tok::RegExp, line);
+        e->atom = literal.atom;
+        e->number = flags;
+        advance();
+        return e;
+    }
     case '(':
         advance();
         enter();

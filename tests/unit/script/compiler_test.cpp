@@ -51,7 +51,15 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"forInTwoVariables", "for (var a, b in o) {}", "line 1: too many variables in for-in expression"},
         ErrorCase{"returnAtTopLevel", "return 1", "line 1: return not in a function"},
         ErrorCase{"badArrayInit", "[1 2]", "line 1: ']' or ',' expected, found a number"},
-        ErrorCase{"badObjectKey", "x = {[1]: 2}", "line 1: number, string, or identifier expected in object initialiser"}),
+        ErrorCase{"badObjectKey", "x = {[1]: 2}", "line 1: number, string, or identifier expected in object initialiser"},
+        ErrorCase{"regExpFlagTwice", "\nx = /a/gg", "line 2: invalid regular expression flags 'gg'"},
+        ErrorCase{"regExpUnknownFlag", "x = /a/y", "line 1: invalid regular expression flags 'y'"},
+        ErrorCase{"regExpBadGroup", "x = 1;\nx = /a(?<b)/", "line 2: invalid regular expression: unrecognized character after (?"},
+        ErrorCase{"regExpBadPatternInDeadCode", "if (false) x = /a)/", "line 1: invalid regular expression: unmatched closing parenthesis"},
+        ErrorCase{"regExpLineBreak", "x = /abc\n/", "line 1: unterminated regular expression literal"},
+        ErrorCase{"regExpAtEnd", "x = /abc\\", "line 1: unterminated regular expression literal"},
+        ErrorCase{"escapedSpaceInName", "a\\u0020b = 7", "line 1: '\\u0020' cannot appear in an identifier"},
+        ErrorCase{"escapedDigitStartsName", "\\u0031a = 7", "line 1: '\\u0031' cannot appear in an identifier"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Compiler, DeepNestingIsASyntaxErrorNotACrash)
@@ -128,3 +136,34 @@ TEST(Compiler, ALabelInsideTheSameLabelIsASyntaxError)
 }
 
 } // namespace
+
+// Where an operand starts, a slash opens a regular-expression literal; after an operand it divides.
+TEST(RegExpLiterals, SlashDividesAfterAnOperandAndOpensALiteralElsewhere)
+{
+    EXPECT_EQ(scripttest::run("var g = 2, i = 4; [i /2/g, typeof /2/g, (/=/).source, [/a/][0].source,"
+                              " !/b/.test('a'), 1 ? /c/.source : 0].join()"),
+              "1,object,=,a,true,c");
+    EXPECT_EQ(scripttest::run("function f(s) { return /^[/\\]]+$/.test(s); } [f('/]'), f('x')].join()"),
+              "true,false");
+}
+
+TEST(RegExpLiterals, EachEvaluationMakesAFreshObject)
+{
+    EXPECT_EQ(scripttest::run("function f() { return /a/g; } var a = f(); a.lastIndex = 3;"
+                              " [a !== f(), f().lastIndex, a.global, /x/im.multiline].join()"),
+              "true,0,true,true");
+}
+
+TEST(RegExpLiterals, UseTheOriginalConstructorWhateverTheGlobalNameHolds)
+{
+    EXPECT_EQ(scripttest::run("var saved = RegExp; RegExp = null; var r = /a/i.test('A');"
+                              " [r, /b/ instanceof saved].join()"),
+              "true,true");
+}
+
+TEST(Lexer, EscapedNameCharactersAndExtremeExponents)
+{
+    EXPECT_EQ(scripttest::run("var a\\u0062 = 3; \\u0061b + 1"), "4");
+    EXPECT_EQ(scripttest::run("[1e400, 1E+400, 1e-400, 1 / 1e-400, -2.5e999, 0.1e-330].join()"),
+              "Infinity,Infinity,0,Infinity,-Infinity,0");
+}

@@ -180,3 +180,49 @@ TEST(Natives, SplitMatchesWithTheTranslatedPattern)
 }
 
 } // namespace
+
+// The matcher either answers right or throws a RangeError a script can catch; "no match" from a
+// match the library gave up on was a wrong answer.
+TEST(Matcher, DeepRepetitionIsAnsweredRight)
+{
+    EXPECT_EQ(scripttest::run("var s = new Array(8193).join('ab'); var m = new RegExp('(a|b)*').exec(s);"
+                              " m === null ? 'null' : [m[0].length, m[1], /(?:a|b)+$/.exec('x' + s).index].join()"),
+              "16384,b,1");
+}
+
+TEST(Matcher, DeepRepetitionPastTheMemoryCapIsARangeError)
+{
+    EXPECT_EQ(scripttest::run("var s = 'ab'; while (s.length < 1048576) s += s;"
+                              " try { String(new RegExp('(a|b)*').exec(s)) } catch (e) { e.name }"),
+              "RangeError");
+}
+
+TEST(Matcher, ExponentialBacktrackingIsRightOrARangeError)
+{
+    const QString result = scripttest::run("var s = new Array(24).join('a'); try { String(/^(?:(a+)+b|a+)$/.test(s)) }"
+                                           " catch (e) { e.name }");
+    EXPECT_TRUE(result == QLatin1String("true") || result == QLatin1String("RangeError")) << result.toStdString();
+}
+
+TEST(Matcher, LoneSurrogatesInTheSubjectKeepTheirPlaces)
+{
+    EXPECT_EQ(scripttest::run("var s = 'x\\ud800a\\udc00b'; [/a/.test(s), s.search(/b/), s.replace(/a|b/g, '-').length,"
+                              " /x.a/.exec(s).index].join()"),
+              "true,4,5,0");
+}
+
+class StopAfter : public zim::script::ESContext
+{
+public:
+    bool keepRunning() override { return ++polls < 1000; }
+    int polls = 0;
+};
+
+// One native call can run a million matches: a stop request must end it between matches.
+TEST(Matcher, StopRequestEndsALongReplace)
+{
+    StopAfter context;
+    EXPECT_THROW(context.evaluate("var s = 'a'; for (var i = 0; i < 20; i++) s += s; s.replace(/a/g, 'b'); s.split(/a/)"),
+                 zim::script::ESFatalError);
+    EXPECT_EQ(context.polls, 1000);
+}
