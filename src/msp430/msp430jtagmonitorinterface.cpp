@@ -195,6 +195,59 @@ void MSP430JTAGMonitorInterface::setPcInRamBreak(bool on)
     }
 }
 
+namespace {
+
+constexpr uint32_t kStateStorageIndex = 0x9A;
+constexpr uint32_t kStateStorageWriteIndex = 0x9B;
+constexpr uint32_t kStateStorageData = 0x9D;
+constexpr uint32_t kStateStorageControl = 0x9E;
+constexpr uint32_t kStateStorageStatus = 0x9F;
+
+} // namespace
+
+void MSP430JTAGMonitorInterface::enableStateStorage(bool on)
+{
+    writeEEMRegister(kStateStorageControl, EEMStateStorage::withEnabled(readEEMRegister(kStateStorageControl), on));
+}
+
+void MSP430JTAGMonitorInterface::resetStateStorage()
+{
+    writeEEMRegister(kStateStorageControl, EEMStateStorage::resetValue(readEEMRegister(kStateStorageControl)));
+}
+
+void MSP430JTAGMonitorInterface::setStateStorageStopWhenFull(bool stop)
+{
+    writeEEMRegister(kStateStorageControl,
+                     EEMStateStorage::withStopWhenFull(readEEMRegister(kStateStorageControl), stop));
+}
+
+void MSP430JTAGMonitorInterface::setStateStorageMode(uint32_t mode)
+{
+    writeEEMRegister(kStateStorageControl, EEMStateStorage::withMode(readEEMRegister(kStateStorageControl), mode));
+}
+
+uint32_t MSP430JTAGMonitorInterface::stateStorageMode() const
+{
+    return EEMStateStorage::modeOf(readEEMRegister(kStateStorageControl));
+}
+
+void MSP430JTAGMonitorInterface::beginStateStorageRead()
+{
+    m_stateStorage.begin(readEEMRegister(kStateStorageStatus), readEEMRegister(kStateStorageWriteIndex));
+}
+
+bool MSP430JTAGMonitorInterface::readStateStorageEntry(uint32_t &firstWord, uint32_t &secondWord)
+{
+    const std::optional<StateStorageCursor::EntryRead> entry = m_stateStorage.next();
+    if (!entry)
+        return false;
+    writeEEMRegister(kStateStorageIndex, entry->firstIndex);
+    firstWord = readEEMRegister(kStateStorageData);
+    writeEEMRegister(kStateStorageIndex, entry->secondIndex);
+    secondWord = readEEMRegister(kStateStorageData);
+    return true;
+}
+
 void MSP430JTAGMonitorInterface::setTimerFreeze(bool basicTimer, bool timerA, bool timerB)
 {
     m_timers[0].freeze = basicTimer;

@@ -6,6 +6,7 @@
 // properties. How a byte reaches the chip is entirely the driver's.
 #pragma once
 
+#include "msp430/eemstatestorage.h"
 #include "msp430/eemtriggerplanner.h"
 #include "msp430/flasheraseplan.h"
 #include "msp430/msp430monitorinterface.h"
@@ -107,6 +108,20 @@ public:
     bool pcInRamBreak() const { return m_pcInRam.has_value(); }
     static QString pcInRamStopText() { return QLatin1String(EEMTriggerPlanner::kPcInRamStopText); }
 
+    // State storage (the EEM's trace of eight entries), at the High emulation level: 13 then,
+    // else 0. Each operation rewrites the control register from its current value.
+    uint32_t stateStorageCapability() const { return EEMStateStorage::capability(emulationLevel()); }
+    void enableStateStorage(bool on);
+    void resetStateStorage();
+    void setStateStorageStopWhenFull(bool stop);
+    // Mode 1, 4 or 8 (HException for others); 0 when the control register names none.
+    void setStateStorageMode(uint32_t mode);
+    uint32_t stateStorageMode() const;
+    // Starts reading what was stored; then readStateStorageEntry gives the entries in order,
+    // false when none is left.
+    void beginStateStorageRead();
+    bool readStateStorageEntry(uint32_t &firstWord, uint32_t &secondWord);
+
     // The timers frozen at a halt; none by default.
     void setTimerFreeze(bool basicTimer, bool timerA, bool timerB);
 
@@ -142,6 +157,7 @@ private:
     BreakpointId m_nextBreakpoint = 1;
     std::map<BreakpointId, uint32_t> m_reactions;
     std::optional<BreakpointId> m_pcInRam;
+    StateStorageCursor m_stateStorage;
     // Basic timer, Timer_A, Timer_B.
     FrozenTimer m_timers[3];
 };

@@ -132,6 +132,27 @@ TEST_F(JTAGTarget, HaltFreezesTheChosenTimersAndResumeRestoresThemThenWritesCloc
     EXPECT_THAT(device.log, ElementsAre("eem 88 26", "go"));
 }
 
+TEST_F(JTAGTarget, StateStorageReadsTheWrappedBufferFromTheWriteIndex)
+{
+    EXPECT_EQ(device.stateStorageCapability(), 13u);
+    device.setStateStorageMode(8);
+    device.enableStateStorage(true);
+    EXPECT_EQ(device.stateStorageMode(), 8u);
+    EXPECT_EQ(device.eem[0x9E], 0x07u);
+    device.eem[0x9F] = 0x300;    // something stored, buffer wrapped
+    device.eem[0x9B] = 6u << 10; // next write at entry 6
+    device.log.clear();
+    device.beginStateStorageRead();
+    uint32_t first = 0, second = 0;
+    int entries = 0;
+    while (device.readStateStorageEntry(first, second))
+        ++entries;
+    EXPECT_EQ(entries, 8);
+    EXPECT_THAT(device.log.mid(0, 2), ElementsAre("eem 9a 18", "eem 9a 19"));
+    device.level = 2;
+    EXPECT_EQ(device.stateStorageCapability(), 0u);
+}
+
 TEST_F(JTAGTarget, PropertiesShowTheLevelsAndTheConnectionSwitches)
 {
     EXPECT_EQ(target.port().property("emulation").toString(), "High");
