@@ -43,10 +43,10 @@ void ConsoleScriptSystem::evaluate(const QString &text, const QString &)
         throw common::HException(e.text());
     } catch (const script::ESException &e) {
         // Thrown while the engine turned an uncaught value into its own message.
-        throw common::HException(context().uncaughtMessage(e.value()));
+        throw common::HException(uncaught(e.value()));
     }
     if (result.status == script::ESEvaluation::Thrown)
-        throw common::HException(context().uncaughtMessage(result.value));
+        throw common::HException(uncaught(result.value));
     // A stop that came after the last check must still not pass for a completed script.
     throwIfStopped();
 }
@@ -59,8 +59,15 @@ void ConsoleScriptSystem::throwIfStopped() const
         throw common::HException(QStringLiteral("script stopped on request"));
 }
 
+QString ConsoleScriptSystem::uncaught(const script::ESValue &value)
+{
+    return context().standard() ? context().standardUncaughtMessage(value) : context().uncaughtMessage(value);
+}
+
 bool ConsoleScriptSystem::evaluateText(const QString &text, const QString &name)
 {
+    // A reset script that a standard-dialect script file causes still runs as reset scripts do.
+    const script::ESContext::DialectScope dialect(context(), script::ESDialect::Loader);
     evaluate(text, name);
     return true;
 }
@@ -71,7 +78,18 @@ void ConsoleScriptSystem::runFile(const QString &path, const QStringList &argume
                                                    QStringLiteral("a script file may have"));
     context().loadPath.prepend(QFileInfo(path).absolutePath());
     m_builtin.setUp(context(), arguments);
-    evaluate(QString::fromUtf8(bytes), path);
+    const QString text = QString::fromUtf8(bytes);
+    const script::ESDialect dialect = script::ESContext::requestedDialect(text, script::ESDialect::Standard);
+    const script::ESContext::DialectScope scope(context(), dialect);
+    if (dialect == script::ESDialect::Loader) {
+        evaluate(text, path);
+        return;
+    }
+    try {
+        evaluate(text, path);
+    } catch (const common::HException &e) {
+        throw ScriptFailure(e.message());
+    }
 }
 
 } // namespace zim::loader
