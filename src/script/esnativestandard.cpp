@@ -13,7 +13,7 @@ namespace {
 
 enum Member {
     IsArray = 1, ForEach, Map, Filter, Reduce, ReduceRight, Some, Every, IndexOf, LastIndexOf, Keys, Create,
-    GetPrototypeOf, Bind, Bound, Trim, DateNow, ToISOString, JsonParse, JsonStringify
+    GetPrototypeOf, Bind, Bound, Trim, DateNow, ToISOString, DateToJSON, JsonParse, JsonStringify
 };
 
 bool lineTerminator(QChar c)
@@ -91,6 +91,7 @@ void ESNativeStandard::setUp(ESContext &context)
     ESObject *date = context.get(context.global(), atoms::intern("Date")).object;
     addMethod(context, date, "now", "Date.now", 0, DateNow);
     addMethod(context, context.datePrototype, "toISOString", "Date.prototype.toISOString", 0, ToISOString);
+    addMethod(context, context.datePrototype, "toJSON", "Date.prototype.toJSON", 1, DateToJSON);
     ESObject *json = context.newPlainObject();
     context.global()->define(atoms::intern("JSON"), ESValue::fromObject(json), DontEnum);
     addMethod(context, json, "parse", "JSON.parse", 2, JsonParse);
@@ -148,6 +149,15 @@ ESValue ESNativeStandard::callMember(ESContext &context, int number, const ESVal
         if (std::isnan(tv))
             context.throwRangeError(QStringLiteral("invalid date"));
         return context.newString(ESNativeDate::isoText(ESNativeDate::toUnixTime(tv)));
+    }
+    case DateToJSON: {
+        // What JSON.stringify shows of a date: its ISO text, or null for an invalid one.
+        ESObject *o = context.toObject(thisValue);
+        const ESValue time = context.toPrimitive(ESValue::fromObject(o), 3);
+        if (time.isNumber() && !std::isfinite(time.number))
+            return ESValue::null();
+        const ESValue method = context.get(o, atoms::intern("toISOString"));
+        return context.callValue(method, ESValue::fromObject(o), 0, nullptr);
     }
     case JsonParse:
         return jsonParse(context, count, args);
