@@ -265,8 +265,9 @@ QString quote(const QString &text)
 class JsonWriter
 {
 public:
-    JsonWriter(ESContext &context, ESObject *replacer, std::vector<ESAtom *> *propertyList, const QString &gap)
-        : m_context(context), m_replacer(replacer), m_list(propertyList), m_gap(gap)
+    JsonWriter(ESContext &context, ESObject *replacer, std::vector<ESAtom *> *propertyList, const QString &gap,
+               std::vector<ESValue> &roots)
+        : m_context(context), m_replacer(replacer), m_list(propertyList), m_gap(gap), m_roots(roots)
     {
     }
 
@@ -287,6 +288,8 @@ public:
             v = m_context.call(m_replacer, ESValue::fromObject(holder), 2, args);
         }
         if (v.isObject()) {
+            // What toJSON or the replacer made may be reachable from nowhere else.
+            m_roots.push_back(v);
             ESClass *cls = v.object->cls;
             if (cls == reinterpret_cast<ESClass *>(m_context.numberClass))
                 v = ESValue::fromNumber(m_context.toNumber(v));
@@ -360,6 +363,7 @@ private:
     ESObject *m_replacer;
     std::vector<ESAtom *> *m_list;
     QString m_gap;
+    std::vector<ESValue> &m_roots;
     QString m_indent;
     std::vector<ESObject *> m_stack;
 };
@@ -421,7 +425,7 @@ ESValue ESNativeStandard::jsonStringify(ESContext &context, int count, ESValue *
     roots.push_back(ESValue::fromObject(holder));
     ESAtom *empty = atoms::intern("");
     holder->define(empty, argument(count, args, 0), 0);
-    JsonWriter writer(context, replacerFunction, useList ? &list : nullptr, gap);
+    JsonWriter writer(context, replacerFunction, useList ? &list : nullptr, gap, roots);
     QString out;
     if (!writer.write(holder, empty, out))
         return ESValue();

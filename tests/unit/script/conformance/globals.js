@@ -71,4 +71,10 @@ check("URIError toString", String(new URIError("bad")), "URIError: bad");
 check("no JSON here", typeof JSON, "undefined");
 check("no Array extras here", typeof [].forEach, "undefined");
 check("no bind here", typeof Function.prototype.bind, "undefined");
+// Date(y, m, d, h, mi, s, ms) and Date.UTC convert their arguments left to right.
+var order = [];
+function part(n) { return { valueOf: function () { order.push(n); return 1; } }; }
+new Date(part(0), part(1), part(2), part(3), part(4), part(5), part(6));
+Date.UTC(part(0), part(1), part(2), part(3), part(4), part(5), part(6));
+check("Date arguments in order", order.join(""), "01234560123456");
 done();

@@ -80,4 +80,10 @@ check("a parameter named", messageOf("(function (cb) { cb(); })(1)"), "TypeError
 check("range error", messageOf("(1).toFixed(30)"), "RangeError: fraction digits should 0 through 20");
 var made = new Error("made here");
 check("an Error knows its line", made.lineNumber, 81);
+// Date(y, m, d, h, mi, s, ms) and Date.UTC convert their arguments left to right.
+var order = [];
+function part(n) { return { valueOf: function () { order.push(n); return 1; } }; }
+new Date(part(0), part(1), part(2), part(3), part(4), part(5), part(6));
+Date.UTC(part(0), part(1), part(2), part(3), part(4), part(5), part(6));
+check("Date arguments in order", order.join(""), "01234560123456");
 done();
