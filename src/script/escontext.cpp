@@ -506,8 +506,11 @@ ESValue ESContext::evalInCaller(const QString &text)
 
 ESEvaluation ESContext::evaluate(const QString &text)
 {
-    if (!frame)
+    if (!frame) {
         maybeCollect();
+        m_thrownLine = 0;   // a place noted by an earlier run would mislead the next report
+        m_thrownSource.clear();
+    }
     ESEvaluation result;
     try {
         result.value = execute(text);

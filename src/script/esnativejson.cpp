@@ -12,6 +12,8 @@ namespace zim::script {
 namespace {
 
 constexpr int MaxNesting = 1000;
+// The longest text stringify builds; past it a RangeError, before memory runs out.
+constexpr qsizetype MaxTextLength = qsizetype(1) << 26;
 
 class JsonReader
 {
@@ -328,10 +330,17 @@ private:
         QStringList parts;
         if (array) {
             const uint32_t length = m_context.toUint32(m_context.get(o, m_context.lengthAtom));
+            // Every element takes a character at least, and a comma parts each from the next.
+            if (qsizetype(length) * 2 - 1 > MaxTextLength)
+                m_context.throwRangeError(QStringLiteral("JSON.stringify: result longer than %1 characters").arg(MaxTextLength));
             for (uint32_t i = 0; i < length; ++i) {
                 QString item;
-                if (!write(o, atoms::forIndex(i), item))
+                // A hole, known without a lookup when the replacer would not see it, is null.
+                const bool hole = !m_replacer && ESNativeStandard::nextIndex(m_context, o, i, i + 1, 1) > i;
+                if (hole || !write(o, atoms::forIndex(i), item))
                     item = QStringLiteral("null");
+                ESNativeStandard::poll(m_context);
+                count(item);
                 parts.append(item);
             }
         } else {
@@ -342,8 +351,10 @@ private:
                 o->cls->enumerate(m_context, o, names);
             for (ESAtom *name : names) {
                 QString item = quote(name->text) + (m_gap.isEmpty() ? QStringLiteral(":") : QStringLiteral(": "));
-                if (write(o, name, item))
+                if (write(o, name, item)) {
+                    count(item);
                     parts.append(item);
+                }
             }
         }
         const QChar open = array ? QLatin1Char('[') : QLatin1Char('{');
@@ -359,7 +370,15 @@ private:
         m_stack.pop_back();
     }
 
+    void count(const QString &item)
+    {
+        m_length += item.size() + 1 + m_indent.size();
+        if (m_length > MaxTextLength)
+            m_context.throwRangeError(QStringLiteral("JSON.stringify: result longer than %1 characters").arg(MaxTextLength));
+    }
+
     ESContext &m_context;
+    qsizetype m_length = 0;
     ESObject *m_replacer;
     std::vector<ESAtom *> *m_list;
     QString m_gap;

@@ -60,6 +60,43 @@ double relativeIndex(ESContext &context, const ESValue &value, double length, do
 
 } // namespace
 
+int64_t ESNativeStandard::nextIndex(ESContext &context, ESObject *o, int64_t k, int64_t end, int step)
+{
+    // Only arrays and plain objects keep their indexes where they can be listed; any other class
+    // in the chain may answer for an index it does not store, so each index is asked in turn.
+    int64_t best = end;
+    for (ESObject *p = o; p; p = p->prototype) {
+        if (p->cls != context.arrayClass && p->cls != context.objectClass)
+            return k;
+        if (p->cls == context.arrayClass) {
+            const int64_t size = int64_t(p->elements.size());
+            if (step > 0) {
+                for (int64_t i = k; i < size && i < best; ++i)
+                    if (!p->elements[size_t(i)].isHole()) {
+                        best = i;
+                        break;
+                    }
+            } else {
+                for (int64_t i = std::min(k, size - 1); i >= 0 && i > best; --i)
+                    if (!p->elements[size_t(i)].isHole()) {
+                        best = i;
+                        break;
+                    }
+            }
+        }
+        for (const ESProperty &property : p->properties) {
+            const int64_t index = property.key ? property.key->arrayIndex : -1;
+            if (index < 0)
+                continue;
+            if (step > 0 ? index >= k && index < best : index <= k && index > best)
+                best = index;
+        }
+        if (best == k)
+            return k;
+    }
+    return best;
+}
+
 void ESNativeStandard::poll(ESContext &context)
 {
     if ((++context.pollCounter & 63) == 0 || context.stopRequested) {
@@ -195,8 +232,12 @@ ESValue ESNativeStandard::iterate(ESContext &context, int number, const ESValue 
         roots.push_back(ESValue::fromObject(result));
     }
     uint32_t kept = 0;
-    for (uint32_t k = 0; k < length; ++k) {
+    for (int64_t next = 0; next < length; ++next) {
         poll(context);
+        next = nextIndex(context, o, next, length, 1);
+        if (next >= length)
+            break;
+        const uint32_t k = uint32_t(next);
         ESValue v;
         if (!element(context, o, k, v))
             continue;
@@ -240,8 +281,14 @@ ESValue ESNativeStandard::reduce(ESContext &context, bool fromRight, const ESVal
     const uint32_t length = context.toUint32(context.get(o, context.lengthAtom));
     ESObject *fn = callback(context, name, count, args);
     // k counts the elements still to visit, from the front or the back.
-    uint32_t k = 0;
-    auto index = [&](uint32_t i) { return fromRight ? length - 1 - i : i; };
+    int64_t k = 0;
+    auto index = [&](int64_t i) { return uint32_t(fromRight ? int64_t(length) - 1 - i : i); };
+    // The count of places from the start (or the end) of the next element that may be present.
+    auto skip = [&](int64_t i) {
+        if (fromRight)
+            return int64_t(length) - 1 - nextIndex(context, o, int64_t(length) - 1 - i, -1, -1);
+        return nextIndex(context, o, i, length, 1);
+    };
     ESValue &accumulator = roots[1];
     if (count >= 2) {
         accumulator = args[1];
@@ -249,6 +296,9 @@ ESValue ESNativeStandard::reduce(ESContext &context, bool fromRight, const ESVal
         bool found = false;
         for (; k < length && !found; ++k) {
             poll(context);
+            k = skip(k);
+            if (k >= length)
+                break;
             found = element(context, o, index(k), accumulator);
         }
         if (!found)
@@ -257,6 +307,9 @@ ESValue ESNativeStandard::reduce(ESContext &context, bool fromRight, const ESVal
     }
     for (; k < length; ++k) {
         poll(context);
+        k = skip(k);
+        if (k >= length)
+            break;
         ESValue v;
         if (!element(context, o, index(k), v))
             continue;
@@ -280,6 +333,9 @@ ESValue ESNativeStandard::search(ESContext &context, bool fromBack, const ESValu
         double k = std::max(0.0, relativeIndex(context, argument(count, args, 1), length, 0));
         for (; k < length; ++k) {
             poll(context);
+            k = double(nextIndex(context, o, int64_t(k), int64_t(length), 1));
+            if (k >= length)
+                break;
             ESValue v;
             if (element(context, o, uint32_t(k), v) && ESContext::strictEquals(v, wanted))
                 return ESValue::fromNumber(k);
@@ -288,6 +344,9 @@ ESValue ESNativeStandard::search(ESContext &context, bool fromBack, const ESValu
         double k = std::min(length - 1, relativeIndex(context, argument(count, args, 1), length, length - 1));
         for (; k >= 0; --k) {
             poll(context);
+            k = double(nextIndex(context, o, int64_t(k), -1, -1));
+            if (k < 0)
+                break;
             ESValue v;
             if (element(context, o, uint32_t(k), v) && ESContext::strictEquals(v, wanted))
                 return ESValue::fromNumber(k);

@@ -18,6 +18,9 @@ public:
 
     // The running-time check of native loops: ends the run when the host asks to stop.
     static void poll(ESContext &context);
+    // From k on in the direction of step (1 or -1), the first index before end that o or its
+    // prototypes may hold: holes of sparse arrays are skipped without asking for each index.
+    static int64_t nextIndex(ESContext &context, ESObject *o, int64_t k, int64_t end, int step);
 
 private:
     ESValue iterate(ESContext &context, int number, const ESValue &thisValue, int count, ESValue *args);

@@ -127,14 +127,36 @@ private:
 
 TEST(Dialect, NativeLoopsStopWhenTheHostAsks)
 {
-    for (const char *loop : {"a.forEach(function () {})", "a.indexOf(1)", "a.lastIndexOf(1)",
-                             "a.reduce(function (x, y) { return y; }, 0)", "a.some(function () { return false; })"}) {
+    // A Date in the chain may answer for any index, so every index is asked in turn.
+    for (const char *loop : {"forEach.call(a, function () {})", "indexOf.call(a, 1)", "lastIndexOf.call(a, 1)",
+                             "reduce.call(a, function (x, y) { return y; }, 0)",
+                             "some.call(a, function () { return false; })"}) {
         StoppingContext context;
         context.setDialect(ESDialect::Standard);
-        EXPECT_THROW(context.evaluate(QStringLiteral("var a = []; a.length = 4294967295; ") + QLatin1String(loop)),
+        EXPECT_THROW(context.evaluate(QStringLiteral("var a = Object.create(new Date(0)); a.length = 4294967295; "
+                                                     "Array.prototype.")
+                                      + QLatin1String(loop)),
                      zim::script::ESFatalError)
             << loop;
     }
+    StoppingContext context;
+    context.setDialect(ESDialect::Standard);
+    EXPECT_THROW(context.evaluate(QStringLiteral("var a = []; a.length = 30000000; JSON.stringify(a)")),
+                 zim::script::ESFatalError);
+}
+
+TEST(Dialect, SparseArraysSkipTheirHoles)
+{
+    EXPECT_EQ(runStandard("var a = [1, 2]; a.length = 4294967295; a[4000000000] = 7; var seen = [];"
+                          "a.forEach(function (v, i) { seen.push(i + '=' + v); });"
+                          "[seen.join(' '), a.indexOf(7), a.lastIndexOf(1), a.reduce(function (x, y) { return x + y; }),"
+                          " a.reduceRight(function (x, y) { return x + y; }), a.map(function (v) { return v * 2; })[4000000000],"
+                          " a.filter(function () { return true; }).length, a.every(function (v) { return v < 7; })].join()"),
+              "0=1 1=2 4000000000=7,4000000000,0,10,10,14,3,false");
+    EXPECT_EQ(runStandard("var a = [1]; a.length = 4294967295; try { JSON.stringify(a) } catch (e) { e.name }"), "RangeError");
+    EXPECT_EQ(runStandard("Array.prototype[3] = 'p'; var a = [0]; a.length = 5; var r = a.map(function (v) { return v; });"
+                          "delete Array.prototype[3]; r.join('|')"),
+              "0|||p|");
 }
 
 TEST(Dialect, UncaughtReportNamesPlaceAndType)
