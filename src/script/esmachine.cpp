@@ -908,7 +908,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                 }
                 case ESOp::INCG: case ESOp::DECG: {
                     const uint32_t slot = u16(pc + 1);
-                    const double d = ctx.toNumber(getGlobalSlot(ctx, slot));
+                    const double d = ctx.toNumber(getDeclaredGlobalSlot(ctx, slot, false));
                     putGlobalSlot(ctx, slot, ESValue::fromNumber(op == ESOp::INCG ? d + 1 : d - 1));
                     pc += 3;
                     break;

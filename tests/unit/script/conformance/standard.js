@@ -54,6 +54,10 @@ checkThrows("calling an undeclared name", "neverDeclared()", ReferenceError);
 check("typeof an undeclared name", typeof neverDeclared, "undefined");
 check("typeof a deleted global", (function () { createdByAssignment = 1; delete createdByAssignment;
                                               return typeof createdByAssignment; })(), "undefined");
+checkThrows("incrementing an undeclared name", "undeclaredCount++", ReferenceError);
+checkThrows("compound assignment to an undeclared name", "undeclaredSum += 1", ReferenceError);
+function bumpInside() { undeclaredInside++; }
+checkThrows("incrementing inside a function", "bumpInside()", ReferenceError);
 function readInside() { return alsoNeverDeclared; }
 checkThrows("reading inside a function", "readInside()", ReferenceError);
 assignedLater = 5;
@@ -79,7 +83,7 @@ check("writing through undefined", messageOf("holder.inner.deeper = 1"),
 check("a parameter named", messageOf("(function (cb) { cb(); })(1)"), "TypeError: cb is not a function");
 check("range error", messageOf("(1).toFixed(30)"), "RangeError: fraction digits should 0 through 20");
 var made = new Error("made here");
-check("an Error knows its line", made.lineNumber, 81);
+check("an Error knows its line", made.lineNumber, 85);
 // Date(y, m, d, h, mi, s, ms) and Date.UTC convert their arguments left to right.
 var order = [];
 function part(n) { return { valueOf: function () { order.push(n); return 1; } }; }
