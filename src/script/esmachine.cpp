@@ -179,14 +179,22 @@ inline bool isInt32(const ESValue &v)
     return v.kind == ESNumber && v.number >= -2147483648.0 && v.number <= 2147483647.0;
 }
 
-ESValue getGlobalSlot(ESContext &context, uint32_t slot)
+// The value a global slot holds, or null when its name lives elsewhere (or nowhere).
+const ESValue *slotValue(ESObject *global, uint32_t slot)
 {
-    ESObject *global = context.global();
     if (slot < global->properties.size()) {
         const ESProperty &p = global->properties[slot];
         if (p.key && !p.value.isHole())
-            return p.value;
+            return &p.value;
     }
+    return nullptr;
+}
+
+ESValue getGlobalSlot(ESContext &context, uint32_t slot)
+{
+    ESObject *global = context.global();
+    if (const ESValue *v = slotValue(global, slot))
+        return *v;
     return context.get(global, context.globalSlotAtom(slot));
 }
 
@@ -194,14 +202,8 @@ ESValue getGlobalSlot(ESContext &context, uint32_t slot)
 // ReferenceError in the standard dialect.
 ESValue getDeclaredGlobalSlot(ESContext &context, uint32_t slot, bool forTypeof)
 {
-    if (!context.standard() || forTypeof)
+    if (forTypeof || slotValue(context.global(), slot))
         return getGlobalSlot(context, slot);
-    ESObject *global = context.global();
-    if (slot < global->properties.size()) {
-        const ESProperty &p = global->properties[slot];
-        if (p.key && !p.value.isHole())
-            return p.value;
-    }
     return context.getUndeclared(context.globalSlotAtom(slot));
 }
 
