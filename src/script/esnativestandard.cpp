@@ -413,6 +413,15 @@ ESValue ESNativeStandard::bind(ESContext &context, const ESValue &thisValue, int
     return ESValue::fromObject(fn);
 }
 
+bool ESNativeStandard::getOwn(ESContext &context, ESObject *object, ESAtom *atom, ESValue &value)
+{
+    if (object->builtinIndex == Bound && atom == context.prototypeAtom && object->internalValue.isObject()) {
+        value = context.get(object->internalValue.object->elements[0].object, atom);
+        return true;
+    }
+    return ESNativeClass::getOwn(context, object, atom, value);
+}
+
 void ESNativeStandard::call(ESContext &context, ESObject *function, const ESValue &thisValue, int count, ESValue *args)
 {
     if (function->builtinIndex != Bound) {

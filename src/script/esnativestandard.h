@@ -15,6 +15,8 @@ public:
     // Bound functions call and construct their target.
     void call(ESContext &context, ESObject *function, const ESValue &thisValue, int count, ESValue *args) override;
     ESObject *construct(ESContext &context, ESObject *function, int count, ESValue *args) override;
+    // A bound function shows its target's prototype, so that instanceof sees through it.
+    bool getOwn(ESContext &context, ESObject *object, ESAtom *atom, ESValue &value) override;
 
     // The running-time check of native loops: ends the run when the host asks to stop.
     static void poll(ESContext &context);

@@ -114,6 +114,7 @@ var AtOne = Point.bind(null, 1);
 var p = new AtOne(2);
 check("new on a bound function", p.x + "," + p.y, "1,2");
 check("instanceof through a bound function", p instanceof Point, true);
+check("instanceof of a bound function", p instanceof AtOne, true);
 checkThrows("bind of a number", "Function.prototype.bind.call(1)", TypeError);
 
 // trim, Date.now, toISOString
