@@ -4,6 +4,7 @@
 
 #include "common/boundedread.h"
 #include "common/hexception.h"
+#include "common/text.h"
 #include "platform/interruptguard.h"
 #include "script/esexception.h"
 
@@ -43,10 +44,10 @@ void ConsoleScriptSystem::evaluate(const QString &text, const QString &)
         throw common::HException(e.text());
     } catch (const script::ESException &e) {
         // Thrown while the engine turned an uncaught value into its own message.
-        throw common::HException(uncaught(e.value()));
+        throwUncaught(e.value());
     }
     if (result.status == script::ESEvaluation::Thrown)
-        throw common::HException(uncaught(result.value));
+        throwUncaught(result.value);
     // A stop that came after the last check must still not pass for a completed script.
     throwIfStopped();
 }
@@ -59,9 +60,12 @@ void ConsoleScriptSystem::throwIfStopped() const
         throw common::HException(QStringLiteral("script stopped on request"));
 }
 
-QString ConsoleScriptSystem::uncaught(const script::ESValue &value)
+void ConsoleScriptSystem::throwUncaught(const script::ESValue &value)
 {
-    return context().standard() ? context().standardUncaughtMessage(value) : context().uncaughtMessage(value);
+    // The standard dialect's report is the script's own text, shown as it stands.
+    if (context().standard())
+        throw ScriptFailure(context().standardUncaughtMessage(value));
+    throw common::HException(context().uncaughtMessage(value));
 }
 
 bool ConsoleScriptSystem::evaluateText(const QString &text, const QString &name)
@@ -87,8 +91,15 @@ void ConsoleScriptSystem::runFile(const QString &path, const QStringList &argume
     }
     try {
         evaluate(text, path);
+    } catch (const ScriptFailure &) {
+        throw;
     } catch (const common::HException &e) {
-        throw ScriptFailure(e.message());
+        // A failure of the loader's own (a Loader method, an engine fault) may carry rich-text
+        // tags and line breaks at its end; the report is plain and ends with its last line.
+        QString message = common::toPlainText(e.message());
+        while (message.endsWith(QLatin1Char('\n')))
+            message.chop(1);
+        throw ScriptFailure(message);
     }
 }
 

@@ -48,8 +48,8 @@ public:
 
 private:
     void throwIfStopped() const;
-    // The message of a value thrown and not caught, in the running dialect's words.
-    QString uncaught(const script::ESValue &value);
+    // Fails with the message of a value thrown and not caught, in the running dialect's words.
+    [[noreturn]] void throwUncaught(const script::ESValue &value);
     // Whether Ctrl-C came during the running outermost evaluation, or else the last one.
     bool interrupted() const;
 
