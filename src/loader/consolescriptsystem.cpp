@@ -4,6 +4,7 @@
 
 #include "common/boundedread.h"
 #include "common/hexception.h"
+#include "common/text.h"
 #include "platform/interruptguard.h"
 #include "script/esexception.h"
 
@@ -43,10 +44,10 @@ void ConsoleScriptSystem::evaluate(const QString &text, const QString &)
         throw common::HException(e.text());
     } catch (const script::ESException &e) {
         // Thrown while the engine turned an uncaught value into its own message.
-        throw common::HException(context().uncaughtMessage(e.value()));
+        throwUncaught(e.value());
     }
     if (result.status == script::ESEvaluation::Thrown)
-        throw common::HException(context().uncaughtMessage(result.value));
+        throwUncaught(result.value);
     // A stop that came after the last check must still not pass for a completed script.
     throwIfStopped();
 }
@@ -59,8 +60,18 @@ void ConsoleScriptSystem::throwIfStopped() const
         throw common::HException(QStringLiteral("script stopped on request"));
 }
 
+void ConsoleScriptSystem::throwUncaught(const script::ESValue &value)
+{
+    // The standard dialect's report is the script's own text, shown as it stands.
+    if (context().standard())
+        throw ScriptFailure(context().standardUncaughtMessage(value));
+    throw common::HException(context().uncaughtMessage(value));
+}
+
 bool ConsoleScriptSystem::evaluateText(const QString &text, const QString &name)
 {
+    // A reset script that a standard-dialect script file causes still runs as reset scripts do.
+    const script::ESContext::DialectScope dialect(context(), script::ESDialect::Loader);
     evaluate(text, name);
     return true;
 }
@@ -71,7 +82,25 @@ void ConsoleScriptSystem::runFile(const QString &path, const QStringList &argume
                                                    QStringLiteral("a script file may have"));
     context().loadPath.prepend(QFileInfo(path).absolutePath());
     m_builtin.setUp(context(), arguments);
-    evaluate(QString::fromUtf8(bytes), path);
+    const QString text = QString::fromUtf8(bytes);
+    const script::ESDialect dialect = script::ESContext::requestedDialect(text, script::ESDialect::Standard);
+    const script::ESContext::DialectScope scope(context(), dialect);
+    if (dialect == script::ESDialect::Loader) {
+        evaluate(text, path);
+        return;
+    }
+    try {
+        evaluate(text, path);
+    } catch (const ScriptFailure &) {
+        throw;
+    } catch (const common::HException &e) {
+        // A failure of the loader's own (a Loader method, an engine fault) may carry rich-text
+        // tags and line breaks at its end; the report is plain and ends with its last line.
+        QString message = common::toPlainText(e.message());
+        while (message.endsWith(QLatin1Char('\n')))
+            message.chop(1);
+        throw ScriptFailure(message);
+    }
 }
 
 } // namespace zim::loader

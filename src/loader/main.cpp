@@ -35,6 +35,8 @@ int main(int argc, char **argv)
         zim::tevo::registerTEVOLoadFile(state->loadFileFactory());
         system = std::make_unique<System>(*state, reporter);
         status = system->run(int(words.size()), words.data());
+    } catch (const loader::ScriptFailure &e) {
+        std::fprintf(stderr, "error: %s\n", e.message().toUtf8().constData());
     } catch (const common::HException &e) {
         std::fprintf(stderr, "error: %s\n\n", common::toPlainText(e.message()).toUtf8().constData());
     } catch (const project::SolutionLoadError &e) {

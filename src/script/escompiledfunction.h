@@ -52,6 +52,9 @@ struct ESCompiledFunction
     bool captured = false;
     bool isProgram = false;
     ESAtom *name = nullptr;
+    // The file the code was loaded from, for the error texts of the standard dialect; empty for
+    // the main text.
+    QString source;
     // The atom each referenced global slot was reserved for.
     std::vector<std::pair<uint32_t, ESAtom *>> slotAtoms;
 

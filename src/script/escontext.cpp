@@ -379,6 +379,12 @@ ESObject *ESContext::makeError(ESNativeError *cls, const QString &message)
 
 void ESContext::throwErrorAtLine(ESNativeError *cls, int line, const QString &message)
 {
+    if (standard()) {
+        // The standard's message is the bare text; the place travels beside it.
+        ESObject *error = makeError(cls, message);
+        noteErrorPlace(error, line, currentSource());
+        throw ESException(ESValue::fromObject(error));
+    }
     const QString text = QStringLiteral("line %1: %3").arg(line).arg(message);
     throw ESException(ESValue::fromObject(makeError(cls, text)));
 }
@@ -452,7 +458,7 @@ ESValue ESContext::call(ESObject *function, const ESValue &thisValue, int count,
 ESValue ESContext::callValue(const ESValue &function, const ESValue &thisValue, int count, const ESValue *args)
 {
     if (!function.isObject() || !function.object->isCallable())
-        throwTypeError(QStringLiteral("not a function object"));
+        throwNotAFunction(QString());
     return call(function.object, thisValue, count, args);
 }
 
@@ -500,8 +506,11 @@ ESValue ESContext::evalInCaller(const QString &text)
 
 ESEvaluation ESContext::evaluate(const QString &text)
 {
-    if (!frame)
+    if (!frame) {
         maybeCollect();
+        m_thrownLine = 0;   // a place noted by an earlier run would mislead the next report
+        m_thrownSource.clear();
+    }
     ESEvaluation result;
     try {
         result.value = execute(text);

@@ -57,6 +57,11 @@ struct ESHandler
     ESFrame *frame;
 };
 
+// The language a context speaks. The loader dialect is the one of reset and attach scripts,
+// peripheral files and the loader's script objects; the standard dialect is ECMAScript 3 as
+// published, with the ES5 built-ins everyday code calls, for script files run on their own.
+enum class ESDialect { Loader, Standard };
+
 // What a host evaluation gives back.
 struct ESEvaluation
 {
@@ -79,6 +84,31 @@ public:
 
     // Asked by the machine at every backward jump and call; false ends the run as if by return.
     virtual bool keepRunning() { return true; }
+
+    // --- dialect
+    ESDialect dialect() const { return m_dialect; }
+    bool standard() const { return m_dialect == ESDialect::Standard; }
+    // Switches the dialect; the first switch to the standard dialect adds its built-ins.
+    void setDialect(ESDialect dialect);
+    // Runs a stretch of host work in one dialect and restores the previous one.
+    class DialectScope
+    {
+    public:
+        DialectScope(ESContext &context, ESDialect dialect) : m_context(context), m_saved(context.dialect())
+        {
+            context.setDialect(dialect);
+        }
+        ~DialectScope() { m_context.m_dialect = m_saved; }
+        DialectScope(const DialectScope &) = delete;
+        DialectScope &operator=(const DialectScope &) = delete;
+
+    private:
+        ESContext &m_context;
+        ESDialect m_saved;
+    };
+    // The dialect a script text asks for: the loader dialect when its first statement is the
+    // directive "use loader", otherwise the given default.
+    static ESDialect requestedDialect(const QString &text, ESDialect fallback);
 
     // --- objects and strings
     ESObject *newObject(ESObject *prototype, ESClass *cls);
@@ -125,6 +155,10 @@ public:
     QString typeOf(const ESValue &v) const;
     // Number formatting: %g with six digits for fractions, integral values in the radix.
     static QString formatNumber(double value, int radix = 10);
+    // The shortest text that reads back as the same number, in the standard's layout.
+    static QString formatShortest(double value);
+    // A number's string form in this context's dialect.
+    QString numberText(double value) const { return standard() ? formatShortest(value) : formatNumber(value); }
     // The string-to-number rule: white space trimmed, "0x" hexadecimal, else a decimal literal.
     static double parseNumber(const QString &text);
     static bool isWhiteSpace(QChar c);
@@ -139,6 +173,24 @@ public:
     // Makes an error object of the class with the message unchanged.
     ESObject *makeError(ESNativeError *errorClass, const QString &message);
     int currentLine() const;
+    // The file name of the running code when it came from a loaded file, else empty.
+    QString currentSource() const;
+    // Calling a value that is not a function; name says what was called (may be empty).
+    [[noreturn]] void throwNotAFunction(const QString &name);
+    // Reading a name that no scope holds: undefined in the loader dialect, a ReferenceError in
+    // the standard dialect.
+    ESValue getUndeclared(ESAtom *name);
+    // Line and file of an error object, as its properties lineNumber and fileName.
+    void noteErrorPlace(ESObject *error, int line, const QString &source);
+    // Where the value being thrown now was thrown (for the report of an uncaught throw).
+    void noteThrow()
+    {
+        m_thrownLine = currentLine();
+        m_thrownSource = currentSource();
+    }
+    // The report of a value thrown and not caught in the standard dialect: where, the error's
+    // name and its message; no line break at the end.
+    QString standardUncaughtMessage(const ESValue &value);
     bool isError(const ESValue &value) const;
     // How a host words a value thrown and not caught. The loader's script objects take the
     // "message" of any object; the script systems and the peripheral bridge only that of an
@@ -161,6 +213,8 @@ public:
     ESEvaluation evaluate(const QString &text);
     // Compiles and runs a program; script throws pass on as ESException.
     ESValue execute(const QString &text);
+    // execute for a file's text: errors made in its code name the file in the standard dialect.
+    ESValue executeFile(const QString &text, const QString &name);
     // eval as the standard has it: in the scope and with the `this` of the caller.
     ESValue evalInCaller(const QString &text);
     std::shared_ptr<ESCompiledFunction> compileCached(const QString &text, bool callerScope);
@@ -265,7 +319,13 @@ private:
     void drainMarks();
     ESObject *allocateRecord();
 
+    void setUpStandardNatives();
+
     ESObject *m_global = nullptr;
+    ESDialect m_dialect = ESDialect::Loader;
+    bool m_standardNatives = false;
+    int m_thrownLine = 0;
+    QString m_thrownSource;
     std::vector<std::unique_ptr<ESClass>> m_classes;
     std::vector<std::unique_ptr<ESObject[]>> m_chunks;
     ESObject *m_freeList = nullptr;

@@ -4,7 +4,9 @@
 
 #include "script/esnativeclasses.h"
 
+#include <charconv>
 #include <cmath>
+#include <string>
 #include <cstdlib>
 
 namespace zim::script {
@@ -96,6 +98,8 @@ QString ESContext::formatNumber(double value, int radix)
     if (radix < 2 || radix > 36)
         radix = 10;
     const bool integral = std::floor(value) == value;
+    if (integral && radix == 10 && std::fabs(value) >= 9.2233720368547758e18)
+        return QString::asprintf("%.0f", value);   // integral values print in full
     if (integral && std::fabs(value) < 9.2233720368547758e18) {
         const bool negative = value < 0;
         uint64_t magnitude = uint64_t(negative ? -int64_t(value) : int64_t(value));
@@ -130,6 +134,43 @@ QString ESContext::formatNumber(double value, int radix)
         return QString::asprintf("%g", value);
     }
     return QString::asprintf("%g", value);
+}
+
+QString ESContext::formatShortest(double value)
+{
+    if (std::isnan(value))
+        return QStringLiteral("NaN");
+    if (value == 0)
+        return QStringLiteral("0");
+    if (std::isinf(value))
+        return value > 0 ? QStringLiteral("Infinity") : QStringLiteral("-Infinity");
+    // The shortest digits that read back as the value, and the decimal exponent n of the
+    // standard's layout (value = 0.d1d2...dk times ten to the n).
+    char buffer[64];
+    const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                                 std::chars_format::scientific);
+    *r.ptr = 0;
+    std::string digits;
+    const char *p = buffer;
+    for (; *p && *p != 'e'; ++p)
+        if (*p != '.')
+            digits += *p;
+    const int n = std::atoi(p + 1) + 1;
+    const int k = int(digits.size());
+    std::string out = value < 0 ? "-" : "";
+    if (k <= n && n <= 21) {
+        out += digits + std::string(size_t(n - k), '0');
+    } else if (0 < n && n <= 21) {
+        out += digits.substr(0, size_t(n)) + '.' + digits.substr(size_t(n));
+    } else if (-6 < n && n <= 0) {
+        out += "0." + std::string(size_t(-n), '0') + digits;
+    } else {
+        out += digits.substr(0, 1);
+        if (k > 1)
+            out += '.' + digits.substr(1);
+        out += (n - 1 < 0 ? "e-" : "e+") + std::to_string(std::abs(n - 1));
+    }
+    return QString::fromLatin1(out.c_str());
 }
 
 bool ESContext::toBoolean(const ESValue &v)
@@ -182,7 +223,7 @@ QString ESContext::toString(const ESValue &v)
     case ESBoolean:
         return v.number != 0.0 ? QStringLiteral("true") : QStringLiteral("false");
     case ESNumber:
-        return formatNumber(v.number);
+        return numberText(v.number);
     case ESStringKind:
     case ESAtomKind:
         return v.text();
@@ -296,6 +337,9 @@ bool ESContext::equals(const ESValue &x, const ESValue &y)
     for (;;) {
         if ((a.isString() && b.isString()) || a.kind == b.kind)
             return strictEquals(a, b);
+        // The standard counts null and undefined equal to each other and to nothing else.
+        if ((a.isUndefined() || a.isNull()) && (b.isUndefined() || b.isNull()))
+            return standard();
         if (a.isNumber() && b.isString()) {
             b = ESValue::fromNumber(toNumber(b));
         } else if (a.isString() && b.isNumber()) {
@@ -339,7 +383,7 @@ ESAtom *ESContext::atomFor(const ESValue &value)
     case ESNumber:
         if (value.number >= 0 && value.number < 100 && double(int(value.number)) == value.number)
             return atoms::forIndex(uint32_t(value.number));
-        return atoms::intern(formatNumber(value.number));
+        return atoms::intern(numberText(value.number));
     default:
         return atoms::intern(toString(value));
     }
@@ -413,6 +457,8 @@ ESValue ESContext::getByValue(const ESValue &objectValue, const ESValue &key)
         return get(numberPrototype, atomFor(key));
     if (objectValue.isBoolean())
         return get(booleanPrototype, atomFor(key));
+    if (standard() && (objectValue.isUndefined() || objectValue.isNull()))
+        throwTypeError(QStringLiteral("cannot read property '%1' of %2").arg(toString(key), toString(objectValue)));
     ESObject *o = toObject(objectValue);   // throws for undefined and null
     return get(o, atomFor(key));
 }
@@ -420,6 +466,8 @@ ESValue ESContext::getByValue(const ESValue &objectValue, const ESValue &key)
 void ESContext::putByValue(const ESValue &objectValue, const ESValue &key, const ESValue &value)
 {
     if (objectValue.kind != ESObjectKind) {
+        if (standard() && (objectValue.isUndefined() || objectValue.isNull()))
+            throwTypeError(QStringLiteral("cannot set property '%1' of %2").arg(toString(key), toString(objectValue)));
         toObject(objectValue);   // throws for undefined and null; a wrapper would be dropped
         return;
     }

@@ -179,15 +179,52 @@ inline bool isInt32(const ESValue &v)
     return v.kind == ESNumber && v.number >= -2147483648.0 && v.number <= 2147483647.0;
 }
 
-ESValue getGlobalSlot(ESContext &context, uint32_t slot)
+// The value a global slot holds, or null when its name lives elsewhere (or nowhere).
+const ESValue *slotValue(ESObject *global, uint32_t slot)
 {
-    ESObject *global = context.global();
     if (slot < global->properties.size()) {
         const ESProperty &p = global->properties[slot];
         if (p.key && !p.value.isHole())
-            return p.value;
+            return &p.value;
     }
+    return nullptr;
+}
+
+ESValue getGlobalSlot(ESContext &context, uint32_t slot)
+{
+    ESObject *global = context.global();
+    if (const ESValue *v = slotValue(global, slot))
+        return *v;
     return context.get(global, context.globalSlotAtom(slot));
+}
+
+// A read of a global that must exist (not the operand of typeof): a name never declared is a
+// ReferenceError in the standard dialect.
+ESValue getDeclaredGlobalSlot(ESContext &context, uint32_t slot, bool forTypeof)
+{
+    if (forTypeof || slotValue(context.global(), slot))
+        return getGlobalSlot(context, slot);
+    return context.getUndeclared(context.globalSlotAtom(slot));
+}
+
+// The name a call instruction called, for the standard dialect's "... is not a function".
+QString calleeName(ESContext &context, const ESCompiledFunction &record, ESOp op, const uint8_t *pc, int params)
+{
+    const uint32_t operand = u16(pc + 1);
+    ESAtom *atom = nullptr;
+    switch (op) {
+    case ESOp::CALLW: case ESOp::CALLF: atom = operand < record.atoms.size() ? record.atoms[operand] : nullptr; break;
+    case ESOp::CALLG: atom = context.globalSlotAtom(operand); break;
+    case ESOp::CALLA: case ESOp::CALLAM:
+        atom = operand < record.variables.size() ? record.variables[operand].atom : nullptr;
+        break;
+    case ESOp::CALLL: case ESOp::CALLLM:
+        atom = size_t(params) + operand < record.variables.size() ? record.variables[size_t(params) + operand].atom
+                                                                  : nullptr;
+        break;
+    default: break;
+    }
+    return atom ? atom->text : QString();
 }
 
 void putGlobalSlot(ESContext &context, uint32_t slot, const ESValue &v)
@@ -603,12 +640,12 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                             if (holder->cls != ctx.activationClass)
                                 self = ESValue::fromObject(holder);
                         } else {
-                            fn = ctx.get(global, atom);
+                            fn = ctx.getUndeclared(atom);
                         }
                         break;
                     }
                     case ESOp::CALLG:
-                        fn = getGlobalSlot(ctx, u16(pc + 1));
+                        fn = getDeclaredGlobalSlot(ctx, u16(pc + 1), false);
                         break;
                     case ESOp::CALLA:
                         fn = args[u16(pc + 1)];
@@ -623,9 +660,9 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                         fn = ACTIVATION(params + int(u16(pc + 1)));
                         break;
                     }
-                    pc += 5;
                     if (!fn.isObject() || !fn.object->isCallable())
-                        ctx.throwTypeError(QStringLiteral("not a function object"));
+                        ctx.throwNotAFunction(calleeName(ctx, *record, op, pc, params));
+                    pc += 5;
                     SYNC();
                     ESMachine::invoke(ctx, fn.object, self, n);
                     sp = ctx.sp;
@@ -653,7 +690,8 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                         pc += 3;
                     }
                     if (!fn.isObject() || !fn.object->isCallable())
-                        ctx.throwTypeError(QStringLiteral("not a function object"));
+                        ctx.throwNotAFunction(op == ESOp::CALLF ? calleeName(ctx, *record, op, pc - 5, params)
+                                                                : QString());
                     SYNC();
                     ESMachine::invoke(ctx, fn.object, self, n);
                     sp = ctx.sp - under;
@@ -663,7 +701,10 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                 case ESOp::GETW: {
                     ESAtom *atom = record->atoms[u16(pc + 1)];
                     ESObject *holder = holderOf(ctx, frame.scope, atom);
-                    PUSH(ctx.get(holder ? holder : global, atom));
+                    if (holder || pc[3] == uint8_t(ESOp::TYPEOF))
+                        PUSH(ctx.get(holder ? holder : global, atom));
+                    else
+                        PUSH(ctx.getUndeclared(atom));
                     pc += 3;
                     break;
                 }
@@ -687,7 +728,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                             break;
                         }
                     }
-                    PUSH(getGlobalSlot(ctx, slot));
+                    PUSH(getDeclaredGlobalSlot(ctx, slot, pc[3] == uint8_t(ESOp::TYPEOF)));
                     pc += 3;
                     break;
                 }
@@ -876,7 +917,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                 }
                 case ESOp::INCG: case ESOp::DECG: {
                     const uint32_t slot = u16(pc + 1);
-                    const double d = ctx.toNumber(getGlobalSlot(ctx, slot));
+                    const double d = ctx.toNumber(getDeclaredGlobalSlot(ctx, slot, false));
                     putGlobalSlot(ctx, slot, ESValue::fromNumber(op == ESOp::INCG ? d + 1 : d - 1));
                     pc += 3;
                     break;
@@ -1055,6 +1096,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                 case ESOp::RETU:
                     return ESValue();
                 case ESOp::THROW:
+                    ctx.noteThrow();
                     throw ESException(*sp);
                 case ESOp::TRY:
                     ctx.handlers.push_back(ESHandler{code + u16(pc + 1), sp, frame.scope, &frame});

@@ -123,6 +123,14 @@ public:
     void setUp(ESContext &context) override;
     ESValue callMember(ESContext &context, int number, const ESValue &thisValue, int count, ESValue *args) override;
     ESObject *constructMember(ESContext &context, int number, int count, ESValue *args) override;
+
+    // Time values are kept on the local Julian-day clock; the standard dialect shows scripts
+    // milliseconds since 1970 UTC. These convert between the two.
+    static double toUnixTime(double tv);
+    static double fromUnixTime(double ms);
+    static double currentUnixTime();
+    // YYYY-MM-DDTHH:mm:ss.sssZ of a finite time in milliseconds since 1970 UTC.
+    static QString isoText(double ms);
 };
 
 class ESNativeMath : public ESNativeClass

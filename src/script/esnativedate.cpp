@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QTimeZone>
+#include <array>
 #include <cmath>
 
 namespace zim::script {
@@ -112,6 +113,27 @@ double now()
     return utcEpochToLocal(double(current.toMSecsSinceEpoch()));
 }
 
+double clipUnixTime(double ms)
+{
+    if (!std::isfinite(ms) || std::fabs(ms) > 8.64e15)
+        return NaN;
+    return std::trunc(ms) + 0.0;
+}
+
+// The year, month, day, hours, minutes, seconds and milliseconds of Date(y, m, ...) and
+// Date.UTC, converted left to right; a two-digit year counts from 1900.
+std::array<double, 7> dateFields(ESContext &context, int count, const ESValue *args)
+{
+    std::array<double, 7> v = {NaN, 0, 1, 0, 0, 0, 0};
+    for (int i = 0; i < count && i < 7; ++i)
+        v[size_t(i)] = context.toNumber(args[i]);
+    if (count < 2)
+        v[1] = NaN;
+    if (std::isfinite(v[0]) && std::trunc(v[0]) >= 0 && std::trunc(v[0]) <= 99)
+        v[0] = 1900 + std::trunc(v[0]);
+    return v;
+}
+
 double parseDate(const QString &text)
 {
     const QString t = text.trimmed();
@@ -134,6 +156,31 @@ double parseDate(const QString &text)
 }
 
 } // namespace
+
+double ESNativeDate::toUnixTime(double tv)
+{
+    return std::isfinite(tv) ? localToUtcEpoch(tv) : NaN;
+}
+
+double ESNativeDate::fromUnixTime(double ms)
+{
+    const double clipped = clipUnixTime(ms);
+    return std::isnan(clipped) ? NaN : utcEpochToLocal(clipped);
+}
+
+double ESNativeDate::currentUnixTime()
+{
+    return double(QDateTime::currentMSecsSinceEpoch());
+}
+
+QString ESNativeDate::isoText(double ms)
+{
+    const Fields f = fieldsOf(ms + UnixEpochJulianDay * MsPerDay);
+    const QString year = f.year >= 0 && f.year <= 9999 ? QString::asprintf("%04d", int(f.year))
+                                                       : QString::asprintf("%+07d", int(f.year));
+    return year + QString::asprintf("-%02d-%02dT%02d:%02d:%02d.%03dZ", int(f.month) + 1, int(f.day), int(f.hours),
+                                    int(f.minutes), int(f.seconds), int(f.ms));
+}
 
 void ESNativeDate::setUp(ESContext &context)
 {
@@ -162,14 +209,15 @@ ESValue ESNativeDate::callMember(ESContext &context, int number, const ESValue &
         const QDateTime dt = localDateTime(now());
         return context.newString(dt.toString(Qt::TextDate));
     }
-    if (number == 42)
-        return ESValue::fromNumber(parseDate(context.toString(argument(count, args, 0))));
+    if (number == 42) {
+        const double tv = parseDate(context.toString(argument(count, args, 0)));
+        return ESValue::fromNumber(context.standard() ? toUnixTime(tv) : tv);
+    }
     if (number == 43) {
-        double y = num(0);
-        if (std::isfinite(y) && std::trunc(y) >= 0 && std::trunc(y) <= 99)
-            y = 1900 + std::trunc(y);
-        const double utc = makeTime(y, num(1), count > 2 ? num(2) : 1, count > 3 ? num(3) : 0,
-                                    count > 4 ? num(4) : 0, count > 5 ? num(5) : 0, count > 6 ? num(6) : 0);
+        const std::array<double, 7> v = dateFields(context, count, args);
+        const double utc = makeTime(v[0], v[1], v[2], v[3], v[4], v[5], v[6]);
+        if (context.standard())
+            return ESValue::fromNumber(clipUnixTime(utc - UnixEpochJulianDay * MsPerDay));
         return ESValue::fromNumber(std::isnan(utc) ? NaN : timeClip(utcFieldsToLocal(utc)));
     }
     if (!thisValue.isObject() || thisValue.object->cls != this)
@@ -197,7 +245,7 @@ ESValue ESNativeDate::callMember(ESContext &context, int number, const ESValue &
         return context.newString(QLocale::c().toString(utc, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'")));
     }
     if (number == 7 || number == 8)
-        return ESValue::fromNumber(tv);
+        return ESValue::fromNumber(context.standard() ? toUnixTime(tv) : tv);
     if (number >= 9 && number <= 25) {
         if (invalid)
             return ESValue::fromNumber(NaN);
@@ -218,6 +266,10 @@ ESValue ESNativeDate::callMember(ESContext &context, int number, const ESValue &
         }
     }
     if (number == 26) {
+        if (context.standard()) {
+            date->internalValue = ESValue::fromNumber(fromUnixTime(num(0)));
+            return ESValue::fromNumber(toUnixTime(date->internalValue.number));
+        }
         date->internalValue = ESValue::fromNumber(timeClip(num(0)));
         return date->internalValue;
     }
@@ -245,6 +297,8 @@ ESValue ESNativeDate::callMember(ESContext &context, int number, const ESValue &
         if (utc && !std::isnan(result))
             result = utcFieldsToLocal(result);
         date->internalValue = ESValue::fromNumber(timeClip(result));
+        if (context.standard())
+            return ESValue::fromNumber(toUnixTime(date->internalValue.number));
         return date->internalValue;
     }
     return ESNativeClass::callMember(context, number, thisValue, count, args);
@@ -259,14 +313,15 @@ ESObject *ESNativeDate::constructMember(ESContext &context, int number, int coun
         tv = now();
     } else if (count == 1) {
         const ESValue v = context.toPrimitive(args[0]);
-        tv = v.isString() ? parseDate(v.text()) : timeClip(context.toNumber(v));
+        if (v.isString())
+            tv = parseDate(v.text());
+        else if (context.standard())
+            tv = fromUnixTime(context.toNumber(v));
+        else
+            tv = timeClip(context.toNumber(v));
     } else {
-        auto num = [&](int i) { return context.toNumber(args[i]); };
-        double y = num(0);
-        if (std::isfinite(y) && std::trunc(y) >= 0 && std::trunc(y) <= 99)
-            y = 1900 + std::trunc(y);
-        tv = timeClip(makeTime(y, num(1), count > 2 ? num(2) : 1, count > 3 ? num(3) : 0, count > 4 ? num(4) : 0,
-                               count > 5 ? num(5) : 0, count > 6 ? num(6) : 0));
+        const std::array<double, 7> v = dateFields(context, count, args);
+        tv = timeClip(makeTime(v[0], v[1], v[2], v[3], v[4], v[5], v[6]));
     }
     ESObject *date = context.newObject(prototype, this);
     date->internalValue = ESValue::fromNumber(tv);

@@ -40,6 +40,8 @@ ESObject *ESNativeError::constructMember(ESContext &context, int number, int cou
     const ESValue message = argument(count, args, 0);
     if (!message.isUndefined())
         e->define(context.messageAtom, context.toStringValue(message), DontEnum);
+    if (context.standard())
+        context.noteErrorPlace(e, context.currentLine(), context.currentSource());
     return e;
 }
 

@@ -28,7 +28,7 @@ ESValue ESNativeFunction::callMember(ESContext &context, int number, const ESVal
     case 2:
     case 3: {
         if (!thisValue.isObject() || !thisValue.object->isCallable())
-            context.throwTypeError(QStringLiteral("not a function object"));
+            context.throwNotAFunction(QString());
         const ESValue self = argument(count, args, 0);
         if (number == 2)
             return context.call(thisValue.object, self, count > 1 ? count - 1 : 0, args + 1);

@@ -244,7 +244,7 @@ ESValue ESNativeGlobal::callMember(ESContext &context, int number, const ESValue
                                                                        QStringLiteral("a script may load"))
                                              : QStringLiteral("cannot read file \u201C") + file.fileName()
                                                    + QStringLiteral("\u201D: ") + file.errorString());
-        context.execute(QString::fromUtf8(bytes));
+        context.executeFile(QString::fromUtf8(bytes), name);
         return ESValue::boolean(true);
     }
     case 7:

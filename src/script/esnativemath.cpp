@@ -70,7 +70,9 @@ ESValue ESNativeMath::callMember(ESContext &context, int number, const ESValue &
             return ESValue::fromNumber(x);
         if (x < 0 && x >= -0.5)
             return ESValue::fromNumber(-0.0);
-        return ESValue::fromNumber(std::floor(x + 0.5));
+        // x + 0.5 would round up before floor sees it (0.49999999999999994 + 0.5 is 1).
+        const double below = std::floor(x);
+        return ESValue::fromNumber(x - below >= 0.5 ? below + 1 : below);
     }
     case 16: return ESValue::fromNumber(std::sin(num(0)));
     case 17: return ESValue::fromNumber(std::sqrt(num(0)));

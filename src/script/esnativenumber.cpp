@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace zim::script {
 
@@ -20,6 +22,49 @@ QString tidyExponent(const QString &text)
     while (digits.size() > 1 && digits[0] == QLatin1Char('0'))
         digits.remove(0, 1);
     return mantissa + QLatin1Char('e') + sign + digits;
+}
+
+// The first n significant digits of |x| (x finite, not 0) with exact halves rounded up, as the
+// standard's toExponential and toPrecision pick the larger of two equally near candidates; exponent
+// receives the decimal exponent of the first digit.
+QByteArray significantDigits(double x, int n, int &exponent)
+{
+    // glibc writes the exact binary value; 780 digits hold every double's expansion.
+    char buffer[840];
+    std::snprintf(buffer, sizeof buffer, "%.780e", std::fabs(x));
+    const char *e = std::strchr(buffer, 'e');
+    exponent = std::atoi(e + 1);
+    QByteArray digits;
+    for (const char *p = buffer; p < e; ++p)
+        if (*p != '.')
+            digits += *p;
+    const bool up = digits.size() > n && digits.at(n) >= '5';
+    digits.truncate(n);
+    if (up) {
+        qsizetype i = digits.size() - 1;
+        while (i >= 0 && digits[i] == '9')
+            digits[i--] = '0';
+        if (i < 0) {
+            digits.prepend('1');
+            digits.truncate(n);
+            ++exponent;
+        } else {
+            digits[i] = char(digits[i] + 1);
+        }
+    }
+    return digits;
+}
+
+// d.ddde+x in the standard's form.
+QString exponentialText(double x, int fractionDigits)
+{
+    int exponent = 0;
+    const QByteArray digits = x == 0 ? QByteArray(fractionDigits + 1, '0') : significantDigits(x, fractionDigits + 1, exponent);
+    QString out = x < 0 ? QStringLiteral("-") : QString();
+    out += QLatin1Char(digits.at(0));
+    if (digits.size() > 1)
+        out += QLatin1Char('.') + QString::fromLatin1(digits.mid(1));
+    return out + (exponent < 0 ? QStringLiteral("e-") : QStringLiteral("e+")) + QString::number(std::abs(exponent));
 }
 
 // x with f decimals, halves rounded away from zero as the standard's toFixed has it (the C
@@ -91,7 +136,7 @@ ESValue ESNativeNumber::callMember(ESContext &context, int number, const ESValue
             radix = 10;
         if (radix < 2 || radix > 36)
             context.throwRangeError(QStringLiteral("radix must be between 2 and 36"));
-        return context.newString(ESContext::formatNumber(x, radix));
+        return context.newString(radix == 10 ? context.numberText(x) : ESContext::formatNumber(x, radix));
     }
     case 3: {
         const double digits = context.toInteger(a0);
@@ -100,35 +145,34 @@ ESValue ESNativeNumber::callMember(ESContext &context, int number, const ESValue
         if (std::isnan(x))
             return ESValue::fromAtom(atoms::intern("NaN"));
         if (std::fabs(x) >= 1e21)
-            return context.newString(ESContext::formatNumber(x));
+            return context.newString(context.numberText(x));
         return context.newString(fixedText(x, int(digits)));
     }
     case 4:
         return ESValue::fromNumber(x);
     case 5:
-        return context.newString(ESContext::formatNumber(x));
+        return context.newString(context.numberText(x));
     case 6: {
         if (!std::isfinite(x))
-            return context.newString(ESContext::formatNumber(x));
-        char buffer[64];
+            return context.newString(context.numberText(x));
         if (a0.isUndefined()) {
             // As many digits as the value needs.
+            char buffer[64];
             for (int p = 0; p <= 20; ++p) {
                 std::snprintf(buffer, sizeof buffer, "%.*e", p, x);
                 if (std::strtod(buffer, nullptr) == x)
                     break;
             }
-        } else {
-            const double digits = context.toInteger(a0);
-            if (digits < 0 || digits > 20)
-                context.throwRangeError(QStringLiteral("fraction digits should 0 through 20"));
-            std::snprintf(buffer, sizeof buffer, "%.*e", int(digits), x);
+            return context.newString(tidyExponent(QString::fromLatin1(buffer)));
         }
-        return context.newString(tidyExponent(QString::fromLatin1(buffer)));
+        const double digits = context.toInteger(a0);
+        if (digits < 0 || digits > 20)
+            context.throwRangeError(QStringLiteral("fraction digits should 0 through 20"));
+        return context.newString(exponentialText(x, int(digits)));
     }
     case 7: {
         if (a0.isUndefined() || !std::isfinite(x))
-            return context.newString(ESContext::formatNumber(x));
+            return context.newString(context.numberText(x));
         const double precision = context.toInteger(a0);
         if (precision < 1 || precision > 21)
             context.throwRangeError(QStringLiteral("precision should be 1 through 21"));
@@ -138,12 +182,20 @@ ESValue ESNativeNumber::callMember(ESContext &context, int number, const ESValue
             std::snprintf(buffer, sizeof buffer, "%.*f", p - 1, 0.0);
             return context.newString(QString::fromLatin1(buffer));
         }
-        std::snprintf(buffer, sizeof buffer, "%.*e", p - 1, x);
-        const int e = std::atoi(std::strchr(buffer, 'e') + 1);
+        int e = 0;
+        const QByteArray digits = significantDigits(x, p, e);
         if (e < -6 || e >= p)
-            return context.newString(tidyExponent(QString::fromLatin1(buffer)));
-        std::snprintf(buffer, sizeof buffer, "%.*f", std::min(p - 1 - e, 40), x);
-        return context.newString(QString::fromLatin1(buffer));
+            return context.newString(exponentialText(x, p - 1));
+        // Fixed notation of the same rounded digits.
+        QString out = x < 0 ? QStringLiteral("-") : QString();
+        if (e < 0) {
+            out += QStringLiteral("0.") + QString(-e - 1, QLatin1Char('0')) + QString::fromLatin1(digits);
+        } else {
+            out += QString::fromLatin1(digits.left(e + 1));
+            if (p > e + 1)
+                out += QLatin1Char('.') + QString::fromLatin1(digits.mid(e + 1));
+        }
+        return context.newString(out);
     }
     default:
         return ESNativeClass::callMember(context, number, thisValue, count, args);

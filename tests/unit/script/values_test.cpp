@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(Values, NumberFormatting,
                                          FormatCase{"negativeZero", -0.0, 10, "0"},
                                          FormatCase{"hex", 255, 16, "ff"},
                                          FormatCase{"negativeHexKeepsSign", -255, 16, "-ff"},
-                                         FormatCase{"hugeIntegral", 1e21, 10, "1e+21"},
+                                         FormatCase{"hugeIntegralInFull", 1e21, 10, "1000000000000000000000"},
                                          FormatCase{"binaryFraction", 0.5, 2, "0.1"}),
                          [](const auto &info) { return std::string(info.param.name); });
 

@@ -1,6 +1,6 @@
 // Expressions: operators, precedence, equality, relational comparison, in, instanceof, typeof,
-// delete, void, comma, conditional and calls of any callee.
-load("harness.js");
+// delete, void, comma, conditional and calls of any callee, in the loader dialect.
+"use loader"; load("harness.js");
 check("precedence", 1 + 2 * 3, 7);
 check("left associative", 10 - 4 - 3, 3);
 check("modulo sign", -7 % 3, -1);

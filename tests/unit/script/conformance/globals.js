@@ -1,5 +1,5 @@
-// The global object: values, eval, the URI coders, escape, Error objects, Date and RegExp.
-load("harness.js");
+// The global object: values, eval, the URI coders, escape, Error objects, Date and RegExp, in the loader dialect.
+"use loader"; load("harness.js");
 check("undefined value", undefined, void 0);
 check("NaN value", isNaN(NaN), true);
 check("encodeURIComponent", encodeURIComponent("a b&c/é"), "a%20b%26c%2F%C3%A9");
@@ -67,4 +67,14 @@ check("URIError name", URIError.prototype.name, "URIError");
 check("URIError length", URIError.length, 1);
 check("URIError class", Object.prototype.toString.call(new URIError()), "[object Error]");
 check("URIError toString", String(new URIError("bad")), "URIError: bad");
+// The ES5 built-ins belong to the standard dialect only.
+check("no JSON here", typeof JSON, "undefined");
+check("no Array extras here", typeof [].forEach, "undefined");
+check("no bind here", typeof Function.prototype.bind, "undefined");
+// Date(y, m, d, h, mi, s, ms) and Date.UTC convert their arguments left to right.
+var order = [];
+function part(n) { return { valueOf: function () { order.push(n); return 1; } }; }
+new Date(part(0), part(1), part(2), part(3), part(4), part(5), part(6));
+Date.UTC(part(0), part(1), part(2), part(3), part(4), part(5), part(6));
+check("Date arguments in order", order.join(""), "01234560123456");
 done();

@@ -42,4 +42,17 @@ check("Math.sqrt", Math.sqrt(16), 4);
 check("Math.PI", Math.PI > 3.14 && Math.PI < 3.15, true);
 var r = Math.random();
 check("Math.random range", r >= 0 && r < 1, true);
+// Ties of toPrecision and toExponential go to the larger candidate, Math.round does not add
+// before it floors, and integral numbers print in full: the same in both dialects.
+check("toPrecision tie up", (234.5).toPrecision(3), "235");
+check("toPrecision tie to one digit", (2.5).toPrecision(1), "3");
+check("toPrecision below a tie", (1.005).toPrecision(3), "1.00");
+check("toPrecision small", (0.000123456).toPrecision(2), "0.00012");
+check("toPrecision carry", (9.99).toPrecision(2), "10");
+check("toExponential tie up", (0.65625).toExponential(3), "6.563e-1");
+check("toExponential negative", (-0.65625).toExponential(3), "-6.563e-1");
+check("Math.round just below a half", Math.round(0.49999999999999994), 0);
+check("Math.round large odd", Math.round(4503599627370497), 4503599627370497);
+check("Math.round small negative", 1 / Math.round(-0.2), -Infinity);
+check("1e20 in full", String(1e20), "100000000000000000000");
 done();

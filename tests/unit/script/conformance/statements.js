@@ -1,5 +1,5 @@
-// Statements: var, if, loops, labels, break, continue, switch, with, throw and try.
-load("harness.js");
+// Statements: var, if, loops, labels, break, continue, switch, with, throw and try, in the loader dialect.
+"use loader"; load("harness.js");
 var runs = 0;
 for (var i = 0; i < 3; i = i + 1) runs++;
 check("for runs three times", runs, 3);

@@ -1,5 +1,5 @@
-// Types: undefined, null, booleans, numbers, strings and objects, and typeof.
-load("harness.js");
+// Types: undefined, null, booleans, numbers, strings and objects, and typeof, in the loader dialect.
+"use loader"; load("harness.js");
 check("typeof undefined", typeof undefined, "undefined");
 check("typeof null", typeof null, "object");
 check("typeof true", typeof true, "boolean");
