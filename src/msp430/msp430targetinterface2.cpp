@@ -112,11 +112,14 @@ void MSP430TargetInterface2::checkReconnect()
 
 void MSP430TargetInterface2::powerCycle()
 {
+    using target::ProgressReport;
     platform::Clock &clock = m_environment.clock();
+    reportProgress(ProgressReport::open(ProgressReport::Phase::PowerCycle, 10, ProgressReport::Unit::None));
     m_driver.setRegulator(&m_driver, 0);
-    for (int i = 0; i <= 10; ++i) {
+    for (uint32_t i = 0; i <= 10; ++i) {
         if (i == 8)
             m_driver.setRegulator(&m_driver, 1);
+        reportProgress(ProgressReport::advance(ProgressReport::Phase::PowerCycle, i, 10, ProgressReport::Unit::None));
         clock.sleep(250);
     }
 }
@@ -376,6 +379,11 @@ bool MSP430TargetInterface2::go()
     releaseCpu(true);
     setState(TargetRunning);
     m_driver.setStatus(&m_driver, 1);
+    // Released JTAG signals let the program run undisturbed; the next operation reconnects.
+    if (releaseJTAG()) {
+        m_driver.close(&m_driver);
+        m_reconnectNeeded = true;
+    }
     return true;
 }
 
@@ -404,7 +412,25 @@ bool MSP430TargetInterface2::waitForStop(int timeoutMs)
 
 bool MSP430TargetInterface2::step()
 {
-    return false;
+    checkReconnect();
+    Msp430dDriver *d = &m_driver;
+    clearError();
+    // Trigger 0 breaks on the next instruction fetch; its own setting comes back afterwards.
+    uint32_t saved[4] = {};
+    uint32_t savedControl = 0;
+    if (!d->readEem(d, 0, 4, saved) || !d->readEem(d, 0x80, 1, &savedControl))
+        fail(QLatin1String(kCommunication));
+    const uint32_t stepTrigger[4] = {0, 0, 0xFFFF, 1};
+    if (!d->writeEem(d, 0, 4, stepTrigger) || !d->modifyEem(d, 0x80, 0xFFFF, 1))
+        fail(QLatin1String(kCommunication));
+    prepareResume();
+    releaseCpu(true);
+    enterDebugState();
+    if (!d->writeEem(d, 0, 4, saved) || !d->modifyEem(d, 0x80, 0xFFFE, savedControl & 1))
+        fail(QLatin1String(kCommunication));
+    setState(TargetStopped);
+    d->setStatus(d, 2);
+    return true;
 }
 
 bool MSP430TargetInterface2::isInState(TargetState state)

@@ -76,6 +76,9 @@ public:
     bool readTdo();
     bool powered() const { return m_powered; }
 
+    // Pulls the cable after this many more pin operations.
+    void pullCableAfter(uint64_t operations) { m_faults.cablePulledAfter = m_pinOps + operations; }
+
     const SimJtagCounters &counters() const { return m_counters; }
     void clearCounters() { m_counters = {}; }
 

@@ -20,6 +20,8 @@ public:
         connectDevice();
     }
     int closes = 0;
+    // Tests replace entries to make a transport that fails or cuts corners.
+    using MSP430TargetInterface2::driver;
 
 protected:
     void reconnectTransport() override {}

@@ -200,9 +200,16 @@ TEST_F(JtagDriver, BlownFuseFailsAfterTwoLineTogglesAndOnePowerCycle)
     SimJtagFaults faults;
     faults.fuseBlown = true;
     make("MSP430F149", false, faults);
+    std::vector<zim::target::ProgressReport> progress;
+    QObject::connect(target.get(), &zim::target::TargetInterface::progress, target.get(),
+                     [&](const zim::target::ProgressReport &r) { progress.push_back(r); });
     EXPECT_EQ(connectError(), "Cannot connect to target. Check that the target is powered, the JTAG cable is "
                               "connected and that the JTAG fuse has not blown.");
     EXPECT_EQ(clock.totalSlept(), 3000u);
+    ASSERT_EQ(progress.size(), 12u);
+    EXPECT_STREQ(zim::target::progressTitle(progress.front()), "Power cycling target");
+    EXPECT_TRUE(progress.front().opens);
+    EXPECT_EQ(progress.back().done, 10u);
     EXPECT_EQ(port->closes, 1);
     EXPECT_FALSE(target->isConnected());
 }
@@ -264,17 +271,72 @@ TEST_F(JtagDriver, FailedSegmentEraseNamesTheEvenRange)
     make("MSP430F149", false);
     target->connect();
     // A transport whose erase fails without a text of its own.
-    struct Failing : SimJtagTarget
-    {
-        using SimJtagTarget::driver;
-    };
-    static_cast<Failing *>(port)->driver().eraseSegment = [](zim::msp430::Msp430dDriver *, uint32_t) { return 0; };
+    port->driver().eraseSegment = [](zim::msp430::Msp430dDriver *, uint32_t) { return 0; };
     try {
         port->eraseSegment(0xF000, 3);
         FAIL() << "no failure";
     } catch (const zim::common::HException &e) {
         EXPECT_EQ(e.message(), "Erase bytes failed in range 0xF000 - 0xF003");
     }
+}
+
+QString failure(const std::function<void()> &operation)
+{
+    try {
+        operation();
+    } catch (const zim::common::HException &e) {
+        return e.message();
+    }
+    return QString();
+}
+
+TEST_F(JtagDriver, UnpoweredTargetCannotBeConnected)
+{
+    SimJtagFaults faults;
+    faults.unpowered = true;
+    make("MSP430F149", false, faults);
+    EXPECT_THAT(connectError().toStdString(), HasSubstr("Check that the target is powered"));
+}
+
+TEST_F(JtagDriver, PulledCableIsCaughtByVerifyingWrites)
+{
+    make("MSP430F149", false);
+    target->connect();
+    port->setVerifyWrites(true);
+    const std::vector<uint8_t> data(256, 0x3C);
+    device->pullCableAfter(5000);
+    EXPECT_EQ(failure([&] { port->programBytes(0xF000, 256, data.data()); }),
+              "FLASH verification failed in range 0xF000 - 0xF0FF");
+}
+
+TEST_F(JtagDriver, StuckFlashBitIsCaughtByVerifyingWrites)
+{
+    SimJtagFaults faults;
+    faults.stuckAddress = 0xF010;
+    faults.stuckMask = 0x01;
+    make("MSP430F149", false, faults);
+    target->connect();
+    port->setVerifyWrites(true);
+    const std::vector<uint8_t> data(32, 0x00);
+    EXPECT_EQ(failure([&] { port->programBytes(0xF000, 32, data.data()); }),
+              "FLASH verification failed in range 0xF000 - 0xF01F");
+}
+
+TEST_F(JtagDriver, TooFewEraseClocksLeaveBytesThatVerifyingEraseCatches)
+{
+    make("MSP430F149", false);
+    target->connect();
+    device->poke(0xF000, 0x00);
+    port->setVerifyErase(true);
+    // A transport that gives at most 1000 TCLK periods at a time.
+    static auto pulse = port->driver().pulseTclk;
+    port->driver().pulseTclk = [](zim::msp430::Msp430dDriver *d, uint32_t periods) {
+        return pulse(d, std::min(periods, 1000u));
+    };
+    EXPECT_EQ(failure([&] { port->eraseSegment(0xF000, 512); }),
+              "FLASH erase verification failed in range 0xF000 - 0xF1FF");
+    EXPECT_EQ(device->peek(0xF000), 0x00);
+    EXPECT_GT(device->counters().flashViolations, 0u);
 }
 
 TEST_F(JtagDriver, WatchdogWordIsKeptAsTheShadowAndReadBackFromIt)
@@ -321,6 +383,32 @@ TEST_F(JtagDriver, RunStartsTheNewProgramFromItsResetVector)
     EXPECT_TRUE(device->cpuRunning());
     EXPECT_EQ(device->registerValue(0), 0xF000u);
     EXPECT_EQ(device->watchdogControl() & 0x80, 0x00) << "the program's watchdog is let go";
+}
+
+TEST_F(JtagDriver, StepLeavesTriggerZeroAsItWasAndTheCpuHeld)
+{
+    make("MSP430F149", false);
+    target->connect();
+    port->writeEEMRegister(0, 0x1234);
+    port->writeEEMRegister(4, 0x00FF);
+    ASSERT_TRUE(port->step());
+    EXPECT_EQ(device->eem(0), 0x1234u);
+    EXPECT_EQ(device->eem(4), 0x00FFu);
+    EXPECT_EQ(device->eem(0x80) & 1, 0u);
+    EXPECT_FALSE(device->cpuRunning());
+}
+
+TEST_F(JtagDriver, ReleasedJtagSignalsAreReconnectedByTheNextAccess)
+{
+    make("MSP430F149", false);
+    target->connect();
+    port->setReleaseJTAG(true);
+    ASSERT_TRUE(target->go());
+    EXPECT_EQ(port->closes, 1);
+    EXPECT_TRUE(device->cpuRunning());
+    uint8_t id[2] = {};
+    port->readBytes(0x0FF0, 2, id);
+    EXPECT_EQ(id[0], 0xF1);
 }
 
 // Every record a 1xx/2xx/4xx device can answer to: its own ID bytes and fuse identify it when
