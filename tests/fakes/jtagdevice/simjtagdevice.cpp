@@ -1,6 +1,9 @@
 // The simulated JTAG MSP430: TAP, data registers, the TCLK-driven bus and the FLASH controller.
 #include "fakes/jtagdevice/simjtagdevice.h"
 
+#include "simulator/msp430cpu.h"
+#include "simulator/peripheralbus.h"
+
 #include <algorithm>
 
 namespace zim::fakes {
@@ -493,6 +496,76 @@ void SimJtagDevice::finishFlashOperation()
     }
     if (m_faults.stuckAddress)
         m_memory[m_faults.stuckAddress & 0xFFFF] |= m_faults.stuckMask;
+}
+
+// The chip's peripheral bus while its CPU runs: port outputs logged, the watchdog and FLASH
+// controller the chip's own.
+class SimJtagPeripherals final : public simulator::PeripheralBus, public simulator::SimulatorObserver
+{
+public:
+    explicit SimJtagPeripherals(SimJtagDevice &chip) : m_chip(chip) {}
+    void reset() override {}
+    int pollForInterrupts(uint32_t) override { return -1; }
+    uint32_t loadPeripheral(uint32_t address) override
+    {
+        if (address >= 0x100)
+            return m_chip.busRead(address, false);
+        return m_chip.m_memory[address];
+    }
+    void storePeripheral(uint32_t address, uint32_t value) override
+    {
+        if (address >= 0x100) {
+            if ((address & 0xFFFE) == 0x0120 || (address >= 0x0128 && address <= 0x012D))
+                m_chip.busWrite(address, uint16_t(value), false);
+            else
+                m_chip.m_memory[address] = uint8_t(value), m_chip.m_memory[address + 1] = uint8_t(value >> 8);
+            return;
+        }
+        static const uint32_t outputs[] = {0x19, 0x1D, 0x21, 0x29, 0x31, 0x35};
+        if (std::find(std::begin(outputs), std::end(outputs), address) != std::end(outputs)
+            && m_chip.m_memory[address] != uint8_t(value))
+            m_chip.m_portLog.emplace_back(address, uint8_t(value));
+        m_chip.m_memory[address] = uint8_t(value);
+    }
+    void recordError(simulator::SimulatorError, uint32_t) override { ++m_chip.m_programErrors; }
+    void memoryAccessed(uint32_t, unsigned, uint32_t, bool) override {}
+    void registerAccessed(unsigned, uint32_t, bool) override {}
+    void pcWritten(uint32_t) override {}
+
+private:
+    SimJtagDevice &m_chip;
+};
+
+void SimJtagDevice::runFor(uint32_t cycles)
+{
+    if (!m_running || !m_powered)
+        return;
+    SimJtagPeripherals peripherals(*this);
+    simulator::MSP430MemoryLimits limits;
+    limits.ramStart = m_chip.ramStart;
+    limits.ramEnd = m_chip.ramEnd;
+    limits.infoStart = m_chip.infoStart;
+    limits.infoEnd = m_chip.infoStart + 255;
+    limits.flashStart = m_chip.flashStart;
+    limits.flashEnd = 0xFFFF;
+    simulator::MSP430Memory memory(limits, false, &peripherals);
+    memory.writeBytes(0x200, 0x10000 - 0x200, &m_memory[0x200]);
+    memory.setPeripheralBus(&peripherals);
+    msp430::MSP430Registers registers(false);
+    for (int n = 0; n < 16; ++n)
+        registers.write(n, m_regs[n]);
+    simulator::MSP430Cpu cpu(registers, memory, peripherals);
+    const bool attention = false;
+    // Slices of a few thousand cycles, as a running chip is looked at now and then.
+    for (uint32_t done = 0; done < cycles;) {
+        const uint32_t budget = std::min<uint32_t>(4096, cycles - done);
+        done += std::max<uint32_t>(1, cpu.run(simulator::RunSlice{budget, nullptr, 0, 0, &attention}));
+        if (cpu.finish() == simulator::MSP430Cpu::Finish::SelfJump)
+            break;
+    }
+    for (int n = 0; n < 16; ++n)
+        m_regs[n] = registers.read(n);
+    memory.readBytes(m_chip.ramStart, m_chip.ramEnd - m_chip.ramStart + 1, &m_memory[m_chip.ramStart]);
 }
 
 } // namespace zim::fakes

@@ -89,6 +89,14 @@ public:
     uint16_t watchdogControl() const { return m_wdtctl; }
     uint32_t registerValue(int n) const { return m_regs[n & 15]; }
     uint16_t fctl3() const { return m_fctl3; }
+    // Lets a released CPU run the program for about this many cycles, in slices, on the core
+    // simulator; nothing while JTAG holds the CPU.
+    void runFor(uint32_t cycles);
+    // Every change of a port output register while the program ran: address and new value.
+    const std::vector<std::pair<uint32_t, uint8_t>> &portLog() const { return m_portLog; }
+    // Errors the core simulator recorded while the program ran.
+    uint64_t programErrors() const { return m_programErrors; }
+
     uint32_t eem(uint32_t reg) const
     {
         const auto it = m_eem.find(reg);
@@ -157,6 +165,9 @@ private:
     uint16_t m_flashValue = 0;
     bool m_flashByte = false;
     int64_t m_blockRow = -1;
+    std::vector<std::pair<uint32_t, uint8_t>> m_portLog;
+    uint64_t m_programErrors = 0;
+    friend class SimJtagPeripherals;
 };
 
 } // namespace zim::fakes

@@ -411,6 +411,20 @@ TEST_F(JtagDriver, ReleasedJtagSignalsAreReconnectedByTheNextAccess)
     EXPECT_EQ(id[0], 0xF1);
 }
 
+TEST_F(JtagDriver, BlinkyRunsFromItsResetVectorAfterADownload)
+{
+    make("MSP430F149", false);
+    target->connect();
+    zim::loadfile::IntelHexLoadFile file(QStringLiteral(ZIM_SOURCE_DIR "/examples/blinky.hex"));
+    target->download(file, QStringLiteral("blinky.hex"), true);
+    ASSERT_TRUE(target->run(0, false));
+    device->runFor(200000);
+    EXPECT_GE(device->portLog().size(), 2u);
+    for (const auto &[address, value] : device->portLog())
+        EXPECT_EQ(address, 0x21u);
+    EXPECT_EQ(device->programErrors(), 0u);
+}
+
 // Every record a 1xx/2xx/4xx device can answer to: its own ID bytes and fuse identify it when
 // the run names it, and otherwise a sibling with at least its memory.
 TEST_F(JtagDriver, EverySiblingRecordIdentifiesToItselfWhenNamedAndToTheLargestOtherwise)
