@@ -30,6 +30,8 @@ enum : uint8_t {
     IrFlash16BitUpdate = 0x19,
     IrData16Bit = 0x41,
     IrDataCapture = 0x42,
+    IrDataPsa = 0x44,
+    IrShiftOutPsa = 0x46,
     IrAddr16Bit = 0x83,
     IrAddrCapture = 0x84,
     IrDataToAddr = 0x85,
@@ -429,6 +431,27 @@ int genVerifyWordwise(D *d, uint32_t address, uint32_t length, const uint8_t *by
     return 1;
 }
 
+// Polynomial signature analysis: the CPU fetches the range word by word on TCLK edges while
+// the JTAG port folds each word into the signature.
+int genVerifySignature(D *d, uint32_t address, uint32_t length, const uint8_t *bytes)
+{
+    constexpr uint16_t kPolynomial = 0x0805;
+    if ((address | length) & 1)
+        return 0;
+    uint16_t expected = uint16_t(address - 2);
+    bool ok = ir(d, IrData16Bit) && inject(d, 0x4030) && inject(d, uint16_t(address)) && dr16(d, expected)
+              && ir(d, IrDataPsa);
+    for (uint32_t i = 0; ok && i < length / 2; ++i) {
+        expected = (expected & 0x8000) ? uint16_t(((expected ^ kPolynomial) << 1) | 1) : uint16_t(expected << 1);
+        expected ^= bytes ? uint16_t(bytes[2 * i] | (bytes[2 * i + 1] << 8)) : 0xFFFF;
+        ok = setTclk(d, 0) && setTclk(d, 1);
+    }
+    if (!ok || !ir(d, IrShiftOutPsa))
+        return 0;
+    const int32_t signature = d->shiftData16Capture(d, 0);
+    return signature == expected ? 1 : 0;
+}
+
 const char *genErrorText(D *d) { return d->lastError.empty() ? nullptr : d->lastError.c_str(); }
 
 } // namespace
@@ -470,6 +493,7 @@ void msp430dFillBase(Msp430dDriver &driver)
     d.eraseSegment = genEraseSegment;
     d.eraseAll = genEraseAll;
     d.verify = genVerifyWordwise;
+    d.verifySignature = genVerifySignature;
     d.enterDebugState = genEnterDebugState;
     d.release = genRelease;
     d.reset = genReset;

@@ -43,6 +43,9 @@ struct Msp430dDriver
     int (*eraseAll)(Msp430dDriver *) = nullptr;
     // Compares with bytes, or checks for the erased state when bytes is null.
     int (*verify)(Msp430dDriver *, uint32_t address, uint32_t length, const uint8_t *bytes) = nullptr;
+    // The same check by signature: the device folds the range into a polynomial signature that
+    // is compared with the one computed here; the range must be whole words.
+    int (*verifySignature)(Msp430dDriver *, uint32_t address, uint32_t length, const uint8_t *bytes) = nullptr;
     int (*enterDebugState)(Msp430dDriver *, uint32_t registers[16], int flag, uint16_t *watchdog) = nullptr;
     int (*release)(Msp430dDriver *, const uint32_t registers[16], int run, uint16_t watchdog) = nullptr;
     // Resets the device and gives the program counter of its reset vector.

@@ -172,6 +172,18 @@ void MSP430TargetInterface2::connectDevice()
         ++retries;
     }
 
+    // A connection that fails from here on closes the transport too.
+    try {
+        finishConnect();
+    } catch (...) {
+        d->close(d);
+        throw;
+    }
+}
+
+void MSP430TargetInterface2::finishConnect()
+{
+    Msp430dDriver *d = &m_driver;
     clearError();
     if (!d->reset(d, nullptr, &m_watchdog))
         fail(QLatin1String(kCommunication));
@@ -209,8 +221,8 @@ void MSP430TargetInterface2::connectDevice()
         d->release(d, m_registerBlock, 0, m_watchdog);
     }
     if (index < 0) {
-        d->close(d);
-        throw common::HException(QStringLiteral("Unknown MSP430 device"));
+        clearError();
+        fail(QStringLiteral("Unknown MSP430 device"));
     }
     selectDevice(index);
     for (uint32_t t = 0; t < breakpointCount(); ++t) {
@@ -594,6 +606,9 @@ bool MSP430TargetInterface2::verifyBytes(uint32_t address, uint32_t count, const
         std::vector<uint8_t> got(count);
         readBytes(address, count, got.data());
         ok = got == expected;
+    } else if (address >= 0x200 && !((address | count) & 1) && m_driver.verifySignature) {
+        // Whole words of memory: the signature costs two pin writes a word instead of a read.
+        ok = m_driver.verifySignature(&m_driver, address, count, data) != 0;
     } else {
         ok = m_driver.verify(&m_driver, address, count, data) != 0;
     }

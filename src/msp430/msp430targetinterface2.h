@@ -107,6 +107,8 @@ private:
     void clearError() { m_driver.lastError.clear(); }
     void checkReconnect();
     void powerCycle();
+    // Reset, device choice and EEM clearing after the device answered.
+    void finishConnect();
     void identifyDevice();
     void selectDevice(int index);
     void holdCpu(bool &releaseAfter);

@@ -211,6 +211,8 @@ void SimJtagDevice::updateIr()
         return;
     m_eemRegister = -1;
     m_injectStage = 0;
+    if (m_ir == IrDataPsa)
+        m_psa = m_mdb;
     if (m_ir == IrCntrlSigRelease)
         m_running = true;
 }
@@ -227,6 +229,7 @@ void SimJtagDevice::captureDr()
         case IrAddr16Bit: case IrAddrCapture: value = m_mab; break;
         case IrDataToAddr: value = (m_control & kReadWrite) ? busRead(m_mab, m_control & kByte) : m_mdb; break;
         case IrData16Bit: case IrDataCapture: case IrDataQuick: value = m_mdb; break;
+        case IrShiftOutPsa: value = m_psa; break;
         case IrEemDataExchange: value = (m_eemRegister >= 0 && m_eemRead) ? eem(uint32_t(m_eemRegister)) : 0; break;
         case IrConfigFuses: value = m_chip.fuses; break;
         default: break;
@@ -298,6 +301,12 @@ void SimJtagDevice::tclkRise()
     }
     if (m_ir == IrData16Bit && m_injectStage) {
         injectedWord(m_mdb);
+    } else if (m_ir == IrDataPsa) {
+        // The CPU fetches the next word and the port folds it into the signature.
+        const uint16_t word = busRead(m_regs[0], false);
+        m_regs[0] = (m_regs[0] + 2) & 0xFFFF;
+        m_psa = (m_psa & 0x8000) ? uint16_t(((m_psa ^ 0x0805) << 1) | 1) : uint16_t(m_psa << 1);
+        m_psa ^= word;
     }
 }
 

@@ -154,6 +154,7 @@ private:
     int m_eemRegister = -1;
     bool m_eemRead = false;
     std::map<uint32_t, uint32_t> m_eem;
+    uint16_t m_psa = 0;
 
     uint16_t m_wdtctl = 0x6900;
     uint16_t m_fctl1 = 0x9600, m_fctl2 = 0x9642, m_fctl3 = 0x9658;

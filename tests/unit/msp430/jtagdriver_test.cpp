@@ -339,6 +339,25 @@ TEST_F(JtagDriver, TooFewEraseClocksLeaveBytesThatVerifyingEraseCatches)
     EXPECT_GT(device->counters().flashViolations, 0u);
 }
 
+TEST_F(JtagDriver, SignatureVerifyTellsEqualFromDifferentAndErasedFromNot)
+{
+    make("MSP430F149", false);
+    target->connect();
+    std::vector<uint8_t> data(0x200);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = uint8_t(i * 7);
+    for (size_t i = 0; i < data.size(); ++i)
+        device->poke(0xE000 + uint32_t(i), data[i]);
+    device->clearCounters();
+    EXPECT_TRUE(port->verifyBytes(0xE000, 0x200, data.data()));
+    EXPECT_LT(device->counters().pinWrites, 8000u) << "two pin writes a word and the set-up";
+    device->poke(0xE1FF, uint8_t(data[0x1FF] ^ 0x10));
+    EXPECT_FALSE(port->verifyBytes(0xE000, 0x200, data.data()));
+    auto &d = port->driver();
+    EXPECT_EQ(d.verifySignature(&d, 0xF000, 0x200, nullptr), 1);
+    EXPECT_EQ(d.verifySignature(&d, 0xE000, 0x200, nullptr), 0);
+}
+
 TEST_F(JtagDriver, WatchdogWordIsKeptAsTheShadowAndReadBackFromIt)
 {
     make("MSP430F149", false);
