@@ -166,8 +166,11 @@ void MSP430TargetInterface2::connectDevice()
         } else if (m_enableRegulator && retries <= 2) {
             powerCycle();
         } else {
+            // The transport's own reason outlives the close.
+            const std::string reason = d->lastError;
             d->close(d);
-            throw common::HException(QLatin1String(kCannotConnect));
+            d->lastError = reason;
+            fail(QLatin1String(kCannotConnect));
         }
         ++retries;
     }

@@ -143,7 +143,6 @@ void SimJtagDevice::setTdi(bool level)
 bool SimJtagDevice::readTdo()
 {
     ++m_counters.tdoReads;
-    m_tdoReadInShift = true;
     if (!pinReachesChip())
         return true;
     return m_tdo;

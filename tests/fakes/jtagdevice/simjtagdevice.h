@@ -46,8 +46,7 @@ struct SimJtagCounters
 {
     uint64_t pinWrites = 0;
     uint64_t tdoReads = 0;
-    // TDO reads while the shift in progress captures nothing the driver asked for: in an
-    // instruction shift or data shift whose TDO bits were never read.
+    // Instruction and data shifts completed (update states passed).
     uint64_t irShifts = 0;
     uint64_t drShifts = 0;
     uint64_t tclkPeriods = 0;
@@ -139,7 +138,6 @@ private:
     uint8_t m_ir = 0xFF;
     uint32_t m_drShift = 0;
     int m_drBits = 0;
-    bool m_tdoReadInShift = false;
 
     uint16_t m_control = 0;
     uint16_t m_mab = 0;

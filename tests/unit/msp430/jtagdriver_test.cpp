@@ -278,6 +278,25 @@ TEST_F(JtagDriver, FailedSegmentEraseNamesTheEvenRange)
     } catch (const zim::common::HException &e) {
         EXPECT_EQ(e.message(), "Erase bytes failed in range 0xF000 - 0xF003");
     }
+    // The transport's own text follows the range.
+    port->driver().eraseSegment = [](zim::msp430::Msp430dDriver *d, uint32_t) {
+        d->lastError = "cable unplugged";
+        return 0;
+    };
+    try {
+        port->eraseSegment(0xF001, 2);
+        FAIL() << "no failure";
+    } catch (const zim::common::HException &e) {
+        EXPECT_EQ(e.message(), "Erase bytes failed in range 0xF000 - 0xF003: cable unplugged");
+    }
+}
+
+TEST_F(JtagDriver, TransportWithoutPinsFailsWithTheStubText)
+{
+    make("MSP430F149", false);
+    port->wirePins = false;
+    EXPECT_EQ(connectError(), "Cannot connect to target. Check that the target is powered, the JTAG cable is "
+                              "connected and that the JTAG fuse has not blown.: msp430d function not implemented\n");
 }
 
 QString failure(const std::function<void()> &operation)
