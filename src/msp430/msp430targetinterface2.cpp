@@ -2,6 +2,7 @@
 #include "msp430/msp430targetinterface2.h"
 
 #include "common/hexception.h"
+#include "msp430/deviceidentification.h"
 #include "project/propertyvalue.h"
 #include "target/targetenvironment.h"
 
@@ -22,13 +23,6 @@ const char kCpuXv2[] = "Cannot connect to target: the device reports JTAG ID 0x9
                        "MSP430F6xx and FRAM families), which this JTAG driver does not support. Use the \u201CTI "
                        "MSP430.dll Interface\u201D target (-target msp430_dll) for it.";
 
-uint32_t memorySize(MSP430DeviceDatabase *db)
-{
-    uint32_t size = db->flashEnd() - db->flashStart() + 1 + db->ramEnd() - db->ramStart() + 1;
-    if (db->ram2End() > db->ram2Start())
-        size += db->ram2End() - db->ram2Start() + 1;
-    return size;
-}
 } // namespace
 
 MSP430TargetInterface2::MSP430TargetInterface2(target::TargetEnvironment &environment, MSP430DeviceLibrary &devices)
@@ -210,7 +204,7 @@ void MSP430TargetInterface2::finishConnect()
                 names.append(m_environment.selectedDevice());
             return names;
         }();
-        const DeviceChoice choice = chooseDevice(
+        const DeviceChoice choice = chooseMSP430Device(
             m_devices.devices(), id,
             [d]() -> int {
                 if (!d->shiftInstruction(d, 0x29))
@@ -248,61 +242,6 @@ void MSP430TargetInterface2::selectDevice(int index)
     const uint32_t features = (m_devices->hasTestPin() ? 1u : 0u) | (m_devices->hasCpuX() ? 2u : 0u)
                               | (m_devices->hasCpuXv2() ? 4u : 0u) | (m_devices->hasFram() ? 8u : 0u);
     m_driver.setFeatures(&m_driver, features);
-}
-
-MSP430TargetInterface2::DeviceChoice MSP430TargetInterface2::chooseDevice(MSP430DeviceDatabase *devices,
-                                                                          const uint8_t idBytes[16],
-                                                                          const std::function<int()> &fuse,
-                                                                          const QStringList &namedDevices)
-{
-    static const int offsets[7] = {0x0, 0x1, 0x2, 0x3, 0x8, 0x9, 0xD};
-    std::vector<int> matches;
-    int fuseByte = -2;
-    for (int i = 0; i < devices->count(); ++i) {
-        int pattern[9];
-        devices->identificationPattern(i, pattern);
-        bool match = true;
-        for (int k = 0; k < 7 && match; ++k)
-            match = pattern[k] < 0 || pattern[k] == idBytes[offsets[k]];
-        if (match && pattern[7] >= 0) {
-            if (fuseByte == -2)
-                fuseByte = fuse();
-            match = fuseByte >= 0 && (fuseByte & pattern[8]) == (pattern[7] & pattern[8]);
-        }
-        if (match)
-            matches.push_back(i);
-    }
-    DeviceChoice choice;
-    if (matches.empty())
-        return choice;
-    if (matches.size() == 1) {
-        choice.index = matches.front();
-        return choice;
-    }
-    QStringList names;
-    for (int i : matches)
-        names.append(QString::fromUtf8(devices->name(i)));
-    for (int i : matches) {
-        if (namedDevices.contains(QString::fromUtf8(devices->name(i)))) {
-            choice.index = i;
-            choice.reason = QStringLiteral("Identified %1, named by the run, among devices with the same ID bytes (%2)")
-                                .arg(QString::fromUtf8(devices->name(i)), names.join(QStringLiteral(", ")));
-            return choice;
-        }
-    }
-    uint32_t best = 0;
-    for (int i : matches) {
-        devices->select(i);
-        const uint32_t size = memorySize(devices);
-        if (choice.index < 0 || size > best) {
-            choice.index = i;
-            best = size;
-        }
-    }
-    choice.reason = QStringLiteral("Identified %1, the largest memory among devices with the same ID bytes (%2); "
-                                   "name the device to choose another")
-                        .arg(QString::fromUtf8(devices->name(choice.index)), names.join(QStringLiteral(", ")));
-    return choice;
 }
 
 void MSP430TargetInterface2::disconnect()

@@ -79,17 +79,6 @@ public:
     void setHardwareBreakpoint(uint32_t trigger, uint32_t address, uint32_t reaction) override;
     void clearHardwareBreakpoint(uint32_t trigger, uint32_t reaction) override;
 
-    // The record chosen among those whose identification pattern matches: the one the run
-    // names, else the one with the most memory; why, for the verbose message. -1 when none
-    // matches. fuse reads the fuse byte (or -1) only when a record compares fuses.
-    struct DeviceChoice
-    {
-        int index = -1;
-        QString reason;
-    };
-    static DeviceChoice chooseDevice(MSP430DeviceDatabase *devices, const uint8_t idBytes[16],
-                                     const std::function<int()> &fuse, const QStringList &namedDevices);
-
     // The watchdog control word while the CPU is held.
     uint16_t watchdogShadow() const { return m_watchdog; }
 

@@ -5,6 +5,7 @@
 #include "fakes/jtagdevice/simjtagtarget.h"
 #include "fakes/testenvironment.h"
 #include "loadfile/intelhexloadfile.h"
+#include "msp430/deviceidentification.h"
 #include "project/msp430projectsystem.h"
 #include "target/targetinterface.h"
 #include "target/targetscripthost.h"
@@ -482,9 +483,9 @@ TEST_F(JtagDriver, EverySiblingRecordIdentifiesToItselfWhenNamedAndToTheLargestO
         for (int k = 0; k < 7; ++k)
             id[offsets[k]] = uint8_t(pattern[k] < 0 ? 0 : pattern[k]);
         const int fuse = pattern[7] < 0 ? 0 : pattern[7];
-        auto named = SimJtagTarget::chooseDevice(db, id, [fuse] { return fuse; }, {name});
+        auto named = zim::msp430::chooseMSP430Device(db, id, [fuse] { return fuse; }, {name});
         EXPECT_EQ(QString::fromUtf8(db->name(named.index)), name);
-        auto unnamed = SimJtagTarget::chooseDevice(db, id, [fuse] { return fuse; }, {});
+        auto unnamed = zim::msp430::chooseMSP430Device(db, id, [fuse] { return fuse; }, {});
         ASSERT_GE(unnamed.index, 0) << name.toStdString();
         db->select(unnamed.index);
         EXPECT_GE(db->flashEnd() - db->flashStart() + db->ramEnd() - db->ramStart(), size) << name.toStdString();
