@@ -464,6 +464,32 @@ TEST_F(JtagDriver, BlinkyRunsFromItsResetVectorAfterADownload)
     EXPECT_EQ(device->programErrors(), 0u);
 }
 
+TEST_F(JtagDriver, FourDriverPropertiesWithTheirTextsAndInitialValues)
+{
+    make("MSP430F149", false);
+    struct Expected
+    {
+        const char *name, *category, *label, *description;
+        bool initial;
+    };
+    const Expected expected[] = {
+        {"verifyWrites", "Loader", "Verify FLASH Writes", "Verify all writes to FLASH.", false},
+        {"verifyErase", "Loader", "Verify FLASH Erase", "Verify FLASH erasure.", false},
+        {"blockWrite", "Loader", "FLASH Block Write Enabled", "Use block mode FLASH programming.", false},
+        {"enableRegulator", "Connection", "Enable Regulator",
+         "Specifies whether the regulator is enabled when the target is connected.", true},
+    };
+    for (const Expected &e : expected) {
+        zim::target::PropertyRecord record;
+        ASSERT_TRUE(target->describeProperty(QString::fromLatin1(e.name), record)) << e.name;
+        EXPECT_EQ(record.category, e.category);
+        EXPECT_EQ(record.displayName, e.label);
+        EXPECT_EQ(record.description, e.description);
+        EXPECT_EQ(target->port().property(e.name).toBool(), e.initial) << e.name;
+        EXPECT_EQ(target->propertyOwner(QString::fromLatin1(e.name)), &target->port());
+    }
+}
+
 // Every record a 1xx/2xx/4xx device can answer to: its own ID bytes and fuse identify it when
 // the run names it, and otherwise a sibling with at least its memory.
 TEST_F(JtagDriver, EverySiblingRecordIdentifiesToItselfWhenNamedAndToTheLargestOtherwise)
