@@ -548,9 +548,6 @@ bool MSP430TargetInterface2::verifyBytes(uint32_t address, uint32_t count, const
         std::vector<uint8_t> got(count);
         readBytes(address, count, got.data());
         ok = got == expected;
-    } else if (address >= 0x200 && !((address | count) & 1) && m_driver.verifySignature) {
-        // Whole words of memory: the signature costs two pin writes a word instead of a read.
-        ok = m_driver.verifySignature(&m_driver, address, count, data) != 0;
     } else {
         ok = m_driver.verify(&m_driver, address, count, data) != 0;
     }
