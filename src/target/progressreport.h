@@ -16,6 +16,7 @@ struct ProgressReport
         Program,
         Verify,
         Upload,
+        PowerCycle,     // a JTAG target switching its supply off and on to reach the device
     };
     enum class Unit { None, Bytes, Sectors };
 

@@ -75,6 +75,8 @@ const char *progressTitle(const ProgressReport &report)
         return "Verifying";
     case ProgressReport::Phase::Upload:
         return "Uploading";
+    case ProgressReport::Phase::PowerCycle:
+        return "Power cycling target";
     }
     return "";
 }
