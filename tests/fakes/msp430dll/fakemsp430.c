@@ -4,6 +4,7 @@
  *                           instead of MSP430_Identify, MSP430_Breakpoint and MSP430_EEM_*
  *   FAKE_NO_FIRMWARE        without MSP430_FET_GetFwVersion and MSP430_FET_FwUpdate
  *   FAKE_NO_MODULE_NAMES    without MSP430_CcGetModuleNames
+ *   FAKE_NO_IDENTIFY        the older call set without MSP430_Identify (neither set complete)
  *   FAKE_NEEDS_DEP          needs a library of its own (fakedep.c)
  * It keeps the memory of one device from its table (FLASH programmed by AND, erased by
  * segment), answers identify from the table and is set up by the environment variable
@@ -281,7 +282,7 @@ static int identifyDevice(Int setId)
     return 0;
 }
 
-#ifndef FAKE_V3
+#if !defined FAKE_V3 && !defined FAKE_NO_IDENTIFY
 EXPORT Int MSP430_Identify(uint8_t *record, Int size, Int setId)
 {
     CHECK_FAULT("MSP430_Identify", "MSP430_Identify(%ld, %ld)", (long)size, (long)setId);
@@ -293,7 +294,8 @@ EXPORT Int MSP430_Identify(uint8_t *record, Int size, Int setId)
     logLine("MSP430_Identify(%ld, %ld) \"%s\"", (long)size, (long)setId, fake.device->name);
     return 0;
 }
-#else
+#endif
+#ifdef FAKE_V3
 EXPORT Int MSP430_OpenDevice(const char *device, const char *password, Int passwordWords, Int code, Int setId)
 {
     CHECK_FAULT("MSP430_OpenDevice", "MSP430_OpenDevice(\"%s\", \"%s\", %ld, %ld, %ld)", device, password,
