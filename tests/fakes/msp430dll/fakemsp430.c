@@ -53,6 +53,7 @@ struct fault {
 
 static struct {
     int configured;
+    char settings[2048];
     char log[512];
     char dump[512];
     char deviceName[40];
@@ -68,17 +69,21 @@ static struct {
     Int eem[256];
 } fake;
 
+/* Takes the settings again whenever they change, so that one test process can run several
+ * set-ups; a change starts the device afresh. */
 static void configure(void)
 {
-    if (fake.configured)
-        return;
-    fake.configured = 1;
-    fake.version = 30401;
-    strcpy(fake.deviceName, "MSP430F149");
-    memset(fake.memory, 0xFF, sizeof fake.memory);
     const char *settings = getenv("ZIM_FAKE_MSP430");
     char copy[2048];
     snprintf(copy, sizeof copy, "%s", settings ? settings : "");
+    if (fake.configured && !strcmp(copy, fake.settings))
+        return;
+    memset(&fake, 0, sizeof fake);
+    fake.configured = 1;
+    snprintf(fake.settings, sizeof fake.settings, "%s", copy);
+    fake.version = 30401;
+    strcpy(fake.deviceName, "MSP430F149");
+    memset(fake.memory, 0xFF, sizeof fake.memory);
     for (char *item = strtok(copy, ","); item; item = strtok(NULL, ",")) {
         if (!strncmp(item, "log=", 4))
             snprintf(fake.log, sizeof fake.log, "%s", item + 4);
@@ -172,7 +177,7 @@ static void put16(uint8_t *record, int offset, unsigned value)
     record[offset + 1] = (uint8_t)(value >> 8);
 }
 
-static void fillRecord(uint8_t *record, const struct device *d)
+__attribute__((unused)) static void fillRecord(uint8_t *record, const struct device *d)
 {
     memset(record, 0, 80);
     put16(record, 0, 0xAA55);
@@ -270,7 +275,7 @@ EXPORT Int MSP430_Device(Int index, uint8_t *buffer, Int size)
 }
 
 /* Finds the device for set number setId (0: the one attached). */
-static int identifyDevice(Int setId)
+__attribute__((unused)) static int identifyDevice(Int setId)
 {
     const struct device *d = setId > 0 && (unsigned long)setId < DEVICE_COUNT ? &devices[setId]
                                                                                 : findDevice(fake.deviceName);
