@@ -8,6 +8,9 @@
 #include "project/propertyvalue.h"
 #include "target/targetenvironment.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace zim::msp430 {
 
 namespace {
@@ -401,6 +404,13 @@ void MSP430TargetInterface::readBytes(uint32_t address, uint32_t count, uint8_t 
     stopForAccess();
     check(m_dll->memory(address, buffer, count, true), QStringLiteral("Memory read failed: "));
     resumeAfterAccess();
+}
+
+bool MSP430TargetInterface::verifyBytes(uint32_t address, uint32_t count, const uint8_t *data)
+{
+    std::vector<uint8_t> actual(count);
+    readBytes(address, count, actual.data());
+    return std::equal(actual.begin(), actual.end(), data);
 }
 
 void MSP430TargetInterface::writeChunk(uint32_t address, uint32_t count, const uint8_t *data)

@@ -99,6 +99,9 @@ public:
     void eraseAll() override;
     int maxTransferBlock() const override { return 1024; }
     int maxWriteBlock() const override { return 8192; }
+    // A verify block is read by one library call.
+    int maxVerifyBlock() const override { return 8192; }
+    bool verifyBytes(uint32_t address, uint32_t count, const uint8_t *data) override;
 
     // Leaves the target running without the debugger.
     void release();

@@ -4,7 +4,9 @@
 #include "common/hexception.h"
 #include "fakes/fakeclock.h"
 #include "fakes/testenvironment.h"
+#include "loadfile/intelhexloadfile.h"
 #include "msp430/msp430targetinterface.h"
+#include "target/targetinterface.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -88,6 +90,40 @@ TEST_F(DllTarget, ThreeBytesAtAnOddFlashAddressAreWrittenAsWords)
     EXPECT_EQ(QByteArray(reinterpret_cast<char *>(back), 6), QByteArray("\xff\x44\x55\x66\x77\xff", 6));
 }
 
+// The whole main FLASH of an F149 goes down and is verified in 8 KB library calls.
+TEST_F(DllTarget, AFullFlashImageMovesInEightKilobyteCalls)
+{
+    make(QStringLiteral("dump=") + dir.filePath(QStringLiteral("flash.txt")));
+    const QString hexPath = dir.filePath(QStringLiteral("full.hex"));
+    {
+        QFile hex(hexPath);
+        ASSERT_TRUE(hex.open(QIODevice::WriteOnly));
+        for (uint32_t address = 0x1100; address < 0x10000; address += 16) {
+            QByteArray record;
+            record.append(char(16)).append(char(address >> 8)).append(char(address & 0xFF)).append(char(0));
+            for (int i = 0; i < 16; ++i)
+                record.append(char((address + i) * 7));
+            uint8_t sum = 0;
+            for (char c : record)
+                sum += uint8_t(c);
+            record.append(char(-sum));
+            ASSERT_GT(hex.write(":" + record.toHex().toUpper() + "\n"), 0);
+        }
+        ASSERT_GT(hex.write(":00000001FF\n"), 0);
+    }
+    zim::target::TargetInterface facade(std::move(target), QStringLiteral("msp430_dll"), &environment);
+    facade.connect();
+    facade.reset(true);
+    zim::loadfile::IntelHexLoadFile file(hexPath);
+    clearLog();
+    facade.download(file, hexPath, false);
+    EXPECT_TRUE(facade.verify(file, hexPath));
+    const QStringList memoryCalls = calls().filter(QStringLiteral("MSP430_Memory"));
+    EXPECT_EQ(memoryCalls.filter(QStringLiteral("write")).size(), 8);
+    EXPECT_EQ(memoryCalls.filter(QStringLiteral("read")).size(), 8);
+    facade.disconnect();
+}
+
 TEST_F(DllTarget, RamWritesAreOneCallWhateverTheirAlignment)
 {
     make();
@@ -105,8 +141,9 @@ TEST_F(DllTarget, AnOddEraseCoversWholeWordsFromOneLower)
     target->connect();
     clearLog();
     target->eraseSegment(0x1101, 3);
+    target->eraseSegment(0x1200, 3);
     target->eraseSegment(0x0200, 2);
-    EXPECT_EQ(calls(), QStringList({"MSP430_Erase(0, 0x1100, 4)"}));
+    EXPECT_EQ(calls(), QStringList({"MSP430_Erase(0, 0x1100, 4)", "MSP430_Erase(0, 0x1200, 4)"}));
 }
 
 TEST_F(DllTarget, OnlyTheExactNameHasSixtyFourByteInformationSegments)
