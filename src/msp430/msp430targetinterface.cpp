@@ -67,7 +67,16 @@ MSP430TargetInterface::MSP430TargetInterface(target::TargetEnvironment &environm
                      QStringLiteral("No"));
 }
 
-MSP430TargetInterface::~MSP430TargetInterface() = default;
+MSP430TargetInterface::~MSP430TargetInterface()
+{
+    // A run that failed half-way ends without a disconnect: the adapter still gets its close,
+    // so that the next run finds it free.
+    if (m_dll && isConnected()) {
+        if (m_eemStatus == 0)
+            m_dll->eemClose();
+        m_dll->close(0);
+    }
+}
 
 uint32_t MSP430TargetInterface::field16(int offset) const
 {
