@@ -248,8 +248,6 @@ bool MSP430TargetInterface::reset(bool stop)
 {
     check(m_dll->reset(kResetAll, stop ? 0 : 1, releaseJTAG() ? 1 : 0), QStringLiteral("Processor reset failed: "));
     setState(stop ? TargetStopped : TargetRunning);
-    if (stop)
-        readAllRegisters();
     return true;
 }
 
