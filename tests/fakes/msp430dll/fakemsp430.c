@@ -372,14 +372,19 @@ EXPORT Int MSP430_Erase(Int type, Int address, Int length)
     } else if (type == 1) {
         eraseRange(fake.device->mainStart, fake.device->mainEnd);
     } else {
-        /* Every segment the range touches. */
-        for (unsigned a = (unsigned)address; a < (unsigned)(address + length); ++a) {
+        /* Every segment the range touches, one segment at a time. */
+        unsigned a = (unsigned)address;
+        const unsigned end = (unsigned)(address + length);
+        while (a < end) {
+            if (!isInfo(a) && !isMain(a)) {
+                ++a;
+                continue;
+            }
             unsigned size = isInfo(a) ? infoSegment() : 512;
             unsigned base = isInfo(a) ? fake.device->infoStart : fake.device->mainStart;
-            if (!isInfo(a) && !isMain(a))
-                continue;
             unsigned first = base + (a - base) / size * size;
             eraseRange(first, first + size - 1);
+            a = first + size;
         }
     }
     return 0;
