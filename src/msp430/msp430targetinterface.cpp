@@ -560,7 +560,9 @@ void MSP430TargetInterface::upgradeFirmware()
     if (m_dll->getFwVersion(firmware) == -1)
         throw HException(QStringLiteral("GetFwVersion failed"));
     m_dll->close(1);
-    m_dll->fwUpdate(&firmwareProgress, this);
+    // An update that fails must not be followed by a connect as if the adapter were ready.
+    if (m_dll->fwUpdate(&firmwareProgress, this) == -1)
+        throw HException(QStringLiteral("Update error: ") + m_dll->failureText());
     m_dll.reset();
 }
 
