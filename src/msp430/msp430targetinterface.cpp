@@ -353,8 +353,9 @@ bool MSP430TargetInterface::isInState(TargetState wanted)
     check(m_dll->state(libraryState, false, cycles), QStringLiteral("Get processor state failed: "));
     if (libraryState == kStateSingleStep && eemAvailable())
         writeEEMRegister(4, m_savedEEM4);
-    const bool stopped = libraryState != kStateRunning;
-    return wanted == TargetStopped ? stopped : libraryState == kStateRunning;
+    if (wanted == TargetStopped)
+        return libraryState == 0 || libraryState == kStateSingleStep || libraryState == 3;
+    return libraryState == kStateRunning;
 }
 
 bool MSP430TargetInterface::waitForStop(int timeoutMs)
