@@ -241,6 +241,7 @@ void MSP430TargetInterface::release()
     if (triggerTable().special)
         clearBreakpoint(*triggerTable().special);
     setPcInRamBreak(false);
+    m_hitsLeft.clear();
     setState(TargetRunning);
 }
 
@@ -280,21 +281,24 @@ uint32_t MSP430TargetInterface::readPC()
 
 bool MSP430TargetInterface::pcInStepRange(uint32_t pc) const
 {
-    Q_UNUSED(pc);
-    // The step-range record is kept by the monitor base, which hands out only its id; without
-    // a range there is nothing to step through.
-    return false;
+    const std::optional<BreakpointId> &special = triggerTable().special;
+    const BreakpointRequest *range = special ? breakpointRequest(*special) : nullptr;
+    return range && range->length != 0 && pc >= range->address && pc - range->address < range->length;
 }
 
-bool MSP430TargetInterface::breakpointAt(uint32_t pc) const
+std::optional<BreakpointId> MSP430TargetInterface::breakpointAt(uint32_t pc) const
 {
-    Q_UNUSED(pc);
-    return false;
+    for (const std::optional<BreakpointId> &id : triggerTable().triggers) {
+        const BreakpointRequest *request = id ? breakpointRequest(*id) : nullptr;
+        if (request && request->kind == BreakpointRequest::Execute && !request->isRegister && !request->outsideRange
+            && pc >= request->address && pc - request->address < std::max<uint32_t>(request->length, 1))
+            return id;
+    }
+    return std::nullopt;
 }
 
 void MSP430TargetInterface::startRun(int mode)
 {
-    reportState(TargetRunning);
     setState(TargetRunning);
     if (mode == kSingleStep && eemAvailable())
         m_savedEEM4 = readEEMRegister(4);
@@ -374,11 +378,22 @@ bool MSP430TargetInterface::waitForStop(int timeoutMs)
 bool MSP430TargetInterface::handleStop()
 {
     const uint32_t pc = readPC();
-    if (!breakpointAt(pc) && pcInStepRange(pc)) {
+    const std::optional<BreakpointId> hit = breakpointAt(pc);
+    if (hit) {
+        // A breakpoint with a count stops the CPU only on its last hit; the count is taken
+        // from the request at its first hit.
+        const BreakpointRequest *request = breakpointRequest(*hit);
+        auto left = m_hitsLeft.find(*hit);
+        if (left == m_hitsLeft.end() && request->count != 0)
+            left = m_hitsLeft.emplace(*hit, request->count).first;
+        if (left != m_hitsLeft.end() && left->second != 0 && --left->second != 0) {
+            startRun(kRunToBreakpoint);
+            return false;
+        }
+    } else if (pcInStepRange(pc)) {
         startRun(kSingleStep);
         return false;
     }
-    reportState(TargetStopped);
     setState(TargetStopped);
     readAllRegisters();
     return true;

@@ -9,6 +9,8 @@
 
 #include <QString>
 #include <array>
+#include <map>
+#include <optional>
 #include <memory>
 
 namespace zim::target {
@@ -128,8 +130,10 @@ private:
     void startRun(int mode);
     void resume();
     void readAllRegisters();
+    // The program counter lies in the range of the breakpoint held without a trigger.
     bool pcInStepRange(uint32_t pc) const;
-    bool breakpointAt(uint32_t pc) const;
+    // The execute breakpoint whose address range holds pc.
+    std::optional<BreakpointId> breakpointAt(uint32_t pc) const;
     uint32_t readPC();
 
     target::TargetEnvironment &m_environment;
@@ -147,6 +151,8 @@ private:
     int m_runMode = 3;
     uint32_t m_savedEEM4 = 0;
     bool m_resume = false;
+    // Hits still to pass before a counted breakpoint stops the CPU.
+    std::map<BreakpointId, uint32_t> m_hitsLeft;
 };
 
 } // namespace zim::msp430

@@ -63,6 +63,7 @@ static struct {
     const struct device *device;
     int initialized;
     int running;
+    int stepped;
     long error;
     uint8_t memory[MEMORY_SIZE];
     Int registers[16];
@@ -429,7 +430,12 @@ EXPORT Int MSP430_Run(Int mode, Int release)
 {
     CHECK_FAULT("MSP430_Run", "MSP430_Run(%ld, %ld)", (long)mode, (long)release);
     logLine("MSP430_Run(%ld, %ld)", (long)mode, (long)release);
-    fake.running = mode != 2;
+    /* A free run keeps running; a run to breakpoint stops at once, as on a breakpoint at the
+     * program counter; a single step moves the program counter on by one word. */
+    fake.running = mode == 1;
+    fake.stepped = mode == 2;
+    if (mode == 2)
+        fake.registers[0] += 2;
     return 0;
 }
 
@@ -438,7 +444,7 @@ EXPORT Int MSP430_State(Int *state, Int stop, Int *cycles)
     CHECK_FAULT("MSP430_State", "MSP430_State(%ld)", (long)stop);
     if (stop)
         fake.running = 0;
-    *state = fake.running ? 1 : 0;
+    *state = fake.running ? 1 : fake.stepped ? 2 : 0;
     *cycles = 0;
     logLine("MSP430_State(%ld) state=%ld", (long)stop, (long)*state);
     return 0;

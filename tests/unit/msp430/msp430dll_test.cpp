@@ -218,6 +218,44 @@ TEST_F(DllTarget, WaitingPollsEveryHalfSecondOnTheClockUntilTheTimeOut)
     EXPECT_EQ(clock.sleeps(), (std::vector<unsigned>{500, 500, 500}));
 }
 
+// A counted breakpoint at the program counter lets the CPU run on until its last hit.
+TEST_F(DllTarget, ACountedBreakpointRunsOnUntilItsLastHit)
+{
+    make();
+    target->connect();
+    target->reset(true);
+    target->registers()->setPC(0x1234);
+    zim::msp430::BreakpointRequest request;
+    request.address = 0x1234;
+    request.count = 2;
+    target->setBreakpoint(request);
+    clearLog();
+    target->go();
+    EXPECT_TRUE(target->waitForStop(1000));
+    EXPECT_EQ(calls().filter(QStringLiteral("MSP430_Run")), QStringList({"MSP430_Run(3, 0)", "MSP430_Run(3, 0)"}));
+    EXPECT_EQ(target->state(), MSP430TargetInterface::TargetStopped);
+}
+
+// While the program counter lies in the range of the breakpoint held without a trigger, the
+// target steps instead of running.
+TEST_F(DllTarget, TheStepRangeIsLeftBySingleSteps)
+{
+    make();
+    target->connect();
+    target->reset(true);
+    target->registers()->setPC(0x1234);
+    zim::msp430::BreakpointRequest range;
+    range.address = 0x1230;
+    range.length = 8;
+    range.outsideRange = true;
+    target->setBreakpoint(range);
+    clearLog();
+    target->go();
+    EXPECT_TRUE(target->waitForStop(1000));
+    EXPECT_EQ(calls().filter(QStringLiteral("MSP430_Run")), QStringList({"MSP430_Run(2, 0)", "MSP430_Run(2, 0)"}));
+    EXPECT_EQ(target->registers()->pc(), 0x1238u);
+}
+
 TEST_F(DllTarget, ClockModuleNamesComeFromTheLibraryTableInReverse)
 {
     make();
