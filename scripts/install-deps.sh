@@ -7,6 +7,9 @@ packages=(
   clang libclang-rt-14-dev
   libusb-1.0-0-dev gcc-multilib
   srecord mspdebug msp430mcu
+  # What TI's debug library (the msp430_dll target's libmsp430.so) needs at run time.
+  libboost-filesystem1.74.0 libboost-chrono1.74.0 libboost-thread1.74.0
+  libhidapi-libusb0 libusb-1.0-0 libudev1
 )
 missing=()
 for p in "${packages[@]}"; do

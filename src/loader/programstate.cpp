@@ -2,6 +2,7 @@
 // target, over this run's environment.
 #include "loader/programstate.h"
 
+#include "msp430/vendorlibrarytarget.h"
 #include "simulator/simulatorregistration.h"
 #include "target/targetinterface.h"
 
@@ -10,13 +11,13 @@ namespace zim::loader {
 ProgramState::ProgramState(const QString &programPath)
     : target::TargetEnvironment(programPath), m_deviceLibrary(environmentMacros())
 {
-    // Listed in this order by -listtargets and the usage text; the hardware targets are listed
-    // and refused until their drivers are part of the program.
+    // Listed in this order by -listtargets and the usage text; a target without a creator is
+    // listed and refused until its driver is part of the program.
     m_targetFactory = target::TargetInterfaceFactory({
         simulator::simulatorTarget(*this, m_deviceLibrary),
         {"MSP430ParallelPortFETTargetInterface", "fet", "Flash Emulation Tool (MSP-FET430PIF)", false, {}},
         {"MSP430USBVexlinkTargetInterface", "usb", "MSP430 USB Vexlink", false, {}},
-        {"MSP430TargetInterface", "msp430_dll", "TI MSP430.dll Interface", false, {}},
+        msp430::vendorLibraryTarget(*this),
     });
 }
 

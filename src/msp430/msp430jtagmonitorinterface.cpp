@@ -77,7 +77,7 @@ void MSP430JTAGMonitorInterface::completeConnection(const QString &deviceType)
     m_connected = true;
     m_registers = std::make_unique<MSP430Registers>(hasExtendedMemory());
     m_triggers = TriggerTable::forDevice(breakpointCount(), emulationLevel());
-    m_reactions.clear();
+    m_requests.clear();
     m_pcInRam.reset();
     setState(TargetConnected);
 }
@@ -88,7 +88,7 @@ void MSP430JTAGMonitorInterface::completeDisconnection()
     m_registers.reset();
     m_erasePlan.reset();
     m_triggers = TriggerTable();
-    m_reactions.clear();
+    m_requests.clear();
     m_pcInRam.reset();
     for (FrozenTimer &timer : m_timers)
         timer.saved = false;
@@ -162,19 +162,19 @@ BreakpointId MSP430JTAGMonitorInterface::setBreakpoint(const BreakpointRequest &
     EEMPlan plan = EEMTriggerPlanner::set(m_triggers, emulationLevel(), id, request);
     ++m_nextBreakpoint;
     m_triggers = std::move(plan.table);
-    m_reactions[id] = request.reaction;
+    m_requests[id] = request;
     runSteps(plan.steps);
     return id;
 }
 
 void MSP430JTAGMonitorInterface::clearBreakpoint(BreakpointId id)
 {
-    const auto reaction = m_reactions.find(id);
-    if (reaction == m_reactions.end())
+    const auto request = m_requests.find(id);
+    if (request == m_requests.end())
         return;
-    EEMPlan plan = EEMTriggerPlanner::clear(m_triggers, id, reaction->second);
+    EEMPlan plan = EEMTriggerPlanner::clear(m_triggers, id, request->second.reaction);
     m_triggers = std::move(plan.table);
-    m_reactions.erase(reaction);
+    m_requests.erase(request);
     runSteps(plan.steps);
 }
 

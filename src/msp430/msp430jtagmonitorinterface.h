@@ -101,6 +101,12 @@ public:
     void clearBreakpoint(BreakpointId id);
     uint32_t breakpointsInUse() const { return m_triggers.breakpointsInUse(); }
     const TriggerTable &triggerTable() const { return m_triggers; }
+    // The request a breakpoint was set with; nullptr for an id not in use.
+    const BreakpointRequest *breakpointRequest(BreakpointId id) const
+    {
+        const auto it = m_requests.find(id);
+        return it == m_requests.end() ? nullptr : &it->second;
+    }
 
     // The break taken when the program counter is written with a RAM address; stays off when
     // the EEM cannot take it.
@@ -155,7 +161,7 @@ private:
     std::unique_ptr<FlashErasePlan> m_erasePlan;
     TriggerTable m_triggers;
     BreakpointId m_nextBreakpoint = 1;
-    std::map<BreakpointId, uint32_t> m_reactions;
+    std::map<BreakpointId, BreakpointRequest> m_requests;
     std::optional<BreakpointId> m_pcInRam;
     StateStorageCursor m_stateStorage;
     // Basic timer, Timer_A, Timer_B.
