@@ -4,18 +4,31 @@
 
 #include <unordered_set>
 
+#include "platform/memoryreservation.h"
 #include "script/escompiler.h"
 #include "script/esmachine.h"
 #include "script/esnativeclasses.h"
 
 #include <algorithm>
+#include <memory>
+#include <optional>
+#include <type_traits>
+
+#if defined(__linux__)
+#include <pthread.h>
+#endif
 
 namespace zim::script {
 
 ESClosure ESContext::nativeCode;
 
 namespace {
-constexpr int StackSlack = 16384;
+constexpr size_t StackSlack = 16384;
+// Without a reservation the stack is an ordinary array of this many slots.
+constexpr size_t FallbackStackSlots = 65536;
+// Native stack kept free below the deepest point the engine recurses to: room for the natives,
+// the library code and the error raised between two checks.
+constexpr uintptr_t NativeStackHeadroom = 256 * 1024;
 constexpr size_t PoolChunk = 4096;
 constexpr size_t MinimumCollectThreshold = 4096;
 constexpr size_t CacheEntries = 64;
@@ -36,12 +49,70 @@ T *addClass(std::vector<std::unique_ptr<ESClass>> &classes, A... args)
 }
 } // namespace
 
+namespace {
+// The lowest native stack address the engine recurses to on this thread; 0 where unknown.
+uintptr_t nativeStackFloor()
+{
+#if defined(__linux__)
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) != 0)
+        return 0;
+    void *low = nullptr;
+    size_t size = 0;
+    const int got = pthread_attr_getstack(&attr, &low, &size);
+    pthread_attr_destroy(&attr);
+    if (got != 0 || !low)
+        return 0;
+    return reinterpret_cast<uintptr_t>(low) + std::min<uintptr_t>(NativeStackHeadroom, size / 2);
+#else
+    return 0;
+#endif
+}
+} // namespace
+
+bool ESContext::nativeStackLow()
+{
+    static thread_local const uintptr_t floor = nativeStackFloor();
+    return reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) < floor;
+}
+
+// Zero bytes are undefined values, so fresh mapped memory is a stack of undefined slots.
+static_assert(std::is_trivially_copyable_v<ESValue> && std::is_trivially_destructible_v<ESValue>);
+
+struct ESContext::StackMemory
+{
+    std::optional<platform::MemoryReservation> reservation;
+    std::unique_ptr<ESValue[]> fallback;
+    size_t slotCount = 0;
+
+    StackMemory()
+    {
+        reservation = platform::reserveMemory((StackCapacity + StackSlack) * sizeof(ESValue), false);
+        if (reservation) {
+            slotCount = StackCapacity;
+        } else {
+            slotCount = FallbackStackSlots;
+            fallback = std::make_unique<ESValue[]>(slotCount + StackSlack);
+        }
+    }
+    ~StackMemory()
+    {
+        if (reservation)
+            platform::releaseMemory(*reservation);
+    }
+    ESValue *base() const
+    {
+        return reservation ? reinterpret_cast<ESValue *>(reservation->base) : fallback.get();
+    }
+};
+
+
 ESContext::ESContext(ESObject *hostGlobal)
 {
-    stack = std::make_unique<ESValue[]>(size_t(StackSlots + StackSlack));
-    stackBase = stack.get();
-    stackLimit = stackBase + StackSlots;
-    stackEnd = stackBase + StackSlots + StackSlack;
+    m_stackMemory = std::make_unique<StackMemory>();
+    stackBase = m_stackMemory->base();
+    stackLimit = stackBase + m_stackMemory->slotCount;
+    stackEnd = stackLimit + StackSlack;
     sp = stackBase - 1;
     m_byteThreshold = size_t(8) << 20;
 

@@ -69,8 +69,13 @@ struct ESEvaluation
 class ESContext
 {
 public:
-    // The logical depth of the value stack; deeper recursion is "virtual machine stack too small".
-    static constexpr int StackSlots = 1024;
+    // The value slots the machine's stack may grow to. The memory behind them is taken page by
+    // page as the stack deepens; a run that needs more ends with a RangeError.
+    static constexpr size_t StackCapacity = size_t(1) << 20;
+    // Machine frames (script and native calls) that may be active at once.
+    static constexpr int MaxFrames = 100000;
+    // What a script sees when either limit, or the thread's native stack, runs out.
+    static QString stackOverflowText() { return QStringLiteral("virtual machine stack too small"); }
 
     explicit ESContext(ESObject *hostGlobal = nullptr);
     virtual ~ESContext();
@@ -241,10 +246,21 @@ public:
     // The directories load searches after the name as given.
     QStringList loadPath;
 
+    // --- native recursion
+    // True when the thread's native stack is nearly used up. Every recursion of the engine (machine
+    // frames, the parser, the code generator, conversions of nested values) asks this before it goes
+    // deeper, so that no script can run the process out of stack whatever the system's stack size.
+    static bool nativeStackLow();
+    // A RangeError at the current line when the native stack or the frame count is exhausted.
+    void checkNativeStack()
+    {
+        if (frameDepth >= MaxFrames || nativeStackLow())
+            throwRangeError(stackOverflowText());
+    }
+
     // --- machine state (used by the machine and the collector)
-    std::unique_ptr<ESValue[]> stack;
     ESValue *stackBase = nullptr;      // first slot
-    ESValue *stackLimit = nullptr;     // logical end (StackSlots)
+    ESValue *stackLimit = nullptr;     // logical end (StackCapacity)
     ESValue *stackEnd = nullptr;       // physical end
     ESValue *sp = nullptr;             // top of stack (stackBase - 1 when empty)
     ESFrame *frame = nullptr;
@@ -253,7 +269,7 @@ public:
     volatile bool stopRequested = false;
     // Counts instructions between keep-running checks.
     uint32_t pollCounter = 0;
-    // Frames of the machine now running, at most StackSlots.
+    // Frames of the machine now running, at most MaxFrames.
     int frameDepth = 0;
 
 private:
@@ -265,6 +281,10 @@ private:
     void drainMarks();
     ESObject *allocateRecord();
 
+    // The value stack's memory: a reservation backed as it is touched, or an ordinary array
+    // where the system has no such reservations.
+    struct StackMemory;
+    std::unique_ptr<StackMemory> m_stackMemory;
     ESObject *m_global = nullptr;
     std::vector<std::unique_ptr<ESClass>> m_classes;
     std::vector<std::unique_ptr<ESObject[]>> m_chunks;
