@@ -275,10 +275,10 @@ ESValue ESContext::concat(const ESValue &a, const ESValue &b)
     s->left = part(a);
     s->right = part(b);
     s->length = length;
+    s->charge = &m_bytesSinceCollect;
     m_strings.push_back(s);
     ++m_allocatedSinceCollect;
-    // The text made when the string is first read.
-    m_bytesSinceCollect += size_t(length) * 2 + sizeof(ESString);
+    m_bytesSinceCollect += sizeof(ESString);
     return ESValue::fromString(s);
 }
 
