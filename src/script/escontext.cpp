@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <optional>
 #include <type_traits>
 
@@ -29,6 +30,8 @@ constexpr size_t FallbackStackSlots = 65536;
 // Native stack kept free below the deepest point the engine recurses to: room for the natives,
 // the library code and the error raised between two checks.
 constexpr uintptr_t NativeStackHeadroom = 256 * 1024;
+// Held from the start and given back when memory runs out, for the error report.
+constexpr size_t MemoryReserve = size_t(1) << 20;
 constexpr size_t PoolChunk = 4096;
 constexpr size_t MinimumCollectThreshold = 4096;
 constexpr size_t CacheEntries = 64;
@@ -110,6 +113,7 @@ struct ESContext::StackMemory
 ESContext::ESContext(ESObject *hostGlobal)
 {
     m_stackMemory = std::make_unique<StackMemory>();
+    m_memoryReserve.reset(new char[MemoryReserve]);
     stackBase = m_stackMemory->base();
     stackLimit = stackBase + m_stackMemory->slotCount;
     stackEnd = stackLimit + StackSlack;
@@ -253,6 +257,8 @@ ESObject *ESContext::newArray(uint32_t length)
 
 ESValue ESContext::newString(const QString &text)
 {
+    if (text.size() > MaxStringLength)
+        throwRangeError(stringTooLongText());
     auto *s = new ESString;
     s->text = text;
     s->length = text.size();
@@ -266,6 +272,8 @@ ESValue ESContext::concat(const ESValue &a, const ESValue &b)
 {
     const qsizetype length = (a.kind == ESAtomKind ? a.atom->text.size() : a.string->length)
                              + (b.kind == ESAtomKind ? b.atom->text.size() : b.string->length);
+    if (length > MaxStringLength)
+        throwRangeError(stringTooLongText());
     if (length < 256)
         return newString(a.text() + b.text());
     auto part = [this](const ESValue &v) -> const ESString * {
@@ -517,7 +525,11 @@ QString ESContext::uncaughtMessage(const ESValue &value, UncaughtForm form)
 
 ESValue ESContext::call(ESObject *function, const ESValue &thisValue, int count, const ESValue *args)
 {
-    return ESMachine::call(*this, function, thisValue, count, args);
+    try {
+        return ESMachine::call(*this, function, thisValue, count, args);
+    } catch (const std::bad_alloc &) {
+        outOfMemory();
+    }
 }
 
 ESValue ESContext::callValue(const ESValue &function, const ESValue &thisValue, int count, const ESValue *args)
@@ -529,7 +541,17 @@ ESValue ESContext::callValue(const ESValue &function, const ESValue &thisValue, 
 
 ESObject *ESContext::construct(ESObject *constructor, int count, const ESValue *args)
 {
-    return ESMachine::construct(*this, constructor, count, args);
+    try {
+        return ESMachine::construct(*this, constructor, count, args);
+    } catch (const std::bad_alloc &) {
+        outOfMemory();
+    }
+}
+
+void ESContext::outOfMemory()
+{
+    m_memoryReserve.reset();
+    throw ESFatalError(QStringLiteral("out of memory"));
 }
 
 std::shared_ptr<ESCompiledFunction> ESContext::compileCached(const QString &text, bool callerScope)
@@ -541,8 +563,13 @@ std::shared_ptr<ESCompiledFunction> ESContext::compileCached(const QString &text
             return m_cache.back().function;
         }
     }
-    ESCompiler compiler(*this);
-    std::shared_ptr<ESCompiledFunction> function = compiler.compileProgram(text, callerScope);
+    std::shared_ptr<ESCompiledFunction> function;
+    try {
+        ESCompiler compiler(*this);
+        function = compiler.compileProgram(text, callerScope);
+    } catch (const std::bad_alloc &) {
+        outOfMemory();
+    }
     if (m_cache.size() >= CacheEntries)
         m_cache.erase(m_cache.begin());
     m_cache.push_back(CacheEntry{text, callerScope, function});
@@ -552,7 +579,11 @@ std::shared_ptr<ESCompiledFunction> ESContext::compileCached(const QString &text
 ESValue ESContext::execute(const QString &text)
 {
     std::shared_ptr<ESCompiledFunction> program = compileCached(text, false);
-    return ESMachine::runProgram(*this, program, ESValue::fromObject(m_global), nullptr);
+    try {
+        return ESMachine::runProgram(*this, program, ESValue::fromObject(m_global), nullptr);
+    } catch (const std::bad_alloc &) {
+        outOfMemory();
+    }
 }
 
 ESValue ESContext::evalInCaller(const QString &text)

@@ -76,6 +76,13 @@ public:
     static constexpr int MaxFrames = 100000;
     // What a script sees when either limit, or the thread's native stack, runs out.
     static QString stackOverflowText() { return QStringLiteral("virtual machine stack too small"); }
+    // The longest string a script can make; a longer one is a RangeError.
+    static constexpr qsizetype MaxStringLength = qsizetype(1) << 28;
+    static QString stringTooLongText() { return QStringLiteral("string too long"); }
+    // Memory exhausted while the engine ran: the run ends with a fault no script can catch. The
+    // entry points turn std::bad_alloc into this, so that every host reports it as an error; the
+    // memory held in reserve is given back first so that the report itself can be made.
+    [[noreturn]] void outOfMemory();
 
     explicit ESContext(ESObject *hostGlobal = nullptr);
     virtual ~ESContext();
@@ -285,6 +292,7 @@ private:
     // where the system has no such reservations.
     struct StackMemory;
     std::unique_ptr<StackMemory> m_stackMemory;
+    std::unique_ptr<char[]> m_memoryReserve;
     ESObject *m_global = nullptr;
     std::vector<std::unique_ptr<ESClass>> m_classes;
     std::vector<std::unique_ptr<ESObject[]>> m_chunks;

@@ -2,8 +2,12 @@
 // either work or end in an error a script can catch, never in a fault of the process.
 #include "scripttestutil.h"
 
+#include <QFile>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -118,6 +122,58 @@ TEST(Limits, ASmallNativeStackEndsDeepRecursionWithAnError)
     EXPECT_EQ(runner.results[2], "thrown: line 1: statements or expressions nested too deeply");
     EXPECT_EQ(runner.results[3], "thrown: line 1: statements or expressions nested too deeply");
     EXPECT_EQ(runner.results[4], "still running");
+}
+
+} // namespace
+
+namespace {
+
+TEST(Limits, AStringPastTheLengthLimitIsACatchableRangeError)
+{
+    EXPECT_EQ(scripttest::run("var s = 'x';\n"
+                              "try { for (;;) s = s + s; } catch (e) { (e instanceof RangeError) + ' ' + e.message }"),
+              "true line 2: string too long");
+}
+
+// The virtual memory the process maps now, in bytes; 0 when unknown.
+size_t mappedBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    return size_t(statm.readLine().split(' ').value(0).toULongLong()) * size_t(sysconf(_SC_PAGESIZE));
+}
+
+TEST(Limits, RunningOutOfMemoryIsAnEngineFaultNotASignal)
+{
+    const size_t mapped = mappedBytes();
+    if (mapped == 0)
+        GTEST_SKIP() << "no /proc/self/statm to size the memory limit from";
+    // In a child with little memory to spare: scripts that fill the memory with objects and with
+    // strings must end with the engine's fault, which every host reports as an error.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit limit{mapped + (size_t(256) << 20), mapped + (size_t(256) << 20)};
+        setrlimit(RLIMIT_AS, &limit);
+        int failures = 0;
+        for (const char *text : {"var a = []; for (;;) a.push({x: a.length, y: 'abc' + a.length});",
+                                 "var a = []; for (;;) a.push('abcdefghijklmnopqrstuvwxyz'.split(''));"}) {
+            zim::script::ESContext context;
+            try {
+                context.evaluate(QString::fromLatin1(text));
+                ++failures;
+            } catch (const zim::script::ESFatalError &e) {
+                if (e.text() != QStringLiteral("out of memory"))
+                    ++failures;
+            }
+        }
+        _exit(failures);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 } // namespace
