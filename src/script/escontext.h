@@ -265,6 +265,16 @@ public:
             throwRangeError(stackOverflowText());
     }
 
+    // For the long loops of natives: the stop request and the keep-running hook, asked as often as
+    // the machine asks them in a script's loops.
+    void pollNative()
+    {
+        if ((++pollCounter & 63) == 0 || stopRequested) {
+            if (stopRequested || !keepRunning())
+                throw ESFatalError(QStringLiteral("script stopped"));
+        }
+    }
+
     // --- machine state (used by the machine and the collector)
     ESValue *stackBase = nullptr;      // first slot
     ESValue *stackLimit = nullptr;     // logical end (StackCapacity)

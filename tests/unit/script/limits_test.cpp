@@ -177,3 +177,48 @@ TEST(Limits, RunningOutOfMemoryIsAnEngineFaultNotASignal)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Limits, ArrayMethodsOnHugeSparseArraysVisitWhatIsThere)
+{
+    EXPECT_EQ(scripttest::run("var a = []; a.length = 4294967295; a[0] = 'x'; a[10] = 'y'; a[4294967294] = 'z';"
+                              "a.reverse(); a[0] + a[4294967284] + a[4294967294] + ' ' + a.length"),
+              "zyx 4294967295");
+    EXPECT_EQ(scripttest::run("var b = []; b.length = 4294967295; b[3] = 'p'; b[7] = 'q'; var r = b.join('');"
+                              "try { b.join(',') } catch (e) { r += ' ' + (e instanceof RangeError) }"
+                              "b.sort(); r + ' ' + b[0] + b[1] + ' ' + (3 in b) + ' ' + b.length"),
+              "pq true pq false 4294967295");
+    EXPECT_EQ(scripttest::run("var c = []; c.length = 4294967290; c[5] = 1; c[100000] = 2; var s = c.slice(0);"
+                              "var r = c.splice(4, 2, 'a', 'b', 'c');"
+                              "s.length + ' ' + s[5] + s[100000] + ' ' + r.length + r[1] + ' ' + c[4] + c[5] + c[6]"
+                              "+ ' ' + c[100001] + ' ' + c.length"),
+              "4294967290 12 21 abc 2 4294967291");
+    EXPECT_EQ(scripttest::run("var d = []; d.length = 4294967290; d[2] = 'm'; var n = d.unshift('u', 'v');"
+                              "var e = []; e.length = 4294967290; e[2] = 'm'; var f = e.shift();"
+                              "n + ' ' + d[0] + d[1] + d[4] + ' ' + f + ' ' + e[1] + ' ' + e.length"),
+              "4294967292 uvm undefined m 4294967289");
+}
+
+class StopAfterPolls : public zim::script::ESContext
+{
+public:
+    bool keepRunning() override { return ++polls < 1000; }
+    int polls = 0;
+};
+
+TEST(Limits, LongNativeLoopsAskWhetherToKeepRunning)
+{
+    // Objects with a huge length have no element storage to list: the loops walk every index and
+    // must stop when the host says so.
+    for (const char *text : {"Array.prototype.reverse.call({length: 4294967295})",
+                             "Array.prototype.join.call({length: 4294967295}, '')",
+                             "Array.prototype.sort.call({length: 4294967295})",
+                             "Array.prototype.unshift.call({length: 4294967290}, 1)"}) {
+        StopAfterPolls context;
+        EXPECT_THROW(context.evaluate(QString::fromLatin1(text)), zim::script::ESFatalError) << text;
+        EXPECT_GE(context.polls, 1000) << text;
+    }
+}
+
+} // namespace
