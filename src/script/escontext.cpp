@@ -409,6 +409,7 @@ void ESContext::collectGarbage()
             mark(v);
     drainMarks();
 
+    size_t liveBytes = 0;
     for (auto &chunk : m_chunks) {
         for (size_t i = 0; i < PoolChunk; ++i) {
             ESObject &o = chunk[i];
@@ -416,6 +417,7 @@ void ESContext::collectGarbage()
                 continue;
             if (o.marked) {
                 o.marked = false;
+                liveBytes += o.elements.capacity() * sizeof(ESValue);
                 continue;
             }
             if (o.cls)
@@ -430,7 +432,6 @@ void ESContext::collectGarbage()
         }
     }
     size_t kept = 0;
-    size_t liveBytes = 0;
     for (ESString *s : m_strings) {
         if (s->marked) {
             s->marked = false;

@@ -204,6 +204,9 @@ public:
         if (m_allocatedSinceCollect > m_collectThreshold || m_bytesSinceCollect > m_byteThreshold)
             collectGarbage();
     }
+    // Memory an object took beyond its record (element storage): it counts toward the next
+    // collection as string text does, so that a loop making large garbage arrays stays bounded.
+    void chargeAllocation(size_t bytes) { m_bytesSinceCollect += bytes; }
     size_t liveObjects() const { return m_liveObjects; }
     size_t liveStrings() const { return m_strings.size(); }
 

@@ -203,7 +203,10 @@ void ESNativeArray::putIndex(ESContext &context, ESObject *object, uint32_t inde
     if (index < size) {
         e[index] = value;
     } else if (index < size + DenseSlack) {
+        const size_t capacity = e.capacity();
         e.resize(size_t(index) + 1, ESValue::hole());
+        if (e.capacity() != capacity)
+            context.chargeAllocation((e.capacity() - capacity) * sizeof(ESValue));
         e[index] = value;
         // Indexes that were sparse properties move into the dense part.
         if (!object->properties.empty()) {
@@ -351,7 +354,10 @@ ESValue ESNativeArray::callMember(ESContext &context, int number, const ESValue 
     case 6: {   // push
         uint32_t n = lengthOf(context, o);
         if (o->cls == this && n == o->elements.size()) {
+            const size_t capacity = o->elements.capacity();
             o->elements.insert(o->elements.end(), args, args + count);
+            if (o->elements.capacity() != capacity)
+                context.chargeAllocation((o->elements.capacity() - capacity) * sizeof(ESValue));
             o->length = n + uint32_t(count);
             return ESValue::fromNumber(o->length);
         }

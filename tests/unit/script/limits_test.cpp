@@ -222,3 +222,18 @@ TEST(Limits, LongNativeLoopsAskWhetherToKeepRunning)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Limits, ElementStorageOfGarbageArraysBringsOnACollection)
+{
+    // Each round leaves an ever larger array behind: a few thousand records, but hundreds of
+    // megabytes of elements, which must bring on collections as they pile up.
+    zim::script::ESContext context;
+    const size_t before = context.liveObjects();
+    EXPECT_EQ(scripttest::run(context, "var a = []; for (var i = 0; i < 3000; i++) a = a.concat([i, i + 1]); a.length"),
+              "6000");
+    EXPECT_LT(context.liveObjects(), before + 1000);
+}
+
+} // namespace
