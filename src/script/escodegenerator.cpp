@@ -94,38 +94,44 @@ void ESCodeGenerator::op(ESOp o, int effect)
         m_record->lines.emplace_back(uint32_t(here()), m_line);
         m_lastLine = m_line;
     }
-    if (here() >= 0xFFF0)
+    if (here() >= MaxCodeSize)
         fail(m_line, QStringLiteral("code too large"));
     m_record->code.push_back(uint8_t(o));
     adjust(effect);
 }
 
-void ESCodeGenerator::op1(ESOp o, unsigned a, int effect)
+void ESCodeGenerator::appendOperand(uint32_t value)
 {
-    op(o, effect);
-    m_record->code.push_back(uint8_t(a >> 8));
-    m_record->code.push_back(uint8_t(a));
+    std::vector<uint8_t> &code = m_record->code;
+    const size_t at = code.size();
+    code.resize(at + OperandSize);
+    std::memcpy(&code[at], &value, OperandSize);
 }
 
-void ESCodeGenerator::op2(ESOp o, unsigned a, unsigned b, int effect)
+void ESCodeGenerator::op1(ESOp o, uint32_t a, int effect)
+{
+    op(o, effect);
+    appendOperand(a);
+}
+
+void ESCodeGenerator::op2(ESOp o, uint32_t a, uint32_t b, int effect)
 {
     op1(o, a, effect);
-    m_record->code.push_back(uint8_t(b >> 8));
-    m_record->code.push_back(uint8_t(b));
+    appendOperand(b);
 }
 
 size_t ESCodeGenerator::jump(ESOp o, int effect, size_t target)
 {
-    op1(o, unsigned(target), effect);
-    return here() - 2;
+    op1(o, uint32_t(target), effect);
+    return here() - OperandSize;
 }
 
 void ESCodeGenerator::patch(size_t operandAt, size_t target)
 {
-    if (target >= 0x10000)
+    if (target > MaxCodeSize)
         throw ESFatalError(QStringLiteral("compiler error: patch constant too large"));
-    m_record->code[operandAt] = uint8_t(target >> 8);
-    m_record->code[operandAt + 1] = uint8_t(target);
+    const uint32_t value = uint32_t(target);
+    std::memcpy(&m_record->code[operandAt], &value, OperandSize);
 }
 
 void ESCodeGenerator::patchAll(const std::vector<size_t> &operands, size_t target)
@@ -136,23 +142,23 @@ void ESCodeGenerator::patchAll(const std::vector<size_t> &operands, size_t targe
 
 unsigned ESCodeGenerator::numberConstant(double value)
 {
+    // Constants are told apart by their bits, so that 0 and -0 stay two constants.
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
     std::vector<double> &numbers = m_record->numbers;
-    for (size_t i = 0; i < numbers.size(); ++i)
-        if (std::memcmp(&numbers[i], &value, sizeof value) == 0)
-            return unsigned(i);
-    if (numbers.size() >= 0x10000)
-        fail(m_line, QStringLiteral("too many number constants"));
-    numbers.push_back(value);
-    return unsigned(numbers.size() - 1);
+    const auto [it, added] = m_numberIndex.try_emplace(bits, unsigned(numbers.size()));
+    if (added)
+        numbers.push_back(value);
+    return it->second;
 }
 
-static unsigned atomOperand(ESCompiledFunction *record, ESAtom *atom)
+unsigned ESCodeGenerator::atomOperand(ESAtom *atom)
 {
-    for (size_t i = 0; i < record->atoms.size(); ++i)
-        if (record->atoms[i] == atom)
-            return unsigned(i);
-    record->atoms.push_back(atom);
-    return unsigned(record->atoms.size() - 1);
+    std::vector<ESAtom *> &atoms = m_record->atoms;
+    const auto [it, added] = m_atomIndex.try_emplace(atom, unsigned(atoms.size()));
+    if (added)
+        atoms.push_back(atom);
+    return it->second;
 }
 
 int ESCodeGenerator::globalSlot(ESAtom *atom, bool declare)
@@ -166,7 +172,7 @@ int ESCodeGenerator::globalSlot(ESAtom *atom, bool declare)
         global->properties[size_t(slot)].value = ESValue();
         global->properties[size_t(slot)].attributes = DontDelete;
     }
-    if (slot < 0 || slot >= 0x10000)
+    if (slot < 0)
         return -1;
     m_context.noteGlobalSlot(uint32_t(slot), atom);
     return slot;
@@ -176,6 +182,8 @@ std::shared_ptr<ESCompiledFunction> ESCodeGenerator::generate(ESFunctionNode *fn
 {
     auto record = std::make_shared<ESCompiledFunction>();
     m_record = record.get();
+    m_numberIndex.clear();
+    m_atomIndex.clear();
     m_function = fn;
     record->isProgram = fn->isProgram;
     record->name = fn->name;
@@ -188,7 +196,7 @@ std::shared_ptr<ESCompiledFunction> ESCodeGenerator::generate(ESFunctionNode *fn
     if (fn->isProgram) {
         for (ESAtom *v : fn->variables) {
             if (m_callerScope)
-                op1(ESOp::DECLW, atomOperand(m_record, v), 0);
+                op1(ESOp::DECLW, atomOperand(v), 0);
             else
                 globalSlot(v, true);
         }
@@ -253,6 +261,8 @@ void ESCodeGenerator::conditionJump(ESNode *cond, bool jumpWhen, std::vector<siz
 void ESCodeGenerator::statement(ESNode *n)
 {
     setLine(n->line);
+    if (ESContext::nativeStackLow())
+        fail(n->line, QStringLiteral("statements or expressions nested too deeply"));
     if (n->kind != tok::Labelled && !isLoop(n->kind))
         m_pendingLabels.clear();
     switch (n->kind) {
@@ -499,7 +509,7 @@ void ESCodeGenerator::tryStatement(ESNode *n)
         patch(toCatch, here());
         m_depth = base + 1;
         setLine(n->b->line);
-        op1(ESOp::CATCHSCOPE, atomOperand(m_record, n->atom), -1);
+        op1(ESOp::CATCHSCOPE, atomOperand(n->atom), -1);
         m_controls.push_back(Control{Control::With, {}, {}, {}, nullptr});
         statement(n->b);
         m_controls.pop_back();
@@ -646,8 +656,6 @@ void ESCodeGenerator::functionLiteral(ESNode *n)
 {
     ESCodeGenerator inner(m_context, false);
     std::shared_ptr<ESCompiledFunction> record = inner.generate(n->function);
-    if (m_record->functions.size() >= 0x10000)
-        fail(n->line, QStringLiteral("too many functions"));
     m_record->functions.push_back(record);
     setLine(n->line);
     op1(ESOp::CLOSURE, unsigned(m_record->functions.size() - 1), 1);
@@ -674,7 +682,7 @@ void ESCodeGenerator::load(ESNode *ident)
     case ESResolution::ByName:
         break;
     }
-    op1(ESOp::GETW, atomOperand(m_record, ident->atom), 1);
+    op1(ESOp::GETW, atomOperand(ident->atom), 1);
 }
 
 bool ESCodeGenerator::isSelfName(const ESNode *ident) const
@@ -710,7 +718,7 @@ void ESCodeGenerator::store(ESNode *ident)
     case ESResolution::ByName:
         break;
     }
-    op1(ESOp::PUTW, atomOperand(m_record, atom), -1);
+    op1(ESOp::PUTW, atomOperand(atom), -1);
 }
 
 void ESCodeGenerator::storeTo(ESNode *target)
@@ -723,7 +731,7 @@ void ESCodeGenerator::storeTo(ESNode *target)
     case '.':
         expression(target->a, true);
         op(ESOp::SWAP, 0);
-        op1(ESOp::PUTF, atomOperand(m_record, target->atom), -2);
+        op1(ESOp::PUTF, atomOperand(target->atom), -2);
         return;
     case '[':
         expression(target->a, true);
@@ -739,8 +747,6 @@ void ESCodeGenerator::storeTo(ESNode *target)
 void ESCodeGenerator::call(ESNode *n)
 {
     const unsigned argc = unsigned(n->list.size());
-    if (argc >= 0x10000)
-        fail(n->line, QStringLiteral("too many arguments"));
     ESNode *callee = n->a;
     const int effect = 1 - int(argc);
     const bool m = m_record->captured;
@@ -751,7 +757,7 @@ void ESCodeGenerator::call(ESNode *n)
         for (ESNode *arg : n->list)
             expression(arg, true);
         setLine(n->line);
-        op2(ESOp::CALLF, atomOperand(m_record, callee->atom), argc, effect - 1);
+        op2(ESOp::CALLF, atomOperand(callee->atom), argc, effect - 1);
         return;
     }
     if (callee->kind == '[') {
@@ -792,7 +798,7 @@ void ESCodeGenerator::call(ESNode *n)
     case ESResolution::ByName:
         break;
     }
-    op2(ESOp::CALLW, atomOperand(m_record, callee->atom), argc, effect);
+    op2(ESOp::CALLW, atomOperand(callee->atom), argc, effect);
 }
 
 void ESCodeGenerator::assignment(ESNode *n, bool needed)
@@ -835,7 +841,7 @@ void ESCodeGenerator::assignment(ESNode *n, bool needed)
     expression(target->a, true);
     if (target->kind == '.') {
         op(ESOp::DUP, 1);
-        op1(ESOp::GETF, atomOperand(m_record, target->atom), 0);
+        op1(ESOp::GETF, atomOperand(target->atom), 0);
     } else {
         expression(target->b, true);
         op(ESOp::DUP2, 2);
@@ -850,7 +856,7 @@ void ESCodeGenerator::assignment(ESNode *n, bool needed)
 void ESCodeGenerator::storeMember(ESNode *target, bool needed)
 {
     if (target->kind == '.')
-        op1(needed ? ESOp::PUTFV : ESOp::PUTF, atomOperand(m_record, target->atom), needed ? -1 : -2);
+        op1(needed ? ESOp::PUTFV : ESOp::PUTF, atomOperand(target->atom), needed ? -1 : -2);
     else
         op(needed ? ESOp::PUTXV : ESOp::PUTX, needed ? -2 : -3);
 }
@@ -918,7 +924,7 @@ void ESCodeGenerator::increment(ESNode *n, bool needed)
         fail(n->line, QStringLiteral("invalid increment operand"));
     expression(target->a, true);
     if (target->kind == '.')
-        op1(ESOp::STR, atomOperand(m_record, target->atom), 1);
+        op1(ESOp::STR, atomOperand(target->atom), 1);
     else
         expression(target->b, true);
     setLine(n->line);
@@ -940,6 +946,8 @@ void ESCodeGenerator::binaryOp(int kind)
 void ESCodeGenerator::expression(ESNode *n, bool needed)
 {
     setLine(n->line);
+    if (ESContext::nativeStackLow())
+        fail(n->line, QStringLiteral("statements or expressions nested too deeply"));
     switch (n->kind) {
     case tok::Number:
         if (needed)
@@ -947,11 +955,11 @@ void ESCodeGenerator::expression(ESNode *n, bool needed)
         return;
     case tok::String:
         if (needed)
-            op1(ESOp::STR, atomOperand(m_record, n->atom), 1);
+            op1(ESOp::STR, atomOperand(n->atom), 1);
         return;
     case tok::RegExp:
         if (needed)
-            op2(ESOp::REGEXP, atomOperand(m_record, n->atom), unsigned(n->number), 1);
+            op2(ESOp::REGEXP, atomOperand(n->atom), unsigned(n->number), 1);
         return;
     case tok::This:
         if (needed)
@@ -983,8 +991,6 @@ void ESCodeGenerator::expression(ESNode *n, bool needed)
             setLine(n->line);
             op1(ESOp::MKARRAY, unsigned(n->list.size()), 1 - int(n->list.size()));
         } else {
-            if (n->list.size() >= 0x10000)
-                fail(n->line, QStringLiteral("array initialiser too long"));
             op1(ESOp::MKARRAY, 0, 1);
             for (size_t i = 0; i < n->list.size(); ++i) {
                 if (n->list[i]->kind == tok::Elision)
@@ -1001,7 +1007,7 @@ void ESCodeGenerator::expression(ESNode *n, bool needed)
         op(ESOp::NEWOBJ, 1);
         for (ESNode *p : n->list) {
             expression(p->a, true);
-            op1(ESOp::INITF, atomOperand(m_record, p->atom), -1);
+            op1(ESOp::INITF, atomOperand(p->atom), -1);
         }
         break;
     case tok::Function:
@@ -1010,7 +1016,7 @@ void ESCodeGenerator::expression(ESNode *n, bool needed)
     case '.':
         expression(n->a, true);
         setLine(n->line);
-        op1(ESOp::GETF, atomOperand(m_record, n->atom), 0);
+        op1(ESOp::GETF, atomOperand(n->atom), 0);
         break;
     case '[':
         expression(n->a, true);
@@ -1108,11 +1114,11 @@ void ESCodeGenerator::expression(ESNode *n, bool needed)
             if (t->resolution == ESResolution::Argument || t->resolution == ESResolution::Local)
                 op(ESOp::FALSE, 1);
             else
-                op1(ESOp::DELETEW, atomOperand(m_record, t->atom), 1);
+                op1(ESOp::DELETEW, atomOperand(t->atom), 1);
         } else if (t->kind == '.' || t->kind == '[') {
             expression(t->a, true);
             if (t->kind == '.')
-                op1(ESOp::STR, atomOperand(m_record, t->atom), 1);
+                op1(ESOp::STR, atomOperand(t->atom), 1);
             else
                 expression(t->b, true);
             setLine(n->line);

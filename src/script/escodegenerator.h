@@ -5,6 +5,7 @@
 #include "script/esparser.h"
 
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace zim::script {
@@ -28,10 +29,14 @@ private:
         ESNode *finallyBody = nullptr;
     };
 
+    // Code offsets are 32-bit operands; this keeps every one of them, and every line offset, in range.
+    static constexpr size_t MaxCodeSize = 0x7FFFFFFF;
+
     // Emission.
     void op(ESOp o, int effect);
-    void op1(ESOp o, unsigned a, int effect);
-    void op2(ESOp o, unsigned a, unsigned b, int effect);
+    void op1(ESOp o, uint32_t a, int effect);
+    void op2(ESOp o, uint32_t a, uint32_t b, int effect);
+    void appendOperand(uint32_t value);
     size_t jump(ESOp o, int effect, size_t target = 0xFFFF);
     size_t here() const { return m_record->code.size(); }
     void patch(size_t operandAt, size_t target);
@@ -40,6 +45,7 @@ private:
     void adjust(int effect);
     [[noreturn]] void fail(int line, const QString &message);
     unsigned numberConstant(double value);
+    unsigned atomOperand(ESAtom *atom);
     unsigned functionIndex(ESFunctionNode *fn);
     int globalSlot(ESAtom *atom, bool declare);
 
@@ -79,6 +85,9 @@ private:
     ESCompiledFunction *m_record = nullptr;
     std::vector<Control> m_controls;
     std::vector<ESAtom *> m_pendingLabels;
+    // Where each constant and atom of the record is, so that a large table is found in one step.
+    std::unordered_map<uint64_t, unsigned> m_numberIndex;
+    std::unordered_map<ESAtom *, unsigned> m_atomIndex;
     int m_depth = 0;
     int m_line = 0;
     int m_lastLine = -1;

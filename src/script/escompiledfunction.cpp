@@ -42,9 +42,9 @@ int operandBytes(ESOperandFormat format)
     case ESOperandFormat::SLOT_COUNT:
     case ESOperandFormat::ARG_COUNT:
     case ESOperandFormat::LOCAL_COUNT:
-        return 4;
+        return 2 * OperandSize;
     default:
-        return 2;
+        return OperandSize;
     }
 }
 
@@ -61,7 +61,6 @@ QString ESCompiledFunction::listing(const std::vector<ESAtom *> &globalSlotNames
 {
     QString out;
     size_t pc = 0;
-    auto u16 = [this](size_t at) { return unsigned(code[at]) << 8 | code[at + 1]; };
     auto varName = [this](unsigned index, bool local) -> QString {
         const size_t i = local ? size_t(parameterCount) + index : index;
         return i < variables.size() && variables[i].atom ? variables[i].atom->text : QStringLiteral("?");
@@ -84,8 +83,13 @@ QString ESCompiledFunction::listing(const std::vector<ESAtom *> &globalSlotNames
         QString name = QString::fromLatin1(info.name);
         if (name.endsWith(QLatin1Char('_')))
             name.chop(1);
-        const unsigned a = operandBytes(info.format) >= 2 ? u16(pc + 1) : 0;
-        const unsigned b = operandBytes(info.format) >= 4 ? u16(pc + 3) : 0;
+        const int bytes = operandBytes(info.format);
+        if (pc + 1 + size_t(bytes) > code.size()) {
+            out += name + QStringLiteral("\t?\n");
+            break;
+        }
+        const unsigned a = bytes >= OperandSize ? operandAt(&code[pc + 1]) : 0;
+        const unsigned b = bytes >= 2 * OperandSize ? operandAt(&code[pc + 1 + OperandSize]) : 0;
         switch (info.format) {
         case ESOperandFormat::NONE:
             out += name;

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -26,6 +27,16 @@ struct ESOpInfo
     ESOperandFormat format;
     const char *effect;
 };
+// Every operand is one 32-bit word in the machine's byte order, so that no count, index or code
+// offset of a large function is cut short.
+constexpr int OperandSize = 4;
+inline uint32_t operandAt(const uint8_t *p)
+{
+    uint32_t value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+}
+
 // Null name for a byte outside the table.
 const ESOpInfo &opInfo(uint8_t code);
 int operandBytes(ESOperandFormat format);

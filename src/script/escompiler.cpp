@@ -105,6 +105,9 @@ void ESCompiler::resolveNode(ESNode *n)
 {
     if (!n)
         return;
+    if (ESContext::nativeStackLow())
+        m_context.throwErrorAtLine(m_context.syntaxErrorClass, n->line,
+                                   QStringLiteral("statements or expressions nested too deeply"));
     switch (n->kind) {
     case tok::Identifier:
         resolveName(n, n->atom);

@@ -4,18 +4,34 @@
 
 #include <unordered_set>
 
+#include "platform/memoryreservation.h"
 #include "script/escompiler.h"
 #include "script/esmachine.h"
 #include "script/esnativeclasses.h"
 
 #include <algorithm>
+#include <memory>
+#include <new>
+#include <optional>
+#include <type_traits>
+
+#if defined(__linux__)
+#include <pthread.h>
+#endif
 
 namespace zim::script {
 
 ESClosure ESContext::nativeCode;
 
 namespace {
-constexpr int StackSlack = 16384;
+constexpr size_t StackSlack = 16384;
+// Without a reservation the stack is an ordinary array of this many slots.
+constexpr size_t FallbackStackSlots = 65536;
+// Native stack kept free below the deepest point the engine recurses to: room for the natives,
+// the library code and the error raised between two checks.
+constexpr uintptr_t NativeStackHeadroom = 256 * 1024;
+// Held from the start and given back when memory runs out, for the error report.
+constexpr size_t MemoryReserve = size_t(1) << 20;
 constexpr size_t PoolChunk = 4096;
 constexpr size_t MinimumCollectThreshold = 4096;
 constexpr size_t CacheEntries = 64;
@@ -36,12 +52,71 @@ T *addClass(std::vector<std::unique_ptr<ESClass>> &classes, A... args)
 }
 } // namespace
 
+namespace {
+// The lowest native stack address the engine recurses to on this thread; 0 where unknown.
+uintptr_t nativeStackFloor()
+{
+#if defined(__linux__)
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) != 0)
+        return 0;
+    void *low = nullptr;
+    size_t size = 0;
+    const int got = pthread_attr_getstack(&attr, &low, &size);
+    pthread_attr_destroy(&attr);
+    if (got != 0 || !low)
+        return 0;
+    return reinterpret_cast<uintptr_t>(low) + std::min<uintptr_t>(NativeStackHeadroom, size / 2);
+#else
+    return 0;
+#endif
+}
+} // namespace
+
+bool ESContext::nativeStackLow()
+{
+    static thread_local const uintptr_t floor = nativeStackFloor();
+    return reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) < floor;
+}
+
+// Zero bytes are undefined values, so fresh mapped memory is a stack of undefined slots.
+static_assert(std::is_trivially_copyable_v<ESValue> && std::is_trivially_destructible_v<ESValue>);
+
+struct ESContext::StackMemory
+{
+    std::optional<platform::MemoryReservation> reservation;
+    std::unique_ptr<ESValue[]> fallback;
+    size_t slotCount = 0;
+
+    StackMemory()
+    {
+        reservation = platform::reserveMemory((StackCapacity + StackSlack) * sizeof(ESValue), false);
+        if (reservation) {
+            slotCount = StackCapacity;
+        } else {
+            slotCount = FallbackStackSlots;
+            fallback = std::make_unique<ESValue[]>(slotCount + StackSlack);
+        }
+    }
+    ~StackMemory()
+    {
+        if (reservation)
+            platform::releaseMemory(*reservation);
+    }
+    ESValue *base() const
+    {
+        return reservation ? reinterpret_cast<ESValue *>(reservation->base) : fallback.get();
+    }
+};
+
+
 ESContext::ESContext(ESObject *hostGlobal)
 {
-    stack = std::make_unique<ESValue[]>(size_t(StackSlots + StackSlack));
-    stackBase = stack.get();
-    stackLimit = stackBase + StackSlots;
-    stackEnd = stackBase + StackSlots + StackSlack;
+    m_stackMemory = std::make_unique<StackMemory>();
+    m_memoryReserve.reset(new char[MemoryReserve]);
+    stackBase = m_stackMemory->base();
+    stackLimit = stackBase + m_stackMemory->slotCount;
+    stackEnd = stackLimit + StackSlack;
     sp = stackBase - 1;
     m_byteThreshold = size_t(8) << 20;
 
@@ -182,6 +257,8 @@ ESObject *ESContext::newArray(uint32_t length)
 
 ESValue ESContext::newString(const QString &text)
 {
+    if (text.size() > MaxStringLength)
+        throwRangeError(stringTooLongText());
     auto *s = new ESString;
     s->text = text;
     s->length = text.size();
@@ -195,6 +272,8 @@ ESValue ESContext::concat(const ESValue &a, const ESValue &b)
 {
     const qsizetype length = (a.kind == ESAtomKind ? a.atom->text.size() : a.string->length)
                              + (b.kind == ESAtomKind ? b.atom->text.size() : b.string->length);
+    if (length > MaxStringLength)
+        throwRangeError(stringTooLongText());
     if (length < 256)
         return newString(a.text() + b.text());
     auto part = [this](const ESValue &v) -> const ESString * {
@@ -204,10 +283,10 @@ ESValue ESContext::concat(const ESValue &a, const ESValue &b)
     s->left = part(a);
     s->right = part(b);
     s->length = length;
+    s->charge = &m_bytesSinceCollect;
     m_strings.push_back(s);
     ++m_allocatedSinceCollect;
-    // The text made when the string is first read.
-    m_bytesSinceCollect += size_t(length) * 2 + sizeof(ESString);
+    m_bytesSinceCollect += sizeof(ESString);
     return ESValue::fromString(s);
 }
 
@@ -330,6 +409,7 @@ void ESContext::collectGarbage()
             mark(v);
     drainMarks();
 
+    size_t liveBytes = 0;
     for (auto &chunk : m_chunks) {
         for (size_t i = 0; i < PoolChunk; ++i) {
             ESObject &o = chunk[i];
@@ -337,6 +417,7 @@ void ESContext::collectGarbage()
                 continue;
             if (o.marked) {
                 o.marked = false;
+                liveBytes += o.elements.capacity() * sizeof(ESValue);
                 continue;
             }
             if (o.cls)
@@ -351,7 +432,6 @@ void ESContext::collectGarbage()
         }
     }
     size_t kept = 0;
-    size_t liveBytes = 0;
     for (ESString *s : m_strings) {
         if (s->marked) {
             s->marked = false;
@@ -452,7 +532,11 @@ QString ESContext::uncaughtMessage(const ESValue &value, UncaughtForm form)
 
 ESValue ESContext::call(ESObject *function, const ESValue &thisValue, int count, const ESValue *args)
 {
-    return ESMachine::call(*this, function, thisValue, count, args);
+    try {
+        return ESMachine::call(*this, function, thisValue, count, args);
+    } catch (const std::bad_alloc &) {
+        outOfMemory();
+    }
 }
 
 ESValue ESContext::callValue(const ESValue &function, const ESValue &thisValue, int count, const ESValue *args)
@@ -464,7 +548,17 @@ ESValue ESContext::callValue(const ESValue &function, const ESValue &thisValue, 
 
 ESObject *ESContext::construct(ESObject *constructor, int count, const ESValue *args)
 {
-    return ESMachine::construct(*this, constructor, count, args);
+    try {
+        return ESMachine::construct(*this, constructor, count, args);
+    } catch (const std::bad_alloc &) {
+        outOfMemory();
+    }
+}
+
+void ESContext::outOfMemory()
+{
+    m_memoryReserve.reset();
+    throw ESFatalError(QStringLiteral("out of memory"));
 }
 
 std::shared_ptr<ESCompiledFunction> ESContext::compileCached(const QString &text, bool callerScope)
@@ -476,8 +570,13 @@ std::shared_ptr<ESCompiledFunction> ESContext::compileCached(const QString &text
             return m_cache.back().function;
         }
     }
-    ESCompiler compiler(*this);
-    std::shared_ptr<ESCompiledFunction> function = compiler.compileProgram(text, callerScope);
+    std::shared_ptr<ESCompiledFunction> function;
+    try {
+        ESCompiler compiler(*this);
+        function = compiler.compileProgram(text, callerScope);
+    } catch (const std::bad_alloc &) {
+        outOfMemory();
+    }
     if (m_cache.size() >= CacheEntries)
         m_cache.erase(m_cache.begin());
     m_cache.push_back(CacheEntry{text, callerScope, function});
@@ -487,7 +586,11 @@ std::shared_ptr<ESCompiledFunction> ESContext::compileCached(const QString &text
 ESValue ESContext::execute(const QString &text)
 {
     std::shared_ptr<ESCompiledFunction> program = compileCached(text, false);
-    return ESMachine::runProgram(*this, program, ESValue::fromObject(m_global), nullptr);
+    try {
+        return ESMachine::runProgram(*this, program, ESValue::fromObject(m_global), nullptr);
+    } catch (const std::bad_alloc &) {
+        outOfMemory();
+    }
 }
 
 ESValue ESContext::evalInCaller(const QString &text)

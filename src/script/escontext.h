@@ -74,8 +74,20 @@ struct ESEvaluation
 class ESContext
 {
 public:
-    // The logical depth of the value stack; deeper recursion is "virtual machine stack too small".
-    static constexpr int StackSlots = 1024;
+    // The value slots the machine's stack may grow to. The memory behind them is taken page by
+    // page as the stack deepens; a run that needs more ends with a RangeError.
+    static constexpr size_t StackCapacity = size_t(1) << 20;
+    // Machine frames (script and native calls) that may be active at once.
+    static constexpr int MaxFrames = 100000;
+    // What a script sees when either limit, or the thread's native stack, runs out.
+    static QString stackOverflowText() { return QStringLiteral("virtual machine stack too small"); }
+    // The longest string a script can make; a longer one is a RangeError.
+    static constexpr qsizetype MaxStringLength = qsizetype(1) << 28;
+    static QString stringTooLongText() { return QStringLiteral("string too long"); }
+    // Memory exhausted while the engine ran: the run ends with a fault no script can catch. The
+    // entry points turn std::bad_alloc into this, so that every host reports it as an error; the
+    // memory held in reserve is given back first so that the report itself can be made.
+    [[noreturn]] void outOfMemory();
 
     explicit ESContext(ESObject *hostGlobal = nullptr);
     virtual ~ESContext();
@@ -246,6 +258,9 @@ public:
         if (m_allocatedSinceCollect > m_collectThreshold || m_bytesSinceCollect > m_byteThreshold)
             collectGarbage();
     }
+    // Memory an object took beyond its record (element storage): it counts toward the next
+    // collection as string text does, so that a loop making large garbage arrays stays bounded.
+    void chargeAllocation(size_t bytes) { m_bytesSinceCollect += bytes; }
     size_t liveObjects() const { return m_liveObjects; }
     size_t liveStrings() const { return m_strings.size(); }
 
@@ -295,10 +310,31 @@ public:
     // The directories load searches after the name as given.
     QStringList loadPath;
 
+    // --- native recursion
+    // True when the thread's native stack is nearly used up. Every recursion of the engine (machine
+    // frames, the parser, the code generator, conversions of nested values) asks this before it goes
+    // deeper, so that no script can run the process out of stack whatever the system's stack size.
+    static bool nativeStackLow();
+    // A RangeError at the current line when the native stack or the frame count is exhausted.
+    void checkNativeStack()
+    {
+        if (frameDepth >= MaxFrames || nativeStackLow())
+            throwRangeError(stackOverflowText());
+    }
+
+    // For the long loops of natives: the stop request and the keep-running hook, asked as often as
+    // the machine asks them in a script's loops.
+    void pollNative()
+    {
+        if ((++pollCounter & 63) == 0 || stopRequested) {
+            if (stopRequested || !keepRunning())
+                throw ESFatalError(QStringLiteral("script stopped"));
+        }
+    }
+
     // --- machine state (used by the machine and the collector)
-    std::unique_ptr<ESValue[]> stack;
     ESValue *stackBase = nullptr;      // first slot
-    ESValue *stackLimit = nullptr;     // logical end (StackSlots)
+    ESValue *stackLimit = nullptr;     // logical end (StackCapacity)
     ESValue *stackEnd = nullptr;       // physical end
     ESValue *sp = nullptr;             // top of stack (stackBase - 1 when empty)
     ESFrame *frame = nullptr;
@@ -307,7 +343,7 @@ public:
     volatile bool stopRequested = false;
     // Counts instructions between keep-running checks.
     uint32_t pollCounter = 0;
-    // Frames of the machine now running, at most StackSlots.
+    // Frames of the machine now running, at most MaxFrames.
     int frameDepth = 0;
 
 private:
@@ -321,6 +357,11 @@ private:
 
     void setUpStandardNatives();
 
+    // The value stack's memory: a reservation backed as it is touched, or an ordinary array
+    // where the system has no such reservations.
+    struct StackMemory;
+    std::unique_ptr<StackMemory> m_stackMemory;
+    std::unique_ptr<char[]> m_memoryReserve;
     ESObject *m_global = nullptr;
     ESDialect m_dialect = ESDialect::Loader;
     bool m_standardNatives = false;

@@ -13,9 +13,10 @@ namespace zim::script {
 
 namespace {
 
-[[noreturn]] void stackTooSmall()
+// The value stack is full: a RangeError at the caller's line, which the script can catch.
+[[noreturn]] void stackTooSmall(ESContext &context)
 {
-    throw ESFatalError(QStringLiteral("virtual machine stack too small"));
+    context.throwRangeError(ESContext::stackOverflowText());
 }
 
 // Restores the context when a frame ends, normally or by an exception.
@@ -23,10 +24,9 @@ struct FrameScope
 {
     FrameScope(ESContext &c, ESFrame &f, ESValue *restoreSp) : context(c), frame(f), sp(restoreSp)
     {
-        // Calls without arguments or locals take no value slots, so the frames are counted too:
-        // each one is a native stack frame of the machine.
-        if (c.frameDepth >= ESContext::StackSlots)
-            stackTooSmall();
+        // Calls without arguments or locals take no value slots, so the frames are counted too,
+        // and each one recurses on the native stack.
+        c.checkNativeStack();
         ++c.frameDepth;
         f.previous = c.frame;
         f.handlerBase = c.handlers.size();
@@ -71,10 +71,6 @@ inline bool truthy(ESContext &context, const ESValue &v)
     return context.toBoolean(v);
 }
 
-inline uint32_t u16(const uint8_t *p)
-{
-    return uint32_t(p[0]) << 8 | p[1];
-}
 
 // a < b (or a <= b with orEqual) under the relational comparison rules; NaN gives false.
 bool compare(ESContext &context, const ESValue &x, const ESValue &y, bool orEqual)
@@ -210,7 +206,7 @@ ESValue getDeclaredGlobalSlot(ESContext &context, uint32_t slot, bool forTypeof)
 // The name a call instruction called, for the standard dialect's "... is not a function".
 QString calleeName(ESContext &context, const ESCompiledFunction &record, ESOp op, const uint8_t *pc, int params)
 {
-    const uint32_t operand = u16(pc + 1);
+    const uint32_t operand = operandAt(pc + 1);
     ESAtom *atom = nullptr;
     switch (op) {
     case ESOp::CALLW: case ESOp::CALLF: atom = operand < record.atoms.size() ? record.atoms[operand] : nullptr; break;
@@ -302,7 +298,7 @@ void ESMachine::invoke(ESContext &context, ESObject *function, const ESValue &th
         context.throwTypeError(QStringLiteral("can only call function objects"));
     if (function->builtinIndex >= 0 || closure == &ESContext::nativeCode) {
         if (context.sp + 1 >= context.stackLimit)
-            stackTooSmall();
+            stackTooSmall(context);
         if (count == 0)
             *++context.sp = ESValue();
         ESFrame frame;
@@ -321,7 +317,7 @@ void ESMachine::invoke(ESContext &context, ESObject *function, const ESValue &th
     if (context.sp + (code->parameterCount > count ? code->parameterCount - count : 0) + code->localCount + 1
             >= context.stackLimit
         || context.sp + code->parameterCount + code->localCount + code->maxDepth + 8 >= context.stackEnd)
-        stackTooSmall();
+        stackTooSmall(context);
     const int passed = count;
     while (count < code->parameterCount) {
         *++context.sp = ESValue();
@@ -382,7 +378,7 @@ void ESMachine::constructOnStack(ESContext &context, const ESValue &constructor,
     ESValue *args = context.sp - count + 1;
     if (f->builtinIndex >= 0) {
         if (context.sp + 1 >= context.stackLimit)
-            stackTooSmall();
+            stackTooSmall(context);
         if (count == 0)
             *++context.sp = ESValue();
         ESFrame frame;
@@ -409,12 +405,18 @@ void ESMachine::constructOnStack(ESContext &context, const ESValue &constructor,
 ESValue ESMachine::call(ESContext &context, ESObject *function, const ESValue &thisValue, int count,
                         const ESValue *args)
 {
-    if (context.sp + count + 2 >= context.stackLimit)
-        stackTooSmall();
+    if (count > context.stackLimit - context.sp - 2)
+        stackTooSmall(context);
     ESValue *base = context.sp;
     for (int i = 0; i < count; ++i)
         *++context.sp = args[i];
-    invoke(context, function, thisValue, count);
+    try {
+        invoke(context, function, thisValue, count);
+    } catch (...) {
+        // The arguments leave the stack however the call ends.
+        context.sp = base;
+        throw;
+    }
     const ESValue result = *context.sp;
     context.sp = base;
     return result;
@@ -422,12 +424,17 @@ ESValue ESMachine::call(ESContext &context, ESObject *function, const ESValue &t
 
 ESObject *ESMachine::construct(ESContext &context, ESObject *constructor, int count, const ESValue *args)
 {
-    if (context.sp + count + 2 >= context.stackLimit)
-        stackTooSmall();
+    if (count > context.stackLimit - context.sp - 2)
+        stackTooSmall(context);
     ESValue *base = context.sp;
     for (int i = 0; i < count; ++i)
         *++context.sp = args[i];
-    constructOnStack(context, ESValue::fromObject(constructor), count);
+    try {
+        constructOnStack(context, ESValue::fromObject(constructor), count);
+    } catch (...) {
+        context.sp = base;
+        throw;
+    }
     ESObject *result = context.sp->object;
     context.sp = base;
     return result;
@@ -438,7 +445,7 @@ ESValue ESMachine::runProgram(ESContext &context, const std::shared_ptr<ESCompil
 {
     const std::shared_ptr<ESCompiledFunction> keep = program;
     if (context.sp + program->maxDepth + 8 >= context.stackEnd || context.sp + 1 >= context.stackLimit)
-        stackTooSmall();
+        stackTooSmall(context);
     ESFrame frame;
     frame.thisValue = thisValue;
     frame.scope = scope;
@@ -471,8 +478,8 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                 const ESOp op = ESOp(*pc);
                 switch (op) {
                 case ESOp::NUM:
-                    PUSH(ESValue::fromNumber(record->numbers[u16(pc + 1)]));
-                    pc += 3;
+                    PUSH(ESValue::fromNumber(record->numbers[operandAt(pc + 1)]));
+                    pc += 5;
                     break;
                 case ESOp::NUM_0: case ESOp::NUM_1: case ESOp::NUM_2: case ESOp::NUM_3: case ESOp::NUM_4:
                     PUSH(ESValue::fromNumber(double(*pc - uint8_t(ESOp::NUM_0))));
@@ -500,8 +507,8 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     ++pc;
                     break;
                 case ESOp::STR:
-                    PUSH(ESValue::fromAtom(record->atoms[u16(pc + 1)]));
-                    pc += 3;
+                    PUSH(ESValue::fromAtom(record->atoms[operandAt(pc + 1)]));
+                    pc += 5;
                     break;
                 case ESOp::NEW: {
                     const ESValue f = *sp--;
@@ -514,14 +521,14 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                 case ESOp::NEWA: {
                     // The constructor stays in its slot under the arguments, reachable, until the result
                     // replaces it.
-                    const int n = int(u16(pc + 1));
+                    const int n = int(operandAt(pc + 1));
                     const ESValue f = sp[-n];
                     SYNC();
                     ESMachine::constructOnStack(ctx, f, n);
                     sp = ctx.sp;
                     sp[-1] = sp[0];
                     --sp;
-                    pc += 3;
+                    pc += 5;
                     break;
                 }
                 case ESOp::DROP:
@@ -560,25 +567,25 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                         }
                     }
                     if (found) {
-                        pc = code + u16(pc + 1);
+                        pc = code + operandAt(pc + 1);
                         SYNC();
                         poll(ctx);
                     } else {
                         --sp;
-                        pc += 3;
+                        pc += 5;
                     }
                     break;
                 }
                 case ESOp::CLOSURE:
-                    PUSH(ESValue::fromObject(ctx.makeClosure(record->functions[u16(pc + 1)], frame.scope)));
-                    pc += 3;
+                    PUSH(ESValue::fromObject(ctx.makeClosure(record->functions[operandAt(pc + 1)], frame.scope)));
+                    pc += 5;
                     break;
                 case ESOp::MKARRAY: {
-                    const int n = int(u16(pc + 1));
+                    const int n = int(operandAt(pc + 1));
                     ESObject *a = ctx.arrayFromValues(n, sp - n + 1);
                     sp -= n;
                     PUSH(ESValue::fromObject(a));
-                    pc += 3;
+                    pc += 5;
                     break;
                 }
                 case ESOp::NEWOBJ:
@@ -601,39 +608,39 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                 case ESOp::CATCHSCOPE: {
                     ESObject *holder = ctx.newObject(nullptr, ctx.activationClass);
                     holder->internalValue = ESValue::boolean(true);   // marks a catch scope, not a variable object
-                    holder->define(record->atoms[u16(pc + 1)], *sp, DontDelete);
+                    holder->define(record->atoms[operandAt(pc + 1)], *sp, DontDelete);
                     ESObject *link = ctx.newObject(frame.scope, ctx.activationClass);
                     link->internalValue = ESValue::fromObject(holder);
                     frame.scope = link;
                     --sp;
-                    pc += 3;
+                    pc += 5;
                     break;
                 }
                 case ESOp::INITF: {
                     ESObject *o = sp[-1].object;
-                    o->cls->put(ctx, o, record->atoms[u16(pc + 1)], *sp);
+                    o->cls->put(ctx, o, record->atoms[operandAt(pc + 1)], *sp);
                     --sp;
-                    pc += 3;
+                    pc += 5;
                     break;
                 }
                 case ESOp::INITX: {
                     ESObject *o = sp[-1].object;
-                    o->cls->putIndex(ctx, o, u16(pc + 1), *sp);
+                    o->cls->putIndex(ctx, o, operandAt(pc + 1), *sp);
                     --sp;
-                    pc += 3;
+                    pc += 5;
                     break;
                 }
                 case ESOp::SETLENGTH:
-                    ctx.arrayClass->setLength(ctx, sp->object, u16(pc + 1));
-                    pc += 3;
+                    ctx.arrayClass->setLength(ctx, sp->object, operandAt(pc + 1));
+                    pc += 5;
                     break;
                 case ESOp::CALLW: case ESOp::CALLG: case ESOp::CALLA: case ESOp::CALLAM: case ESOp::CALLL:
                 case ESOp::CALLLM: {
                     ESValue fn, self = ESValue::fromObject(global);
-                    const int n = int(u16(pc + 3));
+                    const int n = int(operandAt(pc + 5));
                     switch (op) {
                     case ESOp::CALLW: {
-                        ESAtom *atom = record->atoms[u16(pc + 1)];
+                        ESAtom *atom = record->atoms[operandAt(pc + 1)];
                         ESObject *holder = holderOf(ctx, frame.scope, atom);
                         if (holder) {
                             fn = ctx.get(holder, atom);
@@ -645,24 +652,24 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                         break;
                     }
                     case ESOp::CALLG:
-                        fn = getDeclaredGlobalSlot(ctx, u16(pc + 1), false);
+                        fn = getDeclaredGlobalSlot(ctx, operandAt(pc + 1), false);
                         break;
                     case ESOp::CALLA:
-                        fn = args[u16(pc + 1)];
+                        fn = args[operandAt(pc + 1)];
                         break;
                     case ESOp::CALLAM:
-                        fn = ACTIVATION(u16(pc + 1));
+                        fn = ACTIVATION(operandAt(pc + 1));
                         break;
                     case ESOp::CALLL:
-                        fn = locals[u16(pc + 1)];
+                        fn = locals[operandAt(pc + 1)];
                         break;
                     default:
-                        fn = ACTIVATION(params + int(u16(pc + 1)));
+                        fn = ACTIVATION(params + int(operandAt(pc + 1)));
                         break;
                     }
                     if (!fn.isObject() || !fn.object->isCallable())
                         ctx.throwNotAFunction(calleeName(ctx, *record, op, pc, params));
-                    pc += 5;
+                    pc += 9;
                     SYNC();
                     ESMachine::invoke(ctx, fn.object, self, n);
                     sp = ctx.sp;
@@ -671,26 +678,26 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                 case ESOp::CALLF: case ESOp::CALLX: case ESOp::CALLV: {
                     // The callee's base (and key, or the function itself) lies under the arguments; the
                     // result replaces it.
-                    const int n = int(u16(pc + (op == ESOp::CALLF ? 3 : 1)));
+                    const int n = int(operandAt(pc + (op == ESOp::CALLF ? 5 : 1)));
                     const int under = op == ESOp::CALLX ? 2 : 1;
                     const ESValue self = op == ESOp::CALLV ? ESValue::fromObject(global) : sp[-n - under + 1];
                     ESValue fn;
                     if (op == ESOp::CALLF) {
-                        ESAtom *atom = record->atoms[u16(pc + 1)];
+                        ESAtom *atom = record->atoms[operandAt(pc + 1)];
                         const ESValue *own = self.kind == ESObjectKind && atom->arrayIndex < 0
                             ? plainOwn(ctx, self.object, atom) : nullptr;
                         fn = own ? *own : ctx.getByValue(self, ESValue::fromAtom(atom));
-                        pc += 5;
+                        pc += 9;
                     } else if (op == ESOp::CALLX) {
                         fn = ctx.getByValue(self, sp[-n]);
                         sp[-n] = fn;   // the key's slot keeps the callee reachable during the call
-                        pc += 3;
+                        pc += 5;
                     } else {
                         fn = sp[-n];
-                        pc += 3;
+                        pc += 5;
                     }
                     if (!fn.isObject() || !fn.object->isCallable())
-                        ctx.throwNotAFunction(op == ESOp::CALLF ? calleeName(ctx, *record, op, pc - 5, params)
+                        ctx.throwNotAFunction(op == ESOp::CALLF ? calleeName(ctx, *record, op, pc - 9, params)
                                                                 : QString());
                     SYNC();
                     ESMachine::invoke(ctx, fn.object, self, n);
@@ -699,54 +706,54 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     break;
                 }
                 case ESOp::GETW: {
-                    ESAtom *atom = record->atoms[u16(pc + 1)];
+                    ESAtom *atom = record->atoms[operandAt(pc + 1)];
                     ESObject *holder = holderOf(ctx, frame.scope, atom);
-                    if (holder || pc[3] == uint8_t(ESOp::TYPEOF))
+                    if (holder || pc[5] == uint8_t(ESOp::TYPEOF))
                         PUSH(ctx.get(holder ? holder : global, atom));
                     else
                         PUSH(ctx.getUndeclared(atom));
-                    pc += 3;
+                    pc += 5;
                     break;
                 }
                 case ESOp::GETF:
                     if (sp->kind == ESObjectKind) {
-                        ESAtom *atom = record->atoms[u16(pc + 1)];
+                        ESAtom *atom = record->atoms[operandAt(pc + 1)];
                         const ESValue *own = plainOwn(ctx, sp->object, atom);
                         *sp = own ? *own : sp->object->cls->get(ctx, sp->object, atom);
                     } else {
-                        *sp = ctx.getByValue(*sp, ESValue::fromAtom(record->atoms[u16(pc + 1)]));
+                        *sp = ctx.getByValue(*sp, ESValue::fromAtom(record->atoms[operandAt(pc + 1)]));
                     }
-                    pc += 3;
+                    pc += 5;
                     break;
                 case ESOp::GETG: {
-                    const uint32_t slot = u16(pc + 1);
+                    const uint32_t slot = operandAt(pc + 1);
                     if (slot < global->properties.size()) {
                         const ESProperty &p = global->properties[slot];
                         if (p.key && !p.value.isHole()) {
                             PUSH(p.value);
-                            pc += 3;
+                            pc += 5;
                             break;
                         }
                     }
-                    PUSH(getDeclaredGlobalSlot(ctx, slot, pc[3] == uint8_t(ESOp::TYPEOF)));
-                    pc += 3;
+                    PUSH(getDeclaredGlobalSlot(ctx, slot, pc[5] == uint8_t(ESOp::TYPEOF)));
+                    pc += 5;
                     break;
                 }
                 case ESOp::GETA:
-                    PUSH(args[u16(pc + 1)]);
-                    pc += 3;
+                    PUSH(args[operandAt(pc + 1)]);
+                    pc += 5;
                     break;
                 case ESOp::GETL:
-                    PUSH(locals[u16(pc + 1)]);
-                    pc += 3;
+                    PUSH(locals[operandAt(pc + 1)]);
+                    pc += 5;
                     break;
                 case ESOp::GETAM:
-                    PUSH(ACTIVATION(u16(pc + 1)));
-                    pc += 3;
+                    PUSH(ACTIVATION(operandAt(pc + 1)));
+                    pc += 5;
                     break;
                 case ESOp::GETLM:
-                    PUSH(ACTIVATION(params + int(u16(pc + 1))));
-                    pc += 3;
+                    PUSH(ACTIVATION(params + int(operandAt(pc + 1))));
+                    pc += 5;
                     break;
                 case ESOp::GETX:
                     if (const ESValue *e = denseElement(ctx, sp[-1], sp[0]); e && !e->isHole())
@@ -757,17 +764,17 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     ++pc;
                     break;
                 case ESOp::PUTW: {
-                    ESAtom *atom = record->atoms[u16(pc + 1)];
+                    ESAtom *atom = record->atoms[operandAt(pc + 1)];
                     ESObject *holder = holderOf(ctx, frame.scope, atom);
                     ctx.put(holder ? holder : global, atom, *sp);
                     --sp;
-                    pc += 3;
+                    pc += 5;
                     break;
                 }
                 case ESOp::DECLW: {
                     // Declarations go to the variable object: the innermost function activation, past
                     // with objects and catch scopes, or the global object.
-                    ESAtom *atom = record->atoms[u16(pc + 1)];
+                    ESAtom *atom = record->atoms[operandAt(pc + 1)];
                     ESObject *head = global;
                     for (ESObject *link = frame.scope; link; link = link->prototype) {
                         ESObject *o = link->internalValue.object;
@@ -778,11 +785,11 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     }
                     if (!ctx.hasOwnProperty(head, atom))
                         ctx.put(head, atom, ESValue());
-                    pc += 3;
+                    pc += 5;
                     break;
                 }
                 case ESOp::PUTF: {
-                    ESAtom *atom = record->atoms[u16(pc + 1)];
+                    ESAtom *atom = record->atoms[operandAt(pc + 1)];
                     ESValue *own = sp[-1].kind == ESObjectKind && atom->arrayIndex < 0
                         ? plainOwnWritable(ctx, sp[-1].object, atom) : nullptr;
                     if (own)
@@ -790,40 +797,40 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     else
                         ctx.putByValue(sp[-1], ESValue::fromAtom(atom), sp[0]);
                     sp -= 2;
-                    pc += 3;
+                    pc += 5;
                     break;
                 }
                 case ESOp::PUTFV:
-                    ctx.putByValue(sp[-1], ESValue::fromAtom(record->atoms[u16(pc + 1)]), sp[0]);
+                    ctx.putByValue(sp[-1], ESValue::fromAtom(record->atoms[operandAt(pc + 1)]), sp[0]);
                     sp[-1] = sp[0];
                     --sp;
-                    pc += 3;
+                    pc += 5;
                     break;
                 case ESOp::PUTG:
-                    if (const uint32_t slot = u16(pc + 1); slot < global->properties.size()
+                    if (const uint32_t slot = operandAt(pc + 1); slot < global->properties.size()
                         && global->properties[slot].key && !global->properties[slot].value.isHole()
                         && !(global->properties[slot].attributes & ReadOnly))
                         global->properties[slot].value = *sp;
                     else
-                        putGlobalSlot(ctx, u16(pc + 1), *sp);
+                        putGlobalSlot(ctx, operandAt(pc + 1), *sp);
                     --sp;
-                    pc += 3;
+                    pc += 5;
                     break;
                 case ESOp::PUTA:
-                    args[u16(pc + 1)] = *sp--;
-                    pc += 3;
+                    args[operandAt(pc + 1)] = *sp--;
+                    pc += 5;
                     break;
                 case ESOp::PUTL:
-                    locals[u16(pc + 1)] = *sp--;
-                    pc += 3;
+                    locals[operandAt(pc + 1)] = *sp--;
+                    pc += 5;
                     break;
                 case ESOp::PUTAM:
-                    ACTIVATION(u16(pc + 1)) = *sp--;
-                    pc += 3;
+                    ACTIVATION(operandAt(pc + 1)) = *sp--;
+                    pc += 5;
                     break;
                 case ESOp::PUTLM:
-                    ACTIVATION(params + int(u16(pc + 1))) = *sp--;
-                    pc += 3;
+                    ACTIVATION(params + int(operandAt(pc + 1))) = *sp--;
+                    pc += 5;
                     break;
                 case ESOp::PUTX:
                     if (ESValue *e = denseElement(ctx, sp[-2], sp[-1]))
@@ -841,9 +848,9 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     break;
                 case ESOp::REGEXP: {
                     SYNC();
-                    ESObject *re = ctx.regexpClass->create(ctx, record->atoms[u16(pc + 1)]->text, int(u16(pc + 3)));
+                    ESObject *re = ctx.regexpClass->create(ctx, record->atoms[operandAt(pc + 1)]->text, int(operandAt(pc + 5)));
                     PUSH(ESValue::fromObject(re));
-                    pc += 5;
+                    pc += 9;
                     break;
                 }
                 case ESOp::ROT: {
@@ -916,15 +923,15 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     break;
                 }
                 case ESOp::INCG: case ESOp::DECG: {
-                    const uint32_t slot = u16(pc + 1);
+                    const uint32_t slot = operandAt(pc + 1);
                     const double d = ctx.toNumber(getDeclaredGlobalSlot(ctx, slot, false));
                     putGlobalSlot(ctx, slot, ESValue::fromNumber(op == ESOp::INCG ? d + 1 : d - 1));
-                    pc += 3;
+                    pc += 5;
                     break;
                 }
                 case ESOp::INCA: case ESOp::DECA: case ESOp::INCL: case ESOp::DECL: case ESOp::INCM:
                 case ESOp::DECAM: case ESOp::INCLM: case ESOp::DECLM: {
-                    const uint32_t i = u16(pc + 1);
+                    const uint32_t i = operandAt(pc + 1);
                     ESValue &v = op == ESOp::INCA || op == ESOp::DECA ? args[i]
                                  : op == ESOp::INCL || op == ESOp::DECL ? locals[i]
                                  : op == ESOp::INCM || op == ESOp::DECAM ? ACTIVATION(i)
@@ -932,7 +939,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     const double d = v.kind == ESNumber ? v.number : ctx.toNumber(v);
                     const bool up = op == ESOp::INCA || op == ESOp::INCL || op == ESOp::INCM || op == ESOp::INCLM;
                     v = ESValue::fromNumber(up ? d + 1 : d - 1);
-                    pc += 3;
+                    pc += 5;
                     break;
                 }
                 case ESOp::PREINCX: case ESOp::POSTINCX: case ESOp::PREDECX: case ESOp::POSTDECX: {
@@ -945,11 +952,11 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     break;
                 }
                 case ESOp::DELETEW: {
-                    ESAtom *atom = record->atoms[u16(pc + 1)];
+                    ESAtom *atom = record->atoms[operandAt(pc + 1)];
                     ESObject *holder = holderOf(ctx, frame.scope, atom);
                     ESObject *o = holder ? holder : global;
                     PUSH(ESValue::boolean(o->cls->deleteProperty(ctx, o, atom)));
-                    pc += 3;
+                    pc += 5;
                     break;
                 }
                 case ESOp::DELETEX: {
@@ -1038,14 +1045,14 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                 case ESOp::LOGAND:
                 case ESOp::LOGOR:
                     if (truthy(ctx, *sp) == (op == ESOp::LOGOR)) {
-                        pc = code + u16(pc + 1);
+                        pc = code + operandAt(pc + 1);
                     } else {
                         --sp;
-                        pc += 3;
+                        pc += 5;
                     }
                     break;
                 case ESOp::J: {
-                    const uint8_t *target = code + u16(pc + 1);
+                    const uint8_t *target = code + operandAt(pc + 1);
                     if (target <= pc)
                         poll(ctx);
                     pc = target;
@@ -1056,38 +1063,38 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     const bool b = truthy(ctx, *sp);
                     --sp;
                     if (b == (op == ESOp::JT)) {
-                        const uint8_t *target = code + u16(pc + 1);
+                        const uint8_t *target = code + operandAt(pc + 1);
                         if (target <= pc) {
                             SYNC();
                             poll(ctx);
                         }
                         pc = target;
                     } else {
-                        pc += 3;
+                        pc += 5;
                     }
                     break;
                 }
                 case ESOp::JT_DROP:
                     if (truthy(ctx, *sp)) {
                         sp -= 2;
-                        pc = code + u16(pc + 1);
+                        pc = code + operandAt(pc + 1);
                     } else {
                         --sp;
-                        pc += 3;
+                        pc += 5;
                     }
                     break;
                 case ESOp::JLT: {
                     const bool less = compare(ctx, sp[-1], sp[0], false);
                     sp -= 2;
                     if (less) {
-                        const uint8_t *target = code + u16(pc + 1);
+                        const uint8_t *target = code + operandAt(pc + 1);
                         if (target <= pc) {
                             SYNC();
                             poll(ctx);
                         }
                         pc = target;
                     } else {
-                        pc += 3;
+                        pc += 5;
                     }
                     break;
                 }
@@ -1099,8 +1106,8 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     ctx.noteThrow();
                     throw ESException(*sp);
                 case ESOp::TRY:
-                    ctx.handlers.push_back(ESHandler{code + u16(pc + 1), sp, frame.scope, &frame});
-                    pc += 3;
+                    ctx.handlers.push_back(ESHandler{code + operandAt(pc + 1), sp, frame.scope, &frame});
+                    pc += 5;
                     break;
                 case ESOp::ENDTRY:
                     ctx.handlers.pop_back();

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <optional>
 
 namespace zim::script {
 
@@ -23,8 +25,11 @@ void setLengthOf(ESContext &context, ESObject *o, uint32_t n)
     context.put(o, context.lengthAtom, ESValue::fromNumber(n));
 }
 
+// Every loop over indexes reads or deletes through these two, so each step also asks whether the
+// script is to stop: a loop over four billion indexes honours Ctrl-C and the call budget.
 bool getAt(ESContext &context, ESObject *o, uint32_t i, ESValue &v)
 {
+    context.pollNative();
     if (o->cls == context.arrayClass && i < o->elements.size() && !o->elements[i].isHole()) {
         v = o->elements[i];
         return true;
@@ -45,20 +50,90 @@ void putAt(ESContext &context, ESObject *o, uint32_t i, const ESValue &v)
 
 void deleteAt(ESContext &context, ESObject *o, uint32_t i)
 {
+    context.pollNative();
     o->cls->deleteProperty(context, o, atoms::forIndex(i));
 }
 
-QString join(ESContext &context, ESObject *o, const QString &separator)
+// The indexes in [lo, hi) that o has, in order, read from its own storage: for an array whose
+// prototypes hold no indexes, so that a loop visits what is there and not every index up to a
+// length of four billion. False for any other object; the caller then walks every index.
+bool presentIndexes(ESContext &context, ESObject *o, uint32_t lo, uint32_t hi, std::vector<uint32_t> &out)
+{
+    if (o->cls != context.arrayClass)
+        return false;
+    for (ESObject *p = o->prototype; p; p = p->prototype) {
+        if ((p->cls != context.objectClass && p->cls != context.arrayClass) || !p->elements.empty())
+            return false;
+        for (const ESProperty &q : p->properties)
+            if (q.key && q.key->arrayIndex >= 0)
+                return false;
+    }
+    out.clear();
+    const size_t dense = std::min<size_t>(o->elements.size(), hi);
+    for (size_t i = lo; i < dense; ++i)
+        if (!o->elements[i].isHole())
+            out.push_back(uint32_t(i));
+    const size_t sparseFrom = out.size();
+    for (const ESProperty &q : o->properties)
+        if (q.key && !q.value.isHole() && q.key->arrayIndex >= int64_t(std::max<size_t>(lo, o->elements.size()))
+            && q.key->arrayIndex < int64_t(hi))
+            out.push_back(uint32_t(q.key->arrayIndex));
+    std::sort(out.begin() + long(sparseFrom), out.end());
+    return true;
+}
+
+// The present indexes of an array far longer than what it holds; none when o is not such an array.
+std::optional<std::vector<uint32_t>> sparseIndexes(ESContext &context, ESObject *o, uint32_t lo, uint32_t hi)
+{
+    std::vector<uint32_t> present;
+    if (hi > lo && hi - lo > 1024 && presentIndexes(context, o, lo, hi, present) && present.size() < size_t(hi - lo) / 2)
+        return present;
+    return std::nullopt;
+}
+
+// Takes the elements at the indexes out of o, with their values.
+std::vector<ESValue> takeAt(ESContext &context, ESObject *o, const std::vector<uint32_t> &indexes)
+{
+    std::vector<ESValue> values(indexes.size());
+    for (size_t k = 0; k < indexes.size(); ++k)
+        getAt(context, o, indexes[k], values[k]);
+    for (uint32_t i : indexes)
+        deleteAt(context, o, i);
+    return values;
+}
+
+// join and toLocaleString: the elements' texts between separators. A result that cannot fit in a
+// string is refused before any of it is made.
+QString join(ESContext &context, ESObject *o, const QString &separator,
+             const std::function<QString(const ESValue &)> &text)
 {
     const uint32_t n = lengthOf(context, o);
+    if (n > 1 && uint64_t(n - 1) * uint64_t(separator.size()) > uint64_t(ESContext::MaxStringLength))
+        context.throwRangeError(ESContext::stringTooLongText());
     QString out;
+    std::vector<uint32_t> present;
+    if (presentIndexes(context, o, 0, n, present)) {
+        // An empty separator leaves nothing to add between the elements.
+        uint32_t at = separator.isEmpty() && n ? n - 1 : 0;
+        for (uint32_t i : present) {
+            for (; at < i; ++at)
+                out += separator;
+            ESValue v;
+            getAt(context, o, i, v);
+            if (!v.isUndefined() && !v.isNull())
+                out += text(v);
+        }
+        for (; n && at < n - 1; ++at)
+            out += separator;
+        return out;
+    }
     for (uint32_t i = 0; i < n; ++i) {
         if (i)
             out += separator;
         ESValue v;
         getAt(context, o, i, v);
         if (!v.isUndefined() && !v.isNull())
-            out += context.toString(v);
+            out += text(v);
     }
     return out;
 }
@@ -128,7 +203,10 @@ void ESNativeArray::putIndex(ESContext &context, ESObject *object, uint32_t inde
     if (index < size) {
         e[index] = value;
     } else if (index < size + DenseSlack) {
+        const size_t capacity = e.capacity();
         e.resize(size_t(index) + 1, ESValue::hole());
+        if (e.capacity() != capacity)
+            context.chargeAllocation((e.capacity() - capacity) * sizeof(ESValue));
         e[index] = value;
         // Indexes that were sparse properties move into the dense part.
         if (!object->properties.empty()) {
@@ -219,22 +297,13 @@ ESValue ESNativeArray::callMember(ESContext &context, int number, const ESValue 
         if (!context.isArray(thisValue))
             context.throwTypeError(QStringLiteral("Array.prototype.toString requires an array"));
         if (number == 2)
-            return context.newString(join(context, thisValue.object, QStringLiteral(",")));
-        ESObject *o = thisValue.object;
-        const uint32_t n = o->length;
-        QString out;
-        for (uint32_t i = 0; i < n; ++i) {
-            if (i)
-                out += QLatin1Char(',');
-            ESValue v;
-            getAt(context, o, i, v);
-            if (v.isUndefined() || v.isNull())
-                continue;
+            return context.newString(join(context, thisValue.object, QStringLiteral(","),
+                                          [&context](const ESValue &v) { return context.toString(v); }));
+        return context.newString(join(context, thisValue.object, QStringLiteral(","), [&context](const ESValue &v) {
             ESObject *e = context.toObject(v);
-            out += context.toString(context.callValue(context.get(e, atoms::intern("toLocaleString")),
+            return context.toString(context.callValue(context.get(e, atoms::intern("toLocaleString")),
                                                       ESValue::fromObject(e), 0, nullptr));
-        }
-        return context.newString(out);
+        }));
     }
     ESObject *o = context.toObject(thisValue);
     const ESValue a0 = argument(count, args, 0);
@@ -245,6 +314,16 @@ ESValue ESNativeArray::callMember(ESContext &context, int number, const ESValue 
         auto append = [&](const ESValue &item) {
             if (context.isArray(item)) {
                 ESObject *a = item.object;
+                if (const auto sparse = sparseIndexes(context, a, 0, a->length)) {
+                    const std::vector<uint32_t> &present = *sparse;
+                    for (uint32_t i : present) {
+                        ESValue v;
+                        if (getAt(context, a, i, v))
+                            putIndex(context, result, n + i, v);
+                    }
+                    n += a->length;
+                    return;
+                }
                 for (uint32_t i = 0; i < a->length; ++i, ++n) {
                     ESValue v;
                     if (getAt(context, a, i, v))
@@ -275,7 +354,10 @@ ESValue ESNativeArray::callMember(ESContext &context, int number, const ESValue 
     case 6: {   // push
         uint32_t n = lengthOf(context, o);
         if (o->cls == this && n == o->elements.size()) {
+            const size_t capacity = o->elements.capacity();
             o->elements.insert(o->elements.end(), args, args + count);
+            if (o->elements.capacity() != capacity)
+                context.chargeAllocation((o->elements.capacity() - capacity) * sizeof(ESValue));
             o->length = n + uint32_t(count);
             return ESValue::fromNumber(o->length);
         }
@@ -286,6 +368,14 @@ ESValue ESNativeArray::callMember(ESContext &context, int number, const ESValue 
     }
     case 7: {   // reverse
         const uint32_t n = lengthOf(context, o);
+        if (const auto sparse = sparseIndexes(context, o, 0, n)) {
+            const std::vector<uint32_t> &present = *sparse;
+            std::vector<ESValue> values = takeAt(context, o, present);
+            ESContext::TempRoot root(context, values);
+            for (size_t k = 0; k < present.size(); ++k)
+                putAt(context, o, n - 1 - present[k], values[k]);
+            return ESValue::fromObject(o);
+        }
         for (uint32_t lo = 0, hi = n ? n - 1 : 0; n && lo < hi; ++lo, --hi) {
             ESValue a, b;
             const bool hasA = getAt(context, o, lo, a);
@@ -314,6 +404,16 @@ ESValue ESNativeArray::callMember(ESContext &context, int number, const ESValue 
             o->length = n - 1;
             return first;
         }
+        if (const auto sparse = sparseIndexes(context, o, 1, n)) {
+            const std::vector<uint32_t> &present = *sparse;
+            deleteAt(context, o, 0);
+            std::vector<ESValue> values = takeAt(context, o, present);
+            ESContext::TempRoot root(context, values);
+            for (size_t k = 0; k < present.size(); ++k)
+                putAt(context, o, present[k] - 1, values[k]);
+            setLengthOf(context, o, n - 1);
+            return first;
+        }
         for (uint32_t k = 1; k < n; ++k) {
             ESValue v;
             if (getAt(context, o, k, v))
@@ -334,6 +434,18 @@ ESValue ESNativeArray::callMember(ESContext &context, int number, const ESValue 
         end = end < 0 ? std::max(n + end, 0.0) : std::min(end, n);
         ESObject *result = context.newArray(0);
         uint32_t k = 0;
+        if (end > start) {
+            if (const auto sparse = sparseIndexes(context, o, uint32_t(start), uint32_t(end))) {
+                const std::vector<uint32_t> &present = *sparse;
+                for (uint32_t i : present) {
+                    ESValue v;
+                    if (getAt(context, o, i, v))
+                        putIndex(context, result, i - uint32_t(start), v);
+                }
+                k = uint32_t(end - start);
+                end = start;
+            }
+        }
         for (double i = start; i < end; ++i, ++k) {
             ESValue v;
             if (getAt(context, o, uint32_t(i), v))
@@ -348,14 +460,28 @@ ESValue ESNativeArray::callMember(ESContext &context, int number, const ESValue 
         const uint32_t n = lengthOf(context, o);
         std::vector<ESValue> values;
         uint32_t holes = 0, undefinedCount = 0;
-        for (uint32_t i = 0; i < n; ++i) {
-            ESValue v;
-            if (!getAt(context, o, i, v))
-                ++holes;
-            else if (v.isUndefined())
-                ++undefinedCount;
-            else
-                values.push_back(v);
+        const auto present = sparseIndexes(context, o, 0, n);
+        if (present) {
+            for (uint32_t i : *present) {
+                ESValue v;
+                if (!getAt(context, o, i, v))
+                    continue;
+                if (v.isUndefined())
+                    ++undefinedCount;
+                else
+                    values.push_back(v);
+            }
+            holes = n - uint32_t(values.size()) - undefinedCount;
+        } else {
+            for (uint32_t i = 0; i < n; ++i) {
+                ESValue v;
+                if (!getAt(context, o, i, v))
+                    ++holes;
+                else if (v.isUndefined())
+                    ++undefinedCount;
+                else
+                    values.push_back(v);
+            }
         }
         ESContext::TempRoot root(context, values);
         std::vector<ESValue> tmp(values.size());
@@ -384,13 +510,20 @@ ESValue ESNativeArray::callMember(ESContext &context, int number, const ESValue 
             putAt(context, o, k++, v);
         for (uint32_t i = 0; i < undefinedCount; ++i)
             putAt(context, o, k++, ESValue());
+        if (present) {
+            // Of the indexes past the sorted values, only those that held elements need emptying.
+            for (uint32_t i : *present)
+                if (i >= k)
+                    deleteAt(context, o, i);
+            return ESValue::fromObject(o);
+        }
         for (uint32_t i = 0; i < holes; ++i)
             deleteAt(context, o, k++);
         return ESValue::fromObject(o);
     }
     case 11: {  // join
         const QString separator = a0.isUndefined() ? QStringLiteral(",") : context.toString(a0);
-        return context.newString(join(context, o, separator));
+        return context.newString(join(context, o, separator, [&context](const ESValue &v) { return context.toString(v); }));
     }
     case 12: {  // splice
         const double n = lengthOf(context, o);
@@ -399,14 +532,30 @@ ESValue ESNativeArray::callMember(ESContext &context, int number, const ESValue 
         const double deleteCount = count < 2 ? n - start
                                              : std::min(std::max(context.toInteger(args[1]), 0.0), n - start);
         ESObject *removed = context.newArray(0);
+        const uint32_t items = count > 2 ? uint32_t(count - 2) : 0;
+        const uint32_t s = uint32_t(start), dc = uint32_t(deleteCount), len = uint32_t(n);
+        if (const auto sparse = sparseIndexes(context, o, s, len)) {
+            const std::vector<uint32_t> &present = *sparse;
+            std::vector<ESValue> values = takeAt(context, o, present);
+            ESContext::TempRoot root(context, values);
+            for (size_t k = 0; k < present.size(); ++k) {
+                if (present[k] < s + dc)
+                    putIndex(context, removed, present[k] - s, values[k]);
+                else
+                    putAt(context, o, present[k] - dc + items, values[k]);
+            }
+            setLength(context, removed, dc);
+            for (uint32_t k = 0; k < items; ++k)
+                putAt(context, o, s + k, args[k + 2]);
+            setLengthOf(context, o, len - dc + items);
+            return ESValue::fromObject(removed);
+        }
         for (uint32_t k = 0; k < uint32_t(deleteCount); ++k) {
             ESValue v;
             if (getAt(context, o, uint32_t(start) + k, v))
                 putIndex(context, removed, k, v);
         }
         setLength(context, removed, uint32_t(deleteCount));
-        const uint32_t items = count > 2 ? uint32_t(count - 2) : 0;
-        const uint32_t s = uint32_t(start), dc = uint32_t(deleteCount), len = uint32_t(n);
         if (items < dc) {
             for (uint32_t k = s; k < len - dc; ++k) {
                 ESValue v;
@@ -433,6 +582,17 @@ ESValue ESNativeArray::callMember(ESContext &context, int number, const ESValue 
     }
     case 13: {  // unshift
         const uint32_t len = lengthOf(context, o);
+        if (const auto sparse = sparseIndexes(context, o, 0, len)) {
+            const std::vector<uint32_t> &present = *sparse;
+            std::vector<ESValue> values = takeAt(context, o, present);
+            ESContext::TempRoot root(context, values);
+            for (size_t k = present.size(); k-- > 0;)
+                putAt(context, o, present[k] + uint32_t(count), values[k]);
+            for (int k = 0; k < count; ++k)
+                putAt(context, o, uint32_t(k), args[k]);
+            setLengthOf(context, o, len + uint32_t(count));
+            return ESValue::fromNumber(len + uint32_t(count));
+        }
         for (uint32_t k = len; k > 0; --k) {
             ESValue v;
             if (getAt(context, o, k - 1, v))

@@ -38,8 +38,8 @@ ESValue ESNativeFunction::callMember(ESContext &context, int number, const ESVal
         if (!list.isObject() || (list.object->cls != context.arrayClass && list.object->cls != context.argumentsClass))
             context.throwTypeError(QStringLiteral("second argument to Function.prototype.apply must be an array"));
         const uint32_t n = context.toUint32(context.get(list.object, context.lengthAtom));
-        if (n > uint32_t(ESContext::StackSlots))
-            throw ESFatalError(QStringLiteral("virtual machine stack too small"));
+        if (n > ESContext::StackCapacity)
+            context.throwRangeError(ESContext::stackOverflowText());
         std::vector<ESValue> values;
         values.reserve(n);
         for (uint32_t i = 0; i < n; ++i)

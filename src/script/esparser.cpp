@@ -10,7 +10,7 @@
 namespace zim::script {
 
 namespace {
-constexpr int MaxTreeDepth = 1000;
+constexpr int MaxTreeDepth = 10000;
 
 int binaryPrecedence(int code, bool noIn)
 {
@@ -124,7 +124,9 @@ void ESParser::semicolon()
 
 void ESParser::enter()
 {
-    if (++m_depth > MaxDepth)
+    // The count bounds the nesting a text may have; the stack test keeps a smaller system stack
+    // from running out first.
+    if (++m_depth > MaxDepth || ESContext::nativeStackLow())
         fail(QStringLiteral("statements or expressions nested too deeply"));
 }
 

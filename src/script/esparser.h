@@ -72,7 +72,9 @@ public:
     // A parameter list text and a body text, as the Function constructor gives them.
     ESFunctionNode *parseFunction(const QString &parameters);
 
-    static constexpr int MaxDepth = 400;
+    // Recursion steps of the parser: a level of nesting takes one to six, and a thousand levels of
+    // any construct fit.
+    static constexpr int MaxDepth = 8000;
 
 private:
     ESNode *make(int kind, int line, ESNode *a = nullptr, ESNode *b = nullptr, ESNode *c = nullptr,

@@ -76,6 +76,9 @@ void ESString::flatten() const
     text = out;
     left = nullptr;
     right = nullptr;
+    if (charge)
+        *charge += size_t(length) * 2;
+    charge = nullptr;
 }
 
 namespace atoms {

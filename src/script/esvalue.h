@@ -83,6 +83,9 @@ struct ESString
     mutable QString text;
     mutable const ESString *left = nullptr;
     mutable const ESString *right = nullptr;
+    // The allocation count of the context that made a concatenation: its text is charged there
+    // when it is made, so that a string grown by appends is charged once, not at every append.
+    mutable size_t *charge = nullptr;
     qsizetype length = 0;
     // The interned form, once the string has been used as a property name.
     mutable ESAtom *atom = nullptr;

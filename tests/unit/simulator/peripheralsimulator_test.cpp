@@ -183,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"EndlessLoad", "function reset() {} function pollForInterrupts() {}\n"
                                    "function loadPeripheral(a) { for (;;) {} }",
                     "peripheral script did not return from loadPeripheral(0x21) within 100,000 loop iterations and calls"},
-        FailureCase{"EndlessRecursion", "function reset() { reset(); }", "virtual machine stack too small"}),
+        FailureCase{"EndlessRecursion", "function reset() { reset(); }", "line 1: virtual machine stack too small"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(PeripheralTest, SyntaxErrorFailsConstruction)
