@@ -70,9 +70,6 @@ source_version=5.15.8+dfsg-3
 
 fail() { echo "conformance/run.sh: $*" >&2; exit 2; }
 need() { command -v "$1" > /dev/null 2>&1 || fail "$1 is missing: $2"; }
-need apt-get "it fetches the suite from Debian's source packages"
-need tar "it unpacks the suite"
-need xz "it unpacks the suite (apt-get install xz-utils)"
 need timeout "it bounds each test (coreutils)"
 need xargs "it runs the tests (findutils)"
 [ -x "$zimprog" ] || fail "no $zimprog: build the zimprog target first (or give the build directory)"
@@ -88,6 +85,9 @@ suite="$cache/test262"
 # Fetch once: a private apt configuration (in the cache, not the system's) that knows Debian's
 # source packages downloads the pinned source, and only the suite's tests and harness are kept.
 if [ ! -d "$suite" ]; then
+    need apt-get "it fetches the suite from Debian's source packages"
+    need tar "it unpacks the suite"
+    need xz "it unpacks the suite (apt-get install xz-utils)"
     mkdir -p "$cache" || fail "cannot create $cache"
     apt="$tmp/apt"
     mkdir -p "$apt/lists/partial" "$apt/archives/partial" "$apt/get"
@@ -113,18 +113,19 @@ if [ ! -d "$suite" ]; then
 fi
 
 # Selection: the Sputnik tests, less those that need what ES3 does not have (strict mode,
-# modules, asynchronous tests, newer syntax, ES5's reflection and library functions).
+# modules, asynchronous tests, newer syntax, ES5's accessors in literals, reflection and library
+# functions).
 find "$suite/test" -name 'S[0-9]*.js' | sort > "$tmp/all"
 total=$(wc -l < "$tmp/all")
 xargs grep -lE '^flags:.*(onlyStrict|async|module|raw)|^features:|^includes:.*(propertyHelper|promiseHelper)' < "$tmp/all" > "$tmp/skip.meta" || true
-xargs grep -lE 'Object\.(defineProperty|defineProperties|getOwnPropertyDescriptor|getOwnPropertyNames|create|keys|getPrototypeOf|freeze|seal|preventExtensions|isExtensible|isFrozen|isSealed)|Array\.isArray|JSON\.|\.bind\(|Symbol|Reflect\.|Proxy|Promise|\.trim\(|Date\.now|toISOString|use strict' \
+xargs grep -lE 'Object\.(defineProperty|defineProperties|getOwnPropertyDescriptor|getOwnPropertyNames|create|keys|getPrototypeOf|freeze|seal|preventExtensions|isExtensible|isFrozen|isSealed)|Array\.isArray|JSON\.|\.bind\(|Symbol|Reflect\.|Proxy|Promise|\.trim\(|Date\.now|toISOString|use strict|(get|set) +[A-Za-z_$][A-Za-z0-9_$]* *\(' \
     < "$tmp/all" > "$tmp/skip.api" || true
 sort -u "$tmp/skip.meta" "$tmp/skip.api" > "$tmp/skip"
 comm -23 "$tmp/all" "$tmp/skip" > "$tmp/selected"
 selected=$(wc -l < "$tmp/selected")
 echo "suite: $total Sputnik tests from test262 in $source_package $source_version; $selected run," \
      "$(wc -l < "$tmp/skip.meta") skipped for flags, features or includes beyond ES3," \
-     "$(comm -13 "$tmp/skip.meta" "$tmp/skip.api" | wc -l) more for ES5 or later functions"
+     "$(comm -13 "$tmp/skip.meta" "$tmp/skip.api" | wc -l) more for ES5 or later functions or syntax"
 
 mkdir "$tmp/work"
 xargs -P "$jobs" -n 64 sh "$here/run.sh" --one "$zimprog" "$suite" "$here" "$tmp/work" "$limit" \
