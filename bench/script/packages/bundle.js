@@ -29,9 +29,9 @@ function header(text, key) {
 
 var driverText = fs.readFileSync(driver, "utf8");
 var versions = {};
-header(driverText, "uses").forEach(function (spec) {
-    var at = spec.lastIndexOf("@");
-    versions[spec.slice(0, at)] = spec;
+header(driverText, "uses").forEach(function (pinned) {
+    var at = pinned.lastIndexOf("@");
+    versions[pinned.slice(0, at)] = pinned;
 });
 
 // A module id is NAME/PATH; its file lives in SOURCES/NAME@VERSION/PATH.

@@ -35,19 +35,19 @@ for d in $drivers; do [ -f "$here/$d.js" ] || fail "no driver $here/$d.js"; done
 
 # Fetch each pinned package once: npm pack brings the published tarball alone, without its
 # dependencies, and the unpacked tree moves into the cache only when it is complete.
-specs=$(for d in $drivers; do sed -n 's|^// uses: *||p' "$here/$d.js"; done | tr ' ' '\n' | sed '/^$/d' | sort -u)
-for spec in $specs; do
-    [ -d "$cache/src/$spec" ] && continue
-    echo "fetching $spec" >&2
+pinnedPackages=$(for d in $drivers; do sed -n 's|^// uses: *||p' "$here/$d.js"; done | tr ' ' '\n' | sed '/^$/d' | sort -u)
+for pinned in $pinnedPackages; do
+    [ -d "$cache/src/$pinned" ] && continue
+    echo "fetching $pinned" >&2
     mkdir "$tmp/pack"
-    tarball=$(cd "$tmp/pack" && npm pack --silent "$spec" 2> "$tmp/npm.err" | tail -1) ||
-        { cat "$tmp/npm.err" >&2; fail "npm could not fetch $spec"; }
-    [ -f "$tmp/pack/$tarball" ] || { cat "$tmp/npm.err" >&2; fail "npm could not fetch $spec"; }
+    tarball=$(cd "$tmp/pack" && npm pack --silent "$pinned" 2> "$tmp/npm.err" | tail -1) ||
+        { cat "$tmp/npm.err" >&2; fail "npm could not fetch $pinned"; }
+    [ -f "$tmp/pack/$tarball" ] || { cat "$tmp/npm.err" >&2; fail "npm could not fetch $pinned"; }
     mkdir "$tmp/pack/x"
-    tar xzf "$tmp/pack/$tarball" -C "$tmp/pack/x" || fail "cannot unpack $spec"
+    tar xzf "$tmp/pack/$tarball" -C "$tmp/pack/x" || fail "cannot unpack $pinned"
     set -- "$tmp/pack/x"/*
-    [ $# -eq 1 ] && [ -d "$1" ] || fail "$spec does not unpack into one folder"
-    mv "$1" "$cache/src/$spec.part" && mv "$cache/src/$spec.part" "$cache/src/$spec" || fail "cannot store $spec in $cache"
+    [ $# -eq 1 ] && [ -d "$1" ] || fail "$pinned does not unpack into one folder"
+    mv "$1" "$cache/src/$pinned.part" && mv "$cache/src/$pinned.part" "$cache/src/$pinned" || fail "cannot store $pinned in $cache"
     rm -rf "$tmp/pack"
 done
 
