@@ -300,6 +300,8 @@ std::unique_ptr<MSP430Dll> MSP430Dll::load(const QString &path)
     platform::LibrarySymbols symbols{MSP430DllSymbols::common(),
                                      MSP430DllSymbols::v2Only() + MSP430DllSymbols::v3Only()
                                          + MSP430DllSymbols::optional()};
+    // TI's library is often installed with its companions (hidapi, say) beside it.
+    symbols.searchOwnFolder = true;
     QList<platform::LibraryLoadFailure> failures;
     for (const QString &candidate : candidates(path)) {
         platform::LibraryLoadResult result = platform::loadLibrary({candidate}, symbols);

@@ -9,6 +9,7 @@
 #include <link.h>
 
 #include <cerrno>
+#include <vector>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -105,6 +106,58 @@ QString elfLoadProblem(const QString &path)
     if (type != ET_DYN)
         return QStringLiteral("not a shared library");
     return QString();
+}
+
+QStringList elfNeededLibraries(const QString &path)
+{
+    QFile file(path);
+    if (!elfLoadProblem(path).isEmpty() || !file.open(QIODevice::ReadOnly))
+        return {};
+    const qint64 size = file.size();
+    const uchar *data = size > 0 ? file.map(0, size) : nullptr;
+    if (!data)
+        return {};
+    // Every offset and size below comes from the file and is checked against its size.
+    auto fits = [size](uint64_t offset, uint64_t length) {
+        return offset <= uint64_t(size) && length <= uint64_t(size) - offset;
+    };
+    ElfW(Ehdr) header;
+    std::memcpy(&header, data, sizeof header);
+    if (header.e_phentsize != sizeof(ElfW(Phdr)) || !fits(header.e_phoff, uint64_t(header.e_phnum) * sizeof(ElfW(Phdr))))
+        return {};
+    std::vector<ElfW(Phdr)> segments(header.e_phnum);
+    std::memcpy(segments.data(), data + header.e_phoff, segments.size() * sizeof(ElfW(Phdr)));
+    // The file offset of a virtual address, through the loadable segment that holds it.
+    auto offsetOf = [&](uint64_t address) -> int64_t {
+        for (const ElfW(Phdr) &segment : segments)
+            if (segment.p_type == PT_LOAD && address >= segment.p_vaddr
+                && address - segment.p_vaddr < segment.p_filesz)
+                return int64_t(segment.p_offset + (address - segment.p_vaddr));
+        return -1;
+    };
+    QStringList names;
+    for (const ElfW(Phdr) &segment : segments) {
+        if (segment.p_type != PT_DYNAMIC || !fits(segment.p_offset, segment.p_filesz))
+            continue;
+        std::vector<ElfW(Dyn)> entries(segment.p_filesz / sizeof(ElfW(Dyn)));
+        std::memcpy(entries.data(), data + segment.p_offset, entries.size() * sizeof(ElfW(Dyn)));
+        int64_t strings = -1;
+        for (const ElfW(Dyn) &entry : entries)
+            if (entry.d_tag == DT_STRTAB)
+                strings = offsetOf(entry.d_un.d_ptr);
+        if (strings < 0)
+            return {};
+        for (const ElfW(Dyn) &entry : entries) {
+            if (entry.d_tag == DT_NULL)
+                break;
+            if (entry.d_tag != DT_NEEDED || !fits(uint64_t(strings), entry.d_un.d_val))
+                continue;
+            const char *name = reinterpret_cast<const char *>(data + strings + entry.d_un.d_val);
+            const size_t room = size_t(uint64_t(size) - uint64_t(strings) - entry.d_un.d_val);
+            names.append(QString::fromLocal8Bit(name, qsizetype(strnlen(name, room))));
+        }
+    }
+    return names;
 }
 
 } // namespace zim::platform

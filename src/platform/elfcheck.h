@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace zim::platform {
 
@@ -10,5 +11,9 @@ namespace zim::platform {
 // "not found", "cannot read: <reason>", "not an ELF file", the class or machine mismatch,
 // "not a shared library".
 QString elfLoadProblem(const QString &path);
+
+// The names a shared object of this program's class lists as needed (DT_NEEDED), in order;
+// empty when the file cannot be read or is not such an object.
+QStringList elfNeededLibraries(const QString &path);
 
 } // namespace zim::platform

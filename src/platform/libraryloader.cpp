@@ -3,6 +3,7 @@
 
 #include "platform/elfcheck.h"
 
+#include <QFileInfo>
 #include <QStringList>
 
 namespace zim::platform {
@@ -23,7 +24,35 @@ QString loaderText(const QLibrary &library)
     return text;
 }
 
+// Loads, depth first, every library that path needs and that lies in path's own folder, so
+// that the dynamic loader finds them already loaded. visited stops a cycle; what fails to load
+// is left for the dynamic loader to report when path itself is loaded.
+void loadNeighbours(const QString &path, QStringList &visited, std::vector<std::unique_ptr<QLibrary>> &loaded)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    for (const QString &name : elfNeededLibraries(path)) {
+        const QString neighbour = folder + QLatin1Char('/') + name;
+        if (name.contains(QLatin1Char('/')) || visited.contains(neighbour) || !QFileInfo(neighbour).isFile())
+            continue;
+        visited.append(neighbour);
+        loadNeighbours(neighbour, visited, loaded);
+        auto library = std::make_unique<QLibrary>(neighbour);
+        library->setLoadHints(QLibrary::ResolveAllSymbolsHint | QLibrary::ExportExternalSymbolsHint);
+        if (library->load())
+            loaded.push_back(std::move(library));
+    }
+}
+
 } // namespace
+
+LoadedLibrary::~LoadedLibrary()
+{
+    m_library->unload();
+    while (!m_dependencies.empty()) {
+        m_dependencies.back()->unload();
+        m_dependencies.pop_back();
+    }
+}
 
 QString LibraryLoadFailure::text() const
 {
@@ -52,10 +81,17 @@ LibraryLoadResult loadLibrary(const QStringList &candidates, const LibrarySymbol
                 continue;
             }
         }
+        std::vector<std::unique_ptr<QLibrary>> dependencies;
+        if (symbols.searchOwnFolder && path.contains(QLatin1Char('/'))) {
+            QStringList visited{QFileInfo(path).absoluteFilePath()};
+            loadNeighbours(path, visited, dependencies);
+        }
         auto library = std::make_unique<QLibrary>(path);
         library->setLoadHints(QLibrary::ResolveAllSymbolsHint);
         if (!library->load()) {
             result.failures.append({path, loaderText(*library)});
+            for (auto it = dependencies.rbegin(); it != dependencies.rend(); ++it)
+                (*it)->unload();
             continue;
         }
         QHash<QByteArray, void *> resolved;
@@ -68,6 +104,8 @@ LibraryLoadResult loadLibrary(const QStringList &candidates, const LibrarySymbol
         }
         if (!missing.isEmpty()) {
             library->unload();
+            for (auto it = dependencies.rbegin(); it != dependencies.rend(); ++it)
+                (*it)->unload();
             result.failures.append({path, (missing.size() == 1 ? QStringLiteral("missing symbol: ")
                                                                : QStringLiteral("missing symbols: "))
                                               + missing.join(QStringLiteral(", "))});
@@ -76,7 +114,7 @@ LibraryLoadResult loadLibrary(const QStringList &candidates, const LibrarySymbol
         for (const QByteArray &name : symbols.optional)
             if (void *address = reinterpret_cast<void *>(library->resolve(name.constData())))
                 resolved.insert(name, address);
-        result.library = std::make_unique<LoadedLibrary>(std::move(library), std::move(resolved));
+        result.library = std::make_unique<LoadedLibrary>(std::move(library), std::move(resolved), std::move(dependencies));
         return result;
     }
     return result;

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 #include <memory>
+#include <vector>
 
 namespace zim::platform {
 
@@ -16,9 +17,10 @@ namespace zim::platform {
 class LoadedLibrary
 {
 public:
-    LoadedLibrary(std::unique_ptr<QLibrary> library, QHash<QByteArray, void *> symbols)
-        : m_library(std::move(library)), m_symbols(std::move(symbols)) {}
-    ~LoadedLibrary() { m_library->unload(); }
+    LoadedLibrary(std::unique_ptr<QLibrary> library, QHash<QByteArray, void *> symbols,
+                  std::vector<std::unique_ptr<QLibrary>> dependencies = {})
+        : m_library(std::move(library)), m_symbols(std::move(symbols)), m_dependencies(std::move(dependencies)) {}
+    ~LoadedLibrary();
 
     LoadedLibrary(const LoadedLibrary &) = delete;
     LoadedLibrary &operator=(const LoadedLibrary &) = delete;
@@ -33,6 +35,8 @@ public:
 private:
     std::unique_ptr<QLibrary> m_library;
     QHash<QByteArray, void *> m_symbols;
+    // Needed libraries loaded from the library's own folder before it, unloaded after it.
+    std::vector<std::unique_ptr<QLibrary>> m_dependencies;
 };
 
 // Why one candidate was not used.
@@ -56,6 +60,9 @@ struct LibrarySymbols
 {
     QList<QByteArray> required;  // a candidate lacking any of these is refused
     QList<QByteArray> optional;  // resolved when present
+    // Also look for the library's needed libraries in its own folder, before the dynamic
+    // loader's search path, as a vendor's library installed with its companions expects.
+    bool searchOwnFolder = false;
 };
 
 // Tries the candidates in order and returns the first that loads with every required

@@ -1,9 +1,11 @@
 // Run-time library loading: every way a candidate can be refused, named per path.
+#include "platform/elfcheck.h"
 #include "platform/libraryloader.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <elf.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -98,6 +100,18 @@ TEST(LibraryLoader, MissingDependencyGivesTheDynamicLoadersText)
 {
     const QString reason = reasonFor(kNeedsDep);
     EXPECT_TRUE(reason.startsWith(QStringLiteral("libzimtest_dep.so: cannot open shared object file"))) << reason.toStdString();
+}
+
+// A vendor's library installed with its companions: found beside it only when asked for.
+TEST(LibraryLoader, ADependencyBesideTheLibraryIsFoundWhenItsFolderIsSearched)
+{
+    const QString path = kLibs + QStringLiteral("/hidden/libzimtest_needsneighbour.so");
+    EXPECT_THAT(zim::platform::elfNeededLibraries(path), testing::Contains(QStringLiteral("libzimtest_dep.so")));
+    EXPECT_TRUE(reasonFor(path).startsWith(QStringLiteral("libzimtest_dep.so: cannot open shared object file")));
+    zim::platform::LibraryLoadResult result =
+        zim::platform::loadLibrary({path}, {{"zimtest_answer"}, {}, /*searchOwnFolder*/ true});
+    ASSERT_NE(result.library, nullptr) << result.failureText().toStdString();
+    EXPECT_EQ(result.library->function<int (*)()>("zimtest_answer")(), 5);
 }
 
 TEST(LibraryLoader, MissingRequiredSymbolsAreListedByName)
