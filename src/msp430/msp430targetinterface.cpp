@@ -235,11 +235,15 @@ void MSP430TargetInterface::release()
         for (uint32_t i = 0; i < breakpointCount(); ++i)
             m_dll->breakpoint(i, 0);
     check(m_dll->run(kFreeRun, releaseJTAG() ? 1 : 0), QStringLiteral("Processor run failed: "));
+    // Clearing rewrites the trigger table: take the ids first.
+    std::vector<BreakpointId> held;
     for (const auto &id : triggerTable().triggers)
-        if (id)
-            clearBreakpoint(*id);
+        if (id && std::find(held.begin(), held.end(), *id) == held.end())
+            held.push_back(*id);
     if (triggerTable().special)
-        clearBreakpoint(*triggerTable().special);
+        held.push_back(*triggerTable().special);
+    for (BreakpointId id : held)
+        clearBreakpoint(id);
     setPcInRamBreak(false);
     m_hitsLeft.clear();
     setState(TargetRunning);
