@@ -418,33 +418,59 @@ void MSP430TargetInterface2::writeMemory(uint32_t address, uint32_t count, const
         failRange(QStringLiteral("Memory write failed"), address, count);
 }
 
+namespace {
+
+// One piece of a byte access: the peripheral bytes below 0x100 and single odd bytes move as
+// bytes, the rest as whole words.
+struct AccessPiece
+{
+    uint32_t offset;
+    uint32_t length; // bytes
+    bool words;
+};
+
+std::vector<AccessPiece> accessPieces(uint32_t address, uint32_t count)
+{
+    std::vector<AccessPiece> pieces;
+    uint32_t i = 0;
+    if (address < 0x100) {
+        i = std::min(count, 0x100 - address);
+        pieces.push_back({0, i, false});
+    }
+    if (i < count && ((address + i) & 1)) {
+        pieces.push_back({i, 1, false});
+        ++i;
+    }
+    if (const uint32_t words = (count - i) / 2) {
+        pieces.push_back({i, 2 * words, true});
+        i += 2 * words;
+    }
+    if (i < count)
+        pieces.push_back({i, 1, false});
+    return pieces;
+}
+
+} // namespace
+
 void MSP430TargetInterface2::readBytes(uint32_t address, uint32_t count, uint8_t *buffer)
 {
     if (count == 0)
         return;
     bool releaseAfter = false;
     holdCpu(releaseAfter);
-    uint32_t i = 0;
-    if (address < 0x100) {
-        i = std::min(count, 0x100 - address);
-        readMemory(address, i, buffer);
-    }
-    if (i < count && ((address + i) & 1)) {
-        readMemory(address + i, 1, buffer + i);
-        ++i;
-    }
-    const uint32_t words = (count - i) / 2;
-    if (words) {
-        std::vector<uint16_t> w(words);
-        peekMultUint16(address + i, words, w.data());
-        for (uint32_t k = 0; k < words; ++k) {
-            buffer[i + 2 * k] = uint8_t(w[k]);
-            buffer[i + 2 * k + 1] = uint8_t(w[k] >> 8);
+    for (const AccessPiece &piece : accessPieces(address, count)) {
+        uint8_t *bytes = buffer + piece.offset;
+        if (!piece.words) {
+            readMemory(address + piece.offset, piece.length, bytes);
+            continue;
         }
-        i += 2 * words;
+        std::vector<uint16_t> w(piece.length / 2);
+        peekMultUint16(address + piece.offset, uint32_t(w.size()), w.data());
+        for (size_t k = 0; k < w.size(); ++k) {
+            bytes[2 * k] = uint8_t(w[k]);
+            bytes[2 * k + 1] = uint8_t(w[k] >> 8);
+        }
     }
-    if (i < count)
-        readMemory(address + i, 1, buffer + i);
     releaseAfterAccess(releaseAfter);
 }
 
@@ -454,25 +480,17 @@ void MSP430TargetInterface2::writeBytes(uint32_t address, uint32_t count, const 
         return;
     bool releaseAfter = false;
     holdCpu(releaseAfter);
-    uint32_t i = 0;
-    if (address < 0x100) {
-        i = std::min(count, 0x100 - address);
-        writeMemory(address, i, data);
+    for (const AccessPiece &piece : accessPieces(address, count)) {
+        const uint8_t *bytes = data + piece.offset;
+        if (!piece.words) {
+            writeMemory(address + piece.offset, piece.length, bytes);
+            continue;
+        }
+        std::vector<uint16_t> w(piece.length / 2);
+        for (size_t k = 0; k < w.size(); ++k)
+            w[k] = uint16_t(bytes[2 * k] | (bytes[2 * k + 1] << 8));
+        pokeMultUint16(address + piece.offset, uint32_t(w.size()), w.data());
     }
-    if (i < count && ((address + i) & 1)) {
-        writeMemory(address + i, 1, data + i);
-        ++i;
-    }
-    const uint32_t words = (count - i) / 2;
-    if (words) {
-        std::vector<uint16_t> w(words);
-        for (uint32_t k = 0; k < words; ++k)
-            w[k] = uint16_t(data[i + 2 * k] | (data[i + 2 * k + 1] << 8));
-        pokeMultUint16(address + i, words, w.data());
-        i += 2 * words;
-    }
-    if (i < count)
-        writeMemory(address + i, 1, data + i);
     releaseAfterAccess(releaseAfter);
 }
 
