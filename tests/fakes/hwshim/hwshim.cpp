@@ -1,6 +1,7 @@
-// An inert device shim: forwards every device and USB call to the real one and, when
-// ZIM_FAKE_HW has log=FILE, writes each call and its result to FILE, one line each.
-#include "platform/devicecalls.h"
+// The device shim's core: forwards every device and USB call to the real one and, when
+// ZIM_FAKE_HW has log=FILE, writes each call and its result to FILE, one line each. The
+// registered emulations then take the settings they know and the calls they emulate.
+#include "hwshim.h"
 
 #include <cerrno>
 #include <cinttypes>
@@ -10,7 +11,9 @@
 #include <cstring>
 #include <string>
 #include <type_traits>
+#include <vector>
 
+namespace zim::hwshim {
 namespace {
 
 // A shared library has no object to hang state on: the real table and the log live here
@@ -19,6 +22,7 @@ struct ShimState
 {
     const ZimDeviceCalls *real = nullptr;
     FILE *log = nullptr;
+    uint64_t clock = 0;
     ~ShimState()
     {
         if (log)
@@ -27,7 +31,31 @@ struct ShimState
 };
 ShimState state;
 
-__attribute__((format(printf, 1, 2))) void logLine(const char *format, ...)
+std::vector<Emulation> &emulations()
+{
+    static std::vector<Emulation> all;
+    return all;
+}
+
+} // namespace
+
+bool registerEmulation(const Emulation &emulation)
+{
+    emulations().push_back(emulation);
+    return true;
+}
+
+void advanceClock(uint64_t nanoseconds)
+{
+    state.clock += nanoseconds;
+}
+
+uint64_t clockNanoseconds()
+{
+    return state.clock;
+}
+
+void logLine(const char *format, ...)
 {
     if (!state.log)
         return;
@@ -38,6 +66,8 @@ __attribute__((format(printf, 1, 2))) void logLine(const char *format, ...)
     std::fputc('\n', state.log);
     std::fflush(state.log);
 }
+
+namespace {
 
 int shimOpen(const char *path, int flags, mode_t mode)
 {
@@ -116,9 +146,22 @@ bool applySetting(const std::string &entry, std::string &error)
         return false;
     }
     const std::string key = entry.substr(0, equals), value = entry.substr(equals + 1);
+    bool taken = false;
+    for (const Emulation &emulation : emulations()) {
+        switch (emulation.apply(key, value, error)) {
+        case SettingResult::NotMine:
+            break;
+        case SettingResult::Taken:
+            taken = true;
+            break;
+        case SettingResult::Refused:
+            return false;
+        }
+    }
     if (key != "log") {
-        error = "unknown setting \xe2\x80\x9c" + key + "\xe2\x80\x9d";
-        return false;
+        if (!taken)
+            error = "unknown setting \xe2\x80\x9c" + key + "\xe2\x80\x9d";
+        return taken;
     }
     if (state.log)
         std::fclose(state.log);
@@ -131,6 +174,9 @@ bool applySetting(const std::string &entry, std::string &error)
 }
 
 } // namespace
+} // namespace zim::hwshim
+
+using namespace zim::hwshim;
 
 extern "C" __attribute__((visibility("default"))) int zim_device_shim_install(const ZimDeviceCalls *real,
                                                                              ZimDeviceCalls *replacement,
@@ -165,6 +211,12 @@ extern "C" __attribute__((visibility("default"))) int zim_device_shim_install(co
 #define ZIM_X(ret, name, params, args) replacement->name = shim_##name;
     ZIM_USB_CALLS(ZIM_X)
 #undef ZIM_X
+    for (const Emulation &emulation : emulations()) {
+        if (!emulation.install(*replacement, problem)) {
+            std::snprintf(error, errorSize, "%s: %s", emulation.name, problem.c_str());
+            return 1;
+        }
+    }
     logLine("installed: ZIM_FAKE_HW=%s", std::getenv("ZIM_FAKE_HW") ? std::getenv("ZIM_FAKE_HW") : "");
     return 0;
 }
