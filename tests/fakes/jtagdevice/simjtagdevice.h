@@ -58,6 +58,9 @@ struct SimJtagCounters
     // FLASH operations cut short, writes to a locked or busy controller, bad passwords.
     uint64_t flashViolations = 0;
     uint64_t watchdogViolations = 0;
+    // Falling edges of RST/NMI and rising edges of the supply that reached the chip.
+    uint64_t resetPulses = 0;
+    uint64_t powerUps = 0;
 };
 
 class SimJtagDevice
@@ -89,13 +92,19 @@ public:
     uint32_t registerValue(int n) const { return m_regs[n & 15]; }
     uint16_t fctl3() const { return m_fctl3; }
     // Lets a released CPU run the program for about this many cycles, in slices, on the core
-    // simulator; nothing while JTAG holds the CPU.
+    // simulator; nothing while JTAG holds the CPU. Once JTAG has released the CPU, every pin
+    // operation is one more cycle of its time, run before the next capture, so the program
+    // moves on while the driver talks to the chip.
     void runFor(uint32_t cycles);
+    // An EEM trigger stopped the CPU; the EEM's general control register and the control
+    // signal register show it until the debugger clears the stop.
+    bool stoppedByTrigger() const { return m_triggerStop; }
     // Every change of a port output register while the program ran: address and new value.
     const std::vector<std::pair<uint32_t, uint8_t>> &portLog() const { return m_portLog; }
     // Errors the core simulator recorded while the program ran.
     uint64_t programErrors() const { return m_programErrors; }
 
+    // The value last written to an EEM register.
     uint32_t eem(uint32_t reg) const
     {
         const auto it = m_eem.find(reg);
@@ -124,6 +133,16 @@ private:
     void finishFlashOperation();
     void abortFlashOperation();
     void injectedWord(uint16_t word);
+    void runCpu(uint64_t cycles);
+    // JTAG takes the CPU: it stops where it is and its time stops.
+    void seizeCpu();
+    // The EEM: what a register reads as, what a write does, which triggers match one bus
+    // cycle, and whether those matches stop the CPU.
+    uint32_t eemRead(uint32_t reg) const;
+    void eemWrite(uint32_t reg, uint32_t value);
+    bool triggersArmed() const;
+    uint32_t triggerMatches(uint32_t access, uint32_t address, uint32_t data) const;
+    bool breaks(uint32_t matches) const;
 
     SimJtagChip m_chip;
     SimJtagFaults m_faults;
@@ -144,6 +163,12 @@ private:
     uint16_t m_mdb = 0;
     bool m_writePending = false;
     bool m_running = false;
+    // The CPU runs because JTAG released it; pin operations are its time then.
+    bool m_released = false;
+    uint64_t m_pendingCycles = 0;
+    // The release itself fetched the first instruction, so no trigger sees that fetch.
+    bool m_skipFetchCheck = false;
+    bool m_triggerStop = false;
     uint32_t m_regs[16] = {};
     // Instruction injection through the data register: the opcode waiting for its operand.
     int m_injectStage = 0;
