@@ -642,6 +642,7 @@ public:
     }
     void recordError(simulator::SimulatorError, uint32_t) override { ++m_chip.m_programErrors; }
     // Data triggers watch every access; a match stops the CPU after the instruction.
+    void startSlice() { attention = dataBreak = false; }
     void memoryAccessed(uint32_t address, unsigned, uint32_t value, bool write) override
     {
         if (m_chip.breaks(m_chip.triggerMatches(write ? kCycleWrite : kCycleRead, address & 0xFFFF, value & 0xFFFF)))
@@ -659,21 +660,29 @@ private:
 
 void SimJtagDevice::runFor(uint32_t cycles) { runCpu(cycles); }
 
+SimJtagDevice::~SimJtagDevice() = default;
+
 void SimJtagDevice::runCpu(uint64_t cycles)
 {
     if (!m_running || !m_powered || cycles == 0)
         return;
-    SimJtagPeripherals peripherals(*this);
-    simulator::MSP430MemoryLimits limits;
-    limits.ramStart = m_chip.ramStart;
-    limits.ramEnd = m_chip.ramEnd;
-    limits.infoStart = m_chip.infoStart;
-    limits.infoEnd = m_chip.infoStart + 255;
-    limits.flashStart = m_chip.flashStart;
-    limits.flashEnd = 0xFFFF;
-    simulator::MSP430Memory memory(limits, false, &peripherals);
+    if (!m_cpuMemory) {
+        m_peripherals = std::make_unique<SimJtagPeripherals>(*this);
+        simulator::MSP430MemoryLimits limits;
+        limits.ramStart = m_chip.ramStart;
+        limits.ramEnd = m_chip.ramEnd;
+        limits.infoStart = m_chip.infoStart;
+        limits.infoEnd = m_chip.infoStart + 255;
+        limits.flashStart = m_chip.flashStart;
+        limits.flashEnd = 0xFFFF;
+        m_cpuMemory = std::make_unique<simulator::MSP430Memory>(limits, false, m_peripherals.get());
+        m_cpuMemory->setPeripheralBus(m_peripherals.get());
+    }
+    SimJtagPeripherals &peripherals = *m_peripherals;
+    simulator::MSP430Memory &memory = *m_cpuMemory;
+    peripherals.startSlice();
+    // The chip's memory as JTAG left it.
     memory.writeBytes(0x200, 0x10000 - 0x200, &m_memory[0x200]);
-    memory.setPeripheralBus(&peripherals);
     msp430::MSP430Registers registers(false);
     for (int n = 0; n < 16; ++n)
         registers.write(n, m_regs[n]);

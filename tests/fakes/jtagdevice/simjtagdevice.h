@@ -1,18 +1,25 @@
 // A simulated MSP430 of the 1xx/2xx/4xx families behind its JTAG pins: the 16-state TAP, the
 // instruction and data registers of the JTAG access, the control signal register and the
 // TCLK-driven bus, the watchdog, the FLASH controller (passwords, LOCK and LOCKA, erase modes,
-// word and block writes, the TCLK periods each operation needs), the EEM register file, the
-// fuse and the ID bytes. It counts what the driver under test does to it, and takes faults
+// word and block writes, the TCLK periods each operation needs), the EEM register file with
+// triggers that stop the CPU, the fuse and the ID bytes. It counts what the driver under test does to it, and takes faults
 // switched per run. Its tables are its own, so a fault in the driver's constants shows.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+namespace zim::simulator {
+class MSP430Memory;
+}
+
 namespace zim::fakes {
+
+class SimJtagPeripherals;
 
 // What the simulated chip is; tests fill it from the device record they mean.
 struct SimJtagChip
@@ -67,6 +74,7 @@ class SimJtagDevice
 {
 public:
     explicit SimJtagDevice(const SimJtagChip &chip, const SimJtagFaults &faults = {});
+    ~SimJtagDevice();
 
     // Pins. Each write counts; a pulled cable makes them reach nothing.
     void setPower(bool on);
@@ -191,6 +199,10 @@ private:
     int64_t m_blockRow = -1;
     std::vector<std::pair<uint32_t, uint8_t>> m_portLog;
     uint64_t m_programErrors = 0;
+    // The core simulator's view of the chip while its CPU runs, made once: building a 1 MB
+    // memory image for every few cycles of a step would cost more than the step.
+    std::unique_ptr<SimJtagPeripherals> m_peripherals;
+    std::unique_ptr<simulator::MSP430Memory> m_cpuMemory;
     friend class SimJtagPeripherals;
 };
 
