@@ -539,6 +539,122 @@ TEST_F(JtagRunControl, ChipStopsAtADataWriteTriggerAfterTheInstruction)
     EXPECT_EQ(device->registerValue(0), 0xF012u);
 }
 
+TEST_F(JtagRunControl, RunToABreakpointStopsThereWithTheRegistersReadBack)
+{
+    breakAt(0xF00E);
+    ASSERT_TRUE(target->run(0, false));
+    ASSERT_TRUE(port->waitForStop(2000));
+    EXPECT_EQ(port->state(), zim::target::DevicePort::TargetStopped);
+    EXPECT_EQ(view().pc(), 0xF00Eu);
+    EXPECT_EQ(view().sp(), 0x0A00u);
+    EXPECT_EQ(view().read(15), 1u);
+    EXPECT_EQ(view().changedMask(), 0u);
+    for (int n : {0, 1, 2, 4, 15})
+        EXPECT_EQ(view().read(n), device->registerValue(n)) << "R" << n;
+    EXPECT_FALSE(device->cpuRunning());
+    // Going on from the breakpoint passes it once and stops at its next pass.
+    ASSERT_TRUE(target->go());
+    ASSERT_TRUE(port->waitForStop(2000));
+    EXPECT_EQ(view().pc(), 0xF00Eu);
+    EXPECT_EQ(view().read(15), 2u);
+    uint8_t stored[2] = {};
+    port->readBytes(0x0200, 2, stored);
+    EXPECT_EQ(stored[0], 1);
+}
+
+TEST_F(JtagRunControl, HitCountStopsAtTheNthPass)
+{
+    breakAt(0xF00E, 5);
+    ASSERT_TRUE(target->run(0, false));
+    ASSERT_TRUE(port->waitForStop(10000));
+    EXPECT_EQ(view().pc(), 0xF00Eu);
+    EXPECT_EQ(view().read(15), 5u);
+}
+
+// The step range is an outside-range trigger pair while two triggers are free, else the entry
+// without a trigger that the driver goes through by single steps; both end at the first
+// instruction outside the range.
+void stepThroughRange(JtagRunControl &t, bool triggersTaken)
+{
+    // Stop at the loop's first pass, then run through inc and mov.
+    const auto first = t.breakAt(0xF00C);
+    ASSERT_TRUE(t.target->run(0, false));
+    ASSERT_TRUE(t.port->waitForStop(2000));
+    ASSERT_EQ(t.view().pc(), 0xF00Cu);
+    t.port->clearBreakpoint(first);
+    if (triggersTaken)
+        for (uint32_t i = 0; i + 1 < t.port->breakpointCount(); ++i)
+            t.breakAt(0xFF00 + 2 * i);
+    zim::msp430::BreakpointRequest range;
+    range.address = 0xF00C;
+    range.length = 6;
+    range.outsideRange = true;
+    t.port->setBreakpoint(range);
+    EXPECT_EQ(t.port->triggerTable().special.has_value(), triggersTaken);
+    ASSERT_TRUE(t.target->go());
+    ASSERT_TRUE(t.port->waitForStop(2000));
+    EXPECT_EQ(t.view().pc(), 0xF012u);
+    EXPECT_EQ(t.view().read(15), 1u);
+    EXPECT_EQ(t.port->state(), zim::target::DevicePort::TargetStopped);
+}
+
+TEST_F(JtagRunControl, StepRangeOnTriggersEndsAtTheFirstInstructionOutsideIt)
+{
+    stepThroughRange(*this, false);
+}
+
+TEST_F(JtagRunControl, StepRangeBySingleStepsEndsAtTheFirstInstructionOutsideIt)
+{
+    stepThroughRange(*this, true);
+}
+
+TEST_F(JtagRunControl, StepRangeTheProgramNeverLeavesLetsTheWaitTimeOut)
+{
+    for (uint32_t i = 0; i < port->breakpointCount(); ++i)
+        breakAt(0xFF00 + 2 * i);
+    zim::msp430::BreakpointRequest range;
+    range.address = 0xF000;
+    range.length = 0x20;
+    range.outsideRange = true;
+    port->setBreakpoint(range);
+    ASSERT_TRUE(port->triggerTable().special.has_value());
+    ASSERT_TRUE(target->run(0, false));
+    // One poll: a bounded run of single steps, then the wait is over.
+    EXPECT_FALSE(port->waitForStop(0));
+    ASSERT_TRUE(port->stop());
+    EXPECT_GE(view().read(15), 100u) << "the loop went on by single steps";
+    EXPECT_LT(view().pc(), 0xF014u);
+}
+
+TEST_F(JtagRunControl, SingleStepRunsOneInstruction)
+{
+    breakAt(0xF00C);
+    ASSERT_TRUE(target->run(0, false));
+    ASSERT_TRUE(port->waitForStop(2000));
+    ASSERT_TRUE(port->step());
+    EXPECT_EQ(view().pc(), 0xF00Eu);
+    EXPECT_EQ(view().read(15), 1u);
+    ASSERT_TRUE(port->step());
+    EXPECT_EQ(view().pc(), 0xF012u);
+    EXPECT_EQ(port->state(), zim::target::DevicePort::TargetStopped);
+}
+
+TEST_F(JtagRunControl, StopHaltsARunningCpuWithItsRegisters)
+{
+    ASSERT_TRUE(target->run(0, false));
+    device->runFor(3000);
+    EXPECT_FALSE(port->waitForStop(1000)) << "nothing stops the loop by itself";
+    ASSERT_TRUE(port->stop());
+    EXPECT_EQ(port->state(), zim::target::DevicePort::TargetStopped);
+    EXPECT_FALSE(device->cpuRunning());
+    EXPECT_GE(view().pc(), 0xF00Cu);
+    EXPECT_LE(view().pc(), 0xF012u);
+    EXPECT_GT(view().read(15), 10u);
+    EXPECT_EQ(view().read(15), device->registerValue(15));
+    device->runFor(3000);
+    EXPECT_EQ(view().pc(), device->registerValue(0)) << "the CPU stays held";
+}
+
 TEST_F(JtagDriver, FourDriverPropertiesWithTheirTextsAndInitialValues)
 {
     make("MSP430F149", false);
