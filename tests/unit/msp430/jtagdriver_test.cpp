@@ -562,6 +562,20 @@ TEST_F(JtagRunControl, RunToABreakpointStopsThereWithTheRegistersReadBack)
     EXPECT_EQ(stored[0], 1);
 }
 
+TEST_F(JtagRunControl, MemoryReadOfACpuStoppedAtABreakpointKeepsTheStop)
+{
+    breakAt(0xF00E);
+    ASSERT_TRUE(target->run(0, false));
+    device->runFor(5000);
+    uint8_t stored[2] = {0xAA, 0xAA};
+    port->readBytes(0x0200, 2, stored);
+    EXPECT_EQ(stored[0], 0) << "no pass has stored R15 yet";
+    EXPECT_FALSE(device->cpuRunning());
+    ASSERT_TRUE(port->waitForStop(0));
+    EXPECT_EQ(view().pc(), 0xF00Eu);
+    EXPECT_EQ(view().read(15), 1u);
+}
+
 TEST_F(JtagRunControl, HitCountStopsAtTheNthPass)
 {
     breakAt(0xF00E, 5);
