@@ -518,6 +518,10 @@ TEST_F(JtagRunControl, ChipStopsAtAFetchTriggerAndHoldsItsCpuWithTheStopFlagSet)
     EXPECT_EQ(device->registerValue(0), 0xF00Eu) << "stopped before the instruction ran";
     EXPECT_EQ(device->registerValue(15), 1u);
     EXPECT_EQ(eemRegister(0x82) & 0x80, 0x80) << "the EEM shows the stop";
+    EXPECT_TRUE(device->stoppedByTrigger());
+    auto &d = port->driver();
+    ASSERT_TRUE(d.shiftInstruction(&d, 0x14));
+    EXPECT_EQ(d.shiftData16Capture(&d, 0) & 0x0100, 0x0100) << "the control signal register shows it too";
     device->runFor(5000);
     EXPECT_EQ(device->registerValue(0), 0xF00Eu) << "the CPU stays held";
 }
