@@ -7,6 +7,7 @@
 #include "target/targetenvironment.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace zim::msp430 {
@@ -22,6 +23,15 @@ const char kCommunication[] = "Can't communicate with target MSP430. Please chec
 const char kCpuXv2[] = "Cannot connect to target: the device reports JTAG ID 0x91, a CPUXv2 core (MSP430F5xx, "
                        "MSP430F6xx and FRAM families), which this JTAG driver does not support. Use the \u201CTI "
                        "MSP430.dll Interface\u201D target (-target msp430_dll) for it.";
+// The EEM's general control register and its flag for a CPU its triggers stopped.
+constexpr uint32_t kEemGeneralControl = 0x82;
+constexpr uint32_t kEemStopped = 0x80;
+// Polls of the stop flag a single step waits for before it takes the CPU anyway (a CPU in
+// a low-power mode fetches nothing).
+constexpr int kStepPolls = 16;
+// Instructions of a step range gone through in one poll, so that a range the program never
+// leaves still lets the wait time out.
+constexpr int kStepsPerPoll = 1000;
 
 } // namespace
 
@@ -258,6 +268,7 @@ void MSP430TargetInterface2::disconnect()
     m_driver.close(&m_driver);
     m_reconnectNeeded = false;
     m_debugState = false;
+    m_hitsLeft.clear();
     completeDisconnection();
 }
 
@@ -299,8 +310,16 @@ void MSP430TargetInterface2::holdCpu(bool &releaseAfter)
 
 void MSP430TargetInterface2::releaseAfterAccess(bool releaseAfter)
 {
-    if (releaseAfter)
+    // A CPU caught at a breakpoint or in the step range stays held for the next poll to judge:
+    // letting it go would lose the stop.
+    if (releaseAfter && !breakpointAt(heldPc()) && !pcInStepRange(heldPc()))
         releaseCpu(true);
+}
+
+uint32_t MSP430TargetInterface2::heldPc()
+{
+    auto *regs = static_cast<MSP430Registers *>(registers());
+    return regs ? regs->pc() : m_registerBlock[0];
 }
 
 bool MSP430TargetInterface2::reset(bool stop)
@@ -319,6 +338,8 @@ bool MSP430TargetInterface2::reset(bool stop)
     if (MSP430Registers *regs = static_cast<MSP430Registers *>(registers()))
         regs->clearChanged();
     m_debugState = true;
+    // A run from reset counts breakpoint passes afresh.
+    m_hitsLeft.clear();
     setState(TargetStopped);
     m_driver.setStatus(&m_driver, 2);
     if (!stop && runResetScript())
@@ -329,16 +350,30 @@ bool MSP430TargetInterface2::reset(bool stop)
 bool MSP430TargetInterface2::go()
 {
     checkReconnect();
+    if (!m_debugState)
+        return true;
     prepareResume();
-    releaseCpu(true);
-    setState(TargetRunning);
-    m_driver.setStatus(&m_driver, 1);
+    // Inside the step range the program goes by single steps; the poll carries on with them.
+    if (pcInStepRange(heldPc())) {
+        stepOnce();
+        setState(TargetRunning);
+        m_driver.setStatus(&m_driver, 1);
+        return true;
+    }
+    startRun();
     // Released JTAG signals let the program run undisturbed; the next operation reconnects.
     if (releaseJTAG()) {
         m_driver.close(&m_driver);
         m_reconnectNeeded = true;
     }
     return true;
+}
+
+void MSP430TargetInterface2::startRun()
+{
+    releaseCpu(true);
+    setState(TargetRunning);
+    m_driver.setStatus(&m_driver, 1);
 }
 
 bool MSP430TargetInterface2::run(uint32_t address, bool release)
@@ -351,12 +386,28 @@ bool MSP430TargetInterface2::run(uint32_t address, bool release)
     return go();
 }
 
+bool MSP430TargetInterface2::stop()
+{
+    if (state() == TargetStopped)
+        return true;
+    try {
+        checkReconnect();
+        if (!m_debugState)
+            enterDebugState();
+    } catch (const common::HException &) {
+        return false;
+    }
+    m_stopRequested = true;
+    return MSP430JTAGMonitorInterface::stop();
+}
+
 bool MSP430TargetInterface2::waitForStop(int timeoutMs)
 {
     platform::Clock &clock = m_environment.clock();
     const uint64_t end = clock.ticks() + uint64_t(std::max(timeoutMs, 0));
     for (;;) {
-        if (stop())
+        // The poll: a CPU the EEM stopped, judged by handleStop, with the timers frozen.
+        if (MSP430JTAGMonitorInterface::stop())
             return true;
         if (clock.ticks() >= end)
             return false;
@@ -367,6 +418,17 @@ bool MSP430TargetInterface2::waitForStop(int timeoutMs)
 bool MSP430TargetInterface2::step()
 {
     checkReconnect();
+    if (!m_debugState)
+        enterDebugState();
+    prepareResume();
+    stepOnce();
+    setState(TargetStopped);
+    m_driver.setStatus(&m_driver, 2);
+    return true;
+}
+
+void MSP430TargetInterface2::stepOnce()
+{
     Msp430dDriver *d = &m_driver;
     clearError();
     // Trigger 0 breaks on the next instruction fetch; its own setting comes back afterwards.
@@ -377,27 +439,85 @@ bool MSP430TargetInterface2::step()
     const uint32_t stepTrigger[4] = {0, 0, 0xFFFF, 1};
     if (!d->writeEem(d, 0, 4, stepTrigger) || !d->modifyEem(d, 0x80, 0xFFFF, 1))
         fail(QLatin1String(kCommunication));
-    prepareResume();
     releaseCpu(true);
+    // The step ends at the next fetch; a CPU asleep fetches nothing and is taken where it is.
+    for (int poll = 0; poll < kStepPolls; ++poll)
+        if (eemStopped())
+            break;
     enterDebugState();
+    clearError();
     if (!d->writeEem(d, 0, 4, saved) || !d->modifyEem(d, 0x80, 0xFFFE, savedControl & 1))
         fail(QLatin1String(kCommunication));
-    setState(TargetStopped);
-    d->setStatus(d, 2);
-    return true;
+}
+
+bool MSP430TargetInterface2::eemStopped()
+{
+    checkReconnect();
+    clearError();
+    uint32_t control = 0;
+    if (!m_driver.readEem(&m_driver, kEemGeneralControl, 1, &control))
+        fail(QLatin1String(kCommunication));
+    return control & kEemStopped;
 }
 
 bool MSP430TargetInterface2::isInState(TargetState state)
 {
-    return state == TargetStopped ? m_debugState : !m_debugState;
+    const bool stopped = m_debugState || eemStopped();
+    return state == TargetStopped ? stopped : !stopped;
+}
+
+std::optional<BreakpointId> MSP430TargetInterface2::breakpointAt(uint32_t pc) const
+{
+    for (const std::optional<BreakpointId> &id : triggerTable().triggers) {
+        const BreakpointRequest *request = id ? breakpointRequest(*id) : nullptr;
+        if (request && request->kind == BreakpointRequest::Execute && !request->isRegister && !request->outsideRange
+            && pc >= request->address && pc - request->address < std::max<uint32_t>(request->length, 1))
+            return id;
+    }
+    return std::nullopt;
+}
+
+bool MSP430TargetInterface2::pcInStepRange(uint32_t pc) const
+{
+    const std::optional<BreakpointId> &special = triggerTable().special;
+    const BreakpointRequest *range = special ? breakpointRequest(*special) : nullptr;
+    return range && range->length != 0 && pc >= range->address && pc - range->address < range->length;
+}
+
+bool MSP430TargetInterface2::hitStops(BreakpointId id)
+{
+    // The count is taken from the request at the first hit and counted down once a pass.
+    const BreakpointRequest *request = breakpointRequest(id);
+    auto left = m_hitsLeft.find(id);
+    if (left == m_hitsLeft.end() && request && request->count != 0)
+        left = m_hitsLeft.emplace(id, request->count).first;
+    return left == m_hitsLeft.end() || left->second == 0 || --left->second == 0;
 }
 
 bool MSP430TargetInterface2::handleStop()
 {
     if (!m_debugState)
         enterDebugState();
+    if (!std::exchange(m_stopRequested, false)) {
+        for (int steps = 0;; ++steps) {
+            const uint32_t pc = heldPc();
+            if (const std::optional<BreakpointId> hit = breakpointAt(pc)) {
+                if (hitStops(*hit))
+                    break;
+                startRun();
+                return false;
+            }
+            if (!pcInStepRange(pc))
+                break;
+            if (steps == kStepsPerPoll)
+                return false;
+            stepOnce();
+        }
+    }
     setState(TargetStopped);
     m_driver.setStatus(&m_driver, 2);
+    if (MSP430Registers *regs = static_cast<MSP430Registers *>(registers()))
+        regs->clearChanged();
     return true;
 }
 

@@ -8,7 +8,9 @@
 #include "msp430/msp430devices.h"
 #include "msp430/msp430jtagmonitorinterface.h"
 
+#include <map>
 #include <memory>
+#include <optional>
 
 namespace zim::target {
 class TargetEnvironment;
@@ -60,6 +62,8 @@ public:
     bool reset(bool stop) override;
     bool go() override;
     bool run(uint32_t address, bool release) override;
+    // Halts a running CPU where it is, whatever breakpoint counts or step range say.
+    bool stop() override;
     bool waitForStop(int timeoutMs) override;
     bool step() override;
     void beginLoad() override;
@@ -104,6 +108,20 @@ private:
     void releaseAfterAccess(bool releaseAfter);
     void enterDebugState();
     void releaseCpu(bool run);
+    // Lets the CPU go: state running, status 1.
+    void startRun();
+    // One instruction under the step trigger; the CPU is held again afterwards.
+    void stepOnce();
+    // The EEM has stopped the CPU (the stop flag of its general control register).
+    bool eemStopped();
+    // The execute breakpoint whose address range holds pc.
+    std::optional<BreakpointId> breakpointAt(uint32_t pc) const;
+    // The program counter lies in the range of the breakpoint held without a trigger.
+    bool pcInStepRange(uint32_t pc) const;
+    // A hit of a counted breakpoint: false while passes are left before it stops.
+    bool hitStops(BreakpointId id);
+    // The program counter of the register view.
+    uint32_t heldPc();
     void unlockSegmentA();
     void readMemory(uint32_t address, uint32_t count, uint8_t *buffer);
     void writeMemory(uint32_t address, uint32_t count, const uint8_t *data);
@@ -119,6 +137,10 @@ private:
     bool m_enableRegulator = true;
     uint16_t m_watchdog = 0;
     uint32_t m_registerBlock[16] = {};
+    // Passes still to go before a counted breakpoint stops the CPU.
+    std::map<BreakpointId, uint32_t> m_hitsLeft;
+    // stop() asked for the halt: it is not a breakpoint pass to count or a step to go on with.
+    bool m_stopRequested = false;
 };
 
 } // namespace zim::msp430

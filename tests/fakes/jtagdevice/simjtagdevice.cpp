@@ -39,6 +39,23 @@ constexpr uint16_t kReadWrite = 0x0001;
 constexpr uint16_t kByte = 0x0010;
 constexpr uint16_t kPor = 0x0800;
 constexpr uint16_t kTce = 0x0200;
+// Read only: an EEM trigger has suspended the CPU.
+constexpr uint16_t kCpuSuspended = 0x0100;
+
+// The EEM as this chip decodes it. Trigger t owns registers 8t (value), 8t + 2 (control),
+// 8t + 4 (mask: set bits take no part in the comparison) and 8t + 6 (combination: the
+// triggers that must all match on one bus cycle for trigger t to react).
+constexpr uint32_t kEemTriggers = 8;
+constexpr uint32_t kEemBreakReact = 0x80;
+constexpr uint32_t kEemGeneralControl = 0x82;
+constexpr uint32_t kEemEnable = 0x01, kEemClearStop = 0x02, kEemStopped = 0x80;
+// Trigger control: bit 0 compares the data bus instead of the address bus; bits 0x18 the
+// comparison; bits 0x66 the bus cycle.
+constexpr uint32_t kTriggerDataBus = 0x01;
+constexpr uint32_t kTriggerComparison = 0x18;
+constexpr uint32_t kCompareEqual = 0x00, kCompareAtLeast = 0x08, kCompareAtMost = 0x10;
+constexpr uint32_t kTriggerCycle = 0x66;
+constexpr uint32_t kCycleFetch = 0x00, kCycleRead = 0x24, kCycleWrite = 0x26;
 
 // FLASH controller registers and bits.
 constexpr uint32_t kFctl1 = 0x0128, kFctl2 = 0x012A, kFctl3 = 0x012C, kWdtctl = 0x0120;
@@ -81,7 +98,17 @@ SimJtagDevice::SimJtagDevice(const SimJtagChip &chip, const SimJtagFaults &fault
 bool SimJtagDevice::pinReachesChip()
 {
     ++m_pinOps;
-    return m_powered && !(m_faults.cablePulledAfter && m_pinOps > m_faults.cablePulledAfter);
+    const bool reaches = m_powered && !(m_faults.cablePulledAfter && m_pinOps > m_faults.cablePulledAfter);
+    if (reaches && m_running && m_released)
+        ++m_pendingCycles;
+    return reaches;
+}
+
+void SimJtagDevice::seizeCpu()
+{
+    m_running = false;
+    m_released = false;
+    m_pendingCycles = 0;
 }
 
 void SimJtagDevice::setPower(bool on)
@@ -90,10 +117,14 @@ void SimJtagDevice::setPower(bool on)
     const bool was = m_powered;
     m_powered = on && !m_faults.unpowered;
     if (m_powered && !was) {
+        ++m_counters.powerUps;
         m_tap = TestLogicReset;
         m_ir = IrBypass;
+        m_eem.clear();
+        m_triggerStop = false;
         powerOnReset();
         m_running = true;
+        m_released = false;
     }
 }
 
@@ -106,8 +137,10 @@ void SimJtagDevice::setTest(bool)
 void SimJtagDevice::setRst(bool level)
 {
     ++m_counters.pinWrites;
-    if (pinReachesChip() && !level)
+    if (pinReachesChip() && !level) {
+        ++m_counters.resetPulses;
         powerOnReset();
+    }
 }
 
 void SimJtagDevice::setTms(bool level)
@@ -162,6 +195,12 @@ int SimJtagDevice::drWidth() const
 
 void SimJtagDevice::tckRise()
 {
+    // What the program did meanwhile shows in whatever is captured next.
+    if (m_pendingCycles && (m_tap == CaptureIr || m_tap == CaptureDr)) {
+        const uint64_t cycles = m_pendingCycles;
+        m_pendingCycles = 0;
+        runCpu(cycles);
+    }
     switch (m_tap) {
     case CaptureIr:
         m_irShift = m_chip.jtagId;
@@ -212,8 +251,14 @@ void SimJtagDevice::updateIr()
     m_injectStage = 0;
     if (m_ir == IrDataPsa)
         m_psa = m_mdb;
-    if (m_ir == IrCntrlSigRelease)
+    if (m_ir == IrCntrlSigRelease) {
+        if (!m_running) {
+            m_pendingCycles = 0;
+            m_skipFetchCheck = true;
+        }
         m_running = true;
+        m_released = true;
+    }
 }
 
 void SimJtagDevice::captureDr()
@@ -222,14 +267,18 @@ void SimJtagDevice::captureDr()
     uint32_t value = 0;
     if (m_drBits > 1) {
         switch (m_ir) {
-        case IrCntrlSig16Bit: case IrCntrlSigCapture: value = m_control | kTce; break;
+        case IrCntrlSig16Bit: case IrCntrlSigCapture:
+            value = m_control | kTce | (m_triggerStop ? kCpuSuspended : 0);
+            break;
         case IrCntrlSigHighByte: value = m_control >> 8; break;
         case IrCntrlSigLowByte: value = m_control & 0xFF; break;
         case IrAddr16Bit: case IrAddrCapture: value = m_mab; break;
         case IrDataToAddr: value = (m_control & kReadWrite) ? busRead(m_mab, m_control & kByte) : m_mdb; break;
         case IrData16Bit: case IrDataCapture: case IrDataQuick: value = m_mdb; break;
         case IrShiftOutPsa: value = m_psa; break;
-        case IrEemDataExchange: value = (m_eemRegister >= 0 && m_eemRead) ? eem(uint32_t(m_eemRegister)) : 0; break;
+        case IrEemDataExchange:
+            value = (m_eemRegister >= 0 && m_eemRead) ? eemRead(uint32_t(m_eemRegister)) : 0;
+            break;
         case IrConfigFuses: value = m_chip.fuses; break;
         default: break;
         }
@@ -247,17 +296,17 @@ void SimJtagDevice::updateDr()
     switch (m_ir) {
     case IrCntrlSig16Bit:
         m_control = value;
-        m_running = false;
+        seizeCpu();
         if (value & kPor)
             powerOnReset();
         break;
     case IrCntrlSigHighByte:
         m_control = uint16_t((value << 8) | (m_control & 0xFF));
-        m_running = false;
+        seizeCpu();
         break;
     case IrCntrlSigLowByte:
         m_control = uint16_t((m_control & 0xFF00) | (value & 0xFF));
-        m_running = false;
+        seizeCpu();
         break;
     case IrAddr16Bit:
         m_mab = value;
@@ -278,7 +327,7 @@ void SimJtagDevice::updateDr()
             m_eemRead = value & 1;
         } else {
             if (!m_eemRead)
-                m_eem[uint32_t(m_eemRegister)] = value;
+                eemWrite(uint32_t(m_eemRegister), value);
             m_eemRegister = -1;
         }
         break;
@@ -307,6 +356,62 @@ void SimJtagDevice::tclkRise()
         m_psa = (m_psa & 0x8000) ? uint16_t(((m_psa ^ 0x0805) << 1) | 1) : uint16_t(m_psa << 1);
         m_psa ^= word;
     }
+}
+
+uint32_t SimJtagDevice::eemRead(uint32_t reg) const
+{
+    if (reg == kEemGeneralControl)
+        return eem(reg) | (m_triggerStop ? kEemStopped : 0);
+    return eem(reg);
+}
+
+void SimJtagDevice::eemWrite(uint32_t reg, uint32_t value)
+{
+    if (reg == kEemGeneralControl) {
+        // Clearing the stop is a strobe, and the stop flag reads from the latch.
+        if (value & kEemClearStop)
+            m_triggerStop = false;
+        value &= ~(kEemClearStop | kEemStopped);
+    }
+    m_eem[reg] = value;
+}
+
+bool SimJtagDevice::triggersArmed() const
+{
+    return (eem(kEemGeneralControl) & kEemEnable) && (eem(kEemBreakReact) & ((1u << kEemTriggers) - 1));
+}
+
+uint32_t SimJtagDevice::triggerMatches(uint32_t cycle, uint32_t address, uint32_t data) const
+{
+    uint32_t matches = 0;
+    for (uint32_t t = 0; t < kEemTriggers; ++t) {
+        const uint32_t control = eem(8 * t + 2);
+        if ((control & kTriggerCycle) != cycle)
+            continue;
+        const uint32_t care = ~eem(8 * t + 4) & 0xFFFF;
+        const uint32_t seen = ((control & kTriggerDataBus) ? data : address) & care;
+        const uint32_t wanted = eem(8 * t) & care;
+        bool match;
+        switch (control & kTriggerComparison) {
+        case kCompareEqual: match = seen == wanted; break;
+        case kCompareAtLeast: match = seen >= wanted; break;
+        case kCompareAtMost: match = seen <= wanted; break;
+        default: match = seen != wanted; break;
+        }
+        matches |= uint32_t(match) << t;
+    }
+    return matches;
+}
+
+bool SimJtagDevice::breaks(uint32_t matches) const
+{
+    const uint32_t react = eem(kEemBreakReact);
+    for (uint32_t t = 0; t < kEemTriggers; ++t) {
+        const uint32_t together = eem(8 * t + 6) & 0xFFFF;
+        if ((react >> t & 1) && together && (matches & together) == together)
+            return true;
+    }
+    return false;
 }
 
 // The instructions a debugger injects: register loads and stores, status register changes.
@@ -536,41 +641,74 @@ public:
         m_chip.m_memory[address] = uint8_t(value);
     }
     void recordError(simulator::SimulatorError, uint32_t) override { ++m_chip.m_programErrors; }
-    void memoryAccessed(uint32_t, unsigned, uint32_t, bool) override {}
+    // Data triggers watch every access; a match stops the CPU after the instruction.
+    void startSlice() { attention = dataBreak = false; }
+    void memoryAccessed(uint32_t address, unsigned, uint32_t value, bool write) override
+    {
+        if (m_chip.breaks(m_chip.triggerMatches(write ? kCycleWrite : kCycleRead, address & 0xFFFF, value & 0xFFFF)))
+            dataBreak = attention = true;
+    }
     void registerAccessed(unsigned, uint32_t, bool) override {}
     void pcWritten(uint32_t) override {}
+
+    bool attention = false;
+    bool dataBreak = false;
 
 private:
     SimJtagDevice &m_chip;
 };
 
-void SimJtagDevice::runFor(uint32_t cycles)
+void SimJtagDevice::runFor(uint32_t cycles) { runCpu(cycles); }
+
+SimJtagDevice::~SimJtagDevice() = default;
+
+void SimJtagDevice::runCpu(uint64_t cycles)
 {
-    if (!m_running || !m_powered)
+    if (!m_running || !m_powered || cycles == 0)
         return;
-    SimJtagPeripherals peripherals(*this);
-    simulator::MSP430MemoryLimits limits;
-    limits.ramStart = m_chip.ramStart;
-    limits.ramEnd = m_chip.ramEnd;
-    limits.infoStart = m_chip.infoStart;
-    limits.infoEnd = m_chip.infoStart + 255;
-    limits.flashStart = m_chip.flashStart;
-    limits.flashEnd = 0xFFFF;
-    simulator::MSP430Memory memory(limits, false, &peripherals);
+    if (!m_cpuMemory) {
+        m_peripherals = std::make_unique<SimJtagPeripherals>(*this);
+        simulator::MSP430MemoryLimits limits;
+        limits.ramStart = m_chip.ramStart;
+        limits.ramEnd = m_chip.ramEnd;
+        limits.infoStart = m_chip.infoStart;
+        limits.infoEnd = m_chip.infoStart + 255;
+        limits.flashStart = m_chip.flashStart;
+        limits.flashEnd = 0xFFFF;
+        m_cpuMemory = std::make_unique<simulator::MSP430Memory>(limits, false, m_peripherals.get());
+        m_cpuMemory->setPeripheralBus(m_peripherals.get());
+    }
+    SimJtagPeripherals &peripherals = *m_peripherals;
+    simulator::MSP430Memory &memory = *m_cpuMemory;
+    peripherals.startSlice();
+    // The chip's memory as JTAG left it.
     memory.writeBytes(0x200, 0x10000 - 0x200, &m_memory[0x200]);
-    memory.setPeripheralBus(&peripherals);
     msp430::MSP430Registers registers(false);
     for (int n = 0; n < 16; ++n)
         registers.write(n, m_regs[n]);
     simulator::MSP430Cpu cpu(registers, memory, peripherals);
-    const bool attention = false;
-    // Slices of a few thousand cycles, as a running chip is looked at now and then.
-    for (uint32_t done = 0; done < cycles;) {
-        const uint32_t budget = std::min<uint32_t>(4096, cycles - done);
-        done += std::max<uint32_t>(1, cpu.run(simulator::RunSlice{budget, nullptr, 0, 0, &attention}));
+    // With triggers armed the CPU goes one instruction at a time and every fetch is compared
+    // before the instruction runs; otherwise in slices of a few thousand cycles.
+    const bool armed = triggersArmed();
+    memory.setWatching(armed);
+    for (uint64_t done = 0; done < cycles;) {
+        if (armed && !m_skipFetchCheck && breaks(triggerMatches(kCycleFetch, registers.read(0) & 0xFFFF, 0))) {
+            m_triggerStop = true;
+            seizeCpu();
+            break;
+        }
+        m_skipFetchCheck = false;
+        const uint32_t budget = armed ? 0 : uint32_t(std::min<uint64_t>(4096, cycles - done));
+        done += std::max<uint32_t>(1, cpu.run(simulator::RunSlice{budget, nullptr, 0, 0, &peripherals.attention}));
+        if (peripherals.dataBreak) {
+            m_triggerStop = true;
+            seizeCpu();
+            break;
+        }
         if (cpu.finish() == simulator::MSP430Cpu::Finish::SelfJump)
             break;
     }
+    memory.setWatching(false);
     for (int n = 0; n < 16; ++n)
         m_regs[n] = registers.read(n);
     memory.readBytes(m_chip.ramStart, m_chip.ramEnd - m_chip.ramStart + 1, &m_memory[m_chip.ramStart]);

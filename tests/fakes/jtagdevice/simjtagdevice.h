@@ -1,18 +1,25 @@
 // A simulated MSP430 of the 1xx/2xx/4xx families behind its JTAG pins: the 16-state TAP, the
 // instruction and data registers of the JTAG access, the control signal register and the
 // TCLK-driven bus, the watchdog, the FLASH controller (passwords, LOCK and LOCKA, erase modes,
-// word and block writes, the TCLK periods each operation needs), the EEM register file, the
-// fuse and the ID bytes. It counts what the driver under test does to it, and takes faults
+// word and block writes, the TCLK periods each operation needs), the EEM register file with
+// triggers that stop the CPU, the fuse and the ID bytes. It counts what the driver under test does to it, and takes faults
 // switched per run. Its tables are its own, so a fault in the driver's constants shows.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+namespace zim::simulator {
+class MSP430Memory;
+}
+
 namespace zim::fakes {
+
+class SimJtagPeripherals;
 
 // What the simulated chip is; tests fill it from the device record they mean.
 struct SimJtagChip
@@ -58,12 +65,16 @@ struct SimJtagCounters
     // FLASH operations cut short, writes to a locked or busy controller, bad passwords.
     uint64_t flashViolations = 0;
     uint64_t watchdogViolations = 0;
+    // Falling edges of RST/NMI and rising edges of the supply that reached the chip.
+    uint64_t resetPulses = 0;
+    uint64_t powerUps = 0;
 };
 
 class SimJtagDevice
 {
 public:
     explicit SimJtagDevice(const SimJtagChip &chip, const SimJtagFaults &faults = {});
+    ~SimJtagDevice();
 
     // Pins. Each write counts; a pulled cable makes them reach nothing.
     void setPower(bool on);
@@ -89,13 +100,19 @@ public:
     uint32_t registerValue(int n) const { return m_regs[n & 15]; }
     uint16_t fctl3() const { return m_fctl3; }
     // Lets a released CPU run the program for about this many cycles, in slices, on the core
-    // simulator; nothing while JTAG holds the CPU.
+    // simulator; nothing while JTAG holds the CPU. Once JTAG has released the CPU, every pin
+    // operation is one more cycle of its time, run before the next capture, so the program
+    // moves on while the driver talks to the chip.
     void runFor(uint32_t cycles);
+    // An EEM trigger stopped the CPU; the EEM's general control register and the control
+    // signal register show it until the debugger clears the stop.
+    bool stoppedByTrigger() const { return m_triggerStop; }
     // Every change of a port output register while the program ran: address and new value.
     const std::vector<std::pair<uint32_t, uint8_t>> &portLog() const { return m_portLog; }
     // Errors the core simulator recorded while the program ran.
     uint64_t programErrors() const { return m_programErrors; }
 
+    // The value last written to an EEM register.
     uint32_t eem(uint32_t reg) const
     {
         const auto it = m_eem.find(reg);
@@ -124,6 +141,16 @@ private:
     void finishFlashOperation();
     void abortFlashOperation();
     void injectedWord(uint16_t word);
+    void runCpu(uint64_t cycles);
+    // JTAG takes the CPU: it stops where it is and its time stops.
+    void seizeCpu();
+    // The EEM: what a register reads as, what a write does, which triggers match one bus
+    // cycle, and whether those matches stop the CPU.
+    uint32_t eemRead(uint32_t reg) const;
+    void eemWrite(uint32_t reg, uint32_t value);
+    bool triggersArmed() const;
+    uint32_t triggerMatches(uint32_t access, uint32_t address, uint32_t data) const;
+    bool breaks(uint32_t matches) const;
 
     SimJtagChip m_chip;
     SimJtagFaults m_faults;
@@ -144,6 +171,12 @@ private:
     uint16_t m_mdb = 0;
     bool m_writePending = false;
     bool m_running = false;
+    // The CPU runs because JTAG released it; pin operations are its time then.
+    bool m_released = false;
+    uint64_t m_pendingCycles = 0;
+    // The release itself fetched the first instruction, so no trigger sees that fetch.
+    bool m_skipFetchCheck = false;
+    bool m_triggerStop = false;
     uint32_t m_regs[16] = {};
     // Instruction injection through the data register: the opcode waiting for its operand.
     int m_injectStage = 0;
@@ -166,6 +199,10 @@ private:
     int64_t m_blockRow = -1;
     std::vector<std::pair<uint32_t, uint8_t>> m_portLog;
     uint64_t m_programErrors = 0;
+    // The core simulator's view of the chip while its CPU runs, made once: building a 1 MB
+    // memory image for every few cycles of a step would cost more than the step.
+    std::unique_ptr<SimJtagPeripherals> m_peripherals;
+    std::unique_ptr<simulator::MSP430Memory> m_cpuMemory;
     friend class SimJtagPeripherals;
 };
 

@@ -47,7 +47,11 @@ private:
             chip(p).setPower(on != 0);
             return 1;
         };
-        d.setLine = [](D *, int) { return 1; };
+        // The adapter's line toggled between connection retries is the chip's RST/NMI.
+        d.setLine = [](D *p, int level) {
+            chip(p).setRst(level != 0);
+            return 1;
+        };
         d.setTest = [](D *p, int level) {
             chip(p).setTest(level != 0);
             return 1;

@@ -213,6 +213,9 @@ TEST_F(JtagDriver, BlownFuseFailsAfterTwoLineTogglesAndOnePowerCycle)
     EXPECT_EQ(progress.back().done, 10u);
     EXPECT_EQ(port->closes, 1);
     EXPECT_FALSE(target->isConnected());
+    // The retries reach the chip: two pulses of its reset line, then one more power-up.
+    EXPECT_EQ(device->counters().resetPulses, 2u);
+    EXPECT_EQ(device->counters().powerUps, 2u);
 }
 
 TEST_F(JtagDriver, UnknownIdBytesAreAnUnknownDevice)
@@ -462,6 +465,212 @@ TEST_F(JtagDriver, BlinkyRunsFromItsResetVectorAfterADownload)
     for (const auto &[address, value] : device->portLog())
         EXPECT_EQ(address, 0x21u);
     EXPECT_EQ(device->programErrors(), 0u);
+}
+
+// A counting loop: R15 counts the passes and each pass stores it at 0x0200.
+//   F000 mov #0x0A00, SP          F00A clr R15
+//   F004 mov #0x5A80, &WDTCTL     F00C inc R15
+//   F00E mov R15, &0x0200         F012 jmp F00C
+const std::map<uint32_t, uint8_t> kCountingLoop = {
+    {0xF000, 0x31}, {0xF001, 0x40}, {0xF002, 0x00}, {0xF003, 0x0A}, {0xF004, 0xB2}, {0xF005, 0x40},
+    {0xF006, 0x80}, {0xF007, 0x5A}, {0xF008, 0x20}, {0xF009, 0x01}, {0xF00A, 0x0F}, {0xF00B, 0x43},
+    {0xF00C, 0x1F}, {0xF00D, 0x53}, {0xF00E, 0x82}, {0xF00F, 0x4F}, {0xF010, 0x00}, {0xF011, 0x02},
+    {0xF012, 0xFC}, {0xF013, 0x3F}, {0xFFFE, 0x00}, {0xFFFF, 0xF0}};
+
+// Run control against a program that runs on the simulated chip; host time passing in the
+// driver's waits is the chip's time too.
+struct JtagRunControl : JtagDriver
+{
+    void SetUp() override
+    {
+        JtagDriver::SetUp();
+        make("MSP430F149", false);
+        target->connect();
+        download(kCountingLoop, QStringLiteral("loop.hex"));
+        clock.setOnAdvance([this](uint64_t) { device->runFor(20000); });
+    }
+    zim::msp430::MSP430Registers &view()
+    {
+        return *static_cast<zim::msp430::MSP430Registers *>(port->registers());
+    }
+    zim::msp430::BreakpointId breakAt(uint32_t address, uint32_t count = 0)
+    {
+        zim::msp430::BreakpointRequest request;
+        request.address = address;
+        request.count = count;
+        return port->setBreakpoint(request);
+    }
+    uint16_t eemRegister(uint32_t reg)
+    {
+        auto &d = port->driver();
+        uint32_t value = 0;
+        EXPECT_TRUE(d.readEem(&d, reg, 1, &value));
+        return uint16_t(value);
+    }
+};
+
+TEST_F(JtagRunControl, ChipStopsAtAFetchTriggerAndHoldsItsCpuWithTheStopFlagSet)
+{
+    breakAt(0xF00E);
+    ASSERT_TRUE(target->run(0, false));
+    device->runFor(5000);
+    EXPECT_FALSE(device->cpuRunning());
+    EXPECT_EQ(device->registerValue(0), 0xF00Eu) << "stopped before the instruction ran";
+    EXPECT_EQ(device->registerValue(15), 1u);
+    EXPECT_EQ(eemRegister(0x82) & 0x80, 0x80) << "the EEM shows the stop";
+    EXPECT_TRUE(device->stoppedByTrigger());
+    auto &d = port->driver();
+    ASSERT_TRUE(d.shiftInstruction(&d, 0x14));
+    EXPECT_EQ(d.shiftData16Capture(&d, 0) & 0x0100, 0x0100) << "the control signal register shows it too";
+    device->runFor(5000);
+    EXPECT_EQ(device->registerValue(0), 0xF00Eu) << "the CPU stays held";
+}
+
+TEST_F(JtagRunControl, ChipStopsAtADataWriteTriggerAfterTheInstruction)
+{
+    zim::msp430::BreakpointRequest request;
+    request.address = 0x0200;
+    request.length = 2;
+    request.kind = zim::msp430::BreakpointRequest::DataWrite;
+    try {
+        port->setBreakpoint(request);
+    } catch (const zim::common::HException &e) {
+        GTEST_SKIP() << "this device's EEM takes no data triggers: " << e.message().toStdString();
+    }
+    ASSERT_TRUE(target->run(0, false));
+    device->runFor(5000);
+    EXPECT_FALSE(device->cpuRunning());
+    EXPECT_EQ(device->registerValue(0), 0xF012u);
+}
+
+TEST_F(JtagRunControl, RunToABreakpointStopsThereWithTheRegistersReadBack)
+{
+    breakAt(0xF00E);
+    ASSERT_TRUE(target->run(0, false));
+    ASSERT_TRUE(port->waitForStop(2000));
+    EXPECT_EQ(port->state(), zim::target::DevicePort::TargetStopped);
+    EXPECT_EQ(view().pc(), 0xF00Eu);
+    EXPECT_EQ(view().sp(), 0x0A00u);
+    EXPECT_EQ(view().read(15), 1u);
+    EXPECT_EQ(view().changedMask(), 0u);
+    for (int n : {0, 1, 2, 4, 15})
+        EXPECT_EQ(view().read(n), device->registerValue(n)) << "R" << n;
+    EXPECT_FALSE(device->cpuRunning());
+    // Going on from the breakpoint passes it once and stops at its next pass.
+    ASSERT_TRUE(target->go());
+    ASSERT_TRUE(port->waitForStop(2000));
+    EXPECT_EQ(view().pc(), 0xF00Eu);
+    EXPECT_EQ(view().read(15), 2u);
+    uint8_t stored[2] = {};
+    port->readBytes(0x0200, 2, stored);
+    EXPECT_EQ(stored[0], 1);
+}
+
+TEST_F(JtagRunControl, MemoryReadOfACpuStoppedAtABreakpointKeepsTheStop)
+{
+    breakAt(0xF00E);
+    ASSERT_TRUE(target->run(0, false));
+    device->runFor(5000);
+    uint8_t stored[2] = {0xAA, 0xAA};
+    port->readBytes(0x0200, 2, stored);
+    EXPECT_EQ(stored[0], 0) << "no pass has stored R15 yet";
+    EXPECT_FALSE(device->cpuRunning());
+    ASSERT_TRUE(port->waitForStop(0));
+    EXPECT_EQ(view().pc(), 0xF00Eu);
+    EXPECT_EQ(view().read(15), 1u);
+}
+
+TEST_F(JtagRunControl, HitCountStopsAtTheNthPass)
+{
+    breakAt(0xF00E, 5);
+    ASSERT_TRUE(target->run(0, false));
+    ASSERT_TRUE(port->waitForStop(10000));
+    EXPECT_EQ(view().pc(), 0xF00Eu);
+    EXPECT_EQ(view().read(15), 5u);
+}
+
+// The step range is an outside-range trigger pair while two triggers are free, else the entry
+// without a trigger that the driver goes through by single steps; both end at the first
+// instruction outside the range.
+void stepThroughRange(JtagRunControl &t, bool triggersTaken)
+{
+    // Stop at the loop's first pass, then run through inc and mov.
+    const auto first = t.breakAt(0xF00C);
+    ASSERT_TRUE(t.target->run(0, false));
+    ASSERT_TRUE(t.port->waitForStop(2000));
+    ASSERT_EQ(t.view().pc(), 0xF00Cu);
+    t.port->clearBreakpoint(first);
+    if (triggersTaken)
+        for (uint32_t i = 0; i + 1 < t.port->breakpointCount(); ++i)
+            t.breakAt(0xFF00 + 2 * i);
+    zim::msp430::BreakpointRequest range;
+    range.address = 0xF00C;
+    range.length = 6;
+    range.outsideRange = true;
+    t.port->setBreakpoint(range);
+    EXPECT_EQ(t.port->triggerTable().special.has_value(), triggersTaken);
+    ASSERT_TRUE(t.target->go());
+    ASSERT_TRUE(t.port->waitForStop(2000));
+    EXPECT_EQ(t.view().pc(), 0xF012u);
+    EXPECT_EQ(t.view().read(15), 1u);
+    EXPECT_EQ(t.port->state(), zim::target::DevicePort::TargetStopped);
+}
+
+TEST_F(JtagRunControl, StepRangeOnTriggersEndsAtTheFirstInstructionOutsideIt)
+{
+    stepThroughRange(*this, false);
+}
+
+TEST_F(JtagRunControl, StepRangeBySingleStepsEndsAtTheFirstInstructionOutsideIt)
+{
+    stepThroughRange(*this, true);
+}
+
+TEST_F(JtagRunControl, StepRangeTheProgramNeverLeavesLetsTheWaitTimeOut)
+{
+    for (uint32_t i = 0; i < port->breakpointCount(); ++i)
+        breakAt(0xFF00 + 2 * i);
+    zim::msp430::BreakpointRequest range;
+    range.address = 0xF000;
+    range.length = 0x20;
+    range.outsideRange = true;
+    port->setBreakpoint(range);
+    ASSERT_TRUE(port->triggerTable().special.has_value());
+    ASSERT_TRUE(target->run(0, false));
+    // One poll: a bounded run of single steps, then the wait is over.
+    EXPECT_FALSE(port->waitForStop(0));
+    ASSERT_TRUE(port->stop());
+    EXPECT_GE(view().read(15), 100u) << "the loop went on by single steps";
+    EXPECT_LT(view().pc(), 0xF014u);
+}
+
+TEST_F(JtagRunControl, SingleStepRunsOneInstruction)
+{
+    breakAt(0xF00C);
+    ASSERT_TRUE(target->run(0, false));
+    ASSERT_TRUE(port->waitForStop(2000));
+    ASSERT_TRUE(port->step());
+    EXPECT_EQ(view().pc(), 0xF00Eu);
+    EXPECT_EQ(view().read(15), 1u);
+    ASSERT_TRUE(port->step());
+    EXPECT_EQ(view().pc(), 0xF012u);
+    EXPECT_EQ(port->state(), zim::target::DevicePort::TargetStopped);
+}
+
+TEST_F(JtagRunControl, StopHaltsARunningCpuWithItsRegisters)
+{
+    ASSERT_TRUE(target->run(0, false));
+    device->runFor(3000);
+    EXPECT_FALSE(port->waitForStop(1000)) << "nothing stops the loop by itself";
+    ASSERT_TRUE(port->stop());
+    EXPECT_EQ(port->state(), zim::target::DevicePort::TargetStopped);
+    EXPECT_FALSE(device->cpuRunning());
+    EXPECT_GE(view().pc(), 0xF00Cu);
+    EXPECT_LE(view().pc(), 0xF012u);
+    EXPECT_GT(view().read(15), 10u);
+    EXPECT_EQ(view().read(15), device->registerValue(15));
+    device->runFor(3000);
+    EXPECT_EQ(view().pc(), device->registerValue(0)) << "the CPU stays held";
 }
 
 TEST_F(JtagDriver, FourDriverPropertiesWithTheirTextsAndInitialValues)
