@@ -4,6 +4,8 @@
 
 #include "common/hexception.h"
 
+#include <algorithm>
+
 namespace zim::msp430 {
 
 MSP430JTAGMonitorInterface::MSP430JTAGMonitorInterface(uint32_t flags)
@@ -315,6 +317,24 @@ void MSP430JTAGMonitorInterface::prepareResume()
     writeEEMRegister(kGeneralClockControlRegister, general);
     if (level == 2)
         writeEEMRegister(kModuleClockControlRegister, kModuleClockControl);
+}
+
+std::optional<BreakpointId> MSP430JTAGMonitorInterface::breakpointAt(uint32_t pc) const
+{
+    for (const std::optional<BreakpointId> &id : triggerTable().triggers) {
+        const BreakpointRequest *request = id ? breakpointRequest(*id) : nullptr;
+        if (request && request->kind == BreakpointRequest::Execute && !request->isRegister && !request->outsideRange
+            && pc >= request->address && pc - request->address < std::max<uint32_t>(request->length, 1))
+            return id;
+    }
+    return std::nullopt;
+}
+
+bool MSP430JTAGMonitorInterface::pcInStepRange(uint32_t pc) const
+{
+    const std::optional<BreakpointId> &special = triggerTable().special;
+    const BreakpointRequest *range = special ? breakpointRequest(*special) : nullptr;
+    return range && range->length != 0 && pc >= range->address && pc - range->address < range->length;
 }
 
 } // namespace zim::msp430

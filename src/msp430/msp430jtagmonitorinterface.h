@@ -107,6 +107,10 @@ public:
         const auto it = m_requests.find(id);
         return it == m_requests.end() ? nullptr : &it->second;
     }
+    // The execute breakpoint whose address range holds pc.
+    std::optional<BreakpointId> breakpointAt(uint32_t pc) const;
+    // The program counter lies in the range of the breakpoint held without a trigger.
+    bool pcInStepRange(uint32_t pc) const;
 
     // The break taken when the program counter is written with a RAM address; stays off when
     // the EEM cannot take it.

@@ -283,24 +283,6 @@ uint32_t MSP430TargetInterface::readPC()
     return view->pc();
 }
 
-bool MSP430TargetInterface::pcInStepRange(uint32_t pc) const
-{
-    const std::optional<BreakpointId> &special = triggerTable().special;
-    const BreakpointRequest *range = special ? breakpointRequest(*special) : nullptr;
-    return range && range->length != 0 && pc >= range->address && pc - range->address < range->length;
-}
-
-std::optional<BreakpointId> MSP430TargetInterface::breakpointAt(uint32_t pc) const
-{
-    for (const std::optional<BreakpointId> &id : triggerTable().triggers) {
-        const BreakpointRequest *request = id ? breakpointRequest(*id) : nullptr;
-        if (request && request->kind == BreakpointRequest::Execute && !request->isRegister && !request->outsideRange
-            && pc >= request->address && pc - request->address < std::max<uint32_t>(request->length, 1))
-            return id;
-    }
-    return std::nullopt;
-}
-
 void MSP430TargetInterface::startRun(int mode)
 {
     setState(TargetRunning);

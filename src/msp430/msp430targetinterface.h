@@ -130,10 +130,6 @@ private:
     void startRun(int mode);
     void resume();
     void readAllRegisters();
-    // The program counter lies in the range of the breakpoint held without a trigger.
-    bool pcInStepRange(uint32_t pc) const;
-    // The execute breakpoint whose address range holds pc.
-    std::optional<BreakpointId> breakpointAt(uint32_t pc) const;
     uint32_t readPC();
 
     target::TargetEnvironment &m_environment;

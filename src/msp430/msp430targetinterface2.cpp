@@ -466,24 +466,6 @@ bool MSP430TargetInterface2::isInState(TargetState state)
     return state == TargetStopped ? stopped : !stopped;
 }
 
-std::optional<BreakpointId> MSP430TargetInterface2::breakpointAt(uint32_t pc) const
-{
-    for (const std::optional<BreakpointId> &id : triggerTable().triggers) {
-        const BreakpointRequest *request = id ? breakpointRequest(*id) : nullptr;
-        if (request && request->kind == BreakpointRequest::Execute && !request->isRegister && !request->outsideRange
-            && pc >= request->address && pc - request->address < std::max<uint32_t>(request->length, 1))
-            return id;
-    }
-    return std::nullopt;
-}
-
-bool MSP430TargetInterface2::pcInStepRange(uint32_t pc) const
-{
-    const std::optional<BreakpointId> &special = triggerTable().special;
-    const BreakpointRequest *range = special ? breakpointRequest(*special) : nullptr;
-    return range && range->length != 0 && pc >= range->address && pc - range->address < range->length;
-}
-
 bool MSP430TargetInterface2::hitStops(BreakpointId id)
 {
     // The count is taken from the request at the first hit and counted down once a pass.

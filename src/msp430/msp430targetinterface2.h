@@ -114,10 +114,6 @@ private:
     void stepOnce();
     // The EEM has stopped the CPU (the stop flag of its general control register).
     bool eemStopped();
-    // The execute breakpoint whose address range holds pc.
-    std::optional<BreakpointId> breakpointAt(uint32_t pc) const;
-    // The program counter lies in the range of the breakpoint held without a trigger.
-    bool pcInStepRange(uint32_t pc) const;
     // A hit of a counted breakpoint: false while passes are left before it stops.
     bool hitStops(BreakpointId id);
     // The program counter of the register view.
