@@ -2,9 +2,10 @@
 # The udev rules parse as udev reads them (KEY, optional {attribute}, operator, quoted value,
 # comma-separated), every GOTO has its LABEL, every device they open goes to plugdev, and the
 # adapters' USB ids and the parallel port are all covered.
-# Usage: udev_rules_test.sh RULES_FILE
+# With SOURCE_DIR, the USB adapter's ids are the ones its target declares.
+# Usage: udev_rules_test.sh RULES_FILE [SOURCE_DIR]
 set -u
-rules="$1"
+rules="$1" source="${2:-}"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 [ -f "$rules" ] || { echo "FAIL: no rules file at $rules"; exit 1; }
@@ -33,8 +34,16 @@ covers()
     grep -E 'GROUP="plugdev"' "$rules" | grep -E "idVendor}==\"$1\"" |
         grep -qE "idProduct}==\"([0-9a-f|]*\|)?$2(\|[0-9a-f|]*)?\"" || fail "USB $1:$2 is not given to plugdev"
 }
-covers 0403 0001  # USB Vexlink, firmware model 1
-covers 0403 0005  # USB Vexlink, firmware model 2
+vexlink="0403 0001 0005"  # USB Vexlink: vendor, firmware model 1, firmware model 2
+header="$source/src/msp430/msp430usbvexlinktargetinterface.h"
+if [ -n "$source" ] && [ -f "$header" ]; then
+    id() { sed -n "s/.*$1 = 0x\([0-9a-fA-F]\{4\}\);.*/\1/p" "$header" | tr A-F a-f; }
+    declared="$(id kVendorId) $(id kProductModel1) $(id kProductModel2)"
+    [ "$declared" == "$vexlink" ] || fail "the usb target declares $declared, the rules expect $vexlink"
+fi
+read -r vendor model1 model2 <<<"$vexlink"
+covers "$vendor" "$model1"
+covers "$vendor" "$model2"
 covers 0451 f430  # MSP-FET430UIF
 covers 0451 f432  # eZ430
 for product in 0010 0013 0014 0203 0204; do covers 2047 "$product"; done  # MSP-FET, eZ-FET
