@@ -26,8 +26,7 @@ MSP430ParallelPortFETTargetInterface &self(D *d)
 constexpr uint8_t kJtagId = 0x89;
 constexpr uint8_t kIrCntrlSigCapture = 0x14;
 
-const char kBusyHint[] = "The printer driver may hold the port: unload it with \xe2\x80\x9csudo modprobe -r lp\xe2\x80\x9d, "
-                         "or set \xe2\x80\x9cParallel Port Sharing=Yes\xe2\x80\x9d.";
+const char kBusyHint[] = "The printer driver lp may hold the port: unload it with \xe2\x80\x9csudo modprobe -r lp\xe2\x80\x9d.";
 
 } // namespace
 

@@ -63,12 +63,13 @@ bool ParallelPort::open(const QString &node, bool sharing, unsigned claimTimeout
         m_fd = -1;
         return false;
     }
-    // All signals low and the reset line inactive until the FET asks for more.
-    if (!writeData(0) || !writeControl(0)) {
-        const Failure failure = m_failure;
+    // The registers keep what they held: a port opened again must not cut the supply of a
+    // target that runs on it.
+    if (m_calls.ioctl(m_fd, PPRDATA, &m_data) != 0 || m_calls.ioctl(m_fd, PPRCONTROL, &m_control) != 0) {
+        fail(Failure::Refused, errno);
         const std::string reason = m_reason;
         close();
-        m_failure = failure;
+        m_failure = Failure::Refused;
         m_reason = reason;
         return false;
     }

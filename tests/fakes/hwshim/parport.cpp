@@ -220,6 +220,7 @@ int emulatedOpen(const char *path, int flags, mode_t mode)
                         port.flashStart = known.flashStart;
             }
             port.exclusive = port.claimed = false;
+            port.writes = port.reads = 0;
             port.startNs = clockNanoseconds();
             logLine("parport%d: open", number);
             return port.fd;
