@@ -50,6 +50,7 @@ constexpr uint8_t kTdo = 0x20;
 
 struct Port
 {
+    int number = -1;
     std::string chipName;
     std::unique_ptr<SimJtagDevice> chip;
     uint32_t infoStart = 0x1000, flashStart = 0;
@@ -169,20 +170,20 @@ std::unique_ptr<SimJtagDevice> makeChip(const std::string &name)
     return nullptr;
 }
 
+// Every register access asks this: the port last found answers without a search.
 Port *portOf(int fd)
 {
-    for (auto &[number, port] : settings().ports)
-        if (port.fd == fd && fd >= 0)
+    static Port *last = nullptr;
+    if (last && last->fd == fd && fd >= 0)
+        return last;
+    for (auto &[number, port] : settings().ports) {
+        if (port.fd == fd && fd >= 0) {
+            port.number = number;
+            last = &port;
             return &port;
+        }
+    }
     return nullptr;
-}
-
-int numberOf(const Port &port)
-{
-    for (const auto &[number, p] : settings().ports)
-        if (&p == &port)
-            return number;
-    return -1;
 }
 
 int fail(int error)
@@ -321,7 +322,7 @@ int emulatedIoctl(int fd, unsigned long request, void *argument)
     Port *port = portOf(fd);
     if (!port)
         return s.next.ioctl(fd, request, argument);
-    const int number = numberOf(*port);
+    const int number = port->number;
     auto *byte = static_cast<unsigned char *>(argument);
     switch (request) {
     case PPEXCL:
@@ -438,7 +439,7 @@ int emulatedClose(int fd)
     Port *port = portOf(fd);
     if (!port)
         return s.next.close(fd);
-    const int number = numberOf(*port);
+    const int number = port->number;
     if (port->claimed)
         logLine("parport%d: closed while claimed", number);
     const fakes::SimJtagCounters &c = port->chip->counters();
