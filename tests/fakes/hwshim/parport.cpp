@@ -58,6 +58,7 @@ struct Port
     bool exclusive = false, claimed = false;
     uint8_t data = 0, control = 0;
     uint64_t writes = 0, reads = 0, segmentErases = 0, massErases = 0;
+    uint64_t opens = 0;
     uint64_t startNs = 0;
 };
 
@@ -68,6 +69,7 @@ struct Settings
     uint64_t unplugAfter = 0;
     uint64_t sigintAfter = 0;
     std::set<int> busy;
+    uint64_t busyFromOpen = 0;
     uint64_t accessNs = kDefaultAccessNs;
     std::string dumpPath;
     // The entries the emulation forwards to, as the table held them before it.
@@ -127,12 +129,15 @@ SettingResult apply(const std::string &key, const std::string &value, std::strin
         s.fuseBlown = value == "blown";
         return SettingResult::Taken;
     }
-    if (key == "unplug-after" || key == "sigint-after" || key == "port-ns") {
+    if (key == "unplug-after" || key == "sigint-after" || key == "port-ns" || key == "busy-from-open") {
         if (!parseCount(value, n)) {
             error = key + " needs a number, not \xe2\x80\x9c" + value + "\xe2\x80\x9d";
             return SettingResult::Refused;
         }
-        (key == "unplug-after" ? s.unplugAfter : key == "sigint-after" ? s.sigintAfter : s.accessNs) = n;
+        (key == "unplug-after"     ? s.unplugAfter
+         : key == "sigint-after"   ? s.sigintAfter
+         : key == "busy-from-open" ? s.busyFromOpen
+                                   : s.accessNs) = n;
         return SettingResult::Taken;
     }
     if (key == "busy") {
@@ -222,6 +227,7 @@ int emulatedOpen(const char *path, int flags, mode_t mode)
             }
             port.exclusive = port.claimed = false;
             port.writes = port.reads = 0;
+            ++port.opens;
             port.startNs = clockNanoseconds();
             logLine("parport%d: open", number);
             return port.fd;
@@ -334,7 +340,7 @@ int emulatedIoctl(int fd, unsigned long request, void *argument)
     case PPCLAIM:
         if (port->claimed)
             return fail(EINVAL);
-        if (s.busy.count(number)) {
+        if (s.busy.count(number) || (s.busyFromOpen && port->opens >= s.busyFromOpen)) {
             if (port->exclusive) {
                 logLine("parport%d: claim refused: the port is busy", number);
                 return fail(EBUSY);

@@ -13,15 +13,18 @@
 //                      succeed, the device hears nothing and TDO floats high
 //   busy=parportN      another driver holds the port: an exclusive claim fails with EBUSY, a
 //                      shared one blocks until a signal interrupts it (then EINTR)
+//   busy-from-open=N   as busy, for every port from its N-th open on (a program that took the
+//                      port while it was released)
 //   sigint-after=N     the process receives SIGINT after N register writes, as from Ctrl-C
 //   port-ns=N          each register access takes N ns of the virtual clock (default 1000)
 //   dump=FILE          on close, the device's information and main FLASH is written to FILE as
 //                      Intel hex: one record per 16-byte row that holds anything but 0xFF,
 //                      from the row's first to its last such byte
 //   log=FILE           (the core's) the emulation logs open, exclusive, claim, release, each
-//                      FLASH erase, and on close the counts: register writes, status reads,
-//                      link time of the virtual clock, unknown JTAG instructions and opcodes,
-//                      FLASH writes and violations
+//                      FLASH erase, and on close the counts: register writes, status reads and
+//                      link time of the virtual clock since the open, then the device's own
+//                      counts since the start (unknown JTAG instructions and opcodes, FLASH
+//                      writes and violations)
 //
 // Preloaded into another program (LD_PRELOAD), the shim exports open, open64, __open_2,
 // __open64_2, ioctl and close: the emulated paths go to the emulation, everything else to the
