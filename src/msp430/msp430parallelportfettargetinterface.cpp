@@ -252,11 +252,13 @@ void MSP430ParallelPortFETTargetInterface::pressInterrupt()
 
 void MSP430ParallelPortFETTargetInterface::programBytes(uint32_t address, uint32_t count, const uint8_t *data)
 {
-    // Ctrl-C ends the download between blocks: the device stays held in the debug state and
-    // the port is given back, so a printer or the next run can take it at once.
+    // Ctrl-C ends the download between blocks: the port is given back, so a printer or the
+    // next run can take it at once, but without the close request, which would switch the
+    // FET's buffers off and let a half-programmed device run; the port's registers keep the
+    // device held in the debug state.
     if (m_interrupt && m_interrupt->interrupted()) {
         m_interrupt.reset();
-        closePort();
+        m_device.reset();
         throw common::HException(QStringLiteral("programming interrupted by Ctrl-C"));
     }
     MSP430TargetInterface2::programBytes(address, count, data);

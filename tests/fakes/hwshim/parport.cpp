@@ -448,6 +448,8 @@ int emulatedClose(int fd)
     const int number = port->number;
     if (port->claimed)
         logLine("parport%d: closed while claimed", number);
+    if ((port->control & kEnable) == kEnable)
+        logLine("parport%d: the JTAG signals stay driven: the device is held", number);
     const fakes::SimJtagCounters &c = port->chip->counters();
     logLine("parport%d: close: %llu writes, %llu status reads, link %.3f s, unknown instructions %llu, unknown "
             "opcodes %llu, FLASH writes %llu, FLASH violations %llu",

@@ -21,7 +21,8 @@
 //                      Intel hex: one record per 16-byte row that holds anything but 0xFF,
 //                      from the row's first to its last such byte
 //   log=FILE           (the core's) the emulation logs open, exclusive, claim, release, each
-//                      FLASH erase, and on close the counts: register writes, status reads and
+//                      FLASH erase, a close that leaves the buffers enabled (the device stays
+//                      held), and on close the counts: register writes, status reads and
 //                      link time of the virtual clock since the open, then the device's own
 //                      counts since the start (unknown JTAG instructions and opcodes, FLASH
 //                      writes and violations)
