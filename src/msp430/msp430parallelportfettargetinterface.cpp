@@ -244,12 +244,6 @@ void MSP430ParallelPortFETTargetInterface::endLoad()
     MSP430TargetInterface2::endLoad();
 }
 
-void MSP430ParallelPortFETTargetInterface::pressInterrupt()
-{
-    if (m_interrupt)
-        m_interrupt->press();
-}
-
 void MSP430ParallelPortFETTargetInterface::programBytes(uint32_t address, uint32_t count, const uint8_t *data)
 {
     // Ctrl-C ends the download between blocks: the port is given back, so a printer or the

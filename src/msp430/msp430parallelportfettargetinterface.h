@@ -47,9 +47,6 @@ public:
     int maxTransferBlock() const override { return 1024; }
     int maxWriteBlock() const override { return 1024; }
 
-    // For tests, which cannot press the keys: counts a Ctrl-C during the running download.
-    void pressInterrupt();
-
 protected:
     void reconnectTransport() override;
 
