@@ -2,6 +2,7 @@
 // target, over this run's environment.
 #include "loader/programstate.h"
 
+#include "msp430/msp430parallelportfettargetinterface.h"
 #include "msp430/vendorlibrarytarget.h"
 #include "simulator/simulatorregistration.h"
 #include "target/targetinterface.h"
@@ -15,7 +16,7 @@ ProgramState::ProgramState(const QString &programPath)
     // listed and refused until its driver is part of the program.
     m_targetFactory = target::TargetInterfaceFactory({
         simulator::simulatorTarget(*this, m_deviceLibrary),
-        {"MSP430ParallelPortFETTargetInterface", "fet", "Flash Emulation Tool (MSP-FET430PIF)", false, {}},
+        msp430::parallelPortFetTarget(*this, m_deviceLibrary),
         {"MSP430USBVexlinkTargetInterface", "usb", "MSP430 USB Vexlink", false, {}},
         msp430::vendorLibraryTarget(*this),
     });

@@ -98,6 +98,9 @@ private:
     ProgramState &m_state;
     ConsoleOutput m_output;
     Console m_console;
+    // Set when ZIM_DEVICE_SHIM names a device shim; kept for the rest of the run, and made
+    // before the loader so that a target's last calls into the shim come before it goes.
+    std::unique_ptr<platform::DeviceAccess> m_devices;
     Loader m_loader;
     ConsoleScriptSystem m_scripts;
     bool m_download = true;
@@ -119,8 +122,6 @@ private:
     QString m_scriptPath;
     QStringList m_scriptArguments;
     SolutionSelection m_selection;
-    // Set when ZIM_DEVICE_SHIM names a device shim; kept for the rest of the run.
-    std::unique_ptr<platform::DeviceAccess> m_devices;
 };
 
 } // namespace zim::loader

@@ -73,12 +73,15 @@ int32_t scan(D *d, bool instruction, uint32_t value, int bits, bool capture)
         ok = tdi(d, (value >> bit) & 1);
         if (ok && i == bits - 1)
             ok = d->setTms(d, 1);
+        ok = ok && pulse(d);
+        // The device presents each bit on the falling edge and holds it past the rising one.
         if (ok && capture) {
             const int tdo = d->readTdo(d);
             ok = tdo >= 0;
-            in |= uint32_t(tdo > 0) << bit;
+            // Captures come out most significant bit first, the JTAG ID of an instruction
+            // scan as much as a data word.
+            in |= uint32_t(tdo > 0) << (bits - 1 - i);
         }
-        ok = ok && pulse(d);
     }
     // TCLK gets its level back before the TAP returns to idle, where TDI is TCLK.
     ok = ok && tdi(d, tclk) && pulse(d) && d->setTms(d, 0) && pulse(d);

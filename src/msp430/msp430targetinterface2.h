@@ -93,9 +93,10 @@ protected:
     void connectDevice();
     virtual void storeTargetVoltage(int millivolts) { Q_UNUSED(millivolts); }
     virtual void reconnectTransport() = 0;
+    // Raises message, with the transport's error text after ": " when it has one.
+    [[noreturn]] void fail(const QString &message);
 
 private:
-    [[noreturn]] void fail(const QString &message);
     [[noreturn]] void failRange(const QString &message, uint32_t address, uint32_t length);
     void clearError() { m_driver.lastError.clear(); }
     void checkReconnect();

@@ -15,6 +15,10 @@
 #include <QString>
 #include <QStringList>
 
+namespace zim::platform {
+class DeviceAccess;
+}
+
 namespace zim::target {
 
 class TargetEnvironment
@@ -64,6 +68,11 @@ public:
     platform::Clock &clock() const { return *m_clock; }
     void setClock(platform::Clock *clock) { m_clock = clock ? clock : &m_systemClock; }
 
+    // The device calls of the run, with its device shim; nullptr until the run sets them, and
+    // then hardware targets use the real calls. Not owned.
+    platform::DeviceAccess *deviceAccess() const { return m_deviceAccess; }
+    void setDeviceAccess(platform::DeviceAccess *access) { m_deviceAccess = access; }
+
 private:
     project::EnvironmentSettings m_settings;
     project::PropertyGroups m_propertyGroups;
@@ -75,6 +84,7 @@ private:
     TargetScriptHost *m_scriptHost = nullptr;
     platform::SystemClock m_systemClock;
     platform::Clock *m_clock = &m_systemClock;
+    platform::DeviceAccess *m_deviceAccess = nullptr;
 };
 
 } // namespace zim::target

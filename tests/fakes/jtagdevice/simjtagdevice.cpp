@@ -39,6 +39,7 @@ constexpr uint16_t kReadWrite = 0x0001;
 constexpr uint16_t kByte = 0x0010;
 constexpr uint16_t kPor = 0x0800;
 constexpr uint16_t kTce = 0x0200;
+constexpr uint16_t kInstrLoad = 0x0080;
 // Read only: an EEM trigger has suspended the CPU.
 constexpr uint16_t kCpuSuspended = 0x0100;
 
@@ -155,10 +156,15 @@ void SimJtagDevice::setTck(bool level)
     ++m_counters.pinWrites;
     if (!pinReachesChip())
         return;
-    const bool rising = level && !m_tck;
+    const bool rising = level && !m_tck, falling = !level && m_tck;
     m_tck = level;
     if (rising)
         tckRise();
+    // TDO changes on the falling edge, so it holds its bit across the next rising edge.
+    if (falling && m_tap == ShiftIr)
+        m_tdo = m_irShift & 1;
+    else if (falling && m_tap == ShiftDr)
+        m_tdo = (m_drShift >> (m_drBits - 1)) & 1;
 }
 
 void SimJtagDevice::setTdi(bool level)
@@ -202,13 +208,16 @@ void SimJtagDevice::tckRise()
         runCpu(cycles);
     }
     switch (m_tap) {
-    case CaptureIr:
-        m_irShift = m_chip.jtagId;
-        m_tdo = m_irShift & 1;
+    case CaptureIr: {
+        // The ID leaves most significant bit first: the register holds it reversed.
+        uint8_t reversed = 0;
+        for (int i = 0; i < 8; ++i)
+            reversed = uint8_t(reversed | (((m_chip.jtagId >> i) & 1) << (7 - i)));
+        m_irShift = reversed;
         break;
+    }
     case ShiftIr:
         m_irShift = uint8_t((m_irShift >> 1) | (m_tdi ? 0x80 : 0));
-        m_tdo = m_irShift & 1;
         break;
     case UpdateIr:
         updateIr();
@@ -219,7 +228,6 @@ void SimJtagDevice::tckRise()
     case ShiftDr: {
         const uint32_t mask = (1u << m_drBits) - 1;
         m_drShift = ((m_drShift << 1) | (m_tdi ? 1 : 0)) & mask;
-        m_tdo = (m_drShift >> (m_drBits - 1)) & 1;
         break;
     }
     case UpdateDr:
@@ -267,8 +275,9 @@ void SimJtagDevice::captureDr()
     uint32_t value = 0;
     if (m_drBits > 1) {
         switch (m_ir) {
+        // The CPU sits at an instruction fetch unless an injected opcode waits for its operand.
         case IrCntrlSig16Bit: case IrCntrlSigCapture:
-            value = m_control | kTce | (m_triggerStop ? kCpuSuspended : 0);
+            value = m_control | kTce | (m_triggerStop ? kCpuSuspended : 0) | (m_injectStage == 2 ? 0 : kInstrLoad);
             break;
         case IrCntrlSigHighByte: value = m_control >> 8; break;
         case IrCntrlSigLowByte: value = m_control & 0xFF; break;
@@ -284,7 +293,6 @@ void SimJtagDevice::captureDr()
         }
     }
     m_drShift = value;
-    m_tdo = (m_drShift >> (m_drBits - 1)) & 1;
 }
 
 void SimJtagDevice::updateDr()

@@ -99,6 +99,8 @@ public:
     uint16_t watchdogControl() const { return m_wdtctl; }
     uint32_t registerValue(int n) const { return m_regs[n & 15]; }
     uint16_t fctl3() const { return m_fctl3; }
+    // The address of the FLASH operation in progress or finished last.
+    uint32_t flashAddress() const { return m_flashAddress; }
     // Lets a released CPU run the program for about this many cycles, in slices, on the core
     // simulator; nothing while JTAG holds the CPU. Once JTAG has released the CPU, every pin
     // operation is one more cycle of its time, run before the next capture, so the program

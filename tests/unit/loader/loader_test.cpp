@@ -191,9 +191,9 @@ TEST(LoaderOperations, ListedTargetWithoutImplementationIsNotAvailableRatherThan
     EXPECT_THAT([&] { own.loader.SetTarget(QStringLiteral("usb")); },
                 testing::ThrowsMessage<zim::common::HException>(
                     testing::StrEq("target \"usb\" is not available in this version of zimprog")));
-    EXPECT_THAT([&] { own.loader.SetTarget(QStringLiteral("MSP430ParallelPortFETTargetInterface")); },
+    EXPECT_THAT([&] { own.loader.SetTarget(QStringLiteral("MSP430USBVexlinkTargetInterface")); },
                 testing::ThrowsMessage<zim::common::HException>(testing::StrEq(
-                    "target \"MSP430ParallelPortFETTargetInterface\" is not available in this version of zimprog")));
+                    "target \"MSP430USBVexlinkTargetInterface\" is not available in this version of zimprog")));
 }
 
 TEST(LoaderOperations, SetLoadFileKeepsNothingOnFailureAndHonoursTheFileType)
