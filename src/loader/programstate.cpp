@@ -2,6 +2,7 @@
 // target, over this run's environment.
 #include "loader/programstate.h"
 
+#include "msp430/msp430usbvexlinktargetinterface.h"
 #include "msp430/vendorlibrarytarget.h"
 #include "simulator/simulatorregistration.h"
 #include "target/targetinterface.h"
@@ -16,7 +17,7 @@ ProgramState::ProgramState(const QString &programPath)
     m_targetFactory = target::TargetInterfaceFactory({
         simulator::simulatorTarget(*this, m_deviceLibrary),
         {"MSP430ParallelPortFETTargetInterface", "fet", "Flash Emulation Tool (MSP-FET430PIF)", false, {}},
-        {"MSP430USBVexlinkTargetInterface", "usb", "MSP430 USB Vexlink", false, {}},
+        msp430::usbVexlinkTarget(*this, m_deviceLibrary),
         msp430::vendorLibraryTarget(*this),
     });
 }

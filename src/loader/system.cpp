@@ -332,6 +332,7 @@ int System::runSequence(int count, const char *const *words)
         m_loader.message(QStringLiteral("Using device ") + m_state.selectedDevice());
     if ((m_devices = platform::DeviceAccess::fromEnvironment()))
         m_loader.message(QStringLiteral("Using device shim \u201c") + m_devices->shimPath() + QStringLiteral("\u201d"));
+    m_state.setDeviceAccess(m_devices.get());
     m_loader.ConnectTarget();
     for (const QString &fileName : std::as_const(m_files))
         loadOne(fileName);

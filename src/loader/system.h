@@ -96,6 +96,9 @@ private:
     void loadOne(const QString &fileName);
 
     ProgramState &m_state;
+    // Set when ZIM_DEVICE_SHIM names a device shim; kept for the rest of the run, and
+    // destroyed after the loader, whose target may still call through it.
+    std::unique_ptr<platform::DeviceAccess> m_devices;
     ConsoleOutput m_output;
     Console m_console;
     Loader m_loader;
@@ -119,8 +122,6 @@ private:
     QString m_scriptPath;
     QStringList m_scriptArguments;
     SolutionSelection m_selection;
-    // Set when ZIM_DEVICE_SHIM names a device shim; kept for the rest of the run.
-    std::unique_ptr<platform::DeviceAccess> m_devices;
 };
 
 } // namespace zim::loader

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "platform/clock.h"
+#include "platform/deviceaccess.h"
 #include "project/environmentsettings.h"
 #include "project/msp430buildsystem.h"
 #include "project/msp430projectsystem.h"
@@ -14,6 +15,8 @@
 
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 namespace zim::target {
 
@@ -64,6 +67,11 @@ public:
     platform::Clock &clock() const { return *m_clock; }
     void setClock(platform::Clock *clock) { m_clock = clock ? clock : &m_systemClock; }
 
+    // The device calls of hardware targets: those the run installed (a device shim), else the
+    // real ones, made on first use. Not owned when set; it must outlive the targets.
+    platform::DeviceAccess &deviceAccess();
+    void setDeviceAccess(platform::DeviceAccess *access) { m_deviceAccess = access; }
+
 private:
     project::EnvironmentSettings m_settings;
     project::PropertyGroups m_propertyGroups;
@@ -75,6 +83,8 @@ private:
     TargetScriptHost *m_scriptHost = nullptr;
     platform::SystemClock m_systemClock;
     platform::Clock *m_clock = &m_systemClock;
+    platform::DeviceAccess *m_deviceAccess = nullptr;
+    std::unique_ptr<platform::DeviceAccess> m_realDevices;
 };
 
 } // namespace zim::target
