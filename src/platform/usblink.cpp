@@ -106,6 +106,14 @@ bool UsbLink::control(uint8_t request, uint16_t value, const char *failure)
     return result >= 0 || fail(failure, result);
 }
 
+void UsbLink::clearStall(unsigned char endpoint, int result)
+{
+    // A stalled endpoint refuses every transfer until it is cleared; the failure is reported
+    // all the same, and the next operation finds the pipe usable.
+    if (result == LIBUSB_ERROR_PIPE)
+        m_calls.libusb_clear_halt(m_handle, endpoint);
+}
+
 UsbLink::OpenResult UsbLink::open(libusb_device *device)
 {
     close();
@@ -183,6 +191,7 @@ int UsbLink::read(uint8_t *buffer, int count)
             return -1;
         }
         if (result != 0 && result != LIBUSB_ERROR_TIMEOUT) {
+            clearStall(kEndpointIn, result);
             fail("read operation failed (GetOverlappedResult)", result);
             return -1;
         }
@@ -215,6 +224,7 @@ int UsbLink::write(const uint8_t *data, int count)
         return -1;
     }
     if (result != 0) {
+        clearStall(kEndpointOut, result);
         fail("write operation failed", result);
         return -1;
     }

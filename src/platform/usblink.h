@@ -92,6 +92,7 @@ public:
 private:
     bool fail(const char *text, int code);
     bool control(uint8_t request, uint16_t value, const char *failure);
+    void clearStall(unsigned char endpoint, int result);
 
     const ZimDeviceCalls &m_calls;
     Clock &m_clock;

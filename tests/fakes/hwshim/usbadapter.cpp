@@ -189,21 +189,25 @@ void UsbAdapter::model1(const uint8_t *p)
         break;
     }
     case 0x20:
+        control(0x2418);
         for (int i = 0; i < p[3] && i < 60; ++i)
-            writeMemory(address + uint32_t(i), p[4 + i], true);
+            writeStep(address + uint32_t(i), p[4 + i]);
         break;
     case 0x21:
+        control(0x2408);
         for (int i = 0; i < p[3] && i < 30; ++i)
-            writeMemory(address + 2 * uint32_t(i), get16(p + 4 + 2 * i), false);
+            writeStep(address + 2 * uint32_t(i), get16(p + 4 + 2 * i));
         break;
     case 0x22:
+        control(0x2419);
         for (int i = 0; i < p[3] && i < kPacket; ++i)
-            reply[i] = uint8_t(readMemory(address + uint32_t(i), true));
+            reply[i] = uint8_t(readStep(address + uint32_t(i)));
         answerBytes(reply, kPacket);
         break;
     case 0x23:
+        control(0x2409);
         for (int i = 0; i < p[3] && i < kPacket / 2; ++i) {
-            const uint16_t v = readMemory(address + 2 * uint32_t(i), false);
+            const uint16_t v = readStep(address + 2 * uint32_t(i));
             reply[2 * i] = uint8_t(v >> 8);
             reply[2 * i + 1] = uint8_t(v);
         }
@@ -297,19 +301,22 @@ void UsbAdapter::model2(const uint8_t *c, int size)
         break;
     case 0x34: {
         uint8_t out[256];
+        control(0x2419);
         for (int i = 0; i < arg[2]; ++i)
-            out[i] = uint8_t(readMemory(address + uint32_t(i), true));
+            out[i] = uint8_t(readStep(address + uint32_t(i)));
         answerBytes(out, arg[2]);
         break;
     }
     case 0x35:
+        control(0x2418);
         for (int i = 0; i < arg[2]; ++i)
-            writeMemory(address + uint32_t(i), arg[3 + i], true);
+            writeStep(address + uint32_t(i), arg[3 + i]);
         break;
     case 0x36: {
         uint8_t out[512];
+        control(0x2409);
         for (int i = 0; i < arg[2]; ++i) {
-            const uint16_t v = readMemory(address + 2 * uint32_t(i), false);
+            const uint16_t v = readStep(address + 2 * uint32_t(i));
             out[2 * i] = uint8_t(v >> 8);
             out[2 * i + 1] = uint8_t(v);
         }
@@ -317,8 +324,9 @@ void UsbAdapter::model2(const uint8_t *c, int size)
         break;
     }
     case 0x37:
+        control(0x2408);
         for (int i = 0; i < arg[2] && 3 + 2 * i + 1 < int(sizeof arg); ++i)
-            writeMemory(address + 2 * uint32_t(i), get16(arg + 3 + 2 * i), false);
+            writeStep(address + 2 * uint32_t(i), get16(arg + 3 + 2 * i));
         break;
     case 0x38:
         erase(get16(arg), get16(arg + 2), uint32_t(get16(arg + 4)) << 16 | get16(arg + 6));

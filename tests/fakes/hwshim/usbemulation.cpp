@@ -7,7 +7,7 @@
 //   busy=SERIAL                    that adapter is claimed by another program
 //   no-permission=SERIAL           opening that adapter is refused
 //   unplug-after=N                 the adapters leave the bus after N bulk transfers
-//   stall-after=N                  bulk transfer N+1 stalls
+//   stall-after=N                  bulk transfer N+1 stalls, and every one after it until the halt is cleared
 //   short-reply-after=N            the first reply after N bulk transfers comes back cut short
 //   compare=FILE                   Intel hex file the FLASH is compared with when an adapter is closed
 #include "hwshim.h"
@@ -45,6 +45,7 @@ struct UsbState
     std::set<std::string> busy, denied;
     uint64_t unplugAfter = 0, stallAfter = 0, shortReplyAfter = 0;
     bool shortReplyDone = false;
+    bool stalled = false;  // until the program clears the halt
     uint64_t transfers = 0;
     bool unplugged = false;
     std::string compare;
@@ -277,7 +278,15 @@ int usbRelease(libusb_device_handle *handle, int)
     return usb.unplugged ? LIBUSB_ERROR_NO_DEVICE : 0;
 }
 
-int usbClearHalt(libusb_device_handle *, unsigned char) { return usb.unplugged ? LIBUSB_ERROR_NO_DEVICE : 0; }
+int usbClearHalt(libusb_device_handle *, unsigned char endpoint)
+{
+    if (usb.unplugged)
+        return LIBUSB_ERROR_NO_DEVICE;
+    if (usb.stalled)
+        logLine("usb halt cleared on endpoint 0x%02x", endpoint);
+    usb.stalled = false;
+    return 0;
+}
 
 int usbControl(libusb_device_handle *handle, uint8_t type, uint8_t request, uint16_t value, uint16_t index,
                unsigned char *, uint16_t, unsigned int)
@@ -306,8 +315,10 @@ int usbBulk(libusb_device_handle *handle, unsigned char endpoint, unsigned char 
     ++usb.transfers;
     if (usb.stallAfter && usb.transfers == usb.stallAfter + 1) {
         logLine("usb stall on transfer %" PRIu64, usb.transfers);
-        return LIBUSB_ERROR_PIPE;
+        usb.stalled = true;
     }
+    if (usb.stalled)
+        return LIBUSB_ERROR_PIPE;
     if (!(endpoint & LIBUSB_ENDPOINT_IN)) {
         e.adapter->received(data, length);
         *transferred = length;

@@ -78,6 +78,9 @@ TEST_F(UsbLinkTest, TransferFailuresGiveTheLinkTexts)
     fake.inResult = LIBUSB_ERROR_PIPE;
     EXPECT_EQ(link.read(buffer, 4), -1);
     EXPECT_EQ(link.error(), QStringLiteral("read operation failed (GetOverlappedResult)"));
+    // The stalled endpoint is cleared for the next transfer.
+    EXPECT_EQ(fake.clearedHalts.back(), 0x81);
+    EXPECT_FALSE(link.isGone());
 }
 
 TEST_F(UsbLinkTest, AnAdapterThatLeftTheBusFailsEveryLaterCallAtOnce)
