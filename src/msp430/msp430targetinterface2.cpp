@@ -152,12 +152,12 @@ void MSP430TargetInterface2::connectDevice()
         }
         if (ok)
             break;
-        if (retries < 2) {
+        if (retries < 2 && !d->deviceGone) {
             d->setLine(d, 0);
             clock.sleep(50);
             d->setLine(d, 1);
             clock.sleep(50);
-        } else if (m_enableRegulator && retries <= 2) {
+        } else if (m_enableRegulator && retries <= 2 && !d->deviceGone) {
             powerCycle();
         } else {
             // The transport's own reason outlives the close.

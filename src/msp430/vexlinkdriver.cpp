@@ -17,6 +17,7 @@ VexlinkSession &session(D *d) { return *static_cast<VexlinkSession *>(d->handle)
 int linkFailed(D *d)
 {
     d->lastError = session(d).link->error().toStdString();
+    d->deviceGone = session(d).link->isGone();
     return 0;
 }
 

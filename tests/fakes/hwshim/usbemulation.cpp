@@ -3,7 +3,8 @@
 // device tree), with the faults a test switches on. Settings of ZIM_FAKE_HW:
 //   usb=MODEL:SERIAL:DEVICE[,...]  the adapters, in bus order (for example 1:A1B2:MSP430F149); models
 //                                  other than 1 and 2 are adapters of another kind (product 0x0100 + MODEL);
-//                                  usb= alone is a bus with no adapter
+//                                  usb= alone is a bus with no adapter; it comes first, as it starts
+//                                  a new bus
 //   busy=SERIAL                    that adapter is claimed by another program
 //   no-permission=SERIAL           opening that adapter is refused
 //   unplug-after=N                 the adapters leave the bus after N bulk transfers
@@ -73,6 +74,8 @@ bool knownSerial(const std::string &serial)
 
 SettingResult addAdapters(const std::string &value, std::string &error)
 {
+    // A program may install the shim more than once (the unit tests do): usb= starts a new bus.
+    usb = UsbState();
     usb.active = true;
     if (value.empty())
         return SettingResult::Taken;
