@@ -246,9 +246,10 @@ void usbClose(libusb_device_handle *handle)
     const fakes::SimJtagCounters &j = e.adapter->chip().counters();
     logLine("usb close %s %s model %d: out-transfers=%" PRIu64 " out-packets=%" PRIu64 " in-packets=%" PRIu64
             " commands=%" PRIu64 " replies=%" PRIu64 " unknown=%" PRIu64 " flash-words=%" PRIu64 " tclk=%" PRIu64
-            " link-ms=%" PRIu64,
+            " segment-erases=%" PRIu64 " mass-erases=%" PRIu64 " flash-violations=%" PRIu64 " link-ms=%" PRIu64,
             position(e).c_str(), e.adapter->serial().c_str(), e.adapter->model(), c.outTransfers, c.outPackets,
-            c.inPackets, c.commands, c.replies, c.unknown, j.flashWrites, j.tclkPeriods, c.linkNanoseconds / 1000000);
+            c.inPackets, c.commands, c.replies, c.unknown, j.flashWrites, j.tclkPeriods, j.segmentErases, j.massErases,
+            j.flashViolations, c.linkNanoseconds / 1000000);
     compareFlash(e);
 }
 
