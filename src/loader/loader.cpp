@@ -74,10 +74,6 @@ void Loader::SetTarget(const QString &name)
         }
     }
     if (!created) {
-        for (const target::TargetRegistryEntry &entry : m_state.targetFactory().entries())
-            if (className == QLatin1String(entry.className))
-                throw common::HException(QStringLiteral("target ") + quoted(name)
-                                 + QStringLiteral(" is not available in this version of zimprog"));
         throw common::HException(QStringLiteral("unknown target ") + quoted(name) + QStringLiteral("\n\nTarget interfaces:\n\n")
                          + targetLines(m_state.targetFactory()));
     }

@@ -61,9 +61,7 @@ public:
     QString loadFilePath() const { return m_loadFile ? m_fileInfo.filePath() : QString(); }
 
     // Replaces the target by a new one of class name, or of the class whose short name is name.
-    // Throws "unknown target ..." with the list of targets for a name the registry does not
-    // know, and "target ... is not available in this version of zimprog" for a listed target
-    // that this build cannot make.
+    // Throws "unknown target ..." with the list of targets for a name the registry does not know.
     void SetTarget(const QString &name);
     bool ConnectTarget();
     void DisconnectTarget();

@@ -3,6 +3,7 @@
 #include "loader/programstate.h"
 
 #include "msp430/msp430parallelportfettargetinterface.h"
+#include "msp430/msp430usbvexlinktargetinterface.h"
 #include "msp430/vendorlibrarytarget.h"
 #include "simulator/simulatorregistration.h"
 #include "target/targetinterface.h"
@@ -12,12 +13,11 @@ namespace zim::loader {
 ProgramState::ProgramState(const QString &programPath)
     : target::TargetEnvironment(programPath), m_deviceLibrary(environmentMacros())
 {
-    // Listed in this order by -listtargets and the usage text; a target without a creator is
-    // listed and refused until its driver is part of the program.
+    // Listed in this order by -listtargets and the usage text.
     m_targetFactory = target::TargetInterfaceFactory({
         simulator::simulatorTarget(*this, m_deviceLibrary),
         msp430::parallelPortFetTarget(*this, m_deviceLibrary),
-        {"MSP430USBVexlinkTargetInterface", "usb", "MSP430 USB Vexlink", false, {}},
+        msp430::usbVexlinkTarget(*this, m_deviceLibrary),
         msp430::vendorLibraryTarget(*this),
     });
 }

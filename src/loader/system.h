@@ -96,11 +96,11 @@ private:
     void loadOne(const QString &fileName);
 
     ProgramState &m_state;
+    // Set when ZIM_DEVICE_SHIM names a device shim; kept for the rest of the run, and
+    // destroyed after the loader, whose target may still call through it.
+    std::unique_ptr<platform::DeviceAccess> m_devices;
     ConsoleOutput m_output;
     Console m_console;
-    // Set when ZIM_DEVICE_SHIM names a device shim; kept for the rest of the run, and made
-    // before the loader so that a target's last calls into the shim come before it goes.
-    std::unique_ptr<platform::DeviceAccess> m_devices;
     Loader m_loader;
     ConsoleScriptSystem m_scripts;
     bool m_download = true;

@@ -80,6 +80,8 @@ struct Msp430dDriver
     int tdiLevel = -1;
     // Whole 64-byte rows of a FLASH programming go in block mode.
     bool blockWrite = false;
+    // Set by a transport whose device has left (a pulled cable): retrying cannot help.
+    bool deviceGone = false;
 };
 
 // The base filling: every low-level entry a stub that fails with "msp430d function not

@@ -99,13 +99,7 @@ void MSP430ParallelPortFETTargetInterface::fillDriver()
         if (me.m_deviceFactory) {
             me.m_device = me.m_deviceFactory();
         } else {
-            platform::DeviceAccess *access = me.m_environment.deviceAccess();
-            if (!access) {
-                if (!me.m_ownDeviceAccess)
-                    me.m_ownDeviceAccess = std::make_unique<platform::DeviceAccess>();
-                access = me.m_ownDeviceAccess.get();
-            }
-            me.m_device = std::make_unique<FetPortDevice>(access->calls());
+            me.m_device = std::make_unique<FetPortDevice>(me.m_environment.deviceAccess().calls());
         }
         if (!me.m_device) {
             d->lastError = "cannot open FET device driver";

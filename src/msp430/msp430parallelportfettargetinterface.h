@@ -60,7 +60,6 @@ private:
     target::TargetEnvironment &m_environment;
     DeviceFactory m_deviceFactory;
     std::unique_ptr<FetDevice> m_device;
-    std::unique_ptr<platform::DeviceAccess> m_ownDeviceAccess;
     std::unique_ptr<platform::InterruptGuard> m_interrupt;
     bool m_filled = false;
     QString m_portName = QStringLiteral("LPT1");

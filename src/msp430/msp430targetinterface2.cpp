@@ -162,12 +162,12 @@ void MSP430TargetInterface2::connectDevice()
         }
         if (ok)
             break;
-        if (retries < 2) {
+        if (retries < 2 && !d->deviceGone) {
             d->setLine(d, 0);
             clock.sleep(50);
             d->setLine(d, 1);
             clock.sleep(50);
-        } else if (m_enableRegulator && retries <= 2) {
+        } else if (m_enableRegulator && retries <= 2 && !d->deviceGone) {
             powerCycle();
         } else {
             // The transport's own reason outlives the close.
@@ -313,7 +313,7 @@ void MSP430TargetInterface2::releaseAfterAccess(bool releaseAfter)
     // A CPU caught at a breakpoint or in the step range stays held for the next poll to judge:
     // letting it go would lose the stop.
     if (releaseAfter && !breakpointAt(heldPc()) && !pcInStepRange(heldPc()))
-        releaseCpu(true);
+        letRun();
 }
 
 uint32_t MSP430TargetInterface2::heldPc()
@@ -349,9 +349,10 @@ bool MSP430TargetInterface2::reset(bool stop)
 
 bool MSP430TargetInterface2::go()
 {
-    checkReconnect();
+    // A running CPU needs nothing, not even the signals it was given up with.
     if (!m_debugState)
         return true;
+    checkReconnect();
     prepareResume();
     // Inside the step range the program goes by single steps; the poll carries on with them.
     if (pcInStepRange(heldPc())) {
@@ -361,12 +362,23 @@ bool MSP430TargetInterface2::go()
         return true;
     }
     startRun();
+    releaseSignals();
+    return true;
+}
+
+void MSP430TargetInterface2::letRun()
+{
+    releaseCpu(true);
+    releaseSignals();
+}
+
+void MSP430TargetInterface2::releaseSignals()
+{
     // Released JTAG signals let the program run undisturbed; the next operation reconnects.
     if (releaseJTAG()) {
         m_driver.close(&m_driver);
         m_reconnectNeeded = true;
     }
-    return true;
 }
 
 void MSP430TargetInterface2::startRun()

@@ -111,6 +111,10 @@ private:
     void releaseCpu(bool run);
     // Lets the CPU go: state running, status 1.
     void startRun();
+    // Lets a CPU held only for a memory access go on, and gives up the signals when the user
+    // asked for them to be released.
+    void letRun();
+    void releaseSignals();
     // One instruction under the step trigger; the CPU is held again afterwards.
     void stepOnce();
     // The EEM has stopped the CPU (the stop flag of its general control register).

@@ -15,7 +15,7 @@ extern "C" {
 #endif
 
 /* Raised whenever a member is added, removed or changes its type. */
-#define ZIM_DEVICE_CALLS_VERSION 1u
+#define ZIM_DEVICE_CALLS_VERSION 2u
 
 /* The libusb-1.0 entry points a bulk-transfer driver needs, one row each:
    X(return type, name, (parameters), (arguments)). The table's members, the symbols loaded
@@ -32,6 +32,7 @@ extern "C" {
     X(void, libusb_free_config_descriptor, (struct libusb_config_descriptor *config), (config)) \
     X(uint8_t, libusb_get_bus_number, (libusb_device *device), (device)) \
     X(uint8_t, libusb_get_device_address, (libusb_device *device), (device)) \
+    X(int, libusb_get_port_numbers, (libusb_device *device, uint8_t *ports, int length), (device, ports, length)) \
     X(int, libusb_open, (libusb_device *device, libusb_device_handle **handle), (device, handle)) \
     X(void, libusb_close, (libusb_device_handle *handle), (handle)) \
     X(int, libusb_get_string_descriptor_ascii, \

@@ -15,4 +15,13 @@ TargetEnvironment::TargetEnvironment(const QString &programPath)
 
 TargetEnvironment::~TargetEnvironment() = default;
 
+platform::DeviceAccess &TargetEnvironment::deviceAccess()
+{
+    if (m_deviceAccess)
+        return *m_deviceAccess;
+    if (!m_realDevices)
+        m_realDevices = std::make_unique<platform::DeviceAccess>();
+    return *m_realDevices;
+}
+
 } // namespace zim::target

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "platform/clock.h"
+#include "platform/deviceaccess.h"
 #include "project/environmentsettings.h"
 #include "project/msp430buildsystem.h"
 #include "project/msp430projectsystem.h"
@@ -15,9 +16,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace zim::platform {
-class DeviceAccess;
-}
+#include <memory>
 
 namespace zim::target {
 
@@ -68,9 +67,9 @@ public:
     platform::Clock &clock() const { return *m_clock; }
     void setClock(platform::Clock *clock) { m_clock = clock ? clock : &m_systemClock; }
 
-    // The device calls of the run, with its device shim; nullptr until the run sets them, and
-    // then hardware targets use the real calls. Not owned.
-    platform::DeviceAccess *deviceAccess() const { return m_deviceAccess; }
+    // The device calls of hardware targets: those the run installed (a device shim), else the
+    // real ones, made on first use. Not owned when set; it must outlive the targets.
+    platform::DeviceAccess &deviceAccess();
     void setDeviceAccess(platform::DeviceAccess *access) { m_deviceAccess = access; }
 
 private:
@@ -85,6 +84,7 @@ private:
     platform::SystemClock m_systemClock;
     platform::Clock *m_clock = &m_systemClock;
     platform::DeviceAccess *m_deviceAccess = nullptr;
+    std::unique_ptr<platform::DeviceAccess> m_realDevices;
 };
 
 } // namespace zim::target

@@ -9,7 +9,7 @@ std::unique_ptr<TargetInterface> TargetInterfaceFactory::create(const QString &c
 {
     for (const TargetRegistryEntry &e : m_entries)
         if (className == QLatin1String(e.className))
-            return e.create ? e.create() : nullptr;
+            return e.create();
     return nullptr;
 }
 

@@ -17,7 +17,7 @@ struct TargetRegistryEntry
     const char *shortName; // nullptr when the class has none
     const char *description;
     bool needsSolution;
-    // Makes a new target; empty for a target that is listed but not built into this program.
+    // Makes a new target.
     std::function<std::unique_ptr<TargetInterface>()> create;
 };
 

@@ -141,11 +141,10 @@ SettingResult apply(const std::string &key, const std::string &value, std::strin
         return SettingResult::Taken;
     }
     if (key == "busy") {
+        // Another emulation's device (a USB adapter's serial number) is not a port of ours.
         const int number = portNumber(value);
-        if (number < 0) {
-            error = "busy needs a port such as parport0, not \xe2\x80\x9c" + value + "\xe2\x80\x9d";
-            return SettingResult::Refused;
-        }
+        if (number < 0)
+            return SettingResult::NotMine;
         s.busy.insert(number);
         return SettingResult::Taken;
     }

@@ -185,17 +185,6 @@ TEST(LoaderOperations, SetTargetDisconnectsAndDestroysTheOldOne)
     EXPECT_THAT(events, ElementsAre("created", "disconnect", "destroyed", "created", "destroyed"));
 }
 
-TEST(LoaderOperations, ListedTargetWithoutImplementationIsNotAvailableRatherThanUnknown)
-{
-    OwnLoader own;
-    EXPECT_THAT([&] { own.loader.SetTarget(QStringLiteral("usb")); },
-                testing::ThrowsMessage<zim::common::HException>(
-                    testing::StrEq("target \"usb\" is not available in this version of zimprog")));
-    EXPECT_THAT([&] { own.loader.SetTarget(QStringLiteral("MSP430USBVexlinkTargetInterface")); },
-                testing::ThrowsMessage<zim::common::HException>(testing::StrEq(
-                    "target \"MSP430USBVexlinkTargetInterface\" is not available in this version of zimprog")));
-}
-
 TEST(LoaderOperations, SetLoadFileKeepsNothingOnFailureAndHonoursTheFileType)
 {
     QTemporaryDir dir;
