@@ -9,7 +9,6 @@
 #include "loadfile/loadfilefactory.h"
 #include "target/targetregistry.h"
 
-#include <QDir>
 #include <QFile>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -17,7 +16,6 @@
 #include <gtest/gtest.h>
 
 using testing::ElementsAre;
-using testing::HasSubstr;
 
 namespace {
 
@@ -183,17 +181,6 @@ TEST(LoaderOperations, SetTargetDisconnectsAndDestroysTheOldOne)
         EXPECT_FALSE(loader.hasTarget());
     }
     EXPECT_THAT(events, ElementsAre("created", "disconnect", "destroyed", "created", "destroyed"));
-}
-
-TEST(LoaderOperations, ListedTargetWithoutImplementationIsNotAvailableRatherThanUnknown)
-{
-    OwnLoader own;
-    EXPECT_THAT([&] { own.loader.SetTarget(QStringLiteral("usb")); },
-                testing::ThrowsMessage<zim::common::HException>(
-                    testing::StrEq("target \"usb\" is not available in this version of zimprog")));
-    EXPECT_THAT([&] { own.loader.SetTarget(QStringLiteral("MSP430ParallelPortFETTargetInterface")); },
-                testing::ThrowsMessage<zim::common::HException>(testing::StrEq(
-                    "target \"MSP430ParallelPortFETTargetInterface\" is not available in this version of zimprog")));
 }
 
 TEST(LoaderOperations, SetLoadFileKeepsNothingOnFailureAndHonoursTheFileType)
