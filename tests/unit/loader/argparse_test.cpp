@@ -158,6 +158,9 @@ INSTANTIATE_TEST_SUITE_P(
         IndirectCase{"quotes and comments", "# comment -v\n-o \"my file.hex\"  b\tc\n\n\"abc\"def \"\" -v\n",
                      {"-o [my file.hex]", "file b\tc", "file abc", "file def", "file ", "-v"}, ""},
         IndirectCase{"a quote inside a word is ordinary", "ab\"cd e\n", {"file ab\"cd", "file e"}, ""},
+        // The words before the string are dropped with it: the run does not go on with half a line.
+        IndirectCase{"an unterminated string drops its line", "-v\n-o x \"never closed\n-v\n", {"-v", "-v"},
+                     "prog: unterminated string in indirect file @(2)\n"},
         IndirectCase{"carriage returns end lines", "-o out.hex\r\n-v\r\n", {"-o [out.hex]", "-v"}, ""},
         // 1023 characters fill the buffer; the rest of the line is read as a line of its own.
         IndirectCase{"long lines are read in pieces", QByteArray(1020, 'a') + " bcdef\n",
