@@ -189,6 +189,17 @@ TEST_F(ResetScripts, WithoutAConfigurationTheProjectIsNotAsked)
     EXPECT_TRUE(host.evaluated.isEmpty());
 }
 
+TEST_F(ResetScripts, AnExcludedScriptFileIsPassedOver)
+{
+    write("first.js", "first");
+    write("second.s", "; not a script");
+    openProject("target_reset_script=\"go()\"",
+                "<file file_name=\"first.js\"><configuration Name=\"Debug\" build_exclude_from_build=\"Yes\"/></file>\n"
+                "<file file_name=\"second.s\"/>\n");
+    EXPECT_TRUE(target.runResetScript());
+    EXPECT_THAT(host.evaluated, ElementsAre("\ngo()"));
+    EXPECT_THAT(messages, ElementsAre("Executing reset script go()"));
+}
 TEST_F(ResetScripts, AFileTypeGivenInTheProjectWinsOverTheExtension)
 {
     write("reset.txt", "typed");
