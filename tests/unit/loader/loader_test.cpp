@@ -9,7 +9,6 @@
 #include "loadfile/loadfilefactory.h"
 #include "target/targetregistry.h"
 
-#include <QDir>
 #include <QFile>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -17,7 +16,6 @@
 #include <gtest/gtest.h>
 
 using testing::ElementsAre;
-using testing::HasSubstr;
 
 namespace {
 

@@ -75,18 +75,6 @@ TEST_F(DeviceSelection, OptionWinsOverTheProjectWhoseMultiplierSettingWinsOverTh
     EXPECT_TRUE(m_selection.targetDevice().hardwareMultiplier);
 }
 
-TEST_F(DeviceSelection, UnknownNameListsTheClosestNames)
-{
-    m_selection.setDeviceName("MSP430F5438");
-    try {
-        m_selection.resolveDevice();
-        FAIL() << "accepted";
-    } catch (const zim::common::HException &e) {
-        EXPECT_EQ(e.message().toStdString(), "unknown device \"MSP430F5438\"\n\nClosest device names:\n\n"
-                                             "  MSP430F5438A\n  MSP430F149\n  MSP430F1101");
-    }
-}
-
 TEST_F(DeviceSelection, MissingDescriptionFails)
 {
     m_build.setDescriptionFiles(m_dir.filePath("none.xml"), QString());

@@ -83,13 +83,6 @@ TEST(HFileInputByteStream, ReadsAFifoToItsEnd)
     EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(stream.data()), contents.size()), contents);
 }
 
-TEST(BinaryLoadFile, RefusesAnEmptyFile)
-{
-    TempFiles files;
-    const QString name = files.write("empty.bin", QByteArray());
-    EXPECT_EQ(messageOf([&] { zim::loadfile::BinaryLoadFile file(name); }), "empty file " + name);
-}
-
 TEST(BinaryLoadFile, ReadsTheBytesWhenFirstUsedAndFailsWhenTheFileShrankMeanwhile)
 {
     TempFiles files;
@@ -148,20 +141,9 @@ TEST(TextLoadFile, FailsOnAnEndlessDeviceAtOnce)
 {
     if (!QFile::exists("/dev/zero"))
         GTEST_SKIP() << "no /dev/zero";
-    EXPECT_EQ(messageOf([] { zim::loadfile::IntelHexLoadFile file("/dev/zero"); }), "missing record mark in hex file : line 1");
     EXPECT_EQ(messageOf([] { zim::loadfile::SRecordLoadFile file("/dev/zero"); }), "no leading 'S' character : line 1");
     EXPECT_EQ(messageOf([] { zim::loadfile::TIHexLoadFile file("/dev/zero"); }), "invalid ASCII encoded byte : line 1");
     EXPECT_EQ(messageOf([] { zim::loadfile::HexLoadFile file("/dev/zero"); }), "invalid ASCII encoded byte : line 1");
-}
-
-TEST(TextLoadFile, KeepsNoSectionForEachOfManyAddressOnlyLines)
-{
-    QByteArray text;
-    for (uint32_t address = 0; address < 200000; ++address)
-        text += QByteArray::number(0x10000 + address * 0x10, 16).rightJustified(8, '0') + '\n';
-    TempFiles files;
-    zim::loadfile::HexLoadFile file(files.write("addresses.lst", text + "0000F000 31\n"));
-    EXPECT_EQ(primaryOf(file), (std::vector<SectionData>{{0xF000, {0x31}}}));
 }
 
 // A file cut short while a reader is inside it must give an error (or, if the reader was

@@ -87,8 +87,6 @@ INSTANTIATE_TEST_SUITE_P(
                  "S105F000AABBA5 S1\nS104F002CC3D\t\r\n", {{0xF000, {0xAA, 0xBB, 0xCC}}}},
         ReadCase{"ihex CR-only line ends", Format::IntelHex, ":02F00000AABBA9\r:00000001FF\r",
                  {{0xF000, {0xAA, 0xBB}}}},
-        ReadCase{"srec CR-only line ends", Format::SRecord, "S00600004844521B\rS105F000AABBA5\rS903F0000C\r",
-                 {{0xF000, {0xAA, 0xBB}}}},
         ReadCase{"titext CR-only line ends", Format::TIText, "@F000\r31 40\rq\r", {{0xF000, {0x31, 0x40}}}},
         ReadCase{"listing CR-only line ends", Format::Listing, "0000F000 31 40\r0000F002 41\r",
                  {{0xF000, {0x31, 0x40, 0x41}}}},

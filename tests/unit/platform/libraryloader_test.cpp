@@ -54,34 +54,10 @@ TEST(LibraryLoader, FirstUsableCandidateIsLoadedWithItsSymbols)
     EXPECT_EQ(result.failureText(), QStringLiteral("\u201c") + missing + QStringLiteral("\u201d: not found"));
 }
 
-TEST(LibraryLoader, MissingFileIsNotFound)
-{
-    EXPECT_EQ(reasonFor(kLibs + QStringLiteral("/libabsent.so")), QStringLiteral("not found"));
-}
-
-TEST(LibraryLoader, TextFileIsNotAnElfFile)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("libtext.so"));
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("INPUT(-lc)\n");
-    f.close();
-    EXPECT_EQ(reasonFor(path), QStringLiteral("not an ELF file"));
-}
-
 TEST(LibraryLoader, DirectoryIsRefused)
 {
     QTemporaryDir dir;
     EXPECT_EQ(reasonFor(dir.path()), QStringLiteral("is a directory"));
-}
-
-TEST(LibraryLoader, Genuine32BitLibraryIsNamedByItsClass)
-{
-    const QString lib32 = QStringLiteral(ZIM_TEST_LIB32);
-    if (lib32.isEmpty())
-        GTEST_SKIP() << "no 32-bit C toolchain (gcc-multilib) to build a 32-bit shared object";
-    EXPECT_EQ(reasonFor(lib32), QStringLiteral("a 32-bit library, but this program is 64-bit"));
 }
 
 TEST(LibraryLoader, HeaderOfAnotherClassOrMachineIsRefusedBeforeLoading)
@@ -96,12 +72,6 @@ TEST(LibraryLoader, HeaderOfAnotherClassOrMachineIsRefusedBeforeLoading)
     EXPECT_EQ(reasonFor(patchedCopy(dir, offsetof(Elf64_Ehdr, e_type), char(ET_EXEC))), QStringLiteral("not a shared library"));
 }
 
-TEST(LibraryLoader, MissingDependencyGivesTheDynamicLoadersText)
-{
-    const QString reason = reasonFor(kNeedsDep);
-    EXPECT_TRUE(reason.startsWith(QStringLiteral("libzimtest_dep.so: cannot open shared object file"))) << reason.toStdString();
-}
-
 // A vendor's library installed with its companions: found beside it only when asked for.
 TEST(LibraryLoader, ADependencyBesideTheLibraryIsFoundWhenItsFolderIsSearched)
 {
@@ -112,13 +82,6 @@ TEST(LibraryLoader, ADependencyBesideTheLibraryIsFoundWhenItsFolderIsSearched)
         zim::platform::loadLibrary({path}, {{"zimtest_answer"}, {}, /*searchOwnFolder*/ true});
     ASSERT_NE(result.library, nullptr) << result.failureText().toStdString();
     EXPECT_EQ(result.library->function<int (*)()>("zimtest_answer")(), 5);
-}
-
-TEST(LibraryLoader, MissingRequiredSymbolsAreListedByName)
-{
-    EXPECT_EQ(reasonFor(kGood, {"zimtest_answer", "MSP430_Initialize", "MSP430_Close"}),
-              QStringLiteral("missing symbols: MSP430_Initialize, MSP430_Close"));
-    EXPECT_EQ(reasonFor(kGood, {"MSP430_Initialize"}), QStringLiteral("missing symbol: MSP430_Initialize"));
 }
 
 TEST(LibraryLoader, EveryRefusedCandidateHasItsLine)

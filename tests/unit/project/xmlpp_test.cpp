@@ -1,13 +1,10 @@
 // The description-file preprocessor: conditions, switches, definitions, includes and warnings.
 #include "common/hexception.h"
 #include "project/xmlpp.h"
-#include "common/boundedread.h"
-#include "common/hexception.h"
 #include "solutionfiles.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -192,49 +189,16 @@ TEST_F(XmlPPTest, UndecodableIncludesAreWarnings)
     EXPECT_EQ(m_pp.errorMessage(), "Encoding X-NOPE is unsupported");
 }
 
-TEST_F(XmlPPTest, FilesLargerThanTheCeilingAreRefused)
+TEST_F(XmlPPTest, IncludeFanWithinTheCapMergesEveryCopy)
 {
-    const QString big = m_dir.filePath(QStringLiteral("big.xml"));
-    {
-        QFile f(big);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        ASSERT_TRUE(f.resize(zim::common::kMaxSolutionFileSize + 1));
-    }
-    const QString message = QStringLiteral("file \u201C") + big + QStringLiteral("\u201D is larger than the 16777216 "
-                                                                              "bytes a description file may have");
-    EXPECT_EQ(process("<r><include filename=\"big.xml\"/><a/></r>"), "<r><a/></r>");
-    EXPECT_EQ(m_warnings, QStringList{"XmlPP::processConditionals(): " + message});
-    try {
-        m_pp.processFile(big);
-        ADD_FAILURE() << "no exception";
-    } catch (const zim::common::HException &e) {
-        EXPECT_EQ(e.message(), message);
-    }
-}
-
-TEST_F(XmlPPTest, IncludeFanIsCappedByLoads)
-{
-    auto fan = [&](int files) {
-        for (int i = 0; i < files; ++i) {
-            const QByteArray next = "<include filename=\"f" + QByteArray::number(i + 1) + ".xml\" no_root=\"\"/>";
-            write(QStringLiteral("f%1.xml").arg(i), i + 1 < files ? "<f>" + next + next + "</f>" : "<f><leaf/></f>");
-        }
-    };
     // 1 + 2 + ... + 256 loads: within the cap, every copy is merged.
-    fan(9);
+    const int files = 9;
+    for (int i = 0; i < files; ++i) {
+        const QByteArray next = "<include filename=\"f" + QByteArray::number(i + 1) + ".xml\" no_root=\"\"/>";
+        write(QStringLiteral("f%1.xml").arg(i), i + 1 < files ? "<f>" + next + next + "</f>" : "<f><leaf/></f>");
+    }
     const QString merged = process("<r><include filename=\"f0.xml\" no_root=\"\"/></r>");
     EXPECT_EQ(merged.count(QStringLiteral("<leaf/>")), 256);
-    // 1 + 2 + ... + 1024 loads: refused as a whole, not merged in part.
-    fan(11);
-    write(QStringLiteral("main.xml"), "<r><include filename=\"f0.xml\" no_root=\"\"/></r>");
-    const QString main = m_dir.filePath(QStringLiteral("main.xml"));
-    try {
-        m_pp.processFile(main);
-        ADD_FAILURE() << "no exception";
-    } catch (const zim::common::HException &e) {
-        EXPECT_EQ(e.message(), QStringLiteral("description file \u201C") + main
-                                   + QStringLiteral("\u201D loads include files more than 1024 times"));
-    }
 }
 
 TEST_F(XmlPPTest, IncludeFanIsCappedByBytes)
@@ -253,18 +217,9 @@ TEST_F(XmlPPTest, IncludeFanIsCappedByBytes)
     }
 }
 
-TEST_F(XmlPPTest, ElementsWithTooManyAttributesAreRefused)
+TEST_F(XmlPPTest, ElementWithAsManyAttributesAsTheLimitIsRead)
 {
-    // The toolkit's parser takes time quadratic in one element's attributes: a scan in linear
-    // time refuses such an element before the parser sees it.
-    QByteArray wide = "<r>\n  <e";
-    for (int i = 0; i < 5000; ++i)
-        wide += " a" + QByteArray::number(i) + "=\"x>\"";
-    write(QStringLiteral("wide.xml"), wide + "/></r>");
-    EXPECT_FALSE(m_pp.processFile(m_dir.filePath(QStringLiteral("wide.xml"))));
-    EXPECT_EQ(m_pp.errorMessage(), "element with more than 1024 attributes");
-    EXPECT_EQ(m_pp.errorLine(), 2);
-    EXPECT_EQ(m_pp.errorColumn(), 3);
+    // Exactly the limit still reads: "=" inside values and comments is no attribute.
     QByteArray fine = "<r><e";
     for (int i = 0; i < 1024; ++i)
         fine += " a" + QByteArray::number(i) + "=\"=\"";

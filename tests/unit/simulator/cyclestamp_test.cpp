@@ -2,8 +2,6 @@
 // form, sees the count at the end of that instruction, as a free-running timer read shows.
 #include "simulatortestutil.h"
 
-#include "simulator/peripheralsimulator.h"
-
 namespace {
 
 constexpr int PC = 0, SP = 1;
@@ -22,14 +20,7 @@ class CycleStampTest : public testing::Test, protected SimulatorFixture
 {
 protected:
     void SetUp() override { usePeripheralFile(kTimer); }
-    QString seen()
-    {
-        auto *peripherals = dynamic_cast<zim::simulator::PeripheralSimulator *>(sim.peripherals());
-        if (!peripherals)
-            return QStringLiteral("no peripheral file");
-        auto &context = peripherals->context();
-        return context.toString(context.evaluate(QStringLiteral("seen.join()")).value);
-    }
+    QString seen() { return evaluate(QStringLiteral("seen.join()")); }
 };
 
 TEST_F(CycleStampTest, MovPushMovReadsOfATimerAdvanceByEachInstruction)

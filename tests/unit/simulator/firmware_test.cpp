@@ -1,8 +1,6 @@
-// Real firmware on the simulator: the cputest image checks the CPU itself and reports on USART1,
-// which a small stand-in for the peripherals records. Its tests 1 to 7 exercise only the CPU;
-// test 8 onwards needs USART interrupts and timers, which the shipped peripheral model supplies.
-// Contiki images of x1xx, x2xx and F5xx devices run with the shipped model as their device has
-// it: the vector layout of their family, and no peripherals at all for the F5xx family.
+// Real firmware on the simulator with the shipped peripheral model: Contiki images of x1xx, x2xx
+// and F5xx devices run as their device has it: the vector layout of their family, and no
+// peripherals at all for the F5xx family. (The cputest image's transcript is a golden case.)
 #include "testsimulator.h"
 #include "simulatortestutil.h"
 
@@ -10,7 +8,6 @@
 #include "project/propertygroups.h"
 
 #include <QFile>
-#include <QMap>
 #include <QTemporaryDir>
 #include <vector>
 
@@ -66,124 +63,6 @@ ModelRun runWithPeripherals(const QString &hex, const QString &device, uint64_t 
     EXPECT_TRUE(output.open(QIODevice::ReadOnly));
     run.output = output.readAll();
     return run;
-}
-
-// Just enough of an MSP430F1611's peripherals for cputest: USART1 is always ready and its
-// transmit buffer is recorded; Timer_A capture 2 always has a capture, 600 clocks after the
-// previous one, so that the DCO calibration ends at once. Other registers hold what was written.
-class CputestPeripherals : public zim::simulator::PeripheralBus
-{
-public:
-    explicit CputestPeripherals(QByteArray &uart) : m_uart(uart) {}
-    void reset() override {}
-    int pollForInterrupts(uint32_t) override { return -1; }
-    uint32_t loadPeripheral(uint32_t address) override
-    {
-        switch (address) {
-        case 0x0003: // IFG2: UTXIFG1
-            return 0x20;
-        case 0x0166: // TACCTL2: CCIFG
-            return m_registers.value(address) | 0x0001;
-        case 0x0176: // TACCR2
-            m_capture += 600;
-            return m_capture;
-        default:
-            return m_registers.value(address);
-        }
-    }
-    void storePeripheral(uint32_t address, uint32_t value) override
-    {
-        if (address == 0x007F) // U1TXBUF
-            m_uart.append(char(value));
-        m_registers[address] = value;
-    }
-
-private:
-    QByteArray &m_uart;
-    QMap<uint32_t, uint32_t> m_registers;
-    uint32_t m_capture = 0;
-};
-
-class CputestMonitor : public zim::simulator::MSP430Monitor
-{
-public:
-    CputestMonitor(zim::target::TargetEnvironment &state, zim::msp430::MSP430DeviceLibrary &devices)
-        : zim::simulator::MSP430Monitor(state, devices)
-    {
-    }
-    QByteArray uart;
-
-protected:
-    std::unique_ptr<zim::simulator::PeripheralBus> loadPeripherals() override { return std::make_unique<CputestPeripherals>(uart); }
-};
-
-TEST(Firmware, CputestPassesItsCpuChecks)
-{
-    const QString hex = kShared + QStringLiteral("mspsim-cputest-f1611.hex");
-    QFile expectedFile(kShared + QStringLiteral("mspsim-cputest-f1611.uart-expected.txt"));
-    if (!QFile::exists(hex) || !expectedFile.open(QIODevice::ReadOnly))
-        GTEST_SKIP() << "no firmware in " << kShared.toStdString();
-
-    TestSimulator<CputestMonitor> simulator;
-    CputestMonitor &sim = simulator.sim;
-    sim.connect();
-    zim::loadfile::IntelHexLoadFile file(hex);
-    sim.reset(true);
-    simulator.target.download(file, hex, true);
-    sim.reset(true);
-    const QByteArray lastCpuTest = "TEST 8: Bit USART Operations\n";
-    for (int slice = 0; slice < 100 && !sim.uart.contains(lastCpuTest); ++slice)
-        sim.runFor(100000);
-
-    auto upToUsartTest = [&](QByteArray text) {
-        const qsizetype end = text.indexOf(lastCpuTest);
-        return end < 0 ? text : text.left(end + lastCpuTest.size());
-    };
-    const QByteArray output = upToUsartTest(sim.uart);
-    EXPECT_EQ(output.toStdString(), upToUsartTest(expectedFile.readAll()).toStdString());
-    EXPECT_EQ(output.count("OK: "), 40);
-    EXPECT_EQ(output.count("FAIL"), 0);
-    EXPECT_EQ(sim.errorKind(), zim::simulator::SimulatorError::None);
-}
-
-// With the shipped peripheral model the whole firmware runs: USART0 and Timer_B interrupts, the
-// timed checks and the DCO calibrations, and its transcript is the reference one byte for byte.
-// The reference ends with an empty line that the firmware never sends: after "EXIT" it sleeps.
-// Its timed checks count cycles, so the run takes the PUSH timing of silicon with the CPU4 erratum.
-TEST(Firmware, CputestWithThePeripheralModelPrintsTheReferenceTranscript)
-{
-    const QString hex = kShared + QStringLiteral("mspsim-cputest-f1611.hex");
-    QFile expectedFile(kShared + QStringLiteral("mspsim-cputest-f1611.uart-expected.txt"));
-    if (!QFile::exists(hex) || !expectedFile.open(QIODevice::ReadOnly))
-        GTEST_SKIP() << "no firmware in " << kShared.toStdString();
-    const QByteArray expected = expectedFile.readAll();
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString uart = dir.filePath(QStringLiteral("uart.txt"));
-
-    TestSimulator<> simulator;
-    simulator.state.setSelectedDevice(QStringLiteral("MSP430F1611"));
-    zim::simulator::MSP430Monitor &sim = simulator.sim;
-    sim.setEnablePeripheralFile(true);
-    sim.setPeripheralFile(QStringLiteral(ZIM_SOURCE_DIR "/data/targets/msp430peripherals.js"));
-    sim.setPeripheralOutputFile(uart);
-    sim.setInterruptPollInterval(1);
-    sim.setCpu4PushTiming(true); // the reference was recorded with silicon's PUSH timing
-    sim.connect();
-    zim::loadfile::IntelHexLoadFile file(hex);
-    sim.reset(true);
-    simulator.target.download(file, hex, true);
-    sim.reset(true);
-    sim.runFor(4000000);
-    sim.disconnect();
-
-    QFile uartFile(uart);
-    ASSERT_TRUE(uartFile.open(QIODevice::ReadOnly));
-    const QByteArray output = uartFile.readAll();
-    EXPECT_EQ(output.count("OK: "), 50);
-    EXPECT_EQ(output.count("FAIL"), 0);
-    const QByteArray reference = expected.endsWith("\n\n") ? expected.chopped(1) : expected;
-    EXPECT_EQ(output.toStdString(), reference.toStdString());
 }
 
 // The F5xx devices have their own watchdog (at 0x15C) and power management module where the x1xx

@@ -35,6 +35,7 @@ const InstructionCase kCases[] = {
     {"AND to zero clears C", {0xF605}, 1, {{5, 0x00F0}, {6, 0x000F}}, {{5, 0}, {SR, 0x0002}}, 1},
     {"BIT #8,R5 sets C", {0xB235}, 1, {{5, 0x0008}}, {{5, 0x0008}, {SR, 0x0001}}, 1},
     {"BIC.B clears only the low byte's bits", {0xC645}, 1, {{5, 0x12FF}, {6, 0x000F}}, {{5, 0x00F0}}, 1},
+    {"XOR of two negatives sets V and C", {0xE605}, 1, {{5, 0x8000}, {6, 0x8001}}, {{5, 0x0001}, {SR, 0x0101}}, 1},
     {"MOV R5,PC takes 2 cycles", {0x4500}, 1, {{5, 0xF100}}, {{PC, 0xF100}}, 2},
     {"an odd value written to PC is made even", {0x4500}, 1, {{5, 0xF101}}, {{PC, 0xF100}}, 2},
     {"MOV.B @R4+ steps a byte", {0x4475}, 1, {{4, 0x0200}}, {{4, 0x0201}, {5, 0x00CD}}, 2},

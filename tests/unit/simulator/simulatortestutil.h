@@ -2,6 +2,7 @@
 #pragma once
 
 #include "simulator/msp430monitor.h"
+#include "simulator/peripheralsimulator.h"
 #include "testsimulator.h"
 
 #include <QFile>
@@ -59,6 +60,15 @@ public:
         sim.setPeripheralFile(file.fileName());
         sim.connect();
         ASSERT_NE(sim.peripherals(), nullptr);
+    }
+    // The text of an expression evaluated in the peripheral file's context.
+    QString evaluate(const QString &expression)
+    {
+        auto *peripherals = dynamic_cast<zim::simulator::PeripheralSimulator *>(sim.peripherals());
+        if (!peripherals)
+            return QStringLiteral("no peripheral file");
+        auto &context = peripherals->context();
+        return context.toString(context.evaluate(expression).value);
     }
 
     TestSimulator<> simulator;

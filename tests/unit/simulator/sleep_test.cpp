@@ -29,25 +29,6 @@ protected:
     }
 };
 
-TEST_F(SleepTest, SleepWithInterruptsDisabledEndsTheRunAfterItsInstruction)
-{
-    load({0xD032, 0x0010, 0x5315, 0x3FFF}); // BIS #CPUOFF,SR; INC R5; JMP $
-    EXPECT_EQ(sim.runFor(1000), Stop::CpuOff);
-    EXPECT_EQ(sim.stopAddress(), kCode + 4);
-    EXPECT_EQ(sim.cycles(), 2u);
-    EXPECT_EQ(regs().read(5), 0u);
-}
-
-TEST_F(SleepTest, SleepWithoutPeripheralFileRunsToTheLimitAtOnce)
-{
-    load({0xD032, 0x0018, 0xC232, 0x3FFF}); // BIS #CPUOFF+GIE,SR; DINT; JMP $
-    EXPECT_EQ(sim.runFor(1000000), Stop::CycleLimit);
-    EXPECT_EQ(sim.cycles(), 1000000u);
-    EXPECT_EQ(regs().read(PC), kCode + 4);
-    EXPECT_EQ(regs().read(SR), CPUOFF | GIE) << "DINT never ran";
-    EXPECT_EQ(sim.profileCount(kCode + 4), 0u);
-}
-
 TEST_F(SleepTest, SleepingCpuDoesNotReachABreakpointOnItsNextInstruction)
 {
     load({0xD032, 0x0018, 0x3FFF}); // BIS #CPUOFF+GIE,SR; JMP $

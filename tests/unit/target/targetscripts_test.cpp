@@ -1,4 +1,4 @@
-// The target as a script object (method numbers, dispatch to the memory interface, failures)
+// The target as a script object (dispatch to the memory interface, failures)
 // and the lookup of the project's reset and attach scripts.
 #include "common/hexception.h"
 #include "fakes/faketarget.h"
@@ -45,43 +45,6 @@ struct ScriptTarget : testing::Test
     }
     QString eval(const QString &text) { return run(context, text); }
 };
-
-struct MethodCase
-{
-    const char *name;
-    int number;
-    int arity;
-};
-
-class TargetMethodNumbers : public testing::TestWithParam<MethodCase>
-{
-};
-
-TEST_P(TargetMethodNumbers, PublishedWithItsNumberAndArity)
-{
-    FakeTarget target;
-    ESContext context;
-    target.addScriptMethods(&context);
-    const MethodCase &m = GetParam();
-    const QString probe = QStringLiteral("TargetInterface.%1").arg(QLatin1String(m.name));
-    const ESEvaluation result = context.evaluate(probe);
-    ASSERT_TRUE(result.value.isObject()) << m.name;
-    EXPECT_EQ(result.value.object->builtinIndex, m.number);
-    EXPECT_EQ(run(context, probe + QStringLiteral(".length")), QString::number(m.arity));
-}
-
-// pokeUint32 and peekUint32 take 6 and 7, the order in which they were first registered.
-INSTANTIATE_TEST_SUITE_P(Methods, TargetMethodNumbers,
-                         testing::Values(MethodCase{"reset", 0, 0}, MethodCase{"go", 1, 0},
-                                         MethodCase{"peekByte", 2, 1}, MethodCase{"pokeByte", 3, 2},
-                                         MethodCase{"peekUint16", 4, 1}, MethodCase{"pokeUint16", 5, 2},
-                                         MethodCase{"pokeUint32", 6, 2}, MethodCase{"peekUint32", 7, 1},
-                                         MethodCase{"peekBytes", 8, 2}, MethodCase{"pokeBytes", 9, 2},
-                                         MethodCase{"peekMultUint16", 10, 2}, MethodCase{"pokeMultUint16", 11, 2},
-                                         MethodCase{"peekMultUint32", 12, 2}, MethodCase{"pokeMultUint32", 13, 2},
-                                         MethodCase{"eraseBytes", 14, 2}, MethodCase{"delay", 15, 1},
-                                         MethodCase{"message", 16, 1}, MethodCase{"readBinary", 17, 1}),
-                         [](const testing::TestParamInfo<MethodCase> &info) { return std::string(info.param.name); });
 
 TEST_F(ScriptTarget, GlobalIsNotEnumerable)
 {
@@ -226,16 +189,6 @@ TEST_F(ResetScripts, WithoutAConfigurationTheProjectIsNotAsked)
     EXPECT_TRUE(host.evaluated.isEmpty());
 }
 
-TEST_F(ResetScripts, ProjectTextRunsAfterTheTargetScriptFile)
-{
-    write("helpers.js", "function go() {}");
-    openProject("target_reset_script=\"go()\"", "<folder Name=\"scripts\"><file file_name=\"helpers.js\"/></folder>\n");
-    EXPECT_TRUE(target.runResetScript());
-    EXPECT_THAT(host.evaluated, ElementsAre("function go() {}\ngo()"));
-    EXPECT_THAT(messages, ElementsAre("Executing reset script go()",
-                                      "Loading target script file " + dir.filePath("helpers.js")));
-}
-
 TEST_F(ResetScripts, AnExcludedScriptFileIsPassedOver)
 {
     write("first.js", "first");
@@ -247,7 +200,6 @@ TEST_F(ResetScripts, AnExcludedScriptFileIsPassedOver)
     EXPECT_THAT(host.evaluated, ElementsAre("\ngo()"));
     EXPECT_THAT(messages, ElementsAre("Executing reset script go()"));
 }
-
 TEST_F(ResetScripts, AFileTypeGivenInTheProjectWinsOverTheExtension)
 {
     write("reset.txt", "typed");

@@ -114,22 +114,6 @@ TEST(RoundTrip, FileLargerThanTheReadWindowReadsAsFromMemory)
     EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(fromFile.sections().primarySections[0]->data()), program.size()), program);
 }
 
-TEST(RoundTrip, IntelHexThroughHzxGivesTheSameFile)
-{
-    const QByteArray hex = ":101100003140000A3F4000000F9308249210B200C3\n"
-                           ":03111000FF3F009E\n"
-                           ":02FFFE000011F0\n"
-                           ":0400000500001100E6\n"
-                           ":00000001FF\n";
-    auto original = zim::loadfile::IntelHexLoadFile::fromText(hex);
-    QTemporaryDir dir;
-    zim::tevo::TEVOExecutableCache cache;
-    zim::tevo::TEVOLoadFile converted(writeFile(dir, "app.hzx", zim::tevo::writeTEVOExecutable(zim::tevo::describeLoadFile(*original))), cache);
-    EXPECT_EQ(memoryOf(converted), memoryOf(*original));
-    // The executable's start address is its lowest code address, which the start record names.
-    EXPECT_EQ(zim::loadfile::formatLoadFile("ihex", converted), hex);
-}
-
 // The writer the factory holds for "hzx" (what -upload uses) writes an executable that the
 // factory's own reader gives back byte for byte, in both memory spaces.
 TEST(RoundTrip, FactoryWriterOfHzxWritesWhatItsReaderReadsBack)
