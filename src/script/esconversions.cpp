@@ -378,14 +378,14 @@ ESAtom *ESContext::atomFor(const ESValue &value)
         return value.atom;
     case ESStringKind:
         if (!value.string->atom)
-            value.string->atom = atoms::intern(value.string->flat());
+            value.string->atom = atoms::internComputed(value.string->flat());
         return value.string->atom;
     case ESNumber:
         if (value.number >= 0 && value.number < 100 && double(int(value.number)) == value.number)
             return atoms::forIndex(uint32_t(value.number));
-        return atoms::intern(numberText(value.number));
+        return atoms::internComputed(numberText(value.number));
     default:
-        return atoms::intern(toString(value));
+        return atoms::internComputed(toString(value));
     }
 }
 
