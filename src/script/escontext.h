@@ -381,7 +381,7 @@ private:
     std::vector<ESString *> m_strings;
     size_t m_liveObjects = 0;
     size_t m_allocatedSinceCollect = 0;
-    size_t m_collectThreshold = 200000;
+    size_t m_collectThreshold = 50000;
     size_t m_bytesSinceCollect = 0;
     size_t m_byteThreshold = 0;
     std::vector<ESObject *> m_markStack;
