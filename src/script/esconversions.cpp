@@ -445,12 +445,15 @@ ESValue ESContext::getByValue(const ESValue &objectValue, const ESValue &key)
         return o->cls->get(*this, o, atomFor(key));
     }
     if (objectValue.isString()) {
-        const QString &text = objectValue.text();
-        if (arrayIndexOf(key, index))
+        if (arrayIndexOf(key, index)) {
+            const QString &text = objectValue.text();
             return index < uint32_t(text.size()) ? newString(text.mid(index, 1)) : get(stringPrototype, atomFor(key));
+        }
         ESAtom *atom = atomFor(key);
+        // A concatenation knows its length without being flattened.
         if (atom == lengthAtom)
-            return ESValue::fromNumber(double(text.size()));
+            return ESValue::fromNumber(double(objectValue.kind == ESAtomKind ? objectValue.atom->text.size()
+                                                                              : objectValue.string->length));
         return get(stringPrototype, atom);
     }
     if (objectValue.isNumber())

@@ -155,6 +155,16 @@ TEST(Values, NamesOfComputedKeysNoOneHoldsAreReclaimed)
               "true 5 49999 7");
 }
 
+TEST(Values, LengthOfAConcatenationLeavesItUnflattened)
+{
+    zim::script::ESContext context;
+    const zim::script::ESValue a = context.newString(QString(300, QLatin1Char('a')));
+    const zim::script::ESValue joined = context.concat(a, a);
+    ASSERT_NE(joined.string->left, nullptr);
+    EXPECT_EQ(context.toNumber(context.getByValue(joined, zim::script::ESValue::fromAtom(context.lengthAtom))), 600);
+    EXPECT_NE(joined.string->left, nullptr);
+}
+
 TEST(Values, RepeatedEvaluationStaysBounded)
 {
     zim::script::ESContext context;
