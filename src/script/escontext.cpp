@@ -35,6 +35,8 @@ constexpr size_t MemoryReserve = size_t(1) << 20;
 constexpr size_t PoolChunk = 4096;
 constexpr size_t MinimumCollectThreshold = 4096;
 constexpr size_t CacheEntries = 64;
+// Atoms of computed keys made before the first reclaim is tried.
+constexpr uint32_t AtomReclaimMinimum = 65536;
 
 class ESActivation : public ESClass
 {
@@ -119,6 +121,7 @@ ESContext::ESContext(ESObject *hostGlobal)
     stackEnd = stackLimit + StackSlack;
     sp = stackBase - 1;
     m_byteThreshold = size_t(8) << 20;
+    atoms::addHolder(this);
 
     lengthAtom = atoms::intern("length");
     prototypeAtom = atoms::intern("prototype");
@@ -196,6 +199,7 @@ void ESContext::setUpNatives()
 
 ESContext::~ESContext()
 {
+    atoms::removeHolder(this);
     // Host classes may be gone before the context; only the classes the context owns hold
     // per-object data to free.
     std::unordered_set<const ESClass *> owned;
@@ -446,6 +450,70 @@ void ESContext::collectGarbage()
     m_bytesSinceCollect = 0;
     m_byteThreshold = std::max(size_t(8) << 20, liveBytes);
     m_collectThreshold = std::max(MinimumCollectThreshold, m_liveObjects + m_strings.size());
+    if (atoms::computedSinceReclaim() >= std::max(AtomReclaimMinimum, atoms::count() / 2))
+        reclaimAtoms();
+}
+
+namespace {
+inline void markAtomOf(const ESValue &v)
+{
+    if (v.kind == ESAtomKind)
+        v.atom->marked = true;
+}
+} // namespace
+
+bool ESContext::runsNative() const
+{
+    for (const ESFrame *f = frame; f; f = f->previous)
+        if (!f->code)
+            return true;
+    return false;
+}
+
+void ESContext::markHeldAtoms()
+{
+    for (auto &chunk : m_chunks) {
+        for (size_t i = 0; i < PoolChunk; ++i) {
+            const ESObject &o = chunk[i];
+            if (!o.inUse)
+                continue;
+            markAtomOf(o.internalValue);
+            for (const ESProperty &p : o.properties) {
+                if (p.key)
+                    p.key->marked = true;
+                markAtomOf(p.value);
+            }
+            for (const ESValue &v : o.elements)
+                markAtomOf(v);
+        }
+    }
+    for (const ESValue *v = stackBase; v <= sp; ++v)
+        markAtomOf(*v);
+    for (const ESFrame *f = frame; f; f = f->previous) {
+        markAtomOf(f->thisValue);
+        markAtomOf(f->completion);
+    }
+    for (const std::vector<ESValue> *values : m_tempRoots)
+        for (const ESValue &v : *values)
+            markAtomOf(v);
+    for (const ESString *s : m_strings)
+        if (s->atom)
+            s->atom->marked = true;
+    for (ESAtom *atom : m_slotAtoms)
+        if (atom)
+            atom->marked = true;
+}
+
+bool ESContext::reclaimAtoms()
+{
+    for (void *holder : atoms::holders())
+        if (static_cast<ESContext *>(holder)->runsNative())
+            return false;
+    atoms::clearComputedMarks();
+    for (void *holder : atoms::holders())
+        static_cast<ESContext *>(holder)->markHeldAtoms();
+    atoms::reclaimUnmarked();
+    return true;
 }
 
 // --- errors

@@ -262,6 +262,10 @@ public:
     // collection as string text does, so that a loop making large garbage arrays stays bounded.
     void chargeAllocation(size_t bytes) { m_bytesSinceCollect += bytes; }
     size_t liveObjects() const { return m_liveObjects; }
+    // Frees the atoms of computed keys that no context of the process holds. Done only while no
+    // native of any context is running, as a native may keep atoms where no scan reaches; false
+    // when it could not be done now.
+    bool reclaimAtoms();
     size_t liveStrings() const { return m_strings.size(); }
 
     // Roots for values a native keeps in C++ storage while it calls back into scripts.
@@ -353,6 +357,10 @@ private:
     void markObject(ESObject *o);
     void markString(const ESString *s);
     void drainMarks();
+    // Marks every atom this context holds: keys and values of all its objects, whether reachable
+    // or not yet swept, its stack and frames, and its strings' interned forms.
+    void markHeldAtoms();
+    bool runsNative() const;
     ESObject *allocateRecord();
 
     void setUpStandardNatives();
@@ -373,7 +381,7 @@ private:
     std::vector<ESString *> m_strings;
     size_t m_liveObjects = 0;
     size_t m_allocatedSinceCollect = 0;
-    size_t m_collectThreshold = 200000;
+    size_t m_collectThreshold = 50000;
     size_t m_bytesSinceCollect = 0;
     size_t m_byteThreshold = 0;
     std::vector<ESObject *> m_markStack;

@@ -378,14 +378,14 @@ ESAtom *ESContext::atomFor(const ESValue &value)
         return value.atom;
     case ESStringKind:
         if (!value.string->atom)
-            value.string->atom = atoms::intern(value.string->flat());
+            value.string->atom = atoms::internComputed(value.string->flat());
         return value.string->atom;
     case ESNumber:
         if (value.number >= 0 && value.number < 100 && double(int(value.number)) == value.number)
             return atoms::forIndex(uint32_t(value.number));
-        return atoms::intern(numberText(value.number));
+        return atoms::internComputed(numberText(value.number));
     default:
-        return atoms::intern(toString(value));
+        return atoms::internComputed(toString(value));
     }
 }
 
@@ -445,12 +445,15 @@ ESValue ESContext::getByValue(const ESValue &objectValue, const ESValue &key)
         return o->cls->get(*this, o, atomFor(key));
     }
     if (objectValue.isString()) {
-        const QString &text = objectValue.text();
-        if (arrayIndexOf(key, index))
+        if (arrayIndexOf(key, index)) {
+            const QString &text = objectValue.text();
             return index < uint32_t(text.size()) ? newString(text.mid(index, 1)) : get(stringPrototype, atomFor(key));
+        }
         ESAtom *atom = atomFor(key);
+        // A concatenation knows its length without being flattened.
         if (atom == lengthAtom)
-            return ESValue::fromNumber(double(text.size()));
+            return ESValue::fromNumber(double(objectValue.kind == ESAtomKind ? objectValue.atom->text.size()
+                                                                              : objectValue.string->length));
         return get(stringPrototype, atom);
     }
     if (objectValue.isNumber())

@@ -177,6 +177,11 @@ public:
     QRegularExpressionMatch match(ESContext &context, ESObject *regexp, const QString &input, qsizetype from,
                                   bool anchored = false);
     int groupCount(ESObject *regexp) const;
+
+private:
+    // Compiled patterns by text and case option: a literal evaluated again in a loop shares the
+    // compiled (and machine-code) form instead of building it anew for every object.
+    QHash<QString, QRegularExpression> m_compiled;
 };
 
 // Error and its six subclasses share this class; each has its own instance and name.

@@ -108,7 +108,7 @@ private:
                 const QString key = string();
                 expect(QLatin1Char(':'));
                 const ESValue v = value(depth + 1);
-                m_context.putByValue(ESValue::fromObject(o), ESValue::fromAtom(atoms::intern(key)), v);
+                m_context.putByValue(ESValue::fromObject(o), ESValue::fromAtom(atoms::internComputed(key)), v);
             } while (take(QLatin1Char(',')));
             expect(QLatin1Char('}'));
         }

@@ -23,6 +23,9 @@ struct RegExpData
     QString safe;
 };
 
+// Distinct patterns kept compiled; past this many the cache starts again empty.
+constexpr qsizetype CompiledCacheSize = 256;
+
 RegExpData *dataOf(ESObject *o)
 {
     return static_cast<RegExpData *>(o->data);
@@ -290,7 +293,16 @@ ESObject *ESNativeRegExp::create(ESContext &context, const QString &source, int 
     // The interpreter that deep matches fall back to keeps its backtracking on the heap: 64 MiB
     // of it is plenty for a repeated group over hundreds of kilobytes, and beyond that the match
     // is a RangeError instead of a process that runs out of memory.
-    data->expression = QRegularExpression(QStringLiteral("(*LIMIT_HEAP=65536)") + translated, options);
+    const QString key = QStringLiteral("(*LIMIT_HEAP=65536)") + translated;
+    const QString cacheKey = (data->ignoreCase ? QLatin1Char('i') : QLatin1Char('-')) + key;
+    if (auto it = m_compiled.constFind(cacheKey); it != m_compiled.constEnd()) {
+        data->expression = it.value();
+    } else {
+        data->expression = QRegularExpression(key, options);
+        if (m_compiled.size() >= CompiledCacheSize)
+            m_compiled.clear();
+        m_compiled.insert(cacheKey, data->expression);
+    }
     if (!data->expression.isValid())
         context.throwError(context.syntaxErrorClass,
                            QStringLiteral("invalid regular expression: ") + data->expression.errorString());

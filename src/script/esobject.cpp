@@ -1,6 +1,8 @@
 // ESObject: the property vector with its linear search and, for large objects, a hashed index.
 #include "script/esobject.h"
 
+#include <algorithm>
+
 namespace zim::script {
 
 namespace {
@@ -14,6 +16,16 @@ inline uint32_t hashAtom(const ESAtom *a)
 
 int ESObject::find(ESAtom *key) const
 {
+    if (properties.size() >= IndexThreshold && (!m_index || m_index->covered < properties.size())) {
+        if (m_index && properties.size() * 2 <= m_index->table.size()) {
+            for (size_t i = m_index->covered; i < properties.size(); ++i)
+                if (properties[i].key)
+                    indexAppend(int(i));
+            m_index->covered = properties.size();
+        } else {
+            rebuildIndex();
+        }
+    }
     if (m_index) {
         const ESPropertyIndex &ix = *m_index;
         for (uint32_t h = hashAtom(key) & ix.mask;; h = (h + 1) & ix.mask) {
@@ -31,7 +43,7 @@ int ESObject::find(ESAtom *key) const
     return -1;
 }
 
-void ESObject::rebuildIndex()
+void ESObject::rebuildIndex() const
 {
     if (properties.size() < IndexThreshold) {
         m_index.reset();
@@ -47,15 +59,17 @@ void ESObject::rebuildIndex()
     for (size_t i = 0; i < properties.size(); ++i)
         if (properties[i].key)
             indexAppend(int(i));
+    m_index->covered = properties.size();
 }
 
-void ESObject::indexAppend(int slot)
+void ESObject::indexAppend(int slot) const
 {
     ESPropertyIndex &ix = *m_index;
     uint32_t h = hashAtom(properties[size_t(slot)].key) & ix.mask;
     while (ix.table[h] >= 0)
         h = (h + 1) & ix.mask;
     ix.table[h] = slot;
+    ix.covered = std::max(ix.covered, size_t(slot) + 1);
 }
 
 void ESObject::define(ESAtom *key, const ESValue &value, uint32_t attributes)

@@ -38,6 +38,7 @@ struct ESPropertyIndex
 {
     std::vector<int32_t> table;   // -1 empty; capacity is a power of two
     uint32_t mask = 0;
+    size_t covered = 0;           // the slots below this one are in the table
 };
 
 class ESObject
@@ -80,9 +81,11 @@ public:
     void clear();
 
 private:
-    void indexAppend(int slot);
-    void rebuildIndex();
-    std::unique_ptr<ESPropertyIndex> m_index;
+    void indexAppend(int slot) const;
+    void rebuildIndex() const;
+    // Built on the first search of an object past the threshold, and brought up to date when
+    // entries were appended to the vector directly (as a call's variable object is filled).
+    mutable std::unique_ptr<ESPropertyIndex> m_index;
     friend class ESContext;
 };
 

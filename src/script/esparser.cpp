@@ -688,7 +688,7 @@ ESNode *ESParser::parsePrimary()
             if (m_token.code == tok::Identifier || m_token.code == tok::String)
                 p->atom = m_token.atom;
             else if (m_token.code == tok::Number)
-                p->atom = m_context.atomFor(ESValue::fromNumber(m_token.number));
+                p->atom = atoms::intern(m_context.atomFor(ESValue::fromNumber(m_token.number))->text);
             else
                 fail(QStringLiteral("number, string, or identifier expected in object initialiser"));
             advance();

@@ -2,6 +2,7 @@
 #include "script/esvalue.h"
 
 #include <QHash>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -21,7 +22,8 @@ struct AtomTable
     AtomTable()
     {
         // Index 0 is kept unused so that 0 can mark a deleted property.
-        byIndex.push_back(new ESAtom{0, QString(), -1});
+        byIndex.push_back(new ESAtom{0, QString(), -1, true});
+        live = 1;
         for (uint32_t i = 0; i < 100; ++i)
             indexAtoms[i] = add(QString::number(i));
     }
@@ -40,13 +42,30 @@ struct AtomTable
         return value < 4294967295ull ? int64_t(value) : -1;
     }
 
-    ESAtom *add(const QString &text)
+    ESAtom *add(const QString &text, bool pinned = true)
     {
-        auto *atom = new ESAtom{uint32_t(byIndex.size()), text, canonicalIndex(text)};
-        byIndex.push_back(atom);
+        uint32_t index;
+        if (!freeIndexes.empty()) {
+            index = freeIndexes.back();
+            freeIndexes.pop_back();
+        } else {
+            index = uint32_t(byIndex.size());
+            byIndex.push_back(nullptr);
+        }
+        auto *atom = new ESAtom{index, text, canonicalIndex(text), pinned};
+        byIndex[index] = atom;
         byText.insert(text, atom);
+        ++live;
+        if (!pinned)
+            ++computedSinceReclaim;
         return atom;
     }
+
+    // Indexes of reclaimed atoms, given to the next new ones.
+    std::vector<uint32_t> freeIndexes;
+    uint32_t live = 0;
+    uint32_t computedSinceReclaim = 0;
+    std::vector<void *> holders;
 };
 
 AtomTable &table()
@@ -87,9 +106,20 @@ ESAtom *intern(const QString &text)
 {
     AtomTable &t = table();
     auto it = t.byText.constFind(text);
+    if (it != t.byText.constEnd()) {
+        it.value()->pinned = true;
+        return it.value();
+    }
+    return t.add(text);
+}
+
+ESAtom *internComputed(const QString &text)
+{
+    AtomTable &t = table();
+    auto it = t.byText.constFind(text);
     if (it != t.byText.constEnd())
         return it.value();
-    return t.add(text);
+    return t.add(text, false);
 }
 
 ESAtom *intern(const char *latin1)
@@ -101,7 +131,7 @@ ESAtom *forIndex(uint32_t index)
 {
     if (index < 100)
         return table().indexAtoms[index];
-    return intern(QString::number(index));
+    return internComputed(QString::number(index));
 }
 
 ESAtom *byIndex(uint32_t atomIndex)
@@ -111,7 +141,50 @@ ESAtom *byIndex(uint32_t atomIndex)
 
 uint32_t count()
 {
-    return uint32_t(table().byIndex.size());
+    return table().live;
+}
+
+uint32_t computedSinceReclaim()
+{
+    return table().computedSinceReclaim;
+}
+
+void clearComputedMarks()
+{
+    for (ESAtom *atom : table().byIndex)
+        if (atom)
+            atom->marked = false;
+}
+
+void reclaimUnmarked()
+{
+    AtomTable &t = table();
+    for (ESAtom *&atom : t.byIndex) {
+        if (!atom || atom->pinned || atom->marked)
+            continue;
+        t.byText.remove(atom->text);
+        t.freeIndexes.push_back(atom->index);
+        delete atom;
+        atom = nullptr;
+        --t.live;
+    }
+    t.computedSinceReclaim = 0;
+}
+
+void addHolder(void *holder)
+{
+    table().holders.push_back(holder);
+}
+
+void removeHolder(void *holder)
+{
+    std::vector<void *> &h = table().holders;
+    h.erase(std::remove(h.begin(), h.end(), holder), h.end());
+}
+
+const std::vector<void *> &holders()
+{
+    return table().holders;
 }
 
 } // namespace atoms

@@ -21,13 +21,17 @@ enum ESValueKind : uint32_t {
     ESAtomKind = 7,
 };
 
-// An interned name. Atoms live for the whole process and are compared by identity.
+// An interned name, compared by identity. A pinned atom (a name in source text or in the
+// engine's own code) lives for the whole process; an atom made from a computed key lives while
+// some context still holds it, and is reclaimed by the contexts' collections.
 struct ESAtom
 {
     uint32_t index;
     QString text;
     // The array index the text spells canonically (0 <= i < 2^32-1), or -1.
     int64_t arrayIndex;
+    bool pinned = true;
+    bool marked = false;
 };
 
 struct ESValue
@@ -99,12 +103,29 @@ inline const QString &ESValue::text() const
 
 // The process-wide interned names. Not thread-safe, as the engine runs on one thread.
 namespace atoms {
+// A pinned atom for the text (an unpinned one of the same text becomes pinned).
 ESAtom *intern(const QString &text);
 ESAtom *intern(const char *latin1);
-// The atom of an integer index: from the table of 0..99, otherwise by its decimal text.
+// The atom for a key computed at run time: made unpinned when new, so that it can be reclaimed.
+ESAtom *internComputed(const QString &text);
+// The atom of an integer index: from the table of 0..99, otherwise by its decimal text (unpinned
+// when new).
 ESAtom *forIndex(uint32_t index);
+// The atom of an index, or null for one reclaimed.
 ESAtom *byIndex(uint32_t atomIndex);
+// Atoms now in the table.
 uint32_t count();
+// Unpinned atoms made since the last reclaim.
+uint32_t computedSinceReclaim();
+
+// Reclaiming: every unpinned atom starts unmarked, the holders mark what they hold, and the
+// unmarked ones are freed. The caller makes sure that no holder keeps an atom anywhere else.
+void clearComputedMarks();
+void reclaimUnmarked();
+// The contexts of the process, each of which is asked for the atoms it holds.
+void addHolder(void *holder);
+void removeHolder(void *holder);
+const std::vector<void *> &holders();
 } // namespace atoms
 
 // The well-known process-wide constants.

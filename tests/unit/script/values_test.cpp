@@ -134,6 +134,37 @@ TEST(Values, CollectorReclaimsUnreachableAndKeepsProtected)
     context.unprotect(kept);
 }
 
+TEST(Values, NamesOfComputedKeysNoOneHoldsAreReclaimed)
+{
+    zim::script::ESContext context;
+    const uint32_t before = atoms::count();
+    // Six rounds of fresh keys, each round's object garbage once the next begins.
+    EXPECT_EQ(scripttest::run(context, "var held = {}; held['x' + 1] = 5;"
+                                       "var z = {}; z['y' + 2] = 1; var keys = []; for (var k in z) keys.push(k);"
+                                       "delete z['y' + 2];"
+                                       "for (var r = 0; r < 6; r++) { var o = {}; for (var i = 0; i < 50000; i++)"
+                                       " o['k' + r + '_' + i] = i; } o['k5_' + 49999]"),
+              "49999");
+    EXPECT_LT(atoms::count() - before, 200000u);
+    context.collectGarbage();
+    EXPECT_TRUE(context.reclaimAtoms());
+    // Left: the last round's keys and the few names the script still holds.
+    EXPECT_LT(atoms::count() - before, 50100u);
+    // A name held only as a value, and one met later in source text, are the same names still.
+    EXPECT_EQ(scripttest::run(context, "(keys[0] === 'y' + 2) + ' ' + held.x1 + ' ' + o.k5_49999 + ' ' + o['k5_' + 7]"),
+              "true 5 49999 7");
+}
+
+TEST(Values, LengthOfAConcatenationLeavesItUnflattened)
+{
+    zim::script::ESContext context;
+    const zim::script::ESValue a = context.newString(QString(300, QLatin1Char('a')));
+    const zim::script::ESValue joined = context.concat(a, a);
+    ASSERT_NE(joined.string->left, nullptr);
+    EXPECT_EQ(context.toNumber(context.getByValue(joined, zim::script::ESValue::fromAtom(context.lengthAtom))), 600);
+    EXPECT_NE(joined.string->left, nullptr);
+}
+
 TEST(Values, RepeatedEvaluationStaysBounded)
 {
     zim::script::ESContext context;
