@@ -146,6 +146,10 @@ public:
     ESValue getByValue(const ESValue &object, const ESValue &key);
     void putByValue(const ESValue &object, const ESValue &key, const ESValue &value);
     bool hasProperty(ESObject *object, ESAtom *atom);
+    // The key of object[key] as a member reference takes it: a TypeError for an undefined or null
+    // object (worded for a read or a write), else the key as a primitive (an object key converted
+    // to its string once).
+    ESValue memberKey(const ESValue &object, const ESValue &key, bool read);
     bool hasOwnProperty(ESObject *object, ESAtom *atom);
 
     // --- atoms
