@@ -172,7 +172,10 @@ QString translateEscape(const QString &pattern, qsizetype &i, bool inClass, int 
         i = k - 1;
         return codeUnit(value);
     }
-    // Any other letter stands for itself; other characters keep their escape.
+    // Any other letter stands for itself; other characters keep their escape, but a surrogate
+    // cannot follow a backslash in the library's syntax and stands for itself as well.
+    if (e.isSurrogate())
+        return patternCharacter(pattern, i);
     if (e.isLetterOrNumber() || u == '_')
         return QString(e);
     return QLatin1Char('\\') + e;

@@ -12,6 +12,7 @@ check("encodeURI escapes U+0000", encodeURI("a\u0000"), "a%00");
 check("encodeURI keeps U+FEFF", encodeURI("\uFEFF"), "%EF%BB%BF");
 check("decodeURIComponent keeps U+FEFF", decodeURIComponent("%EF%BB%BF").charCodeAt(0), 0xFEFF);
 check("regexp literal with a lone surrogate", value("/\uD800/.source"), "\uD800");
+check("regexp with an escaped lone surrogate", value("/a\\\uDC00/.test('a\uDC00')"), true);
 check("regexp with a lone surrogate escape matches it", value("/\\uDC00/.test('a\\uDC00')"), true);
 check("regexp with a surrogate pair escape", value("/^\\uD83D\\uDE00$/.test('\\uD83D\\uDE00')"), true);
 var finallyRan = 0;
