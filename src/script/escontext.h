@@ -5,6 +5,7 @@
 #include "script/esclass.h"
 #include "script/esexception.h"
 #include "script/esobject.h"
+#include "script/esroot.h"
 #include "script/esvalue.h"
 
 #include <QHash>
@@ -62,13 +63,15 @@ struct ESHandler
 // published, with the ES5 built-ins everyday code calls, for script files run on their own.
 enum class ESDialect { Loader, Standard };
 
-// What a host evaluation gives back.
+// What a host evaluation gives back. The value stays alive as long as the evaluation is held, so
+// that a host may still convert it after running other script code.
 struct ESEvaluation
 {
     enum Status { Completed = 0, Thrown = 4 };
     Status status = Completed;
     ESValue value;
     QString message;
+    ESRoot root;
 };
 
 class ESContext
