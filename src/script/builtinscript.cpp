@@ -18,8 +18,9 @@ void BuiltinScript::setUp(ESContext &context, const QStringList &arguments)
     std::vector<ESValue> values;
     for (const QString &a : arguments)
         values.push_back(ESValue::fromAtom(atoms::intern(a)));
-    m_arguments = context.arrayFromValues(int(values.size()), values.data());
-    script->define(atoms::intern("Arguments"), ESValue::fromObject(m_arguments), 0);
+    // The array is the script's to keep or drop: nothing here holds it.
+    script->define(atoms::intern("Arguments"),
+                   ESValue::fromObject(context.arrayFromValues(int(values.size()), values.data())), 0);
 }
 
 void BuiltinScript::call(ESContext &context, ESObject *function, const ESValue &, int count, ESValue *args)

@@ -20,11 +20,8 @@ public:
     void setUp(ESContext &context, const QStringList &arguments);
     void call(ESContext &context, ESObject *function, const ESValue &thisValue, int count, ESValue *args) override;
 
-    ESObject *arguments() const { return m_arguments; }
-
 private:
     std::function<void(const QString &)> m_echo;
-    ESObject *m_arguments = nullptr;
 };
 
 } // namespace zim::script

@@ -549,24 +549,28 @@ void ESCodeGenerator::unwindTo(size_t down)
         case Control::TryCatch:
             op(ESOp::ENDTRY, 0);
             break;
-        case Control::TryFinally: {
-            op(ESOp::ENDTRY, 0);
-            ESNode *body = c.finallyBody;
-            // The finally block runs outside its own try statement.
-            std::vector<Control> above(std::make_move_iterator(m_controls.begin() + long(i)),
-                                       std::make_move_iterator(m_controls.end()));
-            m_controls.resize(i);
-            const int line = m_line;
-            statement(body);
-            setLine(line);
-            for (Control &a : above)
-                m_controls.push_back(std::move(a));
+        case Control::TryFinally:
+            leaveTryFinally(i);
             break;
-        }
         default:
             break;
         }
     }
+}
+
+void ESCodeGenerator::leaveTryFinally(size_t i)
+{
+    op(ESOp::ENDTRY, 0);
+    ESNode *body = m_controls[i].finallyBody;
+    // The finally block runs outside its own try statement.
+    std::vector<Control> above(std::make_move_iterator(m_controls.begin() + long(i)),
+                               std::make_move_iterator(m_controls.end()));
+    m_controls.resize(i);
+    const int line = m_line;
+    statement(body);
+    setLine(line);
+    for (Control &a : above)
+        m_controls.push_back(std::move(a));
 }
 
 void ESCodeGenerator::breakOrContinue(ESNode *n)
@@ -621,11 +625,20 @@ void ESCodeGenerator::returnStatement(ESNode *n)
         expression(n->a, true);
     else
         op(ESOp::UNDEFINED, 1);
-    // Handlers and finally blocks on the way out; values under the result need no dropping.
+    // Every handler and finally block on the way out, innermost first, each finally block in
+    // the scope of its own statement; values under the result need no dropping.
     for (size_t i = m_controls.size(); i-- > 0;) {
-        const Control::Kind k = m_controls[i].kind;
-        if (k == Control::TryCatch || k == Control::TryFinally) {
-            unwindTo(i);
+        switch (m_controls[i].kind) {
+        case Control::With:
+            op(ESOp::ENDWITH, 0);
+            break;
+        case Control::TryCatch:
+            op(ESOp::ENDTRY, 0);
+            break;
+        case Control::TryFinally:
+            leaveTryFinally(i);
+            break;
+        default:
             break;
         }
     }
@@ -811,10 +824,19 @@ void ESCodeGenerator::assignment(ESNode *n, bool needed)
         if (target->kind == '.' || target->kind == '[') {
             expression(target->a, true);
             if (target->kind == '[')
-                expression(target->b, true);
+                memberKey(target, false);
             expression(n->b, true);
             setLine(n->line);
             storeMember(target, needed);
+            return;
+        }
+        // A name looked up by name is resolved before the value, which may declare or delete it.
+        if (target->kind == tok::Identifier && target->resolution == ESResolution::ByName && !isSelfName(target)) {
+            op2(ESOp::REFW, atomOperand(target->atom), 0, 1);
+            op1(ESOp::STR, atomOperand(target->atom), 1);
+            expression(n->b, true);
+            setLine(n->line);
+            op(needed ? ESOp::PUTXV : ESOp::PUTX, needed ? -2 : -3);
             return;
         }
         expression(n->b, true);
@@ -825,6 +847,17 @@ void ESCodeGenerator::assignment(ESNode *n, bool needed)
         return;
     }
     const int binary = compoundOperator(n->kind);
+    if (target->kind == tok::Identifier && target->resolution == ESResolution::ByName && !isSelfName(target)) {
+        op2(ESOp::REFW, atomOperand(target->atom), 1, 1);
+        op1(ESOp::STR, atomOperand(target->atom), 1);
+        op(ESOp::DUP2, 2);
+        op(ESOp::GETX, -1);
+        expression(n->b, true);
+        setLine(n->line);
+        binaryOp(binary);
+        op(needed ? ESOp::PUTXV : ESOp::PUTX, needed ? -2 : -3);
+        return;
+    }
     if (target->kind == tok::Identifier) {
         load(target);
         expression(n->b, true);
@@ -843,7 +876,7 @@ void ESCodeGenerator::assignment(ESNode *n, bool needed)
         op(ESOp::DUP, 1);
         op1(ESOp::GETF, atomOperand(target->atom), 0);
     } else {
-        expression(target->b, true);
+        memberKey(target, true);
         op(ESOp::DUP2, 2);
         op(ESOp::GETX, -1);
     }
@@ -851,6 +884,16 @@ void ESCodeGenerator::assignment(ESNode *n, bool needed)
     setLine(n->line);
     binaryOp(binary);
     storeMember(target, needed);
+}
+
+void ESCodeGenerator::memberKey(ESNode *target, bool read)
+{
+    expression(target->b, true);
+    // The key is converted once, and a null or undefined object refused, before anything after
+    // it is evaluated. A literal key needs no conversion and is left as it is, so that the
+    // common a[0] = v stays one instruction shorter: with a null object it fails at the store.
+    if (target->b->kind != tok::Number && target->b->kind != tok::String)
+        op1(ESOp::KEY, read ? 1 : 0, 0);
 }
 
 void ESCodeGenerator::storeMember(ESNode *target, bool needed)
@@ -926,7 +969,7 @@ void ESCodeGenerator::increment(ESNode *n, bool needed)
     if (target->kind == '.')
         op1(ESOp::STR, atomOperand(target->atom), 1);
     else
-        expression(target->b, true);
+        memberKey(target, true);
     setLine(n->line);
     op(prefix ? (up ? ESOp::PREINCX : ESOp::PREDECX) : (up ? ESOp::POSTINCX : ESOp::POSTDECX), -1);
     if (!needed)
@@ -978,8 +1021,14 @@ void ESCodeGenerator::expression(ESNode *n, bool needed)
             op(ESOp::NULL_, 1);
         return;
     case tok::Identifier:
-        if (needed)
+        // A name that may be undeclared is read even when its value goes unused, so that reading
+        // it raises the ReferenceError of the standard dialect.
+        if (needed) {
             load(n);
+        } else if (n->resolution == ESResolution::Global || n->resolution == ESResolution::ByName) {
+            load(n);
+            op(ESOp::DROP, -1);
+        }
         return;
     case tok::ArrayInit: {
         bool elided = false;
@@ -1100,6 +1149,7 @@ void ESCodeGenerator::expression(ESNode *n, bool needed)
         break;
     case tok::Void:
         if (sideEffectFree(n->a)) {
+            expression(n->a, false);
             if (needed)
                 op(ESOp::UNDEFINED, 1);
             return;

@@ -62,6 +62,8 @@ private:
     void returnStatement(ESNode *n);
     // Undoes what the control entries above index `down` keep (handlers, scopes, stack values).
     void unwindTo(size_t down);
+    // Leaves the try/finally statement of control i: ends its handler and runs its finally block.
+    void leaveTryFinally(size_t i);
     void conditionJump(ESNode *cond, bool jumpWhen, std::vector<size_t> &jumps);
 
     // Expressions.
@@ -71,6 +73,8 @@ private:
     bool isSelfName(const ESNode *ident) const;
     void storeTo(ESNode *target);
     // Stores into a member target whose object, key and value are on the stack; leaves the value when needed.
+    // The key of an o[k] target that is assigned to: evaluated, then made a primitive.
+    void memberKey(ESNode *target, bool read);
     void storeMember(ESNode *target, bool needed);
     void call(ESNode *n);
     void assignment(ESNode *n, bool needed);

@@ -579,6 +579,8 @@ QString ESContext::uncaughtMessage(const ESValue &value, UncaughtForm form)
 {
     const QString prefix = form == UncaughtForm::PeripheralMessage ? QStringLiteral("Uncaught exception: ")
                                                                     : QStringLiteral("uncaught exception - ");
+    // Nothing else holds a value thrown out of every frame; the conversions below run script code.
+    const ESRoot root(*this, value);
     try {
         const bool hasMessage = form == UncaughtForm::AnyObjectMessage
                                     ? value.isObject() && hasProperty(value.object, messageAtom)
@@ -685,9 +687,12 @@ ESEvaluation ESContext::evaluate(const QString &text)
     ESEvaluation result;
     try {
         result.value = execute(text);
+        result.root = ESRoot(*this, result.value);
     } catch (const ESException &e) {
         result.status = ESEvaluation::Thrown;
         result.value = e.value();
+        // Rooted before the message runs script code: the host reports the value after it.
+        result.root = ESRoot(*this, result.value);
         result.message = uncaughtMessage(e.value(), UncaughtForm::ErrorMessage);
     }
     return result;

@@ -5,6 +5,7 @@
 #include "script/esclass.h"
 #include "script/esexception.h"
 #include "script/esobject.h"
+#include "script/esroot.h"
 #include "script/esvalue.h"
 
 #include <QHash>
@@ -62,13 +63,15 @@ struct ESHandler
 // published, with the ES5 built-ins everyday code calls, for script files run on their own.
 enum class ESDialect { Loader, Standard };
 
-// What a host evaluation gives back.
+// What a host evaluation gives back. The value stays alive as long as the evaluation is held, so
+// that a host may still convert it after running other script code.
 struct ESEvaluation
 {
     enum Status { Completed = 0, Thrown = 4 };
     Status status = Completed;
     ESValue value;
     QString message;
+    ESRoot root;
 };
 
 class ESContext
@@ -146,6 +149,10 @@ public:
     ESValue getByValue(const ESValue &object, const ESValue &key);
     void putByValue(const ESValue &object, const ESValue &key, const ESValue &value);
     bool hasProperty(ESObject *object, ESAtom *atom);
+    // The key of object[key] as a member reference takes it: a TypeError for an undefined or null
+    // object (worded for a read or a write), else the key as a primitive (an object key converted
+    // to its string once).
+    ESValue memberKey(const ESValue &object, const ESValue &key, bool read);
     bool hasOwnProperty(ESObject *object, ESAtom *atom);
 
     // --- atoms

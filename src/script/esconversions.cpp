@@ -264,7 +264,9 @@ ESValue ESContext::toPrimitive(const ESValue &v, int hint)
 {
     if (!v.isObject())
         return v;
-    if (v.object == m_global && m_global->cls == globalClass)
+    // The loader dialect gives the global object a fixed text; the standard dialect converts it
+    // as any object, through its own toString and valueOf.
+    if (!standard() && v.object == m_global && m_global->cls == globalClass)
         return m_global->internalValue;
     const ESValue result = defaultValue(v.object, hint);
     if (result.isObject())
@@ -464,6 +466,21 @@ ESValue ESContext::getByValue(const ESValue &objectValue, const ESValue &key)
         throwTypeError(QStringLiteral("cannot read property '%1' of %2").arg(toString(key), toString(objectValue)));
     ESObject *o = toObject(objectValue);   // throws for undefined and null
     return get(o, atomFor(key));
+}
+
+ESValue ESContext::memberKey(const ESValue &object, const ESValue &key, bool read)
+{
+    if (object.isUndefined() || object.isNull()) {
+        if (standard()) {
+            const QString verb = read ? QStringLiteral("read") : QStringLiteral("set");
+            // An object key is not named: naming it would run its toString before the failure.
+            throwTypeError(key.kind == ESObjectKind
+                               ? QStringLiteral("cannot %1 a property of %2").arg(verb, toString(object))
+                               : QStringLiteral("cannot %1 property '%2' of %3").arg(verb, toString(key), toString(object)));
+        }
+        toObject(object);   // throws the loader dialect's error for undefined and null
+    }
+    return key.kind == ESObjectKind ? toStringValue(key) : key;
 }
 
 void ESContext::putByValue(const ESValue &objectValue, const ESValue &key, const ESValue &value)

@@ -113,6 +113,9 @@ void ESContext::noteErrorPlace(ESObject *error, int line, const QString &source)
 
 QString ESContext::standardUncaughtMessage(const ESValue &value)
 {
+    // Nothing else holds a value thrown out of every frame; reading its name runs script code
+    // before its message is read.
+    const ESRoot root(*this, value);
     QString text;
     try {
         int line = m_thrownLine;

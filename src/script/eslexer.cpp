@@ -135,9 +135,17 @@ void ESLexer::skipSpace(bool &newline)
                 ++m_p;
         } else if (u == '/' && m_p + 1 < m_end && m_p[1] == QLatin1Char('*')) {
             m_p += 2;
+            const int opened = m_line;
             for (;;) {
-                if (m_p >= m_end)
-                    return;   // an unterminated comment ends the input
+                if (m_p >= m_end) {
+                    // The loader dialect lets an unterminated comment end the input; the
+                    // standard's grammar has no such comment. The error names where it opened.
+                    if (m_context.standard()) {
+                        m_line = opened;
+                        fail(QStringLiteral("unterminated comment"));
+                    }
+                    return;
+                }
                 if (*m_p == QLatin1Char('*') && m_p + 1 < m_end && m_p[1] == QLatin1Char('/')) {
                     m_p += 2;
                     break;

@@ -73,12 +73,21 @@ inline bool truthy(ESContext &context, const ESValue &v)
 
 
 // a < b (or a <= b with orEqual) under the relational comparison rules; NaN gives false.
+// x < y, or x <= y. The operands are converted as ES3 orders them: x first for <, y first for
+// <= (which ES3 computes as not y < x); the compiler gives a > b as b < a and a >= b as b <= a,
+// so that > converts its right operand first and >= its left one, as ES3 has it too.
 bool compare(ESContext &context, const ESValue &x, const ESValue &y, bool orEqual)
 {
     if (x.kind == ESNumber && y.kind == ESNumber)
         return orEqual ? x.number <= y.number : x.number < y.number;
-    const ESValue a = context.toPrimitive(x, 3);
-    const ESValue b = context.toPrimitive(y, 3);
+    ESValue a, b;
+    if (orEqual) {
+        b = context.toPrimitive(y, 3);
+        a = context.toPrimitive(x, 3);
+    } else {
+        a = context.toPrimitive(x, 3);
+        b = context.toPrimitive(y, 3);
+    }
     if (a.isString() && b.isString()) {
         const int c = a.text().compare(b.text());
         return orEqual ? c <= 0 : c < 0;
@@ -104,20 +113,32 @@ ESValue add(ESContext &context, const ESValue &x, const ESValue &y)
 }
 
 // The arithmetic and bitwise operators shared by the plain and the member-assignment forms.
+// The left operand is converted before the right one (C++ leaves the order of a call's
+// arguments and of an operator's operands open, so each conversion is its own statement).
 ESValue arithmetic(ESContext &context, ESOp op, const ESValue &a, const ESValue &b)
 {
     switch (op) {
     case ESOp::ADD: return add(context, a, b);
-    case ESOp::SUB: return ESValue::fromNumber(context.toNumber(a) - context.toNumber(b));
-    case ESOp::MUL: return ESValue::fromNumber(context.toNumber(a) * context.toNumber(b));
-    case ESOp::DIV: return ESValue::fromNumber(context.toNumber(a) / context.toNumber(b));
-    case ESOp::MOD: return ESValue::fromNumber(std::fmod(context.toNumber(a), context.toNumber(b)));
-    case ESOp::BITAND: return ESValue::fromNumber(toInt32(context, a) & toInt32(context, b));
-    case ESOp::BITOR: return ESValue::fromNumber(toInt32(context, a) | toInt32(context, b));
-    case ESOp::BITXOR: return ESValue::fromNumber(toInt32(context, a) ^ toInt32(context, b));
-    case ESOp::SHL: return ESValue::fromNumber(int32_t(uint32_t(toInt32(context, a)) << (context.toUint32(b) & 31)));
-    case ESOp::SHR: return ESValue::fromNumber(toInt32(context, a) >> (context.toUint32(b) & 31));
-    default: return ESValue::fromNumber(context.toUint32(a) >> (context.toUint32(b) & 31));
+    case ESOp::SUB: case ESOp::MUL: case ESOp::DIV: case ESOp::MOD: {
+        const double x = context.toNumber(a);
+        const double y = context.toNumber(b);
+        return ESValue::fromNumber(op == ESOp::SUB ? x - y : op == ESOp::MUL ? x * y : op == ESOp::DIV ? x / y
+                                                                                                 : std::fmod(x, y));
+    }
+    case ESOp::BITAND: case ESOp::BITOR: case ESOp::BITXOR: {
+        const int32_t x = toInt32(context, a);
+        const int32_t y = toInt32(context, b);
+        return ESValue::fromNumber(op == ESOp::BITAND ? x & y : op == ESOp::BITOR ? x | y : x ^ y);
+    }
+    case ESOp::SHL: case ESOp::SHR: {
+        const int32_t x = toInt32(context, a);
+        const uint32_t shift = context.toUint32(b) & 31;
+        return ESValue::fromNumber(op == ESOp::SHL ? int32_t(uint32_t(x) << shift) : x >> shift);
+    }
+    default: {
+        const uint32_t x = context.toUint32(a);
+        return ESValue::fromNumber(x >> (context.toUint32(b) & 31));
+    }
     }
 }
 
@@ -859,6 +880,24 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     sp[-1] = sp[0];
                     sp[0] = a;
                     ++pc;
+                    break;
+                }
+                case ESOp::KEY:
+                    if (sp[0].kind == ESObjectKind || sp[-1].isUndefined() || sp[-1].isNull())
+                        sp[0] = ctx.memberKey(sp[-1], sp[0], operandAt(pc + 1) != 0);
+                    pc += 5;
+                    break;
+                case ESOp::REFW: {
+                    ESAtom *atom = record->atoms[operandAt(pc + 1)];
+                    ESObject *holder = holderOf(ctx, frame.scope, atom);
+                    if (!holder) {
+                        // A compound assignment reads the name first: an undeclared one fails here.
+                        if (operandAt(pc + 5))
+                            ctx.getUndeclared(atom);
+                        holder = global;
+                    }
+                    PUSH(ESValue::fromObject(holder));
+                    pc += 9;
                     break;
                 }
                 case ESOp::DUP2:

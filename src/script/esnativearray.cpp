@@ -361,10 +361,17 @@ ESValue ESNativeArray::callMember(ESContext &context, int number, const ESValue 
             o->length = n + uint32_t(count);
             return ESValue::fromNumber(o->length);
         }
-        for (int i = 0; i < count; ++i)
-            putAt(context, o, n++, args[i]);
-        setLengthOf(context, o, n);
-        return ESValue::fromNumber(n);
+        // The count goes past 2^32 - 1 as a number: the last index, 4294967295, is an ordinary
+        // property name, and an array then refuses the length with a RangeError.
+        double next = n;
+        for (int i = 0; i < count; ++i, ++next) {
+            if (next < 4294967295.0)
+                putAt(context, o, uint32_t(next), args[i]);
+            else
+                context.put(o, context.atomFor(ESValue::fromNumber(next)), args[i]);
+        }
+        context.put(o, context.lengthAtom, ESValue::fromNumber(next));
+        return ESValue::fromNumber(next);
     }
     case 7: {   // reverse
         const uint32_t n = lengthOf(context, o);

@@ -177,6 +177,9 @@ public:
     QRegularExpressionMatch match(ESContext &context, ESObject *regexp, const QString &input, qsizetype from,
                                   bool anchored = false);
     int groupCount(ESObject *regexp) const;
+    // Where a group of a match begins, -1 when it took no part in the match as the standard
+    // counts it (a group inside a repeated group belongs to the last repetition only).
+    qsizetype captureStart(ESObject *regexp, const QRegularExpressionMatch &m, int group) const;
 
 private:
     // Compiled patterns by text and case option: a literal evaluated again in a loop shares the

@@ -27,7 +27,9 @@ QString encode(ESContext &context, const QString &text, const char *keep)
     QString out;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
-        if (c < 128 && (isAlphaNumeric(c) || std::strchr(uriUnescapedExtra, c) || (keep && std::strchr(keep, c)))) {
+        // strchr finds the terminating NUL too: U+0000 is escaped like any other character.
+        if (c != 0 && c < 128
+            && (isAlphaNumeric(c) || std::strchr(uriUnescapedExtra, c) || (keep && std::strchr(keep, c)))) {
             out += QChar(c);
             continue;
         }
@@ -40,9 +42,26 @@ QString encode(ESContext &context, const QString &text, const char *keep)
             cp = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1].unicode() - 0xDC00);
             ++i;
         }
-        const QByteArray utf8 = QString::fromUcs4(reinterpret_cast<const char32_t *>(&cp), 1).toUtf8();
-        for (char b : utf8)
-            out += QString::asprintf("%%%02X", unsigned(uint8_t(b)));
+        // UTF-8 by hand: the toolkit's UTF-32 decoder would take U+FEFF for a byte order mark.
+        uint8_t utf8[4];
+        int n = 0;
+        if (cp < 0x80) {
+            utf8[n++] = uint8_t(cp);
+        } else if (cp < 0x800) {
+            utf8[n++] = uint8_t(0xC0 | cp >> 6);
+            utf8[n++] = uint8_t(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            utf8[n++] = uint8_t(0xE0 | cp >> 12);
+            utf8[n++] = uint8_t(0x80 | (cp >> 6 & 0x3F));
+            utf8[n++] = uint8_t(0x80 | (cp & 0x3F));
+        } else {
+            utf8[n++] = uint8_t(0xF0 | cp >> 18);
+            utf8[n++] = uint8_t(0x80 | (cp >> 12 & 0x3F));
+            utf8[n++] = uint8_t(0x80 | (cp >> 6 & 0x3F));
+            utf8[n++] = uint8_t(0x80 | (cp & 0x3F));
+        }
+        for (int k = 0; k < n; ++k)
+            out += QString::asprintf("%%%02X", unsigned(utf8[k]));
     }
     return out;
 }
@@ -86,8 +105,13 @@ QString decode(ESContext &context, const QString &text, const char *reserved)
         static const uint32_t shortest[] = {0, 0, 0x80, 0x800, 0x10000};
         if (cp < shortest[n] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
             context.throwError(context.uriErrorClass, QStringLiteral("URI malformed"));
-        const char32_t ucs4 = cp;
-        out += QString::fromUcs4(&ucs4, 1);
+        // Appended as code units: the toolkit's UTF-32 decoder would drop U+FEFF as a byte order mark.
+        if (cp >= 0x10000) {
+            out += QChar(QChar::highSurrogate(cp));
+            out += QChar(QChar::lowSurrogate(cp));
+        } else {
+            out += QChar(char16_t(cp));
+        }
         i += 3 * n - 1;
     }
     return out;

@@ -21,6 +21,9 @@ struct RegExpData
     // while its address is compared, and reused while a loop matches the same string again.
     QString checked;
     QString safe;
+    // For each group, the group that repeats it: the nearest quantified group around it when that
+    // one captures (0 when none repeats it). See captureStart.
+    std::vector<int> repeatedBy;
 };
 
 // Distinct patterns kept compiled; past this many the cache starts again empty.
@@ -47,9 +50,26 @@ bool isDigit(QChar c)
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
+// The library reads UTF-16 and refuses a lone surrogate, in the pattern as in the subject: one
+// stands for U+FFFD in both (see match), so that it still matches itself.
 QString codeUnit(uint32_t u)
 {
+    if (u >= 0xD800 && u <= 0xDFFF)
+        u = QChar::ReplacementCharacter;
     return QStringLiteral("\\x{%1}").arg(u, 0, 16);
+}
+
+// The pattern character at i (a surrogate pair as one), i left on its last code unit.
+QString patternCharacter(const QString &pattern, qsizetype &i)
+{
+    const QChar c = pattern[i];
+    if (!c.isSurrogate())
+        return QString(c);
+    if (c.isHighSurrogate() && i + 1 < pattern.size() && pattern[i + 1].isLowSurrogate()) {
+        ++i;
+        return pattern.mid(i - 1, 2);
+    }
+    return codeUnit(c.unicode());
 }
 
 int countGroups(const QString &pattern)
@@ -117,7 +137,18 @@ QString translateEscape(const QString &pattern, qsizetype &i, bool inClass, int 
         if (i + 4 < pattern.size() && isHex(pattern[i + 1]) && isHex(pattern[i + 2]) && isHex(pattern[i + 3])
             && isHex(pattern[i + 4])) {
             i += 4;
-            return codeUnit(pattern.mid(i - 3, 4).toUInt(nullptr, 16));
+            const uint32_t unit = pattern.mid(i - 3, 4).toUInt(nullptr, 16);
+            // \uD83D\uDE00 is one character to the library, as the pair it spells.
+            if (QChar::isHighSurrogate(unit) && i + 6 < pattern.size() && pattern[i + 1] == QLatin1Char('\\')
+                && pattern[i + 2] == QLatin1Char('u')) {
+                bool ok = false;
+                const uint32_t low = pattern.mid(i + 3, 4).toUInt(&ok, 16);
+                if (ok && QChar::isLowSurrogate(low)) {
+                    i += 6;
+                    return codeUnit(QChar::surrogateToUcs4(char16_t(unit), char16_t(low)));
+                }
+            }
+            return codeUnit(unit);
         }
         return QStringLiteral("u");
     default:
@@ -144,10 +175,63 @@ QString translateEscape(const QString &pattern, qsizetype &i, bool inClass, int 
         i = k - 1;
         return codeUnit(value);
     }
-    // Any other letter stands for itself; other characters keep their escape.
+    // Any other letter stands for itself; other characters keep their escape, but a surrogate
+    // cannot follow a backslash in the library's syntax and stands for itself as well.
+    if (e.isSurrogate())
+        return patternCharacter(pattern, i);
     if (e.isLetterOrNumber() || u == '_')
         return QString(e);
     return QLatin1Char('\\') + e;
+}
+
+// For each capturing group of a pattern (index 1 up), the nearest quantified group around it
+// when that group captures too, else 0.
+std::vector<int> repeatingGroups(const QString &pattern)
+{
+    struct Group
+    {
+        int parent;      // index into groups, -1 at the top
+        int capture;     // capture number, 0 for (?: (?= (?!
+        bool quantified = false;
+    };
+    std::vector<Group> groups;
+    std::vector<int> open;
+    std::vector<int> groupOfCapture{-1};
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        const QChar c = pattern[i];
+        if (c == QLatin1Char('\\')) {
+            ++i;
+        } else if (c == QLatin1Char('[')) {
+            for (++i; i < pattern.size() && pattern[i] != QLatin1Char(']'); ++i)
+                if (pattern[i] == QLatin1Char('\\'))
+                    ++i;
+        } else if (c == QLatin1Char('(')) {
+            const bool capturing = !(i + 1 < pattern.size() && pattern[i + 1] == QLatin1Char('?'));
+            int capture = 0;
+            if (capturing) {
+                capture = int(groupOfCapture.size());
+                groupOfCapture.push_back(int(groups.size()));
+            }
+            groups.push_back(Group{open.empty() ? -1 : open.back(), capture});
+            open.push_back(int(groups.size()) - 1);
+        } else if (c == QLatin1Char(')') && !open.empty()) {
+            const qsizetype next = i + 1;
+            groups[size_t(open.back())].quantified =
+                next < pattern.size()
+                && (pattern[next] == QLatin1Char('*') || pattern[next] == QLatin1Char('+')
+                    || pattern[next] == QLatin1Char('?') || quantifierLength(pattern, next) > 0);
+            open.pop_back();
+        }
+    }
+    std::vector<int> repeatedBy(groupOfCapture.size(), 0);
+    for (size_t capture = 1; capture < groupOfCapture.size(); ++capture) {
+        int g = groups[size_t(groupOfCapture[capture])].parent;
+        while (g >= 0 && !groups[size_t(g)].quantified)
+            g = groups[size_t(g)].parent;
+        if (g >= 0)
+            repeatedBy[capture] = groups[size_t(g)].capture;
+    }
+    return repeatedBy;
 }
 
 // The pattern in the library's syntax, with the standard's meaning of ., ^, $, \s, classes,
@@ -183,7 +267,7 @@ QString translate(const QString &pattern, bool multiline, QString &error)
                 else if (pattern[j] == QLatin1Char('['))
                     body += QStringLiteral("\\[");
                 else
-                    body += pattern[j];
+                    body += patternCharacter(pattern, j);
             }
             if (j >= pattern.size()) {
                 error = QStringLiteral("missing terminating ] for character class");
@@ -242,7 +326,7 @@ QString translate(const QString &pattern, bool multiline, QString &error)
             out += QStringLiteral("\\}");
             break;
         default:
-            out += c;
+            out += patternCharacter(pattern, i);
             break;
         }
     }
@@ -290,6 +374,7 @@ ESObject *ESNativeRegExp::create(ESContext &context, const QString &source, int 
     const QString translated = translate(source, data->multiline, error);
     if (!error.isEmpty())
         context.throwError(context.syntaxErrorClass, QStringLiteral("invalid regular expression: ") + error);
+    data->repeatedBy = repeatingGroups(source);
     // The interpreter that deep matches fall back to keeps its backtracking on the heap: 64 MiB
     // of it is plenty for a repeated group over hundreds of kilobytes, and beyond that the match
     // is a RangeError instead of a process that runs out of memory.
@@ -354,6 +439,20 @@ ESObject *ESNativeRegExp::fromValue(ESContext &context, const ESValue &value, bo
     ESValue pattern = value.isUndefined() ? ESValue::fromAtom(atoms::intern("")) : context.toStringValue(value);
     ESValue args[1] = {pattern};
     return constructMember(context, 0, 1, args);
+}
+
+qsizetype ESNativeRegExp::captureStart(ESObject *regexp, const QRegularExpressionMatch &m, int group) const
+{
+    const std::vector<int> &repeatedBy = dataOf(regexp)->repeatedBy;
+    const qsizetype start = m.capturedStart(group);
+    if (start < 0 || group <= 0 || size_t(group) >= repeatedBy.size() || repeatedBy[size_t(group)] == 0)
+        return start;
+    // The library keeps what a group captured in an earlier repetition of the group around it;
+    // the standard starts every repetition with its groups undefined. A capture that starts
+    // before the last repetition began is one of those.
+    const int outer = repeatedBy[size_t(group)];
+    const qsizetype outerStart = captureStart(regexp, m, outer);
+    return outerStart < 0 || start < outerStart ? -1 : start;
 }
 
 int ESNativeRegExp::groupCount(ESObject *regexp) const
@@ -434,7 +533,7 @@ ESValue ESNativeRegExp::exec(ESContext &context, ESObject *regexp, const ESValue
     ESObject *result = context.newArray(0);
     const int groups = d->expression.captureCount();
     for (int i = 0; i <= groups; ++i) {
-        if (m.capturedStart(i) < 0)
+        if (captureStart(regexp, m, i) < 0)
             putIndex(context, result, uint32_t(i), ESValue());
         else
             putIndex(context, result, uint32_t(i),

@@ -223,8 +223,9 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
                 if (!m.hasMatch())
                     break;
                 for (int g = 0; g <= groups; ++g) {
-                    spans.push_back(m.capturedStart(g));
-                    spans.push_back(m.capturedEnd(g));
+                    const bool took = context.regexpClass->captureStart(re, m, g) >= 0;
+                    spans.push_back(took ? m.capturedStart(g) : -1);
+                    spans.push_back(took ? m.capturedEnd(g) : -1);
                 }
                 if (!global)
                     break;
@@ -340,7 +341,9 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
             if (n >= limit)
                 return ESValue::fromObject(result);
             for (int g = 1; g <= groups; ++g)
-                push(m.capturedStart(g) < 0 ? ESValue() : context.newString(self.mid(m.capturedStart(g), m.capturedLength(g))));
+                push(context.regexpClass->captureStart(re, m, g) < 0
+                         ? ESValue()
+                         : context.newString(self.mid(m.capturedStart(g), m.capturedLength(g))));
             p = m.capturedEnd(0);
             q = p;
         }

@@ -118,8 +118,6 @@ PeripheralSimulator::PeripheralSimulator(const QString &text, SimulatedHMonitor 
     if (!m_owner.target())
         throw common::HException(QStringLiteral("peripheral simulation needs the simulator's target"));
     m_owner.target()->addScriptMethods(m_context.get());
-    const ESValue target = m_context->get(m_context->global(), atoms::intern("TargetInterface"));
-    m_targetObject = target.isObject() ? target.object : nullptr;
 
     m_interrupt = std::make_unique<platform::InterruptGuard>(platform::InterruptGuard::SecondPressEnds);
     m_context->interrupt = m_interrupt.get();

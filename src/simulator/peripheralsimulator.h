@@ -80,7 +80,6 @@ private:
     std::unique_ptr<Context> m_context;
     // Takes Ctrl-C while the peripheral file runs; a second press ends the process.
     std::unique_ptr<platform::InterruptGuard> m_interrupt;
-    script::ESObject *m_targetObject = nullptr;
     SimulatedHMonitor &m_owner;
     script::ESAtom *m_functionAtoms[4] = {};
     // Where each function was last found among the global object's own properties, or -1.

@@ -9,8 +9,15 @@
 #   BUILD  build directory holding bin/zimprog (default: build)
 #   CACHE  where the suite is fetched and kept (default: $HOME/.cache/zimprog-bench)
 # Environment: JOBS (tests run at once, default 2), LIMIT (seconds one test may take, default 30),
-# ZIMPROG_OPTS (words put before -script), HEADER (a file put first in every test, for example
-# to choose a dialect).
+# ZIMPROG_OPTS (words put before -script), HEADER (a file put first in every test),
+# DIALECT (standard, the default, or loader: every test then starts with the "use loader"
+# directive), ONLY (a file naming the tests to run, one path under test/ a line, instead of
+# the whole selection).
+# The failures are then sorted against two lists beside this script: known-wrong-es3.txt, the
+# tests that assert what a later edition changed (each with the change), and, in the loader
+# dialect, loader-departures.txt, the tests that meet a documented departure of that dialect.
+# The last line reads "N pass, M known wrong for ES3, [D documented departures, ]K other
+# failures"; the exit status is 1 when K is not 0.
 set -eu
 export LC_ALL=C
 
@@ -22,7 +29,8 @@ if [ "${1:-}" = --one ]; then
     file="$work/t.$$.js"
     for test in "$@"; do
         rel=${test#"$suite/test/"}
-        { [ -z "${HEADER:-}" ] || cat "$HEADER"
+        { [ "${DIALECT:-standard}" != loader ] || echo '"use loader";'
+          [ -z "${HEADER:-}" ] || cat "$HEADER"
           cat "$here/harness.js" "$suite/harness/assert.js"
           for inc in $(sed -n 's/^includes: *\[\(.*\)\]/\1/p' "$test" | tr ',' ' '); do
               cat "$suite/harness/$inc"
@@ -75,6 +83,9 @@ need xargs "it runs the tests (findutils)"
 [ -x "$zimprog" ] || fail "no $zimprog: build the zimprog target first (or give the build directory)"
 case $jobs in ''|*[!0-9]*|0) fail "JOBS must be a positive number, not '$jobs'" ;; esac
 [ -z "${HEADER:-}" ] || [ -r "$HEADER" ] || fail "cannot read HEADER file $HEADER"
+dialect=${DIALECT:-standard}
+case $dialect in standard|loader) ;; *) fail "DIALECT must be standard or loader, not '$dialect'" ;; esac
+[ -z "${ONLY:-}" ] || [ -r "$ONLY" ] || fail "cannot read ONLY file $ONLY"
 zimprog=$(cd "$(dirname "$zimprog")" && pwd)/zimprog
 
 tmp=$(mktemp -d)
@@ -122,6 +133,11 @@ xargs grep -lE 'Object\.(defineProperty|defineProperties|getOwnPropertyDescripto
     < "$tmp/all" > "$tmp/skip.api" || true
 sort -u "$tmp/skip.meta" "$tmp/skip.api" > "$tmp/skip"
 comm -23 "$tmp/all" "$tmp/skip" > "$tmp/selected"
+if [ -n "${ONLY:-}" ]; then
+    sed 's|^[[:space:]]*||; s|[[:space:]].*||; /^$/d; s|^|'"$suite/test/"'|' "$ONLY" | sort -u > "$tmp/only"
+    comm -12 "$tmp/selected" "$tmp/only" > "$tmp/chosen"
+    mv "$tmp/chosen" "$tmp/selected"
+fi
 selected=$(wc -l < "$tmp/selected")
 echo "suite: $total Sputnik tests from test262 in $source_package $source_version; $selected run," \
      "$(wc -l < "$tmp/skip.meta") skipped for flags, features or includes beyond ES3," \
@@ -144,4 +160,40 @@ fi
 cp "$tmp/failures" "$cache/failures.txt" || fail "cannot write $cache/failures.txt"
 echo
 echo "full list of failures: $cache/failures.txt"
-echo "$passed passed, $failed failed"
+
+# Each failure is known wrong for ES3, a documented departure (loader dialect only) or other.
+# A listed test that passes is named, so that the lists do not keep stale entries.
+lists="$here/known-wrong-es3.txt"
+[ "$dialect" != loader ] || lists="$lists $here/loader-departures.txt"
+for list in $lists; do
+    [ -r "$list" ] || fail "cannot read $list"
+    sed -n 's/^\([^#[:space:]][^[:space:]]*\).*/\1/p' "$list" | sort -u > "$tmp/$(basename "$list").names"
+done
+cut -f1 "$tmp/failures" > "$tmp/failed"
+sed -n 's/^PASS //p' "$tmp/results" | sort > "$tmp/passed"
+known=$(comm -12 "$tmp/failed" "$tmp/known-wrong-es3.txt.names" | wc -l)
+comm -23 "$tmp/failed" "$tmp/known-wrong-es3.txt.names" > "$tmp/rest"
+departures=""
+if [ "$dialect" = loader ]; then
+    departures=$(comm -12 "$tmp/rest" "$tmp/loader-departures.txt.names" | wc -l)
+    comm -23 "$tmp/rest" "$tmp/loader-departures.txt.names" > "$tmp/rest2"
+    mv "$tmp/rest2" "$tmp/rest"
+fi
+for list in $lists; do
+    comm -12 "$tmp/passed" "$tmp/$(basename "$list").names" > "$tmp/stale"
+    [ ! -s "$tmp/stale" ] || { echo; echo "listed in $(basename "$list") but passed:"; sed 's/^/  /' "$tmp/stale"; }
+done
+other=$(wc -l < "$tmp/rest")
+if [ "$other" -gt 0 ]; then
+    echo
+    echo "other failures:"
+    join -t "$(printf '\t')" "$tmp/rest" "$tmp/failures" | cut -f1,2 | sed 's/^/  /; s/\t/  -- /'
+fi
+echo
+echo "dialect: $dialect"
+if [ "$dialect" = loader ]; then
+    echo "$passed pass, $known known wrong for ES3, $departures documented departures, $other other failures"
+else
+    echo "$passed pass, $known known wrong for ES3, $other other failures"
+fi
+[ "$other" -eq 0 ]
