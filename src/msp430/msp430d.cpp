@@ -341,44 +341,7 @@ bool writeFlashBlocks(D *d, uint32_t address, const std::vector<uint16_t> &words
 
 int genProgramFlash(D *d, uint32_t address, uint32_t length, const uint8_t *bytes)
 {
-    if (length == 0)
-        return 1;
-    // Whole words: an odd first or last byte takes its neighbour from the target.
-    const uint32_t start = address & ~1u;
-    const uint32_t end = (address + length + 1) & ~1u;
-    std::vector<uint8_t> image(end - start);
-    if (start != address || end != address + length) {
-        uint16_t w = 0;
-        if (start != address) {
-            if (!d->readWord(d, start, &w))
-                return 0;
-            image[0] = uint8_t(w);
-            image[1] = uint8_t(w >> 8);
-        }
-        if (end != address + length) {
-            if (!d->readWord(d, end - 2, &w))
-                return 0;
-            image[end - start - 2] = uint8_t(w);
-            image[end - start - 1] = uint8_t(w >> 8);
-        }
-    }
-    std::copy(bytes, bytes + length, image.begin() + (address - start));
-    std::vector<uint16_t> words(image.size() / 2);
-    for (size_t i = 0; i < words.size(); ++i)
-        words[i] = uint16_t(image[2 * i] | (image[2 * i + 1] << 8));
-
-    const size_t total = words.size();
-    const size_t head = std::min<size_t>(total, ((64 - (start & 63)) & 63) / 2);
-    if (!writeFlashWords(d, start, words, 0, head))
-        return 0;
-    size_t done = head;
-    if (d->blockWrite && total - done > 32) {
-        const size_t blocks = (total - done) / 32;
-        if (!writeFlashBlocks(d, start + uint32_t(2 * done), words, done, blocks))
-            return 0;
-        done += 32 * blocks;
-    }
-    return writeFlashWords(d, start + uint32_t(2 * done), words, done, total - done) ? 1 : 0;
+    return msp430d::programFlashInPieces(d, address, length, bytes, writeFlashWords, writeFlashBlocks);
 }
 
 bool erase(D *d, uint16_t mode, uint32_t periods, uint32_t address)
@@ -461,6 +424,42 @@ int genVerifySignature(D *d, uint32_t address, uint32_t length, const uint8_t *b
 const char *genErrorText(D *d) { return d->lastError.empty() ? nullptr : d->lastError.c_str(); }
 
 } // namespace
+
+int msp430d::programFlashInPieces(Msp430dDriver *d, uint32_t address, uint32_t length, const uint8_t *bytes,
+                                  FlashPieceWriter words, FlashPieceWriter blocks)
+{
+    if (length == 0)
+        return 1;
+    const uint32_t start = address & ~1u;
+    const uint32_t end = (address + length + 1) & ~1u;
+    std::vector<uint8_t> image(end - start);
+    for (const uint32_t edge : {start, end - 2}) {
+        if ((edge == start && start != address) || (edge == end - 2 && end != address + length)) {
+            uint16_t w = 0;
+            if (!d->readWord(d, edge, &w))
+                return 0;
+            image[edge - start] = uint8_t(w);
+            image[edge - start + 1] = uint8_t(w >> 8);
+        }
+    }
+    std::copy(bytes, bytes + length, image.begin() + (address - start));
+    std::vector<uint16_t> all(image.size() / 2);
+    for (size_t i = 0; i < all.size(); ++i)
+        all[i] = uint16_t(image[2 * i] | (image[2 * i + 1] << 8));
+
+    const size_t total = all.size();
+    const size_t head = std::min<size_t>(total, ((64 - (start & 63)) & 63) / 2);
+    if (!words(d, start, all, 0, head))
+        return 0;
+    size_t done = head;
+    if (d->blockWrite && total - done > kBlockWords) {
+        const size_t rows = (total - done) / kBlockWords;
+        if (!blocks(d, start + uint32_t(2 * done), all, done, rows))
+            return 0;
+        done += kBlockWords * rows;
+    }
+    return words(d, start + uint32_t(2 * done), all, done, total - done) ? 1 : 0;
+}
 
 void msp430dFillBase(Msp430dDriver &driver)
 {

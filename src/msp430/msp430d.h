@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zim::msp430 {
 
@@ -100,6 +101,19 @@ constexpr uint32_t kBlockEndPeriods = 21;
 constexpr uint32_t kBlockLockPeriods = 6;
 constexpr uint32_t kSegmentErasePeriods = 9640;
 constexpr uint32_t kEraseAllPeriods = 201400;
+// Words in one block write: a 64-byte FLASH row.
+constexpr size_t kBlockWords = 32;
+
+// Writes count words of words from index first to FLASH at address; false when it failed. The
+// block form takes count whole rows of kBlockWords.
+using FlashPieceWriter = bool (*)(Msp430dDriver *d, uint32_t address, const std::vector<uint16_t> &words,
+                                  size_t first, size_t count);
+
+// Programs length bytes at address as whole words (an odd first or last byte takes its
+// neighbour from the target): the words up to the next row one by one, then whole rows as blocks
+// when the driver writes blocks, then the rest one by one. 1 on success, 0 on a failure.
+int programFlashInPieces(Msp430dDriver *d, uint32_t address, uint32_t length, const uint8_t *bytes,
+                         FlashPieceWriter words, FlashPieceWriter blocks);
 } // namespace msp430d
 
 } // namespace zim::msp430

@@ -366,7 +366,7 @@ enum : uint8_t {
 
 constexpr uint32_t kM2MaxBytes = 254;
 constexpr uint32_t kM2MaxWords = 127;
-constexpr uint32_t kBlockWords = 32;
+using msp430d::kBlockWords;
 
 using Bytes = std::vector<uint8_t>;
 
@@ -452,38 +452,7 @@ bool flashBlocks(D *d, uint32_t address, const std::vector<uint16_t> &words, siz
 
 int m2ProgramFlash(D *d, uint32_t address, uint32_t length, const uint8_t *bytes)
 {
-    if (length == 0)
-        return 1;
-    // Whole words: an odd first or last byte takes its neighbour from the target.
-    const uint32_t start = address & ~1u;
-    const uint32_t end = (address + length + 1) & ~1u;
-    std::vector<uint8_t> image(end - start);
-    for (const uint32_t edge : {start, end - 2}) {
-        if ((edge == start && start != address) || (edge == end - 2 && end != address + length)) {
-            uint16_t w = 0;
-            if (!d->readWord(d, edge, &w))
-                return 0;
-            image[edge - start] = uint8_t(w);
-            image[edge - start + 1] = uint8_t(w >> 8);
-        }
-    }
-    std::copy(bytes, bytes + length, image.begin() + (address - start));
-    std::vector<uint16_t> words(image.size() / 2);
-    for (size_t i = 0; i < words.size(); ++i)
-        words[i] = uint16_t(image[2 * i] | (image[2 * i + 1] << 8));
-
-    const size_t total = words.size();
-    const size_t head = std::min<size_t>(total, ((64 - (start & 63)) & 63) / 2);
-    if (!flashWords(d, start, words, 0, head))
-        return 0;
-    size_t done = head;
-    if (d->blockWrite && total - done > kBlockWords) {
-        const size_t blocks = (total - done) / kBlockWords;
-        if (!flashBlocks(d, start + uint32_t(2 * done), words, done, blocks))
-            return 0;
-        done += kBlockWords * blocks;
-    }
-    return flashWords(d, start + uint32_t(2 * done), words, done, total - done) ? 1 : 0;
+    return msp430d::programFlashInPieces(d, address, length, bytes, flashWords, flashBlocks);
 }
 
 int m2Erase(D *d, uint16_t mode, uint32_t address, uint32_t periods)
