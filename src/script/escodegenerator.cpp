@@ -537,24 +537,28 @@ void ESCodeGenerator::tryStatement(ESNode *n)
 void ESCodeGenerator::unwindTo(size_t down)
 {
     for (size_t i = m_controls.size(); i-- > down;) {
-        Control &c = m_controls[i];
-        switch (c.kind) {
-        case Control::ForInLoop:
-        case Control::FinallyRunning:
+        const Control::Kind kind = m_controls[i].kind;
+        if (kind == Control::ForInLoop || kind == Control::FinallyRunning)
             op(ESOp::DROP, -1);
-            break;
-        case Control::With:
-            op(ESOp::ENDWITH, 0);
-            break;
-        case Control::TryCatch:
-            op(ESOp::ENDTRY, 0);
-            break;
-        case Control::TryFinally:
-            leaveTryFinally(i);
-            break;
-        default:
-            break;
-        }
+        else
+            leaveHandler(i);
+    }
+}
+
+void ESCodeGenerator::leaveHandler(size_t i)
+{
+    switch (m_controls[i].kind) {
+    case Control::With:
+        op(ESOp::ENDWITH, 0);
+        break;
+    case Control::TryCatch:
+        op(ESOp::ENDTRY, 0);
+        break;
+    case Control::TryFinally:
+        leaveTryFinally(i);
+        break;
+    default:
+        break;
     }
 }
 
@@ -627,21 +631,8 @@ void ESCodeGenerator::returnStatement(ESNode *n)
         op(ESOp::UNDEFINED, 1);
     // Every handler and finally block on the way out, innermost first, each finally block in
     // the scope of its own statement; values under the result need no dropping.
-    for (size_t i = m_controls.size(); i-- > 0;) {
-        switch (m_controls[i].kind) {
-        case Control::With:
-            op(ESOp::ENDWITH, 0);
-            break;
-        case Control::TryCatch:
-            op(ESOp::ENDTRY, 0);
-            break;
-        case Control::TryFinally:
-            leaveTryFinally(i);
-            break;
-        default:
-            break;
-        }
-    }
+    for (size_t i = m_controls.size(); i-- > 0;)
+        leaveHandler(i);
     setLine(n->line);
     op(ESOp::RET, -1);
     m_depth = depth;

@@ -64,6 +64,9 @@ private:
     void unwindTo(size_t down);
     // Leaves the try/finally statement of control i: ends its handler and runs its finally block.
     void leaveTryFinally(size_t i);
+    // The code that leaves control i when it is a with block, a try block with a handler or a
+    // try block with a finally block; nothing for the other kinds.
+    void leaveHandler(size_t i);
     void conditionJump(ESNode *cond, bool jumpWhen, std::vector<size_t> &jumps);
 
     // Expressions.
