@@ -3,6 +3,7 @@
 
 #include "fakes/jtagdevice/simjtagdevice.h"
 #include "hwshim.h"
+#include "knownchips.h"
 
 #include <cerrno>
 #include <csignal>
@@ -28,21 +29,6 @@ namespace {
 using fakes::SimJtagChip;
 using fakes::SimJtagDevice;
 
-// The devices the emulation can put behind a FET: the records' ID bytes, fuse value and
-// memory layout.
-struct KnownChip
-{
-    const char *name;
-    uint8_t id0, id1;
-    uint32_t ramEnd, infoSegmentSize, flashStart;
-    bool family2xx;
-};
-constexpr KnownChip kChips[] = {
-    {"MSP430F149", 0xF1, 0x49, 0x9FF, 128, 0x1100, false},
-    {"MSP430F1232", 0x12, 0x32, 0x2FF, 128, 0xE000, false},
-    {"MSP430F1611", 0xF1, 0x6C, 0x9FF, 128, 0x4000, false},
-    {"MSP430F2274", 0xF2, 0x27, 0x5FF, 64, 0x8000, true},
-};
 
 constexpr uint8_t kTdi = 0x01, kTms = 0x02, kTck = 0x04, kPower = 0x90;
 constexpr uint8_t kRst = 0x01, kTest = 0x04, kEnable = 0x0A;
@@ -109,16 +95,12 @@ SettingResult apply(const std::string &key, const std::string &value, std::strin
     Settings &s = settings();
     uint64_t n = 0;
     if (const int number = portNumber(key); number >= 0) {
-        for (const KnownChip &known : kChips) {
-            if (value == known.name) {
-                s.ports[number].chipName = value;
-                return SettingResult::Taken;
-            }
+        SimJtagChip chip;
+        if (knownChip(value, chip)) {
+            s.ports[number].chipName = value;
+            return SettingResult::Taken;
         }
-        error = "unknown device \xe2\x80\x9c" + value + "\xe2\x80\x9d for " + key + " (known:";
-        for (const KnownChip &known : kChips)
-            error += std::string(" ") + known.name;
-        error += ")";
+        error = "unknown device \xe2\x80\x9c" + value + "\xe2\x80\x9d for " + key + " (known:" + knownChipNames() + ")";
         return SettingResult::Refused;
     }
     if (key == "fuse") {
@@ -157,21 +139,12 @@ SettingResult apply(const std::string &key, const std::string &value, std::strin
 
 std::unique_ptr<SimJtagDevice> makeChip(const std::string &name)
 {
-    for (const KnownChip &known : kChips) {
-        if (name != known.name)
-            continue;
-        SimJtagChip chip;
-        chip.name = known.name;
-        chip.idBytes = {known.id0, known.id1, 0, 0, 0, 0, 0};
-        chip.ramEnd = known.ramEnd;
-        chip.infoSegmentSize = known.infoSegmentSize;
-        chip.flashStart = known.flashStart;
-        chip.family2xx = known.family2xx;
-        fakes::SimJtagFaults faults;
-        faults.fuseBlown = settings().fuseBlown;
-        return std::make_unique<SimJtagDevice>(chip, faults);
-    }
-    return nullptr;
+    SimJtagChip chip;
+    if (!knownChip(name, chip))
+        return nullptr;
+    fakes::SimJtagFaults faults;
+    faults.fuseBlown = settings().fuseBlown;
+    return std::make_unique<SimJtagDevice>(chip, faults);
 }
 
 // Every register access asks this: the port last found answers without a search.
@@ -220,9 +193,9 @@ int emulatedOpen(const char *path, int flags, mode_t mode)
                 return -1;
             if (!port.chip) {
                 port.chip = makeChip(port.chipName);
-                for (const KnownChip &known : kChips)
-                    if (port.chipName == known.name)
-                        port.flashStart = known.flashStart;
+                SimJtagChip chip;
+                if (knownChip(port.chipName, chip))
+                    port.flashStart = chip.flashStart;
             }
             port.exclusive = port.claimed = false;
             port.writes = port.reads = 0;

@@ -22,39 +22,8 @@ constexpr uint32_t kWordPeriods = 35, kBlockWordPeriods = 30, kBlockLastPeriods 
 
 uint16_t get16(const uint8_t *at) { return uint16_t((at[0] << 8) | at[1]); }
 
-struct KnownChip
-{
-    const char *name;
-    uint8_t id0, id1;
-    uint32_t ramEnd, infoSegment, flashStart;
-    bool family2xx;
-};
-
-constexpr KnownChip kChips[] = {
-    {"MSP430F149", 0xF1, 0x49, 0x9FF, 128, 0x1100, false},
-    {"MSP430F1611", 0xF1, 0x6C, 0x9FF, 128, 0x4000, false},
-    {"MSP430F2274", 0xF2, 0x27, 0x5FF, 64, 0x8000, true},
-    {"MSP430F449", 0xF4, 0x49, 0x9FF, 128, 0x1100, false},
-};
 
 } // namespace
-
-bool UsbAdapter::chipFor(const std::string &name, fakes::SimJtagChip &chip)
-{
-    for (const KnownChip &known : kChips) {
-        if (name != known.name)
-            continue;
-        chip = fakes::SimJtagChip();
-        chip.name = name;
-        chip.idBytes = {known.id0, known.id1, 0, 0, 0, 0, 0};
-        chip.ramEnd = known.ramEnd;
-        chip.infoSegmentSize = known.infoSegment;
-        chip.flashStart = known.flashStart;
-        chip.family2xx = known.family2xx;
-        return true;
-    }
-    return false;
-}
 
 UsbAdapter::UsbAdapter(int model, std::string serial, const fakes::SimJtagChip &chip)
     : m_model(model), m_serial(std::move(serial)), m_chip(chip)

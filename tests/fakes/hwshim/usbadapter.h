@@ -28,9 +28,6 @@ struct UsbAdapterCounters
 class UsbAdapter
 {
 public:
-    // The chip a device name stands for; false when the adapter knows no such name.
-    static bool chipFor(const std::string &name, fakes::SimJtagChip &chip);
-
     UsbAdapter(int model, std::string serial, const fakes::SimJtagChip &chip);
 
     int model() const { return m_model; }

@@ -12,6 +12,7 @@
 //   short-reply-after=N            the first reply after N bulk transfers comes back cut short
 //   compare=FILE                   Intel hex file the FLASH is compared with when an adapter is closed
 #include "hwshim.h"
+#include "knownchips.h"
 #include "usbadapter.h"
 
 #include <cinttypes>
@@ -86,7 +87,7 @@ SettingResult addAdapters(const std::string &value, std::string &error)
         const size_t a = item.find(':'), b = item.find(':', a == std::string::npos ? a : a + 1);
         fakes::SimJtagChip chip;
         if (a == std::string::npos || b == std::string::npos || a != 1 || item[0] < '1' || item[0] > '9'
-            || !UsbAdapter::chipFor(item.substr(b + 1), chip)) {
+            || !knownChip(item.substr(b + 1), chip)) {
             error = "usb adapter \xe2\x80\x9c" + item
                     + "\xe2\x80\x9d is not MODEL:SERIAL:DEVICE with a model from 1 to 9 and a known device";
             return SettingResult::Refused;
