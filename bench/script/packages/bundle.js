@@ -6,6 +6,8 @@
 //   // uses: NAME@VERSION ...      packages fetched into SOURCES/NAME@VERSION (run.sh does that)
 //   // modules: NAME/PATH ...      package files wrapped as CommonJS modules, text unchanged
 //   // texts: NAME/PATH ...        package files the driver reads as strings through __text(ID)
+//   // scripts: NAME/PATH ...      files run as plain scripts at the top level, in this order,
+//                                  before the driver (./PATH is beside the driver)
 //   // window: GLOBAL ...          a browser-like window holding only these globals of the host,
 //                                  for a package that finds its built-ins through one
 "use strict";
@@ -34,8 +36,9 @@ header(driverText, "uses").forEach(function (pinned) {
     versions[pinned.slice(0, at)] = pinned;
 });
 
-// A module id is NAME/PATH; its file lives in SOURCES/NAME@VERSION/PATH.
+// A module id is NAME/PATH; its file lives in SOURCES/NAME@VERSION/PATH. ./PATH is beside the driver.
 function fileOf(id) {
+    if (id.indexOf("./") === 0) return path.join(path.dirname(driver), id.slice(2));
     var name = Object.keys(versions).filter(function (n) { return id.indexOf(n + "/") === 0; })[0];
     if (!name) throw new Error(driver + ": " + id + " belongs to no package in its uses: line");
     return path.join(sources, versions[name], id.slice(name.length + 1));
@@ -63,6 +66,9 @@ function wrap(id, text) {
     return "__define(" + literal(id) + ", function (module, exports, require, global, window, define) {\n" +
         text + "\n});\n";
 }
+header(driverText, "scripts").forEach(function (id) {
+    parts.push(fs.readFileSync(fileOf(id), "utf8") + "\n");
+});
 header(driverText, "modules").forEach(function (id) {
     parts.push(wrap(id, fs.readFileSync(fileOf(id), "utf8")));
 });

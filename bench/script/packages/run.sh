@@ -1,6 +1,6 @@
 #!/bin/sh
-# Real ES3-era npm packages, run unmodified under zimprog -script, mujs and duk beside node, whose
-# output is the truth: pass or fail for each engine, the median wall time of several
+# Real ES3-era npm packages and Octane's ES3 programs, run unmodified under zimprog -script, mujs
+# and duk beside node, whose output is the truth: pass or fail for each engine, the median wall time of several
 # whole-process runs (engines alternate run by run) and the largest peak memory.
 # Usage: bench/script/packages/run.sh [BUILD [CACHE]]
 #   BUILD  build directory holding bin/zimprog (default: build)
@@ -30,7 +30,8 @@ trap 'rm -rf "$tmp"' EXIT
 trap 'exit 130' INT TERM
 mkdir -p "$cache/src" || fail "cannot create $cache"
 
-drivers=${ONLY:-"underscore mustache json3 esprima marked uglify beautify cryptojs bigjs coffee"}
+drivers=${ONLY:-"underscore mustache json3 esprima marked uglify beautify cryptojs bigjs coffee
+    octane-richards octane-crypto octane-raytrace octane-navier octane-splay octane-earley"}
 for d in $drivers; do [ -f "$here/$d.js" ] || fail "no driver $here/$d.js"; done
 
 # Fetch each pinned package once: npm pack brings the published tarball alone, without its
@@ -85,7 +86,7 @@ reason() {
     echo "output differs from node's at line ${n:-?}"
 }
 
-printf '%-11s' package
+printf '%-15s' package
 for e in $engines; do printf ' %-17s' "$e s/MiB"; done
 printf ' %s\n' "zimprog/best-peer"
 : > "$tmp/notes"
@@ -122,7 +123,7 @@ for name in $drivers; do
         done
         i=$((i + 1))
     done
-    printf '%-11s' "$name"
+    printf '%-15s' "$name"
     best="" zim=""
     for e in $engines; do
         case " $passing " in
