@@ -1,7 +1,7 @@
 #!/bin/sh
 # Real ES3-era npm packages and Octane's ES3 programs, run unmodified under zimprog -script, mujs
-# and duk beside node, whose output is the truth: pass or fail for each engine, the median wall time of several
-# whole-process runs (engines alternate run by run) and the largest peak memory.
+# and duk beside node, whose output is the truth: pass or fail for each engine, the median wall
+# time of several whole-process runs (engines alternate run by run) and the largest peak memory.
 # Usage: bench/script/packages/run.sh [BUILD [CACHE]]
 #   BUILD  build directory holding bin/zimprog (default: build)
 #   CACHE  where the packages are fetched and kept (default: $HOME/.cache/zimprog-bench)
