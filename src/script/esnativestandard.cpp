@@ -1,11 +1,12 @@
 // The ES5 built-ins of the standard dialect: Array.isArray and the Array extras, Object.keys,
-// Object.create and Object.getPrototypeOf, Function.prototype.bind, String.prototype.trim, and
+// Object.create, Object.defineProperty(ies) and Object.getPrototypeOf, Function.prototype.bind, String.prototype.trim, and
 // Date.now with Date.prototype.toISOString. JSON lives in esnativejson.cpp.
 #include "script/esexception.h"
 #include "script/esnativeclasses.h"
 #include "script/esnativestandard.h"
 
 #include <cmath>
+#include <optional>
 
 namespace zim::script {
 
@@ -13,7 +14,7 @@ namespace {
 
 enum Member {
     IsArray = 1, ForEach, Map, Filter, Reduce, ReduceRight, Some, Every, IndexOf, LastIndexOf, Keys, Create,
-    GetPrototypeOf, Bind, Bound, Trim, DateNow, ToISOString, DateToJSON, JsonParse, JsonStringify
+    GetPrototypeOf, DefineProperty, DefineProperties, Bind, Bound, Trim, DateNow, ToISOString, DateToJSON, JsonParse, JsonStringify
 };
 
 bool lineTerminator(QChar c)
@@ -123,6 +124,8 @@ void ESNativeStandard::setUp(ESContext &context)
     addMethod(context, object, "keys", "Object.keys", 1, Keys);
     addMethod(context, object, "create", "Object.create", 2, Create);
     addMethod(context, object, "getPrototypeOf", "Object.getPrototypeOf", 1, GetPrototypeOf);
+    addMethod(context, object, "defineProperty", "Object.defineProperty", 3, DefineProperty);
+    addMethod(context, object, "defineProperties", "Object.defineProperties", 2, DefineProperties);
     addMethod(context, context.functionPrototype, "bind", "Function.prototype.bind", 1, Bind);
     addMethod(context, context.stringPrototype, "trim", "String.prototype.trim", 0, Trim);
     ESObject *date = context.get(context.global(), atoms::intern("Date")).object;
@@ -162,6 +165,19 @@ ESValue ESNativeStandard::callMember(ESContext &context, int number, const ESVal
     case GetPrototypeOf: {
         ESObject *o = objectArgument(context, "getPrototypeOf", argument(count, args, 0));
         return o->prototype ? ESValue::fromObject(o->prototype) : ESValue::null();
+    }
+    case DefineProperty: {
+        const ESValue target = argument(count, args, 0);
+        ESObject *o = objectArgument(context, "defineProperty", target);
+        std::vector<ESValue> roots{target};
+        const ESContext::TempRoot root(context, roots);
+        defineOwn(context, o, context.atomFor(argument(count, args, 1)), argument(count, args, 2));
+        return target;
+    }
+    case DefineProperties: {
+        const ESValue target = argument(count, args, 0);
+        defineAll(context, objectArgument(context, "defineProperties", target), argument(count, args, 1));
+        return target;
     }
     case Bind:
         return bind(context, thisValue, count, args);
@@ -364,28 +380,67 @@ ESValue ESNativeStandard::create(ESContext &context, int count, ESValue *args)
     const ESValue properties = argument(count, args, 1);
     if (properties.isUndefined())
         return ESValue::fromObject(o);
+    defineAll(context, o, properties);
+    return ESValue::fromObject(o);
+}
+
+void ESNativeStandard::defineAll(ESContext &context, ESObject *o, const ESValue &descriptors)
+{
     std::vector<ESValue> roots{ESValue::fromObject(o)};
     const ESContext::TempRoot root(context, roots);
-    ESObject *descriptors = context.toObject(properties);
+    ESObject *table = context.toObject(descriptors);
+    roots.push_back(ESValue::fromObject(table));
     std::vector<ESAtom *> names;
-    descriptors->cls->enumerate(context, descriptors, names);
-    for (ESAtom *name : names) {
-        const ESValue d = context.get(descriptors, name);
-        if (!d.isObject())
-            context.throwTypeError(QStringLiteral("property description of '%1' must be an object").arg(name->text));
-        auto flag = [&](const char *key) { return context.toBoolean(context.get(d.object, atoms::intern(key))); };
-        if (context.hasProperty(d.object, atoms::intern("get")) || context.hasProperty(d.object, atoms::intern("set")))
-            context.throwTypeError(QStringLiteral("property '%1': getters and setters are not supported").arg(name->text));
-        uint32_t attributes = 0;
-        if (!flag("writable"))
-            attributes |= ReadOnly;
-        if (!flag("enumerable"))
-            attributes |= DontEnum;
-        if (!flag("configurable"))
-            attributes |= DontDelete;
-        o->define(name, context.get(d.object, atoms::intern("value")), attributes);
+    table->cls->enumerate(context, table, names);
+    for (ESAtom *name : names)
+        defineOwn(context, o, name, context.get(table, name));
+}
+
+void ESNativeStandard::defineOwn(ESContext &context, ESObject *o, ESAtom *name, const ESValue &descriptor)
+{
+    if (!descriptor.isObject())
+        context.throwTypeError(QStringLiteral("property description of '%1' must be an object").arg(name->text));
+    ESObject *d = descriptor.object;
+    if (context.hasProperty(d, atoms::intern("get")) || context.hasProperty(d, atoms::intern("set")))
+        context.throwTypeError(QStringLiteral("property '%1': getters and setters are not supported").arg(name->text));
+    // A field the description leaves out keeps what an existing property has; a new property
+    // takes false for it, as the standard says.
+    const ESProperty *own = o->findProperty(name);
+    const std::optional<ESProperty> existing = own ? std::optional<ESProperty>(*own) : std::nullopt;
+    uint32_t attributes = existing ? existing->attributes : ReadOnly | DontEnum | DontDelete;
+    auto field = [&](const char *key, uint32_t attribute) {
+        ESAtom *atom = atoms::intern(key);
+        if (!context.hasProperty(d, atom))
+            return;
+        if (context.toBoolean(context.get(d, atom)))
+            attributes &= ~attribute;
+        else
+            attributes |= attribute;
+    };
+    field("writable", ReadOnly);
+    field("enumerable", DontEnum);
+    field("configurable", DontDelete);
+    ESAtom *valueAtom = atoms::intern("value");
+    const bool hasValue = context.hasProperty(d, valueAtom);
+    const ESValue value = hasValue ? context.get(d, valueAtom) : existing ? existing->value : ESValue::undefined();
+    if (existing && (existing->attributes & DontDelete)) {
+        // A property that cannot be configured keeps its attributes; a read-only one, its value too.
+        const bool sameValue = !hasValue || context.strictEquals(value, existing->value);
+        if (attributes != existing->attributes && attributes != (existing->attributes | ReadOnly))
+            context.throwTypeError(QStringLiteral("cannot redefine property '%1'").arg(name->text));
+        if ((existing->attributes & ReadOnly) && !sameValue)
+            context.throwTypeError(QStringLiteral("cannot redefine property '%1'").arg(name->text));
     }
-    return ESValue::fromObject(o);
+    // Elements and the length of an array live outside the property vector, where they are always
+    // writable, enumerable and configurable: only such a description can be kept there.
+    if (o->cls == context.arrayClass && (name->arrayIndex >= 0 || name == context.lengthAtom)) {
+        if (attributes != 0)
+            context.throwTypeError(
+                QStringLiteral("property '%1' of an array can only be writable, enumerable and configurable").arg(name->text));
+        context.put(o, name, value);
+        return;
+    }
+    o->define(name, value, attributes);
 }
 
 ESValue ESNativeStandard::bind(ESContext &context, const ESValue &thisValue, int count, ESValue *args)

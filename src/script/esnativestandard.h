@@ -29,6 +29,10 @@ private:
     ESValue reduce(ESContext &context, bool fromRight, const ESValue &thisValue, int count, ESValue *args);
     ESValue search(ESContext &context, bool fromBack, const ESValue &thisValue, int count, ESValue *args);
     ESValue create(ESContext &context, int count, ESValue *args);
+    // Object.defineProperty's work for one name: a data descriptor applied to o's own property.
+    void defineOwn(ESContext &context, ESObject *o, ESAtom *name, const ESValue &descriptor);
+    // Every enumerable descriptor of descriptors applied to o, as Object.create's second argument.
+    void defineAll(ESContext &context, ESObject *o, const ESValue &descriptors);
     ESValue bind(ESContext &context, const ESValue &thisValue, int count, ESValue *args);
     // esnativejson.cpp
     ESValue jsonParse(ESContext &context, int count, ESValue *args);

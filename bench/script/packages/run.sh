@@ -31,7 +31,8 @@ trap 'exit 130' INT TERM
 mkdir -p "$cache/src" || fail "cannot create $cache"
 
 drivers=${ONLY:-"underscore mustache json3 esprima marked uglify beautify cryptojs bigjs coffee
-    octane-richards octane-crypto octane-raytrace octane-navier octane-splay octane-earley"}
+    octane-richards octane-deltablue octane-crypto octane-raytrace octane-navier octane-splay
+    octane-earley octane-regexp"}
 for d in $drivers; do [ -f "$here/$d.js" ] || fail "no driver $here/$d.js"; done
 
 # Fetch each pinned package once: npm pack brings the published tarball alone, without its
@@ -86,7 +87,7 @@ reason() {
     echo "output differs from node's at line ${n:-?}"
 }
 
-printf '%-15s' package
+printf '%-17s' package
 for e in $engines; do printf ' %-17s' "$e s/MiB"; done
 printf ' %s\n' "zimprog/best-peer"
 : > "$tmp/notes"
@@ -123,7 +124,7 @@ for name in $drivers; do
         done
         i=$((i + 1))
     done
-    printf '%-15s' "$name"
+    printf '%-17s' "$name"
     best="" zim=""
     for e in $engines; do
         case " $passing " in

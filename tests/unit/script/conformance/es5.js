@@ -103,6 +103,29 @@ check("create with properties", Object.create({}, { v: { value: 3, enumerable: t
 checkThrows("create with a number", "Object.create(1)", TypeError);
 checkThrows("getPrototypeOf of a string", "Object.getPrototypeOf('s')", TypeError);
 
+// defineProperty: left-out fields are false on a new property and unchanged on an existing one.
+var held = {};
+Object.defineProperty(held, "fixed", { value: 1 });
+held.fixed = 2;
+check("defined read-only, hidden, permanent", [held.fixed, Object.keys(held).length, delete held.fixed].join(), "1,0,false");
+Object.defineProperty(held, "open", { value: 3, writable: true, enumerable: true, configurable: true });
+Object.defineProperty(held, "open", { enumerable: false });
+held.open = 4;
+check("redefining keeps what is left out", [held.open, held.propertyIsEnumerable("open")].join(), "4,false");
+checkThrows("a permanent read-only value cannot change", "Object.defineProperty(held, 'fixed', { value: 5 })", TypeError);
+checkThrows("accessors are refused", "Object.defineProperty({}, 'g', { get: function () {} })", TypeError);
+checkThrows("defineProperty on a number", "Object.defineProperty(1, 'x', {})", TypeError);
+var listed = [1, 2];
+Object.defineProperty(listed, "0", { value: 9, writable: true, enumerable: true, configurable: true });
+check("an ordinary element", listed.join(), "9,2");
+checkThrows("a read-only element is refused", "Object.defineProperty(listed, '1', { value: 9 })", TypeError);
+Object.defineProperty(Object.prototype, "inheritsFrom", { value: function () { return "yes"; } });
+var seen = 0;
+for (var name in {}) seen++;
+check("a hidden method on Object.prototype", ({}).inheritsFrom() + seen, "yes0");
+var both = Object.defineProperties({}, { x: { value: 1, enumerable: true }, y: { value: 2 } });
+check("defineProperties", [both.x, both.y, Object.keys(both).join()].join(), "1,2,x");
+
 // bind
 function add(a, b) { return (this.base || 0) + a + b; }
 var bound = add.bind({ base: 100 }, 1);
