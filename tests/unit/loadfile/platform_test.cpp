@@ -60,17 +60,6 @@ TEST(DestinationStatus, ALinkLoopAndAMissingDirectoryGiveTheSystemsCodes)
     EXPECT_EQ(missing.directoryError, ENOENT);
 }
 
-TEST(DestinationStatus, AFifoIsWrittenThroughWithoutOpeningIt)
-{
-    TempFiles files;
-    const QString fifo = files.path(QStringLiteral("fifo"));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    // Opening a FIFO for writing would wait for a reader; examining it must not.
-    const FileStatus status = zim::platform::destinationStatus(fifo);
-    EXPECT_EQ(status.kind, FileStatus::Fifo);
-    EXPECT_EQ(status.writeError, 0);
-}
-
 // The handler in place for SIGINT, left as it was.
 void (*currentHandler())(int)
 {

@@ -132,14 +132,6 @@ TEST_F(FetTarget, SecondConnectIsRefusedWithoutTouchingThePort)
     EXPECT_EQ(requests.size(), before);
 }
 
-TEST_F(FetTarget, LongPortNameFailsBeforeAnyRequest)
-{
-    fet->setPortName(QStringLiteral("LPT12345678"));
-    EXPECT_EQ(connectError(), QStringLiteral("Cannot open target interface: open argument too long"));
-    EXPECT_EQ(devicesMade, 0);
-    EXPECT_TRUE(requests.empty());
-}
-
 TEST_F(FetTarget, DisconnectReleasesThePort)
 {
     ASSERT_EQ(connectError(), QString());

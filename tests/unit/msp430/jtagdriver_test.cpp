@@ -218,16 +218,15 @@ TEST_F(JtagDriver, BlownFuseFailsAfterTwoLineTogglesAndOnePowerCycle)
     EXPECT_EQ(device->counters().powerUps, 2u);
 }
 
-TEST_F(JtagDriver, UnknownIdBytesAreAnUnknownDevice)
+// ID bytes no record has, and identification turned off with a device no record names.
+TEST_F(JtagDriver, UnknownIdBytesOrAnUnknownNamedDeviceAreAnUnknownDevice)
 {
     SimJtagChip chip = chipFor(devices.devices(), "MSP430F149", false);
     chip.idBytes = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE};
     make(chip);
     EXPECT_EQ(connectError(), "Unknown MSP430 device");
-}
 
-TEST_F(JtagDriver, IdentifyOffWithADeviceNoRecordNamesIsAnUnknownDevice)
-{
+    target.reset();
     make("MSP430F149", false);
     port->setIdentify(false);
     environment.setSelectedDevice(QStringLiteral("MSP430NOSUCH"));
@@ -321,7 +320,7 @@ TEST_F(JtagDriver, UnpoweredTargetCannotBeConnected)
     EXPECT_THAT(connectError().toStdString(), HasSubstr("Check that the target is powered"));
 }
 
-TEST_F(JtagDriver, PulledCableIsCaughtByVerifyingWrites)
+TEST_F(JtagDriver, PulledCableAndStuckFlashBitAreCaughtByVerifyingWrites)
 {
     make("MSP430F149", false);
     target->connect();
@@ -330,18 +329,16 @@ TEST_F(JtagDriver, PulledCableIsCaughtByVerifyingWrites)
     device->pullCableAfter(5000);
     EXPECT_EQ(failure([&] { port->programBytes(0xF000, 256, data.data()); }),
               "FLASH verification failed in range 0xF000 - 0xF0FF");
-}
 
-TEST_F(JtagDriver, StuckFlashBitIsCaughtByVerifyingWrites)
-{
+    target.reset();
     SimJtagFaults faults;
     faults.stuckAddress = 0xF010;
     faults.stuckMask = 0x01;
     make("MSP430F149", false, faults);
     target->connect();
     port->setVerifyWrites(true);
-    const std::vector<uint8_t> data(32, 0x00);
-    EXPECT_EQ(failure([&] { port->programBytes(0xF000, 32, data.data()); }),
+    const std::vector<uint8_t> zeros(32, 0x00);
+    EXPECT_EQ(failure([&] { port->programBytes(0xF000, 32, zeros.data()); }),
               "FLASH verification failed in range 0xF000 - 0xF01F");
 }
 
@@ -671,32 +668,6 @@ TEST_F(JtagRunControl, StopHaltsARunningCpuWithItsRegisters)
     EXPECT_EQ(view().read(15), device->registerValue(15));
     device->runFor(3000);
     EXPECT_EQ(view().pc(), device->registerValue(0)) << "the CPU stays held";
-}
-
-TEST_F(JtagDriver, FourDriverPropertiesWithTheirTextsAndInitialValues)
-{
-    make("MSP430F149", false);
-    struct Expected
-    {
-        const char *name, *category, *label, *description;
-        bool initial;
-    };
-    const Expected expected[] = {
-        {"verifyWrites", "Loader", "Verify FLASH Writes", "Verify all writes to FLASH.", false},
-        {"verifyErase", "Loader", "Verify FLASH Erase", "Verify FLASH erasure.", false},
-        {"blockWrite", "Loader", "FLASH Block Write Enabled", "Use block mode FLASH programming.", false},
-        {"enableRegulator", "Connection", "Enable Regulator",
-         "Specifies whether the regulator is enabled when the target is connected.", true},
-    };
-    for (const Expected &e : expected) {
-        zim::target::PropertyRecord record;
-        ASSERT_TRUE(target->describeProperty(QString::fromLatin1(e.name), record)) << e.name;
-        EXPECT_EQ(record.category, e.category);
-        EXPECT_EQ(record.displayName, e.label);
-        EXPECT_EQ(record.description, e.description);
-        EXPECT_EQ(target->port().property(e.name).toBool(), e.initial) << e.name;
-        EXPECT_EQ(target->propertyOwner(QString::fromLatin1(e.name)), &target->port());
-    }
 }
 
 // Every record a 1xx/2xx/4xx device can answer to: its own ID bytes and fuse identify it when

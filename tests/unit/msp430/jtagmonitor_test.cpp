@@ -158,10 +158,6 @@ TEST_F(JTAGTarget, PropertiesShowTheLevelsAndTheConnectionSwitches)
     EXPECT_EQ(target.port().property("emulation").toString(), "High");
     EXPECT_EQ(target.port().property("clockControl").toString(), "Extended");
     EXPECT_EQ(target.propertyOwner("identify"), &target.port());
-    zim::target::PropertyRecord record;
-    ASSERT_TRUE(target.describeProperty("unlockSegmentA", record));
-    EXPECT_EQ(record.displayName, "Enable Info SegmentA Erase/Write");
-    EXPECT_EQ(record.category, "Loader");
     device.level = 2;
     device.clockLevel = 7;
     EXPECT_EQ(target.port().property("emulation").toString(), "Medium");

@@ -44,31 +44,17 @@ protected:
     }
 };
 
-TEST_F(Lookups, NamedConfigurationWinsOverCommon)
+// The named configuration wins over Common, an inherited one over Common but not over the named
+// one (ARM comes first in the inherited list), Common asks only Common, an empty value stops the
+// search, and the parents and then the default answer what no level of the element holds.
+TEST_F(Lookups, LevelsAreAskedInTheirOrder)
 {
     EXPECT_EQ(value("q", "Debug"), "project debug");
     EXPECT_EQ(value("q", "Release"), "project common");
-}
-
-TEST_F(Lookups, InheritedConfigurationWinsOverCommonButNotOverTheNamedOne)
-{
     EXPECT_EQ(value("r", "ARM Debug"), "project arm");
-    // ARM comes first in the inherited list.
     EXPECT_EQ(value("q", "ARM Debug"), "project arm");
-}
-
-TEST_F(Lookups, CommonAsksOnlyCommon)
-{
     EXPECT_EQ(value("q", "Common"), "project common");
-}
-
-TEST_F(Lookups, EmptyValueStopsTheSearch)
-{
     EXPECT_EQ(value("e", "Debug"), "");
-}
-
-TEST_F(Lookups, ParentsAndDefault)
-{
     EXPECT_EQ(value("p", "Debug"), "solution common");
     EXPECT_EQ(value("absent", "Debug"), "default");
 }

@@ -112,8 +112,6 @@ struct TimingCase
 const TimingCase kTimingCases[] = {
     {"PushRegister", {0x1205}, 3, 3},
     {"PushConstantZero", {0x1203}, 3, 3},
-    {"PushConstantOne", {0x1213}, 3, 3},
-    {"PushConstantFour", {0x1222}, 3, 3},
     {"PushConstantEight", {0x1232}, 3, 3},
     {"PushIndirect", {0x1225}, 4, 4},
     {"PushAutoincrement", {0x1235}, 4, 5},

@@ -69,15 +69,6 @@ TEST_F(MonitorTest, InterruptsWaitForThePollIntervalAndTakeTheHighestFirst)
     EXPECT_EQ(peekWord(0x09FE), kCode);
 }
 
-TEST_F(MonitorTest, RunStopsWhenTheProgramJumpsToItself)
-{
-    load({0x4035, 0x0003, 0x8315, 0x23FE, 0x3FFF}); // MOV #3,R5; loop: DEC R5; JNZ loop; JMP $
-    EXPECT_EQ(sim.runFor(1000), zim::simulator::SimulatedHMonitor::StopReason::SelfJump);
-    EXPECT_EQ(sim.stopAddress(), kCode + 8);
-    EXPECT_EQ(sim.cycles(), 2u + 3 * (1 + 2) + 2);
-    EXPECT_EQ(sim.state(), zim::target::DevicePort::TargetStopped);
-}
-
 TEST_F(MonitorTest, SelfJumpWithInterruptsEnabledRunsToTheLimit)
 {
     load({0xD232, 0x3FFF}); // EINT (BIS #8,SR); JMP $

@@ -57,36 +57,6 @@ zim::target::DownloadOptions programming(bool eraseAll = false)
     return options;
 }
 
-TEST(DownloadPlan, SegmentsSharedBySectionsAreErasedOnceAndBlocksFollowTheWriteLimit)
-{
-    FakeLoadFile file;
-    file.add(0, "a", 0x1100, 16);
-    file.add(0, "b", 0x1180, 32);
-    // Starts inside a segment and runs into the next one, far from the others.
-    file.add(0, "c", 0xF100, 0x300);
-    zim::target::MemoryDescription memory = flash(512);
-    memory.maxWriteBlock = 256;
-
-    const zim::target::DownloadPlan plan = zim::target::planDownload({{0, &file.sections().primarySections, memory}}, programming());
-
-    zim::target::SpacePlan space;
-    space.space = 0;
-    space.total = 16 + 32 + 0x300;
-    space.erase = zim::target::EraseMode::Segments;
-    space.eraseSteps = {
-        {0x1100, 16, true, {0x1000, 0x11FF}},
-        {0x1180, 32, false, {0x1000, 0x11FF}},
-        {0xF100, 512, true, {0xF000, 0xF3FF}},
-        {0xF300, 256, false, {0xF000, 0xF3FF}},
-    };
-    space.program = {
-        {0, false, {{0x1100, 16, 0, false}}},
-        {1, false, {{0x1180, 32, 0, false}}},
-        {2, false, {{0xF100, 256, 0, false}, {0xF200, 256, 256, false}, {0xF300, 256, 512, true}}},
-    };
-    EXPECT_EQ(plan, (zim::target::DownloadPlan{programming(), {space}}));
-}
-
 TEST(DownloadPlan, EraseAllCoversEachErasableSpaceAndLeavesRamAlone)
 {
     FakeLoadFile file;

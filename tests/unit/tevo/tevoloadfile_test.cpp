@@ -63,38 +63,8 @@ protected:
     int m_files = 0;
 };
 
-TEST_F(LoadFileTest, GapSplitsASectionIntoTwoOfTheSameName)
-{
-    zim::tevo::TEVOExecutablePlan plan;
-    plan.sections = {loadable("CODE", run(0xF000, 0x100) + run(0xF200, 0x10))};
-    auto file = open(plan);
-    EXPECT_EQ(cuts(file->sections().primarySections),
-              (std::vector<Cut>{{"CODE", 0xF000, 256}, {"CODE", 0xF200, 16}}));
-    const auto &first = file->sections().primarySections[0];
-    EXPECT_EQ(first->data()[0], 0x00);
-    EXPECT_EQ(first->data()[255], 0xFF);
-    EXPECT_EQ(file->sections().primarySections[1]->data()[1], 0x01);
-}
-
-TEST_F(LoadFileTest, FirstRecordAtTheSectionStartStartsThere)
-{
-    zim::tevo::TEVOExecutablePlan plan;
-    plan.sections = {loadable("CODE", run(0x4400, 6))};
-    auto file = open(plan);
-    EXPECT_EQ(cuts(file->sections().primarySections), (std::vector<Cut>{{"CODE", 0x4400, 6}}));
-    EXPECT_EQ(file->startAddress(), 0x4400u);
-}
-
-TEST_F(LoadFileTest, OverlapStartsANewSection)
-{
-    zim::tevo::TEVOExecutablePlan plan;
-    plan.sections = {loadable("CODE", run(0x4400, 8) + run(0x4404, 4))};
-    auto file = open(plan);
-    EXPECT_EQ(cuts(file->sections().primarySections),
-              (std::vector<Cut>{{"CODE", 0x4400, 8}, {"CODE", 0x4404, 4}}));
-}
-
-TEST_F(LoadFileTest, RecordsWithoutSizeNeitherSplitNorCount)
+// How loadable sections are cut into load sections, and which start address they give.
+TEST_F(LoadFileTest, SectionsAreCutAtGapsAndOverlapsIntoTheirMemorySpaces)
 {
     zim::tevo::TEVORecordPlan marker;
     marker.kind = zim::tevo::TEVORecordPlan::Marker;
@@ -114,43 +84,50 @@ TEST_F(LoadFileTest, RecordsWithoutSizeNeitherSplitNorCount)
     linkIf.value = 1;
     zim::tevo::TEVORecordPlan endLinkIf;
     endLinkIf.kind = zim::tevo::TEVORecordPlan::EndLinkIf;
-    zim::tevo::TEVOExecutablePlan plan;
-    plan.sections = {loadable("CODE", run(0x4400, 4) + QList<zim::tevo::TEVORecordPlan>{marker, locus, origin, linkIf, endLinkIf}
-                                          + run(0x4404, 4))};
-    auto file = open(plan);
-    EXPECT_EQ(cuts(file->sections().primarySections), (std::vector<Cut>{{"CODE", 0x4400, 8}}));
-}
-
-TEST_F(LoadFileTest, KindSixGoesToTheSecondaryList)
-{
-    zim::tevo::TEVOExecutablePlan plan;
-    plan.sections = {loadable("CODE", run(0x4400, 4)), loadable("XDATA", run(0x100, 2), 6)};
-    auto file = open(plan);
-    EXPECT_EQ(cuts(file->sections().primarySections), (std::vector<Cut>{{"CODE", 0x4400, 4}}));
-    EXPECT_EQ(cuts(file->sections().secondarySections), (std::vector<Cut>{{"XDATA", 0x100, 2}}));
-    // The second memory space does not count for the start address.
-    EXPECT_EQ(file->startAddress(), 0x4400u);
-}
-
-TEST_F(LoadFileTest, SectionWithoutTheLoadableFlagContributesNothing)
-{
     zim::tevo::TEVOSectionPlan debug = loadable("DEBUG", run(0x0, 16));
     debug.flags = 0x7;
+    struct Case
+    {
+        const char *what;
+        QList<zim::tevo::TEVOSectionPlan> sections;
+        std::vector<Cut> primary, secondary;
+        uint32_t start;
+    };
+    const Case cases[] = {
+        {"a gap splits a section into two of the same name", {loadable("CODE", run(0xF000, 0x100) + run(0xF200, 0x10))},
+         {{"CODE", 0xF000, 256}, {"CODE", 0xF200, 16}}, {}, 0xF000},
+        {"an overlap starts a new section", {loadable("CODE", run(0x4400, 8) + run(0x4404, 4))},
+         {{"CODE", 0x4400, 8}, {"CODE", 0x4404, 4}}, {}, 0x4400},
+        {"records without size neither split nor count",
+         {loadable("CODE", run(0x4400, 4) + QList<zim::tevo::TEVORecordPlan>{marker, locus, origin, linkIf, endLinkIf}
+                               + run(0x4404, 4))},
+         {{"CODE", 0x4400, 8}}, {}, 0x4400},
+        // The second memory space does not count for the start address.
+        {"kind six goes to the secondary list", {loadable("CODE", run(0x4400, 4)), loadable("XDATA", run(0x100, 2), 6)},
+         {{"CODE", 0x4400, 4}}, {{"XDATA", 0x100, 2}}, 0x4400},
+        {"a section without the loadable flag contributes nothing", {debug, loadable("CODE", run(0x4400, 2))},
+         {{"CODE", 0x4400, 2}}, {}, 0x4400},
+        {"no primary section has no start address", {loadable("XDATA", run(0x100, 2), 6)}, {}, {{"XDATA", 0x100, 2}},
+         0xFFFFFFFF},
+        {"an empty section starts at zero", {loadable("BSS", {}), loadable("CODE", run(0x4400, 2))},
+         {{"CODE", 0x4400, 2}}, {}, 0},
+    };
+    for (const Case &c : cases) {
+        zim::tevo::TEVOExecutablePlan plan;
+        plan.sections = c.sections;
+        auto file = open(plan);
+        EXPECT_EQ(cuts(file->sections().primarySections), c.primary) << c.what;
+        EXPECT_EQ(cuts(file->sections().secondarySections), c.secondary) << c.what;
+        EXPECT_EQ(file->startAddress(), c.start) << c.what;
+    }
+    // The bytes of a split section stay with their addresses.
     zim::tevo::TEVOExecutablePlan plan;
-    plan.sections = {debug, loadable("CODE", run(0x4400, 2))};
+    plan.sections = {loadable("CODE", run(0xF000, 0x100) + run(0xF200, 0x10))};
     auto file = open(plan);
-    EXPECT_EQ(cuts(file->sections().primarySections), (std::vector<Cut>{{"CODE", 0x4400, 2}}));
-    EXPECT_TRUE(file->sections().secondarySections.empty());
-}
-
-TEST_F(LoadFileTest, StartAddressOfEmptyOrAbsentSections)
-{
-    zim::tevo::TEVOExecutablePlan none;
-    none.sections = {loadable("XDATA", run(0x100, 2), 6)};
-    EXPECT_EQ(open(none)->startAddress(), 0xFFFFFFFFu);
-    zim::tevo::TEVOExecutablePlan empty;
-    empty.sections = {loadable("BSS", {}), loadable("CODE", run(0x4400, 2))};
-    EXPECT_EQ(open(empty)->startAddress(), 0u);
+    const auto &first = file->sections().primarySections[0];
+    EXPECT_EQ(first->data()[0], 0x00);
+    EXPECT_EQ(first->data()[255], 0xFF);
+    EXPECT_EQ(file->sections().primarySections[1]->data()[1], 0x01);
 }
 
 TEST_F(LoadFileTest, FillSpaceAlignAndDataBytes)
