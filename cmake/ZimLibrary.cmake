@@ -6,6 +6,16 @@ function(zim_library name)
   add_library(zim::${name} ALIAS zim_${name})
   target_include_directories(zim_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(zim_${name} PUBLIC ${ARG_DEPENDS})
+  zim_precompile(zim_${name} <QObject> <QString> <QStringList> <QByteArray> <QHash> <QVariant>)
+endfunction()
+
+# With ZIM_PCH the headers every file of a target includes are parsed once per target: a build
+# from nothing (as CI does it) spends most of its time parsing Qt, the standard library and
+# GoogleTest again for each file.
+function(zim_precompile target)
+  if(ZIM_PCH)
+    target_precompile_headers(${target} PRIVATE <algorithm> <functional> <memory> <string> <vector> ${ARGN})
+  endif()
 endfunction()
 
 # zim_unit_test(name SOURCES ... DEPENDS ...): one GoogleTest executable per subsystem.
@@ -19,5 +29,6 @@ function(zim_unit_test name)
     ZIM_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     ZIM_BINARY_DIR="${CMAKE_BINARY_DIR}"
     ZIM_SHARED_DIR="${PROJECT_SOURCE_DIR}/../shared")
+  zim_precompile(${name} <QObject> <QString> <QByteArray> <gtest/gtest.h> <gmock/gmock.h>)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()
