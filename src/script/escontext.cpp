@@ -32,7 +32,12 @@ constexpr size_t FallbackStackSlots = 65536;
 constexpr uintptr_t NativeStackHeadroom = 256 * 1024;
 // Held from the start and given back when memory runs out, for the error report.
 constexpr size_t MemoryReserve = size_t(1) << 20;
-constexpr size_t PoolChunk = 4096;
+// The record pool grows by small chunks at first, so that a short script stays small; past
+// SmallChunks of them, by large-page chunks, which a garbage-heavy program fills page by page
+// with far fewer faults.
+constexpr size_t SmallChunkRecords = 4096;
+constexpr size_t SmallChunks = 4;
+constexpr size_t LargeChunkBytes = size_t(16) << 20;
 constexpr size_t MinimumCollectThreshold = 4096;
 constexpr size_t CacheEntries = 64;
 // Atoms of computed keys made before the first reclaim is tried.
@@ -111,6 +116,39 @@ struct ESContext::StackMemory
     }
 };
 
+
+// Memory for records, of which the first `used` have been made; the rest is not touched yet.
+struct ESContext::RecordChunk
+{
+    ESObject *records = nullptr;
+    size_t capacity = 0;
+    size_t used = 0;
+    std::optional<platform::MemoryReservation> reservation;
+
+    explicit RecordChunk(bool large)
+    {
+        if (large)
+            reservation = platform::reserveMemory(LargeChunkBytes, true);
+        if (reservation) {
+            records = reinterpret_cast<ESObject *>(reservation->base);
+            capacity = LargeChunkBytes / sizeof(ESObject);
+        } else {
+            records = static_cast<ESObject *>(::operator new(SmallChunkRecords * sizeof(ESObject)));
+            capacity = SmallChunkRecords;
+        }
+    }
+    ~RecordChunk()
+    {
+        for (size_t i = 0; i < used; ++i)
+            records[i].~ESObject();
+        if (reservation)
+            platform::releaseMemory(*reservation);
+        else
+            ::operator delete(records);
+    }
+    RecordChunk(const RecordChunk &) = delete;
+    RecordChunk &operator=(const RecordChunk &) = delete;
+};
 
 ESContext::ESContext(ESObject *hostGlobal)
 {
@@ -206,8 +244,8 @@ ESContext::~ESContext()
     for (const auto &cls : m_classes)
         owned.insert(cls.get());
     for (auto &chunk : m_chunks) {
-        for (size_t i = 0; i < PoolChunk; ++i) {
-            ESObject &o = chunk[i];
+        for (size_t i = 0; i < chunk->used; ++i) {
+            ESObject &o = chunk->records[i];
             if (!o.inUse)
                 continue;
             if (o.cls && owned.count(o.cls))
@@ -222,17 +260,17 @@ ESContext::~ESContext()
 
 ESObject *ESContext::allocateRecord()
 {
-    if (!m_freeList) {
-        auto chunk = std::make_unique<ESObject[]>(PoolChunk);
-        for (size_t i = PoolChunk; i-- > 0;) {
-            chunk[i].nextFree = m_freeList;
-            m_freeList = &chunk[i];
-        }
-        m_chunks.push_back(std::move(chunk));
-    }
     ESObject *o = m_freeList;
-    m_freeList = o->nextFree;
-    o->nextFree = nullptr;
+    if (o) {
+        m_freeList = o->nextFree;
+        o->nextFree = nullptr;
+    } else {
+        if (m_chunks.empty() || m_chunks.back()->used == m_chunks.back()->capacity)
+            m_chunks.push_back(std::make_unique<RecordChunk>(m_chunks.size() >= SmallChunks));
+        RecordChunk &chunk = *m_chunks.back();
+        o = new (&chunk.records[chunk.used]) ESObject;
+        ++chunk.used;
+    }
     o->inUse = true;
     ++m_liveObjects;
     ++m_allocatedSinceCollect;
@@ -415,8 +453,8 @@ void ESContext::collectGarbage()
 
     size_t liveBytes = 0;
     for (auto &chunk : m_chunks) {
-        for (size_t i = 0; i < PoolChunk; ++i) {
-            ESObject &o = chunk[i];
+        for (size_t i = 0; i < chunk->used; ++i) {
+            ESObject &o = chunk->records[i];
             if (!o.inUse)
                 continue;
             if (o.marked) {
@@ -472,9 +510,9 @@ bool ESContext::runsNative() const
 
 void ESContext::markHeldAtoms()
 {
-    for (auto &chunk : m_chunks) {
-        for (size_t i = 0; i < PoolChunk; ++i) {
-            const ESObject &o = chunk[i];
+    for (const auto &chunk : m_chunks) {
+        for (size_t i = 0; i < chunk->used; ++i) {
+            const ESObject &o = chunk->records[i];
             if (!o.inUse)
                 continue;
             markAtomOf(o.internalValue);

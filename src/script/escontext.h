@@ -383,7 +383,8 @@ private:
     int m_thrownLine = 0;
     QString m_thrownSource;
     std::vector<std::unique_ptr<ESClass>> m_classes;
-    std::vector<std::unique_ptr<ESObject[]>> m_chunks;
+    struct RecordChunk;
+    std::vector<std::unique_ptr<RecordChunk>> m_chunks;
     ESObject *m_freeList = nullptr;
     std::vector<ESString *> m_strings;
     size_t m_liveObjects = 0;
