@@ -39,6 +39,7 @@ constexpr size_t SmallChunkRecords = 4096;
 constexpr size_t SmallChunks = 4;
 constexpr size_t LargeChunkBytes = size_t(16) << 20;
 constexpr size_t MinimumCollectThreshold = 4096;
+constexpr size_t StringBlockCells = 4096;
 constexpr size_t CacheEntries = 64;
 // Atoms of computed keys made before the first reclaim is tried.
 constexpr uint32_t AtomReclaimMinimum = 65536;
@@ -255,7 +256,30 @@ ESContext::~ESContext()
         }
     }
     for (ESString *s : m_strings)
-        delete s;
+        releaseString(s);
+}
+
+ESString *ESContext::allocateString()
+{
+    if (!m_freeStrings) {
+        m_stringBlocks.push_back(std::make_unique_for_overwrite<StringCell[]>(StringBlockCells));
+        StringCell *block = m_stringBlocks.back().get();
+        for (size_t i = StringBlockCells; i-- > 0;) {
+            block[i].next = m_freeStrings;
+            m_freeStrings = &block[i];
+        }
+    }
+    StringCell *cell = m_freeStrings;
+    m_freeStrings = cell->next;
+    return new (cell->bytes) ESString;
+}
+
+void ESContext::releaseString(ESString *s)
+{
+    s->~ESString();
+    auto *cell = reinterpret_cast<StringCell *>(s);
+    cell->next = m_freeStrings;
+    m_freeStrings = cell;
 }
 
 ESObject *ESContext::allocateRecord()
@@ -301,7 +325,7 @@ ESValue ESContext::newString(const QString &text)
 {
     if (text.size() > MaxStringLength)
         throwRangeError(stringTooLongText());
-    auto *s = new ESString;
+    ESString *s = allocateString();
     s->text = text;
     s->length = text.size();
     m_strings.push_back(s);
@@ -321,7 +345,7 @@ ESValue ESContext::concat(const ESValue &a, const ESValue &b)
     auto part = [this](const ESValue &v) -> const ESString * {
         return v.kind == ESStringKind ? v.string : newString(v.atom->text).string;
     };
-    auto *s = new ESString;
+    ESString *s = allocateString();
     s->left = part(a);
     s->right = part(b);
     s->length = length;
@@ -480,7 +504,7 @@ void ESContext::collectGarbage()
             liveBytes += size_t(s->left ? 0 : s->text.size()) * 2 + sizeof(ESString);
             m_strings[kept++] = s;
         } else {
-            delete s;
+            releaseString(s);
         }
     }
     m_strings.resize(kept);

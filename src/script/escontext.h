@@ -369,6 +369,8 @@ private:
     void markHeldAtoms();
     bool runsNative() const;
     ESObject *allocateRecord();
+    ESString *allocateString();
+    void releaseString(ESString *s);
 
     void setUpStandardNatives();
 
@@ -387,6 +389,15 @@ private:
     std::vector<std::unique_ptr<RecordChunk>> m_chunks;
     ESObject *m_freeList = nullptr;
     std::vector<ESString *> m_strings;
+    // String records come from blocks the context keeps, so that the many short strings a
+    // program makes and drops cost no allocator call of their own.
+    union StringCell
+    {
+        StringCell *next;
+        alignas(ESString) unsigned char bytes[sizeof(ESString)];
+    };
+    std::vector<std::unique_ptr<StringCell[]>> m_stringBlocks;
+    StringCell *m_freeStrings = nullptr;
     size_t m_liveObjects = 0;
     size_t m_allocatedSinceCollect = 0;
     size_t m_collectThreshold = 50000;
