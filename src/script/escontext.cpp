@@ -395,7 +395,7 @@ void ESContext::mark(const ESValue &v)
     if (v.kind == ESObjectKind)
         markObject(v.object);
     else if (v.kind == ESStringKind)
-        markString(v.string);
+        m_stringMarks.push_back(v.string);
 }
 
 void ESContext::markString(const ESString *s)
@@ -421,17 +421,47 @@ void ESContext::markString(const ESString *s)
 
 void ESContext::markObject(ESObject *o)
 {
-    if (!o || o->marked)
-        return;
-    o->marked = true;
-    m_markStack.push_back(o);
+    // Whether the record is marked already is asked when it is taken from the stack, after its
+    // memory has been fetched in advance.
+    if (o)
+        m_markStack.push_back(o);
 }
+
+namespace {
+// Records and strings are visited this many steps after they are found, with their memory asked
+// for in advance, so that the cache misses of a large heap overlap instead of adding up.
+constexpr size_t MarkAhead = 8;
+
+inline void prefetchRecord(const ESObject *o)
+{
+    const char *bytes = reinterpret_cast<const char *>(o);
+    for (size_t offset = 0; offset < sizeof(ESObject); offset += 64)
+        __builtin_prefetch(bytes + offset);
+    __builtin_prefetch(bytes + sizeof(ESObject) - 1);
+}
+} // namespace
 
 void ESContext::drainMarks()
 {
-    while (!m_markStack.empty()) {
-        ESObject *o = m_markStack.back();
-        m_markStack.pop_back();
+    ESObject *ahead[MarkAhead];
+    size_t head = 0;
+    size_t count = 0;
+    for (;;) {
+        while (count < MarkAhead && !m_markStack.empty()) {
+            ESObject *next = m_markStack.back();
+            m_markStack.pop_back();
+            prefetchRecord(next);
+            ahead[(head + count) % MarkAhead] = next;
+            ++count;
+        }
+        if (count == 0)
+            break;
+        ESObject *o = ahead[head];
+        head = (head + 1) % MarkAhead;
+        --count;
+        if (o->marked)
+            continue;
+        o->marked = true;
         markObject(o->prototype);
         mark(o->internalValue);
         if (o->callCode)
@@ -443,6 +473,13 @@ void ESContext::drainMarks()
         if (o->cls)
             o->cls->markExtra(*this, o);
     }
+    const size_t strings = m_stringMarks.size();
+    for (size_t i = 0; i < strings; ++i) {
+        if (i + MarkAhead < strings)
+            __builtin_prefetch(m_stringMarks[i + MarkAhead]);
+        markString(m_stringMarks[i]);
+    }
+    m_stringMarks.clear();
 }
 
 void ESContext::collectGarbage()
@@ -498,7 +535,11 @@ void ESContext::collectGarbage()
         }
     }
     size_t kept = 0;
-    for (ESString *s : m_strings) {
+    const size_t strings = m_strings.size();
+    for (size_t i = 0; i < strings; ++i) {
+        if (i + MarkAhead < strings)
+            __builtin_prefetch(m_strings[i + MarkAhead]);
+        ESString *s = m_strings[i];
         if (s->marked) {
             s->marked = false;
             liveBytes += size_t(s->left ? 0 : s->text.size()) * 2 + sizeof(ESString);

@@ -404,6 +404,7 @@ private:
     size_t m_bytesSinceCollect = 0;
     size_t m_byteThreshold = 0;
     std::vector<ESObject *> m_markStack;
+    std::vector<const ESString *> m_stringMarks;
     QHash<ESObject *, int> m_protected;
     std::vector<std::vector<ESValue> *> m_tempRoots;
     // Compiled texts, most recently used last.
