@@ -121,17 +121,19 @@ public:
     // Dense elements of an array (holes marked ESHole) and its length.
     std::vector<ESValue> elements;
     uint32_t length = 0;
-    int32_t builtinIndex = -1;
+    // The member number of a native function (native classes and hosts number their members
+    // from 0 up, in the hundreds at most), -1 for other objects.
+    int16_t builtinIndex = -1;
+    bool constructible : 1 = false;
+    // Pool and collector state.
+    bool inUse : 1 = false;
+    bool marked : 1 = false;
     union {
         // Class-specific data, freed by the class's finalize.
         void *data = nullptr;
         // The pool's link while the record is free.
         ESObject *nextFree;
     };
-    bool constructible : 1 = false;
-    // Pool and collector state.
-    bool inUse : 1 = false;
-    bool marked : 1 = false;
 
     bool isCallable() const { return callCode != nullptr; }
 
