@@ -551,8 +551,8 @@ void ESContext::collectGarbage()
     m_strings.resize(kept);
     m_allocatedSinceCollect = 0;
     m_bytesSinceCollect = 0;
-    m_byteThreshold = std::max(size_t(8) << 20, liveBytes);
-    m_collectThreshold = std::max(MinimumCollectThreshold, m_liveObjects + m_strings.size());
+    m_byteThreshold = std::max(size_t(8) << 20, liveBytes / 2);
+    m_collectThreshold = std::max(MinimumCollectThreshold, (m_liveObjects + m_strings.size()) / 2);
     if (atoms::computedSinceReclaim() >= std::max(AtomReclaimMinimum, atoms::count() / 2))
         reclaimAtoms();
 }
