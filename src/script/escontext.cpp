@@ -32,8 +32,14 @@ constexpr size_t FallbackStackSlots = 65536;
 constexpr uintptr_t NativeStackHeadroom = 256 * 1024;
 // Held from the start and given back when memory runs out, for the error report.
 constexpr size_t MemoryReserve = size_t(1) << 20;
-constexpr size_t PoolChunk = 4096;
+// The record pool grows by small chunks at first, so that a short script stays small; past
+// SmallChunks of them, by large-page chunks, which a garbage-heavy program fills page by page
+// with far fewer faults.
+constexpr size_t SmallChunkRecords = 4096;
+constexpr size_t SmallChunks = 4;
+constexpr size_t LargeChunkBytes = size_t(16) << 20;
 constexpr size_t MinimumCollectThreshold = 4096;
+constexpr size_t StringBlockCells = 4096;
 constexpr size_t CacheEntries = 64;
 // Atoms of computed keys made before the first reclaim is tried.
 constexpr uint32_t AtomReclaimMinimum = 65536;
@@ -111,6 +117,39 @@ struct ESContext::StackMemory
     }
 };
 
+
+// Memory for records, of which the first `used` have been made; the rest is not touched yet.
+struct ESContext::RecordChunk
+{
+    ESObject *records = nullptr;
+    size_t capacity = 0;
+    size_t used = 0;
+    std::optional<platform::MemoryReservation> reservation;
+
+    explicit RecordChunk(bool large)
+    {
+        if (large)
+            reservation = platform::reserveMemory(LargeChunkBytes, true);
+        if (reservation) {
+            records = reinterpret_cast<ESObject *>(reservation->base);
+            capacity = LargeChunkBytes / sizeof(ESObject);
+        } else {
+            records = static_cast<ESObject *>(::operator new(SmallChunkRecords * sizeof(ESObject)));
+            capacity = SmallChunkRecords;
+        }
+    }
+    ~RecordChunk()
+    {
+        for (size_t i = 0; i < used; ++i)
+            records[i].~ESObject();
+        if (reservation)
+            platform::releaseMemory(*reservation);
+        else
+            ::operator delete(records);
+    }
+    RecordChunk(const RecordChunk &) = delete;
+    RecordChunk &operator=(const RecordChunk &) = delete;
+};
 
 ESContext::ESContext(ESObject *hostGlobal)
 {
@@ -206,8 +245,8 @@ ESContext::~ESContext()
     for (const auto &cls : m_classes)
         owned.insert(cls.get());
     for (auto &chunk : m_chunks) {
-        for (size_t i = 0; i < PoolChunk; ++i) {
-            ESObject &o = chunk[i];
+        for (size_t i = 0; i < chunk->used; ++i) {
+            ESObject &o = chunk->records[i];
             if (!o.inUse)
                 continue;
             if (o.cls && owned.count(o.cls))
@@ -217,22 +256,45 @@ ESContext::~ESContext()
         }
     }
     for (ESString *s : m_strings)
-        delete s;
+        releaseString(s);
+}
+
+ESString *ESContext::allocateString()
+{
+    if (!m_freeStrings) {
+        m_stringBlocks.push_back(std::make_unique_for_overwrite<StringCell[]>(StringBlockCells));
+        StringCell *block = m_stringBlocks.back().get();
+        for (size_t i = StringBlockCells; i-- > 0;) {
+            block[i].next = m_freeStrings;
+            m_freeStrings = &block[i];
+        }
+    }
+    StringCell *cell = m_freeStrings;
+    m_freeStrings = cell->next;
+    return new (cell->bytes) ESString;
+}
+
+void ESContext::releaseString(ESString *s)
+{
+    s->~ESString();
+    auto *cell = reinterpret_cast<StringCell *>(s);
+    cell->next = m_freeStrings;
+    m_freeStrings = cell;
 }
 
 ESObject *ESContext::allocateRecord()
 {
-    if (!m_freeList) {
-        auto chunk = std::make_unique<ESObject[]>(PoolChunk);
-        for (size_t i = PoolChunk; i-- > 0;) {
-            chunk[i].nextFree = m_freeList;
-            m_freeList = &chunk[i];
-        }
-        m_chunks.push_back(std::move(chunk));
-    }
     ESObject *o = m_freeList;
-    m_freeList = o->nextFree;
-    o->nextFree = nullptr;
+    if (o) {
+        m_freeList = o->nextFree;
+        o->nextFree = nullptr;
+    } else {
+        if (m_chunks.empty() || m_chunks.back()->used == m_chunks.back()->capacity)
+            m_chunks.push_back(std::make_unique<RecordChunk>(m_chunks.size() >= SmallChunks));
+        RecordChunk &chunk = *m_chunks.back();
+        o = new (&chunk.records[chunk.used]) ESObject;
+        ++chunk.used;
+    }
     o->inUse = true;
     ++m_liveObjects;
     ++m_allocatedSinceCollect;
@@ -263,7 +325,7 @@ ESValue ESContext::newString(const QString &text)
 {
     if (text.size() > MaxStringLength)
         throwRangeError(stringTooLongText());
-    auto *s = new ESString;
+    ESString *s = allocateString();
     s->text = text;
     s->length = text.size();
     m_strings.push_back(s);
@@ -283,7 +345,7 @@ ESValue ESContext::concat(const ESValue &a, const ESValue &b)
     auto part = [this](const ESValue &v) -> const ESString * {
         return v.kind == ESStringKind ? v.string : newString(v.atom->text).string;
     };
-    auto *s = new ESString;
+    ESString *s = allocateString();
     s->left = part(a);
     s->right = part(b);
     s->length = length;
@@ -333,7 +395,7 @@ void ESContext::mark(const ESValue &v)
     if (v.kind == ESObjectKind)
         markObject(v.object);
     else if (v.kind == ESStringKind)
-        markString(v.string);
+        m_stringMarks.push_back(v.string);
 }
 
 void ESContext::markString(const ESString *s)
@@ -359,17 +421,47 @@ void ESContext::markString(const ESString *s)
 
 void ESContext::markObject(ESObject *o)
 {
-    if (!o || o->marked)
-        return;
-    o->marked = true;
-    m_markStack.push_back(o);
+    // Whether the record is marked already is asked when it is taken from the stack, after its
+    // memory has been fetched in advance.
+    if (o)
+        m_markStack.push_back(o);
 }
+
+namespace {
+// Records and strings are visited this many steps after they are found, with their memory asked
+// for in advance, so that the cache misses of a large heap overlap instead of adding up.
+constexpr size_t MarkAhead = 8;
+
+inline void prefetchRecord(const ESObject *o)
+{
+    const char *bytes = reinterpret_cast<const char *>(o);
+    for (size_t offset = 0; offset < sizeof(ESObject); offset += 64)
+        __builtin_prefetch(bytes + offset);
+    __builtin_prefetch(bytes + sizeof(ESObject) - 1);
+}
+} // namespace
 
 void ESContext::drainMarks()
 {
-    while (!m_markStack.empty()) {
-        ESObject *o = m_markStack.back();
-        m_markStack.pop_back();
+    ESObject *ahead[MarkAhead];
+    size_t head = 0;
+    size_t count = 0;
+    for (;;) {
+        while (count < MarkAhead && !m_markStack.empty()) {
+            ESObject *next = m_markStack.back();
+            m_markStack.pop_back();
+            prefetchRecord(next);
+            ahead[(head + count) % MarkAhead] = next;
+            ++count;
+        }
+        if (count == 0)
+            break;
+        ESObject *o = ahead[head];
+        head = (head + 1) % MarkAhead;
+        --count;
+        if (o->marked)
+            continue;
+        o->marked = true;
         markObject(o->prototype);
         mark(o->internalValue);
         if (o->callCode)
@@ -381,6 +473,13 @@ void ESContext::drainMarks()
         if (o->cls)
             o->cls->markExtra(*this, o);
     }
+    const size_t strings = m_stringMarks.size();
+    for (size_t i = 0; i < strings; ++i) {
+        if (i + MarkAhead < strings)
+            __builtin_prefetch(m_stringMarks[i + MarkAhead]);
+        markString(m_stringMarks[i]);
+    }
+    m_stringMarks.clear();
 }
 
 void ESContext::collectGarbage()
@@ -415,8 +514,8 @@ void ESContext::collectGarbage()
 
     size_t liveBytes = 0;
     for (auto &chunk : m_chunks) {
-        for (size_t i = 0; i < PoolChunk; ++i) {
-            ESObject &o = chunk[i];
+        for (size_t i = 0; i < chunk->used; ++i) {
+            ESObject &o = chunk->records[i];
             if (!o.inUse)
                 continue;
             if (o.marked) {
@@ -436,20 +535,24 @@ void ESContext::collectGarbage()
         }
     }
     size_t kept = 0;
-    for (ESString *s : m_strings) {
+    const size_t strings = m_strings.size();
+    for (size_t i = 0; i < strings; ++i) {
+        if (i + MarkAhead < strings)
+            __builtin_prefetch(m_strings[i + MarkAhead]);
+        ESString *s = m_strings[i];
         if (s->marked) {
             s->marked = false;
             liveBytes += size_t(s->left ? 0 : s->text.size()) * 2 + sizeof(ESString);
             m_strings[kept++] = s;
         } else {
-            delete s;
+            releaseString(s);
         }
     }
     m_strings.resize(kept);
     m_allocatedSinceCollect = 0;
     m_bytesSinceCollect = 0;
-    m_byteThreshold = std::max(size_t(8) << 20, liveBytes);
-    m_collectThreshold = std::max(MinimumCollectThreshold, m_liveObjects + m_strings.size());
+    m_byteThreshold = std::max(size_t(8) << 20, liveBytes / 2);
+    m_collectThreshold = std::max(MinimumCollectThreshold, (m_liveObjects + m_strings.size()) / 2);
     if (atoms::computedSinceReclaim() >= std::max(AtomReclaimMinimum, atoms::count() / 2))
         reclaimAtoms();
 }
@@ -472,9 +575,9 @@ bool ESContext::runsNative() const
 
 void ESContext::markHeldAtoms()
 {
-    for (auto &chunk : m_chunks) {
-        for (size_t i = 0; i < PoolChunk; ++i) {
-            const ESObject &o = chunk[i];
+    for (const auto &chunk : m_chunks) {
+        for (size_t i = 0; i < chunk->used; ++i) {
+            const ESObject &o = chunk->records[i];
             if (!o.inUse)
                 continue;
             markAtomOf(o.internalValue);

@@ -369,6 +369,8 @@ private:
     void markHeldAtoms();
     bool runsNative() const;
     ESObject *allocateRecord();
+    ESString *allocateString();
+    void releaseString(ESString *s);
 
     void setUpStandardNatives();
 
@@ -383,15 +385,26 @@ private:
     int m_thrownLine = 0;
     QString m_thrownSource;
     std::vector<std::unique_ptr<ESClass>> m_classes;
-    std::vector<std::unique_ptr<ESObject[]>> m_chunks;
+    struct RecordChunk;
+    std::vector<std::unique_ptr<RecordChunk>> m_chunks;
     ESObject *m_freeList = nullptr;
     std::vector<ESString *> m_strings;
+    // String records come from blocks the context keeps, so that the many short strings a
+    // program makes and drops cost no allocator call of their own.
+    union StringCell
+    {
+        StringCell *next;
+        alignas(ESString) unsigned char bytes[sizeof(ESString)];
+    };
+    std::vector<std::unique_ptr<StringCell[]>> m_stringBlocks;
+    StringCell *m_freeStrings = nullptr;
     size_t m_liveObjects = 0;
     size_t m_allocatedSinceCollect = 0;
     size_t m_collectThreshold = 50000;
     size_t m_bytesSinceCollect = 0;
     size_t m_byteThreshold = 0;
     std::vector<ESObject *> m_markStack;
+    std::vector<const ESString *> m_stringMarks;
     QHash<ESObject *, int> m_protected;
     std::vector<std::vector<ESValue> *> m_tempRoots;
     // Compiled texts, most recently used last.

@@ -366,7 +366,7 @@ void ESMachine::invoke(ESContext &context, ESObject *function, const ESValue &th
                 *++context.sp = ESValue();
         } else {
             ESObject *activation = context.newObject(nullptr, context.activationClass);
-            std::vector<ESProperty> &props = activation->properties;
+            ESPropertyVector &props = activation->properties;
             props.reserve(size_t(count + code->localCount));
             const int params = code->parameterCount;
             for (int i = 0; i < params; ++i)

@@ -2,6 +2,8 @@
 #include "script/esobject.h"
 
 #include <algorithm>
+#include <cstring>
+#include <new>
 
 namespace zim::script {
 
@@ -14,57 +16,100 @@ inline uint32_t hashAtom(const ESAtom *a)
 }
 } // namespace
 
+void ESPropertyVector::reallocate(size_t capacity)
+{
+    if (capacity > UINT32_MAX)
+        throw std::bad_alloc();
+    auto *entries = static_cast<ESProperty *>(::operator new(capacity * sizeof(ESProperty)));
+    if (m_size)
+        std::memcpy(static_cast<void *>(entries), data(), m_size * sizeof(ESProperty));
+    ESPropertyIndex *index = this->index();
+    if (onHeap())
+        ::operator delete(m_storage.heap.entries);
+    m_storage.heap.entries = entries;
+    m_storage.heap.index = index;
+    m_capacity = uint32_t(capacity);
+}
+
+void ESPropertyVector::release()
+{
+    if (onHeap()) {
+        delete m_storage.heap.index;
+        ::operator delete(m_storage.heap.entries);
+    }
+    m_size = 0;
+    m_capacity = InlineCapacity;
+}
+
+ESPropertyIndex &ESPropertyVector::makeIndex() const
+{
+    // Only objects past the index threshold ask, and their entries are on the heap.
+    if (!m_storage.heap.index)
+        m_storage.heap.index = new ESPropertyIndex;
+    return *m_storage.heap.index;
+}
+
+void ESPropertyVector::dropIndex() const
+{
+    if (onHeap()) {
+        delete m_storage.heap.index;
+        m_storage.heap.index = nullptr;
+    }
+}
+
 int ESObject::find(ESAtom *key) const
 {
-    if (properties.size() >= IndexThreshold && (!m_index || m_index->covered < properties.size())) {
-        if (m_index && properties.size() * 2 <= m_index->table.size()) {
-            for (size_t i = m_index->covered; i < properties.size(); ++i)
-                if (properties[i].key)
+    const size_t n = properties.size();
+    const ESProperty *entries = properties.data();
+    if (n < IndexThreshold) {
+        for (size_t i = 0; i < n; ++i)
+            if (entries[i].key == key)
+                return int(i);
+        return -1;
+    }
+    ESPropertyIndex *index = properties.index();
+    if (!index || index->covered < n) {
+        if (index && n * 2 <= index->table.size()) {
+            for (size_t i = index->covered; i < n; ++i)
+                if (entries[i].key)
                     indexAppend(int(i));
-            m_index->covered = properties.size();
+            index->covered = n;
         } else {
             rebuildIndex();
+            index = properties.index();
         }
     }
-    if (m_index) {
-        const ESPropertyIndex &ix = *m_index;
-        for (uint32_t h = hashAtom(key) & ix.mask;; h = (h + 1) & ix.mask) {
-            const int32_t s = ix.table[h];
-            if (s < 0)
-                return -1;
-            if (properties[size_t(s)].key == key)
-                return s;
-        }
+    const ESPropertyIndex &ix = *index;
+    for (uint32_t h = hashAtom(key) & ix.mask;; h = (h + 1) & ix.mask) {
+        const int32_t s = ix.table[h];
+        if (s < 0)
+            return -1;
+        if (entries[size_t(s)].key == key)
+            return s;
     }
-    const size_t n = properties.size();
-    for (size_t i = 0; i < n; ++i)
-        if (properties[i].key == key)
-            return int(i);
-    return -1;
 }
 
 void ESObject::rebuildIndex() const
 {
     if (properties.size() < IndexThreshold) {
-        m_index.reset();
+        properties.dropIndex();
         return;
     }
-    if (!m_index)
-        m_index = std::make_unique<ESPropertyIndex>();
+    ESPropertyIndex &index = properties.makeIndex();
     uint32_t cap = 32;
     while (cap < properties.size() * 2)
         cap *= 2;
-    m_index->table.assign(cap, -1);
-    m_index->mask = cap - 1;
+    index.table.assign(cap, -1);
+    index.mask = cap - 1;
     for (size_t i = 0; i < properties.size(); ++i)
         if (properties[i].key)
             indexAppend(int(i));
-    m_index->covered = properties.size();
+    index.covered = properties.size();
 }
 
 void ESObject::indexAppend(int slot) const
 {
-    ESPropertyIndex &ix = *m_index;
+    ESPropertyIndex &ix = *properties.index();
     uint32_t h = hashAtom(properties[size_t(slot)].key) & ix.mask;
     while (ix.table[h] >= 0)
         h = (h + 1) & ix.mask;
@@ -80,10 +125,9 @@ void ESObject::define(ESAtom *key, const ESValue &value, uint32_t attributes)
         properties[size_t(i)].attributes = attributes;
         return;
     }
-    if (properties.capacity() <= properties.size())
-        properties.reserve(properties.size() + (properties.size() < 8 ? 4 : properties.size() / 2 + 50));
     properties.push_back(ESProperty{key, attributes, value});
-    if (m_index && properties.size() * 2 <= m_index->table.size())
+    const ESPropertyIndex *index = properties.index();
+    if (index && properties.size() * 2 <= index->table.size())
         indexAppend(int(properties.size() - 1));
     else if (properties.size() >= IndexThreshold)
         rebuildIndex();
@@ -112,7 +156,7 @@ bool ESObject::removeOwn(ESAtom *key)
     p.key = nullptr;
     p.attributes = 0;
     p.value = ESValue();
-    if (m_index)
+    if (properties.index())
         rebuildIndex();
     return true;
 }
@@ -124,12 +168,11 @@ void ESObject::clear()
     callCode = nullptr;
     constructible = false;
     cls = nullptr;
-    std::vector<ESProperty>().swap(properties);
+    properties.release();
     std::vector<ESValue>().swap(elements);
     builtinIndex = -1;
     length = 0;
     data = nullptr;
-    m_index.reset();
 }
 
 } // namespace zim::script

@@ -3,7 +3,9 @@
 
 #include "script/esvalue.h"
 
+#include <cstdint>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 namespace zim::script {
@@ -23,6 +25,8 @@ struct ESProperty
     uint32_t attributes;
     ESValue value;
 };
+// Entries move between the record and the heap as plain bytes.
+static_assert(std::is_trivially_copyable_v<ESProperty>);
 
 // What calling or constructing a function object runs: a compiled script function with the
 // scope chain it closed over, or (for native functions) nothing beyond the object's class.
@@ -41,27 +45,95 @@ struct ESPropertyIndex
     size_t covered = 0;           // the slots below this one are in the table
 };
 
+// The property entries of an object. The first few live inside the record itself, so that the
+// many small objects a program makes need no allocation of their own; past those the entries move
+// to one block on the heap, which also carries the hashed index of a large object.
+class ESPropertyVector
+{
+public:
+    static constexpr uint32_t InlineCapacity = 2;
+
+    ESPropertyVector() = default;
+    ~ESPropertyVector() { release(); }
+    ESPropertyVector(const ESPropertyVector &) = delete;
+    ESPropertyVector &operator=(const ESPropertyVector &) = delete;
+
+    size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    size_t capacity() const { return m_capacity; }
+    ESProperty *data() { return onHeap() ? m_storage.heap.entries : inlineEntries(); }
+    const ESProperty *data() const { return onHeap() ? m_storage.heap.entries : inlineEntries(); }
+    ESProperty &operator[](size_t i) { return data()[i]; }
+    const ESProperty &operator[](size_t i) const { return data()[i]; }
+    ESProperty *begin() { return data(); }
+    ESProperty *end() { return data() + m_size; }
+    const ESProperty *begin() const { return data(); }
+    const ESProperty *end() const { return data() + m_size; }
+
+    void reserve(size_t count)
+    {
+        if (count > m_capacity)
+            reallocate(count);
+    }
+    void push_back(const ESProperty &property)
+    {
+        if (m_size == m_capacity)
+            reallocate(m_capacity < 8 ? size_t(m_capacity) * 2 : size_t(m_capacity) + m_capacity / 2);
+        data()[m_size++] = property;
+    }
+    // Drops every entry and gives the heap block back: the record is inline again.
+    void release();
+
+    // The hashed index, kept only by entries on the heap (an object with few entries has none).
+    ESPropertyIndex *index() const { return onHeap() ? m_storage.heap.index : nullptr; }
+    ESPropertyIndex &makeIndex() const;
+    void dropIndex() const;
+
+private:
+    bool onHeap() const { return m_capacity > InlineCapacity; }
+    ESProperty *inlineEntries() { return reinterpret_cast<ESProperty *>(m_storage.entries); }
+    const ESProperty *inlineEntries() const { return reinterpret_cast<const ESProperty *>(m_storage.entries); }
+    void reallocate(size_t capacity);
+
+    uint32_t m_size = 0;
+    uint32_t m_capacity = InlineCapacity;
+    union Storage {
+        alignas(ESProperty) unsigned char entries[InlineCapacity * sizeof(ESProperty)];
+        struct
+        {
+            ESProperty *entries;
+            ESPropertyIndex *index;
+        } heap;
+    };
+    // The index is made on a search, which does not change the entries.
+    mutable Storage m_storage;
+};
+
 class ESObject
 {
 public:
     ESObject *prototype = nullptr;
     ESValue internalValue;
     ESClosure *callCode = nullptr;
-    bool constructible = false;
     ESClass *cls = nullptr;
-    std::vector<ESProperty> properties;
-    int32_t builtinIndex = -1;
+    ESPropertyVector properties;
 
     // Dense elements of an array (holes marked ESHole) and its length.
     std::vector<ESValue> elements;
     uint32_t length = 0;
-    // Class-specific data, freed by the class's finalize.
-    void *data = nullptr;
-
-    // Pool links and collector state.
-    ESObject *nextFree = nullptr;
-    bool inUse = false;
-    bool marked = false;
+    // The member number of a native function (native classes and hosts number their members
+    // from 0 up, in the hundreds at most), -1 for other objects.
+    int16_t builtinIndex = -1;
+    bool constructible : 1 = false;
+    // Pool and collector state.
+    bool inUse : 1 = false;
+    bool marked : 1 = false;
+    union {
+        // Class-specific data, freed by the class's finalize.
+        void *data = nullptr;
+        // The pool's link while the record is free.
+        ESObject *nextFree;
+    };
 
     bool isCallable() const { return callCode != nullptr; }
 
@@ -81,11 +153,10 @@ public:
     void clear();
 
 private:
+    // The index is built on the first search of an object past the threshold, and brought up to
+    // date when entries were appended to the vector directly (as a call's variable object is filled).
     void indexAppend(int slot) const;
     void rebuildIndex() const;
-    // Built on the first search of an object past the threshold, and brought up to date when
-    // entries were appended to the vector directly (as a call's variable object is filled).
-    mutable std::unique_ptr<ESPropertyIndex> m_index;
     friend class ESContext;
 };
 

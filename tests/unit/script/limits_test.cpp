@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QThread>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -248,6 +250,22 @@ TEST(Limits, ElementStorageOfGarbageArraysBringsOnACollection)
     EXPECT_EQ(scripttest::run(context, "var a = []; for (var i = 0; i < 3000; i++) a = a.concat([i, i + 1]); a.length"),
               "6000");
     EXPECT_LT(context.liveObjects(), before + 1000);
+}
+
+TEST(Limits, GarbageBesideALargeLiveSetStaysWithinHalfOfIt)
+{
+    // A program holding many objects while it makes and drops others: the records in use, the
+    // garbage not yet reclaimed included, stay within one and a half times the ones it holds.
+    zim::script::ESContext context;
+    ASSERT_EQ(scripttest::run(context, "var kept = []; for (var i = 0; i < 100000; i++) kept.push({n: i}); kept.length"),
+              "100000");
+    const size_t held = context.liveObjects();
+    size_t most = 0;
+    for (int round = 0; round < 60; ++round) {
+        context.execute(QStringLiteral("for (var j = 0; j < 5000; j++) var g = {n: j};"));
+        most = std::max(most, context.liveObjects());
+    }
+    EXPECT_LE(most, held + held / 2 + 6000);
 }
 
 } // namespace
