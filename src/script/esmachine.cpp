@@ -142,13 +142,28 @@ ESValue arithmetic(ESContext &context, ESOp op, const ESValue &a, const ESValue 
     }
 }
 
-// Finds the scope object that holds a name (null: none on the chain).
-ESObject *holderOf(ESContext &context, ESObject *scope, ESAtom *atom)
+// Finds the scope object that holds a name (null: none on the chain). A variable object (a
+// call's activation or a catch scope) has plain storage and no prototype, so its entry is
+// searched directly, and given back in entry for the caller to read or write in place; for a
+// with object or the global object, entry is null and the class answers.
+ESObject *holderOf(ESContext &context, ESObject *scope, ESAtom *atom, ESProperty **entry = nullptr)
 {
     for (ESObject *link = scope; link; link = link->prototype) {
         ESObject *o = link->internalValue.object;
-        if (context.hasProperty(o, atom))
+        if (o->cls == context.activationClass && !o->prototype) {
+            const int i = o->find(atom);
+            if (i >= 0 && !o->properties[size_t(i)].value.isHole()) {
+                if (entry)
+                    *entry = &o->properties[size_t(i)];
+                return o;
+            }
+            continue;
+        }
+        if (context.hasProperty(o, atom)) {
+            if (entry)
+                *entry = nullptr;
             return o;
+        }
     }
     return nullptr;
 }
@@ -662,9 +677,10 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     switch (op) {
                     case ESOp::CALLW: {
                         ESAtom *atom = record->atoms[operandAt(pc + 1)];
-                        ESObject *holder = holderOf(ctx, frame.scope, atom);
+                        ESProperty *entry = nullptr;
+                        ESObject *holder = holderOf(ctx, frame.scope, atom, &entry);
                         if (holder) {
-                            fn = ctx.get(holder, atom);
+                            fn = entry ? entry->value : ctx.get(holder, atom);
                             if (holder->cls != ctx.activationClass)
                                 self = ESValue::fromObject(holder);
                         } else {
@@ -728,8 +744,11 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                 }
                 case ESOp::GETW: {
                     ESAtom *atom = record->atoms[operandAt(pc + 1)];
-                    ESObject *holder = holderOf(ctx, frame.scope, atom);
-                    if (holder || pc[5] == uint8_t(ESOp::TYPEOF))
+                    ESProperty *entry = nullptr;
+                    ESObject *holder = holderOf(ctx, frame.scope, atom, &entry);
+                    if (entry)
+                        PUSH(entry->value);
+                    else if (holder || pc[5] == uint8_t(ESOp::TYPEOF))
                         PUSH(ctx.get(holder ? holder : global, atom));
                     else
                         PUSH(ctx.getUndeclared(atom));
@@ -786,8 +805,12 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     break;
                 case ESOp::PUTW: {
                     ESAtom *atom = record->atoms[operandAt(pc + 1)];
-                    ESObject *holder = holderOf(ctx, frame.scope, atom);
-                    ctx.put(holder ? holder : global, atom, *sp);
+                    ESProperty *entry = nullptr;
+                    ESObject *holder = holderOf(ctx, frame.scope, atom, &entry);
+                    if (entry && !(entry->attributes & ReadOnly))
+                        entry->value = *sp;
+                    else
+                        ctx.put(holder ? holder : global, atom, *sp);
                     --sp;
                     pc += 5;
                     break;
@@ -862,7 +885,10 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     ++pc;
                     break;
                 case ESOp::PUTXV:
-                    ctx.putByValue(sp[-2], sp[-1], sp[0]);
+                    if (ESValue *e = denseElement(ctx, sp[-2], sp[-1]))
+                        *e = sp[0];
+                    else
+                        ctx.putByValue(sp[-2], sp[-1], sp[0]);
                     sp[-2] = sp[0];
                     sp -= 2;
                     ++pc;
@@ -953,9 +979,23 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                 case ESOp::ADDX: case ESOp::SUBX: case ESOp::MULX: case ESOp::DIVX: case ESOp::MODX:
                 case ESOp::BITANDX: case ESOp::BITORX: case ESOp::BITXORX: case ESOp::SHLX: case ESOp::SHRX:
                 case ESOp::USHRX: {
-                    const ESValue old = ctx.getByValue(sp[-1], sp[0]);
-                    const ESValue v = arithmetic(ctx, ESOp(uint8_t(op) - 1), old, sp[-2]);
-                    ctx.putByValue(sp[-1], sp[0], v);
+                    // A present element of a dense array is read and written in place. The operation
+                    // may run script (valueOf), which can move or shrink the elements, so the slot is
+                    // looked up again for the write.
+                    const ESValue *e = denseElement(ctx, sp[-1], sp[0]);
+                    ESValue v;
+                    if (e && e->kind == ESNumber && sp[-2].kind == ESNumber
+                        && (op == ESOp::ADDX || op == ESOp::SUBX || op == ESOp::MULX)) {
+                        const double a = e->number, b = sp[-2].number;
+                        v = ESValue::fromNumber(op == ESOp::ADDX ? a + b : op == ESOp::SUBX ? a - b : a * b);
+                    } else {
+                        const ESValue old = e && !e->isHole() ? *e : ctx.getByValue(sp[-1], sp[0]);
+                        v = arithmetic(ctx, ESOp(uint8_t(op) - 1), old, sp[-2]);
+                    }
+                    if (ESValue *w = denseElement(ctx, sp[-1], sp[0]))
+                        *w = v;
+                    else
+                        ctx.putByValue(sp[-1], sp[0], v);
                     sp -= 2;
                     *sp = v;
                     ++pc;
@@ -982,9 +1022,17 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     break;
                 }
                 case ESOp::PREINCX: case ESOp::POSTINCX: case ESOp::PREDECX: case ESOp::POSTDECX: {
-                    const double old = ctx.toNumber(ctx.getByValue(sp[-1], sp[0]));
+                    ESValue *e = denseElement(ctx, sp[-1], sp[0]);
+                    const double old = e && e->kind == ESNumber ? e->number
+                                                                : ctx.toNumber(ctx.getByValue(sp[-1], sp[0]));
                     const double now = op == ESOp::PREINCX || op == ESOp::POSTINCX ? old + 1 : old - 1;
-                    ctx.putByValue(sp[-1], sp[0], ESValue::fromNumber(now));
+                    // The conversion may have run script that moved the elements: look again.
+                    if (!e || e->kind != ESNumber)
+                        e = denseElement(ctx, sp[-1], sp[0]);
+                    if (e)
+                        *e = ESValue::fromNumber(now);
+                    else
+                        ctx.putByValue(sp[-1], sp[0], ESValue::fromNumber(now));
                     --sp;
                     *sp = ESValue::fromNumber(op == ESOp::PREINCX || op == ESOp::PREDECX ? now : old);
                     ++pc;
