@@ -492,6 +492,11 @@ ESValue ESMachine::runProgram(ESContext &context, const std::shared_ptr<ESCompil
     return run(context, frame);
 }
 
+// GCC merges the identical ends of the instructions (the jump to the next one) into a few shared
+// jumps, which the branch predictor can no longer tell apart: kept apart here.
+#if defined(__GNUC__) && !defined(__clang__)
+__attribute__((optimize("no-crossjumping", "no-tree-tail-merge")))
+#endif
 ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
 {
     const ESCompiledFunction *record = frame.code;
