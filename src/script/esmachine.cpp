@@ -1090,10 +1090,25 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                 }
                 CASE(LT)
                 CASE(LE)
-                    if (sp[-1].kind == ESNumber && sp[0].kind == ESNumber)
-                        sp[-1] = ESValue::boolean(op == ESOp::LE ? sp[-1].number <= sp[0].number
-                                                                : sp[-1].number < sp[0].number);
-                    else
+                    if (sp[-1].kind == ESNumber && sp[0].kind == ESNumber) {
+                        const bool r = op == ESOp::LE ? sp[-1].number <= sp[0].number : sp[-1].number < sp[0].number;
+                        // A loop's condition: the jump that follows is taken here, without the boolean.
+                        if (pc[1] == uint8_t(ESOp::JT)) {
+                            sp -= 2;
+                            if (r) {
+                                const uint8_t *target = code + operandAt(pc + 2);
+                                if (target <= pc) {
+                                    SYNC();
+                                    poll(ctx);
+                                }
+                                pc = target;
+                            } else {
+                                pc += 6;
+                            }
+                            NEXT();
+                        }
+                        sp[-1] = ESValue::boolean(r);
+                    } else
                         sp[-1] = ESValue::boolean(compare(ctx, sp[-1], sp[0], op == ESOp::LE));
                     --sp;
                     ++pc;
