@@ -8,6 +8,7 @@
 
 #include <QSet>
 #include <cmath>
+#include <iterator>
 
 namespace zim::script {
 
@@ -142,13 +143,28 @@ ESValue arithmetic(ESContext &context, ESOp op, const ESValue &a, const ESValue 
     }
 }
 
-// Finds the scope object that holds a name (null: none on the chain).
-ESObject *holderOf(ESContext &context, ESObject *scope, ESAtom *atom)
+// Finds the scope object that holds a name (null: none on the chain). A variable object (a
+// call's activation or a catch scope) has plain storage and no prototype, so its entry is
+// searched directly, and given back in entry for the caller to read or write in place; for a
+// with object or the global object, entry is null and the class answers.
+ESObject *holderOf(ESContext &context, ESObject *scope, ESAtom *atom, ESProperty **entry = nullptr)
 {
     for (ESObject *link = scope; link; link = link->prototype) {
         ESObject *o = link->internalValue.object;
-        if (context.hasProperty(o, atom))
+        if (o->cls == context.activationClass && !o->prototype) {
+            const int i = o->find(atom);
+            if (i >= 0 && !o->properties[size_t(i)].value.isHole()) {
+                if (entry)
+                    *entry = &o->properties[size_t(i)];
+                return o;
+            }
+            continue;
+        }
+        if (context.hasProperty(o, atom)) {
+            if (entry)
+                *entry = nullptr;
             return o;
+        }
     }
     return nullptr;
 }
@@ -476,6 +492,11 @@ ESValue ESMachine::runProgram(ESContext &context, const std::shared_ptr<ESCompil
     return run(context, frame);
 }
 
+// GCC merges the identical ends of the instructions (the jump to the next one) into a few shared
+// jumps, which the branch predictor can no longer tell apart: kept apart here.
+#if defined(__GNUC__) && !defined(__clang__)
+__attribute__((optimize("no-crossjumping", "no-tree-tail-merge")))
+#endif
 ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
 {
     const ESCompiledFunction *record = frame.code;
@@ -491,47 +512,75 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
 #define SYNC() (ctx.sp = sp)
 #define ACTIVATION(i) (frame.activation->properties[size_t(i)].value)
 
+    // The short instructions of loops (locals, elements, arithmetic, compare and jump) end with
+    // NEXT: a jump straight to the code of the next instruction, one indirect jump per site that
+    // the branch predictor follows. The others go back through the switch: ending every case
+    // with NEXT makes GCC give this frame about 200 more bytes, and each script call nests one
+    // frame here, which would cost about a fifth of the reachable recursion depth. The switch is
+    // also the only dispatch where GCC's label addresses are missing.
+#if defined(__GNUC__)
+#define OP(name, code, format, effect) &&L_##name,
+    static const void *const labels[] = {
+#include "script/opcodes.def"
+    };
+#undef OP
+#define NEXT()                                                                        \
+    do {                                                                              \
+        frame.pc = pc;                                                                \
+        ctx.sp = sp;                                                                  \
+        op = ESOp(*pc);                                                               \
+        if (uint8_t(op) < std::size(labels))                                          \
+            goto *labels[uint8_t(op)];                                                \
+        goto L_bad;                                                                   \
+    } while (false)
+#define CASE(name) case ESOp::name: L_##name:
+#else
+#define NEXT() continue
+#define CASE(name) case ESOp::name:
+#endif
+
+    ESOp op;
     for (;;) {
         try {
             for (;;) {
                 frame.pc = pc;
                 ctx.sp = sp;
-                const ESOp op = ESOp(*pc);
+                op = ESOp(*pc);
                 switch (op) {
-                case ESOp::NUM:
+                CASE(NUM)
                     PUSH(ESValue::fromNumber(record->numbers[operandAt(pc + 1)]));
                     pc += 5;
-                    break;
-                case ESOp::NUM_0: case ESOp::NUM_1: case ESOp::NUM_2: case ESOp::NUM_3: case ESOp::NUM_4:
+                    NEXT();
+                CASE(NUM_0) CASE(NUM_1) CASE(NUM_2) CASE(NUM_3) CASE(NUM_4)
                     PUSH(ESValue::fromNumber(double(*pc - uint8_t(ESOp::NUM_0))));
                     ++pc;
-                    break;
-                case ESOp::NUM_M1:
+                    NEXT();
+                CASE(NUM_M1)
                     PUSH(ESValue::fromNumber(-1));
                     ++pc;
                     break;
-                case ESOp::NULL_:
+                CASE(NULL_)
                     PUSH(ESValue::null());
                     ++pc;
                     break;
-                case ESOp::TRUE:
-                case ESOp::FALSE:
+                CASE(TRUE)
+                CASE(FALSE)
                     PUSH(ESValue::boolean(op == ESOp::TRUE));
                     ++pc;
                     break;
-                case ESOp::UNDEFINED:
+                CASE(UNDEFINED)
                     PUSH(ESValue());
                     ++pc;
                     break;
-                case ESOp::THIS:
+                CASE(THIS)
                     PUSH(frame.thisValue);
                     ++pc;
                     break;
-                case ESOp::STR:
+                CASE(STR)
                     PUSH(ESValue::fromAtom(record->atoms[operandAt(pc + 1)]));
                     pc += 5;
                     break;
-                case ESOp::NEW: {
+                CASE(NEW) {
                     const ESValue f = *sp--;
                     SYNC();
                     ESMachine::constructOnStack(ctx, f, 0);
@@ -539,7 +588,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     ++pc;
                     break;
                 }
-                case ESOp::NEWA: {
+                CASE(NEWA) {
                     // The constructor stays in its slot under the arguments, reachable, until the result
                     // replaces it.
                     const int n = int(operandAt(pc + 1));
@@ -552,28 +601,28 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     pc += 5;
                     break;
                 }
-                case ESOp::DROP:
+                CASE(DROP)
                     --sp;
                     ++pc;
-                    break;
-                case ESOp::DUP:
+                    NEXT();
+                CASE(DUP)
                     sp[1] = sp[0];
                     ++sp;
                     ++pc;
-                    break;
-                case ESOp::VOID:
+                    NEXT();
+                CASE(VOID)
                     *sp = ESValue();
                     ++pc;
                     break;
-                case ESOp::TYPEOF:
+                CASE(TYPEOF)
                     *sp = ESValue::fromAtom(atoms::intern(ctx.typeOf(*sp)));
                     ++pc;
                     break;
-                case ESOp::ENUM:
+                CASE(ENUM)
                     *sp = ESValue::fromObject(makeEnumerator(ctx, *sp));
                     ++pc;
                     break;
-                case ESOp::NEXT: {
+                CASE(NEXT) {
                     if (!sp->isObject())
                         throw ESFatalError(QStringLiteral("tos isn't a property object"));
                     ESObject *e = sp->object;
@@ -597,11 +646,11 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     }
                     break;
                 }
-                case ESOp::CLOSURE:
+                CASE(CLOSURE)
                     PUSH(ESValue::fromObject(ctx.makeClosure(record->functions[operandAt(pc + 1)], frame.scope)));
                     pc += 5;
                     break;
-                case ESOp::MKARRAY: {
+                CASE(MKARRAY) {
                     const int n = int(operandAt(pc + 1));
                     ESObject *a = ctx.arrayFromValues(n, sp - n + 1);
                     sp -= n;
@@ -609,11 +658,11 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     pc += 5;
                     break;
                 }
-                case ESOp::NEWOBJ:
+                CASE(NEWOBJ)
                     PUSH(ESValue::fromObject(ctx.newPlainObject()));
                     ++pc;
                     break;
-                case ESOp::WITH: {
+                CASE(WITH) {
                     ESObject *o = ctx.toObject(*sp);
                     ESObject *link = ctx.newObject(frame.scope, ctx.activationClass);
                     link->internalValue = ESValue::fromObject(o);
@@ -622,11 +671,11 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     ++pc;
                     break;
                 }
-                case ESOp::ENDWITH:
+                CASE(ENDWITH)
                     frame.scope = frame.scope->prototype;
                     ++pc;
                     break;
-                case ESOp::CATCHSCOPE: {
+                CASE(CATCHSCOPE) {
                     ESObject *holder = ctx.newObject(nullptr, ctx.activationClass);
                     holder->internalValue = ESValue::boolean(true);   // marks a catch scope, not a variable object
                     holder->define(record->atoms[operandAt(pc + 1)], *sp, DontDelete);
@@ -637,34 +686,35 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     pc += 5;
                     break;
                 }
-                case ESOp::INITF: {
+                CASE(INITF) {
                     ESObject *o = sp[-1].object;
                     o->cls->put(ctx, o, record->atoms[operandAt(pc + 1)], *sp);
                     --sp;
                     pc += 5;
                     break;
                 }
-                case ESOp::INITX: {
+                CASE(INITX) {
                     ESObject *o = sp[-1].object;
                     o->cls->putIndex(ctx, o, operandAt(pc + 1), *sp);
                     --sp;
                     pc += 5;
                     break;
                 }
-                case ESOp::SETLENGTH:
+                CASE(SETLENGTH)
                     ctx.arrayClass->setLength(ctx, sp->object, operandAt(pc + 1));
                     pc += 5;
                     break;
-                case ESOp::CALLW: case ESOp::CALLG: case ESOp::CALLA: case ESOp::CALLAM: case ESOp::CALLL:
-                case ESOp::CALLLM: {
+                CASE(CALLW) CASE(CALLG) CASE(CALLA) CASE(CALLAM) CASE(CALLL)
+                CASE(CALLLM) {
                     ESValue fn, self = ESValue::fromObject(global);
                     const int n = int(operandAt(pc + 5));
                     switch (op) {
                     case ESOp::CALLW: {
                         ESAtom *atom = record->atoms[operandAt(pc + 1)];
-                        ESObject *holder = holderOf(ctx, frame.scope, atom);
+                        ESProperty *entry = nullptr;
+                        ESObject *holder = holderOf(ctx, frame.scope, atom, &entry);
                         if (holder) {
-                            fn = ctx.get(holder, atom);
+                            fn = entry ? entry->value : ctx.get(holder, atom);
                             if (holder->cls != ctx.activationClass)
                                 self = ESValue::fromObject(holder);
                         } else {
@@ -696,7 +746,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     sp = ctx.sp;
                     break;
                 }
-                case ESOp::CALLF: case ESOp::CALLX: case ESOp::CALLV: {
+                CASE(CALLF) CASE(CALLX) CASE(CALLV) {
                     // The callee's base (and key, or the function itself) lies under the arguments; the
                     // result replaces it.
                     const int n = int(operandAt(pc + (op == ESOp::CALLF ? 5 : 1)));
@@ -726,17 +776,20 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     sp[0] = sp[under];
                     break;
                 }
-                case ESOp::GETW: {
+                CASE(GETW) {
                     ESAtom *atom = record->atoms[operandAt(pc + 1)];
-                    ESObject *holder = holderOf(ctx, frame.scope, atom);
-                    if (holder || pc[5] == uint8_t(ESOp::TYPEOF))
+                    ESProperty *entry = nullptr;
+                    ESObject *holder = holderOf(ctx, frame.scope, atom, &entry);
+                    if (entry)
+                        PUSH(entry->value);
+                    else if (holder || pc[5] == uint8_t(ESOp::TYPEOF))
                         PUSH(ctx.get(holder ? holder : global, atom));
                     else
                         PUSH(ctx.getUndeclared(atom));
                     pc += 5;
                     break;
                 }
-                case ESOp::GETF:
+                CASE(GETF)
                     if (sp->kind == ESObjectKind) {
                         ESAtom *atom = record->atoms[operandAt(pc + 1)];
                         const ESValue *own = plainOwn(ctx, sp->object, atom);
@@ -746,7 +799,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     }
                     pc += 5;
                     break;
-                case ESOp::GETG: {
+                CASE(GETG) {
                     const uint32_t slot = operandAt(pc + 1);
                     if (slot < global->properties.size()) {
                         const ESProperty &p = global->properties[slot];
@@ -760,39 +813,43 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     pc += 5;
                     break;
                 }
-                case ESOp::GETA:
+                CASE(GETA)
                     PUSH(args[operandAt(pc + 1)]);
                     pc += 5;
-                    break;
-                case ESOp::GETL:
+                    NEXT();
+                CASE(GETL)
                     PUSH(locals[operandAt(pc + 1)]);
                     pc += 5;
-                    break;
-                case ESOp::GETAM:
+                    NEXT();
+                CASE(GETAM)
                     PUSH(ACTIVATION(operandAt(pc + 1)));
                     pc += 5;
-                    break;
-                case ESOp::GETLM:
+                    NEXT();
+                CASE(GETLM)
                     PUSH(ACTIVATION(params + int(operandAt(pc + 1))));
                     pc += 5;
-                    break;
-                case ESOp::GETX:
+                    NEXT();
+                CASE(GETX)
                     if (const ESValue *e = denseElement(ctx, sp[-1], sp[0]); e && !e->isHole())
                         sp[-1] = *e;
                     else
                         sp[-1] = ctx.getByValue(sp[-1], sp[0]);
                     --sp;
                     ++pc;
-                    break;
-                case ESOp::PUTW: {
+                    NEXT();
+                CASE(PUTW) {
                     ESAtom *atom = record->atoms[operandAt(pc + 1)];
-                    ESObject *holder = holderOf(ctx, frame.scope, atom);
-                    ctx.put(holder ? holder : global, atom, *sp);
+                    ESProperty *entry = nullptr;
+                    ESObject *holder = holderOf(ctx, frame.scope, atom, &entry);
+                    if (entry && !(entry->attributes & ReadOnly))
+                        entry->value = *sp;
+                    else
+                        ctx.put(holder ? holder : global, atom, *sp);
                     --sp;
                     pc += 5;
                     break;
                 }
-                case ESOp::DECLW: {
+                CASE(DECLW) {
                     // Declarations go to the variable object: the innermost function activation, past
                     // with objects and catch scopes, or the global object.
                     ESAtom *atom = record->atoms[operandAt(pc + 1)];
@@ -809,7 +866,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     pc += 5;
                     break;
                 }
-                case ESOp::PUTF: {
+                CASE(PUTF) {
                     ESAtom *atom = record->atoms[operandAt(pc + 1)];
                     ESValue *own = sp[-1].kind == ESObjectKind && atom->arrayIndex < 0
                         ? plainOwnWritable(ctx, sp[-1].object, atom) : nullptr;
@@ -821,13 +878,13 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     pc += 5;
                     break;
                 }
-                case ESOp::PUTFV:
+                CASE(PUTFV)
                     ctx.putByValue(sp[-1], ESValue::fromAtom(record->atoms[operandAt(pc + 1)]), sp[0]);
                     sp[-1] = sp[0];
                     --sp;
                     pc += 5;
                     break;
-                case ESOp::PUTG:
+                CASE(PUTG)
                     if (const uint32_t slot = operandAt(pc + 1); slot < global->properties.size()
                         && global->properties[slot].key && !global->properties[slot].value.isHole()
                         && !(global->properties[slot].attributes & ReadOnly))
@@ -837,44 +894,47 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     --sp;
                     pc += 5;
                     break;
-                case ESOp::PUTA:
+                CASE(PUTA)
                     args[operandAt(pc + 1)] = *sp--;
                     pc += 5;
-                    break;
-                case ESOp::PUTL:
+                    NEXT();
+                CASE(PUTL)
                     locals[operandAt(pc + 1)] = *sp--;
                     pc += 5;
-                    break;
-                case ESOp::PUTAM:
+                    NEXT();
+                CASE(PUTAM)
                     ACTIVATION(operandAt(pc + 1)) = *sp--;
                     pc += 5;
                     break;
-                case ESOp::PUTLM:
+                CASE(PUTLM)
                     ACTIVATION(params + int(operandAt(pc + 1))) = *sp--;
                     pc += 5;
                     break;
-                case ESOp::PUTX:
+                CASE(PUTX)
                     if (ESValue *e = denseElement(ctx, sp[-2], sp[-1]))
                         *e = sp[0];
                     else
                         ctx.putByValue(sp[-2], sp[-1], sp[0]);
                     sp -= 3;
                     ++pc;
-                    break;
-                case ESOp::PUTXV:
-                    ctx.putByValue(sp[-2], sp[-1], sp[0]);
+                    NEXT();
+                CASE(PUTXV)
+                    if (ESValue *e = denseElement(ctx, sp[-2], sp[-1]))
+                        *e = sp[0];
+                    else
+                        ctx.putByValue(sp[-2], sp[-1], sp[0]);
                     sp[-2] = sp[0];
                     sp -= 2;
                     ++pc;
-                    break;
-                case ESOp::REGEXP: {
+                    NEXT();
+                CASE(REGEXP) {
                     SYNC();
                     ESObject *re = ctx.regexpClass->create(ctx, record->atoms[operandAt(pc + 1)]->text, int(operandAt(pc + 5)));
                     PUSH(ESValue::fromObject(re));
                     pc += 9;
                     break;
                 }
-                case ESOp::ROT: {
+                CASE(ROT) {
                     const ESValue a = sp[-2];
                     sp[-2] = sp[-1];
                     sp[-1] = sp[0];
@@ -882,12 +942,12 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     ++pc;
                     break;
                 }
-                case ESOp::KEY:
+                CASE(KEY)
                     if (sp[0].kind == ESObjectKind || sp[-1].isUndefined() || sp[-1].isNull())
                         sp[0] = ctx.memberKey(sp[-1], sp[0], operandAt(pc + 1) != 0);
                     pc += 5;
-                    break;
-                case ESOp::REFW: {
+                    NEXT();
+                CASE(REFW) {
                     ESAtom *atom = record->atoms[operandAt(pc + 1)];
                     ESObject *holder = holderOf(ctx, frame.scope, atom);
                     if (!holder) {
@@ -900,38 +960,38 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     pc += 9;
                     break;
                 }
-                case ESOp::DUP2:
+                CASE(DUP2)
                     sp[1] = sp[-1];
                     sp[2] = sp[0];
                     sp += 2;
                     ++pc;
                     break;
-                case ESOp::ADD:
+                CASE(ADD)
                     if (sp[-1].kind == ESNumber && sp[0].kind == ESNumber)
                         sp[-1].number += sp[0].number;
                     else
                         sp[-1] = add(ctx, sp[-1], sp[0]);
                     --sp;
                     ++pc;
-                    break;
-                case ESOp::SUB:
+                    NEXT();
+                CASE(SUB)
                     if (sp[-1].kind == ESNumber && sp[0].kind == ESNumber)
                         sp[-1].number -= sp[0].number;
                     else
                         sp[-1] = arithmetic(ctx, op, sp[-1], sp[0]);
                     --sp;
                     ++pc;
-                    break;
-                case ESOp::MUL:
+                    NEXT();
+                CASE(MUL)
                     if (sp[-1].kind == ESNumber && sp[0].kind == ESNumber)
                         sp[-1].number *= sp[0].number;
                     else
                         sp[-1] = arithmetic(ctx, op, sp[-1], sp[0]);
                     --sp;
                     ++pc;
-                    break;
-                case ESOp::DIV: case ESOp::MOD: case ESOp::BITAND: case ESOp::BITOR: case ESOp::BITXOR:
-                case ESOp::SHL: case ESOp::SHR: case ESOp::USHR:
+                    NEXT();
+                CASE(DIV) CASE(MOD) CASE(BITAND) CASE(BITOR) CASE(BITXOR)
+                CASE(SHL) CASE(SHR) CASE(USHR)
                     if (isInt32(sp[-1]) && isInt32(sp[0])) {
                         // Whole operands in range convert to themselves; the rest take the full rules.
                         const int32_t a = int32_t(sp[-1].number), b = int32_t(sp[0].number);
@@ -950,26 +1010,40 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     --sp;
                     ++pc;
                     break;
-                case ESOp::ADDX: case ESOp::SUBX: case ESOp::MULX: case ESOp::DIVX: case ESOp::MODX:
-                case ESOp::BITANDX: case ESOp::BITORX: case ESOp::BITXORX: case ESOp::SHLX: case ESOp::SHRX:
-                case ESOp::USHRX: {
-                    const ESValue old = ctx.getByValue(sp[-1], sp[0]);
-                    const ESValue v = arithmetic(ctx, ESOp(uint8_t(op) - 1), old, sp[-2]);
-                    ctx.putByValue(sp[-1], sp[0], v);
+                CASE(ADDX) CASE(SUBX) CASE(MULX) CASE(DIVX) CASE(MODX)
+                CASE(BITANDX) CASE(BITORX) CASE(BITXORX) CASE(SHLX) CASE(SHRX)
+                CASE(USHRX) {
+                    // A present element of a dense array is read and written in place. The operation
+                    // may run script (valueOf), which can move or shrink the elements, so the slot is
+                    // looked up again for the write.
+                    const ESValue *e = denseElement(ctx, sp[-1], sp[0]);
+                    ESValue v;
+                    if (e && e->kind == ESNumber && sp[-2].kind == ESNumber
+                        && (op == ESOp::ADDX || op == ESOp::SUBX || op == ESOp::MULX)) {
+                        const double a = e->number, b = sp[-2].number;
+                        v = ESValue::fromNumber(op == ESOp::ADDX ? a + b : op == ESOp::SUBX ? a - b : a * b);
+                    } else {
+                        const ESValue old = e && !e->isHole() ? *e : ctx.getByValue(sp[-1], sp[0]);
+                        v = arithmetic(ctx, ESOp(uint8_t(op) - 1), old, sp[-2]);
+                    }
+                    if (ESValue *w = denseElement(ctx, sp[-1], sp[0]))
+                        *w = v;
+                    else
+                        ctx.putByValue(sp[-1], sp[0], v);
                     sp -= 2;
                     *sp = v;
                     ++pc;
                     break;
                 }
-                case ESOp::INCG: case ESOp::DECG: {
+                CASE(INCG) CASE(DECG) {
                     const uint32_t slot = operandAt(pc + 1);
                     const double d = ctx.toNumber(getDeclaredGlobalSlot(ctx, slot, false));
                     putGlobalSlot(ctx, slot, ESValue::fromNumber(op == ESOp::INCG ? d + 1 : d - 1));
                     pc += 5;
                     break;
                 }
-                case ESOp::INCA: case ESOp::DECA: case ESOp::INCL: case ESOp::DECL: case ESOp::INCM:
-                case ESOp::DECAM: case ESOp::INCLM: case ESOp::DECLM: {
+                CASE(INCA) CASE(DECA) CASE(INCL) CASE(DECL) CASE(INCM)
+                CASE(DECAM) CASE(INCLM) CASE(DECLM) {
                     const uint32_t i = operandAt(pc + 1);
                     ESValue &v = op == ESOp::INCA || op == ESOp::DECA ? args[i]
                                  : op == ESOp::INCL || op == ESOp::DECL ? locals[i]
@@ -981,16 +1055,24 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     pc += 5;
                     break;
                 }
-                case ESOp::PREINCX: case ESOp::POSTINCX: case ESOp::PREDECX: case ESOp::POSTDECX: {
-                    const double old = ctx.toNumber(ctx.getByValue(sp[-1], sp[0]));
+                CASE(PREINCX) CASE(POSTINCX) CASE(PREDECX) CASE(POSTDECX) {
+                    ESValue *e = denseElement(ctx, sp[-1], sp[0]);
+                    const double old = e && e->kind == ESNumber ? e->number
+                                                                : ctx.toNumber(ctx.getByValue(sp[-1], sp[0]));
                     const double now = op == ESOp::PREINCX || op == ESOp::POSTINCX ? old + 1 : old - 1;
-                    ctx.putByValue(sp[-1], sp[0], ESValue::fromNumber(now));
+                    // The conversion may have run script that moved the elements: look again.
+                    if (!e || e->kind != ESNumber)
+                        e = denseElement(ctx, sp[-1], sp[0]);
+                    if (e)
+                        *e = ESValue::fromNumber(now);
+                    else
+                        ctx.putByValue(sp[-1], sp[0], ESValue::fromNumber(now));
                     --sp;
                     *sp = ESValue::fromNumber(op == ESOp::PREINCX || op == ESOp::PREDECX ? now : old);
                     ++pc;
                     break;
                 }
-                case ESOp::DELETEW: {
+                CASE(DELETEW) {
                     ESAtom *atom = record->atoms[operandAt(pc + 1)];
                     ESObject *holder = holderOf(ctx, frame.scope, atom);
                     ESObject *o = holder ? holder : global;
@@ -998,7 +1080,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     pc += 5;
                     break;
                 }
-                case ESOp::DELETEX: {
+                CASE(DELETEX) {
                     ESObject *o = ctx.toObject(sp[-1]);
                     sp[-1] = ESValue::fromObject(o);
                     sp[-1] = ESValue::boolean(o->cls->deleteProperty(ctx, o, ctx.atomFor(sp[0])));
@@ -1006,18 +1088,33 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     ++pc;
                     break;
                 }
-                case ESOp::LT:
-                case ESOp::LE:
-                    if (sp[-1].kind == ESNumber && sp[0].kind == ESNumber)
-                        sp[-1] = ESValue::boolean(op == ESOp::LE ? sp[-1].number <= sp[0].number
-                                                                : sp[-1].number < sp[0].number);
-                    else
+                CASE(LT)
+                CASE(LE)
+                    if (sp[-1].kind == ESNumber && sp[0].kind == ESNumber) {
+                        const bool r = op == ESOp::LE ? sp[-1].number <= sp[0].number : sp[-1].number < sp[0].number;
+                        // A loop's condition: the jump that follows is taken here, without the boolean.
+                        if (pc[1] == uint8_t(ESOp::JT)) {
+                            sp -= 2;
+                            if (r) {
+                                const uint8_t *target = code + operandAt(pc + 2);
+                                if (target <= pc) {
+                                    SYNC();
+                                    poll(ctx);
+                                }
+                                pc = target;
+                            } else {
+                                pc += 6;
+                            }
+                            NEXT();
+                        }
+                        sp[-1] = ESValue::boolean(r);
+                    } else
                         sp[-1] = ESValue::boolean(compare(ctx, sp[-1], sp[0], op == ESOp::LE));
                     --sp;
                     ++pc;
-                    break;
-                case ESOp::EQ:
-                case ESOp::NE: {
+                    NEXT();
+                CASE(EQ)
+                CASE(NE) {
                     bool eq;
                     if (sp[-1].kind == ESNumber && sp[0].kind == ESNumber)
                         eq = sp[-1].number == sp[0].number;
@@ -1028,15 +1125,15 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     ++pc;
                     break;
                 }
-                case ESOp::IDENTITY:
-                case ESOp::NOTIDENTITY: {
+                CASE(IDENTITY)
+                CASE(NOTIDENTITY) {
                     const bool eq = ESContext::strictEquals(sp[-1], sp[0]);
                     sp[-1] = ESValue::boolean(op == ESOp::IDENTITY ? eq : !eq);
                     --sp;
                     ++pc;
                     break;
                 }
-                case ESOp::IN: {
+                CASE(IN) {
                     if (!sp->isObject())
                         ctx.throwTypeError(QStringLiteral("invalid 'in' operand"));
                     sp[-1] = ESValue::boolean(ctx.hasProperty(sp->object, ctx.atomFor(sp[-1])));
@@ -1044,7 +1141,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     ++pc;
                     break;
                 }
-                case ESOp::INSTANCEOF: {
+                CASE(INSTANCEOF) {
                     if (!sp->isObject() || !sp->object->isCallable())
                         ctx.throwTypeError(QStringLiteral("invalid 'instanceof' operand"));
                     const ESValue p = ctx.get(sp->object, ctx.prototypeAtom);
@@ -1059,30 +1156,30 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     ++pc;
                     break;
                 }
-                case ESOp::LOGNOT:
+                CASE(LOGNOT)
                     *sp = ESValue::boolean(!truthy(ctx, *sp));
                     ++pc;
                     break;
-                case ESOp::BITNOT:
+                CASE(BITNOT)
                     *sp = ESValue::fromNumber(~toInt32(ctx, *sp));
                     ++pc;
                     break;
-                case ESOp::POS:
-                case ESOp::TONUM:
+                CASE(POS)
+                CASE(TONUM)
                     if (sp->kind != ESNumber)
                         *sp = ESValue::fromNumber(ctx.toNumber(*sp));
                     ++pc;
                     break;
-                case ESOp::NEG:
+                CASE(NEG)
                     *sp = ESValue::fromNumber(-ctx.toNumber(*sp));
                     ++pc;
                     break;
-                case ESOp::SWAP:
+                CASE(SWAP)
                     std::swap(sp[0], sp[-1]);
                     ++pc;
                     break;
-                case ESOp::LOGAND:
-                case ESOp::LOGOR:
+                CASE(LOGAND)
+                CASE(LOGOR)
                     if (truthy(ctx, *sp) == (op == ESOp::LOGOR)) {
                         pc = code + operandAt(pc + 1);
                     } else {
@@ -1090,15 +1187,15 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                         pc += 5;
                     }
                     break;
-                case ESOp::J: {
+                CASE(J) {
                     const uint8_t *target = code + operandAt(pc + 1);
                     if (target <= pc)
                         poll(ctx);
                     pc = target;
-                    break;
+                    NEXT();
                 }
-                case ESOp::JT:
-                case ESOp::JF: {
+                CASE(JT)
+                CASE(JF) {
                     const bool b = truthy(ctx, *sp);
                     --sp;
                     if (b == (op == ESOp::JT)) {
@@ -1113,7 +1210,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     }
                     break;
                 }
-                case ESOp::JT_DROP:
+                CASE(JT_DROP)
                     if (truthy(ctx, *sp)) {
                         sp -= 2;
                         pc = code + operandAt(pc + 1);
@@ -1122,7 +1219,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                         pc += 5;
                     }
                     break;
-                case ESOp::JLT: {
+                CASE(JLT) {
                     const bool less = compare(ctx, sp[-1], sp[0], false);
                     sp -= 2;
                     if (less) {
@@ -1137,38 +1234,42 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     }
                     break;
                 }
-                case ESOp::RET:
+                CASE(RET)
                     return *sp;
-                case ESOp::RETU:
+                CASE(RETU)
                     return ESValue();
-                case ESOp::THROW:
+                CASE(THROW)
                     ctx.noteThrow();
                     throw ESException(*sp);
-                case ESOp::TRY:
+                CASE(TRY)
                     ctx.handlers.push_back(ESHandler{code + operandAt(pc + 1), sp, frame.scope, &frame});
                     pc += 5;
                     break;
-                case ESOp::ENDTRY:
+                CASE(ENDTRY)
                     ctx.handlers.pop_back();
                     ++pc;
                     break;
-                case ESOp::SETRESULT:
+                CASE(SETRESULT)
                     frame.completion = *sp--;
                     ++pc;
                     break;
-                case ESOp::GETRESULT:
+                CASE(GETRESULT)
                     PUSH(frame.completion);
                     ++pc;
                     break;
-                case ESOp::CALLEE:
+                CASE(CALLEE)
                     PUSH(ESValue::fromObject(frame.function));
                     ++pc;
                     break;
-                case ESOp::ARGUMENTS:
+                CASE(ARGUMENTS)
                     PUSH(ESValue::fromObject(makeArguments(ctx, frame)));
                     ++pc;
                     break;
+                CASE(INC) CASE(DEC)
                 default:
+#if defined(__GNUC__)
+                L_bad:
+#endif
                     throw ESFatalError(QStringLiteral("bad opcode %1").arg(int(*pc)));
                 }
             }
@@ -1197,6 +1298,8 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
 #undef PUSH
 #undef SYNC
 #undef ACTIVATION
+#undef NEXT
+#undef CASE
 }
 
 } // namespace zim::script

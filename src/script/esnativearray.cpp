@@ -102,6 +102,14 @@ std::vector<ESValue> takeAt(ESContext &context, ESObject *o, const std::vector<u
     return values;
 }
 
+// A length that the result of an operation would pass 2^32 - 1 with: refused before anything is
+// changed, where the index arithmetic would otherwise wrap around.
+void checkResultLength(ESContext &context, uint64_t length)
+{
+    if (length > 4294967295u)
+        context.throwRangeError(QStringLiteral("bad array length"));
+}
+
 // join and toLocaleString: the elements' texts between separators. A result that cannot fit in a
 // string is refused before any of it is made.
 QString join(ESContext &context, ESObject *o, const QString &separator,
@@ -309,6 +317,10 @@ ESValue ESNativeArray::callMember(ESContext &context, int number, const ESValue 
     const ESValue a0 = argument(count, args, 0);
     switch (number) {
     case 4: {   // concat
+        uint64_t total = context.isArray(ESValue::fromObject(o)) ? o->length : 1;
+        for (int i = 0; i < count; ++i)
+            total += context.isArray(args[i]) ? args[i].object->length : 1;
+        checkResultLength(context, total);
         ESObject *result = context.newArray(0);
         uint32_t n = 0;
         auto append = [&](const ESValue &item) {
@@ -538,9 +550,10 @@ ESValue ESNativeArray::callMember(ESContext &context, int number, const ESValue 
         start = start < 0 ? std::max(n + start, 0.0) : std::min(start, n);
         const double deleteCount = count < 2 ? n - start
                                              : std::min(std::max(context.toInteger(args[1]), 0.0), n - start);
-        ESObject *removed = context.newArray(0);
         const uint32_t items = count > 2 ? uint32_t(count - 2) : 0;
         const uint32_t s = uint32_t(start), dc = uint32_t(deleteCount), len = uint32_t(n);
+        checkResultLength(context, uint64_t(len) - dc + items);
+        ESObject *removed = context.newArray(0);
         if (const auto sparse = sparseIndexes(context, o, s, len)) {
             const std::vector<uint32_t> &present = *sparse;
             std::vector<ESValue> values = takeAt(context, o, present);
@@ -589,6 +602,7 @@ ESValue ESNativeArray::callMember(ESContext &context, int number, const ESValue 
     }
     case 13: {  // unshift
         const uint32_t len = lengthOf(context, o);
+        checkResultLength(context, uint64_t(len) + uint64_t(count));
         if (const auto sparse = sparseIndexes(context, o, 0, len)) {
             const std::vector<uint32_t> &present = *sparse;
             std::vector<ESValue> values = takeAt(context, o, present);

@@ -216,6 +216,29 @@ TEST(Limits, ArrayMethodsOnHugeSparseArraysVisitWhatIsThere)
               "4294967292 uvm undefined m 4294967289");
 }
 
+TEST(Limits, ArrayMethodsRefuseALengthPastTheLastIndexBeforeChangingAnything)
+{
+    // The new length would wrap around 2^32: a RangeError, with the array as it was.
+    EXPECT_EQ(scripttest::run("var a = []; a.length = 4294967295; a[7] = 'x'; var r;"
+                              "try { r = a.unshift(1) } catch (e) { r = e instanceof RangeError }"
+                              "r + ' ' + a.length + ' ' + a[7] + ' ' + a[8] + ' ' + a[0]"),
+              "true 4294967295 x undefined undefined");
+    EXPECT_EQ(scripttest::run("var a = []; a.length = 4294967295; a[7] = 'x'; var r;"
+                              "try { r = a.splice(3, 0, 'p', 'q') } catch (e) { r = e instanceof RangeError }"
+                              "r + ' ' + a.length + ' ' + a[7] + ' ' + a[3] + ' ' + a[9]"),
+              "true 4294967295 x undefined undefined");
+    EXPECT_EQ(scripttest::run("var a = []; a.length = 4294967295; a[7] = 'x'; var r;"
+                              "try { r = a.concat([1]).length } catch (e) { r = e instanceof RangeError }"
+                              "try { [].concat(a, 'y') } catch (e) { r += ' ' + (e instanceof RangeError) }"
+                              "r + ' ' + a.length"),
+              "true true 4294967295");
+    // Up to the last index the lengths still add up.
+    EXPECT_EQ(scripttest::run("var a = []; a.length = 4294967294; a[7] = 'x'; var n = a.unshift(1);"
+                              "var b = []; b.length = 4294967293; var c = b.concat(['z'], 'w');"
+                              "n + ' ' + a[8] + ' ' + c.length + ' ' + c[4294967293] + c[4294967294]"),
+              "4294967295 x 4294967295 zw");
+}
+
 class StopAfterPolls : public zim::script::ESContext
 {
 public:

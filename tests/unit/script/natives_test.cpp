@@ -226,3 +226,24 @@ TEST(Matcher, StopRequestEndsALongReplace)
                  zim::script::ESFatalError);
     EXPECT_EQ(context.polls, 1000);
 }
+
+namespace {
+
+TEST(Natives, JoinGivesHolesUndefinedAndNullAsEmptyTexts)
+{
+    EXPECT_EQ(scripttest::run("var a = [1, , undefined, null, 'x']; a.length = 7; a.join() + '|' + a.join('')"),
+              "1,,,,x,,|1x");
+    // The separator is converted once, from any value; undefined means a comma.
+    EXPECT_EQ(scripttest::run("var a = [1, 2, 3]; var calls = 0;"
+                              "var sep = { toString: function () { calls++; return '-'; } };"
+                              "[a.join(undefined), a.join(null), a.join(0), a.join(sep), calls, a.join(true)].join('|')"),
+              "1,2,3|1null2null3|10203|1-2-3|1|1true2true3");
+    // Mostly empty storage gives separators alone, and arrays like objects are read by index.
+    EXPECT_EQ(scripttest::run("var a = new Array(5); a[2] = 'm'; var b = new Array(100000); b[99999] = 'e';"
+                              "var s = b.join('ab'); var o = {length: 3, 0: 'p', 2: null};"
+                              "a.join('+') + ' ' + s.length + s.slice(-3) + ' ' + new Array(4).join('z') + ' '"
+                              " + Array.prototype.join.call(o, ';') + ' ' + [].join() + '.' + [null].join() + '.'"),
+              "++m++ 199999abe zzz p;; ..");
+}
+
+} // namespace
