@@ -73,6 +73,7 @@ ESValue stringThis(ESContext &context, const ESValue &thisValue)
 void ESNativeString::setUp(ESContext &context)
 {
     ESObject *p = context.stringPrototype;
+    m_emptyAtom = atoms::intern("");
     ESObject *ctor = addConstructor(context, "String", 1, p);
     addMethod(context, ctor, "fromCharCode", "String.fromCharCode", 1, 1);
     const char *names[] = {"toString", "valueOf", "charAt", "charCodeAt", "concat", "indexOf", "lastIndexOf",
@@ -93,7 +94,7 @@ bool ESNativeString::getOwn(ESContext &context, ESObject *object, ESAtom *atom, 
             return true;
         }
         if (atom->arrayIndex >= 0 && atom->arrayIndex < text.size()) {
-            value = context.newString(text.mid(qsizetype(atom->arrayIndex), 1));
+            value = characterString(context, text[qsizetype(atom->arrayIndex)]);
             return true;
         }
     }
@@ -128,7 +129,7 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
     const ESValue a1 = argument(count, args, 1);
     switch (number) {
     case 0:
-        return count == 0 ? ESValue::fromAtom(atoms::intern("")) : context.toStringValue(a0);
+        return count == 0 ? ESValue::fromAtom(m_emptyAtom) : context.toStringValue(a0);
     case 1: {
         QString text;
         for (int i = 0; i < count; ++i)
@@ -155,8 +156,8 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
     case 4: {
         const double pos = context.toInteger(a0);
         if (pos < 0 || pos >= size)
-            return ESValue::fromAtom(atoms::intern(""));
-        return context.newString(self.mid(qsizetype(pos), 1));
+            return ESValue::fromAtom(m_emptyAtom);
+        return characterString(context, self[qsizetype(pos)]);
     }
     case 5: {
         const double pos = context.toInteger(a0);
@@ -185,7 +186,7 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
         return ESValue::fromNumber(QString::localeAwareCompare(self, context.toString(a0)));
     case 10: {   // match
         ESObject *re = context.regexpClass->fromValue(context, a0, true);
-        if (!context.toBoolean(context.get(re, atoms::intern("global"))))
+        if (!context.regexpClass->isGlobal(re))
             return context.regexpClass->exec(context, re, selfValue);
         ESObject *result = context.newArray(0);
         uint32_t n = 0;
@@ -217,7 +218,7 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
             spans = {at, at + search.size()};
         } else {
             groups = context.regexpClass->groupCount(re);
-            const bool global = context.toBoolean(context.get(re, atoms::intern("global")));
+            const bool global = context.regexpClass->isGlobal(re);
             for (qsizetype from = 0; from <= self.size();) {
                 const QRegularExpressionMatch m = context.regexpClass->match(context, re, self, from);
                 if (!m.hasMatch())
@@ -278,7 +279,7 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
         start = start < 0 ? std::max(size + start, 0.0) : std::min(start, size);
         end = end < 0 ? std::max(size + end, 0.0) : std::min(end, size);
         if (end <= start)
-            return ESValue::fromAtom(atoms::intern(""));
+            return ESValue::fromAtom(m_emptyAtom);
         return context.newString(self.mid(qsizetype(start), qsizetype(end - start)));
     }
     case 14: {   // split
@@ -300,7 +301,7 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
             const QString separator = context.toString(a0);
             if (separator.isEmpty()) {
                 for (qsizetype i = 0; i < self.size() && n < limit; ++i)
-                    push(context.newString(self.mid(i, 1)));
+                    push(characterString(context, self[i]));
                 return ESValue::fromObject(result);
             }
             qsizetype p = 0;
@@ -370,7 +371,7 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
         start = std::min(start, size);
         const double length = a1.isUndefined() ? size - start : std::min(std::max(context.toInteger(a1), 0.0), size - start);
         if (length <= 0)
-            return ESValue::fromAtom(atoms::intern(""));
+            return ESValue::fromAtom(m_emptyAtom);
         return context.newString(self.mid(qsizetype(start), qsizetype(length)));
     }
     default:
@@ -382,7 +383,7 @@ ESObject *ESNativeString::constructMember(ESContext &context, int number, int co
 {
     if (number != 0)
         return ESNativeClass::constructMember(context, number, count, args);
-    return context.wrap(count == 0 ? ESValue::fromAtom(atoms::intern("")) : context.toStringValue(args[0]));
+    return context.wrap(count == 0 ? ESValue::fromAtom(m_emptyAtom) : context.toStringValue(args[0]));
 }
 
 } // namespace zim::script

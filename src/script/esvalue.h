@@ -111,6 +111,9 @@ ESAtom *internComputed(const QString &text);
 // The atom of an integer index: from the table of 0..99, otherwise by its decimal text (unpinned
 // when new).
 ESAtom *forIndex(uint32_t index);
+// The pinned atom of a one-character string of Latin-1, or null for any other character: string
+// operations hand these out instead of making a new string for every character they take.
+ESAtom *forCharacter(char16_t c);
 // The atom of an index, or null for one reclaimed.
 ESAtom *byIndex(uint32_t atomIndex);
 // Atoms now in the table.
