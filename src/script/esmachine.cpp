@@ -105,9 +105,8 @@ ESValue add(ESContext &context, const ESValue &x, const ESValue &y)
     if (a.isString() && b.isString())
         return context.concat(a, b);
     if (a.isString() || b.isString()) {
-        QString text = a.isString() ? a.text() : context.toString(a);
-        text += b.isString() ? b.text() : context.toString(b);
-        return context.newString(text);
+        const QString left = a.isString() ? a.text() : context.toString(a);
+        return context.newString(joinedText(left, b.isString() ? b.text() : context.toString(b)));
     }
     return ESValue::fromNumber(context.toNumber(a) + context.toNumber(b));
 }
@@ -122,6 +121,9 @@ ESValue arithmetic(ESContext &context, ESOp op, const ESValue &a, const ESValue 
     case ESOp::SUB: case ESOp::MUL: case ESOp::DIV: case ESOp::MOD: {
         const double x = context.toNumber(a);
         const double y = context.toNumber(b);
+        if (op == ESOp::MOD && x >= 1 && y >= 1 && x <= 4294967295.0 && y <= 4294967295.0 && x == double(uint32_t(x))
+            && y == double(uint32_t(y)))
+            return ESValue::fromNumber(double(uint32_t(x) % uint32_t(y)));   // same as fmod, a tenth of its time
         return ESValue::fromNumber(op == ESOp::SUB ? x - y : op == ESOp::MUL ? x * y : op == ESOp::DIV ? x / y
                                                                                                  : std::fmod(x, y));
     }

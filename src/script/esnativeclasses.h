@@ -50,6 +50,17 @@ inline ESValue characterString(ESContext &context, QChar c)
     return context.newString(QString(c));
 }
 
+// The string value of part of a text: a shared atom when it is empty or one Latin-1 character,
+// the whole text's own string when it is all of it, else a new string.
+inline ESValue substringValue(ESContext &context, const QString &text, qsizetype start, qsizetype length)
+{
+    if (length == 0)
+        return ESValue::fromAtom(atoms::emptyText());
+    if (length == 1)
+        return characterString(context, text[start]);
+    return context.newString(start == 0 && length == text.size() ? text : text.mid(start, length));
+}
+
 inline ESValue argument(int count, const ESValue *args, int i)
 {
     return i < count ? args[i] : ESValue();

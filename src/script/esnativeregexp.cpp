@@ -561,8 +561,7 @@ ESValue ESNativeRegExp::exec(ESContext &context, ESObject *regexp, const ESValue
         if (captureStart(regexp, m, i) < 0)
             putIndex(context, result, uint32_t(i), ESValue());
         else
-            putIndex(context, result, uint32_t(i),
-                     context.newString(input.mid(m.capturedStart(i), m.capturedLength(i))));
+            putIndex(context, result, uint32_t(i), substringValue(context, input, m.capturedStart(i), m.capturedLength(i)));
     }
     context.arrayClass->setLength(context, result, uint32_t(groups + 1));
     result->define(context.indexAtom, ESValue::fromNumber(double(m.capturedStart(0))), 0);

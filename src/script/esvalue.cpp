@@ -20,6 +20,7 @@ struct AtomTable
     ESAtom *indexAtoms[100] = {};
     // The one-character strings of Latin-1, made when first asked for.
     ESAtom *characterAtoms[256] = {};
+    ESAtom *empty = nullptr;
 
     AtomTable()
     {
@@ -143,6 +144,14 @@ ESAtom *forCharacter(char16_t c)
     ESAtom *&atom = table().characterAtoms[c];
     if (!atom)
         atom = intern(QString(QChar(c)));
+    return atom;
+}
+
+ESAtom *emptyText()
+{
+    ESAtom *&atom = table().empty;
+    if (!atom)
+        atom = intern("");
     return atom;
 }
 
