@@ -121,9 +121,11 @@ ESValue arithmetic(ESContext &context, ESOp op, const ESValue &a, const ESValue 
     case ESOp::SUB: case ESOp::MUL: case ESOp::DIV: case ESOp::MOD: {
         const double x = context.toNumber(a);
         const double y = context.toNumber(b);
-        if (op == ESOp::MOD && x >= 1 && y >= 1 && x <= 4294967295.0 && y <= 4294967295.0 && x == double(uint32_t(x))
-            && y == double(uint32_t(y)))
-            return ESValue::fromNumber(double(uint32_t(x) % uint32_t(y)));   // same as fmod, a tenth of its time
+        // Integral positive operands below 2^53 are exact as integers: the same result as fmod's,
+        // in a fraction of its time.
+        if (op == ESOp::MOD && x >= 1 && y >= 1 && x <= 9007199254740992.0 && y <= 9007199254740992.0
+            && x == double(uint64_t(x)) && y == double(uint64_t(y)))
+            return ESValue::fromNumber(double(uint64_t(x) % uint64_t(y)));
         return ESValue::fromNumber(op == ESOp::SUB ? x - y : op == ESOp::MUL ? x * y : op == ESOp::DIV ? x / y
                                                                                                  : std::fmod(x, y));
     }
