@@ -4,6 +4,7 @@
 #include "common/text.h"
 #include "loader/argparse.h"
 #include "loader/system.h"
+#include "platform/heapsettings.h"
 #include "platform/platform.h"
 #include "project/solutionloaderror.h"
 #include "loader/programstate.h"
@@ -18,6 +19,8 @@ int main(int argc, char **argv)
 {
     using namespace zim;
     using namespace zim::loader;
+
+    platform::prepareHeap();
 
     // The words as the process received them; the application object may rearrange argv.
     const std::vector<const char *> words(argv, argv + argc);

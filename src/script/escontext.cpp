@@ -341,7 +341,7 @@ ESValue ESContext::concat(const ESValue &a, const ESValue &b)
     if (length > MaxStringLength)
         throwRangeError(stringTooLongText());
     if (length < 256)
-        return newString(a.text() + b.text());
+        return newString(joinedText(a.text(), b.text()));
     auto part = [this](const ESValue &v) -> const ESString * {
         return v.kind == ESStringKind ? v.string : newString(v.atom->text).string;
     };

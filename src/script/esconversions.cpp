@@ -449,7 +449,7 @@ ESValue ESContext::getByValue(const ESValue &objectValue, const ESValue &key)
     if (objectValue.isString()) {
         if (arrayIndexOf(key, index)) {
             const QString &text = objectValue.text();
-            return index < uint32_t(text.size()) ? newString(text.mid(index, 1)) : get(stringPrototype, atomFor(key));
+            return index < uint32_t(text.size()) ? characterString(*this, text[index]) : get(stringPrototype, atomFor(key));
         }
         ESAtom *atom = atomFor(key);
         // A concatenation knows its length without being flattened.

@@ -106,11 +106,21 @@ ESValue add(ESContext &context, const ESValue &x, const ESValue &y)
     if (a.isString() && b.isString())
         return context.concat(a, b);
     if (a.isString() || b.isString()) {
-        QString text = a.isString() ? a.text() : context.toString(a);
-        text += b.isString() ? b.text() : context.toString(b);
-        return context.newString(text);
+        const QString left = a.isString() ? a.text() : context.toString(a);
+        return context.newString(joinedText(left, b.isString() ? b.text() : context.toString(b)));
     }
     return ESValue::fromNumber(context.toNumber(a) + context.toNumber(b));
+}
+
+// The % operator on numbers.
+inline double numberRemainder(double x, double y)
+{
+    // Integral positive operands below 2^53 are exact as integers: the same result as fmod's,
+    // in a fraction of its time.
+    if (x >= 1 && y >= 1 && x <= 9007199254740992.0 && y <= 9007199254740992.0 && x == double(uint64_t(x))
+        && y == double(uint64_t(y)))
+        return double(uint64_t(x) % uint64_t(y));
+    return std::fmod(x, y);
 }
 
 // The arithmetic and bitwise operators shared by the plain and the member-assignment forms.
@@ -124,7 +134,7 @@ ESValue arithmetic(ESContext &context, ESOp op, const ESValue &a, const ESValue 
         const double x = context.toNumber(a);
         const double y = context.toNumber(b);
         return ESValue::fromNumber(op == ESOp::SUB ? x - y : op == ESOp::MUL ? x * y : op == ESOp::DIV ? x / y
-                                                                                                 : std::fmod(x, y));
+                                                                                                 : numberRemainder(x, y));
     }
     case ESOp::BITAND: case ESOp::BITOR: case ESOp::BITXOR: {
         const int32_t x = toInt32(context, a);
@@ -992,7 +1002,10 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     NEXT();
                 CASE(DIV) CASE(MOD) CASE(BITAND) CASE(BITOR) CASE(BITXOR)
                 CASE(SHL) CASE(SHR) CASE(USHR)
-                    if (isInt32(sp[-1]) && isInt32(sp[0])) {
+                    if ((op == ESOp::DIV || op == ESOp::MOD) && sp[-1].kind == ESNumber && sp[0].kind == ESNumber) {
+                        sp[-1].number = op == ESOp::DIV ? sp[-1].number / sp[0].number
+                                                        : numberRemainder(sp[-1].number, sp[0].number);
+                    } else if (isInt32(sp[-1]) && isInt32(sp[0])) {
                         // Whole operands in range convert to themselves; the rest take the full rules.
                         const int32_t a = int32_t(sp[-1].number), b = int32_t(sp[0].number);
                         switch (op) {

@@ -42,6 +42,25 @@ protected:
 ESObject *makeNativeFunction(ESContext &context, ESClass *cls, ESObject *holder, const char *name,
                              const QString &qualified, int arity, int number);
 
+// The string of one character: a shared atom for Latin-1, a new string otherwise.
+inline ESValue characterString(ESContext &context, QChar c)
+{
+    if (ESAtom *atom = atoms::forCharacter(c.unicode()))
+        return ESValue::fromAtom(atom);
+    return context.newString(QString(c));
+}
+
+// The string value of part of a text: a shared atom when it is empty or one Latin-1 character,
+// the whole text's own string when it is all of it, else a new string.
+inline ESValue substringValue(ESContext &context, const QString &text, qsizetype start, qsizetype length)
+{
+    if (length == 0)
+        return ESValue::fromAtom(atoms::emptyText());
+    if (length == 1)
+        return characterString(context, text[start]);
+    return context.newString(start == 0 && length == text.size() ? text : text.mid(start, length));
+}
+
 inline ESValue argument(int count, const ESValue *args, int i)
 {
     return i < count ? args[i] : ESValue();
@@ -96,6 +115,9 @@ public:
     void put(ESContext &context, ESObject *object, ESAtom *atom, const ESValue &value) override;
     bool deleteProperty(ESContext &context, ESObject *object, ESAtom *atom) override;
     void enumerate(ESContext &context, ESObject *object, std::vector<ESAtom *> &names) override;
+
+private:
+    ESAtom *m_emptyAtom = nullptr;
 };
 
 class ESNativeBoolean : public ESNativeClass
@@ -177,14 +199,38 @@ public:
     QRegularExpressionMatch match(ESContext &context, ESObject *regexp, const QString &input, qsizetype from,
                                   bool anchored = false);
     int groupCount(ESObject *regexp) const;
+    // The g flag, as the object's read-only global property has it.
+    bool isGlobal(ESObject *regexp) const;
     // Where a group of a match begins, -1 when it took no part in the match as the standard
     // counts it (a group inside a repeated group belongs to the last repetition only).
     qsizetype captureStart(ESObject *regexp, const QRegularExpressionMatch &m, int group) const;
 
+    // A pattern in the library's form with what matching needs to know about its groups.
+    struct Compiled
+    {
+        QRegularExpression expression;
+        int groups = 0;
+        // For each group, the group that repeats it: the nearest quantified group around it when
+        // that one captures (0 when none repeats it). See captureStart.
+        std::vector<int> repeatedBy;
+    };
+
 private:
-    // Compiled patterns by text and case option: a literal evaluated again in a loop shares the
-    // compiled (and machine-code) form instead of building it anew for every object.
-    QHash<QString, QRegularExpression> m_compiled;
+    // exec's search with its reading and moving of lastIndex, without the result array: false
+    // when nothing matched, else the match is in m.
+    bool execMatch(ESContext &context, ESObject *regexp, const QString &input, QRegularExpressionMatch &m);
+    // The compiled form of a pattern, from the cache or made and kept there; a SyntaxError when
+    // the pattern is not valid.
+    std::shared_ptr<const Compiled> compile(ESContext &context, const QString &source, bool ignoreCase,
+                                            bool multiline);
+    // Compiled patterns by source and flags: a literal evaluated again in a loop, or a pattern
+    // built again by new RegExp, shares the translated and compiled (and machine-code) form
+    // instead of building it anew for every object.
+    QHash<QString, std::shared_ptr<const Compiled>> m_compiled;
+    ESAtom *m_sourceAtom = nullptr;
+    ESAtom *m_globalAtom = nullptr;
+    ESAtom *m_ignoreCaseAtom = nullptr;
+    ESAtom *m_multilineAtom = nullptr;
 };
 
 // Error and its six subclasses share this class; each has its own instance and name.

@@ -12,7 +12,7 @@ namespace {
 
 struct RegExpData
 {
-    QRegularExpression expression;
+    std::shared_ptr<const ESNativeRegExp::Compiled> compiled;
     QString source;
     bool global = false;
     bool ignoreCase = false;
@@ -21,9 +21,6 @@ struct RegExpData
     // while its address is compared, and reused while a loop matches the same string again.
     QString checked;
     QString safe;
-    // For each group, the group that repeats it: the nearest quantified group around it when that
-    // one captures (0 when none repeats it). See captureStart.
-    std::vector<int> repeatedBy;
 };
 
 // Distinct patterns kept compiled; past this many the cache starts again empty.
@@ -338,6 +335,10 @@ QString translate(const QString &pattern, bool multiline, QString &error)
 void ESNativeRegExp::setUp(ESContext &context)
 {
     ESObject *p = context.regexpPrototype;
+    m_sourceAtom = atoms::intern("source");
+    m_globalAtom = atoms::intern("global");
+    m_ignoreCaseAtom = atoms::intern("ignoreCase");
+    m_multilineAtom = atoms::intern("multiline");
     addConstructor(context, "RegExp", 2, p);
     addMethod(context, p, "exec", "RegExp.prototype.exec", 1, 1);
     addMethod(context, p, "test", "RegExp.prototype.test", 1, 2);
@@ -360,6 +361,39 @@ QString ESNativeRegExp::patternError(const QString &source, bool multiline) cons
     return expression.isValid() ? QString() : expression.errorString();
 }
 
+std::shared_ptr<const ESNativeRegExp::Compiled> ESNativeRegExp::compile(ESContext &context, const QString &source,
+                                                                          bool ignoreCase, bool multiline)
+{
+    // The translation depends on the source and multiline, the compiled form on ignoreCase too.
+    QString cacheKey;
+    cacheKey.reserve(source.size() + 2);
+    cacheKey.append(ignoreCase ? QLatin1Char('i') : QLatin1Char('-'));
+    cacheKey.append(multiline ? QLatin1Char('m') : QLatin1Char('-'));
+    cacheKey.append(source);
+    if (auto it = m_compiled.constFind(cacheKey); it != m_compiled.constEnd())
+        return it.value();
+    QString error;
+    const QString translated = translate(source, multiline, error);
+    if (!error.isEmpty())
+        context.throwError(context.syntaxErrorClass, QStringLiteral("invalid regular expression: ") + error);
+    auto compiled = std::make_shared<Compiled>();
+    // The interpreter that deep matches fall back to keeps its backtracking on the heap: 64 MiB
+    // of it is plenty for a repeated group over hundreds of kilobytes, and beyond that the match
+    // is a RangeError instead of a process that runs out of memory.
+    compiled->expression = QRegularExpression(QStringLiteral("(*LIMIT_HEAP=65536)") + translated,
+                                              ignoreCase ? QRegularExpression::CaseInsensitiveOption
+                                                         : QRegularExpression::NoPatternOption);
+    if (!compiled->expression.isValid())
+        context.throwError(context.syntaxErrorClass,
+                           QStringLiteral("invalid regular expression: ") + compiled->expression.errorString());
+    compiled->repeatedBy = repeatingGroups(source);
+    compiled->groups = compiled->expression.captureCount();
+    if (m_compiled.size() >= CompiledCacheSize)
+        m_compiled.clear();
+    m_compiled.insert(cacheKey, compiled);
+    return compiled;
+}
+
 ESObject *ESNativeRegExp::create(ESContext &context, const QString &source, int flags)
 {
     auto data = std::make_unique<RegExpData>();
@@ -367,36 +401,13 @@ ESObject *ESNativeRegExp::create(ESContext &context, const QString &source, int 
     data->global = flags & regexpflag::Global;
     data->ignoreCase = flags & regexpflag::IgnoreCase;
     data->multiline = flags & regexpflag::Multiline;
-    QRegularExpression::PatternOptions options = QRegularExpression::NoPatternOption;
-    if (data->ignoreCase)
-        options |= QRegularExpression::CaseInsensitiveOption;
-    QString error;
-    const QString translated = translate(source, data->multiline, error);
-    if (!error.isEmpty())
-        context.throwError(context.syntaxErrorClass, QStringLiteral("invalid regular expression: ") + error);
-    data->repeatedBy = repeatingGroups(source);
-    // The interpreter that deep matches fall back to keeps its backtracking on the heap: 64 MiB
-    // of it is plenty for a repeated group over hundreds of kilobytes, and beyond that the match
-    // is a RangeError instead of a process that runs out of memory.
-    const QString key = QStringLiteral("(*LIMIT_HEAP=65536)") + translated;
-    const QString cacheKey = (data->ignoreCase ? QLatin1Char('i') : QLatin1Char('-')) + key;
-    if (auto it = m_compiled.constFind(cacheKey); it != m_compiled.constEnd()) {
-        data->expression = it.value();
-    } else {
-        data->expression = QRegularExpression(key, options);
-        if (m_compiled.size() >= CompiledCacheSize)
-            m_compiled.clear();
-        m_compiled.insert(cacheKey, data->expression);
-    }
-    if (!data->expression.isValid())
-        context.throwError(context.syntaxErrorClass,
-                           QStringLiteral("invalid regular expression: ") + data->expression.errorString());
+    data->compiled = compile(context, source, data->ignoreCase, data->multiline);
     ESObject *o = context.newObject(prototype, this);
     const uint32_t fixed = ReadOnly | DontEnum | DontDelete;
-    o->define(atoms::intern("source"), context.newString(source), fixed);
-    o->define(atoms::intern("global"), ESValue::boolean(data->global), fixed);
-    o->define(atoms::intern("ignoreCase"), ESValue::boolean(data->ignoreCase), fixed);
-    o->define(atoms::intern("multiline"), ESValue::boolean(data->multiline), fixed);
+    o->define(m_sourceAtom, context.newString(source), fixed);
+    o->define(m_globalAtom, ESValue::boolean(data->global), fixed);
+    o->define(m_ignoreCaseAtom, ESValue::boolean(data->ignoreCase), fixed);
+    o->define(m_multilineAtom, ESValue::boolean(data->multiline), fixed);
     o->define(context.lastIndexAtom, ESValue::fromNumber(0), DontEnum | DontDelete);
     o->data = data.release();
     return o;
@@ -443,7 +454,7 @@ ESObject *ESNativeRegExp::fromValue(ESContext &context, const ESValue &value, bo
 
 qsizetype ESNativeRegExp::captureStart(ESObject *regexp, const QRegularExpressionMatch &m, int group) const
 {
-    const std::vector<int> &repeatedBy = dataOf(regexp)->repeatedBy;
+    const std::vector<int> &repeatedBy = dataOf(regexp)->compiled->repeatedBy;
     const qsizetype start = m.capturedStart(group);
     if (start < 0 || group <= 0 || size_t(group) >= repeatedBy.size() || repeatedBy[size_t(group)] == 0)
         return start;
@@ -455,9 +466,14 @@ qsizetype ESNativeRegExp::captureStart(ESObject *regexp, const QRegularExpressio
     return outerStart < 0 || start < outerStart ? -1 : start;
 }
 
+bool ESNativeRegExp::isGlobal(ESObject *regexp) const
+{
+    return dataOf(regexp)->global;
+}
+
 int ESNativeRegExp::groupCount(ESObject *regexp) const
 {
-    return dataOf(regexp)->expression.captureCount();
+    return dataOf(regexp)->compiled->groups;
 }
 
 QRegularExpressionMatch ESNativeRegExp::match(ESContext &context, ESObject *regexp, const QString &input,
@@ -490,7 +506,7 @@ QRegularExpressionMatch ESNativeRegExp::match(ESContext &context, ESObject *rege
     QRegularExpression::MatchOptions options = QRegularExpression::DontCheckSubjectStringMatchOption;
     if (anchored)
         options |= QRegularExpression::AnchorAtOffsetMatchOption;
-    QRegularExpressionMatch m = d->expression.match(d->safe, from, QRegularExpression::NormalMatch, options);
+    QRegularExpressionMatch m = d->compiled->expression.match(d->safe, from, QRegularExpression::NormalMatch, options);
     if (!m.isValid()) {
         // The compiled fast path keeps its backtracking on a small fixed stack. An anchored match
         // runs in the library's interpreter, which keeps it on the heap and goes much further, so
@@ -499,7 +515,7 @@ QRegularExpressionMatch ESNativeRegExp::match(ESContext &context, ESObject *rege
         for (qsizetype start = from; start <= d->safe.size(); ++start) {
             if (start > from)
                 poll();
-            m = d->expression.match(d->safe, start, QRegularExpression::NormalMatch, options);
+            m = d->compiled->expression.match(d->safe, start, QRegularExpression::NormalMatch, options);
             if (!m.isValid() || m.hasMatch() || anchored)
                 break;
         }
@@ -510,34 +526,42 @@ QRegularExpressionMatch ESNativeRegExp::match(ESContext &context, ESObject *rege
     return m;
 }
 
-ESValue ESNativeRegExp::exec(ESContext &context, ESObject *regexp, const ESValue &inputValue)
+bool ESNativeRegExp::execMatch(ESContext &context, ESObject *regexp, const QString &input,
+                               QRegularExpressionMatch &m)
 {
     RegExpData *d = dataOf(regexp);
-    const QString &input = inputValue.text();
     double start = 0;
     if (d->global) {
         start = context.toInteger(context.get(regexp, context.lastIndexAtom));
         if (start < 0 || start > input.size()) {
             context.put(regexp, context.lastIndexAtom, ESValue::fromNumber(0));
-            return ESValue::null();
+            return false;
         }
     }
-    const QRegularExpressionMatch m = match(context, regexp, input, qsizetype(start));
+    m = match(context, regexp, input, qsizetype(start));
     if (!m.hasMatch()) {
         if (d->global)
             context.put(regexp, context.lastIndexAtom, ESValue::fromNumber(0));
-        return ESValue::null();
+        return false;
     }
     if (d->global)
         context.put(regexp, context.lastIndexAtom, ESValue::fromNumber(double(m.capturedEnd(0))));
+    return true;
+}
+
+ESValue ESNativeRegExp::exec(ESContext &context, ESObject *regexp, const ESValue &inputValue)
+{
+    const QString &input = inputValue.text();
+    QRegularExpressionMatch m;
+    if (!execMatch(context, regexp, input, m))
+        return ESValue::null();
     ESObject *result = context.newArray(0);
-    const int groups = d->expression.captureCount();
+    const int groups = dataOf(regexp)->compiled->groups;
     for (int i = 0; i <= groups; ++i) {
         if (captureStart(regexp, m, i) < 0)
             putIndex(context, result, uint32_t(i), ESValue());
         else
-            putIndex(context, result, uint32_t(i),
-                     context.newString(input.mid(m.capturedStart(i), m.capturedLength(i))));
+            putIndex(context, result, uint32_t(i), substringValue(context, input, m.capturedStart(i), m.capturedLength(i)));
     }
     context.arrayClass->setLength(context, result, uint32_t(groups + 1));
     result->define(context.indexAtom, ESValue::fromNumber(double(m.capturedStart(0))), 0);
@@ -558,8 +582,12 @@ ESValue ESNativeRegExp::callMember(ESContext &context, int number, const ESValue
     switch (number) {
     case 1:
         return exec(context, re, context.toStringValue(argument(count, args, 0)));
-    case 2:
-        return ESValue::boolean(!exec(context, re, context.toStringValue(argument(count, args, 0))).isNull());
+    case 2: {
+        // test moves lastIndex as exec does but has no use for the match array.
+        const ESValue input = context.toStringValue(argument(count, args, 0));
+        QRegularExpressionMatch m;
+        return ESValue::boolean(execMatch(context, re, input.text(), m));
+    }
     case 3: {
         RegExpData *d = dataOf(re);
         return context.newString(QLatin1Char('/') + d->source + QLatin1Char('/') + (d->global ? "g" : "")

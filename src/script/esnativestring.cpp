@@ -9,11 +9,12 @@ namespace zim::script {
 
 namespace {
 
-// The $ patterns of a replacement text.
-QString expand(const QString &replacement, const QString &input, qsizetype position, const QString &matched,
-               const std::vector<QString> &groups, const std::vector<bool> &present)
+// Appends a replacement text with its $ patterns expanded. spans holds the match's start and end
+// and then each group's (-1 for a group that took no part), groups pairs after the first.
+void expand(QString &out, const QString &replacement, QStringView input, const qsizetype *spans, int groups)
 {
-    QString out;
+    const qsizetype position = spans[0];
+    const qsizetype end = spans[1];
     for (qsizetype i = 0; i < replacement.size(); ++i) {
         const QChar c = replacement[i];
         if (c != QLatin1Char('$') || i + 1 >= replacement.size()) {
@@ -25,27 +26,28 @@ QString expand(const QString &replacement, const QString &input, qsizetype posit
             out += QLatin1Char('$');
             ++i;
         } else if (n == QLatin1Char('&')) {
-            out += matched;
+            out += input.mid(position, end - position);
             ++i;
         } else if (n == QLatin1Char('`')) {
             out += input.left(position);
             ++i;
         } else if (n == QLatin1Char('\'')) {
-            out += input.mid(position + matched.size());
+            out += input.mid(end);
             ++i;
         } else if (n.isDigit() && n.unicode() < 128) {
             int index = n.unicode() - '0';
             int used = 1;
             if (i + 2 < replacement.size() && replacement[i + 2].isDigit() && replacement[i + 2].unicode() < 128) {
                 const int two = index * 10 + (replacement[i + 2].unicode() - '0');
-                if (two >= 1 && size_t(two) <= groups.size()) {
+                if (two >= 1 && two <= groups) {
                     index = two;
                     used = 2;
                 }
             }
-            if (index >= 1 && size_t(index) <= groups.size()) {
-                if (present[size_t(index - 1)])
-                    out += groups[size_t(index - 1)];
+            if (index >= 1 && index <= groups) {
+                const qsizetype s0 = spans[2 * index];
+                if (s0 >= 0)
+                    out += input.mid(s0, spans[2 * index + 1] - s0);
                 i += used;
             } else {
                 out += c;
@@ -54,7 +56,6 @@ QString expand(const QString &replacement, const QString &input, qsizetype posit
             out += c;
         }
     }
-    return out;
 }
 
 ESValue stringThis(ESContext &context, const ESValue &thisValue)
@@ -73,6 +74,7 @@ ESValue stringThis(ESContext &context, const ESValue &thisValue)
 void ESNativeString::setUp(ESContext &context)
 {
     ESObject *p = context.stringPrototype;
+    m_emptyAtom = atoms::intern("");
     ESObject *ctor = addConstructor(context, "String", 1, p);
     addMethod(context, ctor, "fromCharCode", "String.fromCharCode", 1, 1);
     const char *names[] = {"toString", "valueOf", "charAt", "charCodeAt", "concat", "indexOf", "lastIndexOf",
@@ -93,7 +95,7 @@ bool ESNativeString::getOwn(ESContext &context, ESObject *object, ESAtom *atom, 
             return true;
         }
         if (atom->arrayIndex >= 0 && atom->arrayIndex < text.size()) {
-            value = context.newString(text.mid(qsizetype(atom->arrayIndex), 1));
+            value = characterString(context, text[qsizetype(atom->arrayIndex)]);
             return true;
         }
     }
@@ -128,8 +130,10 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
     const ESValue a1 = argument(count, args, 1);
     switch (number) {
     case 0:
-        return count == 0 ? ESValue::fromAtom(atoms::intern("")) : context.toStringValue(a0);
+        return count == 0 ? ESValue::fromAtom(m_emptyAtom) : context.toStringValue(a0);
     case 1: {
+        if (count == 1)
+            return characterString(context, QChar(char16_t(context.toUint32(args[0]) & 0xFFFF)));
         QString text;
         for (int i = 0; i < count; ++i)
             text += QChar(char16_t(context.toUint32(args[i]) & 0xFFFF));
@@ -155,8 +159,8 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
     case 4: {
         const double pos = context.toInteger(a0);
         if (pos < 0 || pos >= size)
-            return ESValue::fromAtom(atoms::intern(""));
-        return context.newString(self.mid(qsizetype(pos), 1));
+            return ESValue::fromAtom(m_emptyAtom);
+        return characterString(context, self[qsizetype(pos)]);
     }
     case 5: {
         const double pos = context.toInteger(a0);
@@ -185,7 +189,7 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
         return ESValue::fromNumber(QString::localeAwareCompare(self, context.toString(a0)));
     case 10: {   // match
         ESObject *re = context.regexpClass->fromValue(context, a0, true);
-        if (!context.toBoolean(context.get(re, atoms::intern("global"))))
+        if (!context.regexpClass->isGlobal(re))
             return context.regexpClass->exec(context, re, selfValue);
         ESObject *result = context.newArray(0);
         uint32_t n = 0;
@@ -193,7 +197,7 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
             const QRegularExpressionMatch m = context.regexpClass->match(context, re, self, from);
             if (!m.hasMatch())
                 break;
-            context.arrayClass->putIndex(context, result, n++, context.newString(self.mid(m.capturedStart(0), m.capturedLength(0))));
+            context.arrayClass->putIndex(context, result, n++, substringValue(context, self, m.capturedStart(0), m.capturedLength(0)));
             from = m.capturedLength(0) == 0 ? m.capturedEnd(0) + 1 : m.capturedEnd(0);
         }
         context.put(re, context.lastIndexAtom, ESValue::fromNumber(0));
@@ -217,7 +221,7 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
             spans = {at, at + search.size()};
         } else {
             groups = context.regexpClass->groupCount(re);
-            const bool global = context.toBoolean(context.get(re, atoms::intern("global")));
+            const bool global = context.regexpClass->isGlobal(re);
             for (qsizetype from = 0; from <= self.size();) {
                 const QRegularExpressionMatch m = context.regexpClass->match(context, re, self, from);
                 if (!m.hasMatch())
@@ -235,32 +239,34 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
                 context.put(re, context.lastIndexAtom, ESValue::fromNumber(0));
         }
         const size_t stride = size_t(groups + 1) * 2;
+        // Without $ a replacement text goes in as it is.
+        const bool plain = !functional && !replacement.contains(QLatin1Char('$'));
         QString out;
+        out.reserve(self.size());
         qsizetype last = 0;
-        std::vector<QString> texts;
-        std::vector<bool> present;
+        std::vector<ESValue> callArgs;
+        ESContext::TempRoot root(context, callArgs);
         for (size_t i = 0; i < spans.size(); i += stride) {
             const qsizetype position = spans[i];
-            const QString matched = self.mid(position, spans[i + 1] - position);
-            texts.clear();
-            present.clear();
-            for (size_t g = 1; g <= size_t(groups); ++g) {
-                const qsizetype s0 = spans[i + 2 * g];
-                present.push_back(s0 >= 0);
-                texts.push_back(s0 >= 0 ? self.mid(s0, spans[i + 2 * g + 1] - s0) : QString());
-            }
             out += QStringView(self).mid(last, position - last);
             if (functional) {
-                std::vector<ESValue> callArgs;
-                callArgs.push_back(context.newString(matched));
-                for (size_t g = 0; g < texts.size(); ++g)
-                    callArgs.push_back(present[g] ? context.newString(texts[g]) : ESValue());
+                callArgs.clear();
+                callArgs.push_back(substringValue(context, self, position, spans[i + 1] - position));
+                for (size_t g = 1; g <= size_t(groups); ++g) {
+                    const qsizetype s0 = spans[i + 2 * g];
+                    callArgs.push_back(s0 >= 0 ? substringValue(context, self, s0, spans[i + 2 * g + 1] - s0) : ESValue());
+                }
                 callArgs.push_back(ESValue::fromNumber(double(position)));
                 callArgs.push_back(selfValue);
-                ESContext::TempRoot root(context, callArgs);
-                out += context.toString(context.call(a1.object, ESValue(), int(callArgs.size()), callArgs.data()));
+                const ESValue result = context.call(a1.object, ESValue(), int(callArgs.size()), callArgs.data());
+                if (result.isString())
+                    out += result.text();
+                else
+                    out += context.toString(result);
+            } else if (plain) {
+                out += replacement;
             } else {
-                out += expand(replacement, self, position, matched, texts, present);
+                expand(out, replacement, self, &spans[i], groups);
             }
             last = spans[i + 1];
         }
@@ -278,8 +284,8 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
         start = start < 0 ? std::max(size + start, 0.0) : std::min(start, size);
         end = end < 0 ? std::max(size + end, 0.0) : std::min(end, size);
         if (end <= start)
-            return ESValue::fromAtom(atoms::intern(""));
-        return context.newString(self.mid(qsizetype(start), qsizetype(end - start)));
+            return ESValue::fromAtom(m_emptyAtom);
+        return substringValue(context, self, qsizetype(start), qsizetype(end - start));
     }
     case 14: {   // split
         ESObject *result = context.newArray(0);
@@ -300,7 +306,7 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
             const QString separator = context.toString(a0);
             if (separator.isEmpty()) {
                 for (qsizetype i = 0; i < self.size() && n < limit; ++i)
-                    push(context.newString(self.mid(i, 1)));
+                    push(characterString(context, self[i]));
                 return ESValue::fromObject(result);
             }
             qsizetype p = 0;
@@ -308,10 +314,10 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
                 const qsizetype q = self.indexOf(separator, p);
                 if (q < 0)
                     break;
-                push(context.newString(self.mid(p, q - p)));
+                push(substringValue(context, self, p, q - p));
                 p = q + separator.size();
             }
-            push(context.newString(self.mid(p)));
+            push(substringValue(context, self, p, self.size() - p));
             return ESValue::fromObject(result);
         }
         // The standard's SplitMatch: an anchored match at each position.
@@ -337,17 +343,17 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
                 ++q;
                 continue;
             }
-            push(context.newString(self.mid(p, q - p)));
+            push(substringValue(context, self, p, q - p));
             if (n >= limit)
                 return ESValue::fromObject(result);
             for (int g = 1; g <= groups; ++g)
                 push(context.regexpClass->captureStart(re, m, g) < 0
                          ? ESValue()
-                         : context.newString(self.mid(m.capturedStart(g), m.capturedLength(g))));
+                         : substringValue(context, self, m.capturedStart(g), m.capturedLength(g)));
             p = m.capturedEnd(0);
             q = p;
         }
-        push(context.newString(self.mid(p)));
+        push(substringValue(context, self, p, self.size() - p));
         return ESValue::fromObject(result);
     }
     case 15: {   // substring
@@ -355,7 +361,7 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
         double end = a1.isUndefined() ? size : std::min(std::max(context.toInteger(a1), 0.0), size);
         if (start > end)
             std::swap(start, end);
-        return context.newString(self.mid(qsizetype(start), qsizetype(end - start)));
+        return substringValue(context, self, qsizetype(start), qsizetype(end - start));
     }
     case 16:
     case 17:
@@ -370,8 +376,8 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
         start = std::min(start, size);
         const double length = a1.isUndefined() ? size - start : std::min(std::max(context.toInteger(a1), 0.0), size - start);
         if (length <= 0)
-            return ESValue::fromAtom(atoms::intern(""));
-        return context.newString(self.mid(qsizetype(start), qsizetype(length)));
+            return ESValue::fromAtom(m_emptyAtom);
+        return substringValue(context, self, qsizetype(start), qsizetype(length));
     }
     default:
         return ESNativeClass::callMember(context, number, thisValue, count, args);
@@ -382,7 +388,7 @@ ESObject *ESNativeString::constructMember(ESContext &context, int number, int co
 {
     if (number != 0)
         return ESNativeClass::constructMember(context, number, count, args);
-    return context.wrap(count == 0 ? ESValue::fromAtom(atoms::intern("")) : context.toStringValue(args[0]));
+    return context.wrap(count == 0 ? ESValue::fromAtom(m_emptyAtom) : context.toStringValue(args[0]));
 }
 
 } // namespace zim::script

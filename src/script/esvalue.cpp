@@ -18,6 +18,9 @@ struct AtomTable
     QHash<QString, ESAtom *> byText;
     std::vector<ESAtom *> byIndex;
     ESAtom *indexAtoms[100] = {};
+    // The one-character strings of Latin-1, made when first asked for.
+    ESAtom *characterAtoms[256] = {};
+    ESAtom *empty = nullptr;
 
     AtomTable()
     {
@@ -132,6 +135,24 @@ ESAtom *forIndex(uint32_t index)
     if (index < 100)
         return table().indexAtoms[index];
     return internComputed(QString::number(index));
+}
+
+ESAtom *forCharacter(char16_t c)
+{
+    if (c >= 256)
+        return nullptr;
+    ESAtom *&atom = table().characterAtoms[c];
+    if (!atom)
+        atom = intern(QString(QChar(c)));
+    return atom;
+}
+
+ESAtom *emptyText()
+{
+    ESAtom *&atom = table().empty;
+    if (!atom)
+        atom = intern("");
+    return atom;
 }
 
 ESAtom *byIndex(uint32_t atomIndex)

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -101,6 +103,17 @@ inline const QString &ESValue::text() const
     return kind == ESAtomKind ? atom->text : string->flat();
 }
 
+// Two texts as one, in a block of exactly their size (appending to a copy would detach it into a
+// block with room to grow that a string value never uses).
+inline QString joinedText(QStringView a, QStringView b)
+{
+    QString out(a.size() + b.size(), Qt::Uninitialized);
+    QChar *d = out.data();
+    std::copy(a.begin(), a.end(), d);
+    std::copy(b.begin(), b.end(), d + a.size());
+    return out;
+}
+
 // The process-wide interned names. Not thread-safe, as the engine runs on one thread.
 namespace atoms {
 // A pinned atom for the text (an unpinned one of the same text becomes pinned).
@@ -111,6 +124,11 @@ ESAtom *internComputed(const QString &text);
 // The atom of an integer index: from the table of 0..99, otherwise by its decimal text (unpinned
 // when new).
 ESAtom *forIndex(uint32_t index);
+// The pinned atom of a one-character string of Latin-1, or null for any other character: string
+// operations hand these out instead of making a new string for every character they take.
+ESAtom *forCharacter(char16_t c);
+// The pinned atom of the empty string.
+ESAtom *emptyText();
 // The atom of an index, or null for one reclaimed.
 ESAtom *byIndex(uint32_t atomIndex);
 // Atoms now in the table.

@@ -16,6 +16,15 @@ TEST(Machine, CompletionValueIsTheLastExpressionStatement)
     EXPECT_EQ(scripttest::run("var a = 2; if (a) { a * 21; }"), "42");
 }
 
+TEST(Machine, RemainderOfIntegersAgreesWithTheFloatingRemainder)
+{
+    // Integral operands take a shorter path; signs, zeros, fractions and huge values must not.
+    EXPECT_EQ(scripttest::run("var r = [5 % 3, 7 % 1, 4294967297 % 4294967296, 9007199254740991 % 97, 1e300 % 7,"
+                              " -5 % 3, 5 % -3, 0 % 5, 5.5 % 2, 5 % 0, 5 % 2.5, 12884901888 % 5];"
+                              " r.join(' ') + ' ' + (1 / (-0 % 5)) + ' ' + (1 / (-4 % 2))"),
+              QStringLiteral("2 0 1 31 1 -2 2 0 1.5 NaN 0 3 -Infinity -Infinity"));
+}
+
 TEST(Machine, DeepRecursionRunsOutOfStack)
 {
     zim::script::ESContext context;

@@ -179,6 +179,16 @@ TEST(Natives, SplitMatchesWithTheTranslatedPattern)
               "x|y|z ab 2 a,b,c");
 }
 
+TEST(Natives, PatternsOfTheSameSourceKeepTheirOwnFlags)
+{
+    // Compiled patterns are shared by source; the flags that change the compiled form must not be.
+    EXPECT_EQ(scripttest::run("var r = []; for (var i = 0; i < 2; i++) r.push(new RegExp('^b', 'm').test('a\\nb'),"
+                              " new RegExp('^b').test('a\\nb'), new RegExp('B', 'i').test('b'), new RegExp('B').test('b'),"
+                              " /(x)|y/g.exec('y')[1] === undefined, 'a-b'.replace(/(-)/, '[$1$&$`$\\'$$]'));"
+                              " r.join()"),
+              "true,false,true,false,true,a[--ab$]b,true,false,true,false,true,a[--ab$]b");
+}
+
 } // namespace
 
 // The matcher either answers right or throws a RangeError a script can catch; "no match" from a
