@@ -32,8 +32,8 @@ void ESClass::put(ESContext &, ESObject *object, ESAtom *atom, const ESValue &va
         ESProperty &p = object->properties[size_t(i)];
         if (p.value.isHole()) {
             p.value = value;
-            p.attributes = 0;
-        } else if (!(p.attributes & ReadOnly)) {
+            p.setAttributes(0);
+        } else if (!(p.attributes() & ReadOnly)) {
             p.value = value;
         }
         return;
@@ -82,8 +82,8 @@ bool ESClass::deleteProperty(ESContext &, ESObject *object, ESAtom *atom)
 void ESClass::enumerate(ESContext &, ESObject *object, std::vector<ESAtom *> &names)
 {
     for (const ESProperty &p : object->properties)
-        if (p.key && !(p.attributes & DontEnum) && !p.value.isHole())
-            names.push_back(p.key);
+        if (p.key() && !(p.attributes() & DontEnum) && !p.value.isHole())
+            names.push_back(p.key());
 }
 
 bool ESClass::getIndex(ESContext &context, ESObject *object, uint32_t index, ESValue &value)

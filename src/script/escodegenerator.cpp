@@ -170,7 +170,7 @@ int ESCodeGenerator::globalSlot(ESAtom *atom, bool declare)
         slot = global->find(atom);
     } else if (declare && global->properties[size_t(slot)].value.isHole()) {
         global->properties[size_t(slot)].value = ESValue();
-        global->properties[size_t(slot)].attributes = DontDelete;
+        global->properties[size_t(slot)].setAttributes(DontDelete);
     }
     if (slot < 0)
         return -1;

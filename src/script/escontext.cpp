@@ -372,7 +372,7 @@ QString ESContext::listing(const ESCompiledFunction &function) const
 {
     std::vector<ESAtom *> names;
     for (const ESProperty &p : m_global->properties)
-        names.push_back(p.key);
+        names.push_back(p.key());
     return function.listing(names);
 }
 
@@ -582,8 +582,8 @@ void ESContext::markHeldAtoms()
                 continue;
             markAtomOf(o.internalValue);
             for (const ESProperty &p : o.properties) {
-                if (p.key)
-                    p.key->marked = true;
+                if (p.key())
+                    p.key()->marked = true;
                 markAtomOf(p.value);
             }
             for (const ESValue &v : o.elements)

@@ -201,7 +201,7 @@ inline ESValue *plainOwnWritable(ESContext &context, ESObject *o, ESAtom *atom)
     if (i < 0)
         return nullptr;
     ESProperty &p = o->properties[size_t(i)];
-    return p.value.isHole() || (p.attributes & ReadOnly) ? nullptr : &p.value;
+    return p.value.isHole() || (p.attributes() & ReadOnly) ? nullptr : &p.value;
 }
 
 // The element slot of a dense array at a whole-number index inside its dense part, or null.
@@ -227,7 +227,7 @@ const ESValue *slotValue(ESObject *global, uint32_t slot)
 {
     if (slot < global->properties.size()) {
         const ESProperty &p = global->properties[slot];
-        if (p.key && !p.value.isHole())
+        if (p.key() && !p.value.isHole())
             return &p.value;
     }
     return nullptr;
@@ -275,11 +275,11 @@ void putGlobalSlot(ESContext &context, uint32_t slot, const ESValue &v)
     ESObject *global = context.global();
     if (slot < global->properties.size()) {
         ESProperty &p = global->properties[slot];
-        if (p.key) {
+        if (p.key()) {
             if (p.value.isHole()) {
                 p.value = v;
-                p.attributes = 0;
-            } else if (!(p.attributes & ReadOnly)) {
+                p.setAttributes(0);
+            } else if (!(p.attributes() & ReadOnly)) {
                 p.value = v;
             }
             return;
@@ -313,8 +313,8 @@ ESObject *makeEnumerator(ESContext &context, const ESValue &value)
         }
         // A non-enumerable own property hides an enumerable one further up the chain.
         for (const ESProperty &p : o->properties)
-            if (p.key && (p.attributes & DontEnum))
-                seen.insert(p.key);
+            if (p.key() && (p.attributes() & DontEnum))
+                seen.insert(p.key());
     }
     e->length = 0;
     return e;
@@ -404,8 +404,8 @@ void ESMachine::invoke(ESContext &context, ESObject *function, const ESValue &th
             // Repeated parameter names: the last one is the one found by name.
             for (int i = 0; i < params; ++i)
                 for (int j = i + 1; j < params; ++j)
-                    if (props[size_t(i)].key == props[size_t(j)].key)
-                        props[size_t(i)].key = nullptr;
+                    if (props[size_t(i)].key() == props[size_t(j)].key())
+                        props[size_t(i)].erase();
             frame.activation = activation;
             ESObject *link = context.newObject(closure->scope, context.activationClass);
             link->internalValue = ESValue::fromObject(activation);
@@ -813,7 +813,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     const uint32_t slot = operandAt(pc + 1);
                     if (slot < global->properties.size()) {
                         const ESProperty &p = global->properties[slot];
-                        if (p.key && !p.value.isHole()) {
+                        if (p.key() && !p.value.isHole()) {
                             PUSH(p.value);
                             pc += 5;
                             break;
@@ -851,7 +851,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     ESAtom *atom = record->atoms[operandAt(pc + 1)];
                     ESProperty *entry = nullptr;
                     ESObject *holder = holderOf(ctx, frame.scope, atom, &entry);
-                    if (entry && !(entry->attributes & ReadOnly))
+                    if (entry && !(entry->attributes() & ReadOnly))
                         entry->value = *sp;
                     else
                         ctx.put(holder ? holder : global, atom, *sp);
@@ -896,8 +896,8 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     break;
                 CASE(PUTG)
                     if (const uint32_t slot = operandAt(pc + 1); slot < global->properties.size()
-                        && global->properties[slot].key && !global->properties[slot].value.isHole()
-                        && !(global->properties[slot].attributes & ReadOnly))
+                        && global->properties[slot].key() && !global->properties[slot].value.isHole()
+                        && !(global->properties[slot].attributes() & ReadOnly))
                         global->properties[slot].value = *sp;
                     else
                         putGlobalSlot(ctx, operandAt(pc + 1), *sp);

@@ -65,7 +65,7 @@ bool presentIndexes(ESContext &context, ESObject *o, uint32_t lo, uint32_t hi, s
         if ((p->cls != context.objectClass && p->cls != context.arrayClass) || !p->elements.empty())
             return false;
         for (const ESProperty &q : p->properties)
-            if (q.key && q.key->arrayIndex >= 0)
+            if (q.key() && q.key()->arrayIndex >= 0)
                 return false;
     }
     out.clear();
@@ -75,9 +75,9 @@ bool presentIndexes(ESContext &context, ESObject *o, uint32_t lo, uint32_t hi, s
             out.push_back(uint32_t(i));
     const size_t sparseFrom = out.size();
     for (const ESProperty &q : o->properties)
-        if (q.key && !q.value.isHole() && q.key->arrayIndex >= int64_t(std::max<size_t>(lo, o->elements.size()))
-            && q.key->arrayIndex < int64_t(hi))
-            out.push_back(uint32_t(q.key->arrayIndex));
+        if (q.key() && !q.value.isHole() && q.key()->arrayIndex >= int64_t(std::max<size_t>(lo, o->elements.size()))
+            && q.key()->arrayIndex < int64_t(hi))
+            out.push_back(uint32_t(q.key()->arrayIndex));
     std::sort(out.begin() + long(sparseFrom), out.end());
     return true;
 }
@@ -219,9 +219,9 @@ void ESNativeArray::putIndex(ESContext &context, ESObject *object, uint32_t inde
         // Indexes that were sparse properties move into the dense part.
         if (!object->properties.empty()) {
             for (ESProperty &p : object->properties) {
-                if (p.key && p.key->arrayIndex >= int64_t(size) && p.key->arrayIndex < int64_t(index)) {
-                    e[size_t(p.key->arrayIndex)] = p.value;
-                    object->removeOwn(p.key);
+                if (p.key() && p.key()->arrayIndex >= int64_t(size) && p.key()->arrayIndex < int64_t(index)) {
+                    e[size_t(p.key()->arrayIndex)] = p.value;
+                    object->removeOwn(p.key());
                 }
             }
             object->removeOwn(atoms::forIndex(index));
@@ -257,8 +257,8 @@ void ESNativeArray::setLength(ESContext &context, ESObject *array, uint32_t leng
             array->elements.resize(length);
         std::vector<ESAtom *> cut;
         for (const ESProperty &p : array->properties)
-            if (p.key && p.key->arrayIndex >= int64_t(length))
-                cut.push_back(p.key);
+            if (p.key() && p.key()->arrayIndex >= int64_t(length))
+                cut.push_back(p.key());
         for (ESAtom *atom : cut)
             removeProperty(context, array, atom);
     }

@@ -86,7 +86,7 @@ int64_t ESNativeStandard::nextIndex(ESContext &context, ESObject *o, int64_t k, 
             }
         }
         for (const ESProperty &property : p->properties) {
-            const int64_t index = property.key ? property.key->arrayIndex : -1;
+            const int64_t index = property.key() ? property.key()->arrayIndex : -1;
             if (index < 0)
                 continue;
             if (step > 0 ? index >= k && index < best : index <= k && index > best)
@@ -407,7 +407,7 @@ void ESNativeStandard::defineOwn(ESContext &context, ESObject *o, ESAtom *name, 
     // takes false for it, as the standard says.
     const ESProperty *own = o->findProperty(name);
     const std::optional<ESProperty> existing = own ? std::optional<ESProperty>(*own) : std::nullopt;
-    uint32_t attributes = existing ? existing->attributes : ReadOnly | DontEnum | DontDelete;
+    uint32_t attributes = existing ? existing->attributes() : ReadOnly | DontEnum | DontDelete;
     auto field = [&](const char *key, uint32_t attribute) {
         ESAtom *atom = atoms::intern(key);
         if (!context.hasProperty(d, atom))
@@ -423,12 +423,12 @@ void ESNativeStandard::defineOwn(ESContext &context, ESObject *o, ESAtom *name, 
     ESAtom *valueAtom = atoms::intern("value");
     const bool hasValue = context.hasProperty(d, valueAtom);
     const ESValue value = hasValue ? context.get(d, valueAtom) : existing ? existing->value : ESValue::undefined();
-    if (existing && (existing->attributes & DontDelete)) {
+    if (existing && (existing->attributes() & DontDelete)) {
         // A property that cannot be configured keeps its attributes; a read-only one, its value too.
         const bool sameValue = !hasValue || context.strictEquals(value, existing->value);
-        if (attributes != existing->attributes && attributes != (existing->attributes | ReadOnly))
+        if (attributes != existing->attributes() && attributes != (existing->attributes() | ReadOnly))
             context.throwTypeError(QStringLiteral("cannot redefine property '%1'").arg(name->text));
-        if ((existing->attributes & ReadOnly) && !sameValue)
+        if ((existing->attributes() & ReadOnly) && !sameValue)
             context.throwTypeError(QStringLiteral("cannot redefine property '%1'").arg(name->text));
     }
     // Elements and the length of an array live outside the property vector, where they are always

@@ -63,7 +63,7 @@ int ESObject::find(ESAtom *key) const
     const ESProperty *entries = properties.data();
     if (n < IndexThreshold) {
         for (size_t i = 0; i < n; ++i)
-            if (entries[i].key == key)
+            if (entries[i].key() == key)
                 return int(i);
         return -1;
     }
@@ -71,7 +71,7 @@ int ESObject::find(ESAtom *key) const
     if (!index || index->covered < n) {
         if (index && n * 2 <= index->table.size()) {
             for (size_t i = index->covered; i < n; ++i)
-                if (entries[i].key)
+                if (entries[i].key())
                     indexAppend(int(i));
             index->covered = n;
         } else {
@@ -84,7 +84,7 @@ int ESObject::find(ESAtom *key) const
         const int32_t s = ix.table[h];
         if (s < 0)
             return -1;
-        if (entries[size_t(s)].key == key)
+        if (entries[size_t(s)].key() == key)
             return s;
     }
 }
@@ -102,7 +102,7 @@ void ESObject::rebuildIndex() const
     index.table.assign(cap, -1);
     index.mask = cap - 1;
     for (size_t i = 0; i < properties.size(); ++i)
-        if (properties[i].key)
+        if (properties[i].key())
             indexAppend(int(i));
     index.covered = properties.size();
 }
@@ -110,7 +110,7 @@ void ESObject::rebuildIndex() const
 void ESObject::indexAppend(int slot) const
 {
     ESPropertyIndex &ix = *properties.index();
-    uint32_t h = hashAtom(properties[size_t(slot)].key) & ix.mask;
+    uint32_t h = hashAtom(properties[size_t(slot)].key()) & ix.mask;
     while (ix.table[h] >= 0)
         h = (h + 1) & ix.mask;
     ix.table[h] = slot;
@@ -122,7 +122,7 @@ void ESObject::define(ESAtom *key, const ESValue &value, uint32_t attributes)
     const int i = find(key);
     if (i >= 0) {
         properties[size_t(i)].value = value;
-        properties[size_t(i)].attributes = attributes;
+        properties[size_t(i)].setAttributes(attributes);
         return;
     }
     properties.push_back(ESProperty{key, attributes, value});
@@ -138,7 +138,7 @@ void ESObject::putOwn(ESAtom *key, const ESValue &value, uint32_t attributes)
     const int i = find(key);
     if (i >= 0) {
         ESProperty &p = properties[size_t(i)];
-        if (!(p.attributes & ReadOnly))
+        if (!(p.attributes() & ReadOnly))
             p.value = value;
         return;
     }
@@ -151,10 +151,9 @@ bool ESObject::removeOwn(ESAtom *key)
     if (i < 0)
         return true;
     ESProperty &p = properties[size_t(i)];
-    if (p.attributes & DontDelete)
+    if (p.attributes() & DontDelete)
         return false;
-    p.key = nullptr;
-    p.attributes = 0;
+    p.erase();
     p.value = ESValue();
     if (properties.index())
         rebuildIndex();

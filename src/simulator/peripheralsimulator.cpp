@@ -354,7 +354,7 @@ ESValue PeripheralSimulator::globalFunction(Call call)
     ESObject *global = m_context->global();
     ESAtom *atom = m_functionAtoms[int(call)];
     int &slot = m_functionSlots[int(call)];
-    if (slot < 0 || size_t(slot) >= global->properties.size() || global->properties[size_t(slot)].key != atom)
+    if (slot < 0 || size_t(slot) >= global->properties.size() || global->properties[size_t(slot)].key() != atom)
         slot = global->find(atom);
     if (slot >= 0) {
         const ESValue &value = global->properties[size_t(slot)].value;

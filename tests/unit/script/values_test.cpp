@@ -106,7 +106,7 @@ TEST(Values, ReadOnlyPutIsIgnoredAndDeleteAppendsAgain)
     EXPECT_TRUE(o->cls->deleteProperty(context, o, b));
     context.put(o, b, zim::script::ESValue::fromNumber(4));
     ASSERT_EQ(o->properties.size(), 3u);
-    EXPECT_EQ(o->properties[1].key, nullptr);
+    EXPECT_EQ(o->properties[1].key(), nullptr);
     EXPECT_EQ(o->properties[2].value.number, 4);
 }
 
