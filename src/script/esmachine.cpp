@@ -520,6 +520,17 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
 
 #define PUSH(v) (*++sp = (v))
 #define SYNC() (ctx.sp = sp)
+// Takes the jump whose target is the operand at `at`; a backward jump (every loop has one) lets
+// the host stop the script or count the peripheral's budget.
+#define JUMP_TO(at)                                                                   \
+    do {                                                                              \
+        const uint8_t *target = code + operandAt(at);                                 \
+        if (target <= pc) {                                                           \
+            SYNC();                                                                   \
+            poll(ctx);                                                                \
+        }                                                                             \
+        pc = target;                                                                  \
+    } while (0)
 #define ACTIVATION(i) (frame.activation->properties[size_t(i)].value)
 
     // The short instructions of loops (locals, elements, arithmetic, compare and jump) end with
@@ -1109,12 +1120,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                         if (pc[1] == uint8_t(ESOp::JT)) {
                             sp -= 2;
                             if (r) {
-                                const uint8_t *target = code + operandAt(pc + 2);
-                                if (target <= pc) {
-                                    SYNC();
-                                    poll(ctx);
-                                }
-                                pc = target;
+                                JUMP_TO(pc + 2);
                             } else {
                                 pc += 6;
                             }
@@ -1201,10 +1207,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     }
                     break;
                 CASE(J) {
-                    const uint8_t *target = code + operandAt(pc + 1);
-                    if (target <= pc)
-                        poll(ctx);
-                    pc = target;
+                    JUMP_TO(pc + 1);
                     NEXT();
                 }
                 CASE(JT)
@@ -1212,12 +1215,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     const bool b = truthy(ctx, *sp);
                     --sp;
                     if (b == (op == ESOp::JT)) {
-                        const uint8_t *target = code + operandAt(pc + 1);
-                        if (target <= pc) {
-                            SYNC();
-                            poll(ctx);
-                        }
-                        pc = target;
+                        JUMP_TO(pc + 1);
                     } else {
                         pc += 5;
                     }
@@ -1236,12 +1234,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     const bool less = compare(ctx, sp[-1], sp[0], false);
                     sp -= 2;
                     if (less) {
-                        const uint8_t *target = code + operandAt(pc + 1);
-                        if (target <= pc) {
-                            SYNC();
-                            poll(ctx);
-                        }
-                        pc = target;
+                        JUMP_TO(pc + 1);
                     } else {
                         pc += 5;
                     }
@@ -1310,6 +1303,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
     }
 #undef PUSH
 #undef SYNC
+#undef JUMP_TO
 #undef ACTIVATION
 #undef NEXT
 #undef CASE
