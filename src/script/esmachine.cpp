@@ -210,7 +210,7 @@ inline ESValue *denseElement(ESContext &context, const ESValue &object, const ES
     if (object.kind != ESObjectKind || key.kind != ESNumber || object.object->cls != context.arrayClass)
         return nullptr;
     const double d = key.number;
-    std::vector<ESValue> &e = object.object->elements;
+    ESElementVector &e = object.object->elements;
     if (!(d >= 0 && d < double(e.size())))
         return nullptr;
     const size_t i = size_t(d);

@@ -206,7 +206,7 @@ bool ESNativeArray::getIndex(ESContext &context, ESObject *object, uint32_t inde
 
 void ESNativeArray::putIndex(ESContext &context, ESObject *object, uint32_t index, const ESValue &value)
 {
-    std::vector<ESValue> &e = object->elements;
+    ESElementVector &e = object->elements;
     const size_t size = e.size();
     if (index < size) {
         e[index] = value;
@@ -367,7 +367,7 @@ ESValue ESNativeArray::callMember(ESContext &context, int number, const ESValue 
         uint32_t n = lengthOf(context, o);
         if (o->cls == this && n == o->elements.size()) {
             const size_t capacity = o->elements.capacity();
-            o->elements.insert(o->elements.end(), args, args + count);
+            o->elements.append(args, size_t(count));
             if (o->elements.capacity() != capacity)
                 context.chargeAllocation((o->elements.capacity() - capacity) * sizeof(ESValue));
             o->length = n + uint32_t(count);

@@ -169,7 +169,7 @@ void ESObject::clear()
     constructible = false;
     cls = nullptr;
     properties.release();
-    std::vector<ESValue>().swap(elements);
+    elements.release();
     builtinIndex = -1;
     length = 0;
     data = nullptr;

@@ -1,6 +1,7 @@
 // ESObject: the pooled record behind every script object, with its property vector.
 #pragma once
 
+#include "script/eselementvector.h"
 #include "script/esvalue.h"
 
 #include <cstdint>
@@ -119,7 +120,7 @@ public:
     ESPropertyVector properties;
 
     // Dense elements of an array (holes marked ESHole) and its length.
-    std::vector<ESValue> elements;
+    ESElementVector elements;
     uint32_t length = 0;
     // The member number of a native function (native classes and hosts number their members
     // from 0 up, in the hundreds at most), -1 for other objects.
