@@ -165,7 +165,7 @@ public:
     ESClass *cls = nullptr;
     ESPropertyVector properties;
 
-    // The length of an array.
+    // The length of an array (of a for-in state, the position of the next name).
     uint32_t length = 0;
     // The member number of a native function (native classes and hosts number their members
     // from 0 up, in the hundreds at most), -1 for other objects.
@@ -175,7 +175,9 @@ public:
     bool inUse : 1 = false;
     bool marked : 1 = false;
 private:
+    // Which use of the room is live: set once, for a record of the array class.
     bool m_holdsElements : 1 = false;
+
 public:
     union {
         // Class-specific data, freed by the class's finalize.
@@ -211,7 +213,7 @@ private:
     friend class ESContext;
 };
 
-// The record is two cache lines: a field added here is noticed.
-static_assert(sizeof(ESObject) <= 128);
+// Programs hold up to millions of records, so their size is watched: a field added is noticed here.
+static_assert(sizeof(ESObject) == 128);
 
 } // namespace zim::script
