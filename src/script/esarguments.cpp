@@ -18,7 +18,7 @@ ESProperty *mappedEntry(ESObject *o, ESAtom *atom)
     ESArgumentsData *d = dataOf(o);
     if (!d || atom->arrayIndex < 0 || atom->arrayIndex >= d->count || !d->mapped[size_t(atom->arrayIndex)])
         return nullptr;
-    ESObject *activation = o->internalValue.object;
+    ESObject *activation = o->internalValue().object;
     const int i = int(atom->arrayIndex);
     const size_t slot = i < d->parameters ? size_t(i) : size_t(d->parameters + d->locals + (i - d->parameters));
     return slot < activation->properties.size() ? &activation->properties[slot] : nullptr;

@@ -202,19 +202,19 @@ ESContext::ESContext(ESObject *hostGlobal)
         m_global = hostGlobal;
     } else {
         m_global = newObject(nullptr, globalClass);
-        m_global->internalValue = ESValue::fromAtom(atoms::intern("[object global]"));
+        m_global->internalValue() = ESValue::fromAtom(atoms::intern("[object global]"));
     }
     objectPrototype = newObject(nullptr, objectClass);
     functionPrototype = newObject(objectPrototype, functionClass);
     arrayPrototype = newObject(objectPrototype, arrayClass);
     stringPrototype = newObject(objectPrototype, stringClass);
-    stringPrototype->internalValue = ESValue::fromAtom(atoms::intern(""));
+    stringPrototype->internalValue() = ESValue::fromAtom(atoms::intern(""));
     numberPrototype = newObject(objectPrototype, numberClass);
-    numberPrototype->internalValue = ESValue::fromNumber(0);
+    numberPrototype->internalValue() = ESValue::fromNumber(0);
     booleanPrototype = newObject(objectPrototype, booleanClass);
-    booleanPrototype->internalValue = ESValue::boolean(false);
+    booleanPrototype->internalValue() = ESValue::boolean(false);
     datePrototype = newObject(objectPrototype, dateClass);
-    datePrototype->internalValue = ESValue::fromNumber(NaN);
+    datePrototype->internalValue() = ESValue::fromNumber(NaN);
     regexpPrototype = newObject(objectPrototype, objectClass);
     m_global->prototype = objectPrototype;
     setUpNatives();
@@ -232,7 +232,7 @@ void ESContext::setUpNatives()
     empty->code.push_back(uint8_t(ESOp::RETU));
     empty->lines.emplace_back(0, 0);
     functionPrototype->callCode = new ESClosure{empty, 0, nullptr};
-    functionPrototype->internalValue = ESValue::fromAtom(atoms::intern("Function.prototype"));
+    functionPrototype->internalValue() = ESValue::fromAtom(atoms::intern("Function.prototype"));
     functionPrototype->define(lengthAtom, ESValue::fromNumber(0), ReadOnly | DontEnum | DontDelete);
 }
 
@@ -306,6 +306,8 @@ ESObject *ESContext::newObject(ESObject *prototype, ESClass *cls)
     ESObject *o = allocateRecord();
     o->prototype = prototype;
     o->cls = cls;
+    if (cls == arrayClass)
+        o->holdElements();
     return o;
 }
 
@@ -463,13 +465,16 @@ void ESContext::drainMarks()
             continue;
         o->marked = true;
         markObject(o->prototype);
-        mark(o->internalValue);
+        if (o->holdsElements()) {
+            for (const ESValue &v : o->elements())
+                mark(v);
+        } else {
+            mark(o->internalValue());
+        }
         if (o->callCode)
             markObject(o->callCode->scope);
         for (const ESProperty &p : o->properties)
             mark(p.value);
-        for (const ESValue &v : o->elements)
-            mark(v);
         if (o->cls)
             o->cls->markExtra(*this, o);
     }
@@ -520,7 +525,8 @@ void ESContext::collectGarbage()
                 continue;
             if (o.marked) {
                 o.marked = false;
-                liveBytes += o.elements.capacity() * sizeof(ESValue);
+                if (o.holdsElements())
+                    liveBytes += o.elements().capacity() * sizeof(ESValue);
                 continue;
             }
             if (o.cls)
@@ -580,14 +586,17 @@ void ESContext::markHeldAtoms()
             const ESObject &o = chunk->records[i];
             if (!o.inUse)
                 continue;
-            markAtomOf(o.internalValue);
+            if (o.holdsElements()) {
+                for (const ESValue &v : o.elements())
+                    markAtomOf(v);
+            } else {
+                markAtomOf(o.internalValue());
+            }
             for (const ESProperty &p : o.properties) {
                 if (p.key())
                     p.key()->marked = true;
                 markAtomOf(p.value);
             }
-            for (const ESValue &v : o.elements)
-                markAtomOf(v);
         }
     }
     for (const ESValue *v = stackBase; v <= sp; ++v)

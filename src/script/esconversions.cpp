@@ -267,7 +267,7 @@ ESValue ESContext::toPrimitive(const ESValue &v, int hint)
     // The loader dialect gives the global object a fixed text; the standard dialect converts it
     // as any object, through its own toString and valueOf.
     if (!standard() && v.object == m_global && m_global->cls == globalClass)
-        return m_global->internalValue;
+        return m_global->internalValue();
     const ESValue result = defaultValue(v.object, hint);
     if (result.isObject())
         throw ESFatalError(QStringLiteral("bad type in toPrimitive"));
@@ -396,13 +396,13 @@ ESObject *ESContext::wrap(const ESValue &primitive)
     ESObject *o;
     if (primitive.isBoolean()) {
         o = newObject(booleanPrototype, booleanClass);
-        o->internalValue = primitive;
+        o->internalValue() = primitive;
     } else if (primitive.isNumber()) {
         o = newObject(numberPrototype, numberClass);
-        o->internalValue = primitive;
+        o->internalValue() = primitive;
     } else {
         o = newObject(stringPrototype, stringClass);
-        o->internalValue = primitive.kind == ESAtomKind ? primitive : ESValue::fromAtom(atoms::intern(primitive.text()));
+        o->internalValue() = primitive.kind == ESAtomKind ? primitive : ESValue::fromAtom(atoms::intern(primitive.text()));
     }
     return o;
 }
@@ -412,7 +412,7 @@ ESValue ESContext::unwrap(const ESValue &value) const
     if (value.isObject()) {
         ESClass *c = value.object->cls;
         if (c == stringClass || c == numberClass || c == booleanClass)
-            return value.object->internalValue;
+            return value.object->internalValue();
     }
     return value;
 }
@@ -522,7 +522,7 @@ bool ESContext::isArray(const ESValue &value) const
 ESObject *ESContext::arrayFromValues(int count, const ESValue *values)
 {
     ESObject *a = newArray(0);
-    a->elements.assign(values, values + count);
+    a->elements().assign(values, values + count);
     a->length = uint32_t(count);
     return a;
 }
@@ -530,9 +530,9 @@ ESObject *ESContext::arrayFromValues(int count, const ESValue *values)
 ESObject *ESContext::arrayFromBytes(const QByteArray &bytes)
 {
     ESObject *a = newArray(uint32_t(bytes.size()));
-    a->elements.reserve(size_t(bytes.size()));
+    a->elements().reserve(size_t(bytes.size()));
     for (char b : bytes)
-        a->elements.push_back(ESValue::fromNumber(uint8_t(b)));
+        a->elements().push_back(ESValue::fromNumber(uint8_t(b)));
     return a;
 }
 
@@ -540,7 +540,7 @@ ESObject *ESContext::arrayFromWords16(const std::vector<uint16_t> &words)
 {
     ESObject *a = newArray(uint32_t(words.size()));
     for (uint16_t w : words)
-        a->elements.push_back(ESValue::fromNumber(w));
+        a->elements().push_back(ESValue::fromNumber(w));
     return a;
 }
 
@@ -548,7 +548,7 @@ ESObject *ESContext::arrayFromWords32(const std::vector<uint32_t> &words)
 {
     ESObject *a = newArray(uint32_t(words.size()));
     for (uint32_t w : words)
-        a->elements.push_back(ESValue::fromNumber(w));
+        a->elements().push_back(ESValue::fromNumber(w));
     return a;
 }
 

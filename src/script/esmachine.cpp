@@ -160,7 +160,7 @@ ESValue arithmetic(ESContext &context, ESOp op, const ESValue &a, const ESValue 
 ESObject *holderOf(ESContext &context, ESObject *scope, ESAtom *atom, ESProperty **entry = nullptr)
 {
     for (ESObject *link = scope; link; link = link->prototype) {
-        ESObject *o = link->internalValue.object;
+        ESObject *o = link->internalValue().object;
         if (o->cls == context.activationClass && !o->prototype) {
             const int i = o->find(atom);
             if (i >= 0 && !o->properties[size_t(i)].value.isHole()) {
@@ -210,7 +210,7 @@ inline ESValue *denseElement(ESContext &context, const ESValue &object, const ES
     if (object.kind != ESObjectKind || key.kind != ESNumber || object.object->cls != context.arrayClass)
         return nullptr;
     const double d = key.number;
-    std::vector<ESValue> &e = object.object->elements;
+    ESElementVector &e = object.object->elements();
     if (!(d >= 0 && d < double(e.size())))
         return nullptr;
     const size_t i = size_t(d);
@@ -288,18 +288,20 @@ void putGlobalSlot(ESContext &context, uint32_t slot, const ESValue &v)
     context.put(global, context.globalSlotAtom(slot), v);
 }
 
+// The state of a for-in loop: an array of the object enumerated, then the names to visit, with
+// the position of the next name in its length.
 ESObject *makeEnumerator(ESContext &context, const ESValue &value)
 {
     // for-in over null or undefined runs its body no time, as every engine in use does.
     if (value.isNull() || value.isUndefined()) {
-        ESObject *e = context.newPlainObject();
-        e->internalValue = ESValue::fromObject(context.global());
-        e->length = 0;
+        ESObject *e = context.newArray();
+        e->elements().push_back(ESValue::fromObject(context.global()));
+        e->length = 1;
         return e;
     }
     ESObject *object = context.toObject(value);
-    ESObject *e = context.newPlainObject();
-    e->internalValue = ESValue::fromObject(object);
+    ESObject *e = context.newArray();
+    e->elements().push_back(ESValue::fromObject(object));
     QSet<ESAtom *> seen;
     std::vector<ESAtom *> names;
     for (ESObject *o = object; o; o = o->prototype) {
@@ -309,14 +311,14 @@ ESObject *makeEnumerator(ESContext &context, const ESValue &value)
             if (seen.contains(name))
                 continue;
             seen.insert(name);
-            e->elements.push_back(ESValue::fromAtom(name));
+            e->elements().push_back(ESValue::fromAtom(name));
         }
         // A non-enumerable own property hides an enumerable one further up the chain.
         for (const ESProperty &p : o->properties)
             if (p.key() && (p.attributes() & DontEnum))
                 seen.insert(p.key());
     }
-    e->length = 0;
+    e->length = 1;
     return e;
 }
 
@@ -329,7 +331,7 @@ ESObject *makeArguments(ESContext &context, ESFrame &frame)
     data->count = frame.passed;
     data->mapped.assign(size_t(frame.passed), true);
     a->data = data;
-    a->internalValue = ESValue::fromObject(frame.activation);
+    a->internalValue() = ESValue::fromObject(frame.activation);
     a->define(context.lengthAtom, ESValue::fromNumber(frame.passed), DontEnum);
     a->define(context.calleeAtom, ESValue::fromObject(frame.function), DontEnum);
     return a;
@@ -408,7 +410,7 @@ void ESMachine::invoke(ESContext &context, ESObject *function, const ESValue &th
                         props[size_t(i)].erase();
             frame.activation = activation;
             ESObject *link = context.newObject(closure->scope, context.activationClass);
-            link->internalValue = ESValue::fromObject(activation);
+            link->internalValue() = ESValue::fromObject(activation);
             frame.scope = link;
         }
         poll(context);
@@ -647,10 +649,10 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     if (!sp->isObject())
                         throw ESFatalError(QStringLiteral("tos isn't a property object"));
                     ESObject *e = sp->object;
-                    ESObject *object = e->internalValue.object;
+                    ESObject *object = e->elements()[0].object;
                     bool found = false;
-                    while (e->length < e->elements.size()) {
-                        const ESValue name = e->elements[e->length++];
+                    while (e->length < e->elements().size()) {
+                        const ESValue name = e->elements()[e->length++];
                         if (ctx.hasProperty(object, name.atom)) {
                             PUSH(name);
                             found = true;
@@ -686,7 +688,7 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                 CASE(WITH) {
                     ESObject *o = ctx.toObject(*sp);
                     ESObject *link = ctx.newObject(frame.scope, ctx.activationClass);
-                    link->internalValue = ESValue::fromObject(o);
+                    link->internalValue() = ESValue::fromObject(o);
                     frame.scope = link;
                     --sp;
                     ++pc;
@@ -698,10 +700,10 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     break;
                 CASE(CATCHSCOPE) {
                     ESObject *holder = ctx.newObject(nullptr, ctx.activationClass);
-                    holder->internalValue = ESValue::boolean(true);   // marks a catch scope, not a variable object
+                    holder->internalValue() = ESValue::boolean(true);   // marks a catch scope, not a variable object
                     holder->define(record->atoms[operandAt(pc + 1)], *sp, DontDelete);
                     ESObject *link = ctx.newObject(frame.scope, ctx.activationClass);
-                    link->internalValue = ESValue::fromObject(holder);
+                    link->internalValue() = ESValue::fromObject(holder);
                     frame.scope = link;
                     --sp;
                     pc += 5;
@@ -876,8 +878,8 @@ ESValue ESMachine::run(ESContext &ctx, ESFrame &frame)
                     ESAtom *atom = record->atoms[operandAt(pc + 1)];
                     ESObject *head = global;
                     for (ESObject *link = frame.scope; link; link = link->prototype) {
-                        ESObject *o = link->internalValue.object;
-                        if (o->cls == ctx.activationClass && !o->internalValue.isBoolean()) {
+                        ESObject *o = link->internalValue().object;
+                        if (o->cls == ctx.activationClass && !o->internalValue().isBoolean()) {
                             head = o;
                             break;
                         }

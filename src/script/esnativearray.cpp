@@ -30,8 +30,8 @@ void setLengthOf(ESContext &context, ESObject *o, uint32_t n)
 bool getAt(ESContext &context, ESObject *o, uint32_t i, ESValue &v)
 {
     context.pollNative();
-    if (o->cls == context.arrayClass && i < o->elements.size() && !o->elements[i].isHole()) {
-        v = o->elements[i];
+    if (o->cls == context.arrayClass && i < o->elements().size() && !o->elements()[i].isHole()) {
+        v = o->elements()[i];
         return true;
     }
     ESAtom *atom = atoms::forIndex(i);
@@ -62,20 +62,22 @@ bool presentIndexes(ESContext &context, ESObject *o, uint32_t lo, uint32_t hi, s
     if (o->cls != context.arrayClass)
         return false;
     for (ESObject *p = o->prototype; p; p = p->prototype) {
-        if ((p->cls != context.objectClass && p->cls != context.arrayClass) || !p->elements.empty())
+        if (p->cls != context.objectClass && p->cls != context.arrayClass)
+            return false;
+        if (p->holdsElements() && !p->elements().empty())
             return false;
         for (const ESProperty &q : p->properties)
             if (q.key() && q.key()->arrayIndex >= 0)
                 return false;
     }
     out.clear();
-    const size_t dense = std::min<size_t>(o->elements.size(), hi);
+    const size_t dense = std::min<size_t>(o->elements().size(), hi);
     for (size_t i = lo; i < dense; ++i)
-        if (!o->elements[i].isHole())
+        if (!o->elements()[i].isHole())
             out.push_back(uint32_t(i));
     const size_t sparseFrom = out.size();
     for (const ESProperty &q : o->properties)
-        if (q.key() && !q.value.isHole() && q.key()->arrayIndex >= int64_t(std::max<size_t>(lo, o->elements.size()))
+        if (q.key() && !q.value.isHole() && q.key()->arrayIndex >= int64_t(std::max<size_t>(lo, o->elements().size()))
             && q.key()->arrayIndex < int64_t(hi))
             out.push_back(uint32_t(q.key()->arrayIndex));
     std::sort(out.begin() + long(sparseFrom), out.end());
@@ -185,8 +187,8 @@ bool ESNativeArray::getOwn(ESContext &context, ESObject *object, ESAtom *atom, E
         value = ESValue::fromNumber(object->length);
         return true;
     }
-    if (atom->arrayIndex >= 0 && uint64_t(atom->arrayIndex) < object->elements.size()) {
-        const ESValue &v = object->elements[size_t(atom->arrayIndex)];
+    if (atom->arrayIndex >= 0 && uint64_t(atom->arrayIndex) < object->elements().size()) {
+        const ESValue &v = object->elements()[size_t(atom->arrayIndex)];
         if (v.isHole())
             return false;
         value = v;
@@ -197,8 +199,8 @@ bool ESNativeArray::getOwn(ESContext &context, ESObject *object, ESAtom *atom, E
 
 bool ESNativeArray::getIndex(ESContext &context, ESObject *object, uint32_t index, ESValue &value)
 {
-    if (index < object->elements.size() && !object->elements[index].isHole()) {
-        value = object->elements[index];
+    if (index < object->elements().size() && !object->elements()[index].isHole()) {
+        value = object->elements()[index];
         return true;
     }
     return ESClass::getIndex(context, object, index, value);
@@ -206,7 +208,7 @@ bool ESNativeArray::getIndex(ESContext &context, ESObject *object, uint32_t inde
 
 void ESNativeArray::putIndex(ESContext &context, ESObject *object, uint32_t index, const ESValue &value)
 {
-    std::vector<ESValue> &e = object->elements;
+    ESElementVector &e = object->elements();
     const size_t size = e.size();
     if (index < size) {
         e[index] = value;
@@ -253,8 +255,8 @@ void ESNativeArray::put(ESContext &context, ESObject *object, ESAtom *atom, cons
 void ESNativeArray::setLength(ESContext &context, ESObject *array, uint32_t length)
 {
     if (length < array->length) {
-        if (length < array->elements.size())
-            array->elements.resize(length);
+        if (length < array->elements().size())
+            array->elements().resize(length);
         std::vector<ESAtom *> cut;
         for (const ESProperty &p : array->properties)
             if (p.key() && p.key()->arrayIndex >= int64_t(length))
@@ -267,8 +269,8 @@ void ESNativeArray::setLength(ESContext &context, ESObject *array, uint32_t leng
 
 bool ESNativeArray::removeProperty(ESContext &, ESObject *object, ESAtom *atom)
 {
-    if (atom->arrayIndex >= 0 && uint64_t(atom->arrayIndex) < object->elements.size()) {
-        object->elements[size_t(atom->arrayIndex)] = ESValue::hole();
+    if (atom->arrayIndex >= 0 && uint64_t(atom->arrayIndex) < object->elements().size()) {
+        object->elements()[size_t(atom->arrayIndex)] = ESValue::hole();
         return true;
     }
     return object->removeOwn(atom);
@@ -278,8 +280,8 @@ bool ESNativeArray::deleteProperty(ESContext &context, ESObject *object, ESAtom 
 {
     if (atom == context.lengthAtom && !object->callCode)
         return false;
-    if (atom->arrayIndex >= 0 && uint64_t(atom->arrayIndex) < object->elements.size()) {
-        object->elements[size_t(atom->arrayIndex)] = ESValue::hole();
+    if (atom->arrayIndex >= 0 && uint64_t(atom->arrayIndex) < object->elements().size()) {
+        object->elements()[size_t(atom->arrayIndex)] = ESValue::hole();
         return true;
     }
     return ESClass::deleteProperty(context, object, atom);
@@ -287,8 +289,8 @@ bool ESNativeArray::deleteProperty(ESContext &context, ESObject *object, ESAtom 
 
 void ESNativeArray::enumerate(ESContext &context, ESObject *object, std::vector<ESAtom *> &names)
 {
-    for (size_t i = 0; i < object->elements.size(); ++i)
-        if (!object->elements[i].isHole())
+    for (size_t i = 0; i < object->elements().size(); ++i)
+        if (!object->elements()[i].isHole())
             names.push_back(atoms::forIndex(uint32_t(i)));
     ESClass::enumerate(context, object, names);
 }
@@ -365,11 +367,11 @@ ESValue ESNativeArray::callMember(ESContext &context, int number, const ESValue 
     }
     case 6: {   // push
         uint32_t n = lengthOf(context, o);
-        if (o->cls == this && n == o->elements.size()) {
-            const size_t capacity = o->elements.capacity();
-            o->elements.insert(o->elements.end(), args, args + count);
-            if (o->elements.capacity() != capacity)
-                context.chargeAllocation((o->elements.capacity() - capacity) * sizeof(ESValue));
+        if (o->cls == this && n == o->elements().size()) {
+            const size_t capacity = o->elements().capacity();
+            o->elements().append(args, size_t(count));
+            if (o->elements().capacity() != capacity)
+                context.chargeAllocation((o->elements().capacity() - capacity) * sizeof(ESValue));
             o->length = n + uint32_t(count);
             return ESValue::fromNumber(o->length);
         }
@@ -418,8 +420,8 @@ ESValue ESNativeArray::callMember(ESContext &context, int number, const ESValue 
         }
         ESValue first;
         getAt(context, o, 0, first);
-        if (o->cls == this && n == o->elements.size()) {
-            o->elements.erase(o->elements.begin());
+        if (o->cls == this && n == o->elements().size()) {
+            o->elements().erase(o->elements().begin());
             o->length = n - 1;
             return first;
         }

@@ -20,7 +20,7 @@ ESValue ESNativeBoolean::callMember(ESContext &context, int number, const ESValu
     case 2: {
         ESValue v = thisValue;
         if (v.isObject() && v.object->cls == this)
-            v = v.object->internalValue;
+            v = v.object->internalValue();
         if (!v.isBoolean())
             context.throwTypeError(number == 1 ? QStringLiteral("Boolean.prototype.toString called on non-Boolean object")
                                                : QStringLiteral("Boolean.prototype.valueOf called on non-Boolean object"));

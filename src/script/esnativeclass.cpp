@@ -9,7 +9,9 @@ ESObject *makeNativeFunction(ESContext &context, ESClass *cls, ESObject *holder,
     ESObject *fn = context.newObject(context.functionPrototype, cls);
     fn->callCode = &ESContext::nativeCode;
     fn->builtinIndex = number;
-    fn->internalValue = ESValue::fromAtom(atoms::intern(qualified));
+    // Array's natives share the array class, whose records give the room of the name to elements.
+    if (!fn->holdsElements())
+        fn->internalValue() = ESValue::fromAtom(atoms::intern(qualified));
     fn->define(context.lengthAtom, ESValue::fromNumber(arity), ReadOnly | DontEnum | DontDelete);
     holder->define(atoms::intern(name), ESValue::fromObject(fn), DontEnum);
     return fn;

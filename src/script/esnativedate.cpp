@@ -223,7 +223,7 @@ ESValue ESNativeDate::callMember(ESContext &context, int number, const ESValue &
     if (!thisValue.isObject() || thisValue.object->cls != this)
         context.throwTypeError(QStringLiteral("Date object required"));
     ESObject *date = thisValue.object;
-    const double tv = date->internalValue.number;
+    const double tv = date->internalValue().number;
     const bool invalid = std::isnan(tv);
     if (number >= 1 && number <= 6) {
         if (invalid)
@@ -267,11 +267,11 @@ ESValue ESNativeDate::callMember(ESContext &context, int number, const ESValue &
     }
     if (number == 26) {
         if (context.standard()) {
-            date->internalValue = ESValue::fromNumber(fromUnixTime(num(0)));
-            return ESValue::fromNumber(toUnixTime(date->internalValue.number));
+            date->internalValue() = ESValue::fromNumber(fromUnixTime(num(0)));
+            return ESValue::fromNumber(toUnixTime(date->internalValue().number));
         }
-        date->internalValue = ESValue::fromNumber(timeClip(num(0)));
-        return date->internalValue;
+        date->internalValue() = ESValue::fromNumber(timeClip(num(0)));
+        return date->internalValue();
     }
     if (number >= 27 && number <= 40) {
         const bool utc = number % 2 == 0;
@@ -296,10 +296,10 @@ ESValue ESNativeDate::callMember(ESContext &context, int number, const ESValue &
         double result = makeTime(f.year, f.month, f.day, f.hours, f.minutes, f.seconds, f.ms);
         if (utc && !std::isnan(result))
             result = utcFieldsToLocal(result);
-        date->internalValue = ESValue::fromNumber(timeClip(result));
+        date->internalValue() = ESValue::fromNumber(timeClip(result));
         if (context.standard())
-            return ESValue::fromNumber(toUnixTime(date->internalValue.number));
-        return date->internalValue;
+            return ESValue::fromNumber(toUnixTime(date->internalValue().number));
+        return date->internalValue();
     }
     return ESNativeClass::callMember(context, number, thisValue, count, args);
 }
@@ -324,7 +324,7 @@ ESObject *ESNativeDate::constructMember(ESContext &context, int number, int coun
         tv = timeClip(makeTime(v[0], v[1], v[2], v[3], v[4], v[5], v[6]));
     }
     ESObject *date = context.newObject(prototype, this);
-    date->internalValue = ESValue::fromNumber(tv);
+    date->internalValue() = ESValue::fromNumber(tv);
     return date;
 }
 

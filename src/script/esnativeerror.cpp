@@ -10,7 +10,7 @@ void ESNativeError::setUp(ESContext &context)
     ESObject *p = context.newObject(base ? context.objectPrototype : context.errorClass->prototype, this);
     ESObject *ctor = addConstructor(context, className(), 1, p);
     if (!base)
-        ctor->internalValue = ESValue::fromAtom(atoms::intern("Error"));
+        ctor->internalValue() = ESValue::fromAtom(atoms::intern("Error"));
     p->define(context.nameAtom, ESValue::fromAtom(atoms::intern(className())), DontEnum);
     p->define(context.messageAtom, ESValue::fromAtom(atoms::intern("")), DontEnum);
     if (base)

@@ -123,8 +123,8 @@ private:
         if (!take(QLatin1Char(']'))) {
             do {
                 const ESValue v = value(depth + 1);
-                a->elements.push_back(v);
-                a->length = uint32_t(a->elements.size());
+                a->elements().push_back(v);
+                a->length = uint32_t(a->elements().size());
             } while (take(QLatin1Char(',')));
             expect(QLatin1Char(']'));
         }
@@ -298,7 +298,7 @@ public:
             else if (cls == reinterpret_cast<ESClass *>(m_context.stringClass))
                 v = m_context.toStringValue(v);
             else if (cls == reinterpret_cast<ESClass *>(m_context.booleanClass))
-                v = v.object->internalValue;
+                v = v.object->internalValue();
         }
         switch (v.kind) {
         case ESNull: out += QLatin1String("null"); return true;

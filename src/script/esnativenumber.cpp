@@ -119,7 +119,7 @@ ESValue ESNativeNumber::callMember(ESContext &context, int number, const ESValue
         return ESValue::fromNumber(count == 0 ? 0.0 : context.toNumber(args[0]));
     ESValue self = thisValue;
     if (self.isObject() && self.object->cls == this)
-        self = self.object->internalValue;
+        self = self.object->internalValue();
     if (!self.isNumber()) {
         if (number == 2 || number == 5)
             context.throwTypeError(QStringLiteral("Number.prototype.toString called on non-Number object"));

@@ -25,8 +25,8 @@ bool lineTerminator(QChar c)
 // The element at index k of o when o has it (own or inherited); holes answer false.
 bool element(ESContext &context, ESObject *o, uint32_t k, ESValue &value)
 {
-    if (o->cls == context.arrayClass && k < o->elements.size() && !o->elements[k].isHole()) {
-        value = o->elements[k];
+    if (o->cls == context.arrayClass && k < o->elements().size() && !o->elements()[k].isHole()) {
+        value = o->elements()[k];
         return true;
     }
     ESAtom *atom = atoms::forIndex(k);
@@ -70,16 +70,16 @@ int64_t ESNativeStandard::nextIndex(ESContext &context, ESObject *o, int64_t k, 
         if (p->cls != context.arrayClass && p->cls != context.objectClass)
             return k;
         if (p->cls == context.arrayClass) {
-            const int64_t size = int64_t(p->elements.size());
+            const int64_t size = int64_t(p->elements().size());
             if (step > 0) {
                 for (int64_t i = k; i < size && i < best; ++i)
-                    if (!p->elements[size_t(i)].isHole()) {
+                    if (!p->elements()[size_t(i)].isHole()) {
                         best = i;
                         break;
                     }
             } else {
                 for (int64_t i = std::min(k, size - 1); i >= 0 && i > best; --i)
-                    if (!p->elements[size_t(i)].isHole()) {
+                    if (!p->elements()[size_t(i)].isHole()) {
                         best = i;
                         break;
                     }
@@ -156,8 +156,8 @@ ESValue ESNativeStandard::callMember(ESContext &context, int number, const ESVal
         o->cls->enumerate(context, o, names);
         ESObject *result = context.newArray(0);
         for (ESAtom *name : names)
-            result->elements.push_back(ESValue::fromAtom(name));
-        result->length = uint32_t(result->elements.size());
+            result->elements().push_back(ESValue::fromAtom(name));
+        result->length = uint32_t(result->elements().size());
         return ESValue::fromObject(result);
     }
     case Create:
@@ -198,7 +198,7 @@ ESValue ESNativeStandard::callMember(ESContext &context, int number, const ESVal
     case ToISOString: {
         if (!thisValue.isObject() || thisValue.object->cls != context.dateClass)
             context.throwTypeError(QStringLiteral("Date object required"));
-        const double tv = thisValue.object->internalValue.number;
+        const double tv = thisValue.object->internalValue().number;
         if (std::isnan(tv))
             context.throwRangeError(QStringLiteral("invalid date"));
         return context.newString(ESNativeDate::isoText(ESNativeDate::toUnixTime(tv)));
@@ -226,10 +226,10 @@ ESObject *ESNativeStandard::construct(ESContext &context, ESObject *function, in
     if (function->builtinIndex != Bound)
         return ESNativeClass::construct(context, function, count, args);
     // new on a bound function constructs its target with the bound arguments first.
-    ESObject *record = function->internalValue.object;
-    std::vector<ESValue> all(record->elements.begin() + 2, record->elements.end());
+    ESObject *record = function->internalValue().object;
+    std::vector<ESValue> all(record->elements().begin() + 2, record->elements().end());
     all.insert(all.end(), args, args + count);
-    return context.construct(record->elements[0].object, int(all.size()), all.data());
+    return context.construct(record->elements()[0].object, int(all.size()), all.data());
 }
 
 ESValue ESNativeStandard::iterate(ESContext &context, int number, const ESValue &thisValue, int count,
@@ -450,18 +450,18 @@ ESValue ESNativeStandard::bind(ESContext &context, const ESValue &thisValue, int
     ESObject *target = thisValue.object;
     // The record of a bound function: target, this, then the bound arguments.
     ESObject *record = context.newArray(0);
-    record->elements.push_back(thisValue);
-    record->elements.push_back(argument(count, args, 0));
+    record->elements().push_back(thisValue);
+    record->elements().push_back(argument(count, args, 0));
     for (int i = 1; i < count; ++i)
-        record->elements.push_back(args[i]);
-    record->length = uint32_t(record->elements.size());
+        record->elements().push_back(args[i]);
+    record->length = uint32_t(record->elements().size());
     std::vector<ESValue> roots{ESValue::fromObject(record)};
     const ESContext::TempRoot root(context, roots);
     ESObject *fn = context.newObject(context.functionPrototype, this);
     fn->callCode = &ESContext::nativeCode;
     fn->builtinIndex = Bound;
     fn->constructible = target->constructible;
-    fn->internalValue = ESValue::fromObject(record);
+    fn->internalValue() = ESValue::fromObject(record);
     const double targetLength = context.toNumber(context.get(target, context.lengthAtom));
     const double length = std::isnan(targetLength) ? 0 : std::max(0.0, targetLength - std::max(0, count - 1));
     fn->define(context.lengthAtom, ESValue::fromNumber(length), ReadOnly | DontEnum | DontDelete);
@@ -470,8 +470,8 @@ ESValue ESNativeStandard::bind(ESContext &context, const ESValue &thisValue, int
 
 bool ESNativeStandard::getOwn(ESContext &context, ESObject *object, ESAtom *atom, ESValue &value)
 {
-    if (object->builtinIndex == Bound && atom == context.prototypeAtom && object->internalValue.isObject()) {
-        value = context.get(object->internalValue.object->elements[0].object, atom);
+    if (object->builtinIndex == Bound && atom == context.prototypeAtom && object->internalValue().isObject()) {
+        value = context.get(object->internalValue().object->elements()[0].object, atom);
         return true;
     }
     return ESNativeClass::getOwn(context, object, atom, value);
@@ -483,10 +483,10 @@ void ESNativeStandard::call(ESContext &context, ESObject *function, const ESValu
         ESNativeClass::call(context, function, thisValue, count, args);
         return;
     }
-    ESObject *record = function->internalValue.object;
-    std::vector<ESValue> all(record->elements.begin() + 2, record->elements.end());
+    ESObject *record = function->internalValue().object;
+    std::vector<ESValue> all(record->elements().begin() + 2, record->elements().end());
     all.insert(all.end(), args, args + count);
-    args[0] = context.call(record->elements[0].object, record->elements[1], int(all.size()), all.data());
+    args[0] = context.call(record->elements()[0].object, record->elements()[1], int(all.size()), all.data());
 }
 
 void ESContext::setUpStandardNatives()

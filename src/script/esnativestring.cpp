@@ -63,7 +63,7 @@ ESValue stringThis(ESContext &context, const ESValue &thisValue)
     if (thisValue.isString())
         return thisValue;
     if (thisValue.isObject() && thisValue.object->cls == context.stringClass)
-        return thisValue.object->internalValue;
+        return thisValue.object->internalValue();
     if (thisValue.isUndefined() || thisValue.isNull())
         context.toObject(thisValue);
     return context.newString(context.toString(thisValue));
@@ -88,8 +88,8 @@ void ESNativeString::setUp(ESContext &context)
 bool ESNativeString::getOwn(ESContext &context, ESObject *object, ESAtom *atom, ESValue &value)
 {
     // String's native methods share this class and hold their name as internal value.
-    if (object->internalValue.isString() && !object->callCode) {
-        const QString &text = object->internalValue.text();
+    if (object->internalValue().isString() && !object->callCode) {
+        const QString &text = object->internalValue().text();
         if (atom == context.lengthAtom) {
             value = ESValue::fromNumber(double(text.size()));
             return true;
@@ -104,22 +104,22 @@ bool ESNativeString::getOwn(ESContext &context, ESObject *object, ESAtom *atom, 
 
 void ESNativeString::put(ESContext &context, ESObject *object, ESAtom *atom, const ESValue &value)
 {
-    if (atom == context.lengthAtom && object->internalValue.isString() && !object->callCode)
+    if (atom == context.lengthAtom && object->internalValue().isString() && !object->callCode)
         return;   // read-only
     ESClass::put(context, object, atom, value);
 }
 
 bool ESNativeString::deleteProperty(ESContext &context, ESObject *object, ESAtom *atom)
 {
-    if (atom == context.lengthAtom && object->internalValue.isString() && !object->callCode)
+    if (atom == context.lengthAtom && object->internalValue().isString() && !object->callCode)
         return false;
     return ESClass::deleteProperty(context, object, atom);
 }
 
 void ESNativeString::enumerate(ESContext &context, ESObject *object, std::vector<ESAtom *> &names)
 {
-    if (object->internalValue.isString() && !object->callCode)
-        for (qsizetype i = 0; i < object->internalValue.text().size(); ++i)
+    if (object->internalValue().isString() && !object->callCode)
+        for (qsizetype i = 0; i < object->internalValue().text().size(); ++i)
             names.push_back(atoms::forIndex(uint32_t(i)));
     ESClass::enumerate(context, object, names);
 }
@@ -143,7 +143,7 @@ ESValue ESNativeString::callMember(ESContext &context, int number, const ESValue
     case 3: {
         ESValue v = thisValue;
         if (v.isObject() && v.object->cls == this)
-            v = v.object->internalValue;
+            v = v.object->internalValue();
         if (!v.isString())
             context.throwTypeError(number == 2 ? QStringLiteral("String.prototype.toString called on non-String object")
                                                : QStringLiteral("String.prototype.valueOf called on non-String object"));

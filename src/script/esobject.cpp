@@ -160,15 +160,25 @@ bool ESObject::removeOwn(ESAtom *key)
     return true;
 }
 
+void ESObject::holdElements()
+{
+    Q_ASSERT(!m_holdsElements && m_room.value.isUndefined());
+    new (&m_room.elements) ESElementVector;
+    m_holdsElements = true;
+}
+
 void ESObject::clear()
 {
     prototype = nullptr;
-    internalValue = ESValue();
+    if (m_holdsElements) {
+        m_room.elements.~ESElementVector();
+        m_holdsElements = false;
+    }
+    m_room.value = ESValue();
     callCode = nullptr;
     constructible = false;
     cls = nullptr;
     properties.release();
-    std::vector<ESValue>().swap(elements);
     builtinIndex = -1;
     length = 0;
     data = nullptr;

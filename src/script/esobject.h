@@ -1,6 +1,7 @@
 // ESObject: the pooled record behind every script object, with its property vector.
 #pragma once
 
+#include "script/eselementvector.h"
 #include "script/esvalue.h"
 
 #include <cstdint>
@@ -137,14 +138,59 @@ private:
 class ESObject
 {
 public:
+    ESObject() {}
+    ~ESObject()
+    {
+        if (m_holdsElements)
+            m_room.elements.~ESElementVector();
+    }
+    ESObject(const ESObject &) = delete;
+    ESObject &operator=(const ESObject &) = delete;
+
     ESObject *prototype = nullptr;
-    ESValue internalValue;
+
+    // One room of the record holds either the dense elements of an array (holes marked ESHole,
+    // with the array's length below) or, for any other object, its internal value: the primitive
+    // of a Boolean, Number, String or Date, the object of a scope link, the activation of an
+    // arguments object, the record of a bound function. Arrays are the only objects with
+    // elements, and they have no internal value (Array's own natives share the array class and
+    // so go without one); the array class makes its records hold elements when they are made.
+    bool holdsElements() const { return m_holdsElements; }
+    ESValue &internalValue()
+    {
+        Q_ASSERT(!m_holdsElements);
+        return m_room.value;
+    }
+    const ESValue &internalValue() const
+    {
+        Q_ASSERT(!m_holdsElements);
+        return m_room.value;
+    }
+    ESElementVector &elements()
+    {
+        Q_ASSERT(m_holdsElements);
+        return m_room.elements;
+    }
+    const ESElementVector &elements() const
+    {
+        Q_ASSERT(m_holdsElements);
+        return m_room.elements;
+    }
+
+private:
+    union Room {
+        Room() : value() {}
+        ~Room() {}
+        ESValue value;
+        ESElementVector elements;
+    } m_room;
+
+public:
     ESClosure *callCode = nullptr;
     ESClass *cls = nullptr;
     ESPropertyVector properties;
 
-    // Dense elements of an array (holes marked ESHole) and its length.
-    std::vector<ESValue> elements;
+    // The length of an array (of a for-in state, the position of the next name).
     uint32_t length = 0;
     // The member number of a native function (native classes and hosts number their members
     // from 0 up, in the hundreds at most), -1 for other objects.
@@ -153,6 +199,11 @@ public:
     // Pool and collector state.
     bool inUse : 1 = false;
     bool marked : 1 = false;
+private:
+    // Which use of the room is live: set once, for a record of the array class.
+    bool m_holdsElements : 1 = false;
+
+public:
     union {
         // Class-specific data, freed by the class's finalize.
         void *data = nullptr;
@@ -178,11 +229,16 @@ public:
     void clear();
 
 private:
+    // Gives the room to elements, once, while the record is new.
+    void holdElements();
     // The index is built on the first search of an object past the threshold, and brought up to
     // date when entries were appended to the vector directly (as a call's variable object is filled).
     void indexAppend(int slot) const;
     void rebuildIndex() const;
     friend class ESContext;
 };
+
+// Programs hold up to millions of records, so their size is watched: a field added is noticed here.
+static_assert(sizeof(ESObject) == 112);
 
 } // namespace zim::script

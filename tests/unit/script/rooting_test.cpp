@@ -1,5 +1,5 @@
 // Engine objects a host holds while script code runs and collects: a thrown value reported
-// after its conversions ran, and an object held through a root.
+// after its conversions ran, an object held through a root, and what arrays and wrappers hold.
 #include "scripttestutil.h"
 
 #include <gtest/gtest.h>
@@ -67,6 +67,28 @@ TEST(Rooting, RootedObjectSurvivesForcedCollectionAndGoesAfterRelease)
     }
     context.collectGarbage();
     EXPECT_EQ(context.liveObjects(), baseline);
+}
+
+// Arrays keep their elements and wrappers their internal values in the same room of a record:
+// collections in the middle of a for-in loop, with records recycled between arrays and Number
+// wrappers, keep what each kind holds (the loop's object, a bound function's record, elements).
+TEST(Rooting, CollectionsKeepElementsAndInternalValuesOfLiveObjects)
+{
+    ESContext context;
+    context.setDialect(ESDialect::Standard);
+    EXPECT_EQ(scripttest::run(context,
+                  "var keep = { date: new Date(86400000), num: new Number(42), str: new String('ab' + 'cd'),\n"
+                  "             list: [{ v: 'first' }, 'x' + 1, [2]], bool: new Boolean(true),\n"
+                  "             bound: function (a, b) { return this.p + a + b; }.bind({ p: 'P' }, 'A') };\n"
+                  "var walked = [], junk;\n"
+                  "for (var name in { one: { v: 1 }, two: 2 }) {\n"
+                  "    for (var i = 0; i < 200000; i++) junk = (i & 1) ? [i, { i: i }] : new Number(i);\n"
+                  "    walked.push(name);\n"
+                  "}\n"
+                  "var fresh = 0; for (var i = 0; i < 1000; i++) fresh += new Number(i).valueOf() + [i][0];\n"
+                  "[keep.date.getTime(), +keep.num, String(keep.str), keep.list[0].v, keep.list[1], keep.list[2][0],\n"
+                  " keep.bool.valueOf(), keep.bound('B'), walked.join('+'), junk[1].i, fresh].join()"),
+              "86400000,42,abcd,first,x1,2,true,PAB,one+two,199999,999000");
 }
 
 } // namespace
