@@ -42,15 +42,15 @@ constexpr size_t MinimumCollectThreshold = 4096;
 // Where the records of a string block begin, after its header, and how many it holds.
 constexpr size_t StringCellsOffset = (sizeof(ESStringBlockHeader) + alignof(ESString) - 1) & ~(alignof(ESString) - 1);
 constexpr size_t StringBlockCells = (ESStringBlockBytes - StringCellsOffset) / sizeof(ESString);
+constexpr size_t CacheEntries = 64;
+// Atoms of computed keys made before the first reclaim is tried.
+constexpr uint32_t AtomReclaimMinimum = 65536;
 
 // The records of a string block, those handed out so far being live objects.
 ESString *stringCells(ESStringBlockHeader *block)
 {
     return std::launder(reinterpret_cast<ESString *>(reinterpret_cast<char *>(block) + StringCellsOffset));
 }
-constexpr size_t CacheEntries = 64;
-// Atoms of computed keys made before the first reclaim is tried.
-constexpr uint32_t AtomReclaimMinimum = 65536;
 
 class ESActivation : public ESClass
 {
@@ -283,7 +283,9 @@ ESString *ESContext::allocateString()
     } else {
         if (m_stringBlocks.empty() || m_stringBlocks.back()->used == StringBlockCells) {
             void *memory = ::operator new(ESStringBlockBytes, std::align_val_t(ESStringBlockBytes));
-            m_stringBlocks.emplace_back(new (memory) ESStringBlockHeader{&m_bytesSinceCollect, 0});
+            std::unique_ptr<ESStringBlockHeader, StringBlockFree> block(
+                new (memory) ESStringBlockHeader{&m_bytesSinceCollect, 0});
+            m_stringBlocks.push_back(std::move(block));
         }
         ESStringBlockHeader &block = *m_stringBlocks.back();
         s = new (stringCells(&block) + block.used) ESString;
