@@ -281,26 +281,21 @@ ESString *ESContext::allocateString()
     if (s) {
         m_freeStrings = s->nextFree();
     } else {
-        if (m_stringBlocks.empty() || m_stringBlocks.back()->used == StringBlockCells) {
+        while (m_bumpBlock < m_stringBlocks.size() && m_stringBlocks[m_bumpBlock]->used == StringBlockCells)
+            ++m_bumpBlock;
+        if (m_bumpBlock == m_stringBlocks.size()) {
             void *memory = ::operator new(ESStringBlockBytes, std::align_val_t(ESStringBlockBytes));
             std::unique_ptr<ESStringBlockHeader, StringBlockFree> block(
                 new (memory) ESStringBlockHeader{&m_bytesSinceCollect, 0});
             m_stringBlocks.push_back(std::move(block));
         }
-        ESStringBlockHeader &block = *m_stringBlocks.back();
+        ESStringBlockHeader &block = *m_stringBlocks[m_bumpBlock];
         s = new (stringCells(&block) + block.used) ESString;
         ++block.used;
     }
     ++m_liveStrings;
     ++m_allocatedSinceCollect;
     return s;
-}
-
-void ESContext::releaseString(ESString *s)
-{
-    s->makeFree(m_freeStrings);
-    m_freeStrings = s;
-    --m_liveStrings;
 }
 
 ESObject *ESContext::allocateRecord()
@@ -550,21 +545,32 @@ void ESContext::collectGarbage()
             --m_liveObjects;
         }
     }
-    // Swept from the last record back, so that the free list hands records out in address order.
+    // The free list is made afresh, from the last record back, so that it hands records out in
+    // order from the first block; the free records after a block's last live one are not listed
+    // but taken again from the block's end. Live strings thus gather in the first blocks, and
+    // after a peak the sweep skips the records of the blocks that emptied.
+    m_freeStrings = nullptr;
     for (auto block = m_stringBlocks.rbegin(); block != m_stringBlocks.rend(); ++block) {
         ESString *cells = stringCells(block->get());
+        size_t used = 0;
         for (size_t i = (*block)->used; i-- > 0;) {
             ESString &s = cells[i];
-            if (!s.inUse())
-                continue;
-            if (s.marked) {
+            if (s.inUse() && s.marked) {
                 s.marked = false;
                 liveBytes += size_t(s.ownTextSize()) * 2 + sizeof(ESString);
-            } else {
-                releaseString(&s);
+                if (used == 0)
+                    used = i + 1;
+                continue;
             }
+            if (s.inUse())
+                --m_liveStrings;
+            s.makeFree(m_freeStrings);
+            if (used != 0)
+                m_freeStrings = &s;
         }
+        (*block)->used = used;
     }
+    m_bumpBlock = 0;
     m_allocatedSinceCollect = 0;
     m_bytesSinceCollect = 0;
     m_byteThreshold = std::max(size_t(8) << 20, liveBytes / 2);

@@ -371,7 +371,6 @@ private:
     bool runsNative() const;
     ESObject *allocateRecord();
     ESString *allocateString();
-    void releaseString(ESString *s);
 
     void setUpStandardNatives();
 
@@ -398,6 +397,8 @@ private:
     };
     std::vector<std::unique_ptr<ESStringBlockHeader, StringBlockFree>> m_stringBlocks;
     ESString *m_freeStrings = nullptr;
+    // The first block that may have room at its end.
+    size_t m_bumpBlock = 0;
     size_t m_liveStrings = 0;
     size_t m_liveObjects = 0;
     size_t m_allocatedSinceCollect = 0;

@@ -164,7 +164,8 @@ static_assert(sizeof(ESString) <= 40);
 struct ESStringBlockHeader
 {
     size_t *bytesCharged;
-    // Records handed out so far, from the block's start: those past it were never touched.
+    // The records from the block's start that may be in use: those past it are free, and handed
+    // out from there in order once the free list is empty.
     size_t used;
 };
 inline constexpr size_t ESStringBlockBytes = size_t(1) << 18;
