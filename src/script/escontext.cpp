@@ -39,10 +39,18 @@ constexpr size_t SmallChunkRecords = 4096;
 constexpr size_t SmallChunks = 4;
 constexpr size_t LargeChunkBytes = size_t(16) << 20;
 constexpr size_t MinimumCollectThreshold = 4096;
-constexpr size_t StringBlockCells = 4096;
+// Where the records of a string block begin, after its header, and how many it holds.
+constexpr size_t StringCellsOffset = (sizeof(ESStringBlockHeader) + alignof(ESString) - 1) & ~(alignof(ESString) - 1);
+constexpr size_t StringBlockCells = (ESStringBlockBytes - StringCellsOffset) / sizeof(ESString);
 constexpr size_t CacheEntries = 64;
 // Atoms of computed keys made before the first reclaim is tried.
 constexpr uint32_t AtomReclaimMinimum = 65536;
+
+// The records of a string block, those handed out so far being live objects.
+ESString *stringCells(ESStringBlockHeader *block)
+{
+    return std::launder(reinterpret_cast<ESString *>(reinterpret_cast<char *>(block) + StringCellsOffset));
+}
 
 class ESActivation : public ESClass
 {
@@ -255,31 +263,39 @@ ESContext::~ESContext()
                 delete o.callCode;
         }
     }
-    for (ESString *s : m_strings)
-        releaseString(s);
+    for (const auto &block : m_stringBlocks) {
+        ESString *cells = stringCells(block.get());
+        for (size_t i = 0; i < block->used; ++i)
+            cells[i].~ESString();
+    }
+}
+
+void ESContext::StringBlockFree::operator()(ESStringBlockHeader *block) const
+{
+    ::operator delete(block, std::align_val_t(ESStringBlockBytes));
 }
 
 ESString *ESContext::allocateString()
 {
-    if (!m_freeStrings) {
-        m_stringBlocks.push_back(std::make_unique_for_overwrite<StringCell[]>(StringBlockCells));
-        StringCell *block = m_stringBlocks.back().get();
-        for (size_t i = StringBlockCells; i-- > 0;) {
-            block[i].next = m_freeStrings;
-            m_freeStrings = &block[i];
+    ESString *s = m_freeStrings;
+    if (s) {
+        m_freeStrings = s->nextFree();
+    } else {
+        while (m_bumpBlock < m_stringBlocks.size() && m_stringBlocks[m_bumpBlock]->used == StringBlockCells)
+            ++m_bumpBlock;
+        if (m_bumpBlock == m_stringBlocks.size()) {
+            void *memory = ::operator new(ESStringBlockBytes, std::align_val_t(ESStringBlockBytes));
+            std::unique_ptr<ESStringBlockHeader, StringBlockFree> block(
+                new (memory) ESStringBlockHeader{&m_bytesSinceCollect, 0});
+            m_stringBlocks.push_back(std::move(block));
         }
+        ESStringBlockHeader &block = *m_stringBlocks[m_bumpBlock];
+        s = new (stringCells(&block) + block.used) ESString;
+        ++block.used;
     }
-    StringCell *cell = m_freeStrings;
-    m_freeStrings = cell->next;
-    return new (cell->bytes) ESString;
-}
-
-void ESContext::releaseString(ESString *s)
-{
-    s->~ESString();
-    auto *cell = reinterpret_cast<StringCell *>(s);
-    cell->next = m_freeStrings;
-    m_freeStrings = cell;
+    ++m_liveStrings;
+    ++m_allocatedSinceCollect;
+    return s;
 }
 
 ESObject *ESContext::allocateRecord()
@@ -328,10 +344,7 @@ ESValue ESContext::newString(const QString &text)
     if (text.size() > MaxStringLength)
         throwRangeError(stringTooLongText());
     ESString *s = allocateString();
-    s->text = text;
-    s->length = text.size();
-    m_strings.push_back(s);
-    ++m_allocatedSinceCollect;
+    s->makeFlat(text);
     m_bytesSinceCollect += size_t(text.size()) * 2 + sizeof(ESString);
     return ESValue::fromString(s);
 }
@@ -347,13 +360,11 @@ ESValue ESContext::concat(const ESValue &a, const ESValue &b)
     auto part = [this](const ESValue &v) -> const ESString * {
         return v.kind == ESStringKind ? v.string : newString(v.atom->text).string;
     };
+    // The parts first, so that no record is taken when making one fails.
+    const ESString *left = part(a);
+    const ESString *right = part(b);
     ESString *s = allocateString();
-    s->left = part(a);
-    s->right = part(b);
-    s->length = length;
-    s->charge = &m_bytesSinceCollect;
-    m_strings.push_back(s);
-    ++m_allocatedSinceCollect;
+    s->makeRope(left, right, uint32_t(length));
     m_bytesSinceCollect += sizeof(ESString);
     return ESValue::fromString(s);
 }
@@ -405,18 +416,18 @@ void ESContext::markString(const ESString *s)
     if (s->marked)
         return;
     s->marked = true;
-    if (!s->left)
+    if (!s->isRope())
         return;
-    std::vector<const ESString *> pending{s->left, s->right};
+    std::vector<const ESString *> pending{s->left(), s->right()};
     while (!pending.empty()) {
         const ESString *p = pending.back();
         pending.pop_back();
         if (p->marked)
             continue;
         p->marked = true;
-        if (p->left) {
-            pending.push_back(p->left);
-            pending.push_back(p->right);
+        if (p->isRope()) {
+            pending.push_back(p->left());
+            pending.push_back(p->right());
         }
     }
 }
@@ -540,25 +551,36 @@ void ESContext::collectGarbage()
             --m_liveObjects;
         }
     }
-    size_t kept = 0;
-    const size_t strings = m_strings.size();
-    for (size_t i = 0; i < strings; ++i) {
-        if (i + MarkAhead < strings)
-            __builtin_prefetch(m_strings[i + MarkAhead]);
-        ESString *s = m_strings[i];
-        if (s->marked) {
-            s->marked = false;
-            liveBytes += size_t(s->left ? 0 : s->text.size()) * 2 + sizeof(ESString);
-            m_strings[kept++] = s;
-        } else {
-            releaseString(s);
+    // The free list is made afresh, from the last record back, so that it hands records out in
+    // order from the first block; the free records after a block's last live one are not listed
+    // but taken again from the block's end. Live strings thus gather in the first blocks, and
+    // after a peak the sweep skips the records of the blocks that emptied.
+    m_freeStrings = nullptr;
+    for (auto block = m_stringBlocks.rbegin(); block != m_stringBlocks.rend(); ++block) {
+        ESString *cells = stringCells(block->get());
+        size_t used = 0;
+        for (size_t i = (*block)->used; i-- > 0;) {
+            ESString &s = cells[i];
+            if (s.inUse() && s.marked) {
+                s.marked = false;
+                liveBytes += size_t(s.ownTextSize()) * 2 + sizeof(ESString);
+                if (used == 0)
+                    used = i + 1;
+                continue;
+            }
+            if (s.inUse())
+                --m_liveStrings;
+            s.makeFree(m_freeStrings);
+            if (used != 0)
+                m_freeStrings = &s;
         }
+        (*block)->used = used;
     }
-    m_strings.resize(kept);
+    m_bumpBlock = 0;
     m_allocatedSinceCollect = 0;
     m_bytesSinceCollect = 0;
     m_byteThreshold = std::max(size_t(8) << 20, liveBytes / 2);
-    m_collectThreshold = std::max(MinimumCollectThreshold, (m_liveObjects + m_strings.size()) / 2);
+    m_collectThreshold = std::max(MinimumCollectThreshold, (m_liveObjects + m_liveStrings) / 2);
     if (atoms::computedSinceReclaim() >= std::max(AtomReclaimMinimum, atoms::count() / 2))
         reclaimAtoms();
 }
@@ -608,9 +630,12 @@ void ESContext::markHeldAtoms()
     for (const std::vector<ESValue> *values : m_tempRoots)
         for (const ESValue &v : *values)
             markAtomOf(v);
-    for (const ESString *s : m_strings)
-        if (s->atom)
-            s->atom->marked = true;
+    for (const auto &block : m_stringBlocks) {
+        const ESString *cells = stringCells(block.get());
+        for (size_t i = 0; i < block->used; ++i)
+            if (cells[i].inUse() && cells[i].atom)
+                cells[i].atom->marked = true;
+    }
     for (ESAtom *atom : m_slotAtoms)
         if (atom)
             atom->marked = true;

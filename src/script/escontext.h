@@ -86,6 +86,7 @@ public:
     static QString stackOverflowText() { return QStringLiteral("virtual machine stack too small"); }
     // The longest string a script can make; a longer one is a RangeError.
     static constexpr qsizetype MaxStringLength = qsizetype(1) << 28;
+    static_assert(MaxStringLength <= qsizetype(UINT32_MAX), "a string's length is kept in 32 bits");
     static QString stringTooLongText() { return QStringLiteral("string too long"); }
     // Memory exhausted while the engine ran: the run ends with a fault no script can catch. The
     // entry points turn std::bad_alloc into this, so that every host reports it as an error; the
@@ -273,7 +274,7 @@ public:
     // native of any context is running, as a native may keep atoms where no scan reaches; false
     // when it could not be done now.
     bool reclaimAtoms();
-    size_t liveStrings() const { return m_strings.size(); }
+    size_t liveStrings() const { return m_liveStrings; }
 
     // Roots for values a native keeps in C++ storage while it calls back into scripts.
     struct TempRoot
@@ -370,7 +371,6 @@ private:
     bool runsNative() const;
     ESObject *allocateRecord();
     ESString *allocateString();
-    void releaseString(ESString *s);
 
     void setUpStandardNatives();
 
@@ -388,16 +388,18 @@ private:
     struct RecordChunk;
     std::vector<std::unique_ptr<RecordChunk>> m_chunks;
     ESObject *m_freeList = nullptr;
-    std::vector<ESString *> m_strings;
     // String records come from blocks the context keeps, so that the many short strings a
-    // program makes and drops cost no allocator call of their own.
-    union StringCell
+    // program makes and drops cost no allocator call of their own. A collection sweeps the
+    // blocks themselves, each record saying whether it is in use.
+    struct StringBlockFree
     {
-        StringCell *next;
-        alignas(ESString) unsigned char bytes[sizeof(ESString)];
+        void operator()(ESStringBlockHeader *block) const;
     };
-    std::vector<std::unique_ptr<StringCell[]>> m_stringBlocks;
-    StringCell *m_freeStrings = nullptr;
+    std::vector<std::unique_ptr<ESStringBlockHeader, StringBlockFree>> m_stringBlocks;
+    ESString *m_freeStrings = nullptr;
+    // The first block that may have room at its end.
+    size_t m_bumpBlock = 0;
+    size_t m_liveStrings = 0;
     size_t m_liveObjects = 0;
     size_t m_allocatedSinceCollect = 0;
     size_t m_collectThreshold = 50000;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace zim::script {
 
@@ -88,19 +89,17 @@ void ESString::flatten() const
     while (!pending.empty()) {
         const ESString *s = pending.back();
         pending.pop_back();
-        if (s->left) {
-            pending.push_back(s->right);
-            pending.push_back(s->left);
+        if (s->m_state == Rope) {
+            pending.push_back(s->m_parts.right);
+            pending.push_back(s->m_parts.left);
         } else {
-            out += s->text;
+            out += s->m_text;
         }
     }
-    text = out;
-    left = nullptr;
-    right = nullptr;
-    if (charge)
-        *charge += size_t(length) * 2;
-    charge = nullptr;
+    new (&m_text) QString(std::move(out));
+    m_state = Flat;
+    const auto blockStart = reinterpret_cast<uintptr_t>(this) & ~uintptr_t(ESStringBlockBytes - 1);
+    *reinterpret_cast<const ESStringBlockHeader *>(blockStart)->bytesCharged += size_t(length) * 2;
 }
 
 namespace atoms {

@@ -5,12 +5,13 @@
 #include <QStringView>
 #include <algorithm>
 #include <cstdint>
+#include <new>
 #include <vector>
 
 namespace zim::script {
 
 class ESObject;
-struct ESString;
+class ESString;
 
 enum ESValueKind : uint32_t {
     ESUndefined = 0,
@@ -76,27 +77,98 @@ static_assert(sizeof(ESValue) == 16);
 // A string value made by a string operation: collected by the context that made it. A
 // concatenation is kept as its two parts until its text is first read, so that a string built
 // by repeated appends is copied once.
-struct ESString
+class ESString
 {
+public:
+    // A record not in use is free: it links to the next free record of its block's pool.
+    enum State : uint8_t { Free, Flat, Rope };
+
+    ESString() : m_next(nullptr) {}
+    ESString(const ESString &) = delete;
+    ESString &operator=(const ESString &) = delete;
+    ~ESString()
+    {
+        if (m_state == Flat)
+            m_text.~QString();
+    }
+
     const QString &flat() const
     {
-        if (left)
+        if (m_state == Rope)
             flatten();
-        return text;
+        return m_text;
     }
+    // Joins a concatenation's parts into its own text; the parts are no longer its own after it.
     void flatten() const;
+    bool inUse() const { return m_state != Free; }
+    bool isRope() const { return m_state == Rope; }
+    // The parts of a concatenation not yet flattened.
+    const ESString *left() const { return m_parts.left; }
+    const ESString *right() const { return m_parts.right; }
+    // The text the record holds itself, in characters: none for a concatenation.
+    qsizetype ownTextSize() const { return m_state == Flat ? m_text.size() : 0; }
 
-    mutable QString text;
-    mutable const ESString *left = nullptr;
-    mutable const ESString *right = nullptr;
-    // The allocation count of the context that made a concatenation: its text is charged there
-    // when it is made, so that a string grown by appends is charged once, not at every append.
-    mutable size_t *charge = nullptr;
-    qsizetype length = 0;
+    // The pool's transitions; a free record becomes a string and back, never anything else.
+    void makeFlat(const QString &text)
+    {
+        new (&m_text) QString(text);
+        m_state = Flat;
+        length = uint32_t(text.size());
+    }
+    void makeRope(const ESString *leftPart, const ESString *rightPart, uint32_t size)
+    {
+        m_parts = {leftPart, rightPart};
+        m_state = Rope;
+        length = size;
+    }
+    void makeFree(ESString *nextFree)
+    {
+        if (m_state == Flat)
+            m_text.~QString();
+        m_next = nextFree;
+        m_state = Free;
+        atom = nullptr;
+        marked = false;
+    }
+    ESString *nextFree() const { return m_next; }
+
+private:
+    struct Parts
+    {
+        const ESString *left;
+        const ESString *right;
+    };
+    // A concatenation holds no text until it is flattened, and a flattened one no parts.
+    union {
+        mutable QString m_text;
+        mutable Parts m_parts;
+        ESString *m_next;
+    };
+
+public:
     // The interned form, once the string has been used as a property name.
     mutable ESAtom *atom = nullptr;
+    // At most the engine's longest string, which 32 bits hold.
+    uint32_t length = 0;
     mutable bool marked = false;
+
+private:
+    mutable State m_state = Free;
 };
+static_assert(sizeof(ESString) <= 40);
+
+// String records come from blocks of ESStringBlockBytes aligned to their size, each beginning with
+// this header. A concatenation's text is charged to its context's byte count when it is
+// flattened rather than when it is made, so that a string grown by appends is charged once, not
+// at every append; the header is found from the record's own address.
+struct ESStringBlockHeader
+{
+    size_t *bytesCharged;
+    // The records from the block's start that may be in use: those past it are free, and handed
+    // out from there in order once the free list is empty.
+    size_t used;
+};
+inline constexpr size_t ESStringBlockBytes = size_t(1) << 18;
 
 inline const QString &ESValue::text() const
 {

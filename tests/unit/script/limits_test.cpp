@@ -275,6 +275,20 @@ TEST(Limits, ElementStorageOfGarbageArraysBringsOnACollection)
     EXPECT_LT(context.liveObjects(), before + 1000);
 }
 
+TEST(Limits, TextOfFlattenedConcatenationsBringsOnACollection)
+{
+    // Beside many objects held, the loop makes too few records to bring on a collection by their
+    // count: the text each long concatenation gets when it is read must count toward one instead.
+    zim::script::ESContext context;
+    ASSERT_EQ(scripttest::run(context, "var kept = []; for (var i = 0; i < 100000; i++) kept.push({n: i});"
+                                       "var big = 'x'; while (big.length < 20000) big += big; big.length"),
+              "32768");
+    const size_t before = context.liveStrings();
+    EXPECT_EQ(scripttest::run(context, "var c = 0; for (var j = 0; j < 1500; j++) { var t = big + 'y'; c += t.charCodeAt(5) } c"),
+              "180000");
+    EXPECT_LT(context.liveStrings(), before + 1000);
+}
+
 TEST(Limits, GarbageBesideALargeLiveSetStaysWithinHalfOfIt)
 {
     // A program holding many objects while it makes and drops others: the records in use, the
