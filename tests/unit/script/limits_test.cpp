@@ -19,10 +19,10 @@ QString nested(const QString &open, const QString &core, const QString &close, i
     return open.repeated(depth) + core + close.repeated(depth);
 }
 
-// Script calls recurse on the native stack too, and a sanitizer build's frames are several times
-// larger, so the depth that fits there is smaller; both lie far past the old 1,024 slots (about
-// 120 calls).
-#if defined(__SANITIZE_ADDRESS__)
+// Script calls recurse on the native stack too, and the frames of a sanitizer or unoptimised
+// build are several times larger, so the depth that fits there is smaller; both lie far past the
+// old 1,024 slots (about 120 calls).
+#if defined(__SANITIZE_ADDRESS__) || !defined(__OPTIMIZE__)
 constexpr int kDeepCalls = 1200;
 #else
 constexpr int kDeepCalls = 10000;
